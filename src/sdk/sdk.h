@@ -1,0 +1,219 @@
+// The camera SDK interface: the C function table, records and callbacks the
+// camera drivers are written against. One table per SDK ("CD" or "RC").
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace sdk {
+
+using Result = std::uint32_t;   // 0 = success, otherwise an error code
+using Handle = std::uint32_t;   // opaque; 0 = none
+
+constexpr Result kOk = 0;
+
+// 40 bytes: 16-bit size (40), 16-bit major version (7 CD, 8 RC), 16-bit 0, rest zero.
+struct VersionRecord {
+    std::uint16_t size = 40;
+    std::uint16_t major = 0;
+    std::uint16_t minor = 0;
+    std::uint8_t reserved[34] = {};
+};
+static_assert(sizeof(VersionRecord) == 40);
+
+// 400 bytes; the device name is NUL-terminated text from byte 8.
+struct DeviceRecord {
+    std::uint8_t bytes[400] = {};
+    static constexpr std::size_t kNameOffset = 8;
+    static constexpr std::size_t kNameCapacity = 400 - kNameOffset;  // including the NUL
+};
+static_assert(sizeof(DeviceRecord) == 400);
+
+// Supported image size: 16-bit size code at byte 0, NUL-terminated label from byte 10.
+struct ImageSizeRecord {
+    std::uint8_t bytes[64] = {};
+    static constexpr std::size_t kLabelOffset = 10;
+    static constexpr std::size_t kLabelCapacity = 64 - kLabelOffset;  // including the NUL
+};
+
+// Device property record: word 1 is the property id, word 3 the size of its data.
+struct PropertyRecord {
+    std::uint32_t words[4] = {};
+};
+
+// Filled by GetReleasedData; the drivers do not read it.
+struct ImageInfo {
+    std::uint8_t bytes[64] = {};
+};
+
+// Where released data goes: kind 0 (a file), then the NUL-terminated path.
+struct StorageMedium {
+    std::uint32_t kind = 0;
+    const char* path = nullptr;
+};
+
+constexpr std::size_t kFrameHeaderBytes = 54;
+constexpr int kFrameWidth = 320;
+constexpr int kFrameHeight = 240;
+constexpr std::size_t kFramePixelBytes = 230400;  // 320 x 240 x 3, BGR, rows bottom-up
+constexpr std::size_t kFrameBytes = kFrameHeaderBytes + kFramePixelBytes;
+
+// Property ids.
+constexpr std::uint32_t kPropName = 2;
+constexpr std::uint32_t kPropCapabilities = 8;  // bit 0 zoom, bit 1 shooting modes, bit 2 viewfinder
+constexpr std::uint32_t kPropFirmware = 14;
+constexpr std::uint32_t kPropBattery = 15;
+constexpr std::uint32_t kPropOwner = 0x800000c;
+
+// Release-camera-setting ids.
+constexpr std::uint32_t kSettingMeter = 0x8000004;
+constexpr std::uint32_t kSettingIso = 0x800000c;
+constexpr std::uint32_t kSettingEffect = 0x8000b00;
+
+constexpr std::uint32_t kEventBattery = 1;          // camera event: battery level changed
+constexpr std::uint32_t kEventImageCaptured = 34;   // release event of a capture session
+
+// Callbacks; each returns 0.
+using ProgressCallback = Result (*)(std::uint32_t value, std::uint32_t status, void* context);
+using EventCallback = Result (*)(std::uint32_t eventId, const void* data, std::uint32_t size,
+                                 void* context);
+using FrameCallback = Result (*)(void* buffer, std::uint32_t size, std::uint32_t format,
+                                 void* context);
+
+// One SDK: every call the drivers use, named after the SDK function without its prefix.
+struct Api {
+    const char* prefix;  // "CD" or "RC"; step texts name prefix + call name
+
+    Result (*StartSDK)(const VersionRecord* version, std::uint32_t option);
+    Result (*FinishSDK)();
+
+    Result (*EnumDeviceReset)(std::uint32_t kind, Handle* enumeration);
+    Result (*GetDeviceCount)(Handle enumeration, std::uint32_t* count);
+    Result (*EnumDeviceNext)(Handle enumeration, DeviceRecord* info);
+    Result (*EnumDeviceRelease)(Handle enumeration);
+
+    Result (*OpenSource)(const DeviceRecord* info, Handle* source);
+    Result (*CloseSource)(Handle source);
+
+    Result (*EnterReleaseControl)(Handle source, EventCallback callback, void* context);
+    Result (*ExitReleaseControl)(Handle source);
+    Result (*SelectReleaseDataKind)(Handle source, std::uint32_t kind);
+
+    Result (*RegisterEventCallbackFunction)(Handle source, EventCallback callback, void* context,
+                                            Handle* registration);
+    Result (*UnregisterEventCallbackFunction)(Handle source, Handle registration);
+
+    Result (*Release)(Handle source, std::uint32_t sync, ProgressCallback progress, void* context,
+                      std::uint32_t option, std::uint32_t* count);
+    Result (*GetReleasedData)(Handle source, ProgressCallback progress, void* context,
+                              std::uint32_t option, ImageInfo* info, const StorageMedium* medium);
+
+    // Capture-session calls; null in the CD table.
+    Result (*StartCaptureSession)(Handle source, EventCallback releaseCallback, void* context);
+    Result (*EndCaptureSession)(Handle source);
+    Result (*Capture)(Handle source);
+    Result (*TakeCapturedImage)(Handle source, ProgressCallback progress, void* context,
+                                std::uint32_t option, const void* eventData,
+                                const StorageMedium* medium);
+
+    Result (*SelectViewFinderCameraOutput)(Handle source, std::uint32_t output);
+    Result (*StartViewfinder)(Handle source, std::uint32_t format, FrameCallback callback,
+                              void* context);
+    Result (*TermViewfinder)(Handle source);
+
+    Result (*GetShootingMode)(Handle source, std::uint32_t* code);
+    Result (*SetShootingMode)(Handle source, std::uint16_t code);
+    Result (*GetAvValue)(Handle source, std::uint32_t* code);
+    Result (*SetAvValue)(Handle source, std::uint16_t code);
+    Result (*GetTvValue)(Handle source, std::uint32_t* code);
+    Result (*SetTvValue)(Handle source, std::uint16_t code);
+    Result (*GetExposureComp)(Handle source, std::uint32_t* code);
+    Result (*SetExposureComp)(Handle source, std::uint16_t code);
+    Result (*GetWBSetting)(Handle source, std::uint32_t* code);
+    Result (*SetWBSetting)(Handle source, std::uint16_t code);
+    Result (*GetAFDistanceSetting)(Handle source, std::uint32_t* code);
+    Result (*SetAFDistanceSetting)(Handle source, std::uint16_t code);
+    Result (*GetFlashSetting)(Handle source, std::uint32_t* code, std::uint32_t* second);
+    Result (*SetFlashSetting)(Handle source, std::uint16_t code, std::uint16_t second);
+    // data: dataSize bytes holding the code (little-endian, at most 4 bytes are meaningful)
+    Result (*GetRelCamSettingData)(Handle source, std::uint32_t id, std::uint32_t* dataSize,
+                                   void* data);
+    Result (*SetRelCamSettingData)(Handle source, std::uint32_t id, std::uint32_t dataSize,
+                                   const void* data);
+    Result (*GetImageFormatAttribute)(Handle source, std::uint32_t* quality, std::uint32_t* size);
+    Result (*SetImageFormatAttribute)(Handle source, std::uint16_t quality, std::uint16_t size);
+
+    Result (*AFLock)(Handle source, std::uint16_t lock);
+    Result (*GetZoomPos)(Handle source, std::uint32_t* position);
+    Result (*SetZoomPos)(Handle source, std::uint32_t position);
+    Result (*GetMaximumZoomPos)(Handle source, std::uint32_t* first, std::uint32_t* second);
+
+    Result (*EnumDevicePropertyReset)(Handle source, std::uint32_t option, Handle* enumeration);
+    Result (*GetDevicePropertyCount)(Handle enumeration, std::uint32_t* count);
+    Result (*EnumDevicePropertyNext)(Handle enumeration, PropertyRecord* record);
+    Result (*EnumDevicePropertyRelease)(Handle enumeration);
+    // size: in, the buffer's capacity; out, the bytes written (never more than the capacity)
+    Result (*GetDevicePropertyData)(Handle source, std::uint32_t id, std::uint32_t* size,
+                                    void* buffer, std::uint32_t option);
+
+    // Enumerations: Reset(source, &enum), Get...Count(enum, &n), Next, Release(enum).
+    Result (*EnumShootingModeReset)(Handle source, Handle* enumeration);
+    Result (*GetShootingModeCount)(Handle enumeration, std::uint32_t* count);
+    Result (*EnumShootingModeNext)(Handle enumeration, std::uint32_t* code);
+    Result (*EnumShootingModeRelease)(Handle enumeration);
+
+    Result (*EnumAvValueReset)(Handle source, Handle* enumeration);
+    Result (*GetAvValueCount)(Handle enumeration, std::uint32_t* count);
+    Result (*EnumAvValueNext)(Handle enumeration, std::uint16_t* code);
+    Result (*EnumAvValueRelease)(Handle enumeration);
+
+    Result (*EnumTvValueReset)(Handle source, Handle* enumeration);
+    Result (*GetTvValueCount)(Handle enumeration, std::uint32_t* count);
+    Result (*EnumTvValueNext)(Handle enumeration, std::uint16_t* code);
+    Result (*EnumTvValueRelease)(Handle enumeration);
+
+    Result (*EnumExposureCompReset)(Handle source, Handle* enumeration);
+    Result (*GetExposureCompCount)(Handle enumeration, std::uint32_t* count);
+    Result (*EnumExposureCompNext)(Handle enumeration, std::uint16_t* code);
+    Result (*EnumExposureCompRelease)(Handle enumeration);
+
+    Result (*EnumWBSettingReset)(Handle source, Handle* enumeration);
+    Result (*GetWBSettingCount)(Handle enumeration, std::uint32_t* count);
+    Result (*EnumWBSettingNext)(Handle enumeration, std::uint16_t* code);
+    Result (*EnumWBSettingRelease)(Handle enumeration);
+
+    Result (*EnumAFDistanceSettingReset)(Handle source, Handle* enumeration);
+    Result (*GetAFDistanceSettingCount)(Handle enumeration, std::uint32_t* count);
+    Result (*EnumAFDistanceSettingNext)(Handle enumeration, std::uint16_t* code);
+    Result (*EnumAFDistanceSettingRelease)(Handle enumeration);
+
+    Result (*EnumFlashSettingReset)(Handle source, Handle* enumeration);
+    Result (*GetFlashSettingCount)(Handle enumeration, std::uint32_t* count);
+    Result (*EnumFlashSettingNext)(Handle enumeration, std::uint16_t* code);
+    Result (*EnumFlashSettingRelease)(Handle enumeration);
+
+    Result (*EnumSupportedImageSizeReset)(Handle source, std::uint32_t option,
+                                          Handle* enumeration);
+    Result (*GetSupportedImageSizeCount)(Handle enumeration, std::uint32_t* count);
+    Result (*EnumSupportedImageSizeNext)(Handle enumeration, ImageSizeRecord* record);
+    Result (*EnumSupportedImageSizeRelease)(Handle enumeration);
+
+    Result (*EnumImageFormatAttributeReset)(Handle source, Handle* enumeration);
+    Result (*GetImageFormatAttributeCount)(Handle enumeration, std::uint32_t* count);
+    Result (*EnumImageFormatAttributeNext)(Handle enumeration, std::uint32_t* quality,
+                                           std::uint32_t* size);
+    Result (*EnumImageFormatAttributeRelease)(Handle enumeration);
+
+    Result (*EnumRelCamSettingReset)(Handle source, Handle* enumeration);
+    Result (*GetRelCamSettingCount)(Handle enumeration, std::uint32_t* count);
+    Result (*EnumRelCamSettingNext)(Handle enumeration, std::uint32_t* settingId);
+    Result (*EnumRelCamSettingRelease)(Handle enumeration);
+
+    Result (*EnumRelCamSettingDataReset)(Handle source, std::uint32_t settingId,
+                                         Handle* enumeration, std::uint32_t* dataSize);
+    Result (*GetRelCamSettingDataCount)(Handle enumeration, std::uint32_t* count);
+    Result (*EnumRelCamSettingDataNext)(Handle enumeration, std::uint32_t dataSize, void* code);
+    Result (*EnumRelCamSettingDataRelease)(Handle enumeration);
+};
+
+}  // namespace sdk

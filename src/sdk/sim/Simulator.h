@@ -1,0 +1,132 @@
+// The simulated camera SDK: a world of virtual cameras behind one sdk::Api table,
+// plus the controls tests use (own worlds, failure injection, journal, manual frames).
+#pragma once
+
+#include "sdk/sdk.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace sim {
+
+// One virtual camera as a test or the default world describes it.
+struct CameraSpec {
+    std::string name;
+    std::string owner = "Kestrel Lab";
+    std::string firmwareText = "Firmware Version 1.0.0";  // the driver keeps the last word
+    std::uint32_t battery = 100;
+
+    bool hasZoom = true;
+    bool hasShootingModes = true;
+    bool hasViewfinder = true;
+    std::uint32_t zoomFirst = 0;    // first value of GetMaximumZoomPos
+    std::uint32_t maxZoomPos = 8;   // second value of GetMaximumZoomPos
+
+    // Image sizes as (code, label), and the (quality, size) pairs the camera offers.
+    std::vector<std::pair<std::uint16_t, std::string>> imageSizes;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> formats;
+    // Pixel dimensions of the JPEG written for each size code (absent: 640 x 480).
+    std::vector<std::pair<std::uint16_t, std::pair<int, int>>> sizePixels;
+
+    std::vector<std::uint32_t> shootingModes;
+    std::vector<std::uint16_t> av, tv, exposure, wb, afDistance, flash;
+    // Release-camera-setting ids the camera lists, in order, and each one's values.
+    std::vector<std::uint32_t> relCamSettingIds;
+    std::vector<std::uint32_t> meter, iso, effect;
+    std::uint32_t relCamDataSize = 4;
+
+    // Current values.
+    std::uint32_t shootingMode = 1, avValue = 0, tvValue = 0, exposureComp = 24, wbValue = 0,
+                  afDistanceValue = 1, flashValue = 0, meterValue = 3, isoValue = 0,
+                  effectValue = 0, quality = 3, size = 0, zoomPos = 0;
+
+    std::uint32_t releaseItems = 1;   // data items one release yields
+    bool captureSession = false;      // image delivered later through release event 34
+                                      // (set by default for "EOS 20D" and "EOS-1Ds Mark II")
+};
+
+struct World {
+    std::vector<CameraSpec> cameras;
+};
+
+// A CameraSpec with every option list filled, so each label of the label tables is reachable.
+CameraSpec fullCamera(const std::string& name);
+
+// The world a user without a camera gets: at least one camera per SDK, "EOS 20D" on RC.
+World defaultCdWorld();
+World defaultRcWorld();
+
+// One SDK call as it was made, e.g. name "CDSetTvValue", args "1, 112".
+struct Call {
+    std::string name;
+    std::string args;
+};
+
+// Observable state of a virtual camera, for assertions.
+struct CameraState {
+    bool open = false;
+    bool viewfinderRunning = false;
+    bool releaseControl = false;
+    bool captureSession = false;
+    bool afLocked = false;
+    std::uint32_t shootingMode = 0, avValue = 0, tvValue = 0, exposureComp = 0, wbValue = 0,
+                  afDistanceValue = 0, flashValue = 0, meterValue = 0, isoValue = 0,
+                  effectValue = 0, quality = 0, size = 0, zoomPos = 0, battery = 0;
+    std::uint32_t framesDelivered = 0;
+    std::uint32_t pendingCaptures = 0;   // RCCapture calls whose event 34 has not been sent yet
+};
+
+class Simulator {
+public:
+    static Simulator& cd();   // prefix "CD"
+    static Simulator& rc();   // prefix "RC"
+
+    const sdk::Api& api() const;
+
+    // Back to the default world: no failures, empty journal, threaded viewfinder at 30 fps,
+    // immediate event 34. Stops any viewfinder thread first.
+    void reset();
+    void setWorld(World world);   // replaces all cameras; nothing open afterwards
+
+    // Failure injection by call name without prefix ("TvValue" calls are "GetTvValue", ...).
+    void failOnce(const std::string& call, sdk::Result code);
+    void failAlways(const std::string& call, sdk::Result code);
+    void clearFailures();
+
+    std::vector<Call> journal() const;
+    void clearJournal();
+    std::size_t countCalls(const std::string& callWithPrefix) const;
+
+    // The camera disappears: it is no longer listed, and opening its record fails.
+    void removeCamera(const std::string& name);
+
+    // Viewfinder: threaded at a rate, or manual (the test pushes frames, no thread).
+    void setFrameRate(double fps);
+    void setManualViewfinder(bool manual);
+    bool pushFrame();   // manual mode: renders and delivers one frame on this thread; false if
+                        // no viewfinder is running
+    // Capture-session delivery: immediate (on the SDK's own thread, after Capture returns) or
+    // held until deliverCaptures() (then sent on the calling thread, in order).
+    void setHoldCaptures(bool hold);
+    std::size_t deliverCaptures();
+
+    void setBattery(const std::string& name, std::uint32_t level);   // sends camera event 1
+    std::optional<CameraState> state(const std::string& name) const;
+
+    // Renders the current scene of the open camera (or a default scene) into a 54 + 230,400
+    // byte BMP buffer; exposed for the benchmark and tests.
+    static void renderFrame(std::uint8_t* frame, std::uint64_t frameIndex, double brightness);
+
+    ~Simulator();
+
+private:
+    explicit Simulator(bool rc);
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace sim
