@@ -1,0 +1,39 @@
+// The value types the camera drivers share with the rest of the program:
+// setting options (code and label), image sizes with their qualities, camera properties.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace camera {
+
+struct SettingOption {
+    std::uint32_t code = 0;
+    std::string label;
+    bool operator==(const SettingOption&) const = default;
+};
+
+struct ImageSizeOption {
+    std::uint32_t code = 0;   // the SDK's 16-bit size code
+    std::string label;        // the SDK's own label
+    std::vector<SettingOption> qualities;
+    bool operator==(const ImageSizeOption&) const = default;
+};
+
+struct CameraProperties {
+    std::string name;
+    bool hasZoom = false;
+    bool hasShootingModes = false;
+    bool hasViewfinder = false;
+    std::string ownerName;
+    std::string firmware;
+    std::uint32_t batteryLevel = 0;
+    bool operator==(const CameraProperties&) const = default;
+};
+
+// Receives every failed SDK call: the step ("GetTV::CDGetTvValue"), then the error's text.
+using LogCallback = std::function<void(const std::string& step, const std::string& errorText)>;
+
+}  // namespace camera

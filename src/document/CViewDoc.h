@@ -1,0 +1,106 @@
+// The capture document: owns the two camera drivers, the device lists, the capture folder and
+// name, every frame buffer the live view and the capture modes share, the pane registry and the
+// four receiver slots through which SDK callbacks reach the panes.
+//
+// Threads: operations run on the user-interface thread or the sequence worker; FrameRelay runs
+// on the SDK's viewfinder thread. Frame buffers are guarded by the frame lock; receiver slots are
+// atomic function pointers; no lock is held while a receiver is called.
+#pragma once
+
+#include "camera/CanonRCSDK.h"
+#include "camera/CanonSDK.h"
+#include "document/CView.h"
+#include "document/FrameBuffers.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+class CViewDoc {
+public:
+    using LogReceiver = void (*)(const std::string& step, const std::string& errorText);
+    using CameraEventReceiver = void (*)(std::uint32_t value);
+    using FrameReceiver = void (*)(const std::uint8_t* frame);   // 54-byte header + pixels
+    using ProgressReceiver = void (*)(std::int32_t value);
+
+    // configPath: where config.cfg lives ("config.cfg" in the working directory by default).
+    CViewDoc(const sdk::Api& cdApi, const sdk::Api& rcApi, std::string configPath = "config.cfg");
+    ~CViewDoc();
+    CViewDoc(const CViewDoc&) = delete;
+    CViewDoc& operator=(const CViewDoc&) = delete;
+
+    static CViewDoc* instance();   // the process-wide document, or null
+
+    // Pane registry.
+    void RegisterView(CView* view, const std::string& name);
+    CView* GetView(const std::string& name) const;   // exact, case-sensitive
+    // Writes text to the pane registered as "Debug" when it is a CLogSink; else nothing.
+    void Log(const std::string& text) const;
+
+    // Devices and connection.
+    void UpdateDeviceList();
+    std::vector<std::string> cdDevices() const;
+    std::vector<std::string> rcDevices() const;
+    bool ConnectCamera(const std::string& deviceName);   // true when a camera is open afterwards
+    camera::CanonSDK& cdDriver() { return *cdDriver_; }
+    camera::CanonRCSDK& rcDriver() { return *rcDriver_; }
+    // The driver with an open camera, CanonSDK first; null when none.
+    camera::CanonDriver* openDriver();
+
+    // Captures.
+    bool TakePicture();
+    std::string GetCaptureFileName();
+    void SetCaptureFolder(const std::string& folder);
+    void SetCaptureName(const std::string& name);
+    std::string captureFolder() const;
+    std::string captureName() const;
+
+    bool LoadConfig();
+    bool SaveConfig();
+
+    // Receiver slots (set by the panes; null clears).
+    void setOnLog(LogReceiver receiver) { onLog_.store(receiver); }
+    void setOnCameraEvent(CameraEventReceiver receiver) { onCameraEvent_.store(receiver); }
+    void setOnFrame(FrameReceiver receiver) { onFrame_.store(receiver); }
+    void setOnProgress(ProgressReceiver receiver) { onProgress_.store(receiver); }
+
+    // Relays handed to the SDKs through the drivers.
+    static void LogRelay(const std::string& step, const std::string& errorText);
+    static sdk::Result CameraEventRelay(std::uint32_t eventId, const void* data,
+                                        std::uint32_t size, void* context);
+    static sdk::Result FrameRelay(void* frame, std::uint32_t size, std::uint32_t format,
+                                  void* context);
+    static sdk::Result ProgressRelay(std::uint32_t value, std::uint32_t status, void* context);
+
+    // Capture modes: stitch.
+    void PrepareStitchStrip(std::uint32_t direction);   // stores it; 1..4 also cut the strip
+    std::uint32_t stitchDirection() const { return stitchDirection_.load(); }
+    void ClearStitch();   // previousShot and overlapStrip to black
+    // Copies the current strip (76,800 bytes) for display.
+    void CopyOverlapStrip(std::uint8_t* out) const;
+
+    // Capture modes: astrophotography.
+    void SetAdditiveFrames(std::int32_t frames);
+    std::int32_t additiveFrames() const { return additiveFrames_.load(); }
+    void CalibrateNoise();   // stackSum -> noiseSum, or clears it when not stacking
+
+    // Histogram of a displayed frame; at most once per histogramInterval.
+    // Returns true when it was recomputed (the caller then repaints the Info pane).
+    bool UpdateHistogram(const std::uint8_t* pixels, int width, int height, std::uint64_t nowMs,
+                         std::uint64_t& nextHistogramTime);
+    Histogram histogram() const;   // bins and peak, copied under the lock
+    std::uint32_t histogramInterval() const { return histogramInterval_; }
+
+    // Buffers for tests and the panes, copied under the frame lock.
+    FrameBuffers::Frame liveFrame() const;
+    FrameBuffers::Frame previousShot() const;
+    std::size_t stackedFrameCount() const;
+
+private:
+    // implementation-defined fields
+};
