@@ -2,16 +2,23 @@
 // option lists, settings by label, AF lock, zoom, release and viewfinder.
 // CanonSDK and CanonRCSDK are the two concrete drivers (CanonSDK.h, CanonRCSDK.h).
 //
-// Thread safety: every operation holds the driver's lock, so the user-interface thread and the
-// sequence worker may call one driver at once. SDK callbacks (frames, progress, camera events,
-// the release event) never take that lock, so a callback arriving during a driver call cannot
-// deadlock. Read-only state is returned by value under the lock.
+// Thread safety: every operation holds the driver's operation lock, so the user-interface
+// thread and the sequence worker may call one driver at once (their calls are serialised).
+// The read-only accessors (isOpen, properties, the option lists, ...) never take that lock:
+// they copy the state under a small state mutex that is never held across an SDK call, so a
+// frame, progress or event callback may read them even while an operation is under way on
+// another thread. SDK callbacks must not call the operations themselves when the operation
+// in progress may be waiting for the callback's thread (e.g. Disconnect stopping the
+// viewfinder): post the work to the UI thread instead.
+// The log callback and the SDK's progress callback run while the operation lock is held;
+// they must not block on another thread that calls this driver.
 #pragma once
 
 #include "camera/Options.h"
 #include "sdk/sdk.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -122,18 +129,74 @@ protected:
     CanonDriver(const sdk::Api& api, std::string className, std::uint16_t majorVersion,
                 LogCallback log);
     ~CanonDriver();
+    // Disconnects, waits for a release event still being handled, finishes the SDK. Run by the
+    // concrete driver's destructor (so no callback sees a half-destroyed object); runs once.
+    void finish();
 
-private:
-    // (implementation details are free; keep the public surface above stable)
-    struct Impl;
-    friend struct Impl;
+    // Set by CanonRCSDK before any operation: the release event callback its capture-session
+    // models get, and the context it is given (the CanonRCSDK object).
+    void enableCaptureSessions(sdk::EventCallback releaseCallback, void* context);
+    // Release event (the body of CanonRCSDK::ReleaseEventCallback); takes no operation lock.
+    void onReleaseEvent(std::uint32_t eventId, const void* data);
 
-protected:
     const sdk::Api& api_;
     const std::string className_;
-    LogCallback log_;
-    mutable std::recursive_mutex lock_;   // guards every field below and serialises SDK calls
-    // ... fields as the implementation needs them
+    const LogCallback log_;
+    // Serialises the operations and their SDK calls; held for a whole operation.
+    mutable std::recursive_mutex lock_;
+
+private:
+    enum Setting : std::size_t {
+        kShootingMode, kAV, kTV, kExposure, kWhiteBalance, kAFDistance, kFlash, kMeter, kISO,
+        kEffect, kSettingCount
+    };
+    struct Pending {
+        std::uint64_t id = 0;
+        std::string path;
+        sdk::ProgressCallback progress = nullptr;
+    };
+
+    // Reports result with the step "op::<prefix>call"; true on failure.
+    bool failed(sdk::Result result, const char* op, const std::string& call);
+    bool isCaptureSessionModel() const;   // needs lock_
+    template <class Code, class Reset, class Count, class Next, class Release>
+    std::vector<SettingOption> enumerate(const char* op, const char* what, Reset reset,
+                                         Count count, Next next, Release release,
+                                         const std::vector<SettingOption>& table);
+    std::uint32_t readCode(Setting setting);
+    bool writeCode(Setting setting, std::uint32_t code);
+    std::string labelOf(Setting setting);
+    bool setByLabel(Setting setting, const std::string& label);
+    bool readFormat(const char* op, std::uint32_t& quality, std::uint32_t& size);
+    std::uint32_t& dataSizeOf(Setting setting);
+    std::vector<SettingOption> list(Setting setting) const;
+
+    // Every field below is written under both lock_ and stateMutex_; operations (holding
+    // lock_) read it directly, the accessors read it under stateMutex_.
+    mutable std::mutex stateMutex_;
+    std::atomic<sdk::Handle> source_{0};
+    sdk::VersionRecord versionRecord_{};
+    sdk::DeviceRecord sourceInfo_{};
+    sdk::Handle eventHandle_ = 0;
+    CameraProperties properties_;
+    std::vector<ImageSizeOption> imageSizes_;
+    std::uint32_t zoomFirst_ = 0;
+    std::uint32_t maxZoomPos_ = 0;
+    std::vector<SettingOption> lists_[kSettingCount];
+    std::uint32_t meterDataSize_ = 0;
+    std::uint32_t isoDataSize_ = 0;
+    std::uint32_t effectDataSize_ = 0;
+    sdk::EventCallback releaseCallback_ = nullptr;   // set once, before any operation
+    void* releaseContext_ = nullptr;
+
+    // Capture-session images still to arrive, oldest first; guarded by pendingMutex_, which is
+    // never held while calling the SDK. inFlight_ counts release events being handled.
+    std::mutex pendingMutex_;
+    std::condition_variable pendingIdle_;
+    std::deque<Pending> pending_;
+    std::uint64_t nextPendingId_ = 0;
+    int inFlight_ = 0;
+    bool finished_ = false;   // guarded by lock_
 };
 
 }  // namespace camera

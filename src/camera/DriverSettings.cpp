@@ -1,0 +1,252 @@
+// Reading and changing the open camera's settings by label or code, AF lock and zoom.
+#include "camera/CanonDriver.h"
+
+#include "camera/LabelTables.h"
+#include "camera/TextFields.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace camera {
+
+namespace {
+
+constexpr std::uint16_t kFlashSecond = 0xFF;
+constexpr std::uint32_t kRelCamReadSize = 4;
+
+struct SettingCalls {
+    const char* name;      // operation suffix: "TV" gives "GetTV", "SetTV"
+    const char* getCall;   // SDK call without prefix
+    const char* setCall;
+    std::uint32_t relCamId;   // 0 for the settings with calls of their own
+};
+
+// Indexed by CanonDriver's Setting order.
+constexpr SettingCalls kCalls[] = {
+    {"ShootingMode", "GetShootingMode", "SetShootingMode", 0},
+    {"AV", "GetAvValue", "SetAvValue", 0},
+    {"TV", "GetTvValue", "SetTvValue", 0},
+    {"Exposure", "GetExposureComp", "SetExposureComp", 0},
+    {"WhiteBalance", "GetWBSetting", "SetWBSetting", 0},
+    {"AFDistance", "GetAFDistanceSetting", "SetAFDistanceSetting", 0},
+    {"Flash", "GetFlashSetting", "SetFlashSetting", 0},
+    {"Meter", "GetRelCamSettingData", "SetRelCamSettingData", sdk::kSettingMeter},
+    {"ISO", "GetRelCamSettingData", "SetRelCamSettingData", sdk::kSettingIso},
+    {"Effect", "GetRelCamSettingData", "SetRelCamSettingData", sdk::kSettingEffect},
+};
+
+}  // namespace
+
+std::uint32_t CanonDriver::readCode(Setting setting) {
+    const SettingCalls& calls = kCalls[setting];
+    const std::string op = std::string("Get") + calls.name;
+    const sdk::Handle source = source_;
+    std::uint32_t code = 0;
+    sdk::Result result = sdk::kOk;
+    switch (setting) {
+    case kShootingMode: result = api_.GetShootingMode(source, &code); break;
+    case kAV: result = api_.GetAvValue(source, &code); break;
+    case kTV: result = api_.GetTvValue(source, &code); break;
+    case kExposure: result = api_.GetExposureComp(source, &code); break;
+    case kWhiteBalance: result = api_.GetWBSetting(source, &code); break;
+    case kAFDistance: result = api_.GetAFDistanceSetting(source, &code); break;
+    case kFlash: {
+        std::uint32_t second = 0;
+        result = api_.GetFlashSetting(source, &code, &second);
+        break;
+    }
+    case kMeter:
+    case kISO:
+    case kEffect: {
+        std::uint8_t data[16] = {};   // room beyond the 4 bytes asked for
+        std::uint32_t size = kRelCamReadSize;
+        result = api_.GetRelCamSettingData(source, calls.relCamId, &size, data);
+        code = LittleEndianWord(data);
+        break;
+    }
+    case kSettingCount: break;
+    }
+    if (failed(result, op.c_str(), calls.getCall)) code = 0;
+    return code;
+}
+
+bool CanonDriver::writeCode(Setting setting, std::uint32_t code) {
+    const SettingCalls& calls = kCalls[setting];
+    const std::string op = std::string("Set") + calls.name;
+    const sdk::Handle source = source_;
+    const auto code16 = static_cast<std::uint16_t>(code);
+    sdk::Result result = sdk::kOk;
+    switch (setting) {
+    case kShootingMode: result = api_.SetShootingMode(source, code16); break;
+    case kAV: result = api_.SetAvValue(source, code16); break;
+    case kTV: result = api_.SetTvValue(source, code16); break;
+    case kExposure: result = api_.SetExposureComp(source, code16); break;
+    case kWhiteBalance: result = api_.SetWBSetting(source, code16); break;
+    case kAFDistance: result = api_.SetAFDistanceSetting(source, code16); break;
+    case kFlash: result = api_.SetFlashSetting(source, code16, kFlashSecond); break;
+    case kMeter:
+    case kISO:
+    case kEffect: {
+        // The SDK reads dataSize bytes: the code, little-endian, then zeros.
+        const std::uint32_t dataSize = dataSizeOf(setting);
+        std::vector<std::uint8_t> data(std::max<std::uint32_t>(dataSize, 4), 0);
+        PutLittleEndianWord(data.data(), code);
+        result = api_.SetRelCamSettingData(source, calls.relCamId, dataSize, data.data());
+        break;
+    }
+    case kSettingCount: break;
+    }
+    return !failed(result, op.c_str(), calls.setCall);
+}
+
+std::string CanonDriver::labelOf(Setting setting) {
+    const std::uint32_t code = readCode(setting);
+    const SettingOption* option = FindCode(lists_[setting], code);
+    return option ? option->label : std::string();
+}
+
+bool CanonDriver::setByLabel(Setting setting, const std::string& label) {
+    const SettingOption* option = FindLabel(lists_[setting], label);
+    if (option == nullptr) return false;
+    const std::uint32_t code = option->code;
+    return writeCode(setting, code);
+}
+
+#define KESTREL_SETTING_ACCESS(Name, Slot)                                                     \
+    std::string CanonDriver::Get##Name() {                                                     \
+        std::lock_guard<std::recursive_mutex> op(lock_);                                       \
+        return labelOf(Slot);                                                                  \
+    }                                                                                          \
+    std::uint32_t CanonDriver::Get##Name##Code() {                                             \
+        std::lock_guard<std::recursive_mutex> op(lock_);                                       \
+        return readCode(Slot);                                                                 \
+    }                                                                                          \
+    bool CanonDriver::Set##Name(const std::string& label) {                                    \
+        std::lock_guard<std::recursive_mutex> op(lock_);                                       \
+        return setByLabel(Slot, label);                                                        \
+    }
+
+KESTREL_SETTING_ACCESS(ShootingMode, kShootingMode)
+KESTREL_SETTING_ACCESS(AV, kAV)
+KESTREL_SETTING_ACCESS(TV, kTV)
+KESTREL_SETTING_ACCESS(Exposure, kExposure)
+KESTREL_SETTING_ACCESS(WhiteBalance, kWhiteBalance)
+KESTREL_SETTING_ACCESS(AFDistance, kAFDistance)
+KESTREL_SETTING_ACCESS(Flash, kFlash)
+KESTREL_SETTING_ACCESS(Meter, kMeter)
+KESTREL_SETTING_ACCESS(ISO, kISO)
+KESTREL_SETTING_ACCESS(Effect, kEffect)
+
+#undef KESTREL_SETTING_ACCESS
+
+// Image size and quality are one SDK attribute pair. A failed read gives 0 for both.
+bool CanonDriver::readFormat(const char* op, std::uint32_t& quality, std::uint32_t& size) {
+    quality = 0;
+    size = 0;
+    if (failed(api_.GetImageFormatAttribute(source_, &quality, &size), op,
+               "GetImageFormatAttribute")) {
+        quality = 0;
+        size = 0;
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+const ImageSizeOption* findSize(const std::vector<ImageSizeOption>& sizes, std::uint32_t code) {
+    for (const ImageSizeOption& option : sizes) {
+        if (option.code == code) return &option;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::string CanonDriver::GetImageSize() {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    std::uint32_t quality = 0, size = 0;
+    readFormat("GetImageSize", quality, size);
+    const ImageSizeOption* option = findSize(imageSizes_, size);
+    return option ? option->label : std::string();
+}
+
+std::string CanonDriver::GetImageQuality() {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    std::uint32_t quality = 0, size = 0, ignored = 0;
+    readFormat("GetImageSize", ignored, size);
+    readFormat("GetImageQuality", quality, ignored);
+    const ImageSizeOption* option = findSize(imageSizes_, size);
+    if (option == nullptr) return {};
+    const SettingOption* q = FindCode(option->qualities, quality);
+    return q ? q->label : std::string();
+}
+
+std::uint32_t CanonDriver::GetImageSizeCode() {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    std::uint32_t quality = 0, size = 0;
+    readFormat("GetImageSize", quality, size);
+    return size;
+}
+
+std::uint32_t CanonDriver::GetImageQualityCode() {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    std::uint32_t quality = 0, size = 0;
+    readFormat("GetImageQuality", quality, size);
+    return quality;
+}
+
+bool CanonDriver::SetImageSize(const std::string& label) {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    const ImageSizeOption* target = nullptr;
+    for (const ImageSizeOption& option : imageSizes_) {
+        if (option.label == label) {
+            target = &option;
+            break;
+        }
+    }
+    if (target == nullptr) return false;   // not listed: no SDK call
+    const std::uint32_t sizeCode = target->code;
+    std::uint32_t quality = 0, size = 0;
+    // Without the camera's quality the write would set an unknown one: leave the camera alone.
+    if (!readFormat("GetImageQuality", quality, size)) return false;
+    return !failed(api_.SetImageFormatAttribute(source_, static_cast<std::uint16_t>(quality),
+                                                static_cast<std::uint16_t>(sizeCode)),
+                   "SetImageSize", "SetImageFormatAttribute");
+}
+
+bool CanonDriver::SetImageQuality(const std::string& label) {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    const bool listedAnywhere = std::any_of(
+        imageSizes_.begin(), imageSizes_.end(),
+        [&](const ImageSizeOption& o) { return FindLabel(o.qualities, label) != nullptr; });
+    if (!listedAnywhere) return false;   // not listed: no SDK call
+    std::uint32_t quality = 0, size = 0;
+    if (!readFormat("GetImageSize", quality, size)) return false;
+    const ImageSizeOption* option = findSize(imageSizes_, size);
+    if (option == nullptr) return false;
+    const SettingOption* target = FindLabel(option->qualities, label);
+    if (target == nullptr) return false;   // offered only at another size
+    return !failed(api_.SetImageFormatAttribute(source_, static_cast<std::uint16_t>(target->code),
+                                                static_cast<std::uint16_t>(size)),
+                   "SetImageQuality", "SetImageFormatAttribute");
+}
+
+void CanonDriver::SetAFLock(bool lock) {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    failed(api_.AFLock(source_, lock ? 1 : 0), "SetAFLock", "AFLock");
+}
+
+std::uint32_t CanonDriver::GetZoomPos() {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    std::uint32_t position = 0;
+    if (failed(api_.GetZoomPos(source_, &position), "GetZoomPos", "GetZoomPos")) position = 0;
+    return position;
+}
+
+void CanonDriver::SetZoomPos(std::uint32_t position) {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    failed(api_.SetZoomPos(source_, position), "SetZoomPos", "SetZoomPos");
+}
+
+}  // namespace camera
