@@ -1,0 +1,104 @@
+#include "capture/CViewMain.h"
+
+#include "app/kit/CPaneSplitter.h"
+#include "app/kit/DialogUnits.h"
+#include "app/kit/PaneCaption.h"
+#include "capture/CCapNormalDlg.h"
+#include "capture/CViewViewscreen.h"
+#include "document/CViewDoc.h"
+
+#include <QPainter>
+#include <QResizeEvent>
+#include <QTabWidget>
+
+namespace {
+
+// Until the Stitch and Astrophotography panels exist, their controls stand at their defaults:
+// the left arrow checked and the frame slider at 0.
+constexpr std::uint32_t kDefaultStitchDirection = 1;
+constexpr std::int32_t kDefaultAdditiveFrames = 0;
+
+}  // namespace
+
+CViewMain::CViewMain(CViewDoc* document, QWidget* parent)
+    : QWidget(parent), document_(document), font_(paneFont()) {
+    tabs_ = new QTabWidget(this);
+    tabs_->setGeometry(0, 20, 100, 80);
+    for (const char* text : {"Normal", "Stitch", "Astrophotography", "Time"})
+        tabs_->addTab(new QWidget, QString::fromLatin1(text));
+    tabs_->setFont(font_);
+
+    auto* normal = new CCapNormalDlg(this);
+    normal->setDocument(document_);
+    panels_[NormalTab] = normal;
+    for (int i = StitchTab; i <= TimeTab; ++i) panels_[i] = new QWidget(this);
+    for (int i = 0; i < 4; ++i) panels_[i]->setVisible(i == NormalTab);
+    tabs_->setCurrentIndex(NormalTab);
+    connect(tabs_, &QTabWidget::currentChanged, this, &CViewMain::OnTabChanged);
+
+    if (document_) document_->RegisterView(this, "Main");
+}
+
+CViewMain::~CViewMain() = default;
+
+void CViewMain::SetSplitters(CPaneSplitter* rowSplitter, CPaneSplitter* columnSplitter) {
+    rowSplitter_ = rowSplitter;
+    columnSplitter_ = columnSplitter;
+}
+
+CCapNormalDlg* CViewMain::normalPanel() const {
+    return static_cast<CCapNormalDlg*>(panels_[NormalTab]);
+}
+
+CViewViewscreen* CViewMain::viewscreen() const {
+    return document_ ? dynamic_cast<CViewViewscreen*>(document_->GetView("Viewscreen")) : nullptr;
+}
+
+void CViewMain::sizeViewscreen(int width, int height) {
+    if (columnSplitter_) columnSplitter_->SetColumnInfo(0, width, 10);
+    if (rowSplitter_) rowSplitter_->SetRowInfo(0, height, 10);
+    if (columnSplitter_) columnSplitter_->RecalcLayout();
+    if (rowSplitter_) rowSplitter_->RecalcLayout();
+}
+
+void CViewMain::OnTabChanged() {
+    const int index = tabs_->currentIndex();
+    if (index < 0 || index > TimeTab) return;
+    for (int i = 0; i < 4; ++i) panels_[i]->setVisible(i == index);
+    if (!document_) return;
+    switch (index) {
+    case NormalTab:
+    case TimeTab:
+        document_->SetAdditiveFrames(0);
+        document_->PrepareStitchStrip(0);
+        break;
+    case StitchTab:
+        // The checked arrow: direction, a fresh strip from the previous shot, room for it.
+        document_->PrepareStitchStrip(kDefaultStitchDirection);
+        sizeViewscreen(400, 260);
+        if (CViewViewscreen* screen = viewscreen()) screen->LayoutStitch();
+        document_->SetAdditiveFrames(0);
+        return;
+    case AstroTab:
+        document_->PrepareStitchStrip(0);
+        document_->SetAdditiveFrames(kDefaultAdditiveFrames);
+        break;
+    }
+    // The live picture (320 x 240) plus the caption band.
+    sizeViewscreen(320, 260);
+    if (CViewViewscreen* screen = viewscreen()) screen->LayoutStitch();
+}
+
+void CViewMain::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    DrawPaneCaption(painter, rect(), QStringLiteral("Main"));
+}
+
+void CViewMain::resizeEvent(QResizeEvent* event) {
+    const int cx = event->size().width();
+    const int cy = event->size().height();
+    tabs_->setGeometry(0, 20, cx, std::max(0, cy - 20));
+    for (QWidget* panel : panels_)
+        panel->setGeometry(5, 45, std::max(0, cx - 10), std::max(0, cy - 50));
+    QWidget::resizeEvent(event);
+}

@@ -1,0 +1,52 @@
+// The one-slot latest-frame hand-over from the viewfinder thread to the user-interface thread.
+// The producer converts into its own back image and publishes it; the newest unshown image
+// waits in the slot (a newer one replaces it); at most one wake-up call is queued to the
+// receiver. Three images rotate between producer, slot and consumer, so nothing is allocated
+// once they have their size. Neither side ever waits for the other beyond a swap of pointers.
+#pragma once
+
+#include <QImage>
+#include <QObject>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+class FrameMailbox {
+public:
+    // wake is posted (queued) to receiver's thread with receiver as context.
+    FrameMailbox(QObject* receiver, std::function<void()> wake);
+
+    // Producer side (one producer thread at a time).
+    QImage& backImage() { return back_; }
+    // Publishes the back image (and whether the histogram was recomputed with it); the
+    // producer gets a free image back as its next back image.
+    void publish(bool histogramChanged);
+
+    // Consumer side: swaps the newest published image into image; false when none is waiting.
+    // histogramChanged collects the histogram flags of every image published since.
+    bool take(QImage& image, bool& histogramChanged);
+
+    // After this no wake-up is posted any more (the receiver is going away).
+    void detach();
+
+    std::uint64_t published() const { return published_.load(std::memory_order_relaxed); }
+    std::uint64_t replaced() const { return replaced_.load(std::memory_order_relaxed); }
+
+    // Serialises the producer's histogram bookkeeping with the user-interface thread.
+    std::mutex histogramLock;
+    std::uint64_t nextHistogramTime = 0;
+
+private:
+    std::mutex lock_;
+    QImage back_;
+    QImage slot_;
+    bool fresh_ = false;
+    bool histogramChanged_ = false;
+    bool wakeQueued_ = false;
+    QObject* receiver_;
+    std::function<void()> wake_;
+    std::atomic<std::uint64_t> published_{0};
+    std::atomic<std::uint64_t> replaced_{0};
+};

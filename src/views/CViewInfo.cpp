@@ -1,0 +1,244 @@
+#include "views/CViewInfo.h"
+
+#include "app/kit/CLabel.h"
+#include "app/kit/DialogUnits.h"
+#include "app/kit/PaneCaption.h"
+#include "camera/CanonDriver.h"
+#include "document/CViewDoc.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QResizeEvent>
+
+#include <algorithm>
+#include <atomic>
+
+namespace {
+
+std::atomic<CViewInfo*> gInfo{nullptr};
+
+// Progress reports are coalesced: the newest value waits here, and at most one call is queued.
+std::atomic<std::int32_t> gLatestProgress{0};
+std::atomic<bool> gProgressPosted{false};
+std::atomic<bool> gBatteryPosted{false};
+
+// The histogram control: a white-framed surface the pane draws the histogram into.
+class HistogramControl : public QWidget {
+public:
+    HistogramControl(CViewInfo* pane) : QWidget(pane), pane_(pane) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        pane_->DrawHistogram(painter, width(), height());
+    }
+
+private:
+    CViewInfo* pane_;
+};
+
+}  // namespace
+
+CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
+    : QWidget(parent), document_(document), font_(paneFont()) {
+    struct Caption {
+        const char* text;
+        QRect rect;
+    };
+    const Caption captions[] = {
+        {"Name", QRect(0, 20, 70, 14)},           {"Owner", QRect(0, 38, 70, 14)},
+        {"Firmware", QRect(0, 56, 70, 14)},       {"Battery", QRect(0, 74, 70, 14)},
+        {"Capture Folder", QRect(0, 110, 70, 14)}, {"Capture Name", QRect(0, 128, 70, 14)},
+        {"Capture Progress", QRect(0, 146, 100, 14)}, {"Histogram", QRect(0, 182, 100, 14)},
+    };
+    for (const Caption& caption : captions) {
+        auto* label = new CLabel(QString::fromLatin1(caption.text), this);
+        label->setGeometry(caption.rect);
+        label->setFont(font_);
+    }
+
+    histogramControl_ = new HistogramControl(this);
+    histogramControl_->setGeometry(0, 218, 70, 50);
+    histogramRect_ = histogramControl_->geometry();
+
+    for (int i = 0; i < 4; ++i) {
+        values_[i] = new CLabel(QString(), this);
+        values_[i]->setGeometry(75, 20 + 18 * i, 100, 14);
+        values_[i]->setFont(font_);
+    }
+
+    // The folder is chosen with "Browse" only; the box shows the folder in use.
+    folderBox_ = new QLineEdit(this);
+    folderBox_->setGeometry(75, 110, 100, 14);
+    folderBox_->setFont(font_);
+    folderBox_->setReadOnly(true);
+    if (document_) folderBox_->setText(QString::fromStdString(document_->captureFolder()));
+
+    browseButton_ = new QPushButton(QStringLiteral("Browse"), this);
+    browseButton_->setGeometry(175, 110, 50, 14);
+    browseButton_->setFont(font_);
+    connect(browseButton_, &QPushButton::clicked, this, &CViewInfo::OnBrowse);
+
+    // The box takes no more than the document keeps, so what it shows is what the document holds.
+    nameBox_ = new QLineEdit(this);
+    nameBox_->setGeometry(75, 128, 100, 14);
+    nameBox_->setFont(font_);
+    nameBox_->setMaxLength(kCaptureNameLimit);
+    connect(nameBox_, &QLineEdit::textChanged, this, &CViewInfo::OnCaptureNameChanged);
+    if (document_) nameBox_->setText(QString::fromStdString(document_->captureName()));
+
+    progress_ = new QProgressBar(this);
+    progress_->setRange(0, 100);
+    progress_->setValue(0);
+    progress_->setTextVisible(false);
+    progress_->setGeometry(100, 148, 100, 12);
+
+    gInfo.store(this);
+    if (document_) {
+        document_->RegisterView(this, "Info");
+        document_->setOnProgress(&CViewInfo::ShowProgress);
+        document_->setOnCameraEvent(&CViewInfo::ShowBattery);
+    }
+}
+
+CViewInfo::~CViewInfo() {
+    CViewInfo* self = this;
+    gInfo.compare_exchange_strong(self, nullptr);
+}
+
+CViewInfo* CViewInfo::instance() { return gInfo.load(); }
+
+QString CViewInfo::BatteryText(std::uint32_t level) {
+    return QString::asprintf("%.0f%%", static_cast<double>(level) / 6.0 * 100.0);
+}
+
+void CViewInfo::UpdateInfo() {
+    if (!document_) return;
+    camera::CameraProperties facts;
+    const bool open = document_->openDriver() != nullptr;
+    if (camera::CanonDriver* driver = document_->openDriver()) facts = driver->properties();
+    nameField()->setText(QString::fromStdString(facts.name));
+    ownerField()->setText(QString::fromStdString(facts.ownerName));
+    firmwareField()->setText(QString::fromStdString(facts.firmware));
+    batteryField()->setText(open ? BatteryText(facts.batteryLevel) : QString());
+    folderBox_->setText(QString::fromStdString(document_->captureFolder()));
+    update();
+}
+
+void CViewInfo::ShowProgress(std::int32_t value) {
+    gLatestProgress.store(value);
+    if (gProgressPosted.exchange(true)) return;   // a call is already on its way
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        QMetaObject::invokeMethod(
+            app,
+            [] {
+                gProgressPosted.store(false);
+                if (CViewInfo* pane = instance()) pane->SetProgress(gLatestProgress.load());
+            },
+            Qt::QueuedConnection);
+    } else {
+        gProgressPosted.store(false);
+    }
+}
+
+void CViewInfo::ShowBattery(std::uint32_t) {
+    if (gBatteryPosted.exchange(true)) return;
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        QMetaObject::invokeMethod(
+            app,
+            [] {
+                gBatteryPosted.store(false);
+                if (CViewInfo* pane = instance()) pane->RefreshBattery();
+            },
+            Qt::QueuedConnection);
+    } else {
+        gBatteryPosted.store(false);
+    }
+}
+
+void CViewInfo::SetProgress(std::int32_t value) {
+    // The bar empties when a transfer reports 99 or more.
+    progress_->setValue(value < 99 ? std::max(value, 0) : 0);
+}
+
+void CViewInfo::RefreshBattery() {
+    if (!document_) return;
+    camera::CanonDriver* driver = document_->openDriver();
+    batteryField()->setText(driver ? BatteryText(driver->properties().batteryLevel) : QString());
+}
+
+void CViewInfo::OnBrowse() {
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, QStringLiteral("Where to save captures?"));
+    ApplyChosenFolder(folder);
+}
+
+void CViewInfo::ApplyChosenFolder(const QString& folder) {
+    if (folder.isEmpty()) return;
+    const QString withSeparator = folder + QLatin1Char('/');
+    if (document_) document_->SetCaptureFolder(withSeparator.toStdString());
+    folderBox_->setText(withSeparator);
+}
+
+void CViewInfo::OnCaptureNameChanged() {
+    if (document_) document_->SetCaptureName(nameBox_->text().left(kCaptureNameLimit).toStdString());
+}
+
+void CViewInfo::InvalidateHistogram() { histogramControl_->update(); }
+
+QPolygon CViewInfo::HistogramPolygon(const std::array<float, 256>& bins, float peak, int w,
+                                     int h) {
+    QPolygon polygon;
+    polygon.reserve(257);
+    polygon << QPoint(0, h - 1);
+    for (int i = 0; i < 255; ++i) {
+        const int x = static_cast<int>(static_cast<double>(i) / 255.0 * (w - 1));
+        const int y = peak == 0.0f
+                          ? h - 1
+                          : static_cast<int>((h - 1) - (h - 1) * static_cast<double>(bins[i]) /
+                                                           static_cast<double>(peak));
+        polygon << QPoint(x, y);
+    }
+    polygon << QPoint(w - 1, h - 1);
+    return polygon;
+}
+
+void CViewInfo::DrawHistogram(QPainter& painter, int w, int h) const {
+    if (w <= 0 || h <= 0) return;
+    Histogram histogram;
+    if (document_) histogram = document_->histogram();
+    QImage surface(w, h, QImage::Format_RGB32);
+    surface.fill(Qt::white);
+    {
+        QPainter off(&surface);
+        off.setPen(QPen(Qt::black, 1));
+        off.setBrush(Qt::black);
+        off.drawPolygon(HistogramPolygon(histogram.bins, histogram.peak, w, h));
+    }
+    painter.drawImage(0, 0, surface);
+}
+
+void CViewInfo::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    DrawPaneCaption(painter, rect(), QStringLiteral("Info"));
+}
+
+void CViewInfo::resizeEvent(QResizeEvent* event) {
+    const int cx = event->size().width();
+    const int cy = event->size().height();
+    histogramControl_->setGeometry(10, 202, std::max(0, cx - 20), std::max(0, cy - 212));
+    histogramRect_ = QRect(QPoint(10, 202), QPoint(cx - 10 - 1, cy - 10 - 1));
+    for (int i = 0; i < 4; ++i) values_[i]->setGeometry(75, 20 + 18 * i, std::max(0, cx - 75), 14);
+    folderBox_->setGeometry(100, 110, std::max(0, cx - 165), 14);
+    browseButton_->setGeometry(cx - 50, 110, 50, 14);
+    nameBox_->setGeometry(100, 128, std::max(0, cx - 165), 14);
+    progress_->setGeometry(100, 148, std::max(0, cx - 110), 12);
+    QWidget::resizeEvent(event);
+}

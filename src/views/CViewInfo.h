@@ -1,0 +1,82 @@
+// The info pane: camera name, owner, firmware and battery, the capture folder and name, the
+// transfer progress bar and the brightness histogram of the live picture.
+#pragma once
+
+#include "document/CView.h"
+
+#include <QFont>
+#include <QPolygon>
+#include <QRect>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+
+class CViewDoc;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+class CViewInfo : public QWidget, public CView {
+    Q_OBJECT
+public:
+    static constexpr int kCaptureNameLimit = 99;
+
+    explicit CViewInfo(CViewDoc* document, QWidget* parent = nullptr);
+    ~CViewInfo() override;
+
+    static CViewInfo* instance();   // the one Info pane, or null
+
+    // Reads the four camera facts from the driver with an open camera (empty when none).
+    void UpdateInfo();
+    // Receivers of the document's progress and camera-event slots; called on SDK threads, they
+    // post the change to the user-interface thread and return at once.
+    static void ShowProgress(std::int32_t value);
+    static void ShowBattery(std::uint32_t value);
+    // The same changes, on the user-interface thread.
+    void SetProgress(std::int32_t value);
+    void RefreshBattery();
+
+    // "Browse": asks for a folder; the chosen path plus "/" goes to the document and the box.
+    void OnBrowse();
+    // Chooses folder without a dialog (empty: nothing happens), as after a choice in the dialog.
+    void ApplyChosenFolder(const QString& folder);
+    void OnCaptureNameChanged();
+
+    // Repaints the histogram control (the viewscreen asks after each recomputation).
+    void InvalidateHistogram();
+    // Draws the histogram of the document into a w x h surface: black silhouette on white.
+    void DrawHistogram(QPainter& painter, int w, int h) const;
+    // The silhouette's 257 points for the given bins and peak in a w x h surface.
+    static QPolygon HistogramPolygon(const std::array<float, 256>& bins, float peak, int w, int h);
+
+    // "2/3 of 6" as the battery percentage text: "67%".
+    static QString BatteryText(std::uint32_t level);
+
+    QRect histogramRect() const { return histogramRect_; }
+    QLabel* nameField() const { return values_[0]; }
+    QLabel* ownerField() const { return values_[1]; }
+    QLabel* firmwareField() const { return values_[2]; }
+    QLabel* batteryField() const { return values_[3]; }
+    QLineEdit* folderBox() const { return folderBox_; }
+    QLineEdit* nameBox() const { return nameBox_; }
+    QPushButton* browseButton() const { return browseButton_; }
+    QProgressBar* progressBar() const { return progress_; }
+    QWidget* histogramControl() const { return histogramControl_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    CViewDoc* document_;
+    QFont font_;
+    QRect histogramRect_;
+    std::array<QLabel*, 4> values_{};
+    QLineEdit* folderBox_ = nullptr;
+    QLineEdit* nameBox_ = nullptr;
+    QPushButton* browseButton_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QWidget* histogramControl_ = nullptr;
+};

@@ -1,0 +1,243 @@
+#include "views/CViewSetting.h"
+
+#include "app/kit/CLabel.h"
+#include "app/kit/DialogUnits.h"
+#include "app/kit/PaneCaption.h"
+#include "camera/CanonDriver.h"
+#include "camera/CanonRCSDK.h"
+#include "document/CViewDoc.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPainter>
+#include <QSlider>
+
+namespace {
+
+struct RowPlace {
+    const char* label;
+    int labelTop;
+    int comboTop;
+};
+
+// Label and list tops of the twelve lists; AF lock (270) and zoom (314) sit between/after.
+constexpr RowPlace kRows[CViewSetting::RowCount] = {
+    {"Image Size", 28, 24},    {"Image Quality", 50, 46}, {"Shooting Mode", 72, 68},
+    {"AV Mode", 94, 90},       {"TV Mode", 116, 112},     {"ISO", 138, 134},
+    {"Meter", 160, 156},       {"Exposure", 182, 178},    {"White Balance", 204, 200},
+    {"Effect", 226, 222},      {"AF Distance", 248, 244}, {"Flash", 292, 288},
+};
+
+using OptionList = std::vector<camera::SettingOption> (camera::CanonDriver::*)() const;
+using CodeGetter = std::uint32_t (camera::CanonDriver::*)();
+using Setter = bool (camera::CanonDriver::*)(const std::string&);
+
+struct RowAccess {
+    OptionList options;   // null for image size and quality
+    CodeGetter current;
+    Setter set;
+};
+
+const RowAccess kAccess[CViewSetting::RowCount] = {
+    {nullptr, &camera::CanonDriver::GetImageSizeCode, &camera::CanonDriver::SetImageSize},
+    {nullptr, &camera::CanonDriver::GetImageQualityCode, &camera::CanonDriver::SetImageQuality},
+    {&camera::CanonDriver::shootingModes, &camera::CanonDriver::GetShootingModeCode,
+     &camera::CanonDriver::SetShootingMode},
+    {&camera::CanonDriver::avModes, &camera::CanonDriver::GetAVCode, &camera::CanonDriver::SetAV},
+    {&camera::CanonDriver::tvModes, &camera::CanonDriver::GetTVCode, &camera::CanonDriver::SetTV},
+    {&camera::CanonDriver::isoModes, &camera::CanonDriver::GetISOCode,
+     &camera::CanonDriver::SetISO},
+    {&camera::CanonDriver::meterModes, &camera::CanonDriver::GetMeterCode,
+     &camera::CanonDriver::SetMeter},
+    {&camera::CanonDriver::exposures, &camera::CanonDriver::GetExposureCode,
+     &camera::CanonDriver::SetExposure},
+    {&camera::CanonDriver::wbValues, &camera::CanonDriver::GetWhiteBalanceCode,
+     &camera::CanonDriver::SetWhiteBalance},
+    {&camera::CanonDriver::effects, &camera::CanonDriver::GetEffectCode,
+     &camera::CanonDriver::SetEffect},
+    {&camera::CanonDriver::afDistances, &camera::CanonDriver::GetAFDistanceCode,
+     &camera::CanonDriver::SetAFDistance},
+    {&camera::CanonDriver::flashModes, &camera::CanonDriver::GetFlashCode,
+     &camera::CanonDriver::SetFlash},
+};
+
+QLabel* makeLabel(QWidget* parent, const QString& text, int top, const QFont& font) {
+    auto* label = new CLabel(text, parent);
+    label->setGeometry(0, top, 85, 14);
+    label->setFont(font);
+    return label;
+}
+
+}  // namespace
+
+CViewSetting::CViewSetting(CViewDoc* document, QWidget* parent)
+    : QWidget(parent), document_(document), font_(paneFont()) {
+    for (int row = 0; row < AFDistance + 1; ++row)
+        makeLabel(this, QString::fromLatin1(kRows[row].label), kRows[row].labelTop, font_);
+    makeLabel(this, QStringLiteral("AF Lock"), 270, font_);
+    makeLabel(this, QString::fromLatin1(kRows[Flash].label), kRows[Flash].labelTop, font_);
+    makeLabel(this, QStringLiteral("Zoom"), 314, font_);
+
+    auto makeCombo = [this](int row) {
+        auto* combo = new QComboBox(this);
+        combo->setGeometry(90, kRows[row].comboTop, 100, 20);
+        combo->setFont(font_);
+        combo->setMaxVisibleItems(12);
+        combos_[row] = combo;
+        connect(combo, &QComboBox::activated, this,
+                [this, row](int) { OnSelectionChanged(static_cast<Row>(row)); });
+    };
+    for (int row = 0; row < Flash; ++row) makeCombo(row);
+
+    afLock_ = new QCheckBox(this);
+    afLock_->setGeometry(90, 270, 16, 12);
+    afLock_->setFont(font_);
+    // The pane sets the box's state itself: a click only asks for the change, so Qt's own
+    // toggle is undone before the request is handled.
+    connect(afLock_, &QCheckBox::clicked, this, [this](bool checked) {
+        afLock_->setChecked(!checked);
+        OnAFLockClicked();
+    });
+
+    makeCombo(Flash);
+
+    zoom_ = new QSlider(Qt::Horizontal, this);
+    zoom_->setGeometry(90, 310, 100, 20);
+    zoom_->setTickPosition(QSlider::TicksAbove);
+    connect(zoom_, &QSlider::valueChanged, this, [this](int) {
+        if (!filling_) OnZoomMoved();
+    });
+
+    if (document_) document_->RegisterView(this, "Setting");
+}
+
+CViewSetting::~CViewSetting() = default;
+
+camera::CanonDriver* CViewSetting::chosenDriver() const {
+    if (!document_) return nullptr;
+    if (document_->cdDriver().isOpen()) return &document_->cdDriver();
+    if (document_->rcDriver().isOpen()) return &document_->rcDriver();
+    return nullptr;
+}
+
+void CViewSetting::refillList(Row row) {
+    QComboBox* combo = combos_[row];
+    filling_ = true;
+    combo->clear();
+    combo->setCurrentIndex(-1);
+    if (camera::CanonDriver* driver = chosenDriver()) {
+        const std::uint32_t current = (driver->*kAccess[row].current)();
+        int selected = -1;
+        for (const camera::SettingOption& option : (driver->*kAccess[row].options)()) {
+            combo->addItem(QString::fromStdString(option.label));
+            if (option.code == current) selected = combo->count() - 1;   // the last match wins
+        }
+        combo->setCurrentIndex(selected);
+    }
+    filling_ = false;
+}
+
+void CViewSetting::refillImageSizeAndQuality() {
+    QComboBox* sizes = combos_[ImageSize];
+    QComboBox* qualities = combos_[ImageQuality];
+    filling_ = true;
+    sizes->clear();
+    qualities->clear();
+    sizes->setCurrentIndex(-1);
+    qualities->setCurrentIndex(-1);
+    if (camera::CanonDriver* driver = chosenDriver()) {
+        const std::uint32_t currentSize = driver->GetImageSizeCode();
+        const std::uint32_t currentQuality = driver->GetImageQualityCode();
+        int selectedSize = -1;
+        for (const camera::ImageSizeOption& size : driver->imageSizes()) {
+            sizes->addItem(QString::fromStdString(size.label));
+            if (size.code != currentSize) continue;
+            int selectedQuality = -1;
+            for (const camera::SettingOption& quality : size.qualities) {
+                qualities->addItem(QString::fromStdString(quality.label));
+                if (quality.code == currentQuality) selectedQuality = qualities->count() - 1;
+            }
+            qualities->setCurrentIndex(selectedQuality);
+            selectedSize = sizes->count() - 1;
+        }
+        sizes->setCurrentIndex(selectedSize);
+    }
+    filling_ = false;
+}
+
+void CViewSetting::RefreshSettings() {
+    refillImageSizeAndQuality();
+    for (int row = ShootingMode; row < RowCount; ++row) refillList(static_cast<Row>(row));
+    if (camera::CanonDriver* driver = chosenDriver()) {
+        filling_ = true;
+        zoom_->setRange(0, static_cast<int>(driver->maxZoomPos()));
+        zoom_->setValue(static_cast<int>(driver->GetZoomPos()));
+        filling_ = false;
+    }
+    afLock_->setChecked(false);
+}
+
+void CViewSetting::reEnumerateAndRefill(camera::CanonDriver* driver) {
+    if (driver == static_cast<camera::CanonDriver*>(&document_->rcDriver())) {
+        driver->GetAVModes();
+        driver->GetTVModes();
+        refillList(AVMode);
+        refillList(TVMode);
+        return;
+    }
+    driver->GetAVModes();
+    driver->GetTVModes();
+    driver->GetExposures();
+    driver->GetWBValues();
+    driver->GetAFDistances();
+    driver->GetFlashModes();
+    driver->GetOtherModes();
+    for (Row row : {AVMode, TVMode, ISO, Meter, Exposure, WhiteBalance, Effect, AFDistance, Flash})
+        refillList(row);
+}
+
+void CViewSetting::OnSelectionChanged(Row row) {
+    if (row < 0 || row >= RowCount) return;
+    QComboBox* combo = combos_[row];
+    const std::string label = combo->currentIndex() >= 0 ? combo->currentText().toStdString()
+                                                         : std::string();
+    camera::CanonDriver* driver = chosenDriver();
+    if (driver) (driver->*kAccess[row].set)(label);
+    switch (row) {
+    case ImageSize:
+        refillImageSizeAndQuality();   // also when no camera is open: both lists stay empty
+        break;
+    case ShootingMode:
+    case AVMode:
+    case TVMode:
+        if (driver) reEnumerateAndRefill(driver);
+        break;
+    default:
+        break;
+    }
+}
+
+void CViewSetting::OnAFLockClicked() {
+    camera::CanonDriver* driver = chosenDriver();
+    if (!driver) return;
+    const bool lock = !afLock_->isChecked();
+    driver->SetAFLock(lock);   // a failure is logged by the driver; the box follows the request
+    afLock_->setChecked(lock);
+}
+
+void CViewSetting::OnZoomMoved() {
+    if (camera::CanonDriver* driver = chosenDriver())
+        driver->SetZoomPos(static_cast<std::uint32_t>(zoom_->value()));
+}
+
+QString CViewSetting::selectedText(Row row) const {
+    if (row < 0 || row >= RowCount || combos_[row]->currentIndex() < 0) return {};
+    return combos_[row]->currentText();
+}
+
+int CViewSetting::zoomPosition() const { return zoom_->value(); }
+
+void CViewSetting::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    DrawPaneCaption(painter, rect(), QStringLiteral("Settings"), true);
+}

@@ -1,0 +1,76 @@
+// The settings pane: twelve drop-down lists, the AF lock box and the zoom slider, all read from
+// the driver with an open camera and written back to it by label.
+#pragma once
+
+#include "document/CView.h"
+
+#include <QFont>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+
+class CViewDoc;
+class QCheckBox;
+class QComboBox;
+class QSlider;
+namespace camera {
+class CanonDriver;
+}
+
+class CViewSetting : public QWidget, public CView {
+    Q_OBJECT
+public:
+    // The twelve lists, top to bottom.
+    enum Row {
+        ImageSize,
+        ImageQuality,
+        ShootingMode,
+        AVMode,
+        TVMode,
+        ISO,
+        Meter,
+        Exposure,
+        WhiteBalance,
+        Effect,
+        AFDistance,
+        Flash,
+        RowCount
+    };
+
+    explicit CViewSetting(CViewDoc* document, QWidget* parent = nullptr);
+    ~CViewSetting() override;
+
+    // Refills every control from the driver with an open camera; empties the lists and clears
+    // the AF lock box when none is open. The slider keeps its range and position then.
+    void RefreshSettings();
+
+    // What the timed sequence records: the selected text of a list and the zoom position.
+    QString selectedText(Row row) const;
+    int zoomPosition() const;
+
+    QComboBox* combo(Row row) const { return combos_[row]; }
+    QCheckBox* afLockBox() const { return afLock_; }
+    QSlider* zoomSlider() const { return zoom_; }
+
+    // The user's actions, also callable directly.
+    void OnSelectionChanged(Row row);
+    void OnAFLockClicked();
+    void OnZoomMoved();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    camera::CanonDriver* chosenDriver() const;
+    void refillList(Row row);
+    void refillImageSizeAndQuality();
+    void reEnumerateAndRefill(camera::CanonDriver* driver);
+
+    CViewDoc* document_;
+    QFont font_;
+    std::array<QComboBox*, RowCount> combos_{};
+    QCheckBox* afLock_ = nullptr;
+    QSlider* zoom_ = nullptr;
+    bool filling_ = false;   // true while the pane itself fills a list
+};
