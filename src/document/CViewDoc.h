@@ -10,7 +10,10 @@
 #include "camera/CanonRCSDK.h"
 #include "camera/CanonSDK.h"
 #include "document/CView.h"
+#include "document/CaptureNaming.h"
 #include "document/FrameBuffers.h"
+
+class StackingWindow;
 
 #include <array>
 #include <atomic>
@@ -100,7 +103,50 @@ public:
     FrameBuffers::Frame liveFrame() const;
     FrameBuffers::Frame previousShot() const;
     std::size_t stackedFrameCount() const;
+    // Frames FrameRelay refused because their size or header was not a 320 x 240 24-bit bitmap.
+    std::uint64_t droppedFrames() const { return droppedFrames_.load(); }
+    const std::string& configPath() const { return configPath_; }
 
 private:
-    // implementation-defined fields
+    // The next capture path for the current folder, name and open camera; reserve keeps it
+    // from being handed out again until released.
+    CapturePath NextCapturePath(bool reserve);
+    // A camera whose image file is written after TakePicture has returned.
+    bool IsCaptureSessionCamera();
+
+    static std::atomic<CViewDoc*> instance_;
+
+    const std::string configPath_;
+
+    // Guards the strings, the registry and the device lists (the UI thread and the sequence
+    // worker both reach them).
+    mutable std::mutex stateLock_;
+    std::string captureFolder_;
+    std::string captureName_;
+    std::vector<std::pair<CView*, std::string>> views_;
+    std::vector<std::string> cdDevices_;
+    std::vector<std::string> rcDevices_;
+    std::string connectedName_;   // device name of the latest successful ConnectCamera
+
+    // The frame lock: guards buffers_ and stacking_ (live frame, previous shot, strip,
+    // histogram, stacking window, stack and noise sums). Never held while a receiver runs.
+    mutable std::mutex frameLock_;
+    std::unique_ptr<FrameBuffers> buffers_;
+    std::unique_ptr<StackingWindow> stacking_;
+
+    std::atomic<std::uint32_t> stitchDirection_{0};
+    std::atomic<std::int32_t> additiveFrames_{0};
+    const std::uint32_t histogramInterval_ = 1000;
+    std::atomic<std::uint64_t> droppedFrames_{0};
+
+    std::atomic<LogReceiver> onLog_{nullptr};
+    std::atomic<CameraEventReceiver> onCameraEvent_{nullptr};
+    std::atomic<FrameReceiver> onFrame_{nullptr};
+    std::atomic<ProgressReceiver> onProgress_{nullptr};
+
+    // File numbering and the paths handed to capture-session cameras whose files are pending.
+    std::unique_ptr<CaptureNaming> naming_;
+
+    std::unique_ptr<camera::CanonSDK> cdDriver_;
+    std::unique_ptr<camera::CanonRCSDK> rcDriver_;
 };

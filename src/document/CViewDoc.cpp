@@ -1,0 +1,261 @@
+// The capture document: construction and destruction, the pane registry, devices and
+// connection, captures and the configuration file.
+#include "document/CViewDoc.h"
+
+#include "document/ConfigFile.h"
+#include "document/StackingWindow.h"
+#include "document/StripCut.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <stdexcept>
+#include <system_error>
+
+#include <sys/stat.h>
+
+std::atomic<CViewDoc*> CViewDoc::instance_{nullptr};
+
+namespace {
+
+bool IsCaptureSessionModel(const std::string& name) {
+    return name == "EOS 20D" || name == "EOS-1Ds Mark II";
+}
+
+bool EntryExists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+CViewDoc::CViewDoc(const sdk::Api& cdApi, const sdk::Api& rcApi, std::string configPath)
+    : configPath_(std::move(configPath)),
+      buffers_(std::make_unique<FrameBuffers>()),
+      stacking_(std::make_unique<StackingWindow>()),
+      naming_(std::make_unique<CaptureNaming>()) {
+    CViewDoc* expected = nullptr;
+    if (!instance_.compare_exchange_strong(expected, this))
+        throw std::logic_error("CViewDoc: only one document may exist at a time");
+    try {
+        if (!LoadConfig()) {
+            std::error_code ec;
+            const std::string cwd = std::filesystem::current_path(ec).string();
+            std::lock_guard lock(stateLock_);
+            captureFolder_ = cwd + "/";
+            captureName_ = "Photo";
+        }
+        {
+            std::lock_guard lock(frameLock_);
+            buffers_->histogram = Histogram{};
+            buffers_->previousShot.fill(0);
+            buffers_->overlapStrip.fill(0);
+        }
+        cdDriver_ = std::make_unique<camera::CanonSDK>(cdApi, &CViewDoc::LogRelay);
+        rcDriver_ = std::make_unique<camera::CanonRCSDK>(rcApi, &CViewDoc::LogRelay);
+    } catch (...) {
+        cdDriver_.reset();
+        instance_.store(nullptr);
+        throw;
+    }
+}
+
+CViewDoc::~CViewDoc() {
+    SaveConfig();
+    {
+        std::lock_guard lock(stateLock_);
+        views_.clear();
+    }
+    // The drivers disconnect and finish their SDKs while the receivers are still reachable.
+    cdDriver_.reset();
+    rcDriver_.reset();
+    onLog_.store(nullptr);
+    onCameraEvent_.store(nullptr);
+    onFrame_.store(nullptr);
+    onProgress_.store(nullptr);
+    stitchDirection_.store(0);
+    instance_.store(nullptr);
+}
+
+CViewDoc* CViewDoc::instance() { return instance_.load(); }
+
+// ---- Pane registry ----
+
+void CViewDoc::RegisterView(CView* view, const std::string& name) {
+    std::lock_guard lock(stateLock_);
+    views_.emplace_back(view, name);
+}
+
+CView* CViewDoc::GetView(const std::string& name) const {
+    std::lock_guard lock(stateLock_);
+    for (const auto& [view, viewName] : views_)
+        if (viewName == name) return view;
+    return nullptr;
+}
+
+void CViewDoc::Log(const std::string& text) const {
+    if (auto* sink = dynamic_cast<CLogSink*>(GetView("Debug"))) sink->WriteLog(text);
+}
+
+// ---- Devices and connection ----
+
+void CViewDoc::UpdateDeviceList() {
+    std::vector<std::string> cd = cdDriver_->GetDevices();
+    {
+        std::lock_guard lock(stateLock_);
+        cdDevices_ = std::move(cd);
+    }
+    std::vector<std::string> rc = rcDriver_->GetDevices();
+    std::lock_guard lock(stateLock_);
+    rcDevices_ = std::move(rc);
+}
+
+std::vector<std::string> CViewDoc::cdDevices() const {
+    std::lock_guard lock(stateLock_);
+    return cdDevices_;
+}
+
+std::vector<std::string> CViewDoc::rcDevices() const {
+    std::lock_guard lock(stateLock_);
+    return rcDevices_;
+}
+
+camera::CanonDriver* CViewDoc::openDriver() {
+    if (cdDriver_->isOpen()) return cdDriver_.get();
+    if (rcDriver_->isOpen()) return rcDriver_.get();
+    return nullptr;
+}
+
+bool CViewDoc::ConnectCamera(const std::string& deviceName) {
+    camera::CanonDriver* driver = nullptr;
+    {
+        std::lock_guard lock(stateLock_);
+        if (std::find(cdDevices_.begin(), cdDevices_.end(), deviceName) != cdDevices_.end())
+            driver = cdDriver_.get();
+        else if (std::find(rcDevices_.begin(), rcDevices_.end(), deviceName) != rcDevices_.end())
+            driver = rcDriver_.get();
+    }
+    if (driver == nullptr) return false;
+    // A listed camera that has gone since leaves the driver idle: nothing to show or clear.
+    const bool opened = driver->Connect(deviceName, &CViewDoc::CameraEventRelay);
+    if (!opened || !driver->isOpen()) return false;
+    {
+        std::lock_guard lock(stateLock_);
+        connectedName_ = deviceName;
+    }
+    {
+        std::lock_guard lock(frameLock_);
+        stacking_->ClearSums();
+    }
+    if (camera::CanonDriver* open = openDriver()) open->EnableViewfinder(&CViewDoc::FrameRelay);
+    return true;
+}
+
+// ---- Captures ----
+
+void CViewDoc::SetCaptureFolder(const std::string& folder) {
+    std::lock_guard lock(stateLock_);
+    captureFolder_ = folder;
+}
+
+void CViewDoc::SetCaptureName(const std::string& name) {
+    std::lock_guard lock(stateLock_);
+    captureName_ = name;
+}
+
+std::string CViewDoc::captureFolder() const {
+    std::lock_guard lock(stateLock_);
+    return captureFolder_;
+}
+
+std::string CViewDoc::captureName() const {
+    std::lock_guard lock(stateLock_);
+    return captureName_;
+}
+
+bool CViewDoc::IsCaptureSessionCamera() {
+    if (cdDriver_->isOpen() || !rcDriver_->isOpen()) return false;
+    std::string connected;
+    {
+        std::lock_guard lock(stateLock_);
+        connected = connectedName_;
+    }
+    return IsCaptureSessionModel(connected) ||
+           IsCaptureSessionModel(rcDriver_->properties().name);
+}
+
+CapturePath CViewDoc::NextCapturePath(bool reserve) {
+    std::string folder, name;
+    {
+        std::lock_guard lock(stateLock_);
+        folder = captureFolder_;
+        name = captureName_;
+    }
+    if (folder.empty() || name.empty()) return CapturePath{};
+    // Raw captures ("Lossless") are numbered apart from JPEG ones.
+    std::string ext = "jpg";
+    if (camera::CanonDriver* driver = openDriver())
+        if (driver->GetImageQuality() == "Lossless") ext = "crw";
+    return reserve ? naming_->Claim(folder, name, ext) : naming_->Next(folder, name, ext);
+}
+
+std::string CViewDoc::GetCaptureFileName() { return NextCapturePath(false).path; }
+
+bool CViewDoc::TakePicture() {
+    const CapturePath target = NextCapturePath(true);
+    switch (target.status) {
+    case CaptureNameStatus::Ok:
+        break;
+    case CaptureNameStatus::Empty:
+        return false;
+    case CaptureNameStatus::BadName:
+        Log("Capture refused: the capture name \"" + captureName() +
+            "\" must not contain '/' or be \".\" or \"..\"\r\n");
+        return false;
+    case CaptureNameStatus::Exhausted:
+        Log("Capture refused: no file number is left for \"" + captureName() + "\" in " +
+            captureFolder() + "\r\n");
+        return false;
+    }
+
+    bool result = false;
+    bool filePending = false;
+    if (camera::CanonDriver* driver = openDriver()) {
+        const bool session = IsCaptureSessionCamera();
+        result = driver->TakePicture(target.path, &CViewDoc::ProgressRelay);
+        // A capture-session camera writes its file later: its name stays taken meanwhile.
+        filePending = session && result && !EntryExists(target.path);
+    }
+    if (!filePending) naming_->Release(target.path);
+
+    const std::uint32_t direction = stitchDirection_.load();
+    if (direction != 0) {
+        std::lock_guard lock(frameLock_);
+        buffers_->previousShot = buffers_->liveFrame;
+        CutStrip(buffers_->previousShot, direction, buffers_->overlapStrip);
+    }
+    return result;
+}
+
+// ---- Configuration ----
+
+bool CViewDoc::LoadConfig() {
+    std::string folder, name;
+    if (!config::Load(configPath_, folder, name)) return false;
+    std::lock_guard lock(stateLock_);
+    captureFolder_ = std::move(folder);
+    captureName_ = std::move(name);
+    return true;
+}
+
+bool CViewDoc::SaveConfig() {
+    std::string folder, name, error;
+    {
+        std::lock_guard lock(stateLock_);
+        folder = captureFolder_;
+        name = captureName_;
+    }
+    if (config::Save(configPath_, folder, name, error)) return true;
+    std::cerr << "Kestrel: the capture folder and name were not saved: " << error << std::endl;
+    return false;
+}

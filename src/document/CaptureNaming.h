@@ -1,0 +1,59 @@
+// Capture file naming: the next numbered path in the capture folder, worked out from the files
+// already there, plus the paths handed to cameras whose files have not arrived yet.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+// Why no path could be formed.
+enum class CaptureNameStatus {
+    Ok,
+    Empty,       // no capture folder or no capture name
+    BadName,     // the name contains '/' or is "." or ".."
+    Exhausted,   // the highest number present is the largest 32-bit number
+};
+
+struct CapturePath {
+    CaptureNameStatus status = CaptureNameStatus::Empty;
+    std::string path;   // empty unless status is Ok
+};
+
+class CaptureNaming {
+public:
+    // A name that keeps the capture inside its folder: no '/', not "." or "..".
+    static bool IsSafeName(std::string_view name);
+    // name*.ext, compared without regard to ASCII case; the name must be followed by at least
+    // one character before ".ext" or be directly followed by ".ext".
+    static bool Matches(std::string_view fileName, std::string_view name, std::string_view ext);
+    // The number of a matching file: drop nameLength + 1 characters, read a decimal integer
+    // with atoi rules (leading blanks, optional sign, digits; no digits reads as 0). Empty when
+    // it is negative or does not fit in 32 bits.
+    static std::optional<std::uint32_t> ReadNumber(std::string_view fileName,
+                                                   std::size_t nameLength);
+    // folder + name + "-" + number padded to four digits + "." + ext.
+    static std::string Format(const std::string& folder, const std::string& name,
+                              std::uint32_t number, const std::string& ext);
+    // True for a regular file the user may write whose name does not start with a dot.
+    static bool Counts(const std::string& path, std::string_view fileName);
+
+    // The path for the next capture: one more than the highest number among the counted files
+    // and the reserved paths, advanced past any path that exists or is reserved.
+    CapturePath Next(const std::string& folder, const std::string& name, const std::string& ext);
+    // Like Next, and reserves the path until Release, in one step, so that two captures started
+    // at once never share a path.
+    CapturePath Claim(const std::string& folder, const std::string& name, const std::string& ext);
+    void Release(const std::string& path);
+    bool IsReserved(const std::string& path) const;
+    std::size_t reservedCount() const;
+
+private:
+    CapturePath NextLocked(const std::string& folder, const std::string& name,
+                           const std::string& ext) const;
+
+    mutable std::mutex lock_;          // guards reserved_
+    std::set<std::string> reserved_;   // paths handed to a camera whose file is pending
+};
