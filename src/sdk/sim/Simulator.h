@@ -61,10 +61,42 @@ World defaultCdWorld();
 World defaultRcWorld();
 
 // One SDK call as it was made, e.g. name "CDSetTvValue", args "1, 112".
+// Args are the call's inputs in order, comma separated: numbers in decimal (property and
+// release-camera-setting ids in hex, "0x800000c"), callbacks "fn" or "0", contexts and data
+// pointers "ptr" or "0", texts (device name, file path) in double quotes; out-pointers left out.
 struct Call {
     std::string name;
     std::string args;
+    sdk::Result result = sdk::kOk;   // what the call returned
 };
+
+// Event data of release event 34: the driver hands the pointer back to TakeCapturedImage.
+struct CaptureEventData {
+    std::uint32_t captureId = 0;
+    sdk::Handle source = 0;
+};
+
+// The error codes the simulator answers with.
+namespace err {
+constexpr sdk::Result kIncompatibleVersion = 0x00000006;
+constexpr sdk::Result kNotSupported = 0x00000007;
+constexpr sdk::Result kFileOpen = 0x00000023;
+constexpr sdk::Result kFileWrite = 0x00000028;
+constexpr sdk::Result kInvalidParameter = 0x00000060;
+constexpr sdk::Result kInvalidHandle = 0x00000061;
+constexpr sdk::Result kInvalidPointer = 0x00000062;
+constexpr sdk::Result kInvalidLength = 0x00000064;
+constexpr sdk::Result kInvalidFnPointer = 0x00000065;
+constexpr sdk::Result kDeviceNotFound = 0x00000080;
+constexpr sdk::Result kDeviceBusy = 0x00000081;
+constexpr sdk::Result kDeviceInvalidParameter = 0x00000086;   // zoom out of range
+constexpr sdk::Result kDisconnected = 0x000000C1;             // camera removed while open
+constexpr sdk::Result kEnumNA = 0x000000F0;                   // Next past the end
+constexpr sdk::Result kInvalidFnCall = 0x000000F1;            // call not valid in this state
+constexpr sdk::Result kSessionNotOpen = 0x00002003;
+constexpr sdk::Result kPropertyNotSupported = 0x0000200A;
+constexpr sdk::Result kRefused = 0x0000A005;                  // value the camera does not offer
+}  // namespace err
 
 // Observable state of a virtual camera, for assertions.
 struct CameraState {
@@ -116,6 +148,18 @@ public:
 
     void setBattery(const std::string& name, std::uint32_t level);   // sends camera event 1
     std::optional<CameraState> state(const std::string& name) const;
+
+    // Waiting without sleeps: true once the condition holds, false after the timeout.
+    // Frames: the named camera has delivered at least `count` frames since it was opened.
+    bool waitForFrames(const std::string& name, std::uint32_t count, double timeoutSeconds = 5);
+    // Events: every capture queued for the SDK's own thread has been sent and its callback
+    // has returned (held captures do not count).
+    bool waitForEvents(double timeoutSeconds = 5);
+
+    // Enumerations started and not yet released (all kinds), for leak checks.
+    std::size_t openEnumerations() const;
+    // StartSDK calls not yet matched by FinishSDK.
+    int sdkStarts() const;
 
     // Renders the current scene of the open camera (or a default scene) into a 54 + 230,400
     // byte BMP buffer; exposed for the benchmark and tests.

@@ -1,0 +1,34 @@
+// Writes a released image: a JPEG of the scene (libturbojpeg), or the simulator's raw file
+// for the "Lossless" quality, reporting transfer progress along the way.
+#pragma once
+
+#include "sdk/sdk.h"
+
+#include <cstdint>
+
+namespace sim {
+
+// What the camera saw when the shutter was released.
+struct Shot {
+    std::uint64_t frameIndex = 0;
+    double brightness = 1.0;
+    int width = 640, height = 480;
+    std::uint32_t quality = 3;   // 1 Economy, 2 Normal, 3 Fine, 4 Lossless (raw), 5 Superfine
+};
+
+constexpr std::uint32_t kQualityLossless = 4;
+
+// Raw file: "KESTREL-RAW\0", then little-endian 32-bit words: version 1, image width,
+// image height, stored width, stored height, bits a sample (12), pattern (0 = RGGB);
+// then stored width x height 16-bit little-endian samples. The mosaic is stored at a
+// quarter of the image's width and height to keep the file small.
+constexpr char kRawMagic[12] = "KESTREL-RAW";
+constexpr std::size_t kRawHeaderBytes = 12 + 7 * 4;
+
+// Renders and writes the shot to `path`. With `progress`, reports 0, 25, 50, 75 and 100
+// (status 0 while under way, 1 with the final 100) passing `context` through.
+// Returns 0, err::kFileOpen when the file cannot be created, err::kFileWrite when writing fails.
+sdk::Result writeShot(const Shot& shot, const char* path, sdk::ProgressCallback progress,
+                      void* context);
+
+}  // namespace sim

@@ -1,0 +1,270 @@
+// Procedural scene: a 1280-pixel-wide panorama (night sky with stars and a moon, mountains,
+// houses and trees) built once, viewed through a 320 x 240 window that drifts to the right.
+#include "sdk/sim/Scene.h"
+
+#include "sdk/sdk.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace sim::scene {
+namespace {
+
+constexpr int kPanoWidth = 1280;
+constexpr int kWidth = sdk::kFrameWidth;
+constexpr int kHeight = sdk::kFrameHeight;
+constexpr int kRowBytes = kWidth * 3;
+constexpr int kHotPixels = 48;
+constexpr double kPi = 3.14159265358979323846;
+
+struct HotPixel {
+    int x, y;
+    std::uint8_t bgr[3];
+};
+
+// Everything precomputed: the panorama (BGR, top-down) and the sensor's hot pixels.
+struct Tables {
+    std::uint8_t pano[kHeight][kPanoWidth][3];
+    HotPixel hot[kHotPixels];
+    std::uint8_t clamp[256 + 16];   // clamp[v + 8] = v limited to 0..255, v in -8..263
+};
+
+Tables gTables;
+
+std::uint32_t xorshift(std::uint32_t& s) {
+    s ^= s << 13;
+    s ^= s >> 17;
+    s ^= s << 5;
+    return s;
+}
+
+int horizonAt(int x) {
+    const double t = 2 * kPi * x / kPanoWidth;   // whole periods: the panorama wraps seamlessly
+    return 150 + static_cast<int>(18 * std::sin(2 * t) + 9 * std::sin(5 * t + 1.0) +
+                                  4 * std::sin(13 * t + 2.0));
+}
+
+void put(Tables& t, int x, int y, int r, int g, int b) {
+    if (y < 0 || y >= kHeight) return;
+    x = ((x % kPanoWidth) + kPanoWidth) % kPanoWidth;
+    t.pano[y][x][0] = static_cast<std::uint8_t>(b);
+    t.pano[y][x][1] = static_cast<std::uint8_t>(g);
+    t.pano[y][x][2] = static_cast<std::uint8_t>(r);
+}
+
+void disc(Tables& t, int cx, int cy, int radius, int r, int g, int b) {
+    for (int dy = -radius; dy <= radius; ++dy)
+        for (int dx = -radius; dx <= radius; ++dx)
+            if (dx * dx + dy * dy <= radius * radius) put(t, cx + dx, cy + dy, r, g, b);
+}
+
+void box(Tables& t, int x0, int y0, int w, int h, int r, int g, int b) {
+    for (int y = y0; y < y0 + h; ++y)
+        for (int x = x0; x < x0 + w; ++x) put(t, x, y, r, g, b);
+}
+
+void house(Tables& t, int x, int ground, int w, int h, int r, int g, int b) {
+    box(t, x, ground - h, w, h, r, g, b);
+    box(t, x + w / 3, ground - h / 2, w / 4, h / 2, 40, 30, 20);       // door
+    for (int i = 0; i < w / 2; ++i)                                     // roof
+        box(t, x + i, ground - h - 1 - i, w - 2 * i, 1, 150, 40, 30);
+}
+
+void tree(Tables& t, int x, int ground, int size) {
+    box(t, x - 2, ground - size, 4, size, 90, 60, 30);
+    disc(t, x, ground - size - size / 3, size / 2, 30, 110 + size % 40, 40);
+}
+
+void build(Tables& t) {
+    std::uint32_t seed = 0x9E3779B9u;
+    for (int x = 0; x < kPanoWidth; ++x) {
+        const int horizon = horizonAt(x);
+        for (int y = 0; y < kHeight; ++y) {
+            if (y < horizon) {   // sky: deep blue at the top, lighter towards the horizon
+                const int k = y * 255 / 150;
+                put(t, x, y, 10 + k / 6, 20 + k / 4, 60 + k / 3);
+            } else {             // ground: green fading to brown towards the bottom
+                const int k = (y - horizon) * 255 / std::max(1, kHeight - horizon);
+                put(t, x, y, 40 + k / 5, 100 - k / 4, 30 + k / 12);
+            }
+        }
+    }
+    for (int i = 0; i < 260; ++i) {   // stars, only in the sky
+        const int x = static_cast<int>(xorshift(seed) % kPanoWidth);
+        const int y = static_cast<int>(xorshift(seed) % 140);
+        if (y >= horizonAt(x) - 2) continue;
+        const int v = 140 + static_cast<int>(xorshift(seed) % 116);
+        put(t, x, y, v, v, std::min(255, v + 20));
+        if (v > 240) {   // a few bright ones with a small cross
+            put(t, x - 1, y, v / 2, v / 2, v / 2);
+            put(t, x + 1, y, v / 2, v / 2, v / 2);
+            put(t, x, y - 1, v / 2, v / 2, v / 2);
+            put(t, x, y + 1, v / 2, v / 2, v / 2);
+        }
+    }
+    disc(t, 300, 45, 16, 235, 230, 200);   // moon
+    disc(t, 306, 41, 13, 12, 24, 70);      // its shadowed part
+    for (int i = 0; i < 8; ++i) {
+        const int x = 60 + i * 160;
+        house(t, x, horizonAt(x) + 40, 30 + (i % 3) * 8, 22 + (i % 2) * 10, 200 - i * 12,
+              170 + i * 8, 120 + i * 10);
+        tree(t, x + 90, horizonAt(x + 90) + 30, 14 + (i * 7) % 12);
+    }
+    for (int i = 0; i < kHotPixels; ++i) {
+        HotPixel& h = t.hot[i];
+        h.x = static_cast<int>(xorshift(seed) % kWidth);
+        h.y = static_cast<int>(xorshift(seed) % kHeight);
+        const int kind = static_cast<int>(xorshift(seed) % 4);
+        h.bgr[0] = kind == 1 ? 60 : 255;
+        h.bgr[1] = kind == 2 ? 60 : (kind == 0 ? 255 : 200);
+        h.bgr[2] = kind == 3 ? 80 : 255;
+    }
+    for (int i = 0; i < 256 + 16; ++i)
+        t.clamp[i] = static_cast<std::uint8_t>(std::clamp(i - 8, 0, 255));
+}
+
+const Tables& tables() {
+    static const bool built = (build(gTables), true);
+    (void)built;
+    return gTables;
+}
+
+void gainTable(std::uint8_t* lut, double brightness) {
+    const int gain = std::clamp(static_cast<int>(brightness * 256 + 0.5), 4, 256 * 64);
+    for (int v = 0; v < 256; ++v) lut[v] = static_cast<std::uint8_t>(std::min(255, (v * gain) >> 8));
+}
+
+std::uint32_t frameSeed(std::uint64_t frameIndex) {
+    std::uint64_t z = frameIndex + 0x9E3779B97F4A7C15ull;   // splitmix64 step
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    const auto s = static_cast<std::uint32_t>(z ^ (z >> 31));
+    return s ? s : 1u;
+}
+
+// Noise of -7..7, triangular around 0, from three bits and three bits of r.
+inline int noise(std::uint32_t r) { return static_cast<int>(r & 7u) + static_cast<int>((r >> 3) & 7u) - 7; }
+
+}  // namespace
+
+double exposureBrightness(std::uint32_t av, std::uint32_t tv, std::uint32_t iso,
+                          std::uint32_t exposureComp) {
+    if (av == 32767) av = 16;                 // "Open"
+    else if (av == 32766) av = 88;            // "Max"
+    else if (av < 8 || av > 112) av = 48;
+    if (tv == 4) tv = 16;                     // "Bulb" shown as a long exposure
+    else if (tv < 16 || tv > 168) tv = 112;
+    if (iso < 40 || iso > 120) iso = 72;      // "Auto" and unknown: ISO 100
+    if (exposureComp > 48) exposureComp = 24;
+    const double stops = (48.0 - av) / 8 + (112.0 - tv) / 8 + (iso - 72.0) / 8 +
+                         (24.0 - exposureComp) / 8;
+    return std::clamp(std::exp2(stops), 1.0 / 64, 64.0);
+}
+
+int sceneOffset(std::uint64_t frameIndex) {
+    return static_cast<int>((frameIndex / 2) % kPanoWidth);   // half a pixel a frame
+}
+
+void writeFrameHeader(std::uint8_t* h) {
+    auto u16 = [&](int at, std::uint32_t v) {
+        h[at] = static_cast<std::uint8_t>(v);
+        h[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    };
+    auto u32 = [&](int at, std::uint32_t v) {
+        u16(at, v & 0xFFFF);
+        u16(at + 2, v >> 16);
+    };
+    std::memset(h, 0, sdk::kFrameHeaderBytes);
+    h[0] = 'B';
+    h[1] = 'M';
+    u32(2, static_cast<std::uint32_t>(sdk::kFrameBytes));
+    u32(10, static_cast<std::uint32_t>(sdk::kFrameHeaderBytes));
+    u32(14, 40);                                   // info header size
+    u32(18, kWidth);
+    u32(22, kHeight);                              // positive: rows bottom-up
+    u16(26, 1);                                    // planes
+    u16(28, 24);                                   // bits a pixel
+    u32(30, 0);                                    // uncompressed RGB
+    u32(34, static_cast<std::uint32_t>(sdk::kFramePixelBytes));
+    u32(38, 2835);                                 // 72 dpi
+    u32(42, 2835);
+}
+
+void renderFramePixels(std::uint8_t* pixels, std::uint64_t frameIndex, double brightness) {
+    const Tables& t = tables();
+    std::uint8_t lut[256];
+    gainTable(lut, brightness);
+    const std::uint8_t* clamp = t.clamp + 8;
+    const int offset = sceneOffset(frameIndex);
+    std::uint32_t s = frameSeed(frameIndex);
+    for (int y = 0; y < kHeight; ++y) {
+        std::uint8_t* dst = pixels + (kHeight - 1 - y) * kRowBytes;   // bottom-up
+        const std::uint8_t* row = t.pano[y][0];
+        int sx = offset;
+        for (int x = 0; x < kWidth; ++x) {
+            const std::uint8_t* src = row + sx * 3;
+            const std::uint32_t r = xorshift(s);
+            dst[0] = clamp[lut[src[0]] + noise(r)];
+            dst[1] = clamp[lut[src[1]] + noise(r >> 6)];
+            dst[2] = clamp[lut[src[2]] + noise(r >> 12)];
+            dst += 3;
+            if (++sx == kPanoWidth) sx = 0;
+        }
+    }
+    for (const HotPixel& h : t.hot) {
+        std::uint8_t* p = pixels + (kHeight - 1 - h.y) * kRowBytes + h.x * 3;
+        p[0] = std::max(p[0], h.bgr[0]);
+        p[1] = std::max(p[1], h.bgr[1]);
+        p[2] = std::max(p[2], h.bgr[2]);
+    }
+}
+
+void renderImage(std::uint8_t* rgb, int width, int height, std::uint64_t frameIndex,
+                 double brightness) {
+    if (width <= 0 || height <= 0) return;
+    const Tables& t = tables();
+    std::uint8_t lut[256];
+    gainTable(lut, brightness);
+    const std::uint8_t* clamp = t.clamp + 8;
+    const int offset = sceneOffset(frameIndex);
+    // Per column: the two panorama columns to blend and the weight of the second (0..256).
+    std::vector<int> col0(static_cast<std::size_t>(width)), col1(col0.size()), wx(col0.size());
+    for (int x = 0; x < width; ++x) {
+        const std::int64_t u = (static_cast<std::int64_t>(x) * kWidth << 8) / width;
+        const int sx = offset + static_cast<int>(u >> 8);
+        col0[x] = sx % kPanoWidth * 3;
+        col1[x] = (sx + 1) % kPanoWidth * 3;
+        wx[x] = static_cast<int>(u & 255);
+    }
+    std::uint32_t s = frameSeed(frameIndex ^ 0xABCDEFull);
+    for (int y = 0; y < height; ++y) {
+        const std::int64_t v = (static_cast<std::int64_t>(y) * kHeight << 8) / height;
+        const int sy = static_cast<int>(v >> 8);
+        const int wy = static_cast<int>(v & 255);
+        const std::uint8_t* r0 = t.pano[sy][0];
+        const std::uint8_t* r1 = t.pano[std::min(sy + 1, kHeight - 1)][0];
+        std::uint8_t* dst = rgb + static_cast<std::size_t>(y) * width * 3;
+        for (int x = 0; x < width; ++x) {
+            const int a = col0[x], b = col1[x], w = wx[x];
+            const std::uint32_t r = xorshift(s);
+            for (int c = 0; c < 3; ++c) {   // panorama is BGR, the image RGB
+                const int top = r0[a + c] * (256 - w) + r0[b + c] * w;
+                const int bottom = r1[a + c] * (256 - w) + r1[b + c] * w;
+                const int value = (top * (256 - wy) + bottom * wy) >> 16;
+                dst[2 - c] = clamp[lut[value] + (noise(r >> (6 * c)) >> 1)];
+            }
+            dst += 3;
+        }
+    }
+    for (const HotPixel& h : t.hot) {
+        const int x = h.x * width / kWidth, y = h.y * height / kHeight;
+        std::uint8_t* p = rgb + (static_cast<std::size_t>(y) * width + x) * 3;
+        p[0] = std::max(p[0], h.bgr[2]);
+        p[1] = std::max(p[1], h.bgr[1]);
+        p[2] = std::max(p[2], h.bgr[0]);
+    }
+}
+
+}  // namespace sim::scene

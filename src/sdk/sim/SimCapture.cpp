@@ -1,0 +1,192 @@
+// SDK calls of taking pictures and the viewfinder: release and transfer, the capture session
+// with its release event 34, and viewfinder start and stop.
+#include "sdk/sim/Engine.h"
+
+#include <cstring>
+
+namespace sim {
+namespace {
+
+constexpr std::uint32_t kProgressOption = 3;
+
+void fillInfo(sdk::ImageInfo* info, const Shot& shot) {
+    std::memset(info->bytes, 0, sizeof info->bytes);
+    const std::uint32_t words[3] = {static_cast<std::uint32_t>(shot.width),
+                                    static_cast<std::uint32_t>(shot.height), shot.quality};
+    std::memcpy(info->bytes, words, sizeof words);
+}
+
+std::string mediumText(const sdk::StorageMedium* medium) {
+    return medium ? quoted(medium->path) : "0";
+}
+
+}  // namespace
+
+sdk::Result Engine::release(sdk::Handle s, std::uint32_t sync, sdk::ProgressCallback progress,
+                            void* ctx, std::uint32_t option, std::uint32_t* count) {
+    Lock lk(mutex);
+    CallScope call(*this, "Release",
+                   argList({num(s), num(sync), fn(progress), ptr(ctx), num(option)}));
+    if (call.failure()) return call.failure();
+    Camera* cam = nullptr;
+    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (!count) return call(err::kInvalidPointer);
+    if (!cam->releaseControl) return call(err::kInvalidFnCall);
+    cam->releasedShot = shotOf(*cam);
+    cam->itemsPending = cam->spec.releaseItems;
+    *count = cam->spec.releaseItems;
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::getReleasedData(sdk::Handle s, sdk::ProgressCallback progress, void* ctx,
+                                    std::uint32_t option, sdk::ImageInfo* info,
+                                    const sdk::StorageMedium* medium) {
+    Lock lk(mutex);
+    CallScope call(*this, "GetReleasedData",
+                   argList({num(s), fn(progress), ptr(ctx), num(option), ptr(info),
+                            mediumText(medium)}));
+    if (call.failure()) return call.failure();
+    Camera* cam = nullptr;
+    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (!info || !medium || !medium->path) return call(err::kInvalidPointer);
+    if (medium->kind != 0) return call(err::kInvalidParameter);
+    if (!cam->releaseControl || cam->itemsPending == 0) return call(err::kInvalidFnCall);
+    const Shot shot = cam->releasedShot;
+    --cam->itemsPending;
+    fillInfo(info, shot);
+    const std::string path = medium->path;
+    lk.unlock();   // rendering, compression, writing and progress run without the lock
+    const sdk::Result r = writeShot(shot, path.c_str(),
+                                    option == kProgressOption ? progress : nullptr, ctx);
+    lk.lock();
+    if (r != sdk::kOk)
+        if (Camera* again = bySource(s)) ++again->itemsPending;   // the item can be fetched again
+    return call(r);
+}
+
+sdk::Result Engine::startCaptureSession(sdk::Handle s, sdk::EventCallback cb, void* ctx) {
+    Lock lk(mutex);
+    CallScope call(*this, "StartCaptureSession", argList({num(s), fn(cb), ptr(ctx)}));
+    if (call.failure()) return call.failure();
+    Camera* cam = nullptr;
+    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (!rc || !cam->spec.captureSession) return call(err::kNotSupported);
+    if (!cb) return call(err::kInvalidFnPointer);
+    if (cam->session) return call(err::kInvalidFnCall);
+    cam->session = true;
+    cam->releaseCallback = cb;
+    cam->releaseContext = ctx;
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::endCaptureSession(sdk::Handle s) {
+    Lock lk(mutex);
+    CallScope call(*this, "EndCaptureSession", num(s));
+    if (call.failure()) return call.failure();
+    Camera* cam = nullptr;
+    if (sdk::Result r = lookup(s, cam, true)) return call(r);
+    if (!cam->session) return call(err::kSessionNotOpen);
+    cam->session = false;
+    cam->releaseCallback = nullptr;
+    cam->releaseContext = nullptr;
+    cam->pendingCaptures = 0;
+    dropCaptures(s);
+    waitCallbacks(lk, s, static_cast<int>(CallbackKind::ReleaseEvent));
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::capture(sdk::Handle s) {
+    Lock lk(mutex);
+    CallScope call(*this, "Capture", num(s));
+    if (call.failure()) return call.failure();
+    Camera* cam = nullptr;
+    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (!cam->session) return call(err::kSessionNotOpen);
+    const std::uint32_t id = nextCaptureId++;
+    captured[id] = {s, shotOf(*cam)};
+    ++cam->pendingCaptures;
+    if (hold) {
+        held.push_back({s, id});
+    } else {
+        ensureEventThread();
+        eventQueue.push_back({s, id});
+        eventCv.notify_one();
+    }
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::takeCapturedImage(sdk::Handle s, sdk::ProgressCallback progress, void* ctx,
+                                      std::uint32_t option, const void* eventData,
+                                      const sdk::StorageMedium* medium) {
+    Lock lk(mutex);
+    CallScope call(*this, "TakeCapturedImage",
+                   argList({num(s), fn(progress), ptr(ctx), num(option), ptr(eventData),
+                            mediumText(medium)}));
+    if (call.failure()) return call.failure();
+    Camera* cam = nullptr;
+    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (!cam->session) return call(err::kSessionNotOpen);
+    if (!eventData || !medium || !medium->path) return call(err::kInvalidPointer);
+    if (medium->kind != 0) return call(err::kInvalidParameter);
+    CaptureEventData data;
+    std::memcpy(&data, eventData, sizeof data);
+    auto it = captured.find(data.captureId);
+    if (it == captured.end() || it->second.first != s) return call(err::kInvalidParameter);
+    const Shot shot = it->second.second;
+    const std::string path = medium->path;
+    lk.unlock();
+    const sdk::Result r = writeShot(shot, path.c_str(),
+                                    option == kProgressOption ? progress : nullptr, ctx);
+    lk.lock();
+    if (r == sdk::kOk) captured.erase(data.captureId);
+    return call(r);
+}
+
+sdk::Result Engine::selectViewfinderOutput(sdk::Handle s, std::uint32_t output) {
+    Lock lk(mutex);
+    CallScope call(*this, "SelectViewFinderCameraOutput", argList({num(s), num(output)}));
+    if (call.failure()) return call.failure();
+    Camera* cam = nullptr;
+    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (!cam->spec.hasViewfinder) return call(err::kNotSupported);
+    if (output < 1 || output > 3) return call(err::kInvalidParameter);
+    cam->viewfinderOutput = output;
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::startViewfinder(sdk::Handle s, std::uint32_t format, sdk::FrameCallback cb,
+                                    void* ctx) {
+    Lock lk(mutex);
+    CallScope call(*this, "StartViewfinder", argList({num(s), num(format), fn(cb), ptr(ctx)}));
+    if (call.failure()) return call.failure();
+    joinZombies(lk);   // threads that stopped themselves from their own frame callback
+    Camera* cam = nullptr;
+    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (!cam->spec.hasViewfinder) return call(err::kNotSupported);
+    if (format != 1) return call(err::kInvalidParameter);
+    if (!cb) return call(err::kInvalidFnPointer);
+    if (cam->viewfinderRunning) return call(err::kInvalidFnCall);
+    cam->viewfinderRunning = true;
+    cam->frameCallback = cb;
+    cam->frameContext = ctx;
+    if (!manual) startViewfinderThread(*cam);
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::termViewfinder(sdk::Handle s) {
+    Lock lk(mutex);
+    CallScope call(*this, "TermViewfinder", num(s));
+    if (call.failure()) return call.failure();
+    Camera* cam = nullptr;
+    if (sdk::Result r = lookup(s, cam, true)) return call(r);
+    if (!cam->viewfinderRunning) return call(sdk::kOk);
+    cam->viewfinderRunning = false;
+    cam->frameCallback = nullptr;
+    cam->frameContext = nullptr;
+    std::shared_ptr<ViewfinderRun> run = detachRun(*cam);
+    joinRun(lk, std::move(run));   // from the frame callback itself: stops after it returns
+    waitCallbacks(lk, s, static_cast<int>(CallbackKind::Frame));
+    return call(sdk::kOk);
+}
+
+}  // namespace sim

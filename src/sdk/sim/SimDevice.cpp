@@ -1,0 +1,268 @@
+// SDK calls of the device side: SDK start and finish, device listing, open and close,
+// release control, camera event registration and device properties.
+#include "sdk/sim/Engine.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sim {
+namespace {
+
+constexpr std::uint32_t kPropSerial = 0x0000000A;   // listed, not used by the drivers
+constexpr std::uint32_t kPropSkipped = 0xFFFFFFFF;  // a record the drivers must skip
+constexpr std::uint32_t kTypeText = 1, kTypeWord = 2;
+
+std::uint32_t readU32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+void writeU32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+std::string recordName(const sdk::DeviceRecord* info) {
+    const auto* text = reinterpret_cast<const char*>(info->bytes + sdk::DeviceRecord::kNameOffset);
+    return std::string(text, strnlen(text, sdk::DeviceRecord::kNameCapacity));
+}
+
+// The data of a property: (bytes, is text); empty optional-like flag when not offered.
+bool propertyBytes(const Camera& cam, std::uint32_t id, std::vector<std::uint8_t>& out, bool& text) {
+    const CameraSpec& s = cam.spec;
+    auto setText = [&](const std::string& t) {
+        out.assign(t.begin(), t.end());
+        out.push_back(0);
+        text = true;
+    };
+    auto setWord = [&](std::uint32_t v) {
+        out.assign(4, 0);
+        writeU32(out.data(), v);
+        text = false;
+    };
+    switch (id) {
+        case sdk::kPropName: setText(s.name); return true;
+        case sdk::kPropCapabilities:
+            setWord((s.hasZoom ? 1u : 0u) | (s.hasShootingModes ? 2u : 0u) |
+                    (s.hasViewfinder ? 4u : 0u));
+            return true;
+        case sdk::kPropOwner: setText(s.owner); return true;
+        case sdk::kPropFirmware: setText(s.firmwareText); return true;
+        case sdk::kPropBattery: setWord(s.battery); return true;
+        case kPropSerial: setWord(0x10000 + cam.id); return true;
+        default: return false;
+    }
+}
+
+}  // namespace
+
+sdk::Result Engine::startSdk(const sdk::VersionRecord* version, std::uint32_t option) {
+    Lock lk(mutex);
+    CallScope call(*this, "StartSDK", argList({version ? num(version->major) : "0", num(option)}));
+    if (call.failure()) return call.failure();
+    if (!version) return call(err::kInvalidPointer);
+    if (version->size != sizeof(sdk::VersionRecord) || version->major != (rc ? 8 : 7))
+        return call(err::kIncompatibleVersion);
+    ++sdkStarts;
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::finishSdk() {
+    Lock lk(mutex);
+    CallScope call(*this, "FinishSDK", "");
+    if (call.failure()) return call.failure();
+    if (sdkStarts > 0) --sdkStarts;
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::enumDeviceReset(std::uint32_t kind, sdk::Handle* e) {
+    Lock lk(mutex);
+    CallScope call(*this, "EnumDeviceReset", num(kind));
+    if (call.failure()) return call.failure();
+    if (!e) return call(err::kInvalidPointer);
+    if (kind != 1) return call(err::kInvalidParameter);
+    Enumeration en;
+    en.kind = EnumKind::Device;
+    for (const auto& c : cameras) {
+        if (c->removed) continue;
+        en.a.push_back(c->id);
+        en.labels.push_back(c->spec.name);
+    }
+    *e = newEnumeration(std::move(en));
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::deviceNext(sdk::Handle e, sdk::DeviceRecord* info) {
+    Lock lk(mutex);
+    CallScope call(*this, "EnumDeviceNext", num(e));
+    if (call.failure()) return call.failure();
+    Enumeration* en = enumeration(e, EnumKind::Device);
+    if (!en) return call(err::kInvalidHandle);
+    if (!info) return call(err::kInvalidPointer);
+    if (en->pos >= en->a.size()) return call(err::kEnumNA);
+    std::memset(info->bytes, 0, sizeof info->bytes);
+    writeU32(info->bytes, en->a[en->pos]);
+    const std::string& name = en->labels[en->pos];
+    const std::size_t n = std::min(name.size(), sdk::DeviceRecord::kNameCapacity - 1);
+    std::memcpy(info->bytes + sdk::DeviceRecord::kNameOffset, name.data(), n);
+    ++en->pos;
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::openSource(const sdk::DeviceRecord* info, sdk::Handle* source) {
+    Lock lk(mutex);
+    const std::string name = info ? recordName(info) : std::string();
+    CallScope call(*this, "OpenSource", info ? quoted(name.c_str()) : "0");
+    if (call.failure()) return call.failure();
+    if (!info || !source) return call(err::kInvalidPointer);
+    const std::uint32_t id = readU32(info->bytes);
+    Camera* cam = nullptr;
+    for (auto& c : cameras) {
+        if (id != 0 ? c->id == id : (c->spec.name == name && !c->removed)) {
+            cam = c.get();
+            break;
+        }
+    }
+    if (!cam || cam->removed) return call(err::kDeviceNotFound);
+    if (cam->source != 0) return call(err::kDeviceBusy);
+    cam->source = newHandle();
+    cam->frameIndex = 0;
+    cam->framesDelivered = 0;
+    cam->itemsPending = 0;
+    cam->pendingCaptures = 0;
+    *source = cam->source;
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::closeSource(sdk::Handle source) {
+    Lock lk(mutex);
+    CallScope call(*this, "CloseSource", num(source));
+    if (call.failure()) return call.failure();
+    Camera* cam = nullptr;
+    if (sdk::Result r = lookup(source, cam, true)) return call(r);
+    closeCamera(lk, *cam);
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::enterReleaseControl(sdk::Handle s, sdk::EventCallback cb, void* ctx) {
+    Lock lk(mutex);
+    CallScope call(*this, "EnterReleaseControl", argList({num(s), fn(cb), ptr(ctx)}));
+    if (call.failure()) return call.failure();
+    Camera* cam = nullptr;
+    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (rc && cam->spec.captureSession) return call(err::kNotSupported);
+    if (cam->releaseControl) return call(err::kInvalidFnCall);
+    cam->releaseControl = true;
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::exitReleaseControl(sdk::Handle s) {
+    Lock lk(mutex);
+    CallScope call(*this, "ExitReleaseControl", num(s));
+    if (call.failure()) return call.failure();
+    Camera* cam = nullptr;
+    if (sdk::Result r = lookup(s, cam, true)) return call(r);
+    if (!cam->releaseControl) return call(err::kInvalidFnCall);
+    cam->releaseControl = false;
+    cam->itemsPending = 0;
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::selectReleaseDataKind(sdk::Handle s, std::uint32_t kind) {
+    Lock lk(mutex);
+    CallScope call(*this, "SelectReleaseDataKind", argList({num(s), num(kind)}));
+    if (call.failure()) return call.failure();
+    Camera* cam = nullptr;
+    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (kind < 1 || kind > 3) return call(err::kInvalidParameter);
+    cam->releaseDataKind = kind;
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::registerEvent(sdk::Handle s, sdk::EventCallback cb, void* ctx,
+                                  sdk::Handle* reg) {
+    Lock lk(mutex);
+    CallScope call(*this, "RegisterEventCallbackFunction", argList({num(s), fn(cb), ptr(ctx)}));
+    if (call.failure()) return call.failure();
+    Camera* cam = nullptr;
+    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (!reg) return call(err::kInvalidPointer);
+    if (!cb) return call(err::kInvalidFnPointer);
+    const sdk::Handle h = newHandle();
+    cam->registrations.push_back({h, cb, ctx});
+    *reg = h;
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::unregisterEvent(sdk::Handle s, sdk::Handle reg) {
+    Lock lk(mutex);
+    CallScope call(*this, "UnregisterEventCallbackFunction", argList({num(s), num(reg)}));
+    if (call.failure()) return call.failure();
+    Camera* cam = nullptr;
+    if (sdk::Result r = lookup(s, cam, true)) return call(r);
+    auto& regs = cam->registrations;
+    auto it = std::find_if(regs.begin(), regs.end(), [&](const auto& r) { return r.id == reg; });
+    if (it == regs.end()) return call(err::kInvalidHandle);
+    regs.erase(it);
+    waitCallbacks(lk, s, static_cast<int>(CallbackKind::CameraEvent), reg);
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::propertyReset(sdk::Handle s, std::uint32_t option, sdk::Handle* e) {
+    Lock lk(mutex);
+    CallScope call(*this, "EnumDevicePropertyReset", argList({num(s), num(option)}));
+    if (call.failure()) return call.failure();
+    Camera* cam = nullptr;
+    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (!e) return call(err::kInvalidPointer);
+    Enumeration en;
+    en.kind = EnumKind::Property;
+    for (std::uint32_t id : {sdk::kPropName, sdk::kPropCapabilities, kPropSkipped,
+                             sdk::kPropOwner, kPropSerial, sdk::kPropFirmware,
+                             sdk::kPropBattery}) {
+        std::vector<std::uint8_t> bytes;
+        bool text = false;
+        const bool offered = propertyBytes(*cam, id, bytes, text);
+        en.a.push_back(id);
+        en.b.push_back(static_cast<std::uint32_t>(bytes.size()));
+        en.labels.push_back(offered && text ? "t" : "w");
+    }
+    *e = newEnumeration(std::move(en));
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::propertyNext(sdk::Handle e, sdk::PropertyRecord* record) {
+    Lock lk(mutex);
+    CallScope call(*this, "EnumDevicePropertyNext", num(e));
+    if (call.failure()) return call.failure();
+    Enumeration* en = enumeration(e, EnumKind::Property);
+    if (!en) return call(err::kInvalidHandle);
+    if (!record) return call(err::kInvalidPointer);
+    if (en->pos >= en->a.size()) return call(err::kEnumNA);
+    record->words[0] = static_cast<std::uint32_t>(en->pos);
+    record->words[1] = en->a[en->pos];
+    record->words[2] = en->labels[en->pos] == "t" ? kTypeText : kTypeWord;
+    record->words[3] = en->b[en->pos];
+    ++en->pos;
+    return call(sdk::kOk);
+}
+
+sdk::Result Engine::propertyData(sdk::Handle s, std::uint32_t id, std::uint32_t* size,
+                                 void* buffer, std::uint32_t option) {
+    Lock lk(mutex);
+    CallScope call(*this, "GetDevicePropertyData",
+                   argList({num(s), hex(id), size ? num(*size) : "0", num(option)}));
+    if (call.failure()) return call.failure();
+    Camera* cam = nullptr;
+    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (!size || !buffer) return call(err::kInvalidPointer);
+    std::vector<std::uint8_t> bytes;
+    bool text = false;
+    if (!propertyBytes(*cam, id, bytes, text)) return call(err::kPropertyNotSupported);
+    const std::size_t n = std::min<std::size_t>(*size, bytes.size());
+    std::memcpy(buffer, bytes.data(), n);
+    if (text && n > 0 && n < bytes.size()) static_cast<std::uint8_t*>(buffer)[n - 1] = 0;
+    *size = static_cast<std::uint32_t>(n);
+    return call(sdk::kOk);
+}
+
+}  // namespace sim
