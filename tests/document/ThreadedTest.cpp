@@ -1,0 +1,56 @@
+// The viewfinder thread streams frames into the document while this thread calibrates, cuts
+// strips, clears them, captures and moves the stacking slider: the run must finish with every
+// operation done and, under ThreadSanitizer, without a report.
+#include "DocumentFixture.h"
+
+#include <chrono>
+#include <thread>
+
+using namespace testsupport;
+
+namespace {
+
+TEST_F(DocumentTest, FramesStreamWhileTheInterfaceWorksOnTheSameBuffers) {
+    Cd().setManualViewfinder(false);
+    Cd().setFrameRate(1000);
+    CViewDoc& d = Connected("PowerShot G5");
+    Probe::keepPixels = false;
+    d.setOnFrame(&Probe::OnFrame);
+
+    // Wait for the stream to flow (a condition, with a generous limit against a hang).
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    auto waitForFrames = [&](int count) {
+        while (Probe::frames < count && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        return Probe::frames >= count;
+    };
+    ASSERT_TRUE(waitForFrames(1));
+
+    int captures = 0;
+    std::uint64_t next = 0;
+    std::vector<std::uint8_t> strip(FrameBuffers::kStripBytes);
+    for (int round = 0; round < 60; ++round) {
+        const int seen = Probe::frames;
+        d.SetAdditiveFrames((round % 4) * 5);   // 0, 5, 10, 15: stacking on and off
+        d.PrepareStitchStrip(static_cast<std::uint32_t>(round % 5));
+        d.CalibrateNoise();
+        d.CopyOverlapStrip(strip.data());
+        if (round % 7 == 0) d.ClearStitch();
+        if (round % 10 == 0 && d.TakePicture()) ++captures;
+        const FrameBuffers::Frame live = d.liveFrame();
+        d.UpdateHistogram(live.data(), 320, 240, static_cast<std::uint64_t>(round) * 2000 + 1,
+                          next);
+        (void)d.histogram();
+        (void)d.stackedFrameCount();
+        ASSERT_TRUE(waitForFrames(seen + 2)) << "the stream stopped in round " << round;
+    }
+    EXPECT_EQ(captures, 6);
+    for (int k = 0; k < 6; ++k) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Photo-%04d.jpg", k);
+        EXPECT_TRUE(Exists(dir.file(name))) << name;
+    }
+    EXPECT_EQ(d.droppedFrames(), 0u);
+}
+
+}  // namespace
