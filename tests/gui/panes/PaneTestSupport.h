@@ -1,0 +1,87 @@
+// Shared fixture pieces for the pane tests: a console stand-in registered as "Debug" that keeps
+// every line, a collector of failed SDK steps, and a document over the simulated SDK with its
+// configuration file in a temporary folder.
+#pragma once
+
+#include "document/CViewDoc.h"
+#include "sdk/sim/Simulator.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace panetest {
+
+// Takes console text from any thread.
+class TestConsole : public CView, public CLogSink {
+public:
+    void WriteLog(const std::string& text) override {
+        std::lock_guard<std::mutex> guard(lock_);
+        text_ += text;
+    }
+    std::string text() const {
+        std::lock_guard<std::mutex> guard(lock_);
+        return text_;
+    }
+    void clear() {
+        std::lock_guard<std::mutex> guard(lock_);
+        text_.clear();
+    }
+
+private:
+    mutable std::mutex lock_;
+    std::string text_;
+};
+
+// Failed SDK steps as "step: error text" lines.
+inline std::mutex gErrorLock;
+inline std::vector<std::string> gErrors;
+inline void CollectError(const std::string& step, const std::string& errorText) {
+    std::lock_guard<std::mutex> guard(gErrorLock);
+    gErrors.push_back(step + ": " + errorText);
+}
+inline std::vector<std::string> errors() {
+    std::lock_guard<std::mutex> guard(gErrorLock);
+    return gErrors;
+}
+
+// Both simulators back to their defaults, then the given worlds (manual viewfinder by default,
+// so no thread runs unless a test asks for one).
+inline void ResetSimulators(sim::World cdWorld, sim::World rcWorld, bool manualFrames = true) {
+    for (sim::Simulator* s : {&sim::Simulator::cd(), &sim::Simulator::rc()}) {
+        s->reset();
+        s->setManualViewfinder(manualFrames);
+    }
+    sim::Simulator::cd().setWorld(std::move(cdWorld));
+    sim::Simulator::rc().setWorld(std::move(rcWorld));
+    std::lock_guard<std::mutex> guard(gErrorLock);
+    gErrors.clear();
+}
+
+inline sim::World WorldOf(std::vector<sim::CameraSpec> cameras) {
+    sim::World world;
+    world.cameras = std::move(cameras);
+    return world;
+}
+
+// A document with its config file in its own temporary folder, and the console registered.
+struct DocFixture {
+    QTemporaryDir dir;
+    TestConsole console;
+    std::unique_ptr<CViewDoc> doc;
+
+    DocFixture() {
+        doc = std::make_unique<CViewDoc>(sim::Simulator::cd().api(), sim::Simulator::rc().api(),
+                                         dir.filePath(QStringLiteral("config.cfg")).toStdString());
+        doc->RegisterView(&console, "Debug");
+        doc->setOnLog(&CollectError);
+        doc->SetCaptureFolder(dir.path().toStdString() + "/");
+    }
+    ~DocFixture() { doc.reset(); }
+};
+
+}  // namespace panetest

@@ -1,0 +1,140 @@
+// The camera list: fill order over both drivers, the connect and disconnect states, console
+// lines, failures, and the refresh of the settings and info panes.
+#include "PaneTestSupport.h"
+
+#include "views/CViewCameraList.h"
+#include "views/CViewInfo.h"
+#include "views/CViewSetting.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace panetest;
+
+namespace {
+
+QStringList rowsOf(const QListWidget* list) {
+    QStringList rows;
+    for (int i = 0; i < list->count(); ++i) rows << list->item(i)->text();
+    return rows;
+}
+
+bool select(CViewCameraList& pane, const QString& name) {
+    const auto found = pane.cameraList()->findItems(name, Qt::MatchExactly);
+    if (found.isEmpty()) return false;
+    pane.cameraList()->setCurrentItem(found.front());
+    return true;
+}
+
+}  // namespace
+
+class CameraListTest : public QObject {
+    Q_OBJECT
+private slots:
+    void rcNamesComeFirst() {
+        ResetSimulators(WorldOf({sim::fullCamera("Cd One"), sim::fullCamera("Cd Two")}),
+                        WorldOf({sim::fullCamera("Rc One"), sim::fullCamera("Rc Two")}));
+        DocFixture fx;
+        CViewCameraList pane(fx.doc.get());
+        QCOMPARE(rowsOf(pane.cameraList()),
+                 QStringList({"Rc One", "Rc Two", "Cd One", "Cd Two"}));
+        // "Update List" refills from the drivers again.
+        sim::Simulator::cd().removeCamera("Cd One");
+        QTest::mouseClick(pane.updateButton(), Qt::LeftButton);
+        QCOMPARE(rowsOf(pane.cameraList()), QStringList({"Rc One", "Rc Two", "Cd Two"}));
+    }
+
+    void nothingToConnectTo() {
+        ResetSimulators(WorldOf({}), WorldOf({}));
+        DocFixture fx;
+        CViewCameraList pane(fx.doc.get());
+        QCOMPARE(pane.cameraList()->count(), 0);
+        QTest::mouseClick(pane.connectButton(), Qt::LeftButton);
+        QCOMPARE(fx.console.text(), std::string());
+        QCOMPARE(pane.connectButton()->text(), QStringLiteral("Connect"));
+    }
+
+    void noSelectionDoesNothing() {
+        ResetSimulators(WorldOf({sim::fullCamera("Cd One")}), WorldOf({}));
+        DocFixture fx;
+        CViewCameraList pane(fx.doc.get());
+        pane.cameraList()->clearSelection();
+        pane.OnConnect();
+        QCOMPARE(fx.console.text(), std::string());
+        QVERIFY(!fx.doc->cdDriver().isOpen());
+    }
+
+    void connectAndDisconnect_data() {
+        QTest::addColumn<QString>("camera");
+        QTest::newRow("CD camera") << "Cd One";
+        QTest::newRow("RC camera") << "Rc One";
+    }
+    void connectAndDisconnect() {
+        QFETCH(QString, camera);
+        ResetSimulators(WorldOf({sim::fullCamera("Cd One")}),
+                        WorldOf({sim::fullCamera("Rc One")}));
+        DocFixture fx;
+        CViewSetting settings(fx.doc.get());
+        CViewInfo info(fx.doc.get());
+        CViewCameraList pane(fx.doc.get());
+        QVERIFY(select(pane, camera));
+        QTest::mouseClick(pane.connectButton(), Qt::LeftButton);
+
+        QCOMPARE(fx.console.text(), "Connecting to: " + camera.toStdString() + "\r\n");
+        QCOMPARE(pane.connectButton()->text(), QStringLiteral("Disconnect"));
+        QVERIFY(!pane.cameraList()->isEnabled());
+        QVERIFY(!pane.updateButton()->isEnabled());
+        QVERIFY(sim::Simulator::cd().state("Cd One")->open == (camera == "Cd One"));
+        QVERIFY(sim::Simulator::rc().state("Rc One")->open == (camera == "Rc One"));
+        QVERIFY(settings.combo(CViewSetting::TVMode)->count() > 0);
+        QCOMPARE(info.nameField()->text(), camera);
+
+        fx.console.clear();
+        QTest::mouseClick(pane.connectButton(), Qt::LeftButton);
+        QCOMPARE(fx.console.text(), std::string("Disconnecting camera\r\n"));
+        QCOMPARE(pane.connectButton()->text(), QStringLiteral("Connect"));
+        QVERIFY(pane.cameraList()->isEnabled());
+        QVERIFY(pane.updateButton()->isEnabled());
+        QVERIFY(!sim::Simulator::cd().state("Cd One")->open);
+        QVERIFY(!sim::Simulator::rc().state("Rc One")->open);
+        QCOMPARE(settings.combo(CViewSetting::TVMode)->count(), 0);
+        QCOMPARE(info.nameField()->text(), QString());
+        // The list is not refilled by a connect or disconnect.
+        QCOMPARE(pane.cameraList()->count(), 2);
+    }
+
+    void longNamesConnectWhole() {
+        const std::string longName = "PowerShot " + std::string(110, 'X');
+        ResetSimulators(WorldOf({sim::fullCamera(longName)}), WorldOf({}));
+        DocFixture fx;
+        CViewCameraList pane(fx.doc.get());
+        QVERIFY(select(pane, QString::fromStdString(longName)));
+        pane.OnConnect();
+        QCOMPARE(fx.console.text(), "Connecting to: " + longName + "\r\n");
+        QVERIFY(fx.doc->cdDriver().isOpen());
+        QCOMPARE(pane.connectButton()->text(), QStringLiteral("Disconnect"));
+    }
+
+    void failedConnectChangesNothing() {
+        ResetSimulators(WorldOf({sim::fullCamera("Cd One")}), WorldOf({}));
+        DocFixture fx;
+        CViewSetting settings(fx.doc.get());
+        CViewCameraList pane(fx.doc.get());
+        QVERIFY(select(pane, "Cd One"));
+        // The camera goes away after the list was filled.
+        sim::Simulator::cd().removeCamera("Cd One");
+        fx.doc->UpdateDeviceList();
+        pane.OnConnect();
+        QCOMPARE(fx.console.text(), std::string("Connecting to: Cd One\r\n"));
+        QCOMPARE(pane.connectButton()->text(), QStringLiteral("Connect"));
+        QVERIFY(pane.cameraList()->isEnabled());
+        QVERIFY(pane.updateButton()->isEnabled());
+        QCOMPARE(settings.combo(CViewSetting::TVMode)->count(), 0);
+    }
+};
+
+QTEST_MAIN(CameraListTest)
+#include "test_camera_list.moc"

@@ -1,0 +1,201 @@
+// The Info pane: battery text, progress bar, histogram drawing, capture folder and name boxes,
+// camera facts.
+#include "PaneTestSupport.h"
+
+#include "capture/CViewViewscreen.h"
+#include "views/CViewInfo.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProgressBar>
+#include <QtTest>
+
+using namespace panetest;
+
+class InfoPaneTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        sim::CameraSpec cam = sim::fullCamera("PowerShot Test");
+        cam.owner = "Night Desk";
+        cam.battery = 4;
+        ResetSimulators(WorldOf({cam}), WorldOf({}));
+    }
+
+    void batteryText_data() {
+        QTest::addColumn<uint>("level");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << 0u << "0%";
+        QTest::newRow("one sixth rounds up") << 1u << "17%";
+        QTest::newRow("half") << 3u << "50%";
+        QTest::newRow("two thirds") << 4u << "67%";
+        QTest::newRow("full") << 6u << "100%";
+        QTest::newRow("no upper limit") << 12u << "200%";
+    }
+    void batteryText() {
+        QFETCH(uint, level);
+        QFETCH(QString, text);
+        QCOMPARE(CViewInfo::BatteryText(level), text);
+    }
+
+    void progressEmptiesAtNinetyNine_data() {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("start") << 0 << 0;
+        QTest::newRow("half") << 50 << 50;
+        QTest::newRow("last below") << 98 << 98;
+        QTest::newRow("ninety-nine") << 99 << 0;
+        QTest::newRow("complete") << 100 << 0;
+    }
+    void progressEmptiesAtNinetyNine() {
+        QFETCH(int, value);
+        QFETCH(int, shown);
+        DocFixture fx;
+        CViewInfo info(fx.doc.get());
+        info.SetProgress(42);
+        // The receiver posts the change: nothing moves until the event loop runs it.
+        CViewInfo::ShowProgress(value);
+        QCOMPARE(info.progressBar()->value(), 42);
+        QTRY_COMPARE(info.progressBar()->value(), shown);
+    }
+
+    void burstOfProgressEndsAtTheLastValue() {
+        DocFixture fx;
+        CViewInfo info(fx.doc.get());
+        for (int v = 0; v <= 100; v += 10) CViewInfo::ShowProgress(v);
+        CViewInfo::ShowProgress(30);
+        QTRY_COMPARE(info.progressBar()->value(), 30);
+    }
+
+    void histogramPolygonFlatWithoutPeak() {
+        std::array<float, 256> bins{};
+        bins[10] = 5.0f;   // ignored: the peak says there is nothing
+        const QPolygon p = CViewInfo::HistogramPolygon(bins, 0.0f, 100, 40);
+        QCOMPARE(p.size(), 257);
+        for (const QPoint& pt : p) QCOMPARE(pt.y(), 39);
+        QCOMPARE(p.first(), QPoint(0, 39));
+        QCOMPARE(p.last(), QPoint(99, 39));
+    }
+
+    void histogramPolygonSpike_data() {
+        QTest::addColumn<int>("bin");
+        QTest::addColumn<int>("w");
+        QTest::addColumn<int>("h");
+        QTest::addColumn<int>("x");
+        QTest::newRow("first bin") << 0 << 256 << 50 << 0;
+        QTest::newRow("middle") << 128 << 256 << 50 << 128;
+        QTest::newRow("narrow surface truncates") << 100 << 100 << 30 << 38;   // 100/255*99
+        QTest::newRow("last drawn bin") << 254 << 256 << 50 << 254;
+    }
+    void histogramPolygonSpike() {
+        QFETCH(int, bin);
+        QFETCH(int, w);
+        QFETCH(int, h);
+        QFETCH(int, x);
+        std::array<float, 256> bins{};
+        bins[bin] = 7.0f;
+        bins[(bin + 3) % 255] = 3.5f;   // half the peak
+        const QPolygon p = CViewInfo::HistogramPolygon(bins, 7.0f, w, h);
+        QCOMPARE(p.size(), 257);
+        QCOMPARE(p[1 + bin], QPoint(x, 0));
+        QCOMPARE(p[1 + (bin + 3) % 255].y(), static_cast<int>((h - 1) - (h - 1) * 0.5));
+        QCOMPARE(p.first(), QPoint(0, h - 1));
+        QCOMPARE(p.last(), QPoint(w - 1, h - 1));
+    }
+
+    void drawsTheDocumentsHistogram() {
+        // The viewscreen starts black: every pixel in bin 0, so a spike at the left edge.
+        DocFixture fx;
+        CViewViewscreen screen(fx.doc.get());
+        CViewInfo info(fx.doc.get());
+        QImage surface(256, 50, QImage::Format_RGB32);
+        surface.fill(Qt::red);
+        {
+            QPainter painter(&surface);
+            info.DrawHistogram(painter, 256, 50);
+        }
+        QCOMPARE(surface.pixel(0, 0), qRgb(0, 0, 0));       // the spike reaches the top
+        QCOMPARE(surface.pixel(128, 0), qRgb(255, 255, 255));
+        QCOMPARE(surface.pixel(128, 25), qRgb(255, 255, 255));
+        QCOMPARE(surface.pixel(128, 49), qRgb(0, 0, 0));    // the outline along the bottom
+        QCOMPARE(surface.pixel(255, 0), qRgb(255, 255, 255));
+    }
+
+    void histogramFollowsResize() {
+        DocFixture fx;
+        CViewInfo info(fx.doc.get());
+        info.show();
+        info.resize(300, 400);
+        QCOMPARE(info.histogramRect(), QRect(10, 202, 280, 188));
+        QCOMPARE(info.histogramControl()->geometry(), info.histogramRect());
+        QCOMPARE(info.progressBar()->geometry(), QRect(100, 148, 190, 12));
+        info.resize(10, 100);   // smaller than the histogram: nothing to draw, nothing breaks
+        QCOMPARE(info.histogramControl()->size(), QSize(0, 0));
+        info.grab();
+    }
+
+    void captureNameBoxHoldsAtMost99() {
+        DocFixture fx;
+        CViewInfo info(fx.doc.get());
+        QCOMPARE(info.nameBox()->text(), QString::fromStdString(fx.doc->captureName()));
+        info.nameBox()->clear();
+        const QString typed = QString(60, QLatin1Char('a')) + QString(60, QLatin1Char('b'));
+        QTest::keyClicks(info.nameBox(), typed);
+        QCOMPARE(info.nameBox()->text(), typed.left(99));
+        QCOMPARE(QString::fromStdString(fx.doc->captureName()), typed.left(99));
+        info.nameBox()->setText(QString(150, QLatin1Char('c')));
+        QCOMPARE(fx.doc->captureName(), std::string(99, 'c'));
+        QCOMPARE(info.nameBox()->text().size(), 99);
+    }
+
+    void folderComesOnlyFromBrowse() {
+        DocFixture fx;
+        fx.doc->SetCaptureFolder("/captures/start/");
+        CViewInfo info(fx.doc.get());
+        QCOMPARE(info.folderBox()->text(), QStringLiteral("/captures/start/"));
+        QVERIFY(info.folderBox()->isReadOnly());
+        QTest::keyClicks(info.folderBox(), QStringLiteral("zzz"));
+        QCOMPARE(info.folderBox()->text(), QStringLiteral("/captures/start/"));
+        QCOMPARE(fx.doc->captureFolder(), std::string("/captures/start/"));
+
+        info.ApplyChosenFolder(QString());   // cancelled
+        QCOMPARE(fx.doc->captureFolder(), std::string("/captures/start/"));
+        info.ApplyChosenFolder(QStringLiteral("/media/card"));
+        QCOMPARE(fx.doc->captureFolder(), std::string("/media/card/"));
+        QCOMPARE(info.folderBox()->text(), QStringLiteral("/media/card/"));
+        info.ApplyChosenFolder(QStringLiteral("/"));   // the root ends in two separators
+        QCOMPARE(fx.doc->captureFolder(), std::string("//"));
+    }
+
+    void factsOfTheOpenCamera() {
+        DocFixture fx;
+        CViewInfo info(fx.doc.get());
+        info.UpdateInfo();
+        QCOMPARE(info.nameField()->text(), QString());
+        QCOMPARE(info.batteryField()->text(), QString());
+
+        fx.doc->UpdateDeviceList();
+        QVERIFY(fx.doc->ConnectCamera("PowerShot Test"));
+        info.UpdateInfo();
+        QCOMPARE(info.nameField()->text(), QStringLiteral("PowerShot Test"));
+        QCOMPARE(info.ownerField()->text(), QStringLiteral("Night Desk"));
+        QCOMPARE(info.firmwareField()->text(), QStringLiteral("1.1.1"));
+        QCOMPARE(info.batteryField()->text(), QStringLiteral("67%"));
+
+        // A battery event from the camera reaches the field through a posted call, which shows
+        // the level the driver read last.
+        info.batteryField()->setText(QStringLiteral("stale"));
+        sim::Simulator::cd().setBattery("PowerShot Test", 3);
+        QTRY_COMPARE(info.batteryField()->text(), QStringLiteral("67%"));
+
+        fx.doc->cdDriver().Disconnect();
+        info.UpdateInfo();
+        for (QLabel* field :
+             {info.nameField(), info.ownerField(), info.firmwareField(), info.batteryField()})
+            QCOMPARE(field->text(), QString());
+    }
+};
+
+QTEST_MAIN(InfoPaneTest)
+#include "test_info_pane.moc"

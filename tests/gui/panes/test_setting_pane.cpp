@@ -1,0 +1,250 @@
+// The settings pane: refill from the open camera, writes by label, the re-enumeration each
+// driver does after a mode change, AF lock, zoom, and the empty state after a disconnect.
+#include "PaneTestSupport.h"
+
+#include "views/CViewSetting.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QSlider>
+#include <QtTest>
+
+using namespace panetest;
+
+namespace {
+
+QStringList itemsOf(const QComboBox* combo) {
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+    return items;
+}
+
+QStringList labelsOf(const std::vector<camera::SettingOption>& options) {
+    QStringList labels;
+    for (const auto& option : options) labels << QString::fromStdString(option.label);
+    return labels;
+}
+
+// Picks the first entry that is not selected now, as the user would, and returns its text.
+QString chooseAnother(CViewSetting& pane, CViewSetting::Row row) {
+    QComboBox* combo = pane.combo(row);
+    const int index = combo->currentIndex() == 0 ? 1 : 0;
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+    return combo->itemText(index);
+}
+
+}  // namespace
+
+class SettingPaneTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        ResetSimulators(WorldOf({sim::fullCamera("Cd Camera")}),
+                        WorldOf({sim::fullCamera("Rc Camera")}));
+    }
+
+    void emptyWithoutCamera() {
+        DocFixture fx;
+        CViewSetting pane(fx.doc.get());
+        const int sliderStart = pane.zoomSlider()->value();
+        pane.RefreshSettings();
+        for (int row = 0; row < CViewSetting::RowCount; ++row)
+            QCOMPARE(pane.combo(CViewSetting::Row(row))->count(), 0);
+        QCOMPARE(pane.zoomSlider()->value(), sliderStart);
+        // The AF lock box cannot change while no camera is open.
+        QTest::mouseClick(pane.afLockBox(), Qt::LeftButton);
+        QVERIFY(!pane.afLockBox()->isChecked());
+        QCOMPARE(fx.console.text(), std::string());
+    }
+
+    void refillShowsTheCamerasValues_data() {
+        QTest::addColumn<QString>("camera");
+        QTest::newRow("CD driver") << "Cd Camera";
+        QTest::newRow("RC driver") << "Rc Camera";
+    }
+    void refillShowsTheCamerasValues() {
+        QFETCH(QString, camera);
+        DocFixture fx;
+        CViewSetting pane(fx.doc.get());
+        fx.doc->UpdateDeviceList();
+        QVERIFY(fx.doc->ConnectCamera(camera.toStdString()));
+        pane.RefreshSettings();
+        camera::CanonDriver& d = *fx.doc->openDriver();
+        struct Expect {
+            CViewSetting::Row row;
+            std::vector<camera::SettingOption> options;
+            std::string current;
+        };
+        const Expect rows[] = {
+            {CViewSetting::ShootingMode, d.shootingModes(), d.GetShootingMode()},
+            {CViewSetting::AVMode, d.avModes(), d.GetAV()},
+            {CViewSetting::TVMode, d.tvModes(), d.GetTV()},
+            {CViewSetting::ISO, d.isoModes(), d.GetISO()},
+            {CViewSetting::Meter, d.meterModes(), d.GetMeter()},
+            {CViewSetting::Exposure, d.exposures(), d.GetExposure()},
+            {CViewSetting::WhiteBalance, d.wbValues(), d.GetWhiteBalance()},
+            {CViewSetting::Effect, d.effects(), d.GetEffect()},
+            {CViewSetting::AFDistance, d.afDistances(), d.GetAFDistance()},
+            {CViewSetting::Flash, d.flashModes(), d.GetFlash()},
+        };
+        for (const Expect& e : rows) {
+            QVERIFY2(!e.options.empty(), "the full camera offers every setting");
+            QCOMPARE(itemsOf(pane.combo(e.row)), labelsOf(e.options));
+            QCOMPARE(pane.selectedText(e.row), QString::fromStdString(e.current));
+        }
+        // Image quality offers only the qualities of the current size.
+        QStringList sizes;
+        for (const auto& size : d.imageSizes()) {
+            sizes << QString::fromStdString(size.label);
+            if (size.label == d.GetImageSize())
+                QCOMPARE(itemsOf(pane.combo(CViewSetting::ImageQuality)),
+                         labelsOf(size.qualities));
+        }
+        QCOMPARE(itemsOf(pane.combo(CViewSetting::ImageSize)), sizes);
+        QCOMPARE(pane.selectedText(CViewSetting::ImageQuality),
+                 QString::fromStdString(d.GetImageQuality()));
+        QCOMPARE(pane.zoomSlider()->maximum(), int(d.maxZoomPos()));
+        QCOMPARE(pane.zoomSlider()->value(), int(d.GetZoomPos()));
+    }
+
+    void choosingWritesTheLabelToTheCamera() {
+        DocFixture fx;
+        CViewSetting pane(fx.doc.get());
+        fx.doc->UpdateDeviceList();
+        QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
+        pane.RefreshSettings();
+        const QString tv = chooseAnother(pane, CViewSetting::TVMode);
+        QCOMPARE(QString::fromStdString(fx.doc->cdDriver().GetTV()), tv);
+        std::uint32_t code = 0;
+        for (const auto& option : fx.doc->cdDriver().tvModes())
+            if (QString::fromStdString(option.label) == tv) code = option.code;
+        QCOMPARE(sim::Simulator::cd().state("Cd Camera")->tvValue, code);
+        QCOMPARE(pane.selectedText(CViewSetting::TVMode), tv);
+
+        const QString wb = chooseAnother(pane, CViewSetting::WhiteBalance);
+        QCOMPARE(QString::fromStdString(fx.doc->cdDriver().GetWhiteBalance()), wb);
+    }
+
+    void choosingASizeRefillsItsQualities() {
+        DocFixture fx;
+        CViewSetting pane(fx.doc.get());
+        fx.doc->UpdateDeviceList();
+        QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
+        pane.RefreshSettings();
+        const QStringList before = itemsOf(pane.combo(CViewSetting::ImageQuality));
+        // Small has no Lossless quality in the full camera.
+        QComboBox* sizes = pane.combo(CViewSetting::ImageSize);
+        const int small = sizes->findText(QStringLiteral("Small"));
+        QVERIFY(small >= 0);
+        sizes->setCurrentIndex(small);
+        emit sizes->activated(small);
+        QCOMPARE(pane.selectedText(CViewSetting::ImageSize), QStringLiteral("Small"));
+        for (const auto& size : fx.doc->cdDriver().imageSizes())
+            if (size.label == "Small")
+                QCOMPARE(itemsOf(pane.combo(CViewSetting::ImageQuality)),
+                         labelsOf(size.qualities));
+        QVERIFY(itemsOf(pane.combo(CViewSetting::ImageQuality)) != before);
+        QCOMPARE(pane.selectedText(CViewSetting::ImageQuality),
+                 QString::fromStdString(fx.doc->cdDriver().GetImageQuality()));
+    }
+
+    // After a mode change the CD driver re-reads and refills AV through flash; the RC driver only
+    // AV and TV. A list the pane refills shows the camera's value again, so a selection moved
+    // only in the list (not sent) tells which lists were refilled.
+    void modeChangeReenumerates_data() {
+        QTest::addColumn<QString>("camera");
+        QTest::addColumn<bool>("refillsOthers");
+        QTest::newRow("CD: nine lists") << "Cd Camera" << true;
+        QTest::newRow("RC: AV and TV only") << "Rc Camera" << false;
+    }
+    void modeChangeReenumerates() {
+        QFETCH(QString, camera);
+        QFETCH(bool, refillsOthers);
+        DocFixture fx;
+        CViewSetting pane(fx.doc.get());
+        fx.doc->UpdateDeviceList();
+        QVERIFY(fx.doc->ConnectCamera(camera.toStdString()));
+        pane.RefreshSettings();
+
+        const CViewSetting::Row others[] = {CViewSetting::ISO, CViewSetting::Meter,
+                                            CViewSetting::Exposure, CViewSetting::WhiteBalance,
+                                            CViewSetting::Effect, CViewSetting::AFDistance,
+                                            CViewSetting::Flash};
+        const CViewSetting::Row unrefilled[] = {CViewSetting::ImageQuality};
+        QMap<int, QString> cameraValue;
+        auto moveOnlyInList = [&](CViewSetting::Row row) {
+            QComboBox* combo = pane.combo(row);
+            cameraValue[row] = combo->currentText();
+            combo->setCurrentIndex(combo->currentIndex() == 0 ? 1 : 0);
+        };
+        for (auto row : others) moveOnlyInList(row);
+        for (auto row : unrefilled) moveOnlyInList(row);
+        moveOnlyInList(CViewSetting::AVMode);
+        moveOnlyInList(CViewSetting::TVMode);
+
+        chooseAnother(pane, CViewSetting::ShootingMode);
+        camera::CanonDriver& d = *fx.doc->openDriver();
+        QCOMPARE(pane.selectedText(CViewSetting::AVMode), QString::fromStdString(d.GetAV()));
+        QCOMPARE(pane.selectedText(CViewSetting::TVMode), QString::fromStdString(d.GetTV()));
+        for (auto row : others) {
+            if (refillsOthers)
+                QCOMPARE(pane.selectedText(row), cameraValue[row]);
+            else
+                QVERIFY(pane.selectedText(row) != cameraValue[row]);
+        }
+        for (auto row : unrefilled) QVERIFY(pane.selectedText(row) != cameraValue[row]);
+    }
+
+    void afLockToggles() {
+        DocFixture fx;
+        CViewSetting pane(fx.doc.get());
+        fx.doc->UpdateDeviceList();
+        QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
+        pane.RefreshSettings();
+        QTest::mouseClick(pane.afLockBox(), Qt::LeftButton);
+        QVERIFY(pane.afLockBox()->isChecked());
+        QVERIFY(sim::Simulator::cd().state("Cd Camera")->afLocked);
+        // A refused call is logged by the driver, and the box follows the click anyway.
+        sim::Simulator::cd().failOnce("AFLock", 0x81);
+        QTest::mouseClick(pane.afLockBox(), Qt::LeftButton);
+        QVERIFY(!pane.afLockBox()->isChecked());
+        QVERIFY(sim::Simulator::cd().state("Cd Camera")->afLocked);
+        QCOMPARE(errors().size(), size_t(1));
+        QVERIFY(QString::fromStdString(errors().front()).startsWith("SetAFLock::CDAFLock: "));
+    }
+
+    void zoomFollowsTheSlider() {
+        DocFixture fx;
+        CViewSetting pane(fx.doc.get());
+        fx.doc->UpdateDeviceList();
+        QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
+        pane.RefreshSettings();
+        QVERIFY(pane.zoomSlider()->maximum() >= 3);
+        for (int position : {3, 1, pane.zoomSlider()->maximum()}) {
+            pane.zoomSlider()->setValue(position);
+            QCOMPARE(sim::Simulator::cd().state("Cd Camera")->zoomPos, std::uint32_t(position));
+        }
+    }
+
+    void disconnectEmptiesTheLists() {
+        DocFixture fx;
+        CViewSetting pane(fx.doc.get());
+        fx.doc->UpdateDeviceList();
+        QVERIFY(fx.doc->ConnectCamera("Rc Camera"));
+        pane.RefreshSettings();
+        QTest::mouseClick(pane.afLockBox(), Qt::LeftButton);
+        pane.zoomSlider()->setValue(2);
+        const int range = pane.zoomSlider()->maximum();
+        fx.doc->rcDriver().Disconnect();
+        pane.RefreshSettings();
+        for (int row = 0; row < CViewSetting::RowCount; ++row)
+            QCOMPARE(pane.combo(CViewSetting::Row(row))->count(), 0);
+        QVERIFY(!pane.afLockBox()->isChecked());
+        QCOMPARE(pane.zoomSlider()->value(), 2);   // the slider keeps its place
+        QCOMPARE(pane.zoomSlider()->maximum(), range);
+    }
+};
+
+QTEST_MAIN(SettingPaneTest)
+#include "test_setting_pane.moc"
