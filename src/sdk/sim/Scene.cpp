@@ -29,6 +29,9 @@ struct Tables {
     std::uint8_t pano[kHeight][kPanoWidth][3];
     HotPixel hot[kHotPixels];
     std::uint8_t clamp[256 + 16];   // clamp[v + 8] = v limited to 0..255, v in -8..263
+    // Sensor noise of -7..7 (triangular): each frame row reads it from a random start.
+    static constexpr int kNoiseSize = 8192;
+    std::int8_t noise[kNoiseSize + kRowBytes];
 };
 
 Tables gTables;
@@ -123,6 +126,11 @@ void build(Tables& t) {
     }
     for (int i = 0; i < 256 + 16; ++i)
         t.clamp[i] = static_cast<std::uint8_t>(std::clamp(i - 8, 0, 255));
+    for (int i = 0; i < Tables::kNoiseSize; ++i) {
+        const std::uint32_t r = xorshift(seed);
+        t.noise[i] = static_cast<std::int8_t>(static_cast<int>(r & 7u) + static_cast<int>((r >> 3) & 7u) - 7);
+    }
+    for (int i = 0; i < kRowBytes; ++i) t.noise[Tables::kNoiseSize + i] = t.noise[i];
 }
 
 const Tables& tables() {
@@ -201,17 +209,13 @@ void renderFramePixels(std::uint8_t* pixels, std::uint64_t frameIndex, double br
     std::uint32_t s = frameSeed(frameIndex);
     for (int y = 0; y < kHeight; ++y) {
         std::uint8_t* dst = pixels + (kHeight - 1 - y) * kRowBytes;   // bottom-up
-        const std::uint8_t* row = t.pano[y][0];
-        int sx = offset;
-        for (int x = 0; x < kWidth; ++x) {
-            const std::uint8_t* src = row + sx * 3;
-            const std::uint32_t r = xorshift(s);
-            dst[0] = clamp[lut[src[0]] + noise(r)];
-            dst[1] = clamp[lut[src[1]] + noise(r >> 6)];
-            dst[2] = clamp[lut[src[2]] + noise(r >> 12)];
-            dst += 3;
-            if (++sx == kPanoWidth) sx = 0;
-        }
+        const std::int8_t* n = t.noise + xorshift(s) % Tables::kNoiseSize;
+        // The window may wrap around the panorama's end: copy in up to two runs.
+        const int first = std::min(kWidth, kPanoWidth - offset);
+        const std::uint8_t* src = t.pano[y][offset];
+        for (int i = 0; i < first * 3; ++i) dst[i] = clamp[lut[src[i]] + n[i]];
+        src = t.pano[y][0];
+        for (int i = first * 3; i < kRowBytes; ++i) dst[i] = clamp[lut[src[i - first * 3]] + n[i]];
     }
     for (const HotPixel& h : t.hot) {
         std::uint8_t* p = pixels + (kHeight - 1 - h.y) * kRowBytes + h.x * 3;
