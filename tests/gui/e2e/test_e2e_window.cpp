@@ -1,0 +1,95 @@
+// The main window end to end over the simulated SDK: connect, live frames, a setting held by
+// the camera, captures on disk, a failed release, disconnect.
+#include "E2eSupport.h"
+
+#include "camera/ErrorText.h"
+#include "capture/CCapNormalDlg.h"
+
+#include <QComboBox>
+#include <QImage>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QtTest>
+
+class E2eWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void connectStreamSetCaptureDisconnect() {
+        e2e::Window w(30);
+        QVERIFY(w.ok);
+        QVERIFY(w.cameraList() && w.settings() && w.viewscreen() && w.info() && w.host());
+        QVERIFY(w.selectCamera(QStringLiteral("PowerShot G5")));
+        QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
+        QCOMPARE(w.cameraList()->connectButton()->text(), QStringLiteral("Disconnect"));
+        QVERIFY(w.console().contains(QStringLiteral("Connecting to: PowerShot G5")));
+
+        // Live frames reach the picture.
+        const auto shownAtConnect = w.viewscreen()->framesShown();
+        QTRY_VERIFY(w.viewscreen()->framesShown() > shownAtConnect + 5);
+        QTRY_VERIFY(sim::Simulator::cd().state("PowerShot G5")->framesDelivered > 5);
+
+        // TV: another label, held by the camera.
+        QComboBox* tv = w.settings()->combo(CViewSetting::TVMode);
+        QVERIFY(tv->count() > 2);
+        const int index = tv->currentIndex() == 1 ? 2 : 1;
+        tv->setCurrentIndex(index);
+        emit tv->activated(index);
+        std::uint32_t code = 0;
+        bool listed = false;
+        for (const auto& option : w.document()->cdDriver().tvModes())
+            if (QString::fromStdString(option.label) == tv->itemText(index)) {
+                code = option.code;
+                listed = true;
+            }
+        QVERIFY(listed);
+        QCOMPARE(sim::Simulator::cd().state("PowerShot G5")->tvValue, code);
+        QCOMPARE(w.settings()->selectedText(CViewSetting::TVMode), tv->itemText(index));
+
+        // Two captures, numbered in turn, each a real JPEG.
+        QPushButton* capture = w.host()->normalPanel()->captureButton();
+        const QString before = w.console();
+        QTest::mouseClick(capture, Qt::LeftButton);
+        const QString first = w.shotsFolder() + "Photo-0000.jpg";
+        QTRY_VERIFY(QFile::exists(first));
+        QImage picture;
+        QVERIFY(picture.load(first));
+        QVERIFY(picture.width() > 0);
+        QCOMPARE(w.console().mid(before.size()),
+                 QStringLiteral("Capturing Photo...\nPhoto Captured\n"));
+        QTest::mouseClick(capture, Qt::LeftButton);
+        QTRY_VERIFY(QFile::exists(w.shotsFolder() + "Photo-0001.jpg"));
+        QVERIFY(QImage(w.shotsFolder() + "Photo-0001.jpg").width() > 0);
+        // The transfer's last report empties the bar.
+        QTRY_COMPARE(w.info()->progressBar()->value(), 0);
+
+        // A refused release: the step and its error text, and no "Photo Captured".
+        const sdk::Result code7 = 0x00000007;
+        sim::Simulator::cd().failOnce("Release", code7);
+        const QString beforeFailure = w.console();
+        QTest::mouseClick(capture, Qt::LeftButton);
+        const QString failure = w.console().mid(beforeFailure.size());
+        QVERIFY2(failure.startsWith(QStringLiteral("Capturing Photo...\n")), qPrintable(failure));
+        QVERIFY2(failure.contains(QStringLiteral("--- TakePicture::CDRelease ---")),
+                 qPrintable(failure));
+        QString errorText = QString::fromStdString(camera::GetErrorText(code7));
+        errorText.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        QVERIFY(!errorText.isEmpty());
+        QVERIFY2(failure.contains(errorText), qPrintable(failure));
+        QVERIFY2(!failure.contains(QStringLiteral("Photo Captured")), qPrintable(failure));
+        QVERIFY(!QFile::exists(w.shotsFolder() + "Photo-0002.jpg"));
+
+        // Disconnect empties the settings.
+        const QString beforeDisconnect = w.console();
+        QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
+        QCOMPARE(w.console().mid(beforeDisconnect.size()),
+                 QStringLiteral("Disconnecting camera\n"));
+        for (int row = 0; row < CViewSetting::RowCount; ++row)
+            QCOMPARE(w.settings()->combo(CViewSetting::Row(row))->count(), 0);
+        QVERIFY(!sim::Simulator::cd().state("PowerShot G5")->open);
+        QCOMPARE(w.info()->nameField()->text(), QString());
+    }
+};
+
+QTEST_MAIN(E2eWindowTest)
+#include "test_e2e_window.moc"
