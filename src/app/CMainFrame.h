@@ -1,0 +1,58 @@
+// The main window: 800 x 600, centred, menu "File"/"Help", and a client area split by five
+// nested splitters into the six panes (camera list, settings, viewscreen, info, capture
+// panels, console). F6 and Shift+F6 move the keyboard focus from pane to pane.
+#pragma once
+
+#include <QMainWindow>
+#include <QUrl>
+
+#include <array>
+
+class CPaneSplitter;
+class CViewDoc;
+class QAction;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(CViewDoc* document, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CPaneSplitter* rootSplitter() const { return rootSplitter_; }
+    CPaneSplitter* listSplitter() const { return listSplitter_; }
+    CPaneSplitter* rowSplitter() const { return rowSplitter_; }
+    CPaneSplitter* columnSplitter() const { return columnSplitter_; }
+    CPaneSplitter* consoleSplitter() const { return consoleSplitter_; }
+
+    // The six panes in creation order: camera list, settings, viewscreen, info, main, console.
+    static constexpr int kPaneCount = 6;
+    QWidget* pane(int index) const;
+
+    QAction* exitAction() const { return exitAction_; }
+    QAction* manualAction() const { return manualAction_; }
+    QAction* aboutAction() const { return aboutAction_; }
+
+    // Where "Manual" looks for the help file: Kestrel.chm in the current working directory.
+    static QUrl ManualUrl();
+
+    // Moves the keyboard focus to the next (or previous) visible pane, wrapping round.
+    void ActivateNextPane(bool previous = false);
+    int activePaneIndex() const;   // the pane holding the focus, or -1
+
+private:
+    void buildPanes();
+    void buildMenu();
+    void openManual();
+    void showAbout();
+
+    CViewDoc* document_;
+    CPaneSplitter* rootSplitter_ = nullptr;
+    CPaneSplitter* listSplitter_ = nullptr;
+    CPaneSplitter* rowSplitter_ = nullptr;
+    CPaneSplitter* columnSplitter_ = nullptr;
+    CPaneSplitter* consoleSplitter_ = nullptr;
+    std::array<QWidget*, kPaneCount> panes_{};
+    QAction* exitAction_ = nullptr;
+    QAction* manualAction_ = nullptr;
+    QAction* aboutAction_ = nullptr;
+};

@@ -1,0 +1,18 @@
+// Kestrel: tethered shooting over the camera SDKs.
+#include "app/CMainApp.h"
+#include "resources/Resources.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrel"));
+    QApplication::setDesktopFileName(QStringLiteral("kestrel"));
+    kestrelInitResources();
+
+    CMainApp app;
+    if (!app.InitInstance())
+        return 1;
+    return QApplication::exec();
+}
