@@ -1,0 +1,285 @@
+// The real main window over the simulated SDKs: pane tree, menu, About box, help file, F6.
+#include "app/CAboutDlg.h"
+#include "app/CMainApp.h"
+#include "app/CMainFrame.h"
+#include "app/kit/CPaneSplitter.h"
+#include "document/CViewDoc.h"
+#include "resources/Resources.h"
+#include "sdk/sim/Simulator.h"
+#include "views/CViewDebug.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+#include <memory>
+
+class TestFrame : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void windowSizeTitleIconCentred();
+    void paneTreeAt800x600();
+    void panesRegisterInOrder();
+    void infoPaneGivesWayBelow125();
+    void menuItems();
+    void noToolBarNoStatusBar();
+    void consoleReceivesSdkErrors();
+    void aboutBox();
+    void manualLooksInWorkingDirectory();
+    void f6MovesFocusThroughPanes();
+    void appClosesFrameBeforeDocument();
+
+private:
+    QTemporaryDir dir;
+    QString previousDir;
+    std::unique_ptr<CViewDoc> doc;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+void TestFrame::initTestCase()
+{
+    kestrelInitResources();
+    QVERIFY(dir.isValid());
+    previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+}
+
+void TestFrame::init()
+{
+    sim::Simulator::cd().reset();
+    sim::Simulator::rc().reset();
+    doc = std::make_unique<CViewDoc>(sim::Simulator::cd().api(), sim::Simulator::rc().api(),
+                                     dir.filePath(QStringLiteral("config.cfg")).toStdString());
+    frame = std::make_unique<CMainFrame>(doc.get());
+}
+
+void TestFrame::cleanup()
+{
+    frame.reset();
+    doc.reset();
+}
+
+void TestFrame::windowSizeTitleIconCentred()
+{
+    QCOMPARE(frame->size(), QSize(800, 600));
+    QCOMPARE(frame->windowTitle(), QStringLiteral("Kestrel"));
+    const QList<QSize> sizes = frame->windowIcon().availableSizes();
+    for (QSize size : {QSize(16, 16), QSize(32, 32), QSize(48, 48), QSize(256, 256)})
+        QVERIFY2(sizes.contains(size), qPrintable(QString::number(size.width())));
+    const QPoint centre = frame->screen()->availableGeometry().center();
+    QVERIFY(qAbs(frame->geometry().center().x() - centre.x()) <= 1);
+    QVERIFY(qAbs(frame->geometry().center().y() - centre.y()) <= 1);
+}
+
+void TestFrame::paneTreeAt800x600()
+{
+    frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+    frame->resize(800, 600 + frame->menuBar()->height());
+    QWidget* client = frame->centralWidget();
+    QCOMPARE(client, frame->rootSplitter());
+    QTRY_COMPARE(client->size(), QSize(800, 600));
+
+    auto inClient = [client](QWidget* pane) {
+        return QRect(pane->mapTo(client, QPoint(0, 0)), pane->size());
+    };
+    const QRect expected[CMainFrame::kPaneCount] = {
+        QRect(1, 1, 200, 100),      // camera list
+        QRect(1, 107, 200, 492),    // settings
+        QRect(207, 1, 320, 260),    // viewscreen
+        QRect(533, 1, 266, 260),    // info
+        QRect(207, 267, 592, 200),  // capture panels
+        QRect(207, 473, 592, 126),  // console
+    };
+    for (int i = 0; i < CMainFrame::kPaneCount; ++i) {
+        QVERIFY(frame->pane(i)->isVisible());
+        QCOMPARE(inClient(frame->pane(i)), expected[i]);
+    }
+    QCOMPARE(inClient(frame->listSplitter()), QRect(0, 0, 202, 600));
+    QCOMPARE(inClient(frame->rowSplitter()), QRect(206, 0, 594, 600));
+    QCOMPARE(inClient(frame->columnSplitter()), QRect(206, 0, 594, 262));
+    QCOMPARE(inClient(frame->consoleSplitter()), QRect(206, 266, 594, 334));
+
+    QCOMPARE(frame->rootSplitter()->ColumnInfo(0).ideal, 200);
+    QCOMPARE(frame->listSplitter()->RowInfo(0).ideal, 100);
+    QCOMPARE(frame->rowSplitter()->RowInfo(0).ideal, 260);
+    QCOMPARE(frame->columnSplitter()->ColumnInfo(0).ideal, 320);
+    QCOMPARE(frame->columnSplitter()->ColumnInfo(1).minimum, 125);
+    QCOMPARE(frame->consoleSplitter()->RowInfo(0).ideal, 200);
+}
+
+void TestFrame::panesRegisterInOrder()
+{
+    const char* names[] = {"CameraList", "Setting", "Viewscreen", "Info", "Main", "Debug"};
+    for (int i = 0; i < CMainFrame::kPaneCount; ++i)
+        QCOMPARE(dynamic_cast<QWidget*>(doc->GetView(names[i])), frame->pane(i));
+    QVERIFY(doc->GetView("debug") == nullptr);
+    QCOMPARE(CViewDebug::activeConsole(), frame->pane(5));
+}
+
+void TestFrame::infoPaneGivesWayBelow125()
+{
+    frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+    QWidget* info = frame->pane(3);
+    QWidget* viewscreen = frame->pane(2);
+    const int menu = frame->menuBar()->height();
+    // The info pane has 125 pixels at a client width of 659 and goes at 658.
+    frame->resize(659, 600 + menu);
+    QTRY_COMPARE(frame->centralWidget()->width(), 659);
+    QVERIFY(info->isVisible());
+    QCOMPARE(info->width(), 125);
+    frame->resize(658, 600 + menu);
+    QTRY_COMPARE(frame->centralWidget()->width(), 658);
+    QVERIFY(!info->isVisible());
+    QCOMPARE(viewscreen->width(), 446);
+}
+
+void TestFrame::menuItems()
+{
+    const QList<QAction*> top = frame->menuBar()->actions();
+    QCOMPARE(top.size(), 2);
+    QCOMPARE(top[0]->text(), QStringLiteral("&File"));
+    QCOMPARE(top[1]->text(), QStringLiteral("&Help"));
+
+    const QList<QAction*> file = top[0]->menu()->actions();
+    QCOMPARE(file.size(), 1);
+    QCOMPARE(file[0]->text(), QStringLiteral("E&xit"));
+
+    const QList<QAction*> help = top[1]->menu()->actions();
+    QCOMPARE(help.size(), 3);
+    QCOMPARE(help[0]->text(), QStringLiteral("Manual"));
+    QVERIFY(help[1]->isSeparator());
+    QCOMPARE(help[2]->text(), QStringLiteral("&About Kestrel..."));
+
+    frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+    frame->exitAction()->trigger();
+    QVERIFY(!frame->isVisible());
+}
+
+void TestFrame::noToolBarNoStatusBar()
+{
+    QVERIFY(frame->findChildren<QToolBar*>().isEmpty());
+    QVERIFY(frame->findChild<QStatusBar*>() == nullptr);
+}
+
+void TestFrame::consoleReceivesSdkErrors()
+{
+    auto* console = qobject_cast<CViewDebug*>(frame->pane(5));
+    QVERIFY(console);
+    CViewDoc::LogRelay("GetTV::CDGetTvValue", "The camera did not answer.\r\n");
+    const std::string& log = console->logText();
+    QVERIFY(log.rfind("\r\nDate: ", 0) == 0);
+    const std::string tail = "--- GetTV::CDGetTvValue ---\r\nThe camera did not answer.\r\n";
+    QCOMPARE(log.substr(log.size() - tail.size()), tail);
+}
+
+void TestFrame::aboutBox()
+{
+    CAboutDlg about(frame.get());
+    QCOMPARE(about.windowTitle(), QStringLiteral("Kestrel v1.3"));
+    QCOMPARE(about.size(), QSize(354, 89));
+    QVERIFY(about.isModal());
+
+    const QList<QPushButton*> buttons = about.findChildren<QPushButton*>();
+    QCOMPARE(buttons.size(), 1);
+    QCOMPARE(buttons[0]->text(), QStringLiteral("OK"));
+
+    // Nothing but the icon: no text anywhere.
+    const QList<QLabel*> labels = about.findChildren<QLabel*>();
+    QCOMPARE(labels.size(), 1);
+    QVERIFY(labels[0]->text().isEmpty());
+    QVERIFY(!labels[0]->pixmap().isNull());
+    QVERIFY(labels[0]->geometry().right() < buttons[0]->geometry().left());
+    QVERIFY(labels[0]->x() < 30);
+
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    QTest::mouseClick(about.okButton(), Qt::LeftButton);
+    QCOMPARE(about.result(), int(QDialog::Accepted));
+    QVERIFY(!about.isVisible());
+}
+
+void TestFrame::manualLooksInWorkingDirectory()
+{
+    QTemporaryDir other;
+    QVERIFY(QDir::setCurrent(other.path()));
+    const QString path = CMainFrame::ManualUrl().toLocalFile();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("Kestrel.chm"));
+    QCOMPARE(QFileInfo(path).absolutePath(), QFileInfo(other.path()).canonicalFilePath());
+    QVERIFY(CMainFrame::ManualUrl().isLocalFile());
+}
+
+void TestFrame::f6MovesFocusThroughPanes()
+{
+    frame->resize(800, 600 + frame->menuBar()->height());
+    frame->show();
+    frame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+
+    // Start in the console: the next pane is the camera list, and round again.
+    frame->pane(5)->findChild<QPlainTextEdit*>()->setFocus();
+    QTRY_COMPARE(frame->activePaneIndex(), 5);
+    QList<int> order;
+    for (int i = 0; i < 7; ++i) {
+        QTest::keyClick(frame.get(), Qt::Key_F6);
+        order << frame->activePaneIndex();
+    }
+    QCOMPARE(order, (QList<int>{0, 1, 2, 3, 4, 5, 0}));
+
+    order.clear();
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(frame.get(), Qt::Key_F6, Qt::ShiftModifier);
+        order << frame->activePaneIndex();
+    }
+    QCOMPARE(order, (QList<int>{5, 4, 3}));
+
+    // A hidden pane is passed over.
+    frame->resize(658, 600 + frame->menuBar()->height());
+    QTRY_VERIFY(!frame->pane(3)->isVisible());
+    order.clear();
+    for (int i = 0; i < 10; ++i) {
+        QTest::keyClick(frame.get(), Qt::Key_F6);
+        order << frame->activePaneIndex();
+    }
+    QVERIFY(!order.contains(3));
+    const int start = order.indexOf(0);
+    QVERIFY(start >= 0 && start + 5 < order.size());
+    QCOMPARE(order.mid(start, 6), (QList<int>{0, 1, 2, 4, 5, 0}));
+}
+
+void TestFrame::appClosesFrameBeforeDocument()
+{
+    cleanup();   // the application makes its own document
+    QFile::remove(dir.filePath(QStringLiteral("config.cfg")));
+    auto app = std::make_unique<CMainApp>();
+    QVERIFY(app->InitInstance());
+    QVERIFY(app->mainFrame()->isVisible());
+    QCOMPARE(app->mainFrame()->windowTitle(), QStringLiteral("Kestrel"));
+    QCOMPARE(CViewDoc::instance(), app->document());
+    bool documentAliveWhenFrameWent = false;
+    connect(app->mainFrame(), &QObject::destroyed, this,
+            [&] { documentAliveWhenFrameWent = CViewDoc::instance() != nullptr; });
+    app.reset();
+    QVERIFY(documentAliveWhenFrameWent);
+    QVERIFY(CViewDoc::instance() == nullptr);
+    // The document wrote its configuration on the way out, into the working directory.
+    QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("config.cfg"))));
+    init();
+}
+
+QTEST_MAIN(TestFrame)
+#include "test_frame.moc"
