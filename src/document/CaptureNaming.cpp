@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <limits>
 #include <system_error>
 
@@ -155,15 +156,23 @@ CapturePath CaptureNaming::NextLocked(const std::string& folder, const std::stri
     return result;
 }
 
+void CaptureNaming::ForgetArrivedLocked() {
+    // A reserved path whose file now exists is found by the scan and the existence check.
+    for (auto it = reserved_.begin(); it != reserved_.end();)
+        it = EntryExists(*it) ? reserved_.erase(it) : std::next(it);
+}
+
 CapturePath CaptureNaming::Next(const std::string& folder, const std::string& name,
                                 const std::string& ext) {
     std::lock_guard lock(lock_);
+    ForgetArrivedLocked();
     return NextLocked(folder, name, ext);
 }
 
 CapturePath CaptureNaming::Claim(const std::string& folder, const std::string& name,
                                  const std::string& ext) {
     std::lock_guard lock(lock_);
+    ForgetArrivedLocked();
     CapturePath result = NextLocked(folder, name, ext);
     if (result.status == CaptureNameStatus::Ok) reserved_.insert(result.path);
     return result;

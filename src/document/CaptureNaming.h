@@ -53,7 +53,9 @@ public:
 private:
     CapturePath NextLocked(const std::string& folder, const std::string& name,
                            const std::string& ext) const;
+    void ForgetArrivedLocked();
 
     mutable std::mutex lock_;          // guards reserved_
-    std::set<std::string> reserved_;   // paths handed to a camera whose file is pending
+    // Paths handed to a camera whose file has not appeared yet; forgotten once it exists.
+    std::set<std::string> reserved_;
 };

@@ -101,11 +101,20 @@ TEST(CaptureNaming, ClaimedPathsAreNotHandedOutTwice) {
     EXPECT_EQ(second.path, dir.folder() + "Photo-0001.jpg");
     EXPECT_EQ(naming.Next(dir.folder(), "Photo", "jpg").path, dir.folder() + "Photo-0002.jpg");
     // Reservations count like files: above the highest, not just skipped.
-    WriteFile(dir.file("Photo-0000.jpg"), "x");
     naming.Release(first.path);
     EXPECT_EQ(naming.Next(dir.folder(), "Photo", "jpg").path, dir.folder() + "Photo-0002.jpg");
     naming.Release(second.path);
+    EXPECT_EQ(naming.Next(dir.folder(), "Photo", "jpg").path, dir.folder() + "Photo-0000.jpg");
+    EXPECT_EQ(naming.reservedCount(), 0u);
+}
+
+TEST(CaptureNaming, AReservationEndsWhenItsFileArrives) {
+    TempDir dir;
+    CaptureNaming naming;
+    const CapturePath first = naming.Claim(dir.folder(), "Photo", "jpg");
+    WriteFile(first.path, "arrived", 0444);   // even a file the scan passes over
     EXPECT_EQ(naming.Next(dir.folder(), "Photo", "jpg").path, dir.folder() + "Photo-0001.jpg");
+    EXPECT_FALSE(naming.IsReserved(first.path));
     EXPECT_EQ(naming.reservedCount(), 0u);
 }
 

@@ -269,6 +269,15 @@ TEST_F(DocumentTest, ConnectOpensTheCameraAndStartsItsViewfinder) {
     EXPECT_EQ(Probe::frames, 1);
 }
 
+TEST_F(DocumentTest, ACameraWithoutViewfinderConnectsAndStartsNoStream) {
+    sim::CameraSpec blind = SmallCamera("PowerShot G5");
+    blind.hasViewfinder = false;
+    Cd().setWorld(WorldOf({blind}));
+    Connected("PowerShot G5");
+    EXPECT_EQ(Cd().countCalls("CDStartViewfinder"), 0u);
+    EXPECT_FALSE(Cd().pushFrame());
+}
+
 TEST_F(DocumentTest, ConnectThroughTheRcDriver) {
     CViewDoc& d = Connected("EOS 300D");
     EXPECT_EQ(d.openDriver(), &d.rcDriver());
