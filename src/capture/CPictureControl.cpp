@@ -23,8 +23,7 @@ CPictureControl::CPictureControl(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void CPictureControl::swapImage(QImage& image) {
-    image_.swap(image);
+void CPictureControl::imageReplaced() {
     if (size() != image_.size()) resize(image_.size());
     update();
 }

@@ -10,11 +10,12 @@ class CPictureControl : public QWidget {
 public:
     explicit CPictureControl(QWidget* parent = nullptr);
 
-    // Swaps image into the control (the caller gets the previous buffer back) and repaints.
-    void swapImage(QImage& image);
     // Copies width x height frame pixels (BGR, rows bottom-up) into the control's image.
     void setFramePixels(int width, int height, const unsigned char* pixels);
     const QImage& image() const { return image_; }
+    // The image itself, for a hand-over that swaps buffers in place; call imageReplaced() after.
+    QImage& imageBuffer() { return image_; }
+    void imageReplaced();
 
     QSize sizeHint() const override;
 

@@ -113,11 +113,10 @@ void CViewViewscreen::DisplayFrame(const std::uint8_t* frame) {
 
 void CViewViewscreen::takeLatestFrame() {
     bool histogramChanged = false;
-    // The live picture's current image goes back into the rotation.
+    // The picture's current image goes back into the rotation in exchange for the newest one.
     CPictureControl* live = pictures_[LivePicture];
-    QImage current = live->image();
-    if (mailbox_->take(current, histogramChanged)) {
-        live->swapImage(current);
+    if (mailbox_->take(live->imageBuffer(), histogramChanged)) {
+        live->imageReplaced();
         ++shown_;
     }
     if (histogramChanged && document_)

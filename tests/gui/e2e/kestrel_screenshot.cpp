@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
     const QString output = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
     e2e::Window w(30);
     if (!w.ok || !w.selectCamera(QStringLiteral("PowerShot G5"))) return 1;
+    sim::Simulator::cd().setBattery("PowerShot G5", 5);   // five sixths charged
     w.cameraList()->OnConnect();
     w.host()->normalPanel()->captureButton()->click();
     pump(1500);   // the histogram is recomputed once a second
