@@ -17,9 +17,9 @@ namespace testsupport {
 
 // A camera offering every option, writing 64 x 48 images so captures stay quick.
 inline sim::CameraSpec SmallCamera(const std::string& name) {
-    sim::CameraSpec spec = sim::fullCamera(name);
-    spec.sizePixels = {{0, {64, 48}}, {1, {64, 48}}, {2, {64, 48}}};
-    return spec;
+    sim::CameraSpec camera = sim::fullCamera(name);
+    camera.sizePixels = {{0, {64, 48}}, {1, {64, 48}}, {2, {64, 48}}};
+    return camera;
 }
 
 inline sim::World WorldOf(std::vector<sim::CameraSpec> cameras) {
