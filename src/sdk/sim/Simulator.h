@@ -11,6 +11,24 @@
 #include <utility>
 #include <vector>
 
+// How the simulated SDK behaves (what drivers and their tests can rely on):
+// - Handles (sources, enumerations, registrations) count up from 1 per world and are never
+//   reused; a call on an unknown source gives err::kInvalidHandle. Enumerations are snapshots,
+//   valid until their Release; Next past the end gives err::kEnumNA.
+// - Set calls refuse a value the camera does not offer with err::kRefused and change nothing;
+//   SetZoomPos beyond maxZoomPos gives err::kDeviceInvalidParameter; calls of a missing
+//   capability (zoom, shooting modes, viewfinder) give err::kNotSupported.
+// - Release and GetReleasedData need release control (else err::kInvalidFnCall), as does
+//   ExitReleaseControl; Capture and TakeCapturedImage need the capture session
+//   (err::kSessionNotOpen). On RC, "EOS 20D" and "EOS-1Ds Mark II" are always session cameras
+//   (setWorld sets captureSession) and refuse EnterReleaseControl; other cameras refuse
+//   StartCaptureSession. TermViewfinder without a running viewfinder succeeds.
+// - StartSDK checks the version record (size 40, major 7 CD / 8 RC); other calls do not
+//   require it. Property data texts cut to the caller's capacity stay NUL-terminated.
+// - Callbacks never run under the world's lock. After TermViewfinder, CloseSource,
+//   EndCaptureSession or UnregisterEventCallbackFunction return (called from another thread),
+//   no callback of that kind for that camera runs any more; called from inside such a callback
+//   they do not wait for it.
 namespace sim {
 
 // One virtual camera as a test or the default world describes it.
