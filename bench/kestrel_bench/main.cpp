@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 double NanosecondsPerIteration(const benchmark::BenchmarkReporter::Run& run) {
@@ -28,7 +30,8 @@ public:
 // The console report with one more counter, "ratio": time / the yardstick's time.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
-    explicit RatioReporter(double yardstickNs) : yardstickNs_(yardstickNs) {}
+    RatioReporter(double yardstickNs, OutputOptions options)
+        : ConsoleReporter(options), yardstickNs_(yardstickNs) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         std::vector<Run> withRatio = runs;
         for (Run& run : withRatio) {
@@ -54,7 +57,10 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&yardstick, "^BM_FrameMemcpy$");
     std::printf("Yardstick: memcpy of one 230,400-byte frame = %.0f ns\n", yardstick.nanoseconds);
 
-    RatioReporter reporter(yardstick.nanoseconds);
+    // Colours only on a terminal; counters (the ratio) as a column.
+    RatioReporter reporter(yardstick.nanoseconds,
+                           ::isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular
+                                                   : benchmark::ConsoleReporter::OO_Tabular);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;
