@@ -139,6 +139,31 @@ TEST_F(SimThreads, CallbackMayCallTheSdkAndStopItsOwnViewfinder) {
     EXPECT_EQ(probe.afterStop, 0);
 }
 
+// Reset while frames stream and captures wait: it returns with every thread stopped.
+TEST_F(SimThreads, ResetStopsStreamingAndQueuedEvents) {
+    Simulator& sim = Simulator::cd();
+    sim.setFrameRate(1000);
+    FrameProbe probe;
+    probe.spin = 20000;
+    const sdk::Handle s = openCamera(sim.api(), "PowerShot G5");
+    ASSERT_EQ(sim.api().StartViewfinder(s, 1, probeFrame, &probe), sdk::kOk);
+    ASSERT_TRUE(sim.waitForFrames("PowerShot G5", 3));
+    sim.reset();
+    probe.stopped = true;
+    EXPECT_FALSE(sim.state("PowerShot G5")->open);
+    EXPECT_FALSE(sim.state("PowerShot G5")->viewfinderRunning);
+    EXPECT_EQ(sim.api().TermViewfinder(s), sim::err::kInvalidHandle);
+    // A fresh start after the reset streams again.
+    FrameProbe again;
+    const sdk::Handle s2 = openCamera(sim.api(), "PowerShot G5");
+    ASSERT_EQ(sim.api().StartViewfinder(s2, 1, probeFrame, &again), sdk::kOk);
+    ASSERT_TRUE(sim.waitForFrames("PowerShot G5", 2));
+    sim.reset();
+    again.stopped = true;
+    EXPECT_EQ(probe.lateFrames, 0);
+    EXPECT_EQ(again.lateFrames, 0);
+}
+
 // Several threads hammer settings and releases while the viewfinder streams; the journal
 // afterwards holds every call.
 TEST_F(SimThreads, ConcurrentCallsWhileStreaming) {
