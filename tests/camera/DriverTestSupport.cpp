@@ -214,7 +214,7 @@ void clearSpy() {
 
 bool waitForReturns(const std::string& callWithPrefix, std::size_t count) {
     std::unique_lock<std::mutex> guard(spyMutex);
-    return spyReturned.wait_for(guard, std::chrono::seconds(20), [&] {
+    return spyReturned.wait_for(guard, std::chrono::seconds(120), [&] {
         return static_cast<std::size_t>(std::count(spyReturns.begin(), spyReturns.end(),
                                                    callWithPrefix)) >= count;
     });

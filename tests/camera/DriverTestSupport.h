@@ -48,7 +48,7 @@ struct SpyCall {
 const sdk::Api& spyApi(sim::Simulator& simulator);
 std::vector<SpyCall> spyCalls(const std::string& callWithPrefix);
 void clearSpy();
-// Waits (up to 20 s) until count calls of callWithPrefix have returned; false on timeout.
+// Waits (up to 120 s) until count calls of callWithPrefix have returned; false on timeout.
 bool waitForReturns(const std::string& callWithPrefix, std::size_t count);
 
 // Only the journal's call names, in order.

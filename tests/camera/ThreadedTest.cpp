@@ -4,6 +4,9 @@
 #include "DriverTestSupport.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <filesystem>
 #include <set>
 #include <thread>
@@ -16,6 +19,15 @@ namespace fs = std::filesystem;
 std::atomic<camera::CanonDriver*> watched{nullptr};
 std::atomic<int> frameCount{0};
 std::atomic<int> eventCount{0};
+std::mutex frameMutex;
+std::condition_variable frameArrived;
+
+// Waits until the viewfinder has delivered more than `seen` frames.
+bool waitForFrameAfter(int seen) {
+    std::unique_lock<std::mutex> guard(frameMutex);
+    return frameArrived.wait_for(guard, std::chrono::seconds(30),
+                                 [seen] { return frameCount.load() > seen; });
+}
 
 // The frame and event relays read the driver's state, as the document's relays do.
 sdk::Result readingFrame(void*, std::uint32_t, std::uint32_t, void*) {
@@ -25,7 +37,11 @@ sdk::Result readingFrame(void*, std::uint32_t, std::uint32_t, void*) {
         (void)driver->tvModes();
         (void)driver->maxZoomPos();
     }
-    ++frameCount;
+    {
+        std::lock_guard<std::mutex> guard(frameMutex);
+        ++frameCount;
+    }
+    frameArrived.notify_all();
     return 0;
 }
 
@@ -38,6 +54,14 @@ sdk::Result readingEvent(std::uint32_t, const void*, std::uint32_t, void*) {
 sdk::Result progress(std::uint32_t, std::uint32_t, void*) {
     if (camera::CanonDriver* driver = watched.load()) (void)driver->imageSizes();
     return 0;
+}
+
+// A full camera writing small pictures, so that encoding stays quick under the sanitizers.
+sim::CameraSpec smallPictures(const std::string& name) {
+    auto spec = sim::fullCamera(name);
+    spec.sizePixels.clear();
+    for (const auto& [code, label] : spec.imageSizes) spec.sizePixels.push_back({code, {64, 48}});
+    return spec;
 }
 
 class ThreadedTest : public DriverTest {
@@ -55,13 +79,14 @@ protected:
 };
 
 TEST_F(ThreadedTest, UiAndWorkerThreadsShareOneDriver) {
-    cd.setWorld({{sim::fullCamera("PowerShot G5")}});
+    cd.setWorld({{smallPictures("PowerShot G5")}});
     cd.setManualViewfinder(false);
     cd.setFrameRate(200);
     auto driver = makeCd();
     ASSERT_TRUE(driver->Connect("PowerShot G5", &readingEvent));
     watched = driver.get();
     driver->EnableViewfinder(&readingFrame);
+    ASSERT_TRUE(waitForFrameAfter(0));
     const auto tv = driver->tvModes();
     const auto exposures = driver->exposures();
     ASSERT_GE(tv.size(), 2u);
@@ -101,7 +126,7 @@ TEST_F(ThreadedTest, UiAndWorkerThreadsShareOneDriver) {
 }
 
 TEST_F(ThreadedTest, CaptureSessionImagesFromTwoThreadsEachGoToTheirOwnPath) {
-    rc.setWorld({{sim::fullCamera("EOS 20D")}});
+    rc.setWorld({{smallPictures("EOS 20D")}});
     rc.setHoldCaptures(false);   // event 34 on the SDK's own thread
     auto driver = makeRc();
     ASSERT_TRUE(driver->Connect("EOS 20D", nullptr));
@@ -133,7 +158,7 @@ TEST_F(ThreadedTest, CaptureSessionImagesFromTwoThreadsEachGoToTheirOwnPath) {
 }
 
 TEST_F(ThreadedTest, ImmediateReleaseEventWritesTheFile) {
-    rc.setWorld({{sim::fullCamera("EOS-1Ds Mark II")}});
+    rc.setWorld({{smallPictures("EOS-1Ds Mark II")}});
     auto driver = makeRc();
     ASSERT_TRUE(driver->Connect("EOS-1Ds Mark II", nullptr));
     const std::string path = dir.file("now.jpg");
@@ -144,7 +169,7 @@ TEST_F(ThreadedTest, ImmediateReleaseEventWritesTheFile) {
 }
 
 TEST_F(ThreadedTest, ConnectAndDisconnectWhileFramesStreamDoNotDeadlock) {
-    cd.setWorld({{sim::fullCamera("PowerShot G5")}});
+    cd.setWorld({{smallPictures("PowerShot G5")}});
     cd.setManualViewfinder(false);
     cd.setFrameRate(500);
     auto driver = makeCd();
@@ -159,7 +184,9 @@ TEST_F(ThreadedTest, ConnectAndDisconnectWhileFramesStreamDoNotDeadlock) {
     });
     for (int i = 0; i < 15; ++i) {
         ASSERT_TRUE(driver->Connect("PowerShot G5", &readingEvent));
+        const int seen = frameCount.load();
         driver->EnableViewfinder(&readingFrame);
+        ASSERT_TRUE(waitForFrameAfter(seen));   // disconnect while frames are streaming
         (void)driver->GetTV();
         driver->Disconnect();
     }
@@ -171,13 +198,27 @@ TEST_F(ThreadedTest, ConnectAndDisconnectWhileFramesStreamDoNotDeadlock) {
 }
 
 TEST_F(ThreadedTest, DestroyingTheDriverWhileImagesArePendingIsSafe) {
-    rc.setWorld({{sim::fullCamera("EOS 20D")}});
+    rc.setWorld({{smallPictures("EOS 20D")}});
+    rc.setHoldCaptures(true);
     {
         auto driver = makeRc();
         ASSERT_TRUE(driver->Connect("EOS 20D", nullptr));
-        for (int i = 0; i < 4; ++i) driver->TakePicture(dir.file(std::to_string(i) + ".jpg"), nullptr);
-    }   // Disconnect ends the session; late events find no driver state to use
-    SUCCEED();
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_TRUE(driver->TakePicture(dir.file(std::to_string(i) + ".jpg"), nullptr));
+        }
+    }   // the session ends before the driver goes: no event reaches the destroyed driver
+    EXPECT_EQ(rc.deliverCaptures(), 0u);
+    EXPECT_TRUE(spyCalls("RCTakeCapturedImage").empty());
+    EXPECT_TRUE(fs::is_empty(dir.path));
+    // With immediate delivery, pictures taken just before destruction either arrive whole
+    // or not at all.
+    rc.setHoldCaptures(false);
+    {
+        auto driver = makeRc();
+        ASSERT_TRUE(driver->Connect("EOS 20D", nullptr));
+        for (int i = 0; i < 4; ++i) driver->TakePicture(dir.file("late" + std::to_string(i) + ".jpg"), nullptr);
+    }
+    for (const auto& take : spyCalls("RCTakeCapturedImage")) EXPECT_TRUE(fs::exists(take.path));
 }
 
 }  // namespace
