@@ -6,6 +6,7 @@
 #include "document/CViewDoc.h"
 #include "document/FrameBuffers.h"
 #include "views/CViewInfo.h"
+#include "views/UiWakeup.h"
 
 #include <QPainter>
 
@@ -44,7 +45,8 @@ CViewViewscreen::CViewViewscreen(CViewDoc* document, QWidget* parent)
         pictures_[i]->setGeometry(kPlaces[i].x, kPlaces[i].y, kPlaces[i].width, kPlaces[i].height);
         pictures_[i]->setVisible(i == LivePicture);
     }
-    mailbox_ = std::make_shared<FrameMailbox>(this, [this] { takeLatestFrame(); });
+    wakeup_ = new UiWakeup([this] { takeLatestFrame(); }, this);
+    mailbox_ = std::make_shared<FrameMailbox>(wakeup_);
 
     // A black picture until the viewfinder runs (its histogram: every pixel in bin 0).
     const std::vector<std::uint8_t> black(FrameBuffers::kFrameBytes, 0);

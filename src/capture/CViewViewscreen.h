@@ -18,6 +18,7 @@
 class CViewDoc;
 class CPictureControl;
 class FrameMailbox;
+class UiWakeup;
 
 class CViewViewscreen : public QWidget, public CView {
     Q_OBJECT
@@ -50,6 +51,7 @@ private:
 
     CViewDoc* document_;
     std::array<CPictureControl*, 5> pictures_{};
+    UiWakeup* wakeup_ = nullptr;
     std::shared_ptr<FrameMailbox> mailbox_;
     std::uint64_t shown_ = 0;
 };

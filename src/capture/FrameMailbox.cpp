@@ -1,9 +1,8 @@
 #include "capture/FrameMailbox.h"
 
-#include <QMetaObject>
+#include "views/UiWakeup.h"
 
-FrameMailbox::FrameMailbox(QObject* receiver, std::function<void()> wake)
-    : receiver_(receiver), wake_(std::move(wake)) {}
+FrameMailbox::FrameMailbox(UiWakeup* wakeup) : wakeup_(wakeup) {}
 
 void FrameMailbox::publish(bool histogramChanged) {
     std::lock_guard<std::mutex> guard(lock_);
@@ -12,11 +11,11 @@ void FrameMailbox::publish(bool histogramChanged) {
     fresh_ = true;
     histogramChanged_ = histogramChanged_ || histogramChanged;
     published_.fetch_add(1, std::memory_order_relaxed);
-    if (!wakeQueued_ && receiver_) {
+    if (!wakeQueued_ && wakeup_) {
         wakeQueued_ = true;
-        // Posted while the lock is held so that detach() (same lock) cannot race the receiver's
-        // destruction; posting never waits for the receiver's thread.
-        QMetaObject::invokeMethod(receiver_, wake_, Qt::QueuedConnection);
+        // Woken while the lock is held so that detach() (same lock) cannot race the wake-up's
+        // destruction; waking never waits for the user-interface thread.
+        wakeup_->wake();
     }
 }
 
@@ -33,5 +32,5 @@ bool FrameMailbox::take(QImage& image, bool& histogramChanged) {
 
 void FrameMailbox::detach() {
     std::lock_guard<std::mutex> guard(lock_);
-    receiver_ = nullptr;
+    wakeup_ = nullptr;
 }

@@ -6,17 +6,17 @@
 #pragma once
 
 #include <QImage>
-#include <QObject>
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <mutex>
+
+class UiWakeup;
 
 class FrameMailbox {
 public:
-    // wake is posted (queued) to receiver's thread with receiver as context.
-    FrameMailbox(QObject* receiver, std::function<void()> wake);
+    // wakeup is woken (never waited for) when an image waits and no wake-up is pending.
+    explicit FrameMailbox(UiWakeup* wakeup);
 
     // Producer side (one producer thread at a time).
     QImage& backImage() { return back_; }
@@ -45,8 +45,7 @@ private:
     bool fresh_ = false;
     bool histogramChanged_ = false;
     bool wakeQueued_ = false;
-    QObject* receiver_;
-    std::function<void()> wake_;
+    UiWakeup* wakeup_;
     std::atomic<std::uint64_t> published_{0};
     std::atomic<std::uint64_t> replaced_{0};
 };

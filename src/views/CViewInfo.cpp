@@ -5,8 +5,8 @@
 #include "app/kit/PaneCaption.h"
 #include "camera/CanonDriver.h"
 #include "document/CViewDoc.h"
+#include "views/UiWakeup.h"
 
-#include <QCoreApplication>
 #include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
@@ -17,15 +17,24 @@
 
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 
 namespace {
 
 std::atomic<CViewInfo*> gInfo{nullptr};
 
-// Progress reports are coalesced: the newest value waits here, and at most one call is queued.
+// SDK threads leave the newest progress value and a battery flag here and wake the pane;
+// wake-ups merge, so a burst of reports costs one pass on the user-interface thread.
 std::atomic<std::int32_t> gLatestProgress{0};
-std::atomic<bool> gProgressPosted{false};
-std::atomic<bool> gBatteryPosted{false};
+std::atomic<bool> gProgressPending{false};
+std::atomic<bool> gBatteryPending{false};
+std::mutex gWakeupLock;
+UiWakeup* gWakeup = nullptr;   // the Info pane's, guarded by gWakeupLock
+
+void WakeInfoPane() {
+    std::lock_guard<std::mutex> guard(gWakeupLock);
+    if (gWakeup) gWakeup->wake();
+}
 
 // The histogram control: a white-framed surface the pane draws the histogram into.
 class HistogramControl : public QWidget {
@@ -100,6 +109,16 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
     progress_->setTextVisible(false);
     progress_->setGeometry(100, 148, 100, 12);
 
+    auto* wakeup = new UiWakeup(
+        [this] {
+            if (gProgressPending.exchange(false)) SetProgress(gLatestProgress.load());
+            if (gBatteryPending.exchange(false)) RefreshBattery();
+        },
+        this);
+    {
+        std::lock_guard<std::mutex> guard(gWakeupLock);
+        gWakeup = wakeup;
+    }
     gInfo.store(this);
     if (document_) {
         document_->RegisterView(this, "Info");
@@ -109,6 +128,10 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
 }
 
 CViewInfo::~CViewInfo() {
+    {
+        std::lock_guard<std::mutex> guard(gWakeupLock);
+        if (gWakeup && gWakeup->parent() == this) gWakeup = nullptr;
+    }
     CViewInfo* self = this;
     gInfo.compare_exchange_strong(self, nullptr);
 }
@@ -134,33 +157,13 @@ void CViewInfo::UpdateInfo() {
 
 void CViewInfo::ShowProgress(std::int32_t value) {
     gLatestProgress.store(value);
-    if (gProgressPosted.exchange(true)) return;   // a call is already on its way
-    if (QCoreApplication* app = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(
-            app,
-            [] {
-                gProgressPosted.store(false);
-                if (CViewInfo* pane = instance()) pane->SetProgress(gLatestProgress.load());
-            },
-            Qt::QueuedConnection);
-    } else {
-        gProgressPosted.store(false);
-    }
+    gProgressPending.store(true);
+    WakeInfoPane();
 }
 
 void CViewInfo::ShowBattery(std::uint32_t) {
-    if (gBatteryPosted.exchange(true)) return;
-    if (QCoreApplication* app = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(
-            app,
-            [] {
-                gBatteryPosted.store(false);
-                if (CViewInfo* pane = instance()) pane->RefreshBattery();
-            },
-            Qt::QueuedConnection);
-    } else {
-        gBatteryPosted.store(false);
-    }
+    gBatteryPending.store(true);
+    WakeInfoPane();
 }
 
 void CViewInfo::SetProgress(std::int32_t value) {
