@@ -1,0 +1,119 @@
+// Streams the simulated camera into the real main window and measures the live path:
+//   kestrel_stream_bench --fps F --seconds S --stack N
+// The last line printed is one JSON object: {"delivered", "shown", "max_ui_stall_ms",
+// "cpu_ms_per_frame"}. "delivered" counts frames the SDK handed to the viewscreen during the
+// run, "shown" those the live picture took; the UI stall is the longest lateness of a 5 ms
+// timer on the user-interface thread.
+#include "app/CMainApp.h"
+#include "app/CMainFrame.h"
+#include "capture/CViewViewscreen.h"
+#include "document/CViewDoc.h"
+#include "sdk/sim/Simulator.h"
+#include "views/CViewCameraList.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+namespace {
+
+double processCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+double argValue(int argc, char** argv, const char* name, double fallback) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0) return std::atof(argv[i + 1]);
+    return fallback;
+}
+
+// Runs the event loop for ms milliseconds.
+void pump(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const double fps = argValue(argc, argv, "--fps", 120);
+    const double seconds = argValue(argc, argv, "--seconds", 5);
+    const int stack = static_cast<int>(argValue(argc, argv, "--stack", 0));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+
+    QTemporaryDir dir;   // config.cfg and the captures stay out of the caller's folder
+    QDir::setCurrent(dir.path());
+    for (sim::Simulator* s : {&sim::Simulator::cd(), &sim::Simulator::rc()}) {
+        s->reset();
+        s->setFrameRate(fps);
+    }
+
+    CMainApp app;
+    if (!app.InitInstance()) {
+        std::fprintf(stderr, "the main window could not be made\n");
+        return 1;
+    }
+    CViewDoc* doc = app.document();
+    auto* list = dynamic_cast<CViewCameraList*>(app.mainFrame()->pane(0));
+    auto* screen = dynamic_cast<CViewViewscreen*>(app.mainFrame()->pane(2));
+    if (!list || !screen || list->cameraList()->count() == 0) {
+        std::fprintf(stderr, "no camera list, viewscreen or camera\n");
+        return 1;
+    }
+    list->cameraList()->setCurrentRow(list->cameraList()->count() - 1);   // a CD camera
+    list->OnConnect();
+    if (!doc->openDriver()) {
+        std::fprintf(stderr, "could not connect\n");
+        return 1;
+    }
+    doc->SetAdditiveFrames(stack);
+    pump(500);   // warm-up: buffers sized, the stacking window filling
+
+    // The UI-thread probe: how late does a 5 ms timer fire?
+    QElapsedTimer probeClock;
+    qint64 lastTick = 0;
+    double maxStallMs = 0;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    probe.setInterval(5);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const qint64 now = probeClock.nsecsElapsed();
+        maxStallMs = std::max(maxStallMs, (now - lastTick) / 1e6 - 5.0);
+        lastTick = now;
+    });
+
+    const std::uint64_t delivered0 = screen->framesDelivered();
+    const std::uint64_t shown0 = screen->framesShown();
+    const double cpu0 = processCpuMs();
+    probeClock.start();
+    probe.start();
+    pump(static_cast<int>(seconds * 1000));
+    probe.stop();
+    const double cpu1 = processCpuMs();
+    // Stop the viewfinder, then let the last hand-over reach the picture.
+    if (camera::CanonDriver* driver = doc->openDriver()) driver->DisableViewfinder();
+    const std::uint64_t delivered = screen->framesDelivered() - delivered0;
+    pump(50);
+    const std::uint64_t shown = screen->framesShown() - shown0;
+
+    std::printf("{\"delivered\": %llu, \"shown\": %llu, \"max_ui_stall_ms\": %.2f, "
+                "\"cpu_ms_per_frame\": %.3f}\n",
+                static_cast<unsigned long long>(delivered), static_cast<unsigned long long>(shown),
+                std::max(0.0, maxStallMs),
+                delivered ? (cpu1 - cpu0) / static_cast<double>(delivered) : 0.0);
+    std::fflush(stdout);
+    return 0;
+}
