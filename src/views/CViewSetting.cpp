@@ -28,38 +28,59 @@ constexpr RowPlace kRows[CViewSetting::RowCount] = {
     {"Effect", 226, 222},      {"AF Distance", 248, 244}, {"Flash", 292, 288},
 };
 
-using OptionList = std::vector<camera::SettingOption> (camera::CanonDriver::*)() const;
-using CodeGetter = std::uint32_t (camera::CanonDriver::*)();
-using Setter = bool (camera::CanonDriver::*)(const std::string&);
+// The driver's option list, current value and setter of each list row (image size and quality
+// are walked apart, through the image-size list).
+std::vector<camera::SettingOption> OptionsOf(camera::CanonDriver& d, CViewSetting::Row row) {
+    switch (row) {
+    case CViewSetting::ShootingMode: return d.shootingModes();
+    case CViewSetting::AVMode: return d.avModes();
+    case CViewSetting::TVMode: return d.tvModes();
+    case CViewSetting::ISO: return d.isoModes();
+    case CViewSetting::Meter: return d.meterModes();
+    case CViewSetting::Exposure: return d.exposures();
+    case CViewSetting::WhiteBalance: return d.wbValues();
+    case CViewSetting::Effect: return d.effects();
+    case CViewSetting::AFDistance: return d.afDistances();
+    case CViewSetting::Flash: return d.flashModes();
+    default: return {};
+    }
+}
 
-struct RowAccess {
-    OptionList options;   // null for image size and quality
-    CodeGetter current;
-    Setter set;
-};
+std::uint32_t CurrentOf(camera::CanonDriver& d, CViewSetting::Row row) {
+    switch (row) {
+    case CViewSetting::ImageSize: return d.GetImageSizeCode();
+    case CViewSetting::ImageQuality: return d.GetImageQualityCode();
+    case CViewSetting::ShootingMode: return d.GetShootingModeCode();
+    case CViewSetting::AVMode: return d.GetAVCode();
+    case CViewSetting::TVMode: return d.GetTVCode();
+    case CViewSetting::ISO: return d.GetISOCode();
+    case CViewSetting::Meter: return d.GetMeterCode();
+    case CViewSetting::Exposure: return d.GetExposureCode();
+    case CViewSetting::WhiteBalance: return d.GetWhiteBalanceCode();
+    case CViewSetting::Effect: return d.GetEffectCode();
+    case CViewSetting::AFDistance: return d.GetAFDistanceCode();
+    case CViewSetting::Flash: return d.GetFlashCode();
+    default: return 0;
+    }
+}
 
-const RowAccess kAccess[CViewSetting::RowCount] = {
-    {nullptr, &camera::CanonDriver::GetImageSizeCode, &camera::CanonDriver::SetImageSize},
-    {nullptr, &camera::CanonDriver::GetImageQualityCode, &camera::CanonDriver::SetImageQuality},
-    {&camera::CanonDriver::shootingModes, &camera::CanonDriver::GetShootingModeCode,
-     &camera::CanonDriver::SetShootingMode},
-    {&camera::CanonDriver::avModes, &camera::CanonDriver::GetAVCode, &camera::CanonDriver::SetAV},
-    {&camera::CanonDriver::tvModes, &camera::CanonDriver::GetTVCode, &camera::CanonDriver::SetTV},
-    {&camera::CanonDriver::isoModes, &camera::CanonDriver::GetISOCode,
-     &camera::CanonDriver::SetISO},
-    {&camera::CanonDriver::meterModes, &camera::CanonDriver::GetMeterCode,
-     &camera::CanonDriver::SetMeter},
-    {&camera::CanonDriver::exposures, &camera::CanonDriver::GetExposureCode,
-     &camera::CanonDriver::SetExposure},
-    {&camera::CanonDriver::wbValues, &camera::CanonDriver::GetWhiteBalanceCode,
-     &camera::CanonDriver::SetWhiteBalance},
-    {&camera::CanonDriver::effects, &camera::CanonDriver::GetEffectCode,
-     &camera::CanonDriver::SetEffect},
-    {&camera::CanonDriver::afDistances, &camera::CanonDriver::GetAFDistanceCode,
-     &camera::CanonDriver::SetAFDistance},
-    {&camera::CanonDriver::flashModes, &camera::CanonDriver::GetFlashCode,
-     &camera::CanonDriver::SetFlash},
-};
+void Apply(camera::CanonDriver& d, CViewSetting::Row row, const std::string& label) {
+    switch (row) {
+    case CViewSetting::ImageSize: d.SetImageSize(label); break;
+    case CViewSetting::ImageQuality: d.SetImageQuality(label); break;
+    case CViewSetting::ShootingMode: d.SetShootingMode(label); break;
+    case CViewSetting::AVMode: d.SetAV(label); break;
+    case CViewSetting::TVMode: d.SetTV(label); break;
+    case CViewSetting::ISO: d.SetISO(label); break;
+    case CViewSetting::Meter: d.SetMeter(label); break;
+    case CViewSetting::Exposure: d.SetExposure(label); break;
+    case CViewSetting::WhiteBalance: d.SetWhiteBalance(label); break;
+    case CViewSetting::Effect: d.SetEffect(label); break;
+    case CViewSetting::AFDistance: d.SetAFDistance(label); break;
+    case CViewSetting::Flash: d.SetFlash(label); break;
+    default: break;
+    }
+}
 
 QLabel* makeLabel(QWidget* parent, const QString& text, int top, const QFont& font) {
     auto* label = new CLabel(text, parent);
@@ -126,9 +147,9 @@ void CViewSetting::refillList(Row row) {
     combo->clear();
     combo->setCurrentIndex(-1);
     if (camera::CanonDriver* driver = chosenDriver()) {
-        const std::uint32_t current = (driver->*kAccess[row].current)();
+        const std::uint32_t current = CurrentOf(*driver, row);
         int selected = -1;
-        for (const camera::SettingOption& option : (driver->*kAccess[row].options)()) {
+        for (const camera::SettingOption& option : OptionsOf(*driver, row)) {
             combo->addItem(QString::fromStdString(option.label));
             if (option.code == current) selected = combo->count() - 1;   // the last match wins
         }
@@ -202,7 +223,7 @@ void CViewSetting::OnSelectionChanged(Row row) {
     const std::string label = combo->currentIndex() >= 0 ? combo->currentText().toStdString()
                                                          : std::string();
     camera::CanonDriver* driver = chosenDriver();
-    if (driver) (driver->*kAccess[row].set)(label);
+    if (driver) Apply(*driver, row, label);
     switch (row) {
     case ImageSize:
         refillImageSizeAndQuality();   // also when no camera is open: both lists stay empty
