@@ -42,9 +42,9 @@ protected:
 };
 
 TEST_F(CaptureTest, ReleaseWritesEveryItemToThePath) {
-    auto spec = sim::fullCamera("PowerShot G5");
-    spec.releaseItems = 2;
-    cd.setWorld({{spec}});
+    auto model = sim::fullCamera("PowerShot G5");
+    model.releaseItems = 2;
+    cd.setWorld({{model}});
     auto driver = makeCd();
     ASSERT_TRUE(driver->Connect("PowerShot G5", nullptr));
     const std::string path = dir.file("Photo-0001.jpg");
@@ -242,9 +242,9 @@ TEST_F(CaptureTest, ViewfinderStartsAndStopsWithTheCapability) {
 }
 
 TEST_F(CaptureTest, NoViewfinderCapabilityNoViewfinderCalls) {
-    auto spec = sim::fullCamera("PowerShot G5");
-    spec.hasViewfinder = false;
-    cd.setWorld({{spec}});
+    auto model = sim::fullCamera("PowerShot G5");
+    model.hasViewfinder = false;
+    cd.setWorld({{model}});
     auto driver = makeCd();
     ASSERT_TRUE(driver->Connect("PowerShot G5", nullptr));
     cd.clearJournal();

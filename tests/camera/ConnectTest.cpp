@@ -101,9 +101,9 @@ TEST_F(ConnectTest, GetDevicesSkipsAFailedRecordAndStopsOnAFailedStart) {
 }
 
 TEST_F(ConnectTest, ConnectCallOrder) {
-    auto spec = sim::fullCamera("PowerShot G5");
-    spec.relCamSettingIds = {sdk::kSettingMeter, sdk::kSettingIso, sdk::kSettingEffect};
-    cd.setWorld({{sim::fullCamera("Other"), spec}});
+    auto model = sim::fullCamera("PowerShot G5");
+    model.relCamSettingIds = {sdk::kSettingMeter, sdk::kSettingIso, sdk::kSettingEffect};
+    cd.setWorld({{sim::fullCamera("Other"), model}});
     auto driver = makeCd();
     cd.clearJournal();
     const auto event = [](std::uint32_t, const void*, std::uint32_t, void*) -> sdk::Result {
@@ -258,11 +258,11 @@ TEST_F(ConnectTest, PropertiesAndFirmwareLastWord) {
     };
     for (const Case& c : {Case{"Firmware Version 1.0.2", "1.0.2"}, Case{"1.1.0", "1.1.0"},
                           Case{"   ", ""}, Case{"", ""}}) {
-        auto spec = sim::fullCamera("PowerShot G5");
-        spec.owner = "Ada";
-        spec.firmwareText = c.firmware;
-        spec.battery = 77;
-        cd.setWorld({{spec}});
+        auto model = sim::fullCamera("PowerShot G5");
+        model.owner = "Ada";
+        model.firmwareText = c.firmware;
+        model.battery = 77;
+        cd.setWorld({{model}});
         auto driver = makeCd();
         ASSERT_TRUE(driver->Connect("PowerShot G5", nullptr));
         const auto props = driver->properties();
@@ -317,19 +317,19 @@ TEST_F(ConnectTest, CapabilityBits) {
 }
 
 TEST_F(ConnectTest, ListsHoldOnlyLabelledCodesInEnumerationOrder) {
-    auto spec = sim::fullCamera("PowerShot G5");
-    spec.av = {8, 9, 11};
-    spec.tv = {112, 113, 4};
-    spec.wb = {13, 1, 0};
-    spec.exposure = {48, 24, 0};
-    spec.afDistance = {10, 11};
-    spec.flash = {6, 7, 0};
-    spec.shootingModes = {109, 8, 100, 123};
-    spec.relCamSettingIds = {sdk::kSettingEffect, 0x8000001, sdk::kSettingMeter, sdk::kSettingIso};
-    spec.meter = {1, 6, 5};
-    spec.iso = {120, 1, 0};
-    spec.effect = {100, 7};
-    cd.setWorld({{spec}});
+    auto model = sim::fullCamera("PowerShot G5");
+    model.av = {8, 9, 11};
+    model.tv = {112, 113, 4};
+    model.wb = {13, 1, 0};
+    model.exposure = {48, 24, 0};
+    model.afDistance = {10, 11};
+    model.flash = {6, 7, 0};
+    model.shootingModes = {109, 8, 100, 123};
+    model.relCamSettingIds = {sdk::kSettingEffect, 0x8000001, sdk::kSettingMeter, sdk::kSettingIso};
+    model.meter = {1, 6, 5};
+    model.iso = {120, 1, 0};
+    model.effect = {100, 7};
+    cd.setWorld({{model}});
     auto driver = makeCd();
     ASSERT_TRUE(driver->Connect("PowerShot G5", nullptr));
     EXPECT_EQ(driver->avModes(), (Options{{8, "1.0"}, {11, "1.1"}}));
@@ -346,9 +346,9 @@ TEST_F(ConnectTest, ListsHoldOnlyLabelledCodesInEnumerationOrder) {
 }
 
 TEST_F(ConnectTest, MissingMeteringIdLeavesOnlyItsListEmpty) {
-    auto spec = sim::fullCamera("PowerShot G5");
-    spec.relCamSettingIds = {sdk::kSettingIso, sdk::kSettingEffect};
-    cd.setWorld({{spec}});
+    auto model = sim::fullCamera("PowerShot G5");
+    model.relCamSettingIds = {sdk::kSettingIso, sdk::kSettingEffect};
+    cd.setWorld({{model}});
     auto driver = makeCd();
     ASSERT_TRUE(driver->Connect("PowerShot G5", nullptr));
     EXPECT_TRUE(driver->meterModes().empty());
@@ -357,11 +357,11 @@ TEST_F(ConnectTest, MissingMeteringIdLeavesOnlyItsListEmpty) {
 }
 
 TEST_F(ConnectTest, FailedItemReadsAreSkippedNotFilledWithStaleCodes) {
-    auto spec = sim::fullCamera("PowerShot G5");
-    spec.exposure = {24, 32};
-    spec.meter = {3, 1};
-    spec.relCamSettingIds = {sdk::kSettingMeter};
-    cd.setWorld({{spec}});
+    auto model = sim::fullCamera("PowerShot G5");
+    model.exposure = {24, 32};
+    model.meter = {3, 1};
+    model.relCamSettingIds = {sdk::kSettingMeter};
+    cd.setWorld({{model}});
     auto driver = makeCd();
     cd.failOnce("EnumExposureCompNext", kFailure);
     cd.failOnce("EnumRelCamSettingDataNext", kFailure);
@@ -378,9 +378,9 @@ TEST_F(ConnectTest, FailedItemReadsAreSkippedNotFilledWithStaleCodes) {
 }
 
 TEST_F(ConnectTest, FailedDataEnumerationStartLeavesThatListEmpty) {
-    auto spec = sim::fullCamera("PowerShot G5");
-    spec.relCamSettingIds = {sdk::kSettingMeter, sdk::kSettingIso, sdk::kSettingEffect};
-    cd.setWorld({{spec}});
+    auto model = sim::fullCamera("PowerShot G5");
+    model.relCamSettingIds = {sdk::kSettingMeter, sdk::kSettingIso, sdk::kSettingEffect};
+    cd.setWorld({{model}});
     auto driver = makeCd();
     cd.failOnce("EnumRelCamSettingDataReset", kFailure);
     ASSERT_TRUE(driver->Connect("PowerShot G5", nullptr));
@@ -391,12 +391,12 @@ TEST_F(ConnectTest, FailedDataEnumerationStartLeavesThatListEmpty) {
 }
 
 TEST_F(ConnectTest, ImageSizesAndQualityPairs) {
-    auto spec = sim::fullCamera("PowerShot G5");
-    spec.imageSizes = {{0, "Large"}, {1, "Medium"}, {1, "Medium Again"}, {2, ""}};
-    spec.formats = {{3, 0}, {6, 0}, {2, 1}, {5, 7}, {1, 1}, {4, 2}, {5, 0}};
-    spec.quality = 3;
-    spec.size = 0;
-    cd.setWorld({{spec}});
+    auto model = sim::fullCamera("PowerShot G5");
+    model.imageSizes = {{0, "Large"}, {1, "Medium"}, {1, "Medium Again"}, {2, ""}};
+    model.formats = {{3, 0}, {6, 0}, {2, 1}, {5, 7}, {1, 1}, {4, 2}, {5, 0}};
+    model.quality = 3;
+    model.size = 0;
+    cd.setWorld({{model}});
     auto driver = makeCd();
     ASSERT_TRUE(driver->Connect("PowerShot G5", nullptr));
     const std::vector<camera::ImageSizeOption> expected{

@@ -10,29 +10,29 @@ class SettingsTest : public DriverTest {
 protected:
     void SetUp() override {
         DriverTest::SetUp();
-        spec = sim::fullCamera(kCamera);
-        spec.tv = {96, 112, 128};
-        spec.tvValue = 96;
-        spec.exposure = {16, 24, 32};
-        spec.exposureComp = 16;
-        spec.shootingModes = {0, 1, 109};
-        spec.shootingMode = 1;
-        spec.relCamSettingIds = {sdk::kSettingMeter, sdk::kSettingIso, sdk::kSettingEffect};
-        spec.meter = {3, 1};
-        spec.meterValue = 3;
-        spec.iso = {72, 80};
-        spec.isoValue = 72;
-        spec.effect = {0, 1};
-        spec.effectValue = 0;
-        spec.flash = {0, 1, 2};
-        spec.flashValue = 0;
-        spec.imageSizes = {{0, "Large"}, {1, "Medium"}, {2, "Small"}};
-        spec.formats = {{3, 0}, {2, 0}, {3, 1}, {2, 1}, {3, 2}, {1, 2}};
-        spec.size = 0;
-        spec.quality = 3;
+        model = sim::fullCamera(kCamera);
+        model.tv = {96, 112, 128};
+        model.tvValue = 96;
+        model.exposure = {16, 24, 32};
+        model.exposureComp = 16;
+        model.shootingModes = {0, 1, 109};
+        model.shootingMode = 1;
+        model.relCamSettingIds = {sdk::kSettingMeter, sdk::kSettingIso, sdk::kSettingEffect};
+        model.meter = {3, 1};
+        model.meterValue = 3;
+        model.iso = {72, 80};
+        model.isoValue = 72;
+        model.effect = {0, 1};
+        model.effectValue = 0;
+        model.flash = {0, 1, 2};
+        model.flashValue = 0;
+        model.imageSizes = {{0, "Large"}, {1, "Medium"}, {2, "Small"}};
+        model.formats = {{3, 0}, {2, 0}, {3, 1}, {2, 1}, {3, 2}, {1, 2}};
+        model.size = 0;
+        model.quality = 3;
     }
     void open() {
-        cd.setWorld({{spec}});
+        cd.setWorld({{model}});
         driver = makeCd();
         ASSERT_TRUE(driver->Connect(kCamera, nullptr));
         ASSERT_TRUE(log.entries().empty());
@@ -40,7 +40,7 @@ protected:
     }
     sim::CameraState state() const { return *cd.state(kCamera); }
 
-    sim::CameraSpec spec;
+    sim::CameraSpec model;
     std::unique_ptr<camera::CanonSDK> driver;
 };
 
@@ -74,8 +74,8 @@ TEST_F(SettingsTest, SetExposureZeroWritesCode24) {
 }
 
 TEST_F(SettingsTest, CurrentCodeNotListedGivesEmptyLabel) {
-    spec.tvValue = 113;   // no label at all
-    spec.exposureComp = 48;   // labelled, but not offered by this camera
+    model.tvValue = 113;   // no label at all
+    model.exposureComp = 48;   // labelled, but not offered by this camera
     open();
     EXPECT_EQ(driver->GetTV(), "");
     EXPECT_EQ(driver->GetTVCode(), 113u);
@@ -98,7 +98,7 @@ TEST_F(SettingsTest, SharedLabelSetsOnlyTheCalledSetting) {
 }
 
 TEST_F(SettingsTest, ReleaseCameraSettingsUseTheirIdAndDataSize) {
-    spec.relCamDataSize = 4;
+    model.relCamDataSize = 4;
     open();
     EXPECT_TRUE(driver->SetISO("200"));
     EXPECT_EQ(state().isoValue, 80u);
@@ -118,7 +118,7 @@ TEST_F(SettingsTest, ReleaseCameraSettingsUseTheirIdAndDataSize) {
 }
 
 TEST_F(SettingsTest, WiderDataSizeIsPassedBackWithTheCodeZeroExtended) {
-    spec.relCamDataSize = 8;
+    model.relCamDataSize = 8;
     open();
     EXPECT_TRUE(driver->SetMeter("Spot"));
     const auto writes = spyCalls("CDSetRelCamSettingData");
@@ -152,8 +152,8 @@ TEST_F(SettingsTest, RejectedWriteIsLoggedAndReturnsFalse) {
 }
 
 TEST_F(SettingsTest, FailedReadGivesCodeZero) {
-    spec.wb = {0, 1};
-    spec.wbValue = 1;
+    model.wb = {0, 1};
+    model.wbValue = 1;
     open();
     cd.failOnce("GetWBSetting", kFailure);
     EXPECT_EQ(driver->GetWhiteBalance(), "Auto");   // the label of code 0, which is listed
@@ -228,8 +228,8 @@ TEST_F(SettingsTest, AFLockPassesOneOrZero) {
 }
 
 TEST_F(SettingsTest, ZoomPosition) {
-    spec.maxZoomPos = 10;
-    spec.zoomPos = 3;
+    model.maxZoomPos = 10;
+    model.zoomPos = 3;
     open();
     EXPECT_EQ(driver->maxZoomPos(), 10u);
     EXPECT_EQ(driver->GetZoomPos(), 3u);

@@ -174,14 +174,14 @@ std::vector<std::size_t> indices(std::size_t count) {
 }
 
 sim::CameraSpec stepCamera(const std::string& name) {
-    auto spec = sim::fullCamera(name);
-    spec.imageSizes = {{0, "Large"}, {2, "Small"}};
-    spec.formats = {{3, 0}, {2, 0}, {3, 2}, {2, 2}};
-    spec.size = 0;
-    spec.quality = 3;
-    spec.relCamSettingIds = {sdk::kSettingMeter, sdk::kSettingIso, sdk::kSettingEffect};
-    spec.releaseItems = 1;
-    return spec;
+    auto model = sim::fullCamera(name);
+    model.imageSizes = {{0, "Large"}, {2, "Small"}};
+    model.formats = {{3, 0}, {2, 0}, {3, 2}, {2, 2}};
+    model.size = 0;
+    model.quality = 3;
+    model.relCamSettingIds = {sdk::kSettingMeter, sdk::kSettingIso, sdk::kSettingEffect};
+    model.releaseItems = 1;
+    return model;
 }
 
 std::string withPrefix(std::string step, const char* prefix) {
@@ -222,9 +222,9 @@ TEST_P(StepTextTest, FailedCallLogsItsStep) {
         auto driver = makeRc();
         check(commonCases().at(index), rc, *driver, kCamera);
     } else {
-        auto spec = stepCamera("EOS 20D");
-        spec.captureSession = true;
-        rc.setWorld({{spec}});
+        auto model = stepCamera("EOS 20D");
+        model.captureSession = true;
+        rc.setWorld({{model}});
         rc.setHoldCaptures(true);
         auto driver = makeRc();
         check(sessionCases().at(index), rc, *driver, "EOS 20D");

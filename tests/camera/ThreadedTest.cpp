@@ -58,10 +58,10 @@ sdk::Result progress(std::uint32_t, std::uint32_t, void*) {
 
 // A full camera writing small pictures, so that encoding stays quick under the sanitizers.
 sim::CameraSpec smallPictures(const std::string& name) {
-    auto spec = sim::fullCamera(name);
-    spec.sizePixels.clear();
-    for (const auto& [code, label] : spec.imageSizes) spec.sizePixels.push_back({code, {64, 48}});
-    return spec;
+    auto model = sim::fullCamera(name);
+    model.sizePixels.clear();
+    for (const auto& [code, label] : model.imageSizes) model.sizePixels.push_back({code, {64, 48}});
+    return model;
 }
 
 class ThreadedTest : public DriverTest {

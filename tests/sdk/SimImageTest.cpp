@@ -17,9 +17,9 @@ namespace {
 
 class SimImage : public SimTest {
 protected:
-    sdk::Handle openSmall(sim::CameraSpec spec = smallCamera("Small")) {
+    sdk::Handle openSmall(sim::CameraSpec model = smallCamera("Small")) {
         sim::World w;
-        w.cameras.push_back(std::move(spec));
+        w.cameras.push_back(std::move(model));
         Simulator::cd().setWorld(w);
         const sdk::Handle s = openCamera(api(), w.cameras[0].name);
         EXPECT_EQ(api().EnterReleaseControl(s, nullptr, nullptr), sdk::kOk);
@@ -183,9 +183,9 @@ TEST_F(SimImage, LosslessWritesTheRawFile) {
 }
 
 TEST_F(SimImage, ProgressRisesToHundredOnlyWithOption3) {
-    sim::CameraSpec spec = smallCamera("Small");
-    spec.releaseItems = 2;
-    const sdk::Handle s = openSmall(spec);
+    sim::CameraSpec model = smallCamera("Small");
+    model.releaseItems = 2;
+    const sdk::Handle s = openSmall(model);
     struct Log {
         std::vector<std::uint32_t> values;
         std::uint32_t lastStatus = 0;

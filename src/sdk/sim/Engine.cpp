@@ -70,13 +70,13 @@ Camera* Engine::bySource(sdk::Handle source) {
 
 Camera* Engine::byName(const std::string& name) {
     for (auto& c : cameras)
-        if (c->spec.name == name) return c.get();
+        if (c->model.name == name) return c.get();
     return nullptr;
 }
 
 const Camera* Engine::byName(const std::string& name) const {
     for (const auto& c : cameras)
-        if (c->spec.name == name) return c.get();
+        if (c->model.name == name) return c.get();
     return nullptr;
 }
 
@@ -100,7 +100,7 @@ Enumeration* Engine::enumeration(sdk::Handle h, EnumKind kind) {
 }
 
 double Engine::brightnessOf(const Camera& cam) const {
-    const CameraSpec& s = cam.spec;
+    const CameraSpec& s = cam.model;
     return scene::exposureBrightness(s.avValue, s.tvValue, s.isoValue, s.exposureComp);
 }
 
@@ -108,9 +108,9 @@ Shot Engine::shotOf(const Camera& cam) const {
     Shot shot;
     shot.frameIndex = cam.frameIndex ? cam.frameIndex - 1 : 0;   // the frame of this moment
     shot.brightness = brightnessOf(cam);
-    shot.quality = cam.spec.quality;
-    for (const auto& [code, pixels] : cam.spec.sizePixels) {
-        if (code == cam.spec.size) {
+    shot.quality = cam.model.quality;
+    for (const auto& [code, pixels] : cam.model.sizePixels) {
+        if (code == cam.model.size) {
             shot.width = pixels.first;
             shot.height = pixels.second;
             break;
@@ -323,12 +323,12 @@ void Engine::quiesce(Lock& lk, bool stopEventThread) {
 
 void Engine::installWorld(World world) {
     cameras.clear();
-    for (CameraSpec& spec : world.cameras) {
+    for (CameraSpec& model : world.cameras) {
         auto cam = std::make_unique<Camera>();
         cam->id = nextCameraId++;
-        if (rc && (spec.name == "EOS 20D" || spec.name == "EOS-1Ds Mark II"))
-            spec.captureSession = true;
-        cam->spec = std::move(spec);
+        if (rc && (model.name == "EOS 20D" || model.name == "EOS-1Ds Mark II"))
+            model.captureSession = true;
+        cam->model = std::move(model);
         cameras.push_back(std::move(cam));
     }
     eventQueue.clear();

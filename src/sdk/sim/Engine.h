@@ -42,7 +42,7 @@ struct Registration {
 // A virtual camera and its run-time state.
 struct Camera {
     std::uint32_t id = 0;   // written into bytes 0..3 of its device record
-    CameraSpec spec;
+    CameraSpec model;
     bool removed = false;
     sdk::Handle source = 0;   // 0 while closed
     bool releaseControl = false, session = false, afLocked = false;

@@ -33,8 +33,8 @@ sdk::Result Engine::release(sdk::Handle s, std::uint32_t sync, sdk::ProgressCall
     if (!count) return call(err::kInvalidPointer);
     if (!cam->releaseControl) return call(err::kInvalidFnCall);
     cam->releasedShot = shotOf(*cam);
-    cam->itemsPending = cam->spec.releaseItems;
-    *count = cam->spec.releaseItems;
+    cam->itemsPending = cam->model.releaseItems;
+    *count = cam->model.releaseItems;
     return call(sdk::kOk);
 }
 
@@ -70,7 +70,7 @@ sdk::Result Engine::startCaptureSession(sdk::Handle s, sdk::EventCallback cb, vo
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
-    if (!rc || !cam->spec.captureSession) return call(err::kNotSupported);
+    if (!rc || !cam->model.captureSession) return call(err::kNotSupported);
     if (!cb) return call(err::kInvalidFnPointer);
     if (cam->session) return call(err::kInvalidFnCall);
     cam->session = true;
@@ -148,7 +148,7 @@ sdk::Result Engine::selectViewfinderOutput(sdk::Handle s, std::uint32_t output) 
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
-    if (!cam->spec.hasViewfinder) return call(err::kNotSupported);
+    if (!cam->model.hasViewfinder) return call(err::kNotSupported);
     if (output < 1 || output > 3) return call(err::kInvalidParameter);
     cam->viewfinderOutput = output;
     return call(sdk::kOk);
@@ -162,7 +162,7 @@ sdk::Result Engine::startViewfinder(sdk::Handle s, std::uint32_t format, sdk::Fr
     joinZombies(lk);   // threads that stopped themselves from their own frame callback
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
-    if (!cam->spec.hasViewfinder) return call(err::kNotSupported);
+    if (!cam->model.hasViewfinder) return call(err::kNotSupported);
     if (format != 1) return call(err::kInvalidParameter);
     if (!cb) return call(err::kInvalidFnPointer);
     if (cam->viewfinderRunning) return call(err::kInvalidFnCall);

@@ -28,7 +28,7 @@ std::string recordName(const sdk::DeviceRecord* info) {
 
 // The data of a property: (bytes, is text); empty optional-like flag when not offered.
 bool propertyBytes(const Camera& cam, std::uint32_t id, std::vector<std::uint8_t>& out, bool& text) {
-    const CameraSpec& s = cam.spec;
+    const CameraSpec& s = cam.model;
     auto setText = [&](const std::string& t) {
         out.assign(t.begin(), t.end());
         out.push_back(0);
@@ -85,7 +85,7 @@ sdk::Result Engine::enumDeviceReset(std::uint32_t kind, sdk::Handle* e) {
     for (const auto& c : cameras) {
         if (c->removed) continue;
         en.a.push_back(c->id);
-        en.labels.push_back(c->spec.name);
+        en.labels.push_back(c->model.name);
     }
     *e = newEnumeration(std::move(en));
     return call(sdk::kOk);
@@ -117,7 +117,7 @@ sdk::Result Engine::openSource(const sdk::DeviceRecord* info, sdk::Handle* sourc
     const std::uint32_t id = readU32(info->bytes);
     Camera* cam = nullptr;
     for (auto& c : cameras) {
-        if (id != 0 ? c->id == id : (c->spec.name == name && !c->removed)) {
+        if (id != 0 ? c->id == id : (c->model.name == name && !c->removed)) {
             cam = c.get();
             break;
         }
@@ -149,7 +149,7 @@ sdk::Result Engine::enterReleaseControl(sdk::Handle s, sdk::EventCallback cb, vo
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
-    if (rc && cam->spec.captureSession) return call(err::kNotSupported);
+    if (rc && cam->model.captureSession) return call(err::kNotSupported);
     if (cam->releaseControl) return call(err::kInvalidFnCall);
     cam->releaseControl = true;
     return call(sdk::kOk);

@@ -87,7 +87,7 @@ sdk::Result Engine::getSetting(Setting which, const char* name, sdk::Handle s, s
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
     if (!code) return call(err::kInvalidPointer);
-    *code = current(cam->spec, which);
+    *code = current(cam->model, which);
     return call(sdk::kOk);
 }
 
@@ -97,7 +97,7 @@ sdk::Result Engine::setSetting(Setting which, const char* name, sdk::Handle s, s
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
-    return call(apply(cam->spec, which, code));
+    return call(apply(cam->model, which, code));
 }
 
 sdk::Result Engine::getFlash(sdk::Handle s, std::uint32_t* code, std::uint32_t* second) {
@@ -107,7 +107,7 @@ sdk::Result Engine::getFlash(sdk::Handle s, std::uint32_t* code, std::uint32_t* 
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
     if (!code || !second) return call(err::kInvalidPointer);
-    *code = cam->spec.flashValue;
+    *code = cam->model.flashValue;
     *second = 0;
     return call(sdk::kOk);
 }
@@ -118,7 +118,7 @@ sdk::Result Engine::setFlash(sdk::Handle s, std::uint16_t code, std::uint16_t se
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
-    return call(apply(cam->spec, Setting::Flash, code));
+    return call(apply(cam->model, Setting::Flash, code));
 }
 
 sdk::Result Engine::getRelCam(sdk::Handle s, std::uint32_t id, std::uint32_t* size, void* data) {
@@ -129,10 +129,10 @@ sdk::Result Engine::getRelCam(sdk::Handle s, std::uint32_t id, std::uint32_t* si
     if (sdk::Result r = lookup(s, cam)) return call(r);
     if (!size || !data) return call(err::kInvalidPointer);
     Setting which;
-    if (!relCamSetting(cam->spec, id, which)) return call(err::kPropertyNotSupported);
+    if (!relCamSetting(cam->model, id, which)) return call(err::kPropertyNotSupported);
     if (*size == 0) return call(err::kInvalidLength);
-    const std::uint32_t n = std::min(*size, cam->spec.relCamDataSize);
-    writeLe(data, n, current(cam->spec, which));
+    const std::uint32_t n = std::min(*size, cam->model.relCamDataSize);
+    writeLe(data, n, current(cam->model, which));
     *size = n;
     return call(sdk::kOk);
 }
@@ -146,9 +146,9 @@ sdk::Result Engine::setRelCam(sdk::Handle s, std::uint32_t id, std::uint32_t siz
     if (sdk::Result r = lookup(s, cam)) return call(r);
     if (!data) return call(err::kInvalidPointer);
     Setting which;
-    if (!relCamSetting(cam->spec, id, which)) return call(err::kPropertyNotSupported);
-    if (size != cam->spec.relCamDataSize) return call(err::kInvalidLength);
-    return call(apply(cam->spec, which, readLe(data, size)));
+    if (!relCamSetting(cam->model, id, which)) return call(err::kPropertyNotSupported);
+    if (size != cam->model.relCamDataSize) return call(err::kInvalidLength);
+    return call(apply(cam->model, which, readLe(data, size)));
 }
 
 sdk::Result Engine::getFormat(sdk::Handle s, std::uint32_t* quality, std::uint32_t* size) {
@@ -158,8 +158,8 @@ sdk::Result Engine::getFormat(sdk::Handle s, std::uint32_t* quality, std::uint32
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
     if (!quality || !size) return call(err::kInvalidPointer);
-    *quality = cam->spec.quality;
-    *size = cam->spec.size;
+    *quality = cam->model.quality;
+    *size = cam->model.size;
     return call(sdk::kOk);
 }
 
@@ -169,11 +169,11 @@ sdk::Result Engine::setFormat(sdk::Handle s, std::uint16_t quality, std::uint16_
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
-    const auto& f = cam->spec.formats;
+    const auto& f = cam->model.formats;
     if (std::find(f.begin(), f.end(), std::make_pair<std::uint32_t, std::uint32_t>(quality, size)) == f.end())
         return call(err::kRefused);
-    cam->spec.quality = quality;
-    cam->spec.size = size;
+    cam->model.quality = quality;
+    cam->model.size = size;
     return call(sdk::kOk);
 }
 
@@ -194,9 +194,9 @@ sdk::Result Engine::getZoom(sdk::Handle s, std::uint32_t* pos) {
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
-    if (!cam->spec.hasZoom) return call(err::kNotSupported);
+    if (!cam->model.hasZoom) return call(err::kNotSupported);
     if (!pos) return call(err::kInvalidPointer);
-    *pos = cam->spec.zoomPos;
+    *pos = cam->model.zoomPos;
     return call(sdk::kOk);
 }
 
@@ -206,9 +206,9 @@ sdk::Result Engine::setZoom(sdk::Handle s, std::uint32_t pos) {
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
-    if (!cam->spec.hasZoom) return call(err::kNotSupported);
-    if (pos > cam->spec.maxZoomPos) return call(err::kDeviceInvalidParameter);
-    cam->spec.zoomPos = pos;
+    if (!cam->model.hasZoom) return call(err::kNotSupported);
+    if (pos > cam->model.maxZoomPos) return call(err::kDeviceInvalidParameter);
+    cam->model.zoomPos = pos;
     return call(sdk::kOk);
 }
 
@@ -218,10 +218,10 @@ sdk::Result Engine::getMaxZoom(sdk::Handle s, std::uint32_t* first, std::uint32_
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
-    if (!cam->spec.hasZoom) return call(err::kNotSupported);
+    if (!cam->model.hasZoom) return call(err::kNotSupported);
     if (!first || !second) return call(err::kInvalidPointer);
-    *first = cam->spec.zoomFirst;
-    *second = cam->spec.maxZoomPos;
+    *first = cam->model.zoomFirst;
+    *second = cam->model.maxZoomPos;
     return call(sdk::kOk);
 }
 
@@ -234,7 +234,7 @@ sdk::Result Engine::enumReset(EnumKind kind, const char* name, sdk::Handle s, sd
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
     if (!e) return call(err::kInvalidPointer);
-    const CameraSpec& c = cam->spec;
+    const CameraSpec& c = cam->model;
     Enumeration en;
     en.kind = kind;
     switch (kind) {
@@ -270,7 +270,7 @@ sdk::Result Engine::imageSizeReset(sdk::Handle s, std::uint32_t option, sdk::Han
     if (!e) return call(err::kInvalidPointer);
     Enumeration en;
     en.kind = EnumKind::ImageSize;
-    for (const auto& [code, label] : cam->spec.imageSizes) {
+    for (const auto& [code, label] : cam->model.imageSizes) {
         en.a.push_back(code);
         en.labels.push_back(label);
     }
@@ -287,11 +287,11 @@ sdk::Result Engine::relCamDataReset(sdk::Handle s, std::uint32_t id, sdk::Handle
     if (sdk::Result r = lookup(s, cam)) return call(r);
     if (!e || !dataSize) return call(err::kInvalidPointer);
     Setting which;
-    if (!relCamSetting(cam->spec, id, which)) return call(err::kPropertyNotSupported);
+    if (!relCamSetting(cam->model, id, which)) return call(err::kPropertyNotSupported);
     Enumeration en;
     en.kind = EnumKind::RelCamSettingData;
-    en.a = offered(cam->spec, which);
-    en.dataSize = cam->spec.relCamDataSize;
+    en.a = offered(cam->model, which);
+    en.dataSize = cam->model.relCamDataSize;
     *dataSize = en.dataSize;
     *e = newEnumeration(std::move(en));
     return call(sdk::kOk);

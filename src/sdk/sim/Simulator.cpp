@@ -101,7 +101,7 @@ void Simulator::removeCamera(const std::string& name) {
     Lock lk(e.mutex);
     std::vector<std::shared_ptr<ViewfinderRun>> runs;
     for (auto& c : e.cameras) {
-        if (c->spec.name != name) continue;
+        if (c->model.name != name) continue;
         c->removed = true;
         c->viewfinderRunning = false;   // a vanished camera sends no more frames
         if (c->run) runs.push_back(e.detachRun(*c));
@@ -192,7 +192,7 @@ void Simulator::setBattery(const std::string& name, std::uint32_t level) {
     Lock lk(e.mutex);
     Camera* cam = e.byName(name);
     if (!cam) return;
-    cam->spec.battery = level;
+    cam->model.battery = level;
     const sdk::Handle source = cam->source;
     if (!source) return;
     std::vector<Registration> regs = cam->registrations;
@@ -217,7 +217,7 @@ std::optional<CameraState> Simulator::state(const std::string& name) const {
     const Camera* c = e.byName(name);
     if (!c) return std::nullopt;
     CameraState st;
-    const CameraSpec& s = c->spec;
+    const CameraSpec& s = c->model;
     st.open = c->source != 0;
     st.viewfinderRunning = c->viewfinderRunning;
     st.releaseControl = c->releaseControl;

@@ -80,7 +80,7 @@ World defaultCdWorld() {
     World w;
     CameraSpec g5 = fullCamera("PowerShot G5");
     g5.owner = "Kestrel Lab";
-    g5.battery = 90;
+    g5.battery = 6;
     g5.maxZoomPos = 8;
     w.cameras.push_back(g5);
 
@@ -88,7 +88,7 @@ World defaultCdWorld() {
     s70.name = "PowerShot S70";
     s70.owner = "Kestrel Field Kit";
     s70.firmwareText = "Firmware Version 1.0.2";
-    s70.battery = 75;
+    s70.battery = 4;
     s70.maxZoomPos = 11;
     s70.imageSizes = {{0, "Large"}, {1, "Medium 1"}, {3, "Medium 2"}, {2, "Small"}};
     s70.sizePixels = {{0, {3072, 2304}}, {1, {2592, 1944}}, {3, {1600, 1200}}, {2, {640, 480}}};
@@ -121,7 +121,7 @@ World defaultRcWorld() {
     CameraSpec d10;
     d10.name = "EOS 10D";
     d10.firmwareText = "Firmware Version 2.0.0";
-    d10.battery = 100;
+    d10.battery = 5;
     d10.hasZoom = false;
     d10.maxZoomPos = 0;
     d10.imageSizes = standardSizes();
@@ -154,7 +154,7 @@ World defaultRcWorld() {
     CameraSpec d20 = fullCamera("EOS 20D");
     d20.owner = "Kestrel Observatory";
     d20.firmwareText = "Firmware Version 1.1.1";
-    d20.battery = 85;
+    d20.battery = 6;
     d20.hasZoom = false;
     d20.maxZoomPos = 0;
     d20.sizePixels = {{0, {3504, 2336}}, {1, {2544, 1696}}, {2, {1728, 1152}}};
