@@ -20,6 +20,7 @@ private slots:
     void captionLeavesPainterAsItWas();
     void labelNeverFillsItsBackground_data();
     void labelNeverFillsItsBackground();
+    void labelShrinksTextThatWouldBeCut();
 };
 
 void TestKit::dialogUnits_data()
@@ -151,6 +152,27 @@ void TestKit::labelNeverFillsItsBackground()
     QVERIFY(leftInk + rightInk > 0);
     QCOMPARE(leftInk > 0, inkOnLeft);
     QCOMPARE(rightInk > 0, !inkOnLeft);
+}
+
+void TestKit::labelShrinksTextThatWouldBeCut()
+{
+    QFont font;
+    font.setPixelSize(12);
+    const QString text = QStringLiteral("Capture Folder");
+    const int natural = QFontMetrics(font).horizontalAdvance(text);
+
+    // Wide enough: the font is left alone.
+    QCOMPARE(CLabel::FittedFont(font, text, natural).pixelSize(), 12);
+    // A little too narrow: smaller, and then the whole text fits.
+    const QFont fitted = CLabel::FittedFont(font, text, natural - 8);
+    QVERIFY(fitted.pixelSize() < 12);
+    QVERIFY(QFontMetrics(fitted).horizontalAdvance(text) <= natural - 8);
+    // Far too narrow: never below the smallest readable size.
+    QCOMPARE(CLabel::FittedFont(font, text, 5).pixelSize(), CLabel::kMinimumPixelSize);
+    // A point-sized font is not touched.
+    QFont points;
+    points.setPointSize(10);
+    QCOMPARE(CLabel::FittedFont(points, text, 5).pointSize(), 10);
 }
 
 QTEST_MAIN(TestKit)
