@@ -1,5 +1,6 @@
 // Kestrel: tethered shooting over the camera SDKs.
 #include "app/CMainApp.h"
+#include "app/QuitOnSignal.h"
 #include "resources/Resources.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@ int main(int argc, char* argv[])
     QApplication::setDesktopFileName(QStringLiteral("kestrel"));
     kestrelInitResources();
 
+    QuitOnSignal quitOnSignal;   // Ctrl+C or a session ending still saves config.cfg
     CMainApp app;
     if (!app.InitInstance())
         return 1;
