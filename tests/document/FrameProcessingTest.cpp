@@ -225,7 +225,9 @@ TEST(HistogramCalc, MatchesThePlainLoopOnRandomFrames) {
     std::vector<std::uint8_t> frame(kN);
     for (int round = 0; round < 4; ++round) {
         for (auto& b : frame) b = static_cast<std::uint8_t>(byte(rng) >> (round * 2));
-        for (auto [w, h] : {std::pair{320, 240}, std::pair{7, 3}, std::pair{1, 1}}) {
+        // Sizes around the 16-pixel lanes and the 1,024-pixel blocks, as well as the frame.
+        for (auto [w, h] : {std::pair{320, 240}, std::pair{7, 3}, std::pair{1, 1}, std::pair{17, 1},
+                            std::pair{33, 31}, std::pair{1025, 1}, std::pair{80, 240}}) {
             Histogram fast, ref;
             ComputeHistogram(frame.data(), w, h, fast);
             ReferenceHistogram(frame.data(), w, h, ref);
