@@ -170,6 +170,13 @@ void CanonDriver::Disconnect() {
                    "UnregisterEventCallbackFunction");
         }
         DisableViewfinder();
+        {
+            // No image of this session is written any more, and one already being written
+            // is finished before the session ends: a picture arrives whole or not at all.
+            std::unique_lock<std::mutex> pending(pendingMutex_);
+            pending_.clear();
+            pendingIdle_.wait(pending, [this] { return inFlight_ == 0; });
+        }
         if (isCaptureSessionModel()) {
             failed(api_.EndCaptureSession(source), "Disconnect", "EndCaptureSession");
         } else {
@@ -182,8 +189,6 @@ void CanonDriver::Disconnect() {
             source_ = 0;
             eventHandle_ = 0;
         }
-        std::lock_guard<std::mutex> pending(pendingMutex_);
-        pending_.clear();   // the session is over: no image of this camera arrives any more
     }
     std::lock_guard<std::mutex> state(stateMutex_);
     properties_ = CameraProperties{};
