@@ -67,12 +67,23 @@ inline sim::CameraSpec smallCamera(const std::string& name) {
     return c;
 }
 
+// The test program's temporary folder, removed when the program ends.
+inline const std::filesystem::path& tempDir() {
+    static const struct Folder {
+        std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("kestrel-sim-tests-" + std::to_string(::getpid()));
+        Folder() { std::filesystem::create_directories(path); }
+        ~Folder() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    } folder;
+    return folder.path;
+}
+
 // A fresh file path in the test's temporary folder.
 inline std::string tempPath(const std::string& leaf) {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("kestrel-sim-tests-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const auto path = dir / leaf;
+    const auto path = tempDir() / leaf;
     std::filesystem::remove(path);
     return path.string();
 }
