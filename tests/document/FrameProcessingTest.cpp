@@ -179,6 +179,10 @@ struct StripCase {
     std::size_t (*source)(std::size_t k);   // previous-shot byte for strip byte k
 };
 
+void PrintTo(const StripCase& c, std::ostream* out) {
+    *out << "direction " << c.direction << ", " << c.used << " bytes";
+}
+
 class Strip : public ::testing::TestWithParam<StripCase> {};
 
 TEST_P(Strip, IsCutFromThePreviousShot) {

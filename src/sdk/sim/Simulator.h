@@ -169,10 +169,10 @@ public:
 
     // Waiting without sleeps: true once the condition holds, false after the timeout.
     // Frames: the named camera has delivered at least `count` frames since it was opened.
-    bool waitForFrames(const std::string& name, std::uint32_t count, double timeoutSeconds = 5);
+    bool waitForFrames(const std::string& name, std::uint32_t count, double timeoutSeconds = 30);
     // Events: every capture queued for the SDK's own thread has been sent and its callback
     // has returned (held captures do not count).
-    bool waitForEvents(double timeoutSeconds = 5);
+    bool waitForEvents(double timeoutSeconds = 30);
 
     // Enumerations started and not yet released (all kinds), for leak checks.
     std::size_t openEnumerations() const;

@@ -1,5 +1,6 @@
 // Under load: the simulated camera streams 240 frames a second while the window switches
 // capture tabs and takes pictures. Run under ThreadSanitizer by the threaded pass.
+#include "../ThreadWait.h"
 #include "E2eSupport.h"
 
 #include "capture/CCapNormalDlg.h"
@@ -18,7 +19,7 @@ private slots:
         QVERIFY(w.selectCamera(QStringLiteral("PowerShot G5")));
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
         QVERIFY(w.document()->cdDriver().isOpen());
-        QTRY_VERIFY(w.viewscreen()->framesShown() > 10);
+        QTRY_VERIFY_WITH_TIMEOUT(w.viewscreen()->framesShown() > 10, kThreadWaitMs);
 
         QPushButton* capture = w.host()->normalPanel()->captureButton();
         int captures = 0;
@@ -26,14 +27,14 @@ private slots:
             w.host()->tabs()->setCurrentIndex(round % 4);
             const auto shown = w.viewscreen()->framesShown();
             // Frames keep arriving whichever tab is chosen.
-            QTRY_VERIFY(w.viewscreen()->framesShown() > shown + 3);
+            QTRY_VERIFY_WITH_TIMEOUT(w.viewscreen()->framesShown() > shown + 3, kThreadWaitMs);
             if (round % 4 == 0 || round % 4 == 1) {
                 // The Normal tab's button, also while the Stitch tab is shown.
                 QTest::mouseClick(capture, Qt::LeftButton);
                 ++captures;
             }
         }
-        QTRY_COMPARE(QDir(w.shotsFolder()).entryList({"Photo-*.jpg"}).size(), captures);
+        QTRY_COMPARE_WITH_TIMEOUT(QDir(w.shotsFolder()).entryList({"Photo-*.jpg"}).size(), captures, kThreadWaitMs);
         QCOMPARE(w.console().count(QStringLiteral("Photo Captured\n")), captures);
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
         QVERIFY(!w.document()->cdDriver().isOpen());

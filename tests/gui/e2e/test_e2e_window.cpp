@@ -1,5 +1,6 @@
 // The main window end to end over the simulated SDK: connect, live frames, a setting held by
 // the camera, captures on disk, a failed release, disconnect.
+#include "../ThreadWait.h"
 #include "E2eSupport.h"
 
 #include "camera/ErrorText.h"
@@ -26,8 +27,8 @@ private slots:
 
         // Live frames reach the picture.
         const auto shownAtConnect = w.viewscreen()->framesShown();
-        QTRY_VERIFY(w.viewscreen()->framesShown() > shownAtConnect + 5);
-        QTRY_VERIFY(sim::Simulator::cd().state("PowerShot G5")->framesDelivered > 5);
+        QTRY_VERIFY_WITH_TIMEOUT(w.viewscreen()->framesShown() > shownAtConnect + 5, kThreadWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(sim::Simulator::cd().state("PowerShot G5")->framesDelivered > 5, kThreadWaitMs);
 
         // TV: another label, held by the camera.
         QComboBox* tv = w.settings()->combo(CViewSetting::TVMode);
@@ -51,17 +52,17 @@ private slots:
         const QString before = w.console();
         QTest::mouseClick(capture, Qt::LeftButton);
         const QString first = w.shotsFolder() + "Photo-0000.jpg";
-        QTRY_VERIFY(QFile::exists(first));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(first), kThreadWaitMs);
         QImage picture;
         QVERIFY(picture.load(first));
         QVERIFY(picture.width() > 0);
         QCOMPARE(w.console().mid(before.size()),
                  QStringLiteral("Capturing Photo...\nPhoto Captured\n"));
         QTest::mouseClick(capture, Qt::LeftButton);
-        QTRY_VERIFY(QFile::exists(w.shotsFolder() + "Photo-0001.jpg"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(w.shotsFolder() + "Photo-0001.jpg"), kThreadWaitMs);
         QVERIFY(QImage(w.shotsFolder() + "Photo-0001.jpg").width() > 0);
         // The transfer's last report empties the bar.
-        QTRY_COMPARE(w.info()->progressBar()->value(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(w.info()->progressBar()->value(), 0, kThreadWaitMs);
 
         // A refused release: the step and its error text, and no "Photo Captured".
         const sdk::Result code7 = 0x00000007;

@@ -1,5 +1,6 @@
 // The Info pane: battery text, progress bar, histogram drawing, capture folder and name boxes,
 // camera facts.
+#include "../ThreadWait.h"
 #include "PaneTestSupport.h"
 
 #include "capture/CViewViewscreen.h"
@@ -57,7 +58,7 @@ private slots:
         // The receiver posts the change: nothing moves until the event loop runs it.
         CViewInfo::ShowProgress(value);
         QCOMPARE(info.progressBar()->value(), 42);
-        QTRY_COMPARE(info.progressBar()->value(), shown);
+        QTRY_COMPARE_WITH_TIMEOUT(info.progressBar()->value(), shown, kThreadWaitMs);
     }
 
     void burstOfProgressEndsAtTheLastValue() {
@@ -65,7 +66,7 @@ private slots:
         CViewInfo info(fx.doc.get());
         for (int v = 0; v <= 100; v += 10) CViewInfo::ShowProgress(v);
         CViewInfo::ShowProgress(30);
-        QTRY_COMPARE(info.progressBar()->value(), 30);
+        QTRY_COMPARE_WITH_TIMEOUT(info.progressBar()->value(), 30, kThreadWaitMs);
     }
 
     void histogramPolygonFlatWithoutPeak() {
@@ -187,7 +188,7 @@ private slots:
         // the level the driver read last.
         info.batteryField()->setText(QStringLiteral("stale"));
         sim::Simulator::cd().setBattery("PowerShot Test", 3);
-        QTRY_COMPARE(info.batteryField()->text(), QStringLiteral("67%"));
+        QTRY_COMPARE_WITH_TIMEOUT(info.batteryField()->text(), QStringLiteral("67%"), kThreadWaitMs);
 
         fx.doc->cdDriver().Disconnect();
         info.UpdateInfo();

@@ -1,6 +1,7 @@
 // The viewscreen: pixel conversion, the stitch layouts, the histogram interval, and the
 // latest-frame hand-over from the viewfinder thread (replacement, one wake-up, destruction
 // while frames arrive).
+#include "../ThreadWait.h"
 #include "PaneTestSupport.h"
 
 #include "capture/CPictureControl.h"
@@ -139,7 +140,7 @@ private slots:
         QVERIFY(fx.doc->ConnectCamera("Cd One"));
         const std::uint64_t before = screen.framesShown();
         QVERIFY(sim::Simulator::cd().pushFrame());
-        QTRY_COMPARE(screen.framesShown(), before + 1);
+        QTRY_COMPARE_WITH_TIMEOUT(screen.framesShown(), before + 1, kThreadWaitMs);
     }
 
     void destroyedWhileFramesArrive() {
@@ -154,11 +155,11 @@ private slots:
                 delivered.fetch_add(1);
             }
         });
-        QTRY_VERIFY(delivered.load() > 20);
+        QTRY_VERIFY_WITH_TIMEOUT(delivered.load() > 20, kThreadWaitMs);
         QCoreApplication::processEvents();
         screen.reset();   // wake-ups still queued must not reach the destroyed pane
         const int atDestruction = delivered.load();
-        QTRY_VERIFY(delivered.load() > atDestruction + 20);
+        QTRY_VERIFY_WITH_TIMEOUT(delivered.load() > atDestruction + 20, kThreadWaitMs);
         QCoreApplication::processEvents();
         stop.store(true);
         sdk.join();

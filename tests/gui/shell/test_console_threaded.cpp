@@ -1,5 +1,6 @@
 // The console written from worker threads: nothing lost, nothing reordered, the UI thread's own
 // writes never overtake text already handed over, and writers never wait for the UI thread.
+#include "../ThreadWait.h"
 #include "views/CViewDebug.h"
 
 #include <QPlainTextEdit>
@@ -65,8 +66,8 @@ void TestConsoleThreaded::workersLoseNothingAndKeepOrder()
     for (auto& t : workers)
         t.join();
 
-    QTRY_COMPARE(std::count(console.logText().begin(), console.logText().end(), '\n'),
-                 long(kWriters * kMessages));
+    QTRY_COMPARE_WITH_TIMEOUT(std::count(console.logText().begin(), console.logText().end(), '\n'),
+                 long(kWriters * kMessages), kThreadWaitMs);
     const auto last = checkSequences(console.logText(), true);
     QVERIFY(!last.count(-1));
     QCOMPARE(int(last.size()), kWriters);
@@ -90,7 +91,7 @@ void TestConsoleThreaded::workersDoNotWaitForTheUiThread()
     worker.join();
     QVERIFY(done);
     QVERIFY(console.logText().empty());
-    QTRY_VERIFY(console.logText().size() > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(console.logText().size() > 0, kThreadWaitMs);
     const auto last = checkSequences(console.logText(), true);
     QCOMPARE(last.at(0), 999);
 }
@@ -172,8 +173,8 @@ void TestConsoleThreaded::errorReportsFromWorkersStayWhole()
         });
     for (auto& t : workers)
         t.join();
-    QTRY_COMPARE(std::count(console.logText().begin(), console.logText().end(), '\n'),
-                 long(150 * 5));
+    QTRY_COMPARE_WITH_TIMEOUT(std::count(console.logText().begin(), console.logText().end(), '\n'),
+                 long(150 * 5), kThreadWaitMs);
     // Every report is the five lines in one piece.
     std::istringstream lines(console.logText());
     std::string line;
