@@ -170,13 +170,19 @@ void CanonDriver::Disconnect() {
                    "UnregisterEventCallbackFunction");
         }
         DisableViewfinder();
+        std::deque<Pending> lost;
         {
-            // No image of this session is written any more, and one already being written
-            // is finished before the session ends: a picture arrives whole or not at all.
+            // Pictures already taken get a bounded time to arrive; after it none is written
+            // any more, and one already being written is finished before the session ends:
+            // a picture arrives whole or not at all.
             std::unique_lock<std::mutex> pending(pendingMutex_);
-            pending_.clear();
+            pendingIdle_.wait_for(pending, pictureWait_,
+                                  [this] { return pending_.empty() && inFlight_ == 0; });
+            lost.swap(pending_);
             pendingIdle_.wait(pending, [this] { return inFlight_ == 0; });
         }
+        if (picture_)
+            for (const Pending& picture : lost) picture_(picture.path, std::string());
         if (isCaptureSessionModel()) {
             failed(api_.EndCaptureSession(source), "Disconnect", "EndCaptureSession");
         } else {

@@ -18,6 +18,7 @@
 #include "sdk/sdk.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -38,7 +39,17 @@ public:
     void Disconnect();
 
     // False when the release or a transfer call failed (capture session: when Capture failed).
+    // Each file written is reported to the picture callback (capture session: later, from the
+    // SDK's thread).
     bool TakePicture(const std::string& path, sdk::ProgressCallback progress);
+    // Set once, before any operation. Runs on the thread that wrote the picture, or in
+    // Disconnect (with the operation lock held) for pictures that cannot arrive any more.
+    void setPictureCallback(PictureCallback picture);
+    // How long Disconnect waits for capture-session pictures already taken (3 s by default).
+    void setPictureWait(std::chrono::milliseconds wait);
+    // Most devices, items of a release or bytes of a setting's data accepted from the SDK;
+    // larger counts are logged and refused.
+    static constexpr std::uint32_t kMaxCount = 1024;
     void EnableViewfinder(sdk::FrameCallback frame);
     void DisableViewfinder();
 
@@ -197,6 +208,8 @@ private:
     std::uint64_t nextPendingId_ = 0;
     int inFlight_ = 0;
     bool finished_ = false;   // guarded by lock_
+    PictureCallback picture_;   // set once, before any operation
+    std::chrono::milliseconds pictureWait_{3000};   // guarded by pendingMutex_
 };
 
 }  // namespace camera

@@ -15,6 +15,16 @@ std::uint32_t progressOption(sdk::ProgressCallback progress) {
     return progress != nullptr ? kProgressOption : 0;
 }
 
+// Where the SDK says a file went; its own path when it says nothing.
+struct SavedPath {
+    char text[4097] = {};
+    sdk::StorageMedium medium(const std::string& path) {
+        text[0] = '\0';
+        return sdk::StorageMedium{0, path.c_str(), text, sizeof text};
+    }
+    std::string get(const std::string& path) const { return text[0] ? text : path; }
+};
+
 }  // namespace
 
 bool CanonDriver::TakePicture(const std::string& path, sdk::ProgressCallback progress) {
@@ -49,12 +59,23 @@ bool CanonDriver::TakePicture(const std::string& path, sdk::ProgressCallback pro
     if (failed(api_.Release(source, kSyncRelease, progress, nullptr, option, &count),
                "TakePicture", "Release"))
         ok = false;
-    const sdk::StorageMedium medium{0, path.c_str()};
+    if (count > kMaxCount) {
+        if (log_) log_("TakePicture::" + std::string(api_.prefix) + "Release",
+                       "refused data item count " + std::to_string(count));
+        count = 0;
+        ok = false;
+    }
+    // Every item asks for the capture name: the first gets it, the next ones the following
+    // free numbers, since a file is never written over another.
     for (std::uint32_t i = 0; i < count; ++i) {
         sdk::ImageInfo info{};
+        SavedPath saved;
+        const sdk::StorageMedium medium = saved.medium(path);
         if (failed(api_.GetReleasedData(source, progress, nullptr, option, &info, &medium),
                    "TakePicture", "GetReleasedData"))
             ok = false;
+        else if (picture_)
+            picture_(path, saved.get(path));
     }
     return ok;
 }
@@ -70,15 +91,28 @@ void CanonDriver::onReleaseEvent(std::uint32_t eventId, const void* data) {
         ++inFlight_;
     }
     const sdk::Handle source = source_;
+    SavedPath saved;
+    bool arrived = false;
     if (source != 0) {
-        const sdk::StorageMedium medium{0, next.path.c_str()};
-        failed(api_.TakeCapturedImage(source, next.progress, nullptr,
-                                      progressOption(next.progress), data, &medium),
-               "ReleaseEventCallback", "TakeCapturedImage");
+        const sdk::StorageMedium medium = saved.medium(next.path);
+        arrived = !failed(api_.TakeCapturedImage(source, next.progress, nullptr,
+                                                 progressOption(next.progress), data, &medium),
+                          "ReleaseEventCallback", "TakeCapturedImage");
     }
+    if (picture_) picture_(next.path, arrived ? saved.get(next.path) : std::string());
     std::lock_guard<std::mutex> guard(pendingMutex_);
     --inFlight_;
     pendingIdle_.notify_all();
+}
+
+void CanonDriver::setPictureCallback(PictureCallback picture) {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    picture_ = std::move(picture);
+}
+
+void CanonDriver::setPictureWait(std::chrono::milliseconds wait) {
+    std::lock_guard<std::mutex> guard(pendingMutex_);
+    pictureWait_ = wait;
 }
 
 void CanonDriver::EnableViewfinder(sdk::FrameCallback frame) {

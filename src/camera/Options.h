@@ -36,4 +36,10 @@ struct CameraProperties {
 // Receives every failed SDK call: the step ("GetTV::CDGetTvValue"), then the error's text.
 using LogCallback = std::function<void(const std::string& step, const std::string& errorText)>;
 
+// Receives the end of each picture the SDK was asked to write: the path asked for, then the path
+// its file was saved under (another number when that name was taken meanwhile; a release with
+// several data items reports each), or an empty text when no file came of it (a failed
+// capture-session transfer, or a disconnect before the picture arrived).
+using PictureCallback = std::function<void(const std::string& asked, const std::string& saved)>;
+
 }  // namespace camera

@@ -5,6 +5,7 @@
 #include "document/ConfigFile.h"
 #include "document/StackingWindow.h"
 #include "document/StripCut.h"
+#include "sdk/CaptureFile.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -20,11 +21,6 @@ namespace {
 
 bool IsCaptureSessionModel(const std::string& name) {
     return name == "EOS 20D" || name == "EOS-1Ds Mark II";
-}
-
-bool EntryExists(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
 }
 
 }  // namespace
@@ -51,8 +47,14 @@ CViewDoc::CViewDoc(const sdk::Api& cdApi, const sdk::Api& rcApi, std::string con
             buffers_->previousShot.fill(0);
             buffers_->overlapStrip.fill(0);
         }
+        sdk::CaptureFile::RemoveLeftovers(captureFolder());
         cdDriver_ = std::make_unique<camera::CanonSDK>(cdApi, &CViewDoc::LogRelay);
         rcDriver_ = std::make_unique<camera::CanonRCSDK>(rcApi, &CViewDoc::LogRelay);
+        auto picture = [this](const std::string& asked, const std::string& saved) {
+            PictureDone(asked, saved);
+        };
+        cdDriver_->setPictureCallback(picture);
+        rcDriver_->setPictureCallback(picture);
     } catch (...) {
         cdDriver_.reset();
         instance_.store(nullptr);
@@ -212,6 +214,14 @@ bool CViewDoc::TakePicture() {
         Log("Capture refused: the capture name \"" + captureName() +
             "\" must not contain '/' or be \".\" or \"..\"\r\n");
         return false;
+    case CaptureNameStatus::ControlName:
+        Log("Capture refused: the capture name must not contain a control character or line "
+            "break\r\n");
+        return false;
+    case CaptureNameStatus::ControlFolder:
+        Log("Capture refused: the capture folder must not contain a control character or line "
+            "break\r\n");
+        return false;
     case CaptureNameStatus::Exhausted:
         Log("Capture refused: no file number is left for \"" + captureName() + "\" in " +
             captureFolder() + "\r\n");
@@ -223,8 +233,9 @@ bool CViewDoc::TakePicture() {
     if (camera::CanonDriver* driver = openDriver()) {
         const bool session = IsCaptureSessionCamera();
         result = driver->TakePicture(target.path, &CViewDoc::ProgressRelay);
-        // A capture-session camera writes its file later: its name stays taken meanwhile.
-        filePending = session && result && !EntryExists(target.path);
+        // A capture-session camera writes its file later: its name stays taken until
+        // PictureDone hears how that picture ended.
+        filePending = session && result;
     }
     if (!filePending) naming_->Release(target.path);
 
@@ -235,6 +246,17 @@ bool CViewDoc::TakePicture() {
         CutStrip(buffers_->previousShot, direction, buffers_->overlapStrip);
     }
     return result;
+}
+
+void CViewDoc::PictureDone(const std::string& asked, const std::string& saved) {
+    naming_->Release(asked);
+    const auto fileName = [](const std::string& path) {
+        return path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+    };
+    if (saved.empty())
+        Log("Picture not received: " + fileName(asked) + "\r\n");
+    else if (saved != asked)
+        Log("Picture saved as " + fileName(saved) + "\r\n");
 }
 
 // ---- Configuration ----

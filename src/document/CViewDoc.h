@@ -111,6 +111,9 @@ private:
     // The next capture path for the current folder, name and open camera; reserve keeps it
     // from being handed out again until released.
     CapturePath NextCapturePath(bool reserve);
+    // The end of a picture (any thread): frees its number, says where it went when that is not
+    // the name it was given, or that it never came.
+    void PictureDone(const std::string& asked, const std::string& saved);
     // A camera whose image file is written after TakePicture has returned.
     bool IsCaptureSessionCamera();
 

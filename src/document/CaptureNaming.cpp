@@ -51,6 +51,12 @@ bool CaptureNaming::IsSafeName(std::string_view name) {
     return name.find('/') == std::string_view::npos && name != "." && name != "..";
 }
 
+bool CaptureNaming::HasControl(std::string_view text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
 bool CaptureNaming::Matches(std::string_view fileName, std::string_view name,
                             std::string_view ext) {
     if (fileName.size() < name.size() + 1 + ext.size()) return false;
@@ -111,6 +117,14 @@ CapturePath CaptureNaming::NextLocked(const std::string& folder, const std::stri
                                       const std::string& ext) const {
     CapturePath result;
     if (folder.empty() || name.empty()) return result;
+    if (HasControl(folder)) {
+        result.status = CaptureNameStatus::ControlFolder;
+        return result;
+    }
+    if (HasControl(name)) {
+        result.status = CaptureNameStatus::ControlName;
+        return result;
+    }
     if (!IsSafeName(name)) {
         result.status = CaptureNameStatus::BadName;
         return result;

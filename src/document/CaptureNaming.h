@@ -14,6 +14,8 @@ enum class CaptureNameStatus {
     Ok,
     Empty,       // no capture folder or no capture name
     BadName,     // the name contains '/' or is "." or ".."
+    ControlName,     // the name contains a control character (a line break, a tab, ...)
+    ControlFolder,   // the folder contains a control character
     Exhausted,   // the highest number present is the largest 32-bit number
 };
 
@@ -26,6 +28,8 @@ class CaptureNaming {
 public:
     // A name that keeps the capture inside its folder: no '/', not "." or "..".
     static bool IsSafeName(std::string_view name);
+    // True when text holds a byte below 0x20 or 0x7F: such a name would not survive config.cfg.
+    static bool HasControl(std::string_view text);
     // name*.ext, compared without regard to ASCII case; the name must be followed by at least
     // one character before ".ext" or be directly followed by ".ext".
     static bool Matches(std::string_view fileName, std::string_view name, std::string_view ext);

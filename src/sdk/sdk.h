@@ -46,10 +46,15 @@ struct ImageInfo {
     std::uint8_t bytes[64] = {};
 };
 
-// Where released data goes: kind 0 (a file), then the NUL-terminated path.
+// Where released data goes: kind 0 (a file), then the NUL-terminated path. The file is never
+// written over an existing entry: when the name is taken it goes to the next free number of the
+// same "<name>-<NNNN>.<ext>" pattern. With savedPath, the SDK copies the path the file was saved
+// under there (NUL-terminated, cut to savedCapacity), or an empty text when nothing was saved.
 struct StorageMedium {
     std::uint32_t kind = 0;
     const char* path = nullptr;
+    char* savedPath = nullptr;
+    std::uint32_t savedCapacity = 0;
 };
 
 constexpr std::size_t kFrameHeaderBytes = 54;

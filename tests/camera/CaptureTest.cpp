@@ -41,15 +41,22 @@ protected:
     TempDir dir;
 };
 
-TEST_F(CaptureTest, ReleaseWritesEveryItemToThePath) {
+TEST_F(CaptureTest, ReleaseWritesEachItemToAFileOfItsOwnAndReportsIt) {
     auto model = sim::fullCamera("PowerShot G5");
     model.releaseItems = 2;
     cd.setWorld({{model}});
     auto driver = makeCd();
+    std::vector<std::pair<std::string, std::string>> pictures;
+    driver->setPictureCallback([&](const std::string& asked, const std::string& saved) {
+        pictures.emplace_back(asked, saved);
+    });
     ASSERT_TRUE(driver->Connect("PowerShot G5", nullptr));
     const std::string path = dir.file("Photo-0001.jpg");
     EXPECT_TRUE(driver->TakePicture(path, nullptr));
     EXPECT_TRUE(nonEmptyFile(path));
+    EXPECT_TRUE(nonEmptyFile(dir.file("Photo-0002.jpg")));   // not written over the first
+    EXPECT_EQ(pictures, (std::vector<std::pair<std::string, std::string>>{
+                            {path, path}, {path, dir.file("Photo-0002.jpg")}}));
     const auto transfers = spyCalls("CDGetReleasedData");
     ASSERT_EQ(transfers.size(), 2u);
     for (const auto& t : transfers) {

@@ -129,6 +129,50 @@ TEST_F(DocumentTest, CaptureSessionNamesStayTakenUntilTheirFilesArrive) {
     EXPECT_EQ(d.GetCaptureFileName(), dir.folder() + "Photo-0002.jpg");
 }
 
+TEST_F(DocumentTest, ANameTakenAfterItWasWorkedOutSendsThePictureToTheNextNumber) {
+    CViewDoc& d = Connected("PowerShot G5");
+    d.setOnProgress([](std::int32_t value) {   // another program takes the name meanwhile
+        if (value == 0) WriteFile(CViewDoc::instance()->captureFolder() + "Photo-0000.jpg", "x");
+    });
+    ASSERT_TRUE(d.TakePicture());
+    EXPECT_EQ(ReadFile(dir.file("Photo-0000.jpg")), "x");
+    EXPECT_GT(ReadFile(dir.file("Photo-0001.jpg")).size(), 100u);
+    EXPECT_EQ(console.text(), "Picture saved as Photo-0001.jpg\r\n");
+}
+
+TEST_F(DocumentTest, CaptureSessionPicturesThatNeverArriveAreNamedAndTheirNumbersFreed) {
+    CViewDoc& d = Connected("EOS 20D");
+    Rc().setHoldCaptures(true);
+    Rc().failOnce("TakeCapturedImage", sim::err::kFileWrite);
+    ASSERT_TRUE(d.TakePicture());
+    EXPECT_EQ(Rc().deliverCaptures(), 1u);   // the transfer fails
+    EXPECT_EQ(d.GetCaptureFileName(), dir.folder() + "Photo-0000.jpg");
+    ASSERT_TRUE(d.TakePicture());
+    ASSERT_TRUE(d.TakePicture());
+    d.rcDriver().setPictureWait(std::chrono::milliseconds(20));   // held: they cannot arrive
+    d.rcDriver().Disconnect();
+    EXPECT_NE(console.text().find("Picture not received: Photo-0000.jpg\r\n"
+                                  "Picture not received: Photo-0000.jpg\r\n"
+                                  "Picture not received: Photo-0001.jpg\r\n"),
+              std::string::npos)
+        << console.text();
+    EXPECT_EQ(d.GetCaptureFileName(), dir.folder() + "Photo-0000.jpg");
+}
+
+TEST_F(DocumentTest, NamesAndFoldersWithControlCharactersAreRefusedWithAConsoleLine) {
+    Connected("PowerShot G5");
+    doc->SetCaptureName("Pho\nto");
+    EXPECT_FALSE(doc->TakePicture());
+    doc->SetCaptureName("Photo");
+    doc->SetCaptureFolder(dir.folder() + "a\rb/");
+    EXPECT_FALSE(doc->TakePicture());
+    EXPECT_EQ(console.text(),
+              "Capture refused: the capture name must not contain a control character or line "
+              "break\r\n"
+              "Capture refused: the capture folder must not contain a control character or line "
+              "break\r\n");
+}
+
 // ---- Stitch ----
 
 std::uint8_t Ramp(std::size_t i) { return static_cast<std::uint8_t>(i % 251); }

@@ -199,7 +199,7 @@ TEST_F(SimImage, ProgressRisesToHundredOnlyWithOption3) {
     std::uint32_t count = 0;
     ASSERT_EQ(api().Release(s, 1, progress, &log, 3, &count), sdk::kOk);
     ASSERT_EQ(count, 2u);
-    const std::string path = tempPath("progress.jpg");
+    const std::string path = tempPath("progress-0000.jpg");   // the second item gets 0001
     const sdk::StorageMedium medium{0, path.c_str()};
     sdk::ImageInfo info;
     ASSERT_EQ(api().GetReleasedData(s, progress, &log, 3, &info, &medium), sdk::kOk);

@@ -314,7 +314,7 @@ TEST_F(SimSession, ManyCapturesFromSeveralThreadsAllArrive) {
     Simulator& sim = Simulator::rc();
     {
         std::lock_guard<std::mutex> lk(session.m);
-        session.pending = tempPath("burst.jpg");
+        session.pending = tempPath("burst-0000.jpg");   // each picture to a number of its own
     }
     std::vector<std::thread> threads;
     for (int t = 0; t < 2; ++t)

@@ -1,12 +1,14 @@
 // Released image files: scene rendering at full size, JPEG compression or raw mosaic, writing.
 #include "sdk/sim/ImageFile.h"
 
+#include "sdk/CaptureFile.h"
 #include "sdk/sim/Scene.h"
 #include "sdk/sim/Simulator.h"
 
 #include <turbojpeg.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -61,10 +63,10 @@ struct Reporter {
 }  // namespace
 
 sdk::Result writeShot(const Shot& shot, const char* path, sdk::ProgressCallback progress,
-                      void* context) {
+                      void* context, std::string* saved) {
     const Reporter report{progress, context};
-    std::FILE* file = std::fopen(path, "wb");
-    if (!file) return err::kFileOpen;
+    sdk::CaptureFile file;
+    if (const int e = file.open(path)) return e == ENOSPC ? err::kDiskFull : err::kFileOpen;
     report(0);
 
     const int w = std::max(1, shot.width), h = std::max(1, shot.height);
@@ -89,9 +91,7 @@ sdk::Result writeShot(const Shot& shot, const char* path, sdk::ProgressCallback 
         if (tj) tjDestroy(tj);
         if (rc != 0) {
             tjFree(jpeg);
-            std::fclose(file);
-            std::remove(path);
-            return err::kFileWrite;
+            return err::kFileWrite;   // the temporary goes with `file`
         }
         data = jpeg;
         size = jpegSize;
@@ -99,15 +99,14 @@ sdk::Result writeShot(const Shot& shot, const char* path, sdk::ProgressCallback 
     report(50);
 
     const std::size_t half = size / 2;
-    bool ok = std::fwrite(data, 1, half, file) == half;
-    if (ok) report(75);
-    ok = ok && std::fwrite(data + half, 1, size - half, file) == size - half;
-    ok = (std::fclose(file) == 0) && ok;
+    int e = file.write(data, half);
+    if (e == 0) report(75);
+    if (e == 0) e = file.write(data + half, size - half);
+    std::string savedPath;
+    if (e == 0) e = file.commit(savedPath);
     if (jpeg) tjFree(jpeg);
-    if (!ok) {
-        std::remove(path);
-        return err::kFileWrite;
-    }
+    if (e != 0) return e == ENOSPC ? err::kDiskFull : err::kFileWrite;
+    if (saved) *saved = savedPath;
     report(100);
     return sdk::kOk;
 }

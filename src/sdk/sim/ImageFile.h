@@ -5,6 +5,7 @@
 #include "sdk/sdk.h"
 
 #include <cstdint>
+#include <string>
 
 namespace sim {
 
@@ -25,10 +26,12 @@ constexpr std::uint32_t kQualityLossless = 4;
 constexpr char kRawMagic[12] = "KESTREL-RAW";
 constexpr std::size_t kRawHeaderBytes = 12 + 7 * 4;
 
-// Renders and writes the shot to `path`. With `progress`, reports 0, 25, 50, 75 and 100
-// (status 0 while under way, 1 with the final 100) passing `context` through.
-// Returns 0, err::kFileOpen when the file cannot be created, err::kFileWrite when writing fails.
+// Renders the shot and writes it through sdk::CaptureFile to `path`, or to the next free
+// number when that name is taken; `saved` receives the path it got. With `progress`, reports
+// 0, 25, 50, 75 and 100 (status 0 while under way, 1 with the final 100) passing `context`.
+// Returns 0, err::kFileOpen when the file cannot be created, err::kDiskFull when the disk is
+// full, err::kFileWrite when writing fails otherwise.
 sdk::Result writeShot(const Shot& shot, const char* path, sdk::ProgressCallback progress,
-                      void* context);
+                      void* context, std::string* saved = nullptr);
 
 }  // namespace sim

@@ -2,6 +2,7 @@
 // with its release event 34, and viewfinder start and stop.
 #include "sdk/sim/Engine.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace sim {
@@ -18,6 +19,14 @@ void fillInfo(sdk::ImageInfo* info, const Shot& shot) {
 
 std::string mediumText(const sdk::StorageMedium* medium) {
     return medium ? quoted(medium->path) : "0";
+}
+
+// Tells the caller where the file went (an empty text when nowhere).
+void reportSaved(const sdk::StorageMedium* medium, const std::string& saved) {
+    if (!medium->savedPath || medium->savedCapacity == 0) return;
+    const std::size_t n = std::min<std::size_t>(saved.size(), medium->savedCapacity - 1);
+    std::memcpy(medium->savedPath, saved.data(), n);
+    medium->savedPath[n] = '\0';
 }
 
 }  // namespace
@@ -56,8 +65,10 @@ sdk::Result Engine::getReleasedData(sdk::Handle s, sdk::ProgressCallback progres
     fillInfo(info, shot);
     const std::string path = medium->path;
     lk.unlock();   // rendering, compression, writing and progress run without the lock
+    std::string saved;
     const sdk::Result r = writeShot(shot, path.c_str(),
-                                    option == kProgressOption ? progress : nullptr, ctx);
+                                    option == kProgressOption ? progress : nullptr, ctx, &saved);
+    reportSaved(medium, saved);
     lk.lock();
     if (r != sdk::kOk)
         if (Camera* again = bySource(s)) ++again->itemsPending;   // the item can be fetched again
@@ -135,8 +146,10 @@ sdk::Result Engine::takeCapturedImage(sdk::Handle s, sdk::ProgressCallback progr
     const Shot shot = it->second.second;
     const std::string path = medium->path;
     lk.unlock();
+    std::string saved;
     const sdk::Result r = writeShot(shot, path.c_str(),
-                                    option == kProgressOption ? progress : nullptr, ctx);
+                                    option == kProgressOption ? progress : nullptr, ctx, &saved);
+    reportSaved(medium, saved);
     lk.lock();
     if (r == sdk::kOk) captured.erase(data.captureId);
     return call(r);

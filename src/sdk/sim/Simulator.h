@@ -100,6 +100,7 @@ constexpr sdk::Result kIncompatibleVersion = 0x00000006;
 constexpr sdk::Result kNotSupported = 0x00000007;
 constexpr sdk::Result kFileOpen = 0x00000023;
 constexpr sdk::Result kFileWrite = 0x00000028;
+constexpr sdk::Result kDiskFull = 0x0000002A;
 constexpr sdk::Result kInvalidParameter = 0x00000060;
 constexpr sdk::Result kInvalidHandle = 0x00000061;
 constexpr sdk::Result kInvalidPointer = 0x00000062;

@@ -1,0 +1,168 @@
+// Capture files: the hidden temporary, the sync, the move that never replaces, leftovers.
+#include "sdk/CaptureFile.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace sdk {
+namespace {
+
+std::atomic<std::uint64_t> tempCounter{0};
+
+// The next "<name>-<NNNN>.<ext>" after fileName; empty outside that pattern or past 2^32 - 1.
+std::string NextNumbered(const std::string& fileName) {
+    const std::size_t dot = fileName.rfind('.');
+    if (dot == std::string::npos || dot == 0) return {};
+    const std::size_t dash = fileName.rfind('-', dot);
+    if (dash == std::string::npos || dash + 1 == dot) return {};
+    std::uint64_t number = 0;
+    for (std::size_t i = dash + 1; i < dot; ++i) {
+        const char c = fileName[i];
+        if (c < '0' || c > '9') return {};
+        number = number * 10 + static_cast<std::uint64_t>(c - '0');
+        if (number > 0xFFFFFFFFu) return {};
+    }
+    if (number == 0xFFFFFFFFu) return {};
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%04u", static_cast<unsigned>(number + 1));
+    return fileName.substr(0, dash + 1) + digits + fileName.substr(dot);
+}
+
+// Moves from to to inside dir without replacing anything: 0, EEXIST when to is taken, or errno.
+int MoveNoReplace(int dir, const char* from, const char* to) {
+    if (::renameat2(dir, from, dir, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+    // No such rename here: a hard link fails with EEXIST on any existing entry.
+    if (::linkat(dir, from, dir, to, 0) != 0) return errno;
+    ::unlinkat(dir, from, 0);
+    return 0;
+}
+
+// A leftover of a process that has ended: ".kestrel-capture-<pid>-<n>.part".
+bool IsLeftover(const char* name) {
+    const std::size_t prefix = std::strlen(CaptureFile::kTempPrefix);
+    if (std::strncmp(name, CaptureFile::kTempPrefix, prefix) != 0) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long pid = std::strtol(name + prefix, &end, 10);
+    if (errno != 0 || end == name + prefix || *end != '-' || pid <= 0) return false;
+    const std::size_t length = std::strlen(name);
+    if (length < 5 || std::strcmp(name + length - 5, ".part") != 0) return false;
+    if (pid == ::getpid()) return false;
+    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+}  // namespace
+
+CaptureFile::~CaptureFile() { discard(); }
+
+int CaptureFile::open(const std::string& path) {
+    discard();
+    const std::size_t slash = path.rfind('/');
+    folder_ = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    fileName_ = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (fileName_.empty() || fileName_ == "." || fileName_ == "..") return EINVAL;
+    const std::string dirPath = folder_.empty() ? "." : folder_;
+    dir_ = ::open(dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir_ < 0) return errno;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempName_ = std::string(kTempPrefix) + std::to_string(::getpid()) + "-" +
+                    std::to_string(tempCounter.fetch_add(1)) + ".part";
+        fd_ = ::openat(dir_, tempName_.c_str(),
+                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd_ >= 0) return 0;
+        if (errno != EEXIST) break;
+    }
+    const int error = errno;
+    tempName_.clear();
+    discard();
+    return error;
+}
+
+int CaptureFile::write(const void* data, std::size_t size) {
+    if (fd_ < 0) return EBADF;
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, bytes, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+int CaptureFile::commit(std::string& savedPath) {
+    if (fd_ < 0) return EBADF;
+    int error = 0;
+    if (::fsync(fd_) != 0) error = errno;
+    if (::close(fd_) != 0 && error == 0) error = errno;
+    fd_ = -1;
+    std::string name = fileName_;
+    // Bounded: a folder holding a long run of taken numbers is a failure, not a long loop.
+    for (int attempt = 0; error == 0 && attempt < 65536; ++attempt) {
+        const int moved = MoveNoReplace(dir_, tempName_.c_str(), name.c_str());
+        if (moved == 0) {
+            tempName_.clear();
+            ::fsync(dir_);   // the name itself survives a crash from here on
+            savedPath = folder_ + name;
+            discard();
+            return 0;
+        }
+        if (moved != EEXIST) {
+            error = moved;
+            break;
+        }
+        name = NextNumbered(name);
+        if (name.empty()) error = EEXIST;
+    }
+    if (error == 0) error = EEXIST;
+    discard();
+    return error;
+}
+
+void CaptureFile::discard() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (dir_ >= 0) {
+        if (!tempName_.empty()) ::unlinkat(dir_, tempName_.c_str(), 0);
+        ::close(dir_);
+    }
+    dir_ = -1;
+    tempName_.clear();
+}
+
+int CaptureFile::RemoveLeftovers(const std::string& folder) {
+    const int dir = ::open(folder.empty() ? "." : folder.c_str(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return 0;
+    DIR* listing = ::fdopendir(dir);
+    if (!listing) {
+        ::close(dir);
+        return 0;
+    }
+    int removed = 0;
+    while (const dirent* entry = ::readdir(listing)) {
+        if (!IsLeftover(entry->d_name)) continue;
+        struct stat st;
+        if (::fstatat(dir, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (::unlinkat(dir, entry->d_name, 0) == 0) ++removed;
+    }
+    ::closedir(listing);
+    return removed;
+}
+
+}  // namespace sdk
