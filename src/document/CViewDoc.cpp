@@ -279,5 +279,6 @@ bool CViewDoc::SaveConfig() {
     }
     if (config::Save(configPath_, folder, name, error)) return true;
     std::cerr << "Kestrel: the capture folder and name were not saved: " << error << std::endl;
+    Log("Settings not saved: " + error + "\r\n");
     return false;
 }

@@ -2,116 +2,131 @@
 #include "document/ConfigFile.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace config {
 namespace {
 
-// A line reader with the rules of a text stream read line by line into a 255-character
-// buffer: stops at a line end (consumed, not stored), at the end of the file, or after
-// kMaxLineLength characters; in the last case the stream fails. A failed or ended stream
-// reads nothing more.
-class LineReader {
-public:
-    explicit LineReader(std::string data) : data_(std::move(data)) {}
+// Beyond this the file is not a config.cfg of ours; what was read so far is used.
+constexpr std::size_t kMaxFileBytes = 1 << 20;
 
-    std::string next() {
-        std::string line;
-        if (failed_ || ended_) return line;
-        if (pos_ >= data_.size()) {   // nothing left: the read fails at the end of the file
-            ended_ = true;
-            return line;
-        }
-        while (true) {
-            if (pos_ >= data_.size()) {
-                ended_ = true;
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                return line;
-            }
-            const char c = data_[pos_];
-            if (c == '\n') {
-                ++pos_;
-                return line;
-            }
-            if (c == '\r' && pos_ + 1 < data_.size() && data_[pos_ + 1] == '\n') {
-                pos_ += 2;
-                return line;
-            }
-            if (line.size() == kMaxLineLength) {
-                failed_ = true;
-                return line;
-            }
-            line.push_back(c);
-            ++pos_;
-        }
+// The next line from pos: up to "\n" or "\r\n" (consumed, not stored) or the end of data.
+std::string NextLine(const std::string& data, std::size_t& pos) {
+    const std::size_t end = data.find('\n', pos);
+    std::string line = data.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+    pos = end == std::string::npos ? data.size() : end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+std::string DirectoryOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The file a save replaces: path itself, or the end of its chain of symlinks.
+std::string ResolveLinks(std::string path) {
+    for (int depth = 0; depth < 16; ++depth) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+        if (n <= 0) return path;
+        target[n] = '\0';
+        path = target[0] == '/' ? std::string(target) : DirectoryOf(path) + target;
     }
+    return path;
+}
 
-private:
-    std::string data_;
-    std::size_t pos_ = 0;
-    bool failed_ = false;
-    bool ended_ = false;
-};
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+    return 022;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        written += static_cast<std::size_t>(n);
+    }
+    return true;
+}
 
 }  // namespace
 
 bool Load(const std::string& path, std::string& folder, std::string& name) {
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) return false;
-    // Two lines of at most 254 characters are all that is read; stop reading a huge file early.
     std::string data;
-    data.reserve(4 * kMaxLineLength);
     char buffer[4096];
-    while (in && data.size() < 16 * kMaxLineLength) {
+    while (in && data.size() < kMaxFileBytes) {
         in.read(buffer, sizeof buffer);
         data.append(buffer, static_cast<std::size_t>(in.gcount()));
     }
-    LineReader reader(std::move(data));
-    folder = reader.next();
-    name = reader.next();
+    std::size_t pos = 0;
+    folder = NextLine(data, pos);
+    name = NextLine(data, pos);
     return true;
 }
 
 bool Save(const std::string& path, const std::string& folder, const std::string& name,
           std::string& error) {
-    const std::string temp = path + ".tmp";
-    const std::string text = folder + "\n" + name;
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = "cannot create " + temp + ": " + std::strerror(errno);
-        return false;
-    }
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error = "cannot write " + temp + ": " + std::strerror(errno);
-            ::close(fd);
-            ::unlink(temp.c_str());
+    for (const std::string* value : {&folder, &name}) {
+        if (value->find_first_of("\r\n") != std::string::npos) {
+            error = std::string("the capture ") + (value == &folder ? "folder" : "name") +
+                    " holds a line break; " + path + " is left as it was";
             return false;
         }
-        written += static_cast<std::size_t>(n);
     }
-    if (::fsync(fd) != 0 && errno != EINVAL) {
-        error = "cannot flush " + temp + ": " + std::strerror(errno);
+    const std::string target = ResolveLinks(path);
+    mode_t mode = 0666 & ~CurrentUmask();
+    struct stat st;
+    if (::stat(target.c_str(), &st) == 0) {
+        if (S_ISREG(st.st_mode) &&
+            ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+             ::access(target.c_str(), W_OK) != 0)) {
+            error = target + " is read-only; it is left as it was";
+            return false;
+        }
+        mode = st.st_mode & 07777;
+    }
+    const std::string directory = DirectoryOf(target);
+    std::string temp = directory + "." + target.substr(directory.size()) + ".XXXXXX";   // hidden
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        error = "cannot create a temporary file beside " + target + ": " + std::strerror(errno);
+        return false;
+    }
+    const auto fail = [&](const std::string& what) {
+        error = what + ": " + std::strerror(errno);
         ::close(fd);
         ::unlink(temp.c_str());
         return false;
-    }
+    };
+    if (::fchmod(fd, mode) != 0) return fail("cannot set the mode of " + temp);
+    if (!WriteAll(fd, folder + "\n" + name)) return fail("cannot write " + temp);
+    if (::fsync(fd) != 0 && errno != EINVAL) return fail("cannot flush " + temp);
     if (::close(fd) != 0) {
         error = "cannot close " + temp + ": " + std::strerror(errno);
         ::unlink(temp.c_str());
         return false;
     }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        error = "cannot replace " + path + ": " + std::strerror(errno);
+    if (std::rename(temp.c_str(), target.c_str()) != 0) {
+        error = "cannot replace " + target + ": " + std::strerror(errno);
         ::unlink(temp.c_str());
         return false;
     }

@@ -99,9 +99,17 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
     nameBox_ = new QLineEdit(this);
     nameBox_->setGeometry(75, 128, 100, 14);
     nameBox_->setFont(font_);
+    // A loaded name is shown whole and left as it is (bytes that are not UTF-8 included) until
+    // the user edits it: only then does the box's text become the name.
     nameBox_->setMaxLength(kCaptureNameLimit);
     connect(nameBox_, &QLineEdit::textChanged, this, &CViewInfo::OnCaptureNameChanged);
-    if (document_) nameBox_->setText(QString::fromStdString(document_->captureName()));
+    if (document_) {
+        const QString loaded = QString::fromStdString(document_->captureName());
+        nameBox_->setMaxLength(std::max(kCaptureNameLimit, static_cast<int>(loaded.size())));
+        showingLoadedName_ = true;
+        nameBox_->setText(loaded);
+        showingLoadedName_ = false;
+    }
 
     progress_ = new QProgressBar(this);
     progress_->setRange(0, 100);
@@ -191,7 +199,7 @@ void CViewInfo::ApplyChosenFolder(const QString& folder) {
 }
 
 void CViewInfo::OnCaptureNameChanged() {
-    if (document_) document_->SetCaptureName(nameBox_->text().left(kCaptureNameLimit).toStdString());
+    if (document_ && !showingLoadedName_) document_->SetCaptureName(nameBox_->text().left(kCaptureNameLimit).toStdString());
 }
 
 void CViewInfo::InvalidateHistogram() { histogramControl_->update(); }

@@ -70,6 +70,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    bool showingLoadedName_ = false;   // the name box is being filled from the document
     CViewDoc* document_;
     QFont font_;
     QRect histogramRect_;

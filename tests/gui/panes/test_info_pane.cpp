@@ -150,6 +150,16 @@ private slots:
         QCOMPARE(info.nameBox()->text().size(), 99);
     }
 
+    void aLoadedNameIsShownAndKeptUntilEdited() {
+        DocFixture fx;
+        for (const std::string& name : {std::string(150, 'n'), std::string("Ph\xFFoto")}) {
+            fx.doc->SetCaptureName(name);
+            CViewInfo info(fx.doc.get());
+            QCOMPARE(fx.doc->captureName(), name);
+            QCOMPARE(info.nameBox()->text(), QString::fromStdString(name));
+        }
+    }
+
     void folderComesOnlyFromBrowse() {
         DocFixture fx;
         fx.doc->SetCaptureFolder("/captures/start/");
