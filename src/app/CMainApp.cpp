@@ -18,6 +18,9 @@ CMainApp::~CMainApp()
 bool CMainApp::InitInstance()
 {
     kestrelInitResources();
+    // The simulator's call journal is for tests; in the program it would only grow.
+    sim::Simulator::cd().setJournal(false);
+    sim::Simulator::rc().setJournal(false);
     try {
         document_ = std::make_unique<CViewDoc>(sim::Simulator::cd().api(),
                                                sim::Simulator::rc().api());

@@ -23,7 +23,27 @@ std::uint32_t firstWord(const std::uint8_t* buffer) {
     return word;
 }
 
+// Ends a listing after a run of failing reads: a gone or broken device would fail every one.
+class ReadRun {
+public:
+    bool failedRead() { return ++failures_ >= kMaxFailedReads; }   // true: stop listing
+    void goodRead() { failures_ = 0; }
+
+private:
+    static constexpr int kMaxFailedReads = 8;
+    int failures_ = 0;
+};
+
 }  // namespace
+
+std::uint32_t CanonDriver::bounded(std::uint32_t count, const char* op,
+                                   const std::string& call) {
+    if (count <= kMaxCount) return count;
+    if (log_) log_(std::string(op) + "::" + api_.prefix + call,
+                   "refused count " + std::to_string(count) + " (at most " +
+                       std::to_string(kMaxCount) + ")");
+    return 0;
+}
 
 CanonDriver::CanonDriver(const sdk::Api& api, std::string className, std::uint16_t majorVersion,
                          LogCallback log)
@@ -83,10 +103,15 @@ std::vector<std::string> CanonDriver::GetDevices() {
     std::uint32_t count = 0;
     if (failed(api_.GetDeviceCount(enumeration, &count), "GetDevices", "GetDeviceCount"))
         count = 0;
+    count = bounded(count, "GetDevices", "GetDeviceCount");
+    ReadRun run;
     for (std::uint32_t i = 0; i < count; ++i) {
         sdk::DeviceRecord record{};
-        if (failed(api_.EnumDeviceNext(enumeration, &record), "GetDevices", "EnumDeviceNext"))
-            continue;   // no record, no name
+        if (failed(api_.EnumDeviceNext(enumeration, &record), "GetDevices", "EnumDeviceNext")) {
+            if (run.failedRead()) break;
+            continue;
+        }
+        run.goodRead();
         names.push_back(DeviceName(record));
     }
     failed(api_.EnumDeviceRelease(enumeration), "GetDevices", "EnumDeviceRelease");
@@ -102,12 +127,17 @@ bool CanonDriver::Connect(const std::string& deviceName, sdk::EventCallback came
         return false;
     std::uint32_t count = 0;
     if (failed(api_.GetDeviceCount(enumeration, &count), "Connect", "GetDeviceCount")) count = 0;
+    count = bounded(count, "Connect", "GetDeviceCount");
     sdk::DeviceRecord match{};
     bool found = false;
+    ReadRun run;
     for (std::uint32_t i = 0; i < count && !found; ++i) {
         sdk::DeviceRecord record{};
-        if (failed(api_.EnumDeviceNext(enumeration, &record), "Connect", "EnumDeviceNext"))
+        if (failed(api_.EnumDeviceNext(enumeration, &record), "Connect", "EnumDeviceNext")) {
+            if (run.failedRead()) break;
             continue;
+        }
+        run.goodRead();
         if (DeviceName(record) == deviceName) {
             match = record;
             found = true;
@@ -213,11 +243,16 @@ void CanonDriver::GetProperties() {
         if (failed(api_.GetDevicePropertyCount(enumeration, &count), "GetProperties",
                    "GetDevicePropertyCount"))
             count = 0;
+        count = bounded(count, "GetProperties", "GetDevicePropertyCount");
+        ReadRun run;
         for (std::uint32_t i = 0; i < count; ++i) {
             sdk::PropertyRecord record{};
             if (failed(api_.EnumDevicePropertyNext(enumeration, &record), "GetProperties",
-                       "EnumDevicePropertyNext"))
+                       "EnumDevicePropertyNext")) {
+                if (run.failedRead()) break;
                 continue;
+            }
+            run.goodRead();
             const std::uint32_t id = record.words[1];
             if (id == kSkippedProperty) continue;
             std::uint8_t buffer[kPropertyBufferBytes] = {};
@@ -285,6 +320,7 @@ std::vector<SettingOption> CanonDriver::enumerate(const char* op, const char* wh
     if (failed(reset(source_, &enumeration), op, "Enum" + name + "Reset")) return options;
     std::uint32_t n = 0;
     if (failed(count(enumeration, &n), op, "Get" + name + "Count")) n = 0;
+    n = bounded(n, op, "Get" + name + "Count");
     for (std::uint32_t i = 0; i < n; ++i) {
         Code code = 0;
         if (failed(next(enumeration, &code), op, "Enum" + name + "Next")) continue;
@@ -337,11 +373,16 @@ void CanonDriver::GetImageSizes() {
     if (failed(api_.GetSupportedImageSizeCount(enumeration, &count), "GetImageSizes",
                "GetSupportedImageSizeCount"))
         count = 0;
+    count = bounded(count, "GetImageSizes", "GetSupportedImageSizeCount");
+    ReadRun run;
     for (std::uint32_t i = 0; i < count; ++i) {
         sdk::ImageSizeRecord record{};
         if (failed(api_.EnumSupportedImageSizeNext(enumeration, &record), "GetImageSizes",
-                   "EnumSupportedImageSizeNext"))
+                   "EnumSupportedImageSizeNext")) {
+            if (run.failedRead()) break;
             continue;
+        }
+        run.goodRead();
         std::uint16_t code = 0;
         std::memcpy(&code, record.bytes, sizeof code);
         sizes.push_back({code, SizeLabel(record), {}});
@@ -363,12 +404,17 @@ void CanonDriver::GetImageQualities() {
     if (failed(api_.GetImageFormatAttributeCount(enumeration, &count), "GetImageQualities",
                "GetImageFormatAttributeCount"))
         count = 0;
+    count = bounded(count, "GetImageQualities", "GetImageFormatAttributeCount");
+    ReadRun run;
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t quality = 0;
         std::uint32_t size = 0;
         if (failed(api_.EnumImageFormatAttributeNext(enumeration, &quality, &size),
-                   "GetImageQualities", "EnumImageFormatAttributeNext"))
+                   "GetImageQualities", "EnumImageFormatAttributeNext")) {
+            if (run.failedRead()) break;
             continue;
+        }
+        run.goodRead();
         std::string label = LabelOf(imageQualityLabels(), quality);
         if (label.empty()) continue;
         for (ImageSizeOption& option : sizes) {
@@ -395,11 +441,16 @@ void CanonDriver::GetOtherModes() {
     if (failed(api_.GetRelCamSettingCount(settings, &count), "GetOtherModes",
                "GetRelCamSettingCount"))
         count = 0;
+    count = bounded(count, "GetOtherModes", "GetRelCamSettingCount");
+    ReadRun run;
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t id = 0;
         if (failed(api_.EnumRelCamSettingNext(settings, &id), "GetOtherModes",
-                   "EnumRelCamSettingNext"))
+                   "EnumRelCamSettingNext")) {
+            if (run.failedRead()) break;
             continue;
+        }
+        run.goodRead();
         Setting setting;
         const char* tag;
         const std::vector<SettingOption>* table;
@@ -421,6 +472,12 @@ void CanonDriver::GetOtherModes() {
         if (failed(api_.EnumRelCamSettingDataReset(source, id, &data, &dataSize), "GetOtherModes",
                    "EnumRelCamSettingDataReset"))
             continue;
+        if (dataSize > kMaxCount) {   // not allocated: the setting is left without values
+            bounded(dataSize, "GetOtherModes", "EnumRelCamSettingDataReset");
+            failed(api_.EnumRelCamSettingDataRelease(data), "GetOtherModes",
+                   "EnumRelCamSettingDataRelease");
+            continue;
+        }
         {
             std::lock_guard<std::mutex> state(stateMutex_);
             dataSizeOf(setting) = dataSize;
@@ -429,15 +486,20 @@ void CanonDriver::GetOtherModes() {
         if (failed(api_.GetRelCamSettingDataCount(data, &values), "GetOtherModes",
                    "GetRelCamSettingDataCount"))
             values = 0;
+        values = bounded(values, "GetOtherModes", "GetRelCamSettingDataCount");
         const std::string nextStep = std::string("GetOtherModes::") + tag;
         // The SDK writes dataSize bytes: give it room for all of them, read the first four.
         std::vector<std::uint8_t> item(std::max<std::uint32_t>(dataSize, 4));
         std::vector<SettingOption> options;
+        ReadRun run;
         for (std::uint32_t v = 0; v < values; ++v) {
             std::fill(item.begin(), item.end(), 0);
             if (failed(api_.EnumRelCamSettingDataNext(data, dataSize, item.data()),
-                       nextStep.c_str(), "EnumRelCamSettingDataNext"))
+                       nextStep.c_str(), "EnumRelCamSettingDataNext")) {
+                if (run.failedRead()) break;
                 continue;
+            }
+            run.goodRead();
             const std::uint32_t code = LittleEndianWord(item.data());
             std::string label = LabelOf(*table, code);
             if (!label.empty()) options.push_back({code, std::move(label)});

@@ -170,6 +170,8 @@ private:
     // Reports result with the step "op::<prefix>call"; true on failure.
     bool failed(sdk::Result result, const char* op, const std::string& call);
     bool isCaptureSessionModel() const;   // needs lock_
+    // count, or 0 (logged with the step op::<prefix>call) when it is above kMaxCount.
+    std::uint32_t bounded(std::uint32_t count, const char* op, const std::string& call);
     template <class Code, class Reset, class Count, class Next, class Release>
     std::vector<SettingOption> enumerate(const char* op, const char* what, Reset reset,
                                          Count count, Next next, Release release,

@@ -59,12 +59,8 @@ bool CanonDriver::TakePicture(const std::string& path, sdk::ProgressCallback pro
     if (failed(api_.Release(source, kSyncRelease, progress, nullptr, option, &count),
                "TakePicture", "Release"))
         ok = false;
-    if (count > kMaxCount) {
-        if (log_) log_("TakePicture::" + std::string(api_.prefix) + "Release",
-                       "refused data item count " + std::to_string(count));
-        count = 0;
-        ok = false;
-    }
+    if (count > kMaxCount) ok = false;
+    count = bounded(count, "TakePicture", "Release");
     // Every item asks for the capture name: the first gets it, the next ones the following
     // free numbers, since a file is never written over another.
     for (std::uint32_t i = 0; i < count; ++i) {

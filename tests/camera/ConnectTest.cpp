@@ -422,3 +422,49 @@ TEST_F(ConnectTest, RereadingAListReplacesIt) {
 
 }  // namespace
 }  // namespace camtest
+
+namespace camtest {
+namespace {
+
+// A table whose counts and sizes are 0xFFFFFFFF: the listing ends, nothing that big is allocated.
+sdk::Api hugeCounts;
+sdk::Result (*realDataReset)(sdk::Handle, std::uint32_t, sdk::Handle*, std::uint32_t*) = nullptr;
+
+TEST_F(ConnectTest, CountsAndSizesFromTheSdkAreBoundedAndRefusalsLogged) {
+    hugeCounts = cd.api();
+    realDataReset = hugeCounts.EnumRelCamSettingDataReset;
+    hugeCounts.EnumRelCamSettingDataReset = [](sdk::Handle s, std::uint32_t id, sdk::Handle* e,
+                                               std::uint32_t* size) {
+        const sdk::Result r = realDataReset(s, id, e, size);
+        if (id == sdk::kSettingIso) *size = 0xFFFFFFFF;
+        return r;
+    };
+    {
+        camera::CanonSDK driver(hugeCounts, log.callback());
+        ASSERT_TRUE(driver.Connect("PowerShot G5", nullptr));
+        EXPECT_TRUE(driver.isoModes().empty());
+        EXPECT_FALSE(driver.meterModes().empty());
+        EXPECT_EQ(log.entries(),
+                  (std::vector<Entry>{{"GetOtherModes::CDEnumRelCamSettingDataReset",
+                                       "refused count 4294967295 (at most 1024)"}}));
+    }
+    log.clear();
+    hugeCounts.GetDeviceCount = [](sdk::Handle, std::uint32_t* n) -> sdk::Result {
+        *n = 0xFFFFFFFF;
+        return sdk::kOk;
+    };
+    camera::CanonSDK driver(hugeCounts, log.callback());
+    EXPECT_TRUE(driver.GetDevices().empty());
+    EXPECT_EQ(log.steps(), std::vector<std::string>{"GetDevices::CDGetDeviceCount"});
+    log.clear();
+    hugeCounts.GetDeviceCount = [](sdk::Handle, std::uint32_t* n) -> sdk::Result {
+        *n = 1000;
+        return sdk::kOk;
+    };
+    hugeCounts.EnumDeviceNext = [](sdk::Handle, sdk::DeviceRecord*) { return kFailure; };
+    EXPECT_TRUE(driver.GetDevices().empty());
+    EXPECT_EQ(log.entries().size(), 8u);   // a run of eight failed reads ends the listing
+}
+
+}  // namespace
+}  // namespace camtest

@@ -85,6 +85,16 @@ TEST_F(SimControls, JournalRecordsNamesArgumentsAndResults) {
     EXPECT_TRUE(Simulator::rc().journal().empty());
 }
 
+TEST_F(SimControls, TheJournalCanBeTurnedOffAsTheProgramDoes) {
+    Simulator& sim = Simulator::cd();
+    sim.setJournal(false);
+    deviceNames(sim.api());
+    EXPECT_TRUE(sim.journal().empty());
+    sim.setJournal(true);
+    deviceNames(sim.api());
+    EXPECT_FALSE(sim.journal().empty());
+}
+
 TEST_F(SimControls, RemovedCameraIsNotListedAndCannotBeOpened) {
     Simulator& sim = Simulator::rc();
     const sdk::Api& api = sim.api();

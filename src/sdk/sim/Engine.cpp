@@ -45,6 +45,7 @@ sdk::Result Engine::enter(const char* call, std::string args, std::uint64_t& seq
     } else if (auto always = failAlways.find(name); always != failAlways.end()) {
         r = always->second;
     }
+    if (!journalOn) return r;
     journal.emplace_back(seq, Call{prefix + name, std::move(args), r});
     if (journal.size() > kJournalLimit) journal.pop_front();
     return r;

@@ -108,6 +108,7 @@ struct Engine {
     std::map<std::string, std::deque<sdk::Result>> failOnce;
     std::map<std::string, sdk::Result> failAlways;
     std::deque<std::pair<std::uint64_t, Call>> journal;   // (sequence number, call)
+    bool journalOn = true;   // the program turns it off: it would only grow
     std::uint64_t nextSeq = 1;
     int sdkStarts = 0;
     double fps = 30;

@@ -74,6 +74,13 @@ void Simulator::clearFailures() {
     e.failAlways.clear();
 }
 
+void Simulator::setJournal(bool on) {
+    Engine& e = impl_->engine;
+    Lock lk(e.mutex);
+    e.journalOn = on;
+    if (!on) e.journal.clear();
+}
+
 std::vector<Call> Simulator::journal() const {
     Engine& e = impl_->engine;
     Lock lk(e.mutex);

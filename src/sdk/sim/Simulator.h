@@ -148,6 +148,8 @@ public:
     void failAlways(const std::string& call, sdk::Result code);
     void clearFailures();
 
+    // The journal of calls is kept (for tests) unless turned off, as the program does.
+    void setJournal(bool on);
     std::vector<Call> journal() const;
     void clearJournal();
     std::size_t countCalls(const std::string& callWithPrefix) const;
