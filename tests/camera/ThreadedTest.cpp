@@ -202,6 +202,7 @@ TEST_F(ThreadedTest, DestroyingTheDriverWhileImagesArePendingIsSafe) {
     rc.setHoldCaptures(true);
     {
         auto driver = makeRc();
+        driver->setPictureWait(std::chrono::milliseconds(0));   // held: they cannot arrive
         ASSERT_TRUE(driver->Connect("EOS 20D", nullptr));
         for (int i = 0; i < 4; ++i) {
             EXPECT_TRUE(driver->TakePicture(dir.file(std::to_string(i) + ".jpg"), nullptr));
@@ -228,6 +229,8 @@ TEST_F(ThreadedTest, DestroyingTheDriverWhileImagesArePendingIsSafe) {
             ASSERT_TRUE(fs::exists(take.path)) << take.path << " in round " << round;
         }
     }
+    // Disconnect waits for pictures already taken: none is dropped.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 100);
 }
 
 }  // namespace
