@@ -125,7 +125,7 @@ CapturePath CaptureNaming::NextLocked(const std::string& folder, const std::stri
         result.status = CaptureNameStatus::ControlName;
         return result;
     }
-    if (!IsSafeName(name)) {
+    if (!IsSafeName(name) || ext.find('/') != std::string::npos) {
         result.status = CaptureNameStatus::BadName;
         return result;
     }
