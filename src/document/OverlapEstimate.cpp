@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -17,14 +18,25 @@ struct Plane {
     std::uint8_t at(int x, int y) const { return values[static_cast<std::size_t>(y) * width + x]; }
 };
 
-Plane LumaOf(const std::uint8_t* pixels, int width, int height, std::size_t rowBytes) {
-    Plane plane{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height)};
-    for (int y = 0; y < height; ++y) {
+// Brightness of width x height pixels; transposed (columns become rows) when asked, so that a
+// tall strip is matched along its long side, where the inner loops are long.
+// Only the band of columns [x0, x1) and rows [y0, y1) is converted; the rest stays 0.
+struct Band {
+    int x0, x1, y0, y1;
+};
+Plane LumaOf(const std::uint8_t* pixels, int width, int height, std::size_t rowBytes,
+             bool transpose, Band band) {
+    Plane plane{transpose ? height : width, transpose ? width : height,
+                std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height)};
+    for (int y = band.y0; y < band.y1; ++y) {
         const std::uint8_t* row = pixels + y * rowBytes;
-        std::uint8_t* out = plane.values.data() + static_cast<std::size_t>(y) * width;
-        for (int x = 0; x < width; ++x) {
+        for (int x = band.x0; x < band.x1; ++x) {
             const std::uint8_t* p = row + 3 * x;   // blue, green, red
-            out[x] = static_cast<std::uint8_t>((29 * p[0] + 150 * p[1] + 77 * p[2]) >> 8);
+            const auto v = static_cast<std::uint8_t>((29 * p[0] + 150 * p[1] + 77 * p[2]) >> 8);
+            if (transpose)
+                plane.values[static_cast<std::size_t>(x) * height + y] = v;
+            else
+                plane.values[static_cast<std::size_t>(y) * width + x] = v;
         }
     }
     return plane;
@@ -105,18 +117,28 @@ OverlapEstimate EstimateOverlap(const FrameBuffers::Frame& live, const FrameBuff
     const bool vertical = direction == 1 || direction == 2;
     const int stripWidth = vertical ? 80 : FrameBuffers::kWidth;
     const int stripHeight = vertical ? FrameBuffers::kHeight : 80;
-    const Plane strip1 =
-        LumaOf(strip.data(), stripWidth, stripHeight, static_cast<std::size_t>(3 * stripWidth));
+    const Plane strip1 = LumaOf(strip.data(), stripWidth, stripHeight,
+                                static_cast<std::size_t>(3 * stripWidth), vertical,
+                                Band{0, stripWidth, 0, stripHeight});
     if (*std::max_element(strip1.values.begin(), strip1.values.end()) < 4) return result;
     result.shown = true;
 
     // Where the strip's content stands in the live picture when the two continue each other
     // (memory rows: the top of the picture is the highest row).
-    const int left = direction == 2 ? FrameBuffers::kWidth - 80 : 0;
-    const int bottom = direction == 3 ? FrameBuffers::kHeight - 80 : 0;
+    // For the tall strips the planes are transposed: x and y trade places until the end.
+    int left = direction == 2 ? FrameBuffers::kWidth - 80 : 0;
+    int bottom = direction == 3 ? FrameBuffers::kHeight - 80 : 0;
+    if (vertical) std::swap(left, bottom);
 
-    const Plane live1 = LumaOf(live.data(), FrameBuffers::kWidth, FrameBuffers::kHeight,
-                               FrameBuffers::kRowBytes);
+    // Only the edge band the search can reach is read from the live picture.
+    constexpr int kReach = 80 + kOverlapSearch + 4;
+    constexpr int kW = FrameBuffers::kWidth, kH = FrameBuffers::kHeight;
+    const Band band = direction == 1   ? Band{0, kReach, 0, kH}
+                      : direction == 2 ? Band{kW - kReach, kW, 0, kH}
+                      : direction == 3 ? Band{0, kW, kH - kReach, kH}
+                                       : Band{0, kW, 0, kReach};
+    const Plane live1 =
+        LumaOf(live.data(), kW, kH, FrameBuffers::kRowBytes, vertical, band);
     const Plane live2 = HalfOf(live1), live4 = HalfOf(live2);
     const Plane strip2 = HalfOf(strip1), strip4 = HalfOf(strip2);
 
@@ -126,6 +148,7 @@ OverlapEstimate EstimateOverlap(const FrameBuffers::Frame& live, const FrameBuff
 
     result.score = static_cast<int>(std::lround(100 * std::clamp(best.score, 0.0, 1.0)));
     result.match = result.score >= kOverlapMinScore;
+    if (vertical) std::swap(best.dx, best.dy);
     result.dx = best.dx;
     result.dy = -best.dy;   // memory rows go up, the picture's y goes down
     return result;
