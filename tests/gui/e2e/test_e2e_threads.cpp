@@ -56,10 +56,12 @@ private slots:
         CCapStitchDlg* stitch = w.host()->stitchPanel();
         CCapAstroDlg* astro = w.host()->astroPanel();
         int captures = 0;
-        for (int round = 0; round < 3; ++round) {
+        for (int round = 0; round < 2; ++round) {
             w.host()->tabs()->setCurrentIndex(CViewMain::StitchTab);
-            QTest::mouseClick(stitch->captureButton(), Qt::LeftButton);
-            ++captures;
+            if (round == 0) {
+                QTest::mouseClick(stitch->captureButton(), Qt::LeftButton);
+                ++captures;
+            }
             const auto estimates = stitch->readout()->estimatesDone();
             for (int id = CCapStitchDlg::LeftId; id <= CCapStitchDlg::BottomId; ++id) {
                 QTest::mouseClick(stitch->arrow(id), Qt::LeftButton);
@@ -86,7 +88,7 @@ private slots:
             }
         }
         QTRY_COMPARE_WITH_TIMEOUT(QDir(w.shotsFolder()).entryList({"Photo-*.jpg"}).size(), captures, kThreadWaitMs);
-        QCOMPARE(w.console().count(QStringLiteral("Calibrating noise...\n")), 3);
+        QCOMPARE(w.console().count(QStringLiteral("Calibrating noise...\n")), 2);
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
         QVERIFY(!w.document()->cdDriver().isOpen());
     }

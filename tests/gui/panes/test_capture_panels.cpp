@@ -80,7 +80,13 @@ QImage stripImage(const FrameBuffers::Strip& strip, std::uint32_t direction) {
 class CapturePanelsTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() { ResetSimulators(WorldOf({sim::fullCamera("Cd One")}), WorldOf({})); }
+    void init() {
+        // Small pictures, so that saving stays quick under the sanitizers.
+        auto model = sim::fullCamera("Cd One");
+        model.sizePixels.clear();
+        for (const auto& [code, label] : model.imageSizes) model.sizePixels.push_back({code, {64, 48}});
+        ResetSimulators(WorldOf({model}), WorldOf({}));
+    }
 
     void stitchControls() {
         Window w;
