@@ -53,9 +53,30 @@ Plane HalfOf(const Plane& in) {
     return out;
 }
 
+// Running sums of the strip's values and squares along each row, so that the sums over any
+// stretch of columns cost one subtraction.
+struct RowSums {
+    int width = 0;
+    std::vector<std::uint32_t> value, square;   // (width + 1) per row, 0 first
+    explicit RowSums(const Plane& strip)
+        : width(strip.width),
+          value(static_cast<std::size_t>(strip.width + 1) * strip.height),
+          square(value.size()) {
+        for (int y = 0; y < strip.height; ++y) {
+            const std::size_t at = static_cast<std::size_t>(y) * (width + 1);
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t v = strip.at(x, y);
+                value[at + x + 1] = value[at + x] + v;
+                square[at + x + 1] = square[at + x] + v * v;
+            }
+        }
+    }
+};
+
 // Correlation (-1..1) of strip placed at (left, bottom) in live, over the shared part; -2 when
 // they share less than half the strip or either side is flat there.
-double Correlation(const Plane& live, const Plane& strip, int left, int bottom) {
+double Correlation(const Plane& live, const Plane& strip, const RowSums& sums, int left,
+                   int bottom) {
     const int x0 = std::max(0, -left), x1 = std::min(strip.width, live.width - left);
     const int y0 = std::max(0, -bottom), y1 = std::min(strip.height, live.height - bottom);
     if (x1 <= x0 || y1 <= y0) return -2;
@@ -63,21 +84,20 @@ double Correlation(const Plane& live, const Plane& strip, int left, int bottom) 
     if (2 * n < std::int64_t{strip.width} * strip.height) return -2;
     std::int64_t ss = 0, ll = 0, s2 = 0, l2 = 0, sl = 0;
     for (int y = y0; y < y1; ++y) {
+        const std::size_t row = static_cast<std::size_t>(y) * (sums.width + 1);
+        ss += sums.value[row + x1] - sums.value[row + x0];
+        s2 += sums.square[row + x1] - sums.square[row + x0];
         const std::uint8_t* s = strip.values.data() + static_cast<std::size_t>(y) * strip.width;
         const std::uint8_t* l =
             live.values.data() + static_cast<std::size_t>(y + bottom) * live.width + left;
-        std::uint32_t rs = 0, rl = 0, rs2 = 0, rl2 = 0, rsl = 0;   // one row fits in 32 bits
+        std::uint32_t rl = 0, rl2 = 0, rsl = 0;   // one row fits in 32 bits
         for (int x = x0; x < x1; ++x) {
             const std::uint32_t a = s[x], b = l[x];
-            rs += a;
             rl += b;
-            rs2 += a * a;
             rl2 += b * b;
             rsl += a * b;
         }
-        ss += rs;
         ll += rl;
-        s2 += rs2;
         l2 += rl2;
         sl += rsl;
     }
@@ -96,9 +116,10 @@ struct Best {
 Best Search(const Plane& live, const Plane& strip, int left, int bottom, int cx, int cy,
             int reach) {
     Best best;
+    const RowSums sums(strip);
     for (int dy = cy - reach; dy <= cy + reach; ++dy)
         for (int dx = cx - reach; dx <= cx + reach; ++dx) {
-            const double score = Correlation(live, strip, left + dx, bottom + dy);
+            const double score = Correlation(live, strip, sums, left + dx, bottom + dy);
             // Ties go to the smaller shift, so a flat match does not wander.
             if (score > best.score ||
                 (score == best.score && std::abs(dx) + std::abs(dy) <
