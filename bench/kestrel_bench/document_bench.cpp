@@ -1,6 +1,7 @@
 // Benchmarks of the document's per-frame work and of the capture file scan, each against the
 // yardstick of one frame memcpy (see main.cpp).
 #include "document/CViewDoc.h"
+#include "document/OverlapEstimate.h"
 #include "document/StackingWindow.h"
 #include "sdk/sim/Simulator.h"
 
@@ -112,6 +113,23 @@ void BM_StackingShrink(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_StackingShrink)->Iterations(60);
+
+// One overlap readout: a strip of one simulated frame against a later frame, 6 px turned.
+void BM_OverlapEstimate(benchmark::State& state) {
+    auto shot = std::make_unique<FrameBuffers::Frame>();
+    auto live = std::make_unique<FrameBuffers::Frame>();
+    std::vector<std::uint8_t> frame(kFrame);
+    sim::Simulator::renderFrame(frame.data(), 0, 1.0);
+    std::memcpy(shot->data(), frame.data() + 54, kPixels);
+    sim::Simulator::renderFrame(frame.data(), 2 * 234, 1.0);   // the scene drifts 1 px / 2 frames
+    std::memcpy(live->data(), frame.data() + 54, kPixels);
+    FrameBuffers::Strip strip{};
+    for (std::size_t row = 0; row < 240; ++row)   // the right-hand 80 pixels: direction 1
+        std::memcpy(strip.data() + row * 240, shot->data() + row * 960 + 720, 240);
+    for (auto _ : state) benchmark::DoNotOptimize(EstimateOverlap(*live, strip, 1));
+    if (!EstimateOverlap(*live, strip, 1).match) state.SkipWithError("no match");
+}
+BENCHMARK(BM_OverlapEstimate);
 
 void BM_Histogram(benchmark::State& state) {
     BenchDocument bench;

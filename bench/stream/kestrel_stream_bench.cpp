@@ -1,12 +1,19 @@
 // Streams the simulated camera into the real main window and measures the live path:
-//   kestrel_stream_bench --fps F --seconds S --stack N
+//   kestrel_stream_bench --fps F --seconds S [--stack N] [--mode plain|stack|stitch]
+// --mode stack chooses the Astrophotography tab with the slider at N (10 when not given);
+// --mode stitch chooses the Stitch tab, takes a picture so a strip is shown and keeps the
+// overlap readout running ("overlap_estimates" counts its estimates during the run).
 // The last line printed is one JSON object: {"delivered", "shown", "max_ui_stall_ms",
 // "cpu_ms_per_frame"}. "delivered" counts frames the SDK handed to the viewscreen during the
 // run, "shown" those the live picture took; the UI stall is the longest lateness of a 5 ms
 // timer on the user-interface thread.
 #include "app/CMainApp.h"
 #include "app/CMainFrame.h"
+#include "capture/CCapAstroDlg.h"
+#include "capture/CCapStitchDlg.h"
+#include "capture/CViewMain.h"
 #include "capture/CViewViewscreen.h"
+#include "capture/OverlapReadout.h"
 #include "document/CViewDoc.h"
 #include "sdk/sim/Simulator.h"
 #include "views/CViewCameraList.h"
@@ -15,6 +22,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QListWidget>
+#include <QSlider>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -30,6 +39,12 @@ double processCpuMs() {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+std::string argText(int argc, char** argv, const char* name, const char* fallback) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0) return argv[i + 1];
+    return fallback;
 }
 
 double argValue(int argc, char** argv, const char* name, double fallback) {
@@ -50,7 +65,12 @@ void pump(int ms) {
 int main(int argc, char** argv) {
     const double fps = argValue(argc, argv, "--fps", 120);
     const double seconds = argValue(argc, argv, "--seconds", 5);
-    const int stack = static_cast<int>(argValue(argc, argv, "--stack", 0));
+    const std::string mode = argText(argc, argv, "--mode", "plain");
+    const int stack = static_cast<int>(argValue(argc, argv, "--stack", mode == "stack" ? 10 : 0));
+    if (mode != "plain" && mode != "stack" && mode != "stitch") {
+        std::fprintf(stderr, "--mode is plain, stack or stitch\n");
+        return 2;
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
 
@@ -79,8 +99,24 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "could not connect\n");
         return 1;
     }
-    doc->SetAdditiveFrames(stack);
+    auto* host = dynamic_cast<CViewMain*>(app.mainFrame()->pane(4));
+    if (mode != "plain" && !host) {
+        std::fprintf(stderr, "no capture panel host\n");
+        return 1;
+    }
+    if (mode == "stack") {
+        host->tabs()->setCurrentIndex(CViewMain::AstroTab);
+        host->astroPanel()->slider()->setValue(stack);
+    } else if (mode == "stitch") {
+        host->tabs()->setCurrentIndex(CViewMain::StitchTab);
+        pump(100);   // a live frame to keep
+        host->stitchPanel()->OnStitchCapturePhoto();
+    } else {
+        doc->SetAdditiveFrames(stack);
+    }
     pump(500);   // warm-up: buffers sized, the stacking window filling
+    const OverlapReadout* readout = host ? host->stitchPanel()->readout() : nullptr;
+    const std::uint64_t estimates0 = readout ? readout->estimatesDone() : 0;
 
     // The UI-thread probe: how late does a 5 ms timer fire?
     QElapsedTimer probeClock;
@@ -108,12 +144,14 @@ int main(int argc, char** argv) {
     const std::uint64_t delivered = screen->framesDelivered() - delivered0;
     pump(50);
     const std::uint64_t shown = screen->framesShown() - shown0;
+    const std::uint64_t estimates = readout ? readout->estimatesDone() - estimates0 : 0;
 
     std::printf("{\"delivered\": %llu, \"shown\": %llu, \"max_ui_stall_ms\": %.2f, "
-                "\"cpu_ms_per_frame\": %.3f}\n",
+                "\"cpu_ms_per_frame\": %.3f, \"overlap_estimates\": %llu}\n",
                 static_cast<unsigned long long>(delivered), static_cast<unsigned long long>(shown),
                 std::max(0.0, maxStallMs),
-                delivered ? (cpu1 - cpu0) / static_cast<double>(delivered) : 0.0);
+                delivered ? (cpu1 - cpu0) / static_cast<double>(delivered) : 0.0,
+                static_cast<unsigned long long>(estimates));
     std::fflush(stdout);
     return 0;
 }

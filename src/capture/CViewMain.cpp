@@ -3,22 +3,15 @@
 #include "app/kit/CPaneSplitter.h"
 #include "app/kit/DialogUnits.h"
 #include "app/kit/PaneCaption.h"
+#include "capture/CCapAstroDlg.h"
 #include "capture/CCapNormalDlg.h"
+#include "capture/CCapStitchDlg.h"
 #include "capture/CViewViewscreen.h"
 #include "document/CViewDoc.h"
 
 #include <QPainter>
 #include <QResizeEvent>
 #include <QTabWidget>
-
-namespace {
-
-// Until the Stitch and Astrophotography panels exist, their controls stand at their defaults:
-// the left arrow checked and the frame slider at 0.
-constexpr std::uint32_t kDefaultStitchDirection = 1;
-constexpr std::int32_t kDefaultAdditiveFrames = 0;
-
-}  // namespace
 
 CViewMain::CViewMain(CViewDoc* document, QWidget* parent)
     : QWidget(parent), document_(document), font_(paneFont()) {
@@ -31,7 +24,14 @@ CViewMain::CViewMain(CViewDoc* document, QWidget* parent)
     auto* normal = new CCapNormalDlg(this);
     normal->setDocument(document_);
     panels_[NormalTab] = normal;
-    for (int i = StitchTab; i <= TimeTab; ++i) panels_[i] = new QWidget(this);
+    auto* stitch = new CCapStitchDlg(this);
+    stitch->setDocument(document_);
+    if (document_) stitch->setViewscreen(viewscreen());
+    panels_[StitchTab] = stitch;
+    auto* astro = new CCapAstroDlg(this);
+    astro->setDocument(document_);
+    panels_[AstroTab] = astro;
+    panels_[TimeTab] = new QWidget(this);
     for (int i = 0; i < 4; ++i) panels_[i]->setVisible(i == NormalTab);
     tabs_->setCurrentIndex(NormalTab);
     connect(tabs_, &QTabWidget::currentChanged, this, &CViewMain::OnTabChanged);
@@ -44,10 +44,19 @@ CViewMain::~CViewMain() = default;
 void CViewMain::SetSplitters(CPaneSplitter* rowSplitter, CPaneSplitter* columnSplitter) {
     rowSplitter_ = rowSplitter;
     columnSplitter_ = columnSplitter;
+    stitchPanel()->setSplitters(rowSplitter, columnSplitter);
 }
 
 CCapNormalDlg* CViewMain::normalPanel() const {
     return static_cast<CCapNormalDlg*>(panels_[NormalTab]);
+}
+
+CCapStitchDlg* CViewMain::stitchPanel() const {
+    return static_cast<CCapStitchDlg*>(panels_[StitchTab]);
+}
+
+CCapAstroDlg* CViewMain::astroPanel() const {
+    return static_cast<CCapAstroDlg*>(panels_[AstroTab]);
 }
 
 CViewViewscreen* CViewMain::viewscreen() const {
@@ -74,14 +83,12 @@ void CViewMain::OnTabChanged() {
         break;
     case StitchTab:
         // The checked arrow: direction, a fresh strip from the previous shot, room for it.
-        document_->PrepareStitchStrip(kDefaultStitchDirection);
-        sizeViewscreen(400, 260);
-        if (CViewViewscreen* screen = viewscreen()) screen->LayoutStitch();
+        stitchPanel()->ApplyStitchSelection();
         document_->SetAdditiveFrames(0);
         return;
     case AstroTab:
         document_->PrepareStitchStrip(0);
-        document_->SetAdditiveFrames(kDefaultAdditiveFrames);
+        astroPanel()->ReadAdditiveFrames();
         break;
     }
     // The live picture (320 x 240) plus the caption band.

@@ -13,6 +13,8 @@ class CViewDoc;
 class CPaneSplitter;
 class CViewViewscreen;
 class CCapNormalDlg;
+class CCapStitchDlg;
+class CCapAstroDlg;
 class QTabWidget;
 
 class CViewMain : public QWidget, public CView {
@@ -33,6 +35,8 @@ public:
     QTabWidget* tabs() const { return tabs_; }
     QWidget* panel(int index) const { return panels_[index]; }
     CCapNormalDlg* normalPanel() const;
+    CCapStitchDlg* stitchPanel() const;
+    CCapAstroDlg* astroPanel() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,16 +1,21 @@
-// Makes the README picture: the main window connected to a simulated camera, live picture and
+// Makes the README pictures: the main window connected to a simulated camera, live picture and
 // histogram running, one photo taken, grabbed offscreen into the PNG named on the command line.
+// With --stitch: the Stitch tab after a photo, the simulated scene turned 230 px so the strip of
+// that photo stands beside the live picture with the overlap line under the buttons.
 #include "E2eSupport.h"
 
 #include "capture/CCapNormalDlg.h"
+#include "capture/CCapStitchDlg.h"
 
 #include <QApplication>
 #include <QEventLoop>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <cstdio>
+#include <string>
 
 namespace {
 void pump(int ms) {
@@ -22,17 +27,26 @@ void pump(int ms) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: kestrel_screenshot OUTPUT.png\n");
+        std::fprintf(stderr, "usage: kestrel_screenshot OUTPUT.png [--stitch]\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     const QString output = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
-    e2e::Window w(30);
+    const bool stitch = argc > 2 && std::string(argv[2]) == "--stitch";
+    e2e::Window w(stitch ? 0 : 30);   // stitch: frames pushed here, the scene turned at will
     if (!w.ok || !w.selectCamera(QStringLiteral("PowerShot G5"))) return 1;
     sim::Simulator::cd().setBattery("PowerShot G5", 5);   // five sixths charged
     w.cameraList()->OnConnect();
-    w.host()->normalPanel()->captureButton()->click();
+    if (stitch) {
+        w.host()->tabs()->setCurrentIndex(CViewMain::StitchTab);
+        sim::Simulator::cd().pushFrame();
+        w.host()->stitchPanel()->captureButton()->click();
+        // The scene drifts half a pixel a frame: 10 px short of continuing the strip.
+        for (int i = 0; i < 2 * 230; ++i) sim::Simulator::cd().pushFrame();
+    } else {
+        w.host()->normalPanel()->captureButton()->click();
+    }
     pump(1500);   // the histogram is recomputed once a second
     const bool saved = w.frame()->grab().save(output);
     std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(output));
