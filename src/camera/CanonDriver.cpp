@@ -394,7 +394,7 @@ void CanonDriver::GetOtherModes() {
         if (failed(api_.EnumRelCamSettingNext(settings, &id), "GetOtherModes",
                    "EnumRelCamSettingNext"))
             continue;
-        Setting setting;
+        Slot setting;
         const char* tag;
         const std::vector<SettingOption>* table;
         if (id == sdk::kSettingMeter) {
@@ -444,7 +444,7 @@ void CanonDriver::GetOtherModes() {
     failed(api_.EnumRelCamSettingRelease(settings), "GetOtherModes", "EnumRelCamSettingRelease");
 }
 
-std::uint32_t& CanonDriver::dataSizeOf(Setting setting) {
+std::uint32_t& CanonDriver::dataSizeOf(Slot setting) {
     return setting == kMeter ? meterDataSize_ : setting == kISO ? isoDataSize_ : effectDataSize_;
 }
 
