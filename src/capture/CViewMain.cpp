@@ -4,6 +4,7 @@
 #include "app/kit/DialogUnits.h"
 #include "app/kit/PaneCaption.h"
 #include "capture/CCapNormalDlg.h"
+#include "capture/CCapTimeDlg.h"
 #include "capture/CViewViewscreen.h"
 #include "document/CViewDoc.h"
 
@@ -31,7 +32,10 @@ CViewMain::CViewMain(CViewDoc* document, QWidget* parent)
     auto* normal = new CCapNormalDlg(this);
     normal->setDocument(document_);
     panels_[NormalTab] = normal;
-    for (int i = StitchTab; i <= TimeTab; ++i) panels_[i] = new QWidget(this);
+    for (int i = StitchTab; i < TimeTab; ++i) panels_[i] = new QWidget(this);
+    auto* time = new CCapTimeDlg(this);
+    time->setDocument(document_);
+    panels_[TimeTab] = time;
     for (int i = 0; i < 4; ++i) panels_[i]->setVisible(i == NormalTab);
     tabs_->setCurrentIndex(NormalTab);
     connect(tabs_, &QTabWidget::currentChanged, this, &CViewMain::OnTabChanged);
@@ -49,6 +53,8 @@ void CViewMain::SetSplitters(CPaneSplitter* rowSplitter, CPaneSplitter* columnSp
 CCapNormalDlg* CViewMain::normalPanel() const {
     return static_cast<CCapNormalDlg*>(panels_[NormalTab]);
 }
+
+CCapTimeDlg* CViewMain::timePanel() const { return static_cast<CCapTimeDlg*>(panels_[TimeTab]); }
 
 CViewViewscreen* CViewMain::viewscreen() const {
     return document_ ? dynamic_cast<CViewViewscreen*>(document_->GetView("Viewscreen")) : nullptr;

@@ -13,6 +13,7 @@ class CViewDoc;
 class CPaneSplitter;
 class CViewViewscreen;
 class CCapNormalDlg;
+class CCapTimeDlg;
 class QTabWidget;
 
 class CViewMain : public QWidget, public CView {
@@ -33,6 +34,7 @@ public:
     QTabWidget* tabs() const { return tabs_; }
     QWidget* panel(int index) const { return panels_[index]; }
     CCapNormalDlg* normalPanel() const;
+    CCapTimeDlg* timePanel() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
