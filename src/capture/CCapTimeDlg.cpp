@@ -46,6 +46,7 @@ CCapTimeDlg::CCapTimeDlg(QWidget* parent, std::unique_ptr<SequenceClock> clock)
     list_ = new QTableWidget(0, 2, this);
     list_->setGeometry(dluRect(125, 7, 84, 84));
     list_->setHorizontalHeaderLabels({QStringLiteral("#"), QStringLiteral("Item")});
+    list_->horizontalHeader()->setMinimumSectionSize(0);
     list_->setColumnWidth(0, 20);
     list_->setColumnWidth(1, 100);
     list_->verticalHeader()->setVisible(false);
