@@ -4,6 +4,7 @@
 #include "app/kit/DialogUnits.h"
 #include "capture/DocumentSequenceCamera.h"
 #include "document/CViewDoc.h"
+#include "views/UiWakeup.h"
 #include "views/CViewSetting.h"
 
 #include <QHeaderView>
@@ -56,6 +57,7 @@ CCapTimeDlg::CCapTimeDlg(QWidget* parent, std::unique_ptr<SequenceClock> clock)
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setSortingEnabled(false);
 
+    wakeup_ = new UiWakeup([this] { ApplyHandedOver(); }, this);
     connect(capture_, &QPushButton::clicked, this, &CCapTimeDlg::OnCapturePhotos);
     connect(addDelay_, &QPushButton::clicked, this, &CCapTimeDlg::OnAddDelay);
     connect(addPhoto_, &QPushButton::clicked, this, &CCapTimeDlg::OnAddPhoto);
@@ -148,16 +150,28 @@ void CCapTimeDlg::RemoveRowOf(std::uint64_t id) {
     }
 }
 
+// The worker hands over through a mutex and an eventfd wake-up, never waiting for this thread.
 void CCapTimeDlg::ItemDone(std::uint64_t id) {
-    QMetaObject::invokeMethod(this, [this, id] { RemoveRowOf(id); }, Qt::QueuedConnection);
+    {
+        std::lock_guard lock(handOverMutex_);
+        handedOver_.push_back(id);
+    }
+    wakeup_->wake();
 }
 
-void CCapTimeDlg::RunEnded() {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
+void CCapTimeDlg::RunEnded() { ItemDone(0); }
+
+void CCapTimeDlg::ApplyHandedOver() {
+    std::vector<std::uint64_t> events;
+    {
+        std::lock_guard lock(handOverMutex_);
+        events.swap(handedOver_);
+    }
+    for (std::uint64_t id : events) {
+        if (id != 0)
+            RemoveRowOf(id);
+        else
             capture_->setText(sequence_->running() ? QStringLiteral("Stop")
                                                    : QStringLiteral("Capture Photos"));
-        },
-        Qt::QueuedConnection);
+    }
 }

@@ -13,11 +13,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 class CViewDoc;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+class UiWakeup;
 
 class CCapTimeDlg : public QWidget, private CSequenceThread::Events {
     Q_OBJECT
@@ -51,6 +54,12 @@ private:
     int NextNumber() const;
     void AppendRow(const QString& text, SequenceItem item);
     void RemoveRowOf(std::uint64_t id);
+    void ApplyHandedOver();   // UI thread: what the worker handed over, in order
+
+    // Handed over by the worker: a finished step's id, or 0 for the end of a run.
+    std::mutex handOverMutex_;
+    std::vector<std::uint64_t> handedOver_;
+    UiWakeup* wakeup_ = nullptr;
 
     CViewDoc* document_ = nullptr;
     QPushButton* capture_ = nullptr;
