@@ -19,7 +19,7 @@ public:
         std::chrono::system_clock::time_point plannedStart, actualStart, end;
         std::string file;          // written picture, or empty
         std::string settingsChanged;   // "TV=1/125;AV=5.6"
-        std::string result;        // "captured", "failed", "no camera", "delayed", "dropped"
+        std::string result;   // "done" (delay), "captured", "failed", "no camera", "dropped"
     };
 
     SequenceLog() = default;
