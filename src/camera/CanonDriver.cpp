@@ -451,7 +451,7 @@ void CanonDriver::GetOtherModes() {
             continue;
         }
         run.goodRead();
-        Setting setting;
+        Slot setting;
         const char* tag;
         const std::vector<SettingOption>* table;
         if (id == sdk::kSettingMeter) {
@@ -512,7 +512,7 @@ void CanonDriver::GetOtherModes() {
     failed(api_.EnumRelCamSettingRelease(settings), "GetOtherModes", "EnumRelCamSettingRelease");
 }
 
-std::uint32_t& CanonDriver::dataSizeOf(Setting setting) {
+std::uint32_t& CanonDriver::dataSizeOf(Slot setting) {
     return setting == kMeter ? meterDataSize_ : setting == kISO ? isoDataSize_ : effectDataSize_;
 }
 

@@ -15,6 +15,7 @@
 #pragma once
 
 #include "camera/Options.h"
+#include "camera/Setting.h"
 #include "sdk/sdk.h"
 
 #include <atomic>
@@ -56,6 +57,15 @@ public:
     void SetAFLock(bool lock);
     std::uint32_t GetZoomPos();
     void SetZoomPos(std::uint32_t position);
+
+    // Access by key. GetLabel: the current value's label, empty when it is not listed.
+    // Options: the values on offer (image quality: those of every image size, each label once).
+    // Set: false when the label is not listed (no SDK call, nothing logged) or the SDK refused
+    // it. The named getters and setters below forward to these.
+    std::string GetLabel(Setting setting);
+    std::uint32_t GetCode(Setting setting);
+    std::vector<SettingOption> Options(Setting setting) const;
+    bool Set(Setting setting, const std::string& label);
 
     // Label of the current value, empty when it is not listed.
     std::string GetShootingMode();
@@ -157,7 +167,9 @@ protected:
     mutable std::recursive_mutex lock_;
 
 private:
-    enum Setting : std::size_t {
+    // The settings with a value list of their own in lists_ (image size and quality are one
+    // SDK attribute pair, listed in imageSizes_).
+    enum Slot : std::size_t {
         kShootingMode, kAV, kTV, kExposure, kWhiteBalance, kAFDistance, kFlash, kMeter, kISO,
         kEffect, kSettingCount
     };
@@ -176,13 +188,20 @@ private:
     std::vector<SettingOption> enumerate(const char* op, const char* what, Reset reset,
                                          Count count, Next next, Release release,
                                          const std::vector<SettingOption>& table);
-    std::uint32_t readCode(Setting setting);
-    bool writeCode(Setting setting, std::uint32_t code);
-    std::string labelOf(Setting setting);
-    bool setByLabel(Setting setting, const std::string& label);
+    static Slot slotOf(Setting setting);   // not for ImageSize, ImageQuality
+    std::uint32_t readCode(Slot setting);
+    bool writeCode(Slot setting, std::uint32_t code);
+    std::string labelOf(Slot setting);
+    bool setByLabel(Slot setting, const std::string& label);
     bool readFormat(const char* op, std::uint32_t& quality, std::uint32_t& size);
-    std::uint32_t& dataSizeOf(Setting setting);
-    std::vector<SettingOption> list(Setting setting) const;
+    std::string imageSizeLabel();
+    std::string imageQualityLabel();
+    std::uint32_t imageSizeCode();
+    std::uint32_t imageQualityCode();
+    bool setImageSize(const std::string& label);
+    bool setImageQuality(const std::string& label);
+    std::uint32_t& dataSizeOf(Slot setting);
+    std::vector<SettingOption> list(Slot setting) const;
 
     // Every field below is written under both lock_ and stateMutex_; operations (holding
     // lock_) read it directly, the accessors read it under stateMutex_.

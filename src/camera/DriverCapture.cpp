@@ -149,7 +149,7 @@ std::vector<ImageSizeOption> CanonDriver::imageSizes() const {
     return imageSizes_;
 }
 
-std::vector<SettingOption> CanonDriver::list(Setting setting) const {
+std::vector<SettingOption> CanonDriver::list(Slot setting) const {
     std::lock_guard<std::mutex> state(stateMutex_);
     return lists_[setting];
 }

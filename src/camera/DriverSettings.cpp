@@ -5,6 +5,7 @@
 #include "camera/TextFields.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <vector>
 
 namespace camera {
@@ -37,7 +38,7 @@ constexpr SettingCalls kCalls[] = {
 
 }  // namespace
 
-std::uint32_t CanonDriver::readCode(Setting setting) {
+std::uint32_t CanonDriver::readCode(Slot setting) {
     const SettingCalls& calls = kCalls[setting];
     const std::string op = std::string("Get") + calls.name;
     const sdk::Handle source = source_;
@@ -70,7 +71,7 @@ std::uint32_t CanonDriver::readCode(Setting setting) {
     return code;
 }
 
-bool CanonDriver::writeCode(Setting setting, std::uint32_t code) {
+bool CanonDriver::writeCode(Slot setting, std::uint32_t code) {
     const SettingCalls& calls = kCalls[setting];
     const std::string op = std::string("Set") + calls.name;
     const sdk::Handle source = source_;
@@ -99,45 +100,19 @@ bool CanonDriver::writeCode(Setting setting, std::uint32_t code) {
     return !failed(result, op.c_str(), calls.setCall);
 }
 
-std::string CanonDriver::labelOf(Setting setting) {
+std::string CanonDriver::labelOf(Slot setting) {
     const std::uint32_t code = readCode(setting);
     const SettingOption* option = FindCode(lists_[setting], code);
     return option ? option->label : std::string();
 }
 
-bool CanonDriver::setByLabel(Setting setting, const std::string& label) {
+bool CanonDriver::setByLabel(Slot setting, const std::string& label) {
     const SettingOption* option = FindLabel(lists_[setting], label);
     if (option == nullptr) return false;
     const std::uint32_t code = option->code;
     return writeCode(setting, code);
 }
 
-#define KESTREL_SETTING_ACCESS(Name, Slot)                                                     \
-    std::string CanonDriver::Get##Name() {                                                     \
-        std::lock_guard<std::recursive_mutex> op(lock_);                                       \
-        return labelOf(Slot);                                                                  \
-    }                                                                                          \
-    std::uint32_t CanonDriver::Get##Name##Code() {                                             \
-        std::lock_guard<std::recursive_mutex> op(lock_);                                       \
-        return readCode(Slot);                                                                 \
-    }                                                                                          \
-    bool CanonDriver::Set##Name(const std::string& label) {                                    \
-        std::lock_guard<std::recursive_mutex> op(lock_);                                       \
-        return setByLabel(Slot, label);                                                        \
-    }
-
-KESTREL_SETTING_ACCESS(ShootingMode, kShootingMode)
-KESTREL_SETTING_ACCESS(AV, kAV)
-KESTREL_SETTING_ACCESS(TV, kTV)
-KESTREL_SETTING_ACCESS(Exposure, kExposure)
-KESTREL_SETTING_ACCESS(WhiteBalance, kWhiteBalance)
-KESTREL_SETTING_ACCESS(AFDistance, kAFDistance)
-KESTREL_SETTING_ACCESS(Flash, kFlash)
-KESTREL_SETTING_ACCESS(Meter, kMeter)
-KESTREL_SETTING_ACCESS(ISO, kISO)
-KESTREL_SETTING_ACCESS(Effect, kEffect)
-
-#undef KESTREL_SETTING_ACCESS
 
 // Image size and quality are one SDK attribute pair. A failed read gives 0 for both.
 bool CanonDriver::readFormat(const char* op, std::uint32_t& quality, std::uint32_t& size) {
@@ -163,7 +138,7 @@ const ImageSizeOption* findSize(const std::vector<ImageSizeOption>& sizes, std::
 
 }  // namespace
 
-std::string CanonDriver::GetImageSize() {
+std::string CanonDriver::imageSizeLabel() {
     std::lock_guard<std::recursive_mutex> op(lock_);
     std::uint32_t quality = 0, size = 0;
     readFormat("GetImageSize", quality, size);
@@ -171,7 +146,7 @@ std::string CanonDriver::GetImageSize() {
     return option ? option->label : std::string();
 }
 
-std::string CanonDriver::GetImageQuality() {
+std::string CanonDriver::imageQualityLabel() {
     std::lock_guard<std::recursive_mutex> op(lock_);
     std::uint32_t quality = 0, size = 0, ignored = 0;
     readFormat("GetImageSize", ignored, size);
@@ -182,21 +157,21 @@ std::string CanonDriver::GetImageQuality() {
     return q ? q->label : std::string();
 }
 
-std::uint32_t CanonDriver::GetImageSizeCode() {
+std::uint32_t CanonDriver::imageSizeCode() {
     std::lock_guard<std::recursive_mutex> op(lock_);
     std::uint32_t quality = 0, size = 0;
     readFormat("GetImageSize", quality, size);
     return size;
 }
 
-std::uint32_t CanonDriver::GetImageQualityCode() {
+std::uint32_t CanonDriver::imageQualityCode() {
     std::lock_guard<std::recursive_mutex> op(lock_);
     std::uint32_t quality = 0, size = 0;
     readFormat("GetImageQuality", quality, size);
     return quality;
 }
 
-bool CanonDriver::SetImageSize(const std::string& label) {
+bool CanonDriver::setImageSize(const std::string& label) {
     std::lock_guard<std::recursive_mutex> op(lock_);
     const ImageSizeOption* target = nullptr;
     for (const ImageSizeOption& option : imageSizes_) {
@@ -215,7 +190,7 @@ bool CanonDriver::SetImageSize(const std::string& label) {
                    "SetImageSize", "SetImageFormatAttribute");
 }
 
-bool CanonDriver::SetImageQuality(const std::string& label) {
+bool CanonDriver::setImageQuality(const std::string& label) {
     std::lock_guard<std::recursive_mutex> op(lock_);
     const bool listedAnywhere = std::any_of(
         imageSizes_.begin(), imageSizes_.end(),
@@ -231,6 +206,80 @@ bool CanonDriver::SetImageQuality(const std::string& label) {
                                                 static_cast<std::uint16_t>(size)),
                    "SetImageQuality", "SetImageFormatAttribute");
 }
+
+CanonDriver::Slot CanonDriver::slotOf(Setting setting) {
+    switch (setting) {
+    case Setting::ShootingMode: return kShootingMode;
+    case Setting::AV: return kAV;
+    case Setting::TV: return kTV;
+    case Setting::Exposure: return kExposure;
+    case Setting::WhiteBalance: return kWhiteBalance;
+    case Setting::AFDistance: return kAFDistance;
+    case Setting::Flash: return kFlash;
+    case Setting::Meter: return kMeter;
+    case Setting::ISO: return kISO;
+    case Setting::Effect: return kEffect;
+    case Setting::ImageSize:
+    case Setting::ImageQuality: break;
+    }
+    throw std::logic_error("image size and quality have no value list of their own");
+}
+
+std::string CanonDriver::GetLabel(Setting setting) {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    if (setting == Setting::ImageSize) return imageSizeLabel();
+    if (setting == Setting::ImageQuality) return imageQualityLabel();
+    return labelOf(slotOf(setting));
+}
+
+std::uint32_t CanonDriver::GetCode(Setting setting) {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    if (setting == Setting::ImageSize) return imageSizeCode();
+    if (setting == Setting::ImageQuality) return imageQualityCode();
+    return readCode(slotOf(setting));
+}
+
+bool CanonDriver::Set(Setting setting, const std::string& label) {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    if (setting == Setting::ImageSize) return setImageSize(label);
+    if (setting == Setting::ImageQuality) return setImageQuality(label);
+    return setByLabel(slotOf(setting), label);
+}
+
+std::vector<SettingOption> CanonDriver::Options(Setting setting) const {
+    if (setting != Setting::ImageSize && setting != Setting::ImageQuality)
+        return list(slotOf(setting));
+    std::vector<SettingOption> options;
+    for (const ImageSizeOption& size : imageSizes()) {
+        if (setting == Setting::ImageSize) {
+            options.push_back({size.code, size.label});
+            continue;
+        }
+        for (const SettingOption& quality : size.qualities)
+            if (FindLabel(options, quality.label) == nullptr) options.push_back(quality);
+    }
+    return options;
+}
+
+#define KESTREL_SETTING_ACCESS(Name, Key)                                                      \
+    std::string CanonDriver::Get##Name() { return GetLabel(Setting::Key); }                    \
+    std::uint32_t CanonDriver::Get##Name##Code() { return GetCode(Setting::Key); }             \
+    bool CanonDriver::Set##Name(const std::string& label) { return Set(Setting::Key, label); }
+
+KESTREL_SETTING_ACCESS(ImageSize, ImageSize)
+KESTREL_SETTING_ACCESS(ImageQuality, ImageQuality)
+KESTREL_SETTING_ACCESS(ShootingMode, ShootingMode)
+KESTREL_SETTING_ACCESS(AV, AV)
+KESTREL_SETTING_ACCESS(TV, TV)
+KESTREL_SETTING_ACCESS(Exposure, Exposure)
+KESTREL_SETTING_ACCESS(WhiteBalance, WhiteBalance)
+KESTREL_SETTING_ACCESS(AFDistance, AFDistance)
+KESTREL_SETTING_ACCESS(Flash, Flash)
+KESTREL_SETTING_ACCESS(Meter, Meter)
+KESTREL_SETTING_ACCESS(ISO, ISO)
+KESTREL_SETTING_ACCESS(Effect, Effect)
+
+#undef KESTREL_SETTING_ACCESS
 
 void CanonDriver::SetAFLock(bool lock) {
     std::lock_guard<std::recursive_mutex> op(lock_);

@@ -6,6 +6,7 @@
 #include "capture/CCapAstroDlg.h"
 #include "capture/CCapNormalDlg.h"
 #include "capture/CCapStitchDlg.h"
+#include "capture/CCapTimeDlg.h"
 #include "capture/CViewViewscreen.h"
 #include "document/CViewDoc.h"
 
@@ -31,7 +32,9 @@ CViewMain::CViewMain(CViewDoc* document, QWidget* parent)
     auto* astro = new CCapAstroDlg(this);
     astro->setDocument(document_);
     panels_[AstroTab] = astro;
-    panels_[TimeTab] = new QWidget(this);
+    auto* time = new CCapTimeDlg(this);
+    time->setDocument(document_);
+    panels_[TimeTab] = time;
     for (int i = 0; i < 4; ++i) panels_[i]->setVisible(i == NormalTab);
     tabs_->setCurrentIndex(NormalTab);
     connect(tabs_, &QTabWidget::currentChanged, this, &CViewMain::OnTabChanged);
@@ -58,6 +61,8 @@ CCapStitchDlg* CViewMain::stitchPanel() const {
 CCapAstroDlg* CViewMain::astroPanel() const {
     return static_cast<CCapAstroDlg*>(panels_[AstroTab]);
 }
+
+CCapTimeDlg* CViewMain::timePanel() const { return static_cast<CCapTimeDlg*>(panels_[TimeTab]); }
 
 CViewViewscreen* CViewMain::viewscreen() const {
     return document_ ? dynamic_cast<CViewViewscreen*>(document_->GetView("Viewscreen")) : nullptr;

@@ -15,6 +15,7 @@ class CViewViewscreen;
 class CCapNormalDlg;
 class CCapStitchDlg;
 class CCapAstroDlg;
+class CCapTimeDlg;
 class QTabWidget;
 
 class CViewMain : public QWidget, public CView {
@@ -37,6 +38,7 @@ public:
     CCapNormalDlg* normalPanel() const;
     CCapStitchDlg* stitchPanel() const;
     CCapAstroDlg* astroPanel() const;
+    CCapTimeDlg* timePanel() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

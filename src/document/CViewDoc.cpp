@@ -203,8 +203,9 @@ CapturePath CViewDoc::NextCapturePath(bool reserve) {
 
 std::string CViewDoc::GetCaptureFileName() { return NextCapturePath(false).path; }
 
-bool CViewDoc::TakePicture() {
+bool CViewDoc::TakePicture(std::string* writtenPath) {
     const CapturePath target = NextCapturePath(true);
+    if (writtenPath) *writtenPath = target.path;
     switch (target.status) {
     case CaptureNameStatus::Ok:
         break;

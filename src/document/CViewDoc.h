@@ -56,7 +56,8 @@ public:
     camera::CanonDriver* openDriver();
 
     // Captures.
-    bool TakePicture();
+    // writtenPath, when given, receives the path the picture goes to (when one was formed).
+    bool TakePicture(std::string* writtenPath = nullptr);
     std::string GetCaptureFileName();
     void SetCaptureFolder(const std::string& folder);
     void SetCaptureName(const std::string& name);

@@ -1,5 +1,7 @@
 #include "views/CViewDebug.h"
 
+#include "views/UiWakeup.h"
+
 #include "app/kit/PaneCaption.h"
 #include "document/CViewDoc.h"
 
@@ -49,6 +51,9 @@ CViewDebug::CViewDebug(CViewDoc* document, QWidget* parent)
     text_->setReadOnly(true);
     text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text_->setGeometry(0, kPaneCaptionHeight, 10, 10);
+    // An eventfd wake-up rather than a queued call: the hand-over stays visible to the thread
+    // checker, since it goes through pendingMutex_ alone.
+    wakeup_ = new UiWakeup([this] { flushPending(); }, this);
     {
         std::lock_guard lock(activeMutex);
         active = this;
@@ -83,7 +88,7 @@ void CViewDebug::WriteLog(const std::string& text)
             flushQueued_ = true;
         }
         if (schedule)
-            QMetaObject::invokeMethod(this, &CViewDebug::flushPending, Qt::QueuedConnection);
+            wakeup_->wake();
         return;
     }
     {

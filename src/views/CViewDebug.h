@@ -14,6 +14,7 @@
 
 class CViewDoc;
 class QPlainTextEdit;
+class UiWakeup;
 
 class CViewDebug : public QWidget, public CView, public CLogSink {
     Q_OBJECT
@@ -64,6 +65,7 @@ private:
     std::mutex pendingMutex_;
     std::vector<std::string> pending_;
     bool flushQueued_ = false;
+    UiWakeup* wakeup_ = nullptr;   // child: runs flushPending on the UI thread
 };
 
 // printf-style write to a console found by name; does nothing when there is no console.

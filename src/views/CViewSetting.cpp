@@ -14,73 +14,23 @@
 
 namespace {
 
+// Label and list tops of the twelve lists, in key order; AF lock (270) and zoom (314) sit
+// between/after. The labels come from the settings table.
 struct RowPlace {
-    const char* label;
     int labelTop;
     int comboTop;
 };
-
-// Label and list tops of the twelve lists; AF lock (270) and zoom (314) sit between/after.
 constexpr RowPlace kRows[CViewSetting::RowCount] = {
-    {"Image Size", 28, 24},    {"Image Quality", 50, 46}, {"Shooting Mode", 72, 68},
-    {"AV Mode", 94, 90},       {"TV Mode", 116, 112},     {"ISO", 138, 134},
-    {"Meter", 160, 156},       {"Exposure", 182, 178},    {"White Balance", 204, 200},
-    {"Effect", 226, 222},      {"AF Distance", 248, 244}, {"Flash", 292, 288},
+    {28, 24},  {50, 46},   {72, 68},   {94, 90},   {116, 112}, {138, 134},
+    {160, 156}, {182, 178}, {204, 200}, {226, 222}, {248, 244}, {292, 288},
 };
+static_assert(CViewSetting::RowCount == camera::kSettingCount);
+static_assert(CViewSetting::TVMode == camera::IndexOf(camera::Setting::TV) &&
+              CViewSetting::Flash == camera::IndexOf(camera::Setting::Flash));
 
-// The driver's option list, current value and setter of each list row (image size and quality
-// are walked apart, through the image-size list).
-std::vector<camera::SettingOption> OptionsOf(camera::CanonDriver& d, CViewSetting::Row row) {
-    switch (row) {
-    case CViewSetting::ShootingMode: return d.shootingModes();
-    case CViewSetting::AVMode: return d.avModes();
-    case CViewSetting::TVMode: return d.tvModes();
-    case CViewSetting::ISO: return d.isoModes();
-    case CViewSetting::Meter: return d.meterModes();
-    case CViewSetting::Exposure: return d.exposures();
-    case CViewSetting::WhiteBalance: return d.wbValues();
-    case CViewSetting::Effect: return d.effects();
-    case CViewSetting::AFDistance: return d.afDistances();
-    case CViewSetting::Flash: return d.flashModes();
-    default: return {};
-    }
-}
+camera::Setting KeyOf(int row) { return camera::kSettings[row].key; }
 
-std::uint32_t CurrentOf(camera::CanonDriver& d, CViewSetting::Row row) {
-    switch (row) {
-    case CViewSetting::ImageSize: return d.GetImageSizeCode();
-    case CViewSetting::ImageQuality: return d.GetImageQualityCode();
-    case CViewSetting::ShootingMode: return d.GetShootingModeCode();
-    case CViewSetting::AVMode: return d.GetAVCode();
-    case CViewSetting::TVMode: return d.GetTVCode();
-    case CViewSetting::ISO: return d.GetISOCode();
-    case CViewSetting::Meter: return d.GetMeterCode();
-    case CViewSetting::Exposure: return d.GetExposureCode();
-    case CViewSetting::WhiteBalance: return d.GetWhiteBalanceCode();
-    case CViewSetting::Effect: return d.GetEffectCode();
-    case CViewSetting::AFDistance: return d.GetAFDistanceCode();
-    case CViewSetting::Flash: return d.GetFlashCode();
-    default: return 0;
-    }
-}
-
-void Apply(camera::CanonDriver& d, CViewSetting::Row row, const std::string& label) {
-    switch (row) {
-    case CViewSetting::ImageSize: d.SetImageSize(label); break;
-    case CViewSetting::ImageQuality: d.SetImageQuality(label); break;
-    case CViewSetting::ShootingMode: d.SetShootingMode(label); break;
-    case CViewSetting::AVMode: d.SetAV(label); break;
-    case CViewSetting::TVMode: d.SetTV(label); break;
-    case CViewSetting::ISO: d.SetISO(label); break;
-    case CViewSetting::Meter: d.SetMeter(label); break;
-    case CViewSetting::Exposure: d.SetExposure(label); break;
-    case CViewSetting::WhiteBalance: d.SetWhiteBalance(label); break;
-    case CViewSetting::Effect: d.SetEffect(label); break;
-    case CViewSetting::AFDistance: d.SetAFDistance(label); break;
-    case CViewSetting::Flash: d.SetFlash(label); break;
-    default: break;
-    }
-}
+QString TitleOf(int row) { return QString::fromLatin1(camera::kSettings[row].title); }
 
 QLabel* makeLabel(QWidget* parent, const QString& text, int top, const QFont& font) {
     auto* label = new CLabel(text, parent);
@@ -94,9 +44,9 @@ QLabel* makeLabel(QWidget* parent, const QString& text, int top, const QFont& fo
 CViewSetting::CViewSetting(CViewDoc* document, QWidget* parent)
     : QWidget(parent), document_(document), font_(paneFont()) {
     for (int row = 0; row < AFDistance + 1; ++row)
-        makeLabel(this, QString::fromLatin1(kRows[row].label), kRows[row].labelTop, font_);
+        makeLabel(this, TitleOf(row), kRows[row].labelTop, font_);
     makeLabel(this, QStringLiteral("AF Lock"), 270, font_);
-    makeLabel(this, QString::fromLatin1(kRows[Flash].label), kRows[Flash].labelTop, font_);
+    makeLabel(this, TitleOf(Flash), kRows[Flash].labelTop, font_);
     makeLabel(this, QStringLiteral("Zoom"), 314, font_);
 
     auto makeCombo = [this](int row) {
@@ -147,9 +97,9 @@ void CViewSetting::refillList(Row row) {
     combo->clear();
     combo->setCurrentIndex(-1);
     if (camera::CanonDriver* driver = chosenDriver()) {
-        const std::uint32_t current = CurrentOf(*driver, row);
+        const std::uint32_t current = driver->GetCode(KeyOf(row));
         int selected = -1;
-        for (const camera::SettingOption& option : OptionsOf(*driver, row)) {
+        for (const camera::SettingOption& option : driver->Options(KeyOf(row))) {
             combo->addItem(QString::fromStdString(option.label));
             if (option.code == current) selected = combo->count() - 1;   // the last match wins
         }
@@ -167,8 +117,8 @@ void CViewSetting::refillImageSizeAndQuality() {
     sizes->setCurrentIndex(-1);
     qualities->setCurrentIndex(-1);
     if (camera::CanonDriver* driver = chosenDriver()) {
-        const std::uint32_t currentSize = driver->GetImageSizeCode();
-        const std::uint32_t currentQuality = driver->GetImageQualityCode();
+        const std::uint32_t currentSize = driver->GetCode(camera::Setting::ImageSize);
+        const std::uint32_t currentQuality = driver->GetCode(camera::Setting::ImageQuality);
         int selectedSize = -1;
         for (const camera::ImageSizeOption& size : driver->imageSizes()) {
             sizes->addItem(QString::fromStdString(size.label));
@@ -223,7 +173,7 @@ void CViewSetting::OnSelectionChanged(Row row) {
     const std::string label = combo->currentIndex() >= 0 ? combo->currentText().toStdString()
                                                          : std::string();
     camera::CanonDriver* driver = chosenDriver();
-    if (driver) Apply(*driver, row, label);
+    if (driver) driver->Set(KeyOf(row), label);
     switch (row) {
     case ImageSize:
         refillImageSizeAndQuality();   // also when no camera is open: both lists stay empty

@@ -21,7 +21,7 @@ class CanonDriver;
 class CViewSetting : public QWidget, public CView {
     Q_OBJECT
 public:
-    // The twelve lists, top to bottom.
+    // The twelve lists, top to bottom: the index of their camera::Setting key.
     enum Row {
         ImageSize,
         ImageQuality,

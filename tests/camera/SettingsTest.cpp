@@ -279,3 +279,58 @@ TEST_F(SettingsTest, EveryListedLabelRoundTrips) {
 
 }  // namespace
 }  // namespace camtest
+
+namespace camtest {
+namespace {
+
+// Every key reads, lists and sets what its named getter, list and setter do, so the settings
+// pane and the timed sequence, which go by key, see the same camera as the named calls.
+TEST_F(SettingsTest, AccessByKeyMatchesTheNamedCalls) {
+    open();
+    using camera::Setting;
+    struct Row {
+        Setting key;
+        std::string (camera::CanonDriver::*get)();
+        std::vector<camera::SettingOption> options;
+        std::string wanted;
+    };
+    const Row rows[] = {
+        {Setting::ImageSize, &camera::CanonDriver::GetImageSize,
+         {{0, "Large"}, {1, "Medium"}, {2, "Small"}}, "Medium"},
+        {Setting::ImageQuality, &camera::CanonDriver::GetImageQuality, {}, "Normal"},
+        {Setting::ShootingMode, &camera::CanonDriver::GetShootingMode, driver->shootingModes(), ""},
+        {Setting::AV, &camera::CanonDriver::GetAV, driver->avModes(), ""},
+        {Setting::TV, &camera::CanonDriver::GetTV, driver->tvModes(), "1/125"},
+        {Setting::ISO, &camera::CanonDriver::GetISO, driver->isoModes(), ""},
+        {Setting::Meter, &camera::CanonDriver::GetMeter, driver->meterModes(), ""},
+        {Setting::Exposure, &camera::CanonDriver::GetExposure, driver->exposures(), ""},
+        {Setting::WhiteBalance, &camera::CanonDriver::GetWhiteBalance, driver->wbValues(), ""},
+        {Setting::Effect, &camera::CanonDriver::GetEffect, driver->effects(), ""},
+        {Setting::AFDistance, &camera::CanonDriver::GetAFDistance, driver->afDistances(), ""},
+        {Setting::Flash, &camera::CanonDriver::GetFlash, driver->flashModes(), ""},
+    };
+    ASSERT_EQ(std::size(rows), camera::kSettingCount);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(camera::InfoOf(row.key).name);
+        EXPECT_EQ(driver->GetLabel(row.key), ((*driver).*row.get)());
+        const auto options = driver->Options(row.key);
+        if (row.key == Setting::ImageQuality) {
+            // The qualities of every size, each label once.
+            std::vector<std::string> labels;
+            for (const auto& o : options) labels.push_back(o.label);
+            EXPECT_EQ(labels.size(), 3u);
+        } else {
+            EXPECT_EQ(options, row.options);
+        }
+        if (row.wanted.empty()) continue;
+        EXPECT_TRUE(driver->Set(row.key, row.wanted));
+        EXPECT_EQ(driver->GetLabel(row.key), row.wanted);
+        EXPECT_FALSE(driver->Set(row.key, "no such label"));
+    }
+    EXPECT_EQ(state().tvValue, 112u);
+    EXPECT_EQ(driver->GetTVCode(), driver->GetCode(Setting::TV));
+    EXPECT_TRUE(log.entries().empty());
+}
+
+}  // namespace
+}  // namespace camtest

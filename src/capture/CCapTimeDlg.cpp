@@ -1,0 +1,177 @@
+#include "capture/CCapTimeDlg.h"
+
+#include "app/kit/CLabel.h"
+#include "app/kit/DialogUnits.h"
+#include "capture/DocumentSequenceCamera.h"
+#include "document/CViewDoc.h"
+#include "views/UiWakeup.h"
+#include "views/CViewSetting.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QTableWidget>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+constexpr int kIdRole = Qt::UserRole;
+
+}  // namespace
+
+CCapTimeDlg::CCapTimeDlg(QWidget* parent, std::unique_ptr<SequenceClock> clock)
+    : QWidget(parent),
+      sequence_(std::make_unique<CSequenceThread>(static_cast<CSequenceThread::Events*>(this),
+                                                  std::move(clock))) {
+    resize(dluX(216), dluY(98));
+    capture_ = new QPushButton(QStringLiteral("Capture Photos"), this);
+    capture_->setGeometry(dluRect(7, 7, 67, 14));
+    seconds_ = new QLineEdit(QStringLiteral("1"), this);
+    seconds_->setGeometry(dluRect(7, 39, 29, 14));
+    seconds_->setMaxLength(5);
+    seconds_->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), this));
+    auto* label = new CLabel(QStringLiteral("Seconds"), this);
+    label->move(dluX(38), dluY(42));
+    addDelay_ = new QPushButton(QStringLiteral("Add Delay"), this);
+    addDelay_->setGeometry(dluRect(71, 39, 50, 14));
+    addPhoto_ = new QPushButton(QStringLiteral("Add Photo"), this);
+    addPhoto_->setGeometry(dluRect(71, 58, 50, 14));
+    remove_ = new QPushButton(QStringLiteral("Remove Item"), this);
+    remove_->setGeometry(dluRect(71, 77, 50, 14));
+
+    list_ = new QTableWidget(0, 2, this);
+    list_->setGeometry(dluRect(125, 7, 84, 84));
+    list_->setHorizontalHeaderLabels({QStringLiteral("#"), QStringLiteral("Item")});
+    list_->horizontalHeader()->setMinimumSectionSize(0);
+    list_->setColumnWidth(0, 20);
+    list_->setColumnWidth(1, 100);
+    list_->verticalHeader()->setVisible(false);
+    list_->setShowGrid(true);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setSortingEnabled(false);
+
+    wakeup_ = new UiWakeup([this] { ApplyHandedOver(); }, this);
+    connect(capture_, &QPushButton::clicked, this, &CCapTimeDlg::OnCapturePhotos);
+    connect(addDelay_, &QPushButton::clicked, this, &CCapTimeDlg::OnAddDelay);
+    connect(addPhoto_, &QPushButton::clicked, this, &CCapTimeDlg::OnAddPhoto);
+    connect(remove_, &QPushButton::clicked, this, &CCapTimeDlg::OnRemoveItem);
+}
+
+CCapTimeDlg::~CCapTimeDlg() {
+    sequence_.reset();   // ends a run promptly and waits for the worker
+}
+
+void CCapTimeDlg::setDocument(CViewDoc* document) {
+    document_ = document;
+    sequence_->setCamera(document ? std::make_unique<DocumentSequenceCamera>(document) : nullptr);
+}
+
+void CCapTimeDlg::setSequenceCamera(std::unique_ptr<SequenceCamera> camera) {
+    sequence_->setCamera(std::move(camera));
+}
+
+int CCapTimeDlg::NextNumber() const {
+    int largest = list_->rowCount();
+    for (int row = 0; row < list_->rowCount(); ++row) {
+        const QTableWidgetItem* cell = list_->item(row, 0);
+        if (cell) largest = std::max(largest, std::atoi(cell->text().left(20).toLatin1().constData()));
+    }
+    return largest + 1;
+}
+
+void CCapTimeDlg::AppendRow(const QString& text, SequenceItem item) {
+    const int number = NextNumber();
+    const std::uint64_t id = sequence_->Append(std::move(item), number);
+    const int row = list_->rowCount();
+    list_->insertRow(row);
+    auto* cell = new QTableWidgetItem(QString::number(number));
+    cell->setData(kIdRole, QVariant::fromValue<qulonglong>(id));
+    list_->setItem(row, 0, cell);
+    list_->setItem(row, 1, new QTableWidgetItem(text));
+    list_->scrollToBottom();
+}
+
+void CCapTimeDlg::OnAddDelay() {
+    const QString text = seconds_->text().left(5);
+    const int value = std::atoi(text.toLatin1().constData());
+    if (value <= 0) {
+        QMessageBox::information(this, QString(), QStringLiteral("This is an invalid delay value"));
+        return;
+    }
+    SequenceItem item;
+    item.delaySeconds = value;
+    AppendRow(QStringLiteral("Delay: %1 secs").arg(text), std::move(item));
+}
+
+void CCapTimeDlg::OnAddPhoto() {
+    SequenceItem item;
+    auto* settings = document_ ? dynamic_cast<CViewSetting*>(document_->GetView("Setting")) : nullptr;
+    if (settings) {
+        for (std::size_t i = 0; i < camera::kSettingCount; ++i)
+            item.labels[i] = settings->selectedText(CViewSetting::Row(i)).toStdString();
+        item.zoomPosition = static_cast<std::uint32_t>(std::max(0, settings->zoomPosition()));
+    }
+    AppendRow(QStringLiteral("Photo"), std::move(item));
+}
+
+void CCapTimeDlg::OnRemoveItem() {
+    for (int row = 0; row < list_->rowCount(); ++row) {
+        QTableWidgetItem* cell = list_->item(row, 0);
+        if (!cell || !cell->isSelected()) continue;
+        const auto id = cell->data(kIdRole).toULongLong();
+        if (!sequence_->Remove(id)) continue;   // the step being run stays
+        list_->removeRow(row);
+        --row;   // the rows below moved up
+    }
+}
+
+void CCapTimeDlg::OnCapturePhotos() {
+    if (sequence_->running()) {
+        sequence_->RequestStop();
+        return;
+    }
+    if (sequence_->Start()) capture_->setText(QStringLiteral("Stop"));
+}
+
+void CCapTimeDlg::RemoveRowOf(std::uint64_t id) {
+    for (int row = 0; row < list_->rowCount(); ++row) {
+        const QTableWidgetItem* cell = list_->item(row, 0);
+        if (cell && cell->data(kIdRole).toULongLong() == id) {
+            list_->removeRow(row);
+            return;
+        }
+    }
+}
+
+// The worker hands over through a mutex and an eventfd wake-up, never waiting for this thread.
+void CCapTimeDlg::ItemDone(std::uint64_t id) {
+    {
+        std::lock_guard lock(handOverMutex_);
+        handedOver_.push_back(id);
+    }
+    wakeup_->wake();
+}
+
+void CCapTimeDlg::RunEnded() { ItemDone(0); }
+
+void CCapTimeDlg::ApplyHandedOver() {
+    std::vector<std::uint64_t> events;
+    {
+        std::lock_guard lock(handOverMutex_);
+        events.swap(handedOver_);
+    }
+    for (std::uint64_t id : events) {
+        if (id != 0)
+            RemoveRowOf(id);
+        else
+            capture_->setText(sequence_->running() ? QStringLiteral("Stop")
+                                                   : QStringLiteral("Capture Photos"));
+    }
+}

@@ -1,0 +1,72 @@
+// The Time capture panel: a list of delay and photo steps (each photo remembering what the
+// settings pane showed), "Capture Photos" to run it on the sequence worker and "Stop" to end
+// the run after the current step.
+// Threads: everything here runs on the user-interface thread, except ItemDone and RunEnded,
+// which the worker calls and which only post their work to this thread (never waiting), in
+// order, so the rows follow the queue. Destroying the panel ends a run at once (a delay is cut
+// short, a photo under way finishes) and waits for the worker.
+#pragma once
+
+#include "capture/CSequenceThread.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class CViewDoc;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+class UiWakeup;
+
+class CCapTimeDlg : public QWidget, private CSequenceThread::Events {
+    Q_OBJECT
+public:
+    // A null clock gives the steady one.
+    explicit CCapTimeDlg(QWidget* parent = nullptr,
+                         std::unique_ptr<SequenceClock> clock = nullptr);
+    ~CCapTimeDlg() override;
+
+    // The document the panel reads the settings pane from and the worker runs on.
+    void setDocument(CViewDoc* document);
+    // Tests and the benchmark: runs on another camera port than the document's.
+    void setSequenceCamera(std::unique_ptr<SequenceCamera> camera);
+
+    void OnCapturePhotos();   // "Capture Photos" / "Stop"
+    void OnAddDelay();
+    void OnAddPhoto();
+    void OnRemoveItem();
+
+    CSequenceThread& sequence() { return *sequence_; }
+    QPushButton* captureButton() const { return capture_; }
+    QLineEdit* secondsEdit() const { return seconds_; }
+    QPushButton* addDelayButton() const { return addDelay_; }
+    QPushButton* addPhotoButton() const { return addPhoto_; }
+    QPushButton* removeButton() const { return remove_; }
+    QTableWidget* stepList() const { return list_; }
+
+private:
+    void ItemDone(std::uint64_t id) override;   // worker thread
+    void RunEnded() override;                   // worker thread
+    int NextNumber() const;
+    void AppendRow(const QString& text, SequenceItem item);
+    void RemoveRowOf(std::uint64_t id);
+    void ApplyHandedOver();   // UI thread: what the worker handed over, in order
+
+    // Handed over by the worker: a finished step's id, or 0 for the end of a run.
+    std::mutex handOverMutex_;
+    std::vector<std::uint64_t> handedOver_;
+    UiWakeup* wakeup_ = nullptr;
+
+    CViewDoc* document_ = nullptr;
+    QPushButton* capture_ = nullptr;
+    QLineEdit* seconds_ = nullptr;
+    QPushButton* addDelay_ = nullptr;
+    QPushButton* addPhoto_ = nullptr;
+    QPushButton* remove_ = nullptr;
+    QTableWidget* list_ = nullptr;
+    std::unique_ptr<CSequenceThread> sequence_;   // last member: goes first
+};

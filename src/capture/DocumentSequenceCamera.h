@@ -1,0 +1,30 @@
+// The sequence run's view of the program: the capture document's console, its open camera
+// (the CanonSDK driver first) by setting key, and its pictures. Called on the sequence worker.
+#pragma once
+
+#include "capture/SequenceCamera.h"
+
+class CViewDoc;
+
+class DocumentSequenceCamera : public SequenceCamera {
+public:
+    explicit DocumentSequenceCamera(CViewDoc* document) : document_(document) {}
+
+    bool Ready() override;
+    void Log(const std::string& text) override;
+    bool CameraOpen() override;
+    std::string Get(camera::Setting key) override;
+    bool Offers(camera::Setting key, const std::string& label) override;
+    bool Set(camera::Setting key, const std::string& label) override;
+    std::uint32_t GetZoomPos() override;
+    void SetZoomPos(std::uint32_t position) override;
+    bool TakePicture(std::string& writtenPath) override;
+    std::string LogPath() override;
+
+    // The log beside the captures: folder + name + "-sequence.csv"; empty without a folder or
+    // with a name that would leave the folder.
+    static std::string LogPathFor(const std::string& folder, const std::string& name);
+
+private:
+    CViewDoc* const document_;
+};

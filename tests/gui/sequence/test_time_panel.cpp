@@ -1,0 +1,183 @@
+// The Time panel: its rows, numbering and delay check, removal and Stop while running, and the
+// hand-over from the worker, which never waits for the user-interface thread.
+#include "../ThreadWait.h"
+#include "SequenceTestSupport.h"
+
+#include "capture/CCapTimeDlg.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QtTest>
+
+#include <thread>
+
+using namespace seqtest;
+
+namespace {
+
+struct Panel {
+    FakeClock* clock;
+    FakeCamera* camera = new FakeCamera;
+    std::unique_ptr<CCapTimeDlg> dlg;
+    explicit Panel(bool gated = false, bool realClock = false)
+        : clock(realClock ? nullptr : new FakeClock(gated)) {
+        dlg = std::make_unique<CCapTimeDlg>(nullptr, std::unique_ptr<SequenceClock>(clock));
+        dlg->setSequenceCamera(std::unique_ptr<SequenceCamera>(camera));
+    }
+    QTableWidget* list() const { return dlg->stepList(); }
+    QStringList column(int c) const {
+        QStringList texts;
+        for (int r = 0; r < list()->rowCount(); ++r) texts << list()->item(r, c)->text();
+        return texts;
+    }
+    void addDelay(const QString& text) {
+        dlg->secondsEdit()->setText(text);
+        QTest::mouseClick(dlg->addDelayButton(), Qt::LeftButton);
+    }
+    void select(std::initializer_list<int> rows) {
+        list()->clearSelection();
+        for (int r : rows) list()->selectionModel()->select(
+            list()->model()->index(r, 0),
+            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    std::vector<int> queueNumbers() const {
+        std::vector<int> numbers;
+        for (const auto& e : dlg->sequence().Queue()) numbers.push_back(e.number);
+        return numbers;
+    }
+};
+
+// The text of the message box the next action opens, which is then closed.
+QString NextMessageBox(const std::function<void()>& action) {
+    QString text;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            text = box->text();
+            box->accept();
+        }
+    });
+    action();
+    return text;
+}
+
+}  // namespace
+
+class TimePanelTest : public QObject {
+    Q_OBJECT
+private slots:
+    void rowsNumbersAndDelays() {
+        Panel p;
+        QCOMPARE(p.dlg->secondsEdit()->text(), QStringLiteral("1"));
+        QCOMPARE(p.list()->horizontalHeaderItem(0)->text(), QStringLiteral("#"));
+        QCOMPARE(p.list()->horizontalHeaderItem(1)->text(), QStringLiteral("Item"));
+        QCOMPARE(p.list()->columnWidth(0), 20);
+        QCOMPARE(p.list()->columnWidth(1), 100);
+        p.addDelay("5");
+        p.addDelay("3");
+        QTest::mouseClick(p.dlg->addPhotoButton(), Qt::LeftButton);
+        p.addDelay("007");
+        p.addDelay("99999");
+        QCOMPARE(p.column(0), (QStringList{"1", "2", "3", "4", "5"}));
+        QCOMPARE(p.column(1), (QStringList{"Delay: 5 secs", "Delay: 3 secs", "Photo",
+                                           "Delay: 007 secs", "Delay: 99999 secs"}));
+        std::vector<int> delays;
+        for (const auto& e : p.dlg->sequence().Queue()) delays.push_back(e.item.delaySeconds);
+        QCOMPARE(delays, (std::vector<int>{5, 3, 0, 7, 99999}));
+
+        for (const QString& refused : {QStringLiteral("00"), QString()}) {
+            const QString shown = NextMessageBox([&] { p.addDelay(refused); });
+            QCOMPARE(shown, QStringLiteral("This is an invalid delay value"));
+        }
+        QCOMPARE(p.list()->rowCount(), 5);
+        p.dlg->secondsEdit()->clear();
+        QTest::keyClicks(p.dlg->secondsEdit(), "12a345678");
+        QCOMPARE(p.dlg->secondsEdit()->text(), QStringLiteral("12345"));
+
+        // Numbers keep growing while rows go from the top, and restart in an empty list.
+        p.select({0, 1, 2, 3});
+        QTest::mouseClick(p.dlg->removeButton(), Qt::LeftButton);
+        QCOMPARE(p.column(0), QStringList{"5"});
+        QTest::mouseClick(p.dlg->addPhotoButton(), Qt::LeftButton);
+        QCOMPARE(p.column(0), (QStringList{"5", "6"}));
+        QCOMPARE(p.queueNumbers(), (std::vector<int>{5, 6}));
+        p.select({0, 1});
+        QTest::mouseClick(p.dlg->removeButton(), Qt::LeftButton);
+        QVERIFY(p.dlg->sequence().Queue().empty());
+        QTest::mouseClick(p.dlg->addPhotoButton(), Qt::LeftButton);
+        QCOMPARE(p.column(0), QStringList{"1"});
+    }
+
+    // While a delay runs: rows 0 and 2 selected, only row 2 goes; a row added runs in the same
+    // run; Stop keeps "Stop" until the delay is over, then the rest stays for later.
+    void removeAddAndStopWhileRunning() {
+        Panel p(true);
+        p.addDelay("5");
+        QTest::mouseClick(p.dlg->addPhotoButton(), Qt::LeftButton);
+        QTest::mouseClick(p.dlg->addPhotoButton(), Qt::LeftButton);
+        QTest::mouseClick(p.dlg->captureButton(), Qt::LeftButton);
+        QCOMPARE(p.dlg->captureButton()->text(), QStringLiteral("Stop"));
+        QVERIFY(p.clock->WaitForWaiting());
+        p.select({0, 2});
+        QTest::mouseClick(p.dlg->removeButton(), Qt::LeftButton);
+        QCOMPARE(p.column(0), (QStringList{"1", "2"}));
+        QTest::mouseClick(p.dlg->addPhotoButton(), Qt::LeftButton);
+        QCOMPARE(p.queueNumbers(), (std::vector<int>{1, 2, 3}));   // 1 + the larger of 2 rows and #2
+        QTest::mouseClick(p.dlg->captureButton(), Qt::LeftButton);   // Stop
+        QVERIFY(p.dlg->sequence().stopRequested());
+        QCOMPARE(p.dlg->captureButton()->text(), QStringLiteral("Stop"));
+        p.clock->Open();
+        QTRY_COMPARE_WITH_TIMEOUT(p.dlg->captureButton()->text(), QStringLiteral("Capture Photos"),
+                                  kThreadWaitMs);
+        QCOMPARE(p.column(0), (QStringList{"2", "3"}));
+        QCOMPARE(p.queueNumbers(), (std::vector<int>{2, 3}));
+        QCOMPARE(p.camera->pictures, 0);
+        QCOMPARE(p.camera->text(), std::string(
+            "Delay remaining: 4\r\nDelay remaining: 3\r\nDelay remaining: 2\r\nDelay remaining: 1\r\n"));
+        // "Capture Photos" goes on from there.
+        QTest::mouseClick(p.dlg->captureButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(p.list()->rowCount(), 0, kThreadWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(p.dlg->captureButton()->text(), QStringLiteral("Capture Photos"),
+                                  kThreadWaitMs);
+        QCOMPARE(p.camera->pictures, 2);
+    }
+
+    // The worker finishes a whole run while the user-interface thread does not run its event
+    // loop; the rows and the button follow when it does.
+    void workerNeverWaitsForTheWindow() {
+        Panel p;
+        p.addDelay("2");
+        for (int i = 0; i < 3; ++i) QTest::mouseClick(p.dlg->addPhotoButton(), Qt::LeftButton);
+        QTest::mouseClick(p.dlg->captureButton(), Qt::LeftButton);
+        QElapsedTimer bound;
+        bound.start();
+        while (p.dlg->sequence().running() && bound.elapsed() < kThreadWaitMs)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        QVERIFY(!p.dlg->sequence().running());
+        QCOMPARE(p.camera->pictures, 3);
+        QCOMPARE(p.list()->rowCount(), 4);   // nothing shown yet
+        QTRY_COMPARE_WITH_TIMEOUT(p.list()->rowCount(), 0, kThreadWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(p.dlg->captureButton()->text(), QStringLiteral("Capture Photos"),
+                                  kThreadWaitMs);
+    }
+
+    // Destroying the panel during a long delay on the real clock ends the run at once.
+    void destroyingDuringALongDelayReturnsPromptly() {
+        Panel p(false, true);
+        p.addDelay("99999");
+        QTest::mouseClick(p.dlg->addPhotoButton(), Qt::LeftButton);
+        QTest::mouseClick(p.dlg->captureButton(), Qt::LeftButton);
+        QVERIFY(p.dlg->sequence().running());
+        QElapsedTimer timer;
+        timer.start();
+        p.dlg.reset();
+        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    }
+};
+
+QTEST_MAIN(TimePanelTest)
+#include "test_time_panel.moc"
