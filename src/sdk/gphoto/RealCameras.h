@@ -1,0 +1,45 @@
+// Real cameras through libgphoto2, in the CD driver slot beside the simulated CD cameras: one
+// table lists real cameras first and the simulated ones after them, and routes every call by
+// its handle (real handles carry kRealBit) to the libgphoto2 session or the simulated table.
+//
+// Threads: the table may be called from any thread; every libgphoto2 call runs on the one
+// camera thread this object owns, which also makes the frame, progress and event callbacks.
+// One RealCameras exists at a time; it must outlive every driver that uses its table.
+#pragma once
+
+#include "sdk/gphoto/Families.h"
+#include "sdk/sdk.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace gphoto {
+
+constexpr sdk::Handle kRealBit = 0x40000000;
+
+enum class Listing { All, Real, Simulated };
+
+struct Options {
+    Listing listing = Listing::All;
+    bool autodetect = true;              // also list what libgphoto2 finds on USB
+    std::vector<std::string> cameras;    // "MODEL@PORT", listed whether found or not
+    Labels labels;                       // the label tables the choices are offered under
+    // A console line of the backend's own (libgphoto2's message and code, or how to release a
+    // camera held by the desktop). Made on the camera thread, right after the failed call.
+    std::function<void(const std::string&)> note;
+    // A real camera vanished and was closed: read the camera list again. Camera thread.
+    std::function<void()> listChanged;
+};
+
+class RealCameras {
+public:
+    RealCameras(const sdk::Api& simulated, Options options);
+    ~RealCameras();
+    RealCameras(const RealCameras&) = delete;
+    RealCameras& operator=(const RealCameras&) = delete;
+
+    const sdk::Api& api() const;
+};
+
+}  // namespace gphoto
