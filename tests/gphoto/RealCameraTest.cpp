@@ -68,8 +68,8 @@ protected:
         sim::Simulator::cd().reset();
         sim::Simulator::rc().reset();
         sim::World world;
-        world.cameras = {sim::fullCamera("PowerShot G5")};
-        sim::Simulator::cd().setWorld(world);
+        world.cameras = {sim::fullCamera("EOS 300D")};
+        sim::Simulator::rc().setWorld(world);
         gphoto::Options options;
         options.autodetect = false;
         options.cameras = {kEos + "@disk:" + eosDisk.path(), kCompact + "@disk:" + compactDisk.path()};
@@ -79,8 +79,8 @@ protected:
             notes.push_back(line);
         };
         options.listChanged = [this] { ++listChanges; };
-        real = std::make_unique<gphoto::RealCameras>(sim::Simulator::cd().api(), options);
-        doc = std::make_unique<CViewDoc>(real->api(), sim::Simulator::rc().api(),
+        real = std::make_unique<gphoto::RealCameras>(sim::Simulator::rc().api(), options);
+        doc = std::make_unique<CViewDoc>(sim::Simulator::cd().api(), real->api(),
                                          captures.file("config.cfg"));
         doc->SetCaptureFolder(captures.folder());
         doc->SetCaptureName("Photo");
@@ -93,7 +93,7 @@ protected:
     void TearDown() override {
         doc.reset();
         real.reset();
-        sim::Simulator::cd().reset();
+        sim::Simulator::rc().reset();
     }
     void Inject(const TempDir& disk, const std::string& lines) {
         std::ofstream(disk.file("inject")) << lines;
@@ -110,7 +110,7 @@ protected:
         for (const auto& [step, text] : Probe::logLines) all += step + ": " + text + "\n";
         return all;
     }
-    camera::CanonSDK& Driver() { return doc->cdDriver(); }
+    camera::CanonRCSDK& Driver() { return doc->rcDriver(); }
 
     TempDir eosDisk, compactDisk, captures;
     ConsolePane console;
@@ -122,11 +122,11 @@ protected:
 };
 
 TEST_F(RealCameraTest, ListsRealCamerasFirstThenSimulatedAndConnectsByName) {
-    const std::vector<std::string> devices = doc->cdDevices();
+    const std::vector<std::string> devices = doc->rcDevices();
     ASSERT_EQ(devices.size(), 3u);
     EXPECT_EQ(devices[0], kEos);
     EXPECT_EQ(devices[1], kCompact);
-    EXPECT_EQ(devices[2], "PowerShot G5");
+    EXPECT_EQ(devices[2], "EOS 300D");
 
     ASSERT_TRUE(doc->ConnectCamera(kEos));
     const camera::CameraProperties p = Driver().properties();
@@ -305,7 +305,7 @@ TEST_F(RealCameraTest, ErrorsUsersMeet) {
     Inject(eosDisk, "set -110 1000\n");
     EXPECT_FALSE(Driver().SetISO("200"));
     ASSERT_EQ(Probe::logs.load(), 1);
-    EXPECT_EQ(Probe::logLines.at(0).first, "SetISO::CDSetRelCamSettingData");
+    EXPECT_EQ(Probe::logLines.at(0).first, "SetISO::RCSetRelCamSettingData");
     EXPECT_NE(Probe::logLines.at(0).second.find("Device Busy"), std::string::npos);
     EXPECT_NE(Notes().find("(-110)"), std::string::npos) << Notes();
     Inject(eosDisk, "");
@@ -322,10 +322,16 @@ TEST_F(RealCameraTest, ErrorsUsersMeet) {
     ASSERT_TRUE(WaitFor([] { return Probe::frames.load() >= 1; }));
     Inject(compactDisk, "preview -7 1000\nfile -52 1000\nset -52 1000\n");
     ASSERT_TRUE(WaitFor([this] { return listChanges.load() == 1; }));
+    EXPECT_TRUE(real->Vanished(Driver().sourceHandle()));
     EXPECT_FALSE(doc->TakePicture());
     EXPECT_FALSE(Driver().SetISO("200"));
-    Driver().Disconnect();
+    EXPECT_EQ(Probe::logLines.back().second, "Device Not Found\r\n");
+    const int logsBefore = Probe::logs.load();
+    Driver().Disconnect();   // winds down without an error
+    EXPECT_EQ(Probe::logs.load(), logsBefore) << Logs();
     EXPECT_EQ(listChanges.load(), 1);
+    doc->UpdateDeviceList();
+    EXPECT_TRUE(doc->ConnectCamera(kEos));
     const std::string notes = Notes();
     const std::string gone = "\"Kestrel Test Compact\" was unplugged or switched off";
     EXPECT_EQ(notes.find(gone), notes.rfind(gone)) << notes;

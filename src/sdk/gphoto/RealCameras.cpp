@@ -1,5 +1,5 @@
-// The composite CD table: real cameras (libgphoto2 session on the camera thread) first, then
-// the simulated CD cameras; each call goes where its handle points.
+// The composite table: real cameras (libgphoto2 session on the camera thread) first, then the
+// simulated cameras of the same slot; each call goes where its handle points.
 #include "sdk/gphoto/RealCameras.h"
 
 #include "sdk/gphoto/CameraThread.h"
@@ -37,11 +37,12 @@ struct State {
     std::unique_ptr<CameraThread> thread;
     std::unique_ptr<Session> session;           // lives on the camera thread
 
-    // Guards enumerations_, nextHandle_, realNames_.
+    // Guards enumerations, nextHandle, realNames, gone.
     std::mutex mutex;
     std::map<Handle, Enumeration> enumerations;
     Handle nextHandle = kRealBit | 1;
     std::vector<std::string> realNames;        // the latest real listing
+    std::vector<Handle> gone;                  // sources closed because the camera vanished
 
     Handle newHandle() {
         std::lock_guard lock(mutex);
@@ -128,7 +129,9 @@ struct Real {
         return onCamera([s](Session& x) { return x.IsOpen(s) ? sdk::kOk : err::kInvalidHandle; });
     }
     static Result EnterReleaseControl(Handle s, sdk::EventCallback, void*) { return Ok(s); }
-    static Result ExitReleaseControl(Handle s) { return Ok(s); }
+    static Result ExitReleaseControl(Handle s) {
+        return onCamera([s](Session& x) { return x.Teardown(s); });
+    }
     static Result SelectReleaseDataKind(Handle s, uint32_t) { return Ok(s); }
     static Result SelectViewFinderCameraOutput(Handle s, uint32_t) { return Ok(s); }
     static Result RegisterEventCallbackFunction(Handle s, sdk::EventCallback cb, void* c,
@@ -349,6 +352,14 @@ struct Real {
         if (size != nullptr) *size = 4;
         return choices(s, setting, h);
     }
+    // Capture sessions are the simulated RC cameras' own; a real camera never starts one.
+    static Result StartCaptureSession(Handle, sdk::EventCallback, void*) { return err::kNotSupported; }
+    static Result EndCaptureSession(Handle) { return err::kNotSupported; }
+    static Result Capture(Handle) { return err::kNotSupported; }
+    static Result TakeCapturedImage(Handle, sdk::ProgressCallback, void*, uint32_t, const void*,
+                                    const sdk::StorageMedium*) {
+        return err::kNotSupported;
+    }
     static Result EnumRelCamSettingDataNext(Handle h, uint32_t size, void* code) {
         uint32_t value = 0;
         const Result r = next32(h, &value);
@@ -433,7 +444,7 @@ Result OpenSource(const sdk::DeviceRecord* record, Handle* source) {
 
 sdk::Api makeApi() {
     sdk::Api a{};
-    a.prefix = "CD";
+    a.prefix = g->simulated->prefix;   // the step texts name the slot's SDK
     a.StartSDK = &StartSDK;
     a.FinishSDK = &FinishSDK;
     a.EnumDeviceReset = &EnumDeviceReset;
@@ -451,6 +462,12 @@ sdk::Api makeApi() {
         KESTREL_ROUTE(UnregisterEventCallbackFunction, &Real::UnregisterEventCallbackFunction);
     a.Release = KESTREL_ROUTE(Release, &Real::Release);
     a.GetReleasedData = KESTREL_ROUTE(GetReleasedData, &Real::GetReleasedData);
+    if (g->simulated->StartCaptureSession != nullptr) {
+        a.StartCaptureSession = KESTREL_ROUTE(StartCaptureSession, &Real::StartCaptureSession);
+        a.EndCaptureSession = KESTREL_ROUTE(EndCaptureSession, &Real::EndCaptureSession);
+        a.Capture = KESTREL_ROUTE(Capture, &Real::Capture);
+        a.TakeCapturedImage = KESTREL_ROUTE(TakeCapturedImage, &Real::TakeCapturedImage);
+    }
     a.SelectViewFinderCameraOutput =
         KESTREL_ROUTE(SelectViewFinderCameraOutput, &Real::SelectViewFinderCameraOutput);
     a.StartViewfinder = KESTREL_ROUTE(StartViewfinder, &Real::StartViewfinder);
@@ -534,11 +551,17 @@ RealCameras::RealCameras(const sdk::Api& simulated, Options options) {
     state->thread = std::make_unique<CameraThread>();
     if (state->options.listing != Listing::Simulated) {
         SessionOptions so{state->options.autodetect, state->options.cameras,
-                          state->options.labels, state->options.note,
-                          state->options.listChanged};
-        State* s = state.get();
-        s->thread->call([s, &so] {
-            s->session = std::make_unique<Session>(std::move(so));
+                          state->options.labels, state->options.note, nullptr};
+        so.listChanged = [s = state.get()](Handle gone) {
+            {
+                std::lock_guard lock(s->mutex);
+                s->gone.push_back(gone);
+            }
+            if (s->options.listChanged) s->options.listChanged();
+        };
+        State* st = state.get();
+        st->thread->call([st, &so] {
+            st->session = std::make_unique<Session>(std::move(so));
             return 0;
         });
     }
@@ -558,5 +581,12 @@ RealCameras::~RealCameras() {
 }
 
 const sdk::Api& RealCameras::api() const { return table; }
+
+bool RealCameras::Vanished(sdk::Handle source) const {
+    std::lock_guard lock(g->mutex);
+    for (Handle h : g->gone)
+        if (h == source) return true;
+    return false;
+}
 
 }  // namespace gphoto

@@ -1,6 +1,7 @@
-// Real cameras through libgphoto2, in the CD driver slot beside the simulated CD cameras: one
+// Real cameras through libgphoto2, in one driver slot beside that slot's simulated cameras: the
 // table lists real cameras first and the simulated ones after them, and routes every call by
 // its handle (real handles carry kRealBit) to the libgphoto2 session or the simulated table.
+// The program puts it in the RC slot, whose cameras the camera list shows first.
 //
 // Threads: the table may be called from any thread; every libgphoto2 call runs on the one
 // camera thread this object owns, which also makes the frame, progress and event callbacks.
@@ -40,6 +41,8 @@ public:
     RealCameras& operator=(const RealCameras&) = delete;
 
     const sdk::Api& api() const;
+    // True when this source was closed because its camera was unplugged or switched off.
+    bool Vanished(sdk::Handle source) const;
 };
 
 }  // namespace gphoto

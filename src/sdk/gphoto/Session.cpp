@@ -64,7 +64,7 @@ sdk::Result Session::toSdk(int code) const {
     case GP_ERROR_IO_USB_CLAIM: return err::kPortInUse;
     case GP_ERROR_IO_USB_FIND:
     case GP_ERROR_IO:
-    case GP_ERROR_MODEL_NOT_FOUND: return err::kDisconnected;
+    case GP_ERROR_MODEL_NOT_FOUND: return err::kGone;
     case GP_ERROR_FILE_NOT_FOUND:
     case GP_ERROR_DIRECTORY_NOT_FOUND: return err::kFileNotFound;
     default: return err::kInternal;
@@ -102,9 +102,10 @@ void Session::gone(sdk::Handle h) {
     if (c == nullptr) return;
     const std::string name = c->device.name;
     Close(h);
+    gone_.insert(h);   // until the driver closes it: its calls fail as disconnected
     if (options_.note)
         options_.note("The camera \"" + name + "\" was unplugged or switched off; it is closed.");
-    if (options_.listChanged) options_.listChanged();
+    if (options_.listChanged) options_.listChanged(h);
 }
 
 Session::Cam* Session::find(sdk::Handle h) {
@@ -173,9 +174,13 @@ sdk::Result Session::Open(const std::string& name, sdk::Handle handle) {
     return sdk::kOk;
 }
 
+sdk::Result Session::missing(sdk::Handle h) const {
+    return gone_.count(h) != 0 ? err::kGone : err::kInvalidHandle;
+}
+
 sdk::Result Session::Close(sdk::Handle h) {
     auto it = cameras_.find(h);
-    if (it == cameras_.end()) return err::kInvalidHandle;
+    if (it == cameras_.end()) return gone_.erase(h) != 0 ? sdk::kOk : err::kInvalidHandle;
     Cam& c = *it->second;
     if (c.frame != nullptr && !c.viewfinder.empty()) {
         const float off = 0;
@@ -295,7 +300,7 @@ void Session::resolve(Cam& c) {
 
 sdk::Result Session::PropertyIds(sdk::Handle h, std::vector<std::uint32_t>& ids) {
     Cam* c = find(h);
-    if (c == nullptr) return err::kInvalidHandle;
+    if (c == nullptr) return missing(h);
     ids = {sdk::kPropName, sdk::kPropCapabilities};
     if (!c->owner.empty()) ids.push_back(sdk::kPropOwner);
     if (!c->firmware.empty()) ids.push_back(sdk::kPropFirmware);
@@ -306,7 +311,7 @@ sdk::Result Session::PropertyIds(sdk::Handle h, std::vector<std::uint32_t>& ids)
 sdk::Result Session::PropertyData(sdk::Handle h, std::uint32_t id, std::uint32_t* size,
                                   void* buffer) {
     Cam* c = find(h);
-    if (c == nullptr) return err::kInvalidHandle;
+    if (c == nullptr) return missing(h);
     if (size == nullptr || buffer == nullptr) return err::kInvalidParameter;
     std::string text;
     std::uint32_t word = 0;
@@ -349,7 +354,7 @@ sdk::Result Session::PropertyData(sdk::Handle h, std::uint32_t id, std::uint32_t
 
 sdk::Result Session::Choices(sdk::Handle h, Setting s, std::vector<std::uint32_t>& codes) {
     Cam* c = find(h);
-    if (c == nullptr) return err::kInvalidHandle;
+    if (c == nullptr) return missing(h);
     codes.clear();
     const std::string& widget = c->widget[static_cast<std::size_t>(s)];
     if (widget.empty()) return sdk::kOk;   // not offered, no error
@@ -368,7 +373,7 @@ constexpr std::uint32_t kNoCode = 0xFFFF;   // a value no label table lists
 
 sdk::Result Session::Get(sdk::Handle h, Setting s, std::uint32_t& code) {
     Cam* c = find(h);
-    if (c == nullptr) return err::kInvalidHandle;
+    if (c == nullptr) return missing(h);
     code = kNoCode;
     const std::string& widget = c->widget[static_cast<std::size_t>(s)];
     if (widget.empty()) return sdk::kOk;
@@ -381,7 +386,7 @@ sdk::Result Session::Get(sdk::Handle h, Setting s, std::uint32_t& code) {
 
 sdk::Result Session::Set(sdk::Handle h, Setting s, std::uint32_t code) {
     Cam* c = find(h);
-    if (c == nullptr) return err::kInvalidHandle;
+    if (c == nullptr) return missing(h);
     const std::string& widget = c->widget[static_cast<std::size_t>(s)];
     if (widget.empty()) return err::kNotSupported;
     std::vector<std::string> choices;
@@ -399,7 +404,7 @@ sdk::Result Session::Set(sdk::Handle h, Setting s, std::uint32_t code) {
 
 sdk::Result Session::Sizes(sdk::Handle h, std::vector<std::string>& labels) {
     Cam* c = find(h);
-    if (c == nullptr) return err::kInvalidHandle;
+    if (c == nullptr) return missing(h);
     labels = c->sizes;
     return sdk::kOk;
 }
@@ -407,7 +412,7 @@ sdk::Result Session::Sizes(sdk::Handle h, std::vector<std::string>& labels) {
 sdk::Result Session::Formats(sdk::Handle h,
                              std::vector<std::pair<std::uint32_t, std::uint32_t>>& pairs) {
     Cam* c = find(h);
-    if (c == nullptr) return err::kInvalidHandle;
+    if (c == nullptr) return missing(h);
     pairs.clear();
     for (const auto& f : c->formats) pairs.push_back(f.first);
     if (c->formats.empty() && !c->imageSize.empty()) {   // compacts: every size, every quality
@@ -422,7 +427,7 @@ sdk::Result Session::Formats(sdk::Handle h,
 
 sdk::Result Session::GetFormat(sdk::Handle h, std::uint32_t& quality, std::uint32_t& size) {
     Cam* c = find(h);
-    if (c == nullptr) return err::kInvalidHandle;
+    if (c == nullptr) return missing(h);
     quality = kNoCode;
     size = kNoCode;
     std::string text;
@@ -450,7 +455,7 @@ sdk::Result Session::GetFormat(sdk::Handle h, std::uint32_t& quality, std::uint3
 
 sdk::Result Session::SetFormat(sdk::Handle h, std::uint32_t quality, std::uint32_t size) {
     Cam* c = find(h);
-    if (c == nullptr) return err::kInvalidHandle;
+    if (c == nullptr) return missing(h);
     if (!c->imageFormat.empty()) {
         for (const auto& f : c->formats) {
             if (f.first == std::make_pair(quality, size))
@@ -470,7 +475,7 @@ sdk::Result Session::SetFormat(sdk::Handle h, std::uint32_t quality, std::uint32
 
 sdk::Result Session::AFLock(sdk::Handle h, bool lock) {
     Cam* c = find(h);
-    if (c == nullptr) return err::kInvalidHandle;
+    if (c == nullptr) return missing(h);
     if (c->afLock.empty()) return err::kNotSupported;
     std::string text;
     std::vector<std::string> choices;
@@ -488,7 +493,7 @@ sdk::Result Session::AFLock(sdk::Handle h, bool lock) {
 sdk::Result Session::Zoom(sdk::Handle h, std::uint32_t& position, std::uint32_t& first,
                           std::uint32_t& last) {
     Cam* c = find(h);
-    if (c == nullptr) return err::kInvalidHandle;
+    if (c == nullptr) return missing(h);
     if (c->zoom.empty()) return err::kNotSupported;
     float v = 0, lo = 0, hi = 0;
     const sdk::Result r = check(
@@ -501,7 +506,7 @@ sdk::Result Session::Zoom(sdk::Handle h, std::uint32_t& position, std::uint32_t&
 
 sdk::Result Session::SetZoom(sdk::Handle h, std::uint32_t position) {
     Cam* c = find(h);
-    if (c == nullptr) return err::kInvalidHandle;
+    if (c == nullptr) return missing(h);
     if (c->zoom.empty()) return err::kNotSupported;
     const float v = static_cast<float>(position);
     return check(h, c->zoom.c_str(), [&] { return writeWidget(*c, c->zoom, nullptr, &v); });

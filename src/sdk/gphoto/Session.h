@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,8 @@ struct _GPPortInfoList;
 
 namespace gphoto {
 
-// SDK codes the backend reports (their rows of the error table read right for the failure).
+// SDK codes the backend reports: the error text lists every row whose bits a code holds, so
+// each is chosen for rows that read right ("Device Not Found" alone for a vanished camera).
 namespace err {
 constexpr sdk::Result kInternal = 0x00000002;
 constexpr sdk::Result kNotSupported = 0x00000007;
@@ -38,7 +40,7 @@ constexpr sdk::Result kInvalidIndex = 0x00000063;
 constexpr sdk::Result kDeviceNotFound = 0x00000080;
 constexpr sdk::Result kDeviceBusy = 0x00000081;
 constexpr sdk::Result kPortInUse = 0x000000C0;
-constexpr sdk::Result kDisconnected = 0x000000C1;
+constexpr sdk::Result kGone = 0x00000080;   // unplugged or switched off
 }  // namespace err
 
 struct Device {
@@ -54,7 +56,7 @@ struct SessionOptions {
     // One console line (libgphoto2's own message, or how to free a camera); camera thread.
     std::function<void(const std::string&)> note;
     // A camera was found gone and closed: the camera list should be read again; camera thread.
-    std::function<void()> listChanged;
+    std::function<void(sdk::Handle)> listChanged;
 };
 
 class Session {
@@ -68,6 +70,8 @@ public:
     sdk::Result Open(const std::string& name, sdk::Handle handle);
     sdk::Result Close(sdk::Handle handle);
     bool IsOpen(sdk::Handle handle) const { return cameras_.count(handle) != 0; }
+    // Ok for a camera that is open or was closed as gone (the calls that wind a camera down).
+    sdk::Result Teardown(sdk::Handle handle) const;
 
     // Properties: the ids the camera has, and one's data (text or 32-bit word).
     sdk::Result PropertyIds(sdk::Handle h, std::vector<std::uint32_t>& ids);
@@ -108,6 +112,7 @@ public:
 private:
     struct Cam;
     Cam* find(sdk::Handle h);
+    sdk::Result missing(sdk::Handle h) const;   // the error for a handle with no open camera
     // Runs a libgphoto2 call, retrying "busy" with back-off for up to 3 s; on failure notes
     // libgphoto2's message and code and, for a vanished camera, closes it. Returns the SDK code.
     sdk::Result check(sdk::Handle h, const char* what, const std::function<int()>& call);
@@ -128,6 +133,7 @@ private:
     _GPPortInfoList* ports_ = nullptr;
     std::vector<Device> devices_;                 // the latest listing
     std::map<sdk::Handle, std::unique_ptr<Cam>> cameras_;
+    std::set<sdk::Handle> gone_;                  // closed as vanished, not yet closed by the driver
     PreviewFrame preview_;
     std::unique_ptr<std::array<std::uint8_t, sdk::kFrameBytes>> frame_;
     sdk::ProgressCallback progress_ = nullptr;    // set during a download

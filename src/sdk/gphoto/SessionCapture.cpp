@@ -46,7 +46,7 @@ bool batteryText(const char* text, std::string& value) {
 sdk::Result Session::Release(sdk::Handle h, std::uint32_t& count) {
     count = 0;
     Cam* c = find(h);
-    if (c == nullptr) return err::kInvalidHandle;
+    if (c == nullptr) return missing(h);
     c->files.clear();
     c->downloaded = 0;
     CameraFilePath path{};
@@ -87,7 +87,7 @@ void Session::pollEvents(sdk::Handle h, Cam& c, int timeoutMs) {
 sdk::Result Session::Download(sdk::Handle h, const std::string& path,
                               sdk::ProgressCallback progress, void* context) {
     Cam* c = find(h);
-    if (c == nullptr) return err::kInvalidHandle;
+    if (c == nullptr) return missing(h);
     if (c->files.empty()) return err::kFileNotFound;
     // The file with the path's extension (else the first) takes the path the document chose;
     // a further one keeps the number with its own extension in lower case ("Photo0001.jpg"
@@ -149,7 +149,7 @@ void Session::ProgressUpdate(float current) {
 
 sdk::Result Session::SetEvents(sdk::Handle h, sdk::EventCallback callback, void* context) {
     Cam* c = find(h);
-    if (c == nullptr) return err::kInvalidHandle;
+    if (c == nullptr) return callback == nullptr ? Teardown(h) : missing(h);
     c->event = callback;
     c->eventContext = context;
     return sdk::kOk;
@@ -157,7 +157,7 @@ sdk::Result Session::SetEvents(sdk::Handle h, sdk::EventCallback callback, void*
 
 sdk::Result Session::StartViewfinder(sdk::Handle h, sdk::FrameCallback callback, void* context) {
     Cam* c = find(h);
-    if (c == nullptr) return err::kInvalidHandle;
+    if (c == nullptr) return missing(h);
     if (!c->canPreview) return err::kNotSupported;
     c->frame = callback;
     c->frameContext = context;
@@ -166,7 +166,7 @@ sdk::Result Session::StartViewfinder(sdk::Handle h, sdk::FrameCallback callback,
 
 sdk::Result Session::StopViewfinder(sdk::Handle h) {
     Cam* c = find(h);
-    if (c == nullptr) return err::kInvalidHandle;
+    if (c == nullptr) return Teardown(h);
     if (c->frame == nullptr) return sdk::kOk;
     c->frame = nullptr;
     c->frameContext = nullptr;
@@ -175,6 +175,10 @@ sdk::Result Session::StopViewfinder(sdk::Handle h) {
         writeWidget(*c, c->viewfinder, nullptr, &off);   // the mirror drops; failure is harmless
     }
     return sdk::kOk;
+}
+
+sdk::Result Session::Teardown(sdk::Handle h) const {
+    return IsOpen(h) || gone_.count(h) != 0 ? sdk::kOk : err::kInvalidHandle;
 }
 
 bool Session::Streaming() const {
