@@ -294,6 +294,26 @@ TEST_F(RealCameraTest, LiveFramesReachTheReceiverAt320x240WithTheHeader) {
     EXPECT_NE(frame[120 * 320 * 3 + 160 * 3], 0);                       // picture
 }
 
+TEST_F(RealCameraTest, LiveViewWithCapturesAndSettingsFromTwoThreads) {
+    ASSERT_TRUE(doc->ConnectCamera(kEos));
+    Driver().EnableViewfinder(&CViewDoc::FrameRelay);
+    ASSERT_TRUE(WaitFor([] { return Probe::frames.load() >= 2; }));
+    std::thread sequence([this] {
+        for (int i = 0; i < 4; ++i) EXPECT_TRUE(doc->TakePicture());
+    });
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_TRUE(Driver().SetISO(i % 2 ? "200" : "400"));
+        EXPECT_EQ(Driver().GetISO(), i % 2 ? "200" : "400");
+    }
+    sequence.join();
+    const int seen = Probe::frames.load();
+    ASSERT_TRUE(WaitFor([seen] { return Probe::frames.load() > seen; }));
+    Driver().DisableViewfinder();
+    for (const char* name : {"Photo-0000.jpg", "Photo-0001.jpg", "Photo-0002.jpg", "Photo-0003.jpg"})
+        EXPECT_TRUE(Exists(captures.file(name))) << name;
+    EXPECT_EQ(Probe::logs.load(), 0) << Logs();
+}
+
 TEST_F(RealCameraTest, ErrorsUsersMeet) {
     // Busy for a while is retried, not reported.
     ASSERT_TRUE(doc->ConnectCamera(kEos));
