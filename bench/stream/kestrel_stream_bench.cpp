@@ -1,5 +1,8 @@
-// Streams the simulated camera into the real main window and measures the live path:
-//   kestrel_stream_bench --fps F --seconds S --stack N
+// Streams the simulated camera (or a real one) into the real main window and measures the live
+// path:
+//   kestrel_stream_bench --fps F --seconds S --stack N [--camera "MODEL@PORT"]
+// With --camera the camera is opened through libgphoto2 (for the test camera driver, run with
+// CAMLIBS naming its folder) and streams at its own pace; --fps is then the simulator's only.
 // The last line printed is one JSON object: {"delivered", "shown", "max_ui_stall_ms",
 // "cpu_ms_per_frame"}. "delivered" counts frames the SDK handed to the viewscreen during the
 // run, "shown" those the live picture took; the UI stall is the longest lateness of a 5 ms
@@ -38,6 +41,12 @@ double argValue(int argc, char** argv, const char* name, double fallback) {
     return fallback;
 }
 
+const char* argText(int argc, char** argv, const char* name) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0) return argv[i + 1];
+    return nullptr;
+}
+
 // Runs the event loop for ms milliseconds.
 void pump(int ms) {
     QEventLoop loop;
@@ -61,7 +70,14 @@ int main(int argc, char** argv) {
         s->setFrameRate(fps);
     }
 
-    CMainApp app;
+    CameraOptions cameras;
+    const char* named = argText(argc, argv, "--camera");
+    if (named != nullptr) {
+        cameras.listing = gphoto::Listing::Real;
+        cameras.autodetect = false;
+        cameras.cameras = {named};
+    }
+    CMainApp app(cameras);
     if (!app.InitInstance()) {
         std::fprintf(stderr, "the main window could not be made\n");
         return 1;
@@ -73,7 +89,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no camera list, viewscreen or camera\n");
         return 1;
     }
-    list->cameraList()->setCurrentRow(list->cameraList()->count() - 1);   // a CD camera
+    // The named real camera heads the list; else the last row, a CD camera.
+    list->cameraList()->setCurrentRow(named != nullptr ? 0 : list->cameraList()->count() - 1);
     list->OnConnect();
     if (!doc->openDriver()) {
         std::fprintf(stderr, "could not connect\n");

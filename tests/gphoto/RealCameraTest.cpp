@@ -133,7 +133,7 @@ TEST_F(RealCameraTest, ListsRealCamerasFirstThenSimulatedAndConnectsByName) {
     EXPECT_EQ(p.name, kEos);
     EXPECT_EQ(p.ownerName, "Test Owner");
     EXPECT_EQ(p.firmware, "3-1.0.9");
-    EXPECT_EQ(p.batteryLevel, 75u);
+    EXPECT_EQ(p.batteryLevel, 5u);   // "75%" on the scale of 0 to 6
     EXPECT_TRUE(p.hasShootingModes);
     EXPECT_TRUE(p.hasViewfinder);
     EXPECT_FALSE(p.hasZoom);
@@ -145,7 +145,7 @@ TEST_F(RealCameraTest, ListsRealCamerasFirstThenSimulatedAndConnectsByName) {
     Driver().Disconnect();
     ASSERT_TRUE(doc->ConnectCamera(kCompact));
     EXPECT_TRUE(Driver().properties().hasZoom);
-    EXPECT_EQ(Driver().properties().batteryLevel, 100u);   // "Full"
+    EXPECT_EQ(Driver().properties().batteryLevel, 6u);   // "Full"
     Driver().Disconnect();
     ASSERT_TRUE(doc->ConnectCamera(devices[2]));
     EXPECT_EQ(Driver().properties().name, devices[2]);
@@ -363,7 +363,7 @@ TEST_F(RealCameraTest, BatteryEventReachesTheDocument) {
     ASSERT_TRUE(doc->ConnectCamera(kEos));
     std::ofstream(eosDisk.file("battery")) << "40%";
     ASSERT_TRUE(WaitFor([] { return Probe::events.load() >= 1; }));
-    EXPECT_EQ(Probe::lastEvent.load(), 40u);
+    EXPECT_EQ(Probe::lastEvent.load(), 2u);   // "40%" in sixths
 }
 
 }  // namespace

@@ -51,5 +51,10 @@ bool SplitImageFormat(const std::string& choice, std::string& size, std::string&
 
 // Leading number of a text ("75%" -> 75, "Full" -> 100, "Low" -> 20); 0 when none.
 std::uint32_t BatteryPercent(const std::string& text);
+// The battery level on the drivers' scale of 0 to 6 (the info pane shows level / 6).
+inline std::uint32_t BatteryLevel(const std::string& text) {
+    const std::uint32_t percent = BatteryPercent(text) > 100 ? 100 : BatteryPercent(text);
+    return (percent * 6 + 50) / 100;
+}
 
 }  // namespace gphoto

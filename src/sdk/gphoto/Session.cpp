@@ -6,6 +6,8 @@
 #include <cstring>
 #include <thread>
 
+#include <dlfcn.h>
+
 namespace gphoto {
 
 
@@ -39,6 +41,11 @@ bool splitCamera(const std::string& text, Device& device) {
 Session::Session(SessionOptions options)
     : options_(std::move(options)),
       frame_(std::make_unique<std::array<std::uint8_t, sdk::kFrameBytes>>()) {
+    // libgphoto2's USB port driver loads libusb for every port listing and unloads it after;
+    // kept resident, a listing costs less and the allocations libusb keeps stay attributable
+    // (the listing leaks libusb's device list: a sanitizer suppression names it).
+    static void* const usb = dlopen("libusb-1.0.so.0", RTLD_LAZY | RTLD_NODELETE);
+    (void)usb;
     context_ = gp_context_new();
     gp_context_set_error_func(context_, &contextError, this);
     gp_context_set_progress_funcs(context_, &progressStart, &progressUpdate, &progressStop, this);
@@ -334,7 +341,7 @@ sdk::Result Session::PropertyData(sdk::Handle h, std::uint32_t id, std::uint32_t
     case sdk::kPropBattery:
         isText = false;
         r = c->battery.empty() ? err::kNotSupported : read(c->battery);
-        word = BatteryPercent(text);
+        word = BatteryLevel(text);
         break;
     default: return err::kNotSupported;
     }

@@ -75,8 +75,8 @@ void Session::pollEvents(sdk::Handle h, Cam& c, int timeoutMs) {
             c.files.push_back(*static_cast<CameraFilePath*>(data));
         } else if (type == GP_EVENT_UNKNOWN && c.event != nullptr &&
                    batteryText(static_cast<const char*>(data), level)) {
-            const std::uint32_t percent = BatteryPercent(level);
-            c.event(sdk::kEventBattery, &percent, sizeof percent, c.eventContext);
+            const std::uint32_t sixths = BatteryLevel(level);
+            c.event(sdk::kEventBattery, &sixths, sizeof sixths, c.eventContext);
         }
         std::free(data);
         if (type == GP_EVENT_TIMEOUT || type == GP_EVENT_CAPTURE_COMPLETE) return;
