@@ -69,7 +69,10 @@ bool CMainApp::InitInstance()
         options.listChanged = &CMainApp::CameraVanished;
         realCameras_ = std::make_unique<gphoto::RealCameras>(sim::Simulator::rc().api(), options);
         current = this;
-        document_ = std::make_unique<CViewDoc>(sim::Simulator::cd().api(), realCameras_->api());
+        const sdk::Api& cd = cameraOptions_.listing == gphoto::Listing::Real
+                                 ? gphoto::WithoutListing(sim::Simulator::cd().api())
+                                 : sim::Simulator::cd().api();
+        document_ = std::make_unique<CViewDoc>(cd, realCameras_->api());
         frame_ = std::make_unique<CMainFrame>(document_.get());
     } catch (const std::exception&) {
         frame_.reset();

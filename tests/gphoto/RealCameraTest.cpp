@@ -151,6 +151,41 @@ TEST_F(RealCameraTest, ListsRealCamerasFirstThenSimulatedAndConnectsByName) {
     EXPECT_EQ(Driver().properties().name, devices[2]);
 }
 
+TEST_F(RealCameraTest, ListingNarrowsToRealOrSimulatedCameras) {
+    doc.reset();
+    real.reset();
+    struct Row {
+        gphoto::Listing listing;
+        std::vector<std::string> rc, cd;
+    };
+    const Row rows[] = {
+        {gphoto::Listing::Real, {kEos}, {}},
+        {gphoto::Listing::Simulated, {"EOS 300D"}, {"PowerShot G5"}},
+    };
+    sim::World cdWorld;
+    cdWorld.cameras = {sim::fullCamera("PowerShot G5")};
+    sim::Simulator::cd().setWorld(cdWorld);
+    for (const Row& row : rows) {
+        gphoto::Options options;
+        options.listing = row.listing;
+        options.autodetect = false;
+        options.cameras = {kEos + "@disk:" + eosDisk.path()};
+        options.labels = RealCameraLabels();
+        real = std::make_unique<gphoto::RealCameras>(sim::Simulator::rc().api(), options);
+        const sdk::Api& cd = row.listing == gphoto::Listing::Real
+                                 ? gphoto::WithoutListing(sim::Simulator::cd().api())
+                                 : sim::Simulator::cd().api();
+        doc = std::make_unique<CViewDoc>(cd, real->api(), captures.file("config.cfg"));
+        doc->UpdateDeviceList();
+        EXPECT_EQ(doc->rcDevices(), row.rc);
+        EXPECT_EQ(doc->cdDevices(), row.cd);
+        EXPECT_TRUE(doc->ConnectCamera(row.rc.at(0)));
+        doc.reset();
+        real.reset();
+    }
+    sim::Simulator::cd().reset();
+}
+
 TEST_F(RealCameraTest, EverySettingReadsAndSetsByLabelOnBothFamilies) {
     struct Row {
         const std::string* model;
@@ -356,6 +391,20 @@ TEST_F(RealCameraTest, ErrorsUsersMeet) {
     const std::string gone = "\"Kestrel Test Compact\" was unplugged or switched off";
     EXPECT_EQ(notes.find(gone), notes.rfind(gone)) << notes;
     EXPECT_NE(notes.find(gone), std::string::npos) << notes;
+}
+
+TEST_F(RealCameraTest, CameraGoneMidTransferLeavesNoFileAndIsClosedOnce) {
+    ASSERT_TRUE(doc->ConnectCamera(kEos));
+    const std::string path = doc->GetCaptureFileName();
+    Inject(eosDisk, "file -52 5\n");
+    EXPECT_FALSE(doc->TakePicture());
+    EXPECT_EQ(listChanges.load(), 1);
+    EXPECT_TRUE(real->Vanished(Driver().sourceHandle()));
+    EXPECT_FALSE(Exists(path));
+    EXPECT_TRUE(std::filesystem::is_empty(captures.path()));   // no temporary either
+    EXPECT_NE(Notes().find("libgphoto2: gp_camera_file_get: "), std::string::npos) << Notes();
+    Driver().Disconnect();
+    EXPECT_EQ(listChanges.load(), 1);
 }
 
 TEST_F(RealCameraTest, BatteryEventReachesTheDocument) {

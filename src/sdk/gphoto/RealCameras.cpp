@@ -543,6 +543,23 @@ sdk::Api table;
 
 }  // namespace
 
+namespace {
+const sdk::Api* unlisted = nullptr;
+Result NoDevices(Handle h, uint32_t* n) {
+    const Result r = unlisted->GetDeviceCount(h, n);
+    if (n != nullptr) *n = 0;
+    return r;
+}
+}  // namespace
+
+const sdk::Api& WithoutListing(const sdk::Api& table) {
+    static sdk::Api copy;
+    unlisted = &table;
+    copy = table;
+    copy.GetDeviceCount = &NoDevices;
+    return copy;
+}
+
 RealCameras::RealCameras(const sdk::Api& simulated, Options options) {
     if (g != nullptr) throw std::logic_error("RealCameras: only one may exist at a time");
     auto state = std::make_unique<State>();

@@ -33,6 +33,10 @@ struct Options {
     std::function<void()> listChanged;
 };
 
+// A copy of table whose device listing is always empty (the other slot's simulated cameras
+// under --cameras=real). One at a time; table must outlive its users.
+const sdk::Api& WithoutListing(const sdk::Api& table);
+
 class RealCameras {
 public:
     RealCameras(const sdk::Api& simulated, Options options);
