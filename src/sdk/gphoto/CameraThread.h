@@ -13,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -30,9 +31,11 @@ public:
     auto call(Work work) -> decltype(work()) {
         using R = decltype(work());
         if (onThread()) return work();
-        std::packaged_task<R()> task(std::move(work));
-        std::future<R> result = task.get_future();
-        post([&task] { task(); });
+        // Shared: the camera thread may still be leaving the task when this caller has its
+        // result and returns.
+        auto task = std::make_shared<std::packaged_task<R()>>(std::move(work));
+        std::future<R> result = task->get_future();
+        post([task] { (*task)(); });
         return result.get();
     }
     void post(std::function<void()> work);

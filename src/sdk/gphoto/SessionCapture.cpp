@@ -134,7 +134,7 @@ sdk::Result Session::Download(sdk::Handle h, const std::string& path,
         }
     }
     gp_file_unref(data);
-    ++c->downloaded;
+    if (Cam* still = find(h)) ++still->downloaded;   // a vanished camera is closed by now
     if (r == sdk::kOk && progress) progress(100, 1, context);
     return r;
 }
