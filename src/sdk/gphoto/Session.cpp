@@ -3,7 +3,9 @@
 #include "sdk/gphoto/SessionCam.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include <dlfcn.h>
@@ -41,11 +43,7 @@ bool splitCamera(const std::string& text, Device& device) {
 Session::Session(SessionOptions options)
     : options_(std::move(options)),
       frame_(std::make_unique<std::array<std::uint8_t, sdk::kFrameBytes>>()) {
-    // libgphoto2's USB port driver loads libusb for every port listing and unloads it after;
-    // kept resident, a listing costs less and the allocations libusb keeps stay attributable
-    // (the listing leaks libusb's device list: a sanitizer suppression names it).
-    static void* const usb = dlopen("libusb-1.0.so.0", RTLD_LAZY | RTLD_NODELETE);
-    (void)usb;
+    keepPortDriversLoaded();
     context_ = gp_context_new();
     gp_context_set_error_func(context_, &contextError, this);
     gp_context_set_progress_funcs(context_, &progressStart, &progressUpdate, &progressStop, this);
@@ -53,6 +51,23 @@ Session::Session(SessionOptions options)
     gp_abilities_list_load(abilities_, context_);
     gp_port_info_list_new(&ports_);
     gp_port_info_list_load(ports_);
+}
+
+// libgphoto2 loads its port drivers (and libusb with the USB one) for every listing and unloads
+// them after. Kept resident, a listing costs less, and the little a USB listing leaks stays
+// attributable to its module (the sanitizer suppressions name it).
+void Session::keepPortDriversLoaded() {
+    static const bool loaded = [] {
+        dlopen("libusb-1.0.so.0", RTLD_LAZY | RTLD_NODELETE);
+        const char* env = std::getenv("IOLIBS");
+        std::error_code ec;
+        for (const auto& entry :
+             std::filesystem::directory_iterator(env ? env : KESTREL_GPHOTO_IOLIBS, ec))
+            if (entry.path().extension() == ".so")
+                dlopen(entry.path().c_str(), RTLD_LAZY | RTLD_NODELETE);
+        return true;
+    }();
+    (void)loaded;
 }
 
 Session::~Session() {

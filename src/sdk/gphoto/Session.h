@@ -126,6 +126,7 @@ private:
     std::string firstWidget(Cam& c, const std::vector<std::string>& names);
     void resolve(Cam& c);
     void pollEvents(sdk::Handle h, Cam& c, int timeoutMs);
+    static void keepPortDriversLoaded();
 
     SessionOptions options_;
     _GPContext* context_ = nullptr;
