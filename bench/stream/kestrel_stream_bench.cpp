@@ -3,6 +3,9 @@
 //   kestrel_stream_bench --fps F --seconds S --stack N [--camera "MODEL@PORT"]
 // With --camera the camera is opened through libgphoto2 (for the test camera driver, run with
 // CAMLIBS naming its folder) and streams at its own pace; --fps is then the simulator's only.
+// With the test camera on "disk:FOLDER", --captures N also posts N captures from the
+// user-interface thread during the run and reports how long each waited before the camera
+// started it (p50 and max), read from the start time the test camera writes.
 // The last line printed is one JSON object: {"delivered", "shown", "max_ui_stall_ms",
 // "cpu_ms_per_frame"}. "delivered" counts frames the SDK handed to the viewscreen during the
 // run, "shown" those the live picture took; the UI stall is the longest lateness of a 5 ms
@@ -23,6 +26,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <vector>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -112,6 +117,28 @@ int main(int argc, char** argv) {
         lastTick = now;
     });
 
+    // Captures posted during live view: the wait from the call to the camera starting it.
+    const int captures = static_cast<int>(argValue(argc, argv, "--captures", 0));
+    std::string disk;
+    if (named != nullptr && std::strstr(named, "@disk:") != nullptr)
+        disk = std::strstr(named, "@disk:") + 6;
+    std::vector<double> waitsMs;
+    QTimer captureTimer;
+    if (captures > 0 && !disk.empty()) {
+        captureTimer.setInterval(static_cast<int>(seconds * 1000 / (captures + 1)));
+        QObject::connect(&captureTimer, &QTimer::timeout, [&] {
+            if (static_cast<int>(waitsMs.size()) >= captures) return;
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            const long long posted = now.tv_sec * 1000000000LL + now.tv_nsec;
+            doc->TakePicture();
+            long long started = 0;
+            std::ifstream(disk + "/capture-started") >> started;
+            waitsMs.push_back((started - posted) / 1e6);
+        });
+        captureTimer.start();
+    }
+
     const std::uint64_t delivered0 = screen->framesDelivered();
     const std::uint64_t shown0 = screen->framesShown();
     const double cpu0 = processCpuMs();
@@ -119,6 +146,7 @@ int main(int argc, char** argv) {
     probe.start();
     pump(static_cast<int>(seconds * 1000));
     probe.stop();
+    captureTimer.stop();
     const double cpu1 = processCpuMs();
     // Stop the viewfinder, then let the last hand-over reach the picture.
     if (camera::CanonDriver* driver = doc->openDriver()) driver->DisableViewfinder();
@@ -126,6 +154,12 @@ int main(int argc, char** argv) {
     pump(50);
     const std::uint64_t shown = screen->framesShown() - shown0;
 
+    if (!waitsMs.empty()) {
+        std::sort(waitsMs.begin(), waitsMs.end());
+        std::printf("{\"captures\": %zu, \"capture_wait_ms_p50\": %.2f, "
+                    "\"capture_wait_ms_max\": %.2f}\n",
+                    waitsMs.size(), waitsMs[waitsMs.size() / 2], waitsMs.back());
+    }
     std::printf("{\"delivered\": %llu, \"shown\": %llu, \"max_ui_stall_ms\": %.2f, "
                 "\"cpu_ms_per_frame\": %.3f}\n",
                 static_cast<unsigned long long>(delivered), static_cast<unsigned long long>(shown),

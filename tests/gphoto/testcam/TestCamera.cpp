@@ -3,7 +3,8 @@
 // names of an EOS body) and "Kestrel Test Compact" (those of a compact). RADIO choices, preview
 // JPEGs of a moving pattern, capture with a file in its filesystem, RAW+JPEG, FILE_ADDED and
 // battery events. On request it fails: FOLDER/inject holds lines "OPERATION CODE COUNT"
-// (operations init, preview, capture, file, get, set); FOLDER/battery holds a new level.
+// (operations init, preview, capture, file, get, set); FOLDER/battery holds a new level. Each
+// capture writes its start time to FOLDER/capture-started.
 #include <gphoto2/gphoto2-library.h>
 #include <gphoto2/gphoto2-port-result.h>
 #include <gphoto2/gphoto2-result.h>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <fstream>
 #include <map>
@@ -242,6 +244,13 @@ int capture(Camera* camera, CameraCaptureType type, CameraFilePath* path, GPCont
     State& s = state(camera);
     if (type != GP_CAPTURE_IMAGE) return GP_ERROR_NOT_SUPPORTED;
     if (int r = injected(s, "capture"); r != GP_OK) return r;
+    {
+        // When the capture started (CLOCK_MONOTONIC, ns), for the stream benchmark's wait.
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        std::ofstream(s.folder + "/capture-started")
+            << static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+    }
     ++s.shots;
     char base[32];
     std::snprintf(base, sizeof base, "IMG_%04u", s.shots);
