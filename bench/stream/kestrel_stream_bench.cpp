@@ -5,13 +5,16 @@
 // CAMLIBS naming its folder) and streams at its own pace; --fps is then the simulator's only.
 // With the test camera on "disk:FOLDER", --captures N also posts N captures from the
 // user-interface thread during the run and reports how long each waited before the camera
-// started it (p50 and max), read from the start time the test camera writes.
+// started it (p50 and max), read from the start time the test camera writes; and the age of
+// the live picture when it is painted (p50, p99), from the time the test camera handed over
+// its latest preview (an underestimate when a newer preview has left meanwhile).
 // The last line printed is one JSON object: {"delivered", "shown", "max_ui_stall_ms",
 // "cpu_ms_per_frame"}. "delivered" counts frames the SDK handed to the viewscreen during the
 // run, "shown" those the live picture took; the UI stall is the longest lateness of a 5 ms
 // timer on the user-interface thread.
 #include "app/CMainApp.h"
 #include "app/CMainFrame.h"
+#include "capture/CPictureControl.h"
 #include "capture/CViewViewscreen.h"
 #include "document/CViewDoc.h"
 #include "sdk/sim/Simulator.h"
@@ -139,6 +142,30 @@ int main(int argc, char** argv) {
         captureTimer.start();
     }
 
+    // Age of a new live picture at its paint.
+    struct PaintAge : QObject {
+        CViewViewscreen* screen;
+        std::string file;
+        std::uint64_t lastShown = 0;
+        std::vector<double> agesMs;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Paint && watched == screen->picture(0) &&
+                screen->framesShown() != lastShown) {
+                lastShown = screen->framesShown();
+                timespec now{};
+                clock_gettime(CLOCK_MONOTONIC, &now);
+                long long at = 0;
+                std::ifstream(file) >> at;
+                if (at > 0)
+                    agesMs.push_back((now.tv_sec * 1000000000LL + now.tv_nsec - at) / 1e6);
+            }
+            return false;
+        }
+    } paintAge;
+    paintAge.screen = screen;
+    paintAge.file = disk + "/preview-at";
+    if (!disk.empty()) screen->picture(0)->installEventFilter(&paintAge);
+
     const std::uint64_t delivered0 = screen->framesDelivered();
     const std::uint64_t shown0 = screen->framesShown();
     const double cpu0 = processCpuMs();
@@ -154,6 +181,13 @@ int main(int argc, char** argv) {
     pump(50);
     const std::uint64_t shown = screen->framesShown() - shown0;
 
+    screen->picture(0)->removeEventFilter(&paintAge);
+    if (!paintAge.agesMs.empty()) {
+        std::vector<double>& ages = paintAge.agesMs;
+        std::sort(ages.begin(), ages.end());
+        std::printf("{\"painted\": %zu, \"frame_age_ms_p50\": %.2f, \"frame_age_ms_p99\": %.2f}\n",
+                    ages.size(), ages[ages.size() / 2], ages[ages.size() * 99 / 100]);
+    }
     if (!waitsMs.empty()) {
         std::sort(waitsMs.begin(), waitsMs.end());
         std::printf("{\"captures\": %zu, \"capture_wait_ms_p50\": %.2f, "

@@ -4,7 +4,7 @@
 // JPEGs of a moving pattern, capture with a file in its filesystem, RAW+JPEG, FILE_ADDED and
 // battery events. On request it fails: FOLDER/inject holds lines "OPERATION CODE COUNT"
 // (operations init, preview, capture, file, get, set); FOLDER/battery holds a new level. Each
-// capture writes its start time to FOLDER/capture-started.
+// capture writes its start time to FOLDER/capture-started, each preview to FOLDER/preview-at.
 #include <gphoto2/gphoto2-library.h>
 #include <gphoto2/gphoto2-port-result.h>
 #include <gphoto2/gphoto2-result.h>
@@ -236,6 +236,13 @@ int capturePreview(Camera* camera, CameraFile* file, GPContext*) {
     State& s = state(camera);
     if (int r = injected(s, "preview"); r != GP_OK) return r;
     const std::vector<unsigned char> jpeg = pattern(960, 640, (s.frame++ * 8) % 960);
+    {
+        // When this preview left the camera (CLOCK_MONOTONIC, ns), for the stream benchmark.
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        std::ofstream(s.folder + "/preview-at")
+            << static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+    }
     gp_file_set_mime_type(file, GP_MIME_JPEG);
     return gp_file_set_data_and_size(file, static_cast<char*>(std::memcpy(std::malloc(jpeg.size()), jpeg.data(), jpeg.size())), jpeg.size());
 }
