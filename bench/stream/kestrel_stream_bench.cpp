@@ -1,5 +1,13 @@
-// Streams the simulated camera into the real main window and measures the live path:
-//   kestrel_stream_bench --fps F --seconds S [--stack N] [--mode plain|stack|stitch]
+// Streams the simulated camera (or a real one) into the real main window and measures the live
+// path:
+//   kestrel_stream_bench --fps F --seconds S [--stack N] [--mode plain|stack|stitch] [--camera "MODEL@PORT"]
+// With --camera the camera is opened through libgphoto2 (for the test camera driver, run with
+// CAMLIBS naming its folder) and streams at its own pace; --fps is then the simulator's only.
+// With the test camera on "disk:FOLDER", --captures N also posts N captures from the
+// user-interface thread during the run and reports how long each waited before the camera
+// started it (p50 and max), read from the start time the test camera writes; and the age of
+// the live picture when it is painted (p50, p99), from the time the test camera handed over
+// its latest preview (an underestimate when a newer preview has left meanwhile).
 // --mode stack chooses the Astrophotography tab with the slider at N (10 when not given);
 // --mode stitch chooses the Stitch tab, takes a picture so a strip is shown and keeps the
 // overlap readout running ("overlap_estimates" counts its estimates during the run).
@@ -12,6 +20,7 @@
 #include "capture/CCapAstroDlg.h"
 #include "capture/CCapStitchDlg.h"
 #include "capture/CViewMain.h"
+#include "capture/CPictureControl.h"
 #include "capture/CViewViewscreen.h"
 #include "capture/OverlapReadout.h"
 #include "document/CViewDoc.h"
@@ -29,6 +38,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <vector>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -51,6 +62,12 @@ double argValue(int argc, char** argv, const char* name, double fallback) {
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], name) == 0) return std::atof(argv[i + 1]);
     return fallback;
+}
+
+const char* argText(int argc, char** argv, const char* name) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0) return argv[i + 1];
+    return nullptr;
 }
 
 // Runs the event loop for ms milliseconds.
@@ -81,7 +98,14 @@ int main(int argc, char** argv) {
         s->setFrameRate(fps);
     }
 
-    CMainApp app;
+    CameraOptions cameras;
+    const char* named = argText(argc, argv, "--camera");
+    if (named != nullptr) {
+        cameras.listing = gphoto::Listing::Real;
+        cameras.autodetect = false;
+        cameras.cameras = {named};
+    }
+    CMainApp app(cameras);
     if (!app.InitInstance()) {
         std::fprintf(stderr, "the main window could not be made\n");
         return 1;
@@ -93,7 +117,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no camera list, viewscreen or camera\n");
         return 1;
     }
-    list->cameraList()->setCurrentRow(list->cameraList()->count() - 1);   // a CD camera
+    // The named real camera heads the list; else the last row, a CD camera.
+    list->cameraList()->setCurrentRow(named != nullptr ? 0 : list->cameraList()->count() - 1);
     list->OnConnect();
     if (!doc->openDriver()) {
         std::fprintf(stderr, "could not connect\n");
@@ -131,6 +156,52 @@ int main(int argc, char** argv) {
         lastTick = now;
     });
 
+    // Captures posted during live view: the wait from the call to the camera starting it.
+    const int captures = static_cast<int>(argValue(argc, argv, "--captures", 0));
+    std::string disk;
+    if (named != nullptr && std::strstr(named, "@disk:") != nullptr)
+        disk = std::strstr(named, "@disk:") + 6;
+    std::vector<double> waitsMs;
+    QTimer captureTimer;
+    if (captures > 0 && !disk.empty()) {
+        captureTimer.setInterval(static_cast<int>(seconds * 1000 / (captures + 1)));
+        QObject::connect(&captureTimer, &QTimer::timeout, [&] {
+            if (static_cast<int>(waitsMs.size()) >= captures) return;
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            const long long posted = now.tv_sec * 1000000000LL + now.tv_nsec;
+            doc->TakePicture();
+            long long started = 0;
+            std::ifstream(disk + "/capture-started") >> started;
+            waitsMs.push_back((started - posted) / 1e6);
+        });
+        captureTimer.start();
+    }
+
+    // Age of a new live picture at its paint.
+    struct PaintAge : QObject {
+        CViewViewscreen* screen;
+        std::string file;
+        std::uint64_t lastShown = 0;
+        std::vector<double> agesMs;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Paint && watched == screen->picture(0) &&
+                screen->framesShown() != lastShown) {
+                lastShown = screen->framesShown();
+                timespec now{};
+                clock_gettime(CLOCK_MONOTONIC, &now);
+                long long at = 0;
+                std::ifstream(file) >> at;
+                if (at > 0)
+                    agesMs.push_back((now.tv_sec * 1000000000LL + now.tv_nsec - at) / 1e6);
+            }
+            return false;
+        }
+    } paintAge;
+    paintAge.screen = screen;
+    paintAge.file = disk + "/preview-at";
+    if (!disk.empty()) screen->picture(0)->installEventFilter(&paintAge);
+
     const std::uint64_t delivered0 = screen->framesDelivered();
     const std::uint64_t shown0 = screen->framesShown();
     const double cpu0 = processCpuMs();
@@ -138,6 +209,7 @@ int main(int argc, char** argv) {
     probe.start();
     pump(static_cast<int>(seconds * 1000));
     probe.stop();
+    captureTimer.stop();
     const double cpu1 = processCpuMs();
     // Stop the viewfinder, then let the last hand-over reach the picture.
     if (camera::CanonDriver* driver = doc->openDriver()) driver->DisableViewfinder();
@@ -146,6 +218,19 @@ int main(int argc, char** argv) {
     const std::uint64_t shown = screen->framesShown() - shown0;
     const std::uint64_t estimates = readout ? readout->estimatesDone() - estimates0 : 0;
 
+    screen->picture(0)->removeEventFilter(&paintAge);
+    if (!paintAge.agesMs.empty()) {
+        std::vector<double>& ages = paintAge.agesMs;
+        std::sort(ages.begin(), ages.end());
+        std::printf("{\"painted\": %zu, \"frame_age_ms_p50\": %.2f, \"frame_age_ms_p99\": %.2f}\n",
+                    ages.size(), ages[ages.size() / 2], ages[ages.size() * 99 / 100]);
+    }
+    if (!waitsMs.empty()) {
+        std::sort(waitsMs.begin(), waitsMs.end());
+        std::printf("{\"captures\": %zu, \"capture_wait_ms_p50\": %.2f, "
+                    "\"capture_wait_ms_max\": %.2f}\n",
+                    waitsMs.size(), waitsMs[waitsMs.size() / 2], waitsMs.back());
+    }
     std::printf("{\"delivered\": %llu, \"shown\": %llu, \"max_ui_stall_ms\": %.2f, "
                 "\"cpu_ms_per_frame\": %.3f, \"overlap_estimates\": %llu}\n",
                 static_cast<unsigned long long>(delivered), static_cast<unsigned long long>(shown),

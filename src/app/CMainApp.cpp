@@ -1,18 +1,59 @@
 #include "app/CMainApp.h"
 
 #include "app/CMainFrame.h"
+#include "app/RealCameraLabels.h"
 #include "document/CViewDoc.h"
 #include "resources/Resources.h"
+#include "sdk/gphoto/RealCameras.h"
 #include "sdk/sim/Simulator.h"
+#include "views/CViewCameraList.h"
+
+#include <QApplication>
+#include <QTimer>
 
 #include <new>
 
-CMainApp::CMainApp() = default;
+namespace {
+CMainApp* current = nullptr;   // set and read on the UI thread only
+}
+
+CMainApp::CMainApp(CameraOptions cameras) : cameraOptions_(std::move(cameras)) {}
 
 CMainApp::~CMainApp()
 {
-    frame_.reset();      // panes go while the document they point at still exists
-    document_.reset();   // writes config.cfg and closes the drivers
+    frame_.reset();       // panes go while the document they point at still exists
+    document_.reset();    // writes config.cfg and closes the drivers
+    realCameras_.reset(); // no driver uses the table any more
+    if (current == this)
+        current = nullptr;
+}
+
+void CMainApp::Note(const std::string& line)
+{
+    // Two hops: the driver reports the failed call as soon as the table returns; this line
+    // follows it (queued to the UI thread, then a short timer for a call from the sequence
+    // worker).
+    QMetaObject::invokeMethod(qApp, [line] {
+        QTimer::singleShot(50, qApp, [line] {
+            if (CViewDoc* doc = CViewDoc::instance())
+                doc->Log(line + "\r\n");
+        });
+    }, Qt::QueuedConnection);
+}
+
+void CMainApp::CameraVanished()
+{
+    QMetaObject::invokeMethod(qApp, [] {
+        if (current == nullptr || !current->document_ || !current->realCameras_)
+            return;
+        CViewDoc& doc = *current->document_;
+        auto* list = dynamic_cast<CViewCameraList*>(doc.GetView("CameraList"));
+        if (doc.rcDriver().isOpen() &&
+            current->realCameras_->Vanished(doc.rcDriver().sourceHandle()) && list != nullptr)
+            list->OnConnect();   // the open camera is the one gone: disconnect as the button does
+        if (list != nullptr && !doc.rcDriver().isOpen() && !doc.cdDriver().isOpen())
+            list->FillCameraList();
+    }, Qt::QueuedConnection);
 }
 
 bool CMainApp::InitInstance()
@@ -22,12 +63,24 @@ bool CMainApp::InitInstance()
     sim::Simulator::cd().setJournal(false);
     sim::Simulator::rc().setJournal(false);
     try {
-        document_ = std::make_unique<CViewDoc>(sim::Simulator::cd().api(),
-                                               sim::Simulator::rc().api());
+        gphoto::Options options;
+        options.listing = cameraOptions_.listing;
+        options.autodetect = cameraOptions_.autodetect;
+        options.cameras = cameraOptions_.cameras;
+        options.labels = RealCameraLabels();
+        options.note = &CMainApp::Note;
+        options.listChanged = &CMainApp::CameraVanished;
+        realCameras_ = std::make_unique<gphoto::RealCameras>(sim::Simulator::rc().api(), options);
+        current = this;
+        const sdk::Api& cd = cameraOptions_.listing == gphoto::Listing::Real
+                                 ? gphoto::WithoutListing(sim::Simulator::cd().api())
+                                 : sim::Simulator::cd().api();
+        document_ = std::make_unique<CViewDoc>(cd, realCameras_->api());
         frame_ = std::make_unique<CMainFrame>(document_.get());
     } catch (const std::exception&) {
         frame_.reset();
         document_.reset();
+        realCameras_.reset();
         return false;
     }
     frame_->setWindowTitle(QStringLiteral("Kestrel"));

@@ -1,15 +1,19 @@
-// The application object: makes the one document (over the simulated camera SDKs) and the main
-// window, and takes them down in the right order (window and panes first, then the document).
+// The application object: makes the one document (over the simulated camera SDKs, with real
+// cameras through libgphoto2 in the RC slot) and the main window, and takes them down in the
+// right order (window and panes first, then the document, then the real-camera table).
 #pragma once
+
+#include "app/CommandLine.h"
 
 #include <memory>
 
 class CMainFrame;
 class CViewDoc;
+namespace gphoto { class RealCameras; }
 
 class CMainApp {
 public:
-    CMainApp();
+    explicit CMainApp(CameraOptions cameras = CameraOptions());
     ~CMainApp();
     CMainApp(const CMainApp&) = delete;
     CMainApp& operator=(const CMainApp&) = delete;
@@ -22,7 +26,16 @@ public:
     CMainFrame* mainFrame() const { return frame_.get(); }
 
 private:
-    // Declared in this order so that the frame goes before the document.
+    // A console line of the real-camera backend (camera thread): shown after the driver's own
+    // error line for the same call.
+    static void Note(const std::string& line);
+    // A real camera vanished (camera thread): close it in the window and read the list again.
+    static void CameraVanished();
+
+    const CameraOptions cameraOptions_;
+    // Declared in this order so that the frame goes before the document, and the document
+    // (whose driver uses the table) before the real cameras.
+    std::unique_ptr<gphoto::RealCameras> realCameras_;
     std::unique_ptr<CViewDoc> document_;
     std::unique_ptr<CMainFrame> frame_;
 };

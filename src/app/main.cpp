@@ -1,19 +1,39 @@
 // Kestrel: tethered shooting over the camera SDKs.
 #include "app/CMainApp.h"
+#include "app/CommandLine.h"
 #include "app/QuitOnSignal.h"
 #include "resources/Resources.h"
 
 #include <QApplication>
 
+#include <cstdio>
+#include <string>
+
 int main(int argc, char* argv[])
 {
+    // --help needs no display: answered before the application (and its window system) starts.
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(ParseCommandLine({QStringLiteral("kestrel"), QStringLiteral("--help")})
+                           .text.toLocal8Bit().constData(), stdout);
+            return 0;
+        }
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrel"));
     QApplication::setDesktopFileName(QStringLiteral("kestrel"));
     kestrelInitResources();
 
+    const CommandLine options = ParseCommandLine(QApplication::arguments());
+    if (options.outcome != CommandLine::Outcome::Run) {
+        const bool help = options.outcome == CommandLine::Outcome::Help;
+        std::fputs(options.text.toLocal8Bit().constData(), help ? stdout : stderr);
+        return help ? 0 : 2;
+    }
+
     QuitOnSignal quitOnSignal;   // Ctrl+C or a session ending still saves config.cfg
-    CMainApp app;
+    CMainApp app(options.cameras);
     if (!app.InitInstance())
         return 1;
     return QApplication::exec();

@@ -27,8 +27,9 @@ struct Window {
     QString previousCwd = QDir::currentPath();
     std::unique_ptr<CMainApp> app;
 
-    // fps 0 keeps the viewfinder manual (frames only when pushed).
-    explicit Window(double fps) {
+    // fps 0 keeps the viewfinder manual (frames only when pushed). cameras: the command line's
+    // camera options (real cameras through libgphoto2 beside the simulated ones).
+    explicit Window(double fps, CameraOptions cameras = CameraOptions()) {
         for (sim::Simulator* s : {&sim::Simulator::cd(), &sim::Simulator::rc()}) {
             s->reset();
             s->setManualViewfinder(fps <= 0);
@@ -36,7 +37,7 @@ struct Window {
         }
         QDir::setCurrent(dir.path());
         QDir(dir.path()).mkdir(QStringLiteral("shots"));
-        app = std::make_unique<CMainApp>();
+        app = std::make_unique<CMainApp>(std::move(cameras));
         ok = app->InitInstance();
         if (ok) document()->SetCaptureFolder(shotsFolder().toStdString());
     }

@@ -1,0 +1,177 @@
+// Widget names per camera family and the text matching of camera choices to labels.
+#include "sdk/gphoto/Families.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+
+namespace gphoto {
+
+namespace {
+
+FamilyNames eosNames() {
+    FamilyNames n;
+    auto set = [&n](Setting s, std::vector<std::string> names) {
+        n.settings[static_cast<std::size_t>(s)] = std::move(names);
+    };
+    set(Setting::ShootingMode, {"autoexposuremodedial", "autoexposuremode"});
+    set(Setting::Av, {"aperture"});
+    set(Setting::Tv, {"shutterspeed"});
+    set(Setting::Exposure, {"exposurecompensation"});
+    set(Setting::WhiteBalance, {"whitebalance"});
+    set(Setting::AFDistance, {"focusmode"});
+    set(Setting::Flash, {"flashmode"});
+    set(Setting::Meter, {"meteringmode"});
+    set(Setting::Iso, {"iso"});
+    set(Setting::Effect, {"picturestyle"});
+    n.imageFormat = {"imageformat"};
+    n.afLock = {"autofocusdrive"};
+    n.owner = {"ownername", "artist"};
+    n.firmware = {"deviceversion", "firmwareversion"};
+    n.battery = {"batterylevel"};
+    n.viewfinder = {"viewfinder"};
+    return n;
+}
+
+FamilyNames compactNames() {
+    FamilyNames n;
+    auto set = [&n](Setting s, std::vector<std::string> names) {
+        n.settings[static_cast<std::size_t>(s)] = std::move(names);
+    };
+    set(Setting::ShootingMode, {"shootingmode"});
+    set(Setting::Av, {"aperture"});
+    set(Setting::Tv, {"shutterspeed"});
+    set(Setting::Exposure, {"exposurecompensation"});
+    set(Setting::WhiteBalance, {"whitebalance"});
+    set(Setting::AFDistance, {"afdistance"});
+    set(Setting::Flash, {"flashmode"});
+    set(Setting::Meter, {"meteringmode"});
+    set(Setting::Iso, {"iso"});
+    set(Setting::Effect, {"photoeffect"});
+    set(Setting::Quality, {"imagequality"});
+    n.imageSize = {"imagesize"};
+    n.afLock = {"focuslock"};
+    n.zoom = {"zoom"};
+    n.owner = {"ownername"};
+    n.firmware = {"firmwareversion", "deviceversion"};
+    n.battery = {"batterylevel"};
+    n.viewfinder = {"viewfinder"};
+    return n;
+}
+
+// Camera words that name a label differently.
+struct Alias {
+    Setting setting;
+    const char* camera;
+    const char* label;
+};
+constexpr Alias kAliases[] = {
+    {Setting::ShootingMode, "P", "Program"},
+    {Setting::ShootingMode, "A_DEP", "A Dep"},
+    {Setting::ShootingMode, "A-DEP", "A Dep"},
+    {Setting::ShootingMode, "M", "Manual"},
+    {Setting::ShootingMode, "Closeup", "Macro"},
+    {Setting::WhiteBalance, "Daylight", "Day Light"},
+    {Setting::WhiteBalance, "Shadow", "Shade"},
+    {Setting::WhiteBalance, "Color Temperature", "Kelvin"},
+    {Setting::Meter, "Center-weighted average", "Center Weight Avg"},
+    {Setting::Meter, "Center Weighted Average", "Center Weight Avg"},
+    {Setting::Effect, "Monochrome", "Black & White"},
+    {Setting::Flash, "Red-eye", "Red Eye"},
+    {Setting::Flash, "Slow synchro", "Slow Sync"},
+};
+
+// Lower case, without spaces, underscores and hyphens.
+std::string folded(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == ' ' || c == '_' || c == '-') continue;
+        out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    }
+    return out;
+}
+
+// A decimal number with an optional sign and "f/" prefix; false for anything else.
+bool number(std::string text, double& value) {
+    if (text.rfind("f/", 0) == 0) text.erase(0, 2);
+    if (text.empty()) return false;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return end != nullptr && *end == '\0' && end != text.c_str();
+}
+
+bool numeric(Setting setting) {
+    return setting == Setting::Av || setting == Setting::Exposure;
+}
+
+}  // namespace
+
+Family FamilyOf(const std::string& model) {
+    return model.find("EOS") != std::string::npos ? Family::Eos : Family::Compact;
+}
+
+const FamilyNames& NamesOf(Family family) {
+    static const FamilyNames eos = eosNames();
+    static const FamilyNames compact = compactNames();
+    return family == Family::Eos ? eos : compact;
+}
+
+bool MatchLabel(const Labels& labels, Setting setting, const std::string& cameraText,
+                std::uint32_t& code) {
+    std::string text = cameraText;
+    for (const Alias& alias : kAliases)
+        if (alias.setting == setting && folded(alias.camera) == folded(text)) text = alias.label;
+    const LabelTable& table = labels.of(setting);
+    double cameraValue = 0;
+    const bool cameraNumber = numeric(setting) && number(text, cameraValue);
+    for (const auto& [entryCode, label] : table) {
+        double labelValue = 0;
+        const bool same = cameraNumber && number(label, labelValue)
+                              ? std::fabs(labelValue - cameraValue) < 0.02
+                              : folded(label) == folded(text);
+        if (same) {
+            code = entryCode;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SplitImageFormat(const std::string& choice, std::string& size, std::string& quality) {
+    const std::string f = folded(choice);
+    const bool raw = f.find("raw") != std::string::npos || f.find("cr2") != std::string::npos ||
+                     f.find("cr3") != std::string::npos;
+    static const char* const kSizes[] = {"Large", "Medium 1", "Medium 2", "Medium", "Small 1",
+                                         "Small 2", "Small 3", "Small"};
+    size.clear();
+    for (const char* s : kSizes) {
+        if (f.find(folded(s)) != std::string::npos) {
+            size = s;
+            break;
+        }
+    }
+    if (raw && size.empty()) {
+        size = "RAW";
+        quality = "Lossless";
+        return true;
+    }
+    if (size.empty()) return false;
+    if (raw) size = "RAW + " + size;   // both files; the JPEG's quality below
+    quality = f.find("normal") != std::string::npos ? "Normal" : "Fine";
+    return true;
+}
+
+std::uint32_t BatteryPercent(const std::string& text) {
+    const std::string f = folded(text);
+    if (f == "full") return 100;
+    if (f == "low") return 20;
+    if (f == "empty") return 0;
+    std::uint32_t value = 0;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) break;
+        value = value * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    return value;
+}
+
+}  // namespace gphoto

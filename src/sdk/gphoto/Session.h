@@ -1,0 +1,149 @@
+// The libgphoto2 side of the real-camera table: the context, the camera and port lists, the
+// open cameras, their settings by widget name, capture with download, live view and events.
+//
+// Threads: every member runs on the camera thread (CameraThread); nothing here locks. Frame,
+// progress and event callbacks are made from that thread.
+#pragma once
+
+#include "sdk/gphoto/Families.h"
+#include "sdk/gphoto/PreviewFrame.h"
+#include "sdk/sdk.h"
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+struct _Camera;
+struct _GPContext;
+struct _CameraAbilitiesList;
+struct _GPPortInfoList;
+
+namespace gphoto {
+
+// SDK codes the backend reports: the error text lists every row whose bits a code holds, so
+// each is chosen for rows that read right ("Device Not Found" alone for a vanished camera).
+namespace err {
+constexpr sdk::Result kInternal = 0x00000002;
+constexpr sdk::Result kNotSupported = 0x00000007;
+constexpr sdk::Result kFileNotFound = 0x00000022;
+constexpr sdk::Result kFileOpen = 0x00000023;
+constexpr sdk::Result kFileWrite = 0x00000028;
+constexpr sdk::Result kFileExists = 0x0000002B;
+constexpr sdk::Result kInvalidParameter = 0x00000060;
+constexpr sdk::Result kInvalidHandle = 0x00000061;
+constexpr sdk::Result kInvalidIndex = 0x00000063;
+constexpr sdk::Result kDeviceNotFound = 0x00000080;
+constexpr sdk::Result kDeviceBusy = 0x00000081;
+constexpr sdk::Result kPortInUse = 0x000000C0;
+constexpr sdk::Result kGone = 0x00000080;   // unplugged or switched off
+}  // namespace err
+
+struct Device {
+    std::string name;   // shown in the camera list
+    std::string model;  // libgphoto2's model name
+    std::string port;   // "usb:001,005", "ptpip:192.168.1.20", "disk:/path"
+};
+
+struct SessionOptions {
+    bool autodetect = true;                // list what gp_camera_autodetect finds
+    std::vector<std::string> cameras;      // "MODEL@PORT", always listed
+    Labels labels;
+    // One console line (libgphoto2's own message, or how to free a camera); camera thread.
+    std::function<void(const std::string&)> note;
+    // A camera was found gone and closed: the camera list should be read again; camera thread.
+    std::function<void(sdk::Handle)> listChanged;
+};
+
+class Session {
+public:
+    explicit Session(SessionOptions options);
+    ~Session();   // closes every camera
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    std::vector<Device> Devices();
+    sdk::Result Open(const std::string& name, sdk::Handle handle);
+    sdk::Result Close(sdk::Handle handle);
+    bool IsOpen(sdk::Handle handle) const { return cameras_.count(handle) != 0; }
+    // Ok for a camera that is open or was closed as gone (the calls that wind a camera down).
+    sdk::Result Teardown(sdk::Handle handle) const;
+
+    // Properties: the ids the camera has, and one's data (text or 32-bit word).
+    sdk::Result PropertyIds(sdk::Handle h, std::vector<std::uint32_t>& ids);
+    sdk::Result PropertyData(sdk::Handle h, std::uint32_t id, std::uint32_t* size, void* buffer);
+
+    // Settings by the label tables' codes; a setting the camera lacks lists nothing.
+    sdk::Result Choices(sdk::Handle h, Setting s, std::vector<std::uint32_t>& codes);
+    sdk::Result Get(sdk::Handle h, Setting s, std::uint32_t& code);
+    sdk::Result Set(sdk::Handle h, Setting s, std::uint32_t code);
+    sdk::Result Sizes(sdk::Handle h, std::vector<std::string>& labels);
+    sdk::Result Formats(sdk::Handle h, std::vector<std::pair<std::uint32_t, std::uint32_t>>& qs);
+    sdk::Result GetFormat(sdk::Handle h, std::uint32_t& quality, std::uint32_t& size);
+    sdk::Result SetFormat(sdk::Handle h, std::uint32_t quality, std::uint32_t size);
+
+    sdk::Result AFLock(sdk::Handle h, bool lock);
+    sdk::Result Zoom(sdk::Handle h, std::uint32_t& position, std::uint32_t& first,
+                     std::uint32_t& last);
+    sdk::Result SetZoom(sdk::Handle h, std::uint32_t position);
+
+    // Release: takes the picture; count = files it gave (RAW+JPEG: two).
+    sdk::Result Release(sdk::Handle h, std::uint32_t& count);
+    // Writes the next file of the last release to path (or, when the camera's extension differs
+    // from the path's, under the same name with the camera's extension in lower case).
+    sdk::Result Download(sdk::Handle h, const std::string& path, sdk::ProgressCallback progress,
+                         void* context);
+
+    sdk::Result SetEvents(sdk::Handle h, sdk::EventCallback callback, void* context);
+    sdk::Result StartViewfinder(sdk::Handle h, sdk::FrameCallback callback, void* context);
+    sdk::Result StopViewfinder(sdk::Handle h);
+    bool Streaming() const;
+    // One step of the repeating job: a preview frame for each streaming camera, and events.
+    void Tick();
+
+    // Called by libgphoto2's progress functions.
+    void ProgressStart(float target);
+    void ProgressUpdate(float current);
+
+private:
+    struct Cam;
+    Cam* find(sdk::Handle h);
+    sdk::Result missing(sdk::Handle h) const;   // the error for a handle with no open camera
+    // Runs a libgphoto2 call, retrying "busy" with back-off for up to 3 s; on failure notes
+    // libgphoto2's message and code and, for a vanished camera, closes it. Returns the SDK code.
+    sdk::Result check(sdk::Handle h, const char* what, const std::function<int()>& call);
+    sdk::Result toSdk(int code) const;
+    void gone(sdk::Handle h);
+    int readWidget(Cam& c, const std::string& name, std::string* text,
+                   std::vector<std::string>* choices, float* value = nullptr,
+                   float* low = nullptr, float* high = nullptr);
+    int writeWidget(Cam& c, const std::string& name, const std::string* text,
+                    const float* value);
+    std::string firstWidget(Cam& c, const std::vector<std::string>& names);
+    void resolve(Cam& c);
+    void pollEvents(sdk::Handle h, Cam& c, int timeoutMs);
+    static void keepPortDriversLoaded();
+
+    SessionOptions options_;
+    _GPContext* context_ = nullptr;
+    _CameraAbilitiesList* abilities_ = nullptr;
+    _GPPortInfoList* ports_ = nullptr;
+    std::vector<Device> devices_;                 // the latest listing
+    std::map<sdk::Handle, std::unique_ptr<Cam>> cameras_;
+    std::set<sdk::Handle> gone_;                  // closed as vanished, not yet closed by the driver
+    PreviewFrame preview_;
+    std::unique_ptr<std::array<std::uint8_t, sdk::kFrameBytes>> frame_;
+    sdk::ProgressCallback progress_ = nullptr;    // set during a download
+    void* progressContext_ = nullptr;
+    float progressTarget_ = 0;
+    std::string lastMessage_;                     // libgphoto2's error text of the last call
+    unsigned ticks_ = 0;
+
+    friend void contextError(_GPContext*, const char*, void*);
+};
+
+}  // namespace gphoto

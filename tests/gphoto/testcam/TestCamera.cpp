@@ -1,0 +1,403 @@
+// A camera driver of the test suite's own, loaded by the real libgphoto2 from the folder named
+// by CAMLIBS and opened on a "disk:FOLDER" port. Two models: "Kestrel Test EOS" (the widget
+// names of an EOS body) and "Kestrel Test Compact" (those of a compact). RADIO choices, preview
+// JPEGs of a moving pattern, capture with a file in its filesystem, RAW+JPEG, FILE_ADDED and
+// battery events. On request it fails: FOLDER/inject holds lines "OPERATION CODE COUNT"
+// (operations init, preview, capture, file, get, set); FOLDER/battery holds a new level. Each
+// capture writes its start time to FOLDER/capture-started, each preview to FOLDER/preview-at.
+#include <gphoto2/gphoto2-library.h>
+#include <gphoto2/gphoto2-port-result.h>
+#include <gphoto2/gphoto2-result.h>
+#include <turbojpeg.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <deque>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kEos = "Kestrel Test EOS";
+constexpr const char* kCompact = "Kestrel Test Compact";
+constexpr const char* kFolder = "/";   // the filesystem knows its root without listing
+
+struct Widget {
+    std::string name;
+    CameraWidgetType type;
+    std::vector<std::string> choices;   // RADIO
+    std::string value;                  // RADIO/TEXT; TOGGLE and RANGE as a number
+    float low = 0, high = 0;            // RANGE
+};
+
+struct State {
+    bool eos = true;
+    std::string folder;
+    std::vector<Widget> widgets;
+    std::map<std::string, std::vector<unsigned char>> files;
+    std::deque<std::string> addedEvents;   // file names still to announce
+    unsigned frame = 0;
+    unsigned shots = 0;
+};
+
+const std::vector<std::string> kApertures{"2.8", "4", "5.6", "8", "11"};
+const std::vector<std::string> kSpeeds{"30", "1", "0.5", "1/4", "1/60", "1/125", "1/250", "bulb"};
+const std::vector<std::string> kExposures{"-2", "-1", "-0.3", "0", "0.3", "0.5", "1", "2"};
+const std::vector<std::string> kIsos{"Auto", "100", "200", "400", "800", "1600"};
+
+std::vector<Widget> eosWidgets() {
+    return {
+        {"autoexposuremode", GP_WIDGET_RADIO, {"P", "TV", "AV", "Manual", "Bulb", "A_DEP", "Green"}, "P"},
+        {"aperture", GP_WIDGET_RADIO, kApertures, "5.6"},
+        {"shutterspeed", GP_WIDGET_RADIO, kSpeeds, "1/125"},
+        {"exposurecompensation", GP_WIDGET_RADIO, kExposures, "0"},
+        {"whitebalance", GP_WIDGET_RADIO, {"Auto", "Daylight", "Shadow", "Cloudy", "Tungsten", "Fluorescent", "Flash", "Manual"}, "Auto"},
+        {"focusmode", GP_WIDGET_RADIO, {"One Shot", "AI Servo", "AI Focus", "Manual"}, "One Shot"},
+        {"meteringmode", GP_WIDGET_RADIO, {"Evaluative", "Partial", "Spot", "Center-weighted average"}, "Evaluative"},
+        {"iso", GP_WIDGET_RADIO, kIsos, "100"},
+        {"picturestyle", GP_WIDGET_RADIO, {"Standard", "Portrait", "Neutral", "Monochrome"}, "Standard"},
+        {"imageformat", GP_WIDGET_RADIO, {"Large Fine JPEG", "Large Normal JPEG", "Medium Fine JPEG", "Small Fine JPEG", "RAW + Large Fine JPEG", "RAW"}, "Large Fine JPEG"},
+        {"autofocusdrive", GP_WIDGET_TOGGLE, {}, "0"},
+        {"viewfinder", GP_WIDGET_TOGGLE, {}, "0"},
+        {"ownername", GP_WIDGET_TEXT, {}, "Test Owner"},
+        {"deviceversion", GP_WIDGET_TEXT, {}, "3-1.0.9"},
+        {"batterylevel", GP_WIDGET_TEXT, {}, "75%"},
+    };
+}
+
+std::vector<Widget> compactWidgets() {
+    std::vector<Widget> w{
+        {"shootingmode", GP_WIDGET_RADIO, {"Auto", "P", "TV", "AV", "Manual", "Portrait", "Night Scene", "Stitch Assist"}, "Auto"},
+        {"aperture", GP_WIDGET_RADIO, kApertures, "4"},
+        {"shutterspeed", GP_WIDGET_RADIO, kSpeeds, "1/60"},
+        {"exposurecompensation", GP_WIDGET_RADIO, kExposures, "0"},
+        {"whitebalance", GP_WIDGET_RADIO, {"Auto", "Daylight", "Cloudy", "Tungsten", "Fluorescent", "Fluorescent H", "Custom"}, "Auto"},
+        {"afdistance", GP_WIDGET_RADIO, {"Auto", "Manual", "Super Macro", "Infinity"}, "Auto"},
+        {"flashmode", GP_WIDGET_RADIO, {"Off", "Auto", "On", "Red Eye", "Slow Sync"}, "Auto"},
+        {"meteringmode", GP_WIDGET_RADIO, {"Evaluative", "Spot", "Center Weighted Average"}, "Evaluative"},
+        {"iso", GP_WIDGET_RADIO, kIsos, "Auto"},
+        {"photoeffect", GP_WIDGET_RADIO, {"Off", "Vivid", "Neutral", "Sepia", "Black & White"}, "Off"},
+        {"imagesize", GP_WIDGET_RADIO, {"Large", "Medium 1", "Small"}, "Large"},
+        {"imagequality", GP_WIDGET_RADIO, {"Superfine", "Fine", "Normal"}, "Fine"},
+        {"focuslock", GP_WIDGET_RADIO, {"Off", "On"}, "Off"},
+        {"zoom", GP_WIDGET_RANGE, {}, "0", 0, 9},
+        {"ownername", GP_WIDGET_TEXT, {}, "Compact Owner"},
+        {"firmwareversion", GP_WIDGET_TEXT, {}, "1.0.0.0"},
+        {"batterylevel", GP_WIDGET_TEXT, {}, "Full"},
+    };
+    return w;
+}
+
+State& state(Camera* camera) { return *reinterpret_cast<State*>(camera->pl); }
+
+// A failure asked for by the test: "OPERATION CODE COUNT" lines in FOLDER/inject.
+int injected(State& s, const char* operation) {
+    const std::string path = s.folder + "/inject";
+    std::ifstream in(path);
+    if (!in) return GP_OK;
+    std::vector<std::string> lines;
+    std::string line;
+    int result = GP_OK;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string op;
+        int code = 0, count = 0;
+        if (!(fields >> op >> code >> count)) continue;
+        if (op == operation && result == GP_OK && count > 0) {
+            result = code;
+            --count;
+        }
+        if (count > 0) lines.push_back(op + " " + std::to_string(code) + " " + std::to_string(count));
+    }
+    in.close();
+    std::ofstream out(path, std::ios::trunc);
+    for (const std::string& l : lines) out << l << "\n";
+    return result;
+}
+
+Widget* find(State& s, const char* name) {
+    for (Widget& w : s.widgets)
+        if (w.name == name) return &w;
+    return nullptr;
+}
+
+std::vector<unsigned char> pattern(unsigned width, unsigned height, unsigned shift) {
+    std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * height * 3);
+    for (unsigned y = 0; y < height; ++y)
+        for (unsigned x = 0; x < width; ++x) {
+            unsigned char* p = &rgb[(static_cast<std::size_t>(y) * width + x) * 3];
+            p[0] = static_cast<unsigned char>((x + shift) * 255 / width);
+            p[1] = static_cast<unsigned char>(y * 255 / height);
+            p[2] = static_cast<unsigned char>(((x + shift) / 40 + y / 40) % 2 ? 220 : 30);
+        }
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    tjhandle tj = tjInitCompress();
+    tjCompress2(tj, rgb.data(), static_cast<int>(width), 0, static_cast<int>(height), TJPF_RGB,
+                &jpeg, &size, TJSAMP_420, 85, 0);
+    std::vector<unsigned char> out(jpeg, jpeg + size);
+    tjFree(jpeg);
+    tjDestroy(tj);
+    return out;
+}
+
+CameraWidget* makeWidget(const Widget& w) {
+    CameraWidget* widget = nullptr;
+    gp_widget_new(w.type, w.name.c_str(), &widget);
+    gp_widget_set_name(widget, w.name.c_str());
+    if (w.type == GP_WIDGET_RADIO) {
+        for (const std::string& c : w.choices) gp_widget_add_choice(widget, c.c_str());
+        gp_widget_set_value(widget, w.value.c_str());
+    } else if (w.type == GP_WIDGET_TEXT) {
+        gp_widget_set_value(widget, w.value.c_str());
+    } else if (w.type == GP_WIDGET_TOGGLE) {
+        const int v = std::atoi(w.value.c_str());
+        gp_widget_set_value(widget, &v);
+    } else if (w.type == GP_WIDGET_RANGE) {
+        gp_widget_set_range(widget, w.low, w.high, 1);
+        const float v = static_cast<float>(std::atof(w.value.c_str()));
+        gp_widget_set_value(widget, &v);
+    }
+    return widget;
+}
+
+int store(Widget& w, CameraWidget* widget) {
+    if (w.type == GP_WIDGET_RADIO || w.type == GP_WIDGET_TEXT) {
+        const char* v = nullptr;
+        gp_widget_get_value(widget, &v);
+        if (v == nullptr) return GP_ERROR_BAD_PARAMETERS;
+        if (w.type == GP_WIDGET_RADIO) {
+            bool listed = false;
+            for (const std::string& c : w.choices) listed = listed || c == v;
+            if (!listed) return GP_ERROR_BAD_PARAMETERS;
+        }
+        w.value = v;
+    } else if (w.type == GP_WIDGET_TOGGLE) {
+        int v = 0;
+        gp_widget_get_value(widget, &v);
+        w.value = std::to_string(v);
+    } else if (w.type == GP_WIDGET_RANGE) {
+        float v = 0;
+        gp_widget_get_value(widget, &v);
+        if (v < w.low || v > w.high) return GP_ERROR_BAD_PARAMETERS;
+        w.value = std::to_string(static_cast<int>(v));
+    }
+    return GP_OK;
+}
+
+int getConfig(Camera* camera, CameraWidget** window, GPContext*) {
+    State& s = state(camera);
+    if (int r = injected(s, "get"); r != GP_OK) return r;
+    gp_widget_new(GP_WIDGET_WINDOW, "Camera and Driver Configuration", window);
+    CameraWidget* section = nullptr;
+    gp_widget_new(GP_WIDGET_SECTION, "Settings", &section);
+    gp_widget_set_name(section, "settings");
+    gp_widget_append(*window, section);
+    for (const Widget& w : s.widgets) gp_widget_append(section, makeWidget(w));
+    return GP_OK;
+}
+
+int getSingleConfig(Camera* camera, const char* name, CameraWidget** widget, GPContext*) {
+    State& s = state(camera);
+    if (int r = injected(s, "get"); r != GP_OK) return r;
+    Widget* w = find(s, name);
+    if (w == nullptr) return GP_ERROR_BAD_PARAMETERS;
+    *widget = makeWidget(*w);
+    return GP_OK;
+}
+
+int setSingleConfig(Camera* camera, const char* name, CameraWidget* widget, GPContext*) {
+    State& s = state(camera);
+    if (int r = injected(s, "set"); r != GP_OK) return r;
+    Widget* w = find(s, name);
+    if (w == nullptr) return GP_ERROR_BAD_PARAMETERS;
+    return store(*w, widget);
+}
+
+int setConfig(Camera* camera, CameraWidget* window, GPContext*) {
+    State& s = state(camera);
+    if (int r = injected(s, "set"); r != GP_OK) return r;
+    for (Widget& w : s.widgets) {
+        CameraWidget* child = nullptr;
+        if (gp_widget_get_child_by_name(window, w.name.c_str(), &child) >= GP_OK &&
+            gp_widget_changed(child)) {
+            if (int r = store(w, child); r != GP_OK) return r;
+        }
+    }
+    return GP_OK;
+}
+
+int capturePreview(Camera* camera, CameraFile* file, GPContext*) {
+    State& s = state(camera);
+    if (int r = injected(s, "preview"); r != GP_OK) return r;
+    const std::vector<unsigned char> jpeg = pattern(960, 640, (s.frame++ * 8) % 960);
+    {
+        // When this preview left the camera (CLOCK_MONOTONIC, ns), for the stream benchmark.
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        std::ofstream(s.folder + "/preview-at")
+            << static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+    }
+    gp_file_set_mime_type(file, GP_MIME_JPEG);
+    return gp_file_set_data_and_size(file, static_cast<char*>(std::memcpy(std::malloc(jpeg.size()), jpeg.data(), jpeg.size())), jpeg.size());
+}
+
+int capture(Camera* camera, CameraCaptureType type, CameraFilePath* path, GPContext* context) {
+    State& s = state(camera);
+    if (type != GP_CAPTURE_IMAGE) return GP_ERROR_NOT_SUPPORTED;
+    if (int r = injected(s, "capture"); r != GP_OK) return r;
+    {
+        // When the capture started (CLOCK_MONOTONIC, ns), for the stream benchmark's wait.
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        std::ofstream(s.folder + "/capture-started")
+            << static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+    }
+    ++s.shots;
+    char base[32];
+    std::snprintf(base, sizeof base, "IMG_%04u", s.shots);
+    const Widget* format = find(s, "imageformat");
+    const bool raw = format != nullptr && format->value.rfind("RAW", 0) == 0;
+    const bool jpeg = format == nullptr || format->value != "RAW";
+    std::string first;
+    if (jpeg) {
+        first = std::string(base) + ".JPG";
+        s.files[first] = pattern(1600, 1066, s.shots * 50);
+        gp_filesystem_append(camera->fs, kFolder, first.c_str(), context);
+    }
+    if (raw) {
+        const std::string name = std::string(base) + ".CR2";
+        s.files[name] = std::vector<unsigned char>(300000, static_cast<unsigned char>(s.shots));
+        gp_filesystem_append(camera->fs, kFolder, name.c_str(), context);
+        if (first.empty()) first = name;
+        else s.addedEvents.push_back(name);
+    }
+    std::strcpy(path->folder, kFolder);
+    std::strcpy(path->name, first.c_str());
+    return GP_OK;
+}
+
+int waitForEvent(Camera* camera, int, CameraEventType* type, void** data, GPContext*) {
+    State& s = state(camera);
+    *data = nullptr;
+    *type = GP_EVENT_TIMEOUT;
+    if (!s.addedEvents.empty()) {
+        auto* path = static_cast<CameraFilePath*>(std::calloc(1, sizeof(CameraFilePath)));
+        std::strcpy(path->folder, kFolder);
+        std::strcpy(path->name, s.addedEvents.front().c_str());
+        s.addedEvents.pop_front();
+        *type = GP_EVENT_FILE_ADDED;
+        *data = path;
+        return GP_OK;
+    }
+    const std::string batteryFile = s.folder + "/battery";
+    std::ifstream in(batteryFile);
+    std::string level;
+    if (in && std::getline(in, level) && !level.empty()) {
+        in.close();
+        std::remove(batteryFile.c_str());
+        if (Widget* w = find(s, "batterylevel")) w->value = level;
+        const std::string text = "PTP Property d111 changed, \"batterylevel\" to \"" + level + "\"";
+        *type = GP_EVENT_UNKNOWN;
+        *data = strdup(text.c_str());
+    }
+    return GP_OK;
+}
+
+int getFile(CameraFilesystem*, const char*, const char* name, CameraFileType type,
+            CameraFile* file, void* data, GPContext* context) {
+    State& s = *static_cast<State*>(data);
+    if (type != GP_FILE_TYPE_NORMAL) return GP_ERROR_NOT_SUPPORTED;
+    if (int r = injected(s, "file"); r != GP_OK) return r;
+    auto it = s.files.find(name);
+    if (it == s.files.end()) return GP_ERROR_FILE_NOT_FOUND;
+    const std::vector<unsigned char>& bytes = it->second;
+    const unsigned id = gp_context_progress_start(context, static_cast<float>(bytes.size()), "Downloading");
+    constexpr std::size_t kChunk = 65536;
+    for (std::size_t at = 0; at < bytes.size(); at += kChunk) {
+        const std::size_t n = std::min(kChunk, bytes.size() - at);
+        gp_file_append(file, reinterpret_cast<const char*>(bytes.data() + at), n);
+        gp_context_progress_update(context, id, static_cast<float>(at + n));
+    }
+    gp_context_progress_stop(context, id);
+    return GP_OK;
+}
+
+int deleteFile(CameraFilesystem*, const char*, const char* name, void* data, GPContext*) {
+    static_cast<State*>(data)->files.erase(name);
+    return GP_OK;
+}
+
+int cameraExit(Camera* camera, GPContext*) {
+    delete reinterpret_cast<State*>(camera->pl);
+    camera->pl = nullptr;
+    return GP_OK;
+}
+
+CameraFilesystemFuncs fsFuncs = [] {
+    CameraFilesystemFuncs f{};
+    f.get_file_func = getFile;
+    f.del_file_func = deleteFile;
+    return f;
+}();
+
+}  // namespace
+
+extern "C" {
+
+int camera_id(CameraText* id) {
+    std::strcpy(id->text, "kestrel-testcam");
+    return GP_OK;
+}
+
+int camera_abilities(CameraAbilitiesList* list) {
+    for (const char* model : {kEos, kCompact}) {
+        CameraAbilities a;
+        std::memset(&a, 0, sizeof a);
+        std::strcpy(a.model, model);
+        std::strcpy(a.id, "kestrel-testcam");
+        a.status = GP_DRIVER_STATUS_TESTING;
+        a.port = GP_PORT_DISK;
+        a.operations = static_cast<CameraOperation>(GP_OPERATION_CAPTURE_IMAGE |
+                                                    GP_OPERATION_CAPTURE_PREVIEW |
+                                                    GP_OPERATION_CONFIG);
+        a.file_operations = GP_FILE_OPERATION_DELETE;
+        a.folder_operations = GP_FOLDER_OPERATION_NONE;
+        gp_abilities_list_append(list, a);
+    }
+    return GP_OK;
+}
+
+int camera_init(Camera* camera, GPContext*) {
+    CameraAbilities abilities;
+    gp_camera_get_abilities(camera, &abilities);
+    GPPortInfo info;
+    gp_camera_get_port_info(camera, &info);
+    char* path = nullptr;
+    gp_port_info_get_path(info, &path);
+    auto* s = new State;
+    s->eos = std::strcmp(abilities.model, kEos) == 0;
+    s->folder = path != nullptr && std::strncmp(path, "disk:", 5) == 0 ? path + 5 : "";
+    if (int r = injected(*s, "init"); r != GP_OK) {
+        delete s;
+        return r;
+    }
+    s->widgets = s->eos ? eosWidgets() : compactWidgets();
+    camera->pl = reinterpret_cast<CameraPrivateLibrary*>(s);
+    camera->functions->exit = cameraExit;
+    camera->functions->get_config = getConfig;
+    camera->functions->get_single_config = getSingleConfig;
+    camera->functions->set_config = setConfig;
+    camera->functions->set_single_config = setSingleConfig;
+    camera->functions->capture = capture;
+    camera->functions->capture_preview = capturePreview;
+    camera->functions->wait_for_event = waitForEvent;
+    return gp_filesystem_set_funcs(camera->fs, &fsFuncs, s);
+}
+
+}  // extern "C"

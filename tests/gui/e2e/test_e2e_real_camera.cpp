@@ -1,0 +1,74 @@
+// The main window end to end with a real-camera backend: the test camera driver (a libgphoto2
+// camera driver of the test suite, loaded through CAMLIBS) named on the command line as
+// MODEL@PORT, listed first, connected, streaming, a setting changed and a picture taken.
+#include "../ThreadWait.h"
+#include "E2eSupport.h"
+
+#include "capture/CCapNormalDlg.h"
+
+#include <QComboBox>
+#include <QImage>
+#include <QPushButton>
+#include <QtTest>
+
+#include <cstdlib>
+
+class E2eRealCameraTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(::setenv("CAMLIBS", KESTREL_TEST_CAMLIBS, 1) == 0); }
+
+    void connectStreamSetCapture() {
+        QTemporaryDir disk;
+        CameraOptions cameras;
+        cameras.autodetect = false;
+        cameras.cameras = {"Kestrel Test EOS@disk:" + disk.path().toStdString()};
+        e2e::Window w(30, cameras);
+        QVERIFY(w.ok);
+        QListWidget* list = w.cameraList()->cameraList();
+        QVERIFY(list->count() > 1);
+        QCOMPARE(list->item(0)->text(), QStringLiteral("Kestrel Test EOS"));
+        QVERIFY(w.selectCamera(QStringLiteral("Kestrel Test EOS")));
+        QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
+        QCOMPARE(w.cameraList()->connectButton()->text(), QStringLiteral("Disconnect"));
+
+        const auto shown = w.viewscreen()->framesShown();
+        QTRY_VERIFY_WITH_TIMEOUT(w.viewscreen()->framesShown() > shown + 3, kThreadWaitMs);
+
+        QComboBox* iso = w.settings()->combo(CViewSetting::ISO);
+        const int index = iso->findText(QStringLiteral("800"));
+        QVERIFY(index >= 0);
+        iso->setCurrentIndex(index);
+        emit iso->activated(index);
+        QCOMPARE(QString::fromStdString(w.document()->rcDriver().GetISO()), QStringLiteral("800"));
+
+        const QString before = w.console();
+        QTest::mouseClick(w.host()->normalPanel()->captureButton(), Qt::LeftButton);
+        const QString first = w.shotsFolder() + "Photo-0000.jpg";
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(first), kThreadWaitMs);
+        QCOMPARE(QImage(first).width(), 1600);
+        QCOMPARE(w.console().mid(before.size()),
+                 QStringLiteral("Capturing Photo...\nPhoto Captured\n"));
+
+        // A failure: the driver's step and error, then libgphoto2's own line.
+        std::FILE* inject = std::fopen((disk.path() + "/inject").toLocal8Bit().constData(), "w");
+        QVERIFY(inject != nullptr);
+        std::fputs("capture -1 1\n", inject);
+        std::fclose(inject);
+        const QString beforeFailure = w.console();
+        QTest::mouseClick(w.host()->normalPanel()->captureButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(w.console().contains(QStringLiteral("libgphoto2: gp_camera_capture")),
+                                 kThreadWaitMs);
+        const QString failure = w.console().mid(beforeFailure.size());
+        const qsizetype step = failure.indexOf(QStringLiteral("--- TakePicture::RCRelease ---"));
+        QVERIFY2(step >= 0, qPrintable(failure));
+        QVERIFY2(failure.indexOf(QStringLiteral("libgphoto2: gp_camera_capture: Unspecified error (-1)")) > step,
+                 qPrintable(failure));
+
+        QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
+        QCOMPARE(w.cameraList()->connectButton()->text(), QStringLiteral("Connect"));
+    }
+};
+
+QTEST_MAIN(E2eRealCameraTest)
+#include "test_e2e_real_camera.moc"
