@@ -1,6 +1,10 @@
 // Capture files: the hidden temporary, the sync, the move that never replaces, leftovers.
 #include "sdk/CaptureFile.h"
 
+#include "sdk/sdk.h"
+
+#include <algorithm>
+
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -163,6 +167,13 @@ int CaptureFile::RemoveLeftovers(const std::string& folder) {
     }
     ::closedir(listing);
     return removed;
+}
+
+void ReportSaved(const StorageMedium* medium, const std::string& saved) {
+    if (!medium || !medium->savedPath || medium->savedCapacity == 0) return;
+    const std::size_t n = std::min<std::size_t>(saved.size(), medium->savedCapacity - 1);
+    std::memcpy(medium->savedPath, saved.data(), n);
+    medium->savedPath[n] = '\0';
 }
 
 }  // namespace sdk

@@ -28,6 +28,12 @@
 
 namespace sdk {
 
+struct StorageMedium;
+
+// Tells the caller of a release where its file went (an empty text when nowhere): copies saved
+// into medium->savedPath, cut to savedCapacity, when the caller gave such a buffer.
+void ReportSaved(const StorageMedium* medium, const std::string& saved);
+
 class CaptureFile {
 public:
     CaptureFile() = default;

@@ -1,16 +1,15 @@
-// The one place where the libgphoto2 backend writes a picture into the capture folder: a hidden
-// temporary beside the target, filled, synced, then given the capture name without replacing
-// anything. A picture is whole under its capture name, or absent.
+// Where the libgphoto2 backend writes a downloaded picture: through the shared capture-file writer
+// (sdk::CaptureFile), so a picture is whole under a capture name nothing else held, or absent.
 #pragma once
 
-#include <functional>
+#include <cstddef>
 #include <string>
 
 namespace gphoto {
 
-enum class WriteResult { Ok, Exists, OpenFailed, WriteFailed };
-
-// fill writes the picture into the open file descriptor (it must not close it); false = failed.
-WriteResult WriteCaptureFile(const std::string& path, const std::function<bool(int fd)>& fill);
+// Writes size bytes to path, or to the next free number when path is taken meanwhile; saved gets
+// the path written. Returns 0 or an errno value (ENOSPC for a full disk).
+int WriteCaptureFile(const std::string& path, const void* bytes, std::size_t size,
+                     std::string& saved);
 
 }  // namespace gphoto

@@ -2,6 +2,8 @@
 // simulated cameras of the same slot; each call goes where its handle points.
 #include "sdk/gphoto/RealCameras.h"
 
+#include "sdk/CaptureFile.h"
+
 #include "sdk/gphoto/CameraThread.h"
 #include "sdk/gphoto/Session.h"
 
@@ -158,7 +160,10 @@ struct Real {
                                   sdk::ImageInfo*, const sdk::StorageMedium* m) {
         if (m == nullptr || m->path == nullptr) return err::kInvalidParameter;
         const std::string path = m->path;
-        return onCamera([&](Session& x) { return x.Download(s, path, p, c); });
+        std::string saved;
+        const Result r = onCamera([&](Session& x) { return x.Download(s, path, p, c, saved); });
+        sdk::ReportSaved(m, saved);
+        return r;
     }
     static Result StartViewfinder(Handle s, uint32_t, sdk::FrameCallback cb, void* c) {
         return onCamera([&](Session& x) {

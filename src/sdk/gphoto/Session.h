@@ -34,6 +34,7 @@ constexpr sdk::Result kFileNotFound = 0x00000022;
 constexpr sdk::Result kFileOpen = 0x00000023;
 constexpr sdk::Result kFileWrite = 0x00000028;
 constexpr sdk::Result kFileExists = 0x0000002B;
+constexpr sdk::Result kDiskFull = 0x0000002A;
 constexpr sdk::Result kInvalidParameter = 0x00000060;
 constexpr sdk::Result kInvalidHandle = 0x00000061;
 constexpr sdk::Result kInvalidIndex = 0x00000063;
@@ -94,9 +95,10 @@ public:
     // Release: takes the picture; count = files it gave (RAW+JPEG: two).
     sdk::Result Release(sdk::Handle h, std::uint32_t& count);
     // Writes the next file of the last release to path (or, when the camera's extension differs
-    // from the path's, under the same name with the camera's extension in lower case).
+    // from the path's, under the same name with the camera's extension in lower case); a name
+    // taken meanwhile moves on to the next free number. saved gets the path written, or empty.
     sdk::Result Download(sdk::Handle h, const std::string& path, sdk::ProgressCallback progress,
-                         void* context);
+                         void* context, std::string& saved);
 
     sdk::Result SetEvents(sdk::Handle h, sdk::EventCallback callback, void* context);
     sdk::Result StartViewfinder(sdk::Handle h, sdk::FrameCallback callback, void* context);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -19,16 +20,6 @@ std::string lowerExtension(const std::string& name) {
     std::string ext = name.substr(dot + 1);
     for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     return ext;
-}
-
-bool writeAll(int fd, const char* data, unsigned long size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<unsigned long>(n);
-    }
-    return true;
 }
 
 // "...batterylevel... to 75%" -> "75%".
@@ -85,7 +76,8 @@ void Session::pollEvents(sdk::Handle h, Cam& c, int timeoutMs) {
 }
 
 sdk::Result Session::Download(sdk::Handle h, const std::string& path,
-                              sdk::ProgressCallback progress, void* context) {
+                              sdk::ProgressCallback progress, void* context, std::string& saved) {
+    saved.clear();
     Cam* c = find(h);
     if (c == nullptr) return missing(h);
     if (c->files.empty()) return err::kFileNotFound;
@@ -126,12 +118,8 @@ sdk::Result Session::Download(sdk::Handle h, const std::string& path,
         const char* bytes = nullptr;
         unsigned long size = 0;
         gp_file_get_data_and_size(data, &bytes, &size);
-        switch (WriteCaptureFile(target, [&](int fd) { return writeAll(fd, bytes, size); })) {
-        case WriteResult::Ok: break;
-        case WriteResult::Exists: r = err::kFileExists; break;
-        case WriteResult::OpenFailed: r = err::kFileOpen; break;
-        case WriteResult::WriteFailed: r = err::kFileWrite; break;
-        }
+        if (const int e = WriteCaptureFile(target, bytes, size, saved))
+            r = e == ENOSPC ? err::kDiskFull : e == EEXIST ? err::kFileExists : err::kFileWrite;
     }
     gp_file_unref(data);
     if (Cam* still = find(h)) ++still->downloaded;   // a vanished camera is closed by now

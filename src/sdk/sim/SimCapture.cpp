@@ -1,5 +1,6 @@
 // SDK calls of taking pictures and the viewfinder: release and transfer, the capture session
 // with its release event 34, and viewfinder start and stop.
+#include "sdk/CaptureFile.h"
 #include "sdk/sim/Engine.h"
 
 #include <algorithm>
@@ -19,14 +20,6 @@ void fillInfo(sdk::ImageInfo* info, const Shot& shot) {
 
 std::string mediumText(const sdk::StorageMedium* medium) {
     return medium ? quoted(medium->path) : "0";
-}
-
-// Tells the caller where the file went (an empty text when nowhere).
-void reportSaved(const sdk::StorageMedium* medium, const std::string& saved) {
-    if (!medium->savedPath || medium->savedCapacity == 0) return;
-    const std::size_t n = std::min<std::size_t>(saved.size(), medium->savedCapacity - 1);
-    std::memcpy(medium->savedPath, saved.data(), n);
-    medium->savedPath[n] = '\0';
 }
 
 }  // namespace
@@ -68,7 +61,7 @@ sdk::Result Engine::getReleasedData(sdk::Handle s, sdk::ProgressCallback progres
     std::string saved;
     const sdk::Result r = writeShot(shot, path.c_str(),
                                     option == kProgressOption ? progress : nullptr, ctx, &saved);
-    reportSaved(medium, saved);
+    sdk::ReportSaved(medium, saved);
     lk.lock();
     if (r != sdk::kOk)
         if (Camera* again = bySource(s)) ++again->itemsPending;   // the item can be fetched again
@@ -149,7 +142,7 @@ sdk::Result Engine::takeCapturedImage(sdk::Handle s, sdk::ProgressCallback progr
     std::string saved;
     const sdk::Result r = writeShot(shot, path.c_str(),
                                     option == kProgressOption ? progress : nullptr, ctx, &saved);
-    reportSaved(medium, saved);
+    sdk::ReportSaved(medium, saved);
     lk.lock();
     if (r == sdk::kOk) captured.erase(data.captureId);
     return call(r);
