@@ -21,7 +21,7 @@ int main(int argc, char* argv[])
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrel"));
-    QApplication::setDesktopFileName(QStringLiteral("kestrel"));
+    QApplication::setDesktopFileName(QStringLiteral("org.kestrel.Kestrel"));
     kestrelInitResources();
 
     QuitOnSignal quitOnSignal;   // Ctrl+C or a session ending still saves config.cfg
