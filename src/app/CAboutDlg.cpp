@@ -1,5 +1,6 @@
 #include "app/CAboutDlg.h"
 
+#include "app/BuildInfo.h"
 #include "app/kit/DialogUnits.h"
 #include "resources/Resources.h"
 
@@ -9,7 +10,7 @@
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), ok_(new QPushButton(this))
 {
     kestrelInitResources();
-    setWindowTitle(QStringLiteral("Kestrel v1.3"));
+    setWindowTitle(QStringLiteral("Kestrel v" KESTREL_VERSION));
     setModal(true);
     setFont(paneFont());
     setFixedSize(dluX(236), dluY(55));

@@ -1,5 +1,6 @@
 #include "app/CMainFrame.h"
 
+#include "app/BuildInfo.h"
 #include "app/CAboutDlg.h"
 #include "app/kit/CPaneSplitter.h"
 #include "capture/CViewMain.h"
@@ -13,7 +14,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QScreen>
 #include <QShortcut>
@@ -108,15 +111,35 @@ QWidget* CMainFrame::pane(int index) const
     return index >= 0 && index < kPaneCount ? panes_[index] : nullptr;
 }
 
-QUrl CMainFrame::ManualUrl()
+QStringList CMainFrame::InstalledManualDirs()
 {
-    return QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("Kestrel.chm")));
+    return {QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/kestrel/manual"),
+            QStringLiteral(KESTREL_MANUAL_DIR)};
+}
+
+QUrl CMainFrame::ManualUrl(const QStringList& htmlManualDirs)
+{
+    const QString chm = QDir::current().absoluteFilePath(QStringLiteral("Kestrel.chm"));
+    if (QFileInfo(chm).isFile())
+        return QUrl::fromLocalFile(chm);
+    for (const QString& dir : htmlManualDirs) {
+        const QFileInfo index(QDir(dir), QStringLiteral("index.html"));
+        if (index.isFile())
+            return QUrl::fromLocalFile(index.canonicalFilePath());
+    }
+    return {};
 }
 
 void CMainFrame::openManual()
 {
-    // A missing help file or viewer is not reported.
-    QDesktopServices::openUrl(ManualUrl());
+    // With no manual at all, or no viewer for it, nothing is shown.
+    const QUrl url = ManualUrl();
+    if (url.isEmpty())
+        return;
+    if (urlOpener_)
+        urlOpener_(url);
+    else
+        QDesktopServices::openUrl(url);
 }
 
 void CMainFrame::showAbout()

@@ -6,7 +6,10 @@
 #include <QMainWindow>
 #include <QUrl>
 
+#include <QStringList>
+
 #include <array>
+#include <functional>
 
 class CPaneSplitter;
 class CViewDoc;
@@ -32,8 +35,15 @@ public:
     QAction* manualAction() const { return manualAction_; }
     QAction* aboutAction() const { return aboutAction_; }
 
-    // Where "Manual" looks for the help file: Kestrel.chm in the current working directory.
-    static QUrl ManualUrl();
+    // What "Manual" opens: Kestrel.chm in the current working directory when it is there, else
+    // the first HTML manual (index.html) found in `htmlManualDirs`; an empty URL when neither is.
+    static QUrl ManualUrl(const QStringList& htmlManualDirs = InstalledManualDirs());
+    // Where the HTML manual is installed: beside the program's prefix, then the configured one.
+    static QStringList InstalledManualDirs();
+
+    // The desktop-services boundary that opens the manual; tests put a stand-in here.
+    using UrlOpener = std::function<bool(const QUrl&)>;
+    void setUrlOpener(UrlOpener opener) { urlOpener_ = std::move(opener); }
 
     // Moves the keyboard focus to the next (or previous) visible pane, wrapping round.
     void ActivateNextPane(bool previous = false);
@@ -55,4 +65,5 @@ private:
     QAction* exitAction_ = nullptr;
     QAction* manualAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
+    UrlOpener urlOpener_;
 };

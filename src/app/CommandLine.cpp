@@ -19,7 +19,11 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         QStringLiteral("Adds a camera autodetection cannot see, by its libgphoto2 model and port, "
                        "e.g. \"Canon EOS 600D@ptpip:192.168.1.20\". May be given more than once."),
         QStringLiteral("MODEL@PORT"));
+    // Answered in main() before the application starts; listed here for --help.
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Prints the version and ends."));
     parser.addOption(help);
+    parser.addOption(version);
     parser.addOption(cameras);
     parser.addOption(camera);
 

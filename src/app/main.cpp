@@ -2,6 +2,7 @@
 #include "app/CMainApp.h"
 #include "app/CommandLine.h"
 #include "app/QuitOnSignal.h"
+#include "app/BuildInfo.h"
 #include "resources/Resources.h"
 
 #include <QApplication>
@@ -11,7 +12,8 @@
 
 int main(int argc, char* argv[])
 {
-    // --help needs no display: answered before the application (and its window system) starts.
+    // --help and --version need no display: answered before the application (and its window
+    // system) starts, so they work over ssh and in package checks.
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -19,10 +21,14 @@ int main(int argc, char* argv[])
                            .text.toLocal8Bit().constData(), stdout);
             return 0;
         }
+        if (arg == "--version") {
+            std::printf("Kestrel %s\n", KESTREL_VERSION);
+            return 0;
+        }
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrel"));
-    QApplication::setDesktopFileName(QStringLiteral("kestrel"));
+    QApplication::setDesktopFileName(QStringLiteral("org.kestrel.Kestrel"));
     kestrelInitResources();
 
     const CommandLine options = ParseCommandLine(QApplication::arguments());

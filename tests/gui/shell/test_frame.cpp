@@ -8,6 +8,7 @@
 #include "sdk/sim/Simulator.h"
 #include "views/CViewDebug.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -36,7 +37,7 @@ private slots:
     void noToolBarNoStatusBar();
     void consoleReceivesSdkErrors();
     void aboutBox();
-    void manualLooksInWorkingDirectory();
+    void manualPicksChmThenHtmlThenNothing();
     void f6MovesFocusThroughPanes();
     void appClosesFrameBeforeDocument();
 
@@ -212,15 +213,33 @@ void TestFrame::aboutBox()
     QVERIFY(!about.isVisible());
 }
 
-void TestFrame::manualLooksInWorkingDirectory()
+void TestFrame::manualPicksChmThenHtmlThenNothing()
 {
-    QTemporaryDir other;
-    QVERIFY(QDir::setCurrent(other.path()));
-    const QString path = CMainFrame::ManualUrl().toLocalFile();
+    // Kestrel.chm in the working directory wins; else the installed HTML manual; else nothing.
+    QTemporaryDir work, html;
+    QVERIFY(QDir::setCurrent(work.path()));
+    const QString chm = QDir(work.path()).filePath(QStringLiteral("Kestrel.chm"));
+    const QString index = QDir(html.path()).filePath(QStringLiteral("index.html"));
+    const QStringList missingHtml{QDir(work.path()).filePath(QStringLiteral("nowhere"))};
+
+    QCOMPARE(CMainFrame::ManualUrl(missingHtml), QUrl());
+    QVERIFY(QFile(index).open(QIODevice::WriteOnly));
+    QCOMPARE(CMainFrame::ManualUrl(missingHtml + QStringList{html.path()}),
+             QUrl::fromLocalFile(QFileInfo(index).canonicalFilePath()));
+    QVERIFY(QFile(chm).open(QIODevice::WriteOnly));
+    QCOMPARE(CMainFrame::ManualUrl({html.path()}), QUrl::fromLocalFile(chm));
+
+    // The menu command hands the URL to the desktop's opener, and calls nothing without a manual.
+    QList<QUrl> opened;
+    frame->setUrlOpener([&opened](const QUrl& url) { opened << url; return true; });
+    frame->manualAction()->trigger();
+    QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(chm)});
+    QVERIFY(QFile::remove(chm));
+    if (CMainFrame::ManualUrl().isEmpty()) {   // no manual installed on this machine
+        frame->manualAction()->trigger();
+        QCOMPARE(opened.size(), 1);
+    }
     QVERIFY(QDir::setCurrent(dir.path()));
-    QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("Kestrel.chm"));
-    QCOMPARE(QFileInfo(path).absolutePath(), QFileInfo(other.path()).canonicalFilePath());
-    QVERIFY(CMainFrame::ManualUrl().isLocalFile());
 }
 
 void TestFrame::f6MovesFocusThroughPanes()

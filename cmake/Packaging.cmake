@@ -1,0 +1,15 @@
+# The Debian package (./scripts/package): what `cmake --install` puts under the prefix, with
+# dependencies worked out from the shared libraries the program links (dpkg-shlibdeps).
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME kestrel)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Kestrel")
+set(CPACK_PACKAGE_CONTACT "Kestrel developers <kestrel@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Tethered shooting with live view, stitch, astro and timed captures")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY kestrel)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
