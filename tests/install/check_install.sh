@@ -21,6 +21,7 @@ expected=(
   share/doc/kestrel/manual/index.html
   share/doc/kestrel/manual/style.css
   share/doc/kestrel/screenshot.png
+  share/doc/kestrel/screenshot-stitch.png
 )
 status=0
 for f in "${expected[@]}"; do
