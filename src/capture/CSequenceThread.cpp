@@ -210,7 +210,7 @@ bool CSequenceThread::PhotoStep(const Entry& step, std::string& file, std::strin
         note(std::string(info.name) + '=' + wanted);
     }
     bool zoomMoved = false;
-    if (camera.GetZoomPos() != item.zoomPosition) {
+    if (camera.HasZoom() && camera.GetZoomPos() != item.zoomPosition) {
         camera.Log(Format("Changing zoom to: %d\r\n", static_cast<int>(item.zoomPosition)));
         camera.SetZoomPos(item.zoomPosition);
         zoomMoved = true;

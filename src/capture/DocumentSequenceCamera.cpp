@@ -26,6 +26,11 @@ bool DocumentSequenceCamera::Set(camera::Setting key, const std::string& label) 
     return driver && driver->Set(key, label);
 }
 
+bool DocumentSequenceCamera::HasZoom() {
+    camera::CanonDriver* driver = document_->openDriver();
+    return driver && driver->maxZoomPos() > 0;
+}
+
 std::uint32_t DocumentSequenceCamera::GetZoomPos() {
     camera::CanonDriver* driver = document_->openDriver();
     return driver ? driver->GetZoomPos() : 0;

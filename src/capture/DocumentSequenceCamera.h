@@ -16,6 +16,7 @@ public:
     std::string Get(camera::Setting key) override;
     bool Offers(camera::Setting key, const std::string& label) override;
     bool Set(camera::Setting key, const std::string& label) override;
+    bool HasZoom() override;
     std::uint32_t GetZoomPos() override;
     void SetZoomPos(std::uint32_t position) override;
     bool TakePicture(std::string& writtenPath) override;

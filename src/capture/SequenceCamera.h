@@ -19,6 +19,8 @@ public:
     // True when the open camera lists this label for the setting.
     virtual bool Offers(camera::Setting key, const std::string& label) = 0;
     virtual bool Set(camera::Setting key, const std::string& label) = 0;
+    // False when the open camera has no zoom to move: the zoom is then neither set nor read.
+    virtual bool HasZoom() { return true; }
     virtual std::uint32_t GetZoomPos() = 0;
     virtual void SetZoomPos(std::uint32_t position) = 0;
     // True when the picture was taken; writtenPath gets the file it goes to.

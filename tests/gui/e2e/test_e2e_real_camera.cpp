@@ -5,6 +5,7 @@
 #include "E2eSupport.h"
 
 #include "capture/CCapNormalDlg.h"
+#include "capture/CCapTimeDlg.h"
 
 #include <QComboBox>
 #include <QImage>
@@ -67,6 +68,46 @@ private slots:
 
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
         QCOMPARE(w.cameraList()->connectButton()->text(), QStringLiteral("Connect"));
+    }
+
+    // A Time run over the real-camera backend: the photo step puts the camera back to the ISO
+    // the settings pane showed when the step was added, then the picture arrives.
+    void timeRunAppliesItsSettingThenCaptures() {
+        QTemporaryDir disk;
+        CameraOptions cameras;
+        cameras.autodetect = false;
+        cameras.cameras = {"Kestrel Test EOS@disk:" + disk.path().toStdString()};
+        e2e::Window w(30, cameras);
+        QVERIFY(w.ok);
+        QVERIFY(w.selectCamera(QStringLiteral("Kestrel Test EOS")));
+        QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
+        QCOMPARE(w.cameraList()->connectButton()->text(), QStringLiteral("Disconnect"));
+
+        QComboBox* iso = w.settings()->combo(CViewSetting::ISO);
+        const auto choose = [iso](const QString& label) {
+            const int index = iso->findText(label);
+            if (index < 0) return false;
+            iso->setCurrentIndex(index);
+            emit iso->activated(index);
+            return true;
+        };
+        CCapTimeDlg* time = w.host()->timePanel();
+        w.host()->tabs()->setCurrentIndex(CViewMain::TimeTab);
+        QVERIFY(choose(QStringLiteral("400")));
+        QTest::mouseClick(time->addPhotoButton(), Qt::LeftButton);
+        QVERIFY(choose(QStringLiteral("800")));
+        QCOMPARE(QString::fromStdString(w.document()->rcDriver().GetISO()), QStringLiteral("800"));
+
+        const QString before = w.console();
+        QTest::mouseClick(time->captureButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(time->captureButton()->text(), QStringLiteral("Capture Photos"),
+                                  kThreadWaitMs);
+        QCOMPARE(QString::fromStdString(w.document()->rcDriver().GetISO()), QStringLiteral("400"));
+        const QString run = w.console().mid(before.size());
+        QVERIFY2(run.contains(QStringLiteral("400\nTaking photo...\nPhoto Captured\n")), qPrintable(run));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(w.shotsFolder() + "Photo-0000.jpg"), kThreadWaitMs);
+
+        QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
     }
 };
 
