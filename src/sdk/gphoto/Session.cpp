@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <thread>
+#include <utility>
 
 #include <dlfcn.h>
 
@@ -59,12 +60,18 @@ Session::Session(SessionOptions options)
 void Session::keepPortDriversLoaded() {
     static const bool loaded = [] {
         dlopen("libusb-1.0.so.0", RTLD_LAZY | RTLD_NODELETE);
-        const char* env = std::getenv("IOLIBS");
-        std::error_code ec;
-        for (const auto& entry :
-             std::filesystem::directory_iterator(env ? env : KESTREL_GPHOTO_IOLIBS, ec))
-            if (entry.path().extension() == ".so")
-                dlopen(entry.path().c_str(), RTLD_LAZY | RTLD_NODELETE);
+        // Port drivers and camera drivers alike: libgphoto2 loads each camera driver to read its
+        // models and unloads it again, so what a driver keeps would otherwise be nameless.
+        const std::pair<const char*, const char*> folders[] = {
+            {"IOLIBS", KESTREL_GPHOTO_IOLIBS}, {"CAMLIBS", KESTREL_GPHOTO_CAMLIBS}};
+        for (const auto& [variable, fallback] : folders) {
+            const char* env = std::getenv(variable);
+            std::error_code ec;
+            for (const auto& entry :
+                 std::filesystem::directory_iterator(env ? env : fallback, ec))
+                if (entry.path().extension() == ".so")
+                    dlopen(entry.path().c_str(), RTLD_LAZY | RTLD_NODELETE);
+        }
         return true;
     }();
     (void)loaded;
