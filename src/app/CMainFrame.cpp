@@ -5,6 +5,8 @@
 #include "app/kit/CPaneSplitter.h"
 #include "capture/CViewMain.h"
 #include "capture/CViewViewscreen.h"
+#include "capture/ViewOptions.h"
+#include "document/CViewDoc.h"
 #include "resources/Resources.h"
 #include "views/CViewCameraList.h"
 #include "views/CViewDebug.h"
@@ -18,6 +20,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
 
@@ -31,6 +34,12 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
     setWindowIcon(kestrelAppIcon());
     buildMenu();
     buildPanes();
+    viewOptionsPath_ = ViewOptions::PathBeside(
+        QString::fromStdString(document_ ? document_->configPath() : std::string("config.cfg")));
+    const ViewOptions options = ViewOptions::Load(viewOptionsPath_);
+    highlightClippedAction_->setChecked(options.highlightClipped);
+    thirdsGridAction_->setChecked(options.thirdsGrid);
+    applyViewOptions(false);
 
     auto* next = new QShortcut(QKeySequence(Qt::Key_F6), this);
     connect(next, &QShortcut::activated, this, [this] { ActivateNextPane(false); });
@@ -54,6 +63,14 @@ void CMainFrame::buildMenu()
     exitAction_ = file->addAction(QStringLiteral("E&xit"));
     exitAction_->setMenuRole(QAction::QuitRole);
     connect(exitAction_, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    highlightClippedAction_ = view->addAction(QStringLiteral("Highlight Clipped Pixels"));
+    thirdsGridAction_ = view->addAction(QStringLiteral("Rule-of-Thirds Grid"));
+    for (QAction* aid : {highlightClippedAction_, thirdsGridAction_}) {
+        aid->setCheckable(true);
+        connect(aid, &QAction::toggled, this, [this] { applyViewOptions(true); });
+    }
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     manualAction_ = help->addAction(QStringLiteral("Manual"));
@@ -103,7 +120,44 @@ void CMainFrame::buildPanes()
     consoleSplitter_->SetPane(1, panes_[5]);
     consoleSplitter_->SetRowInfo(0, 200, 10);
 
-    viewMain->SetSplitters(rowSplitter_, columnSplitter_);
+    connect(viewMain, &CViewMain::viewscreenSpaceWanted, this, [this](QSize space) {
+        viewscreenSpace_ = space;
+        applyViewscreenSpace();
+    });
+}
+
+void CMainFrame::applyViewscreenSpace()
+{
+    const int step = CViewViewscreen::StepForWindow(size());
+    if (auto* screen = static_cast<CViewViewscreen*>(panes_[2]))
+        screen->setStep(step);
+    const QSize space = CViewViewscreen::ScaledSpace(viewscreenSpace_, step);
+    columnSplitter_->SetColumnInfo(0, space.width(), 10);
+    rowSplitter_->SetRowInfo(0, space.height(), 10);
+    listSplitter_->SetRowInfo(0, 100 * step / CViewViewscreen::kBaseStep, 10);
+    columnSplitter_->RecalcLayout();
+    rowSplitter_->RecalcLayout();
+    listSplitter_->RecalcLayout();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    applyViewscreenSpace();
+}
+
+void CMainFrame::applyViewOptions(bool save)
+{
+    ViewOptions options;
+    options.highlightClipped = highlightClippedAction_->isChecked();
+    options.thirdsGrid = thirdsGridAction_->isChecked();
+    if (auto* screen = static_cast<CViewViewscreen*>(panes_[2])) {
+        screen->setHighlightClipped(options.highlightClipped);
+        screen->setThirdsGrid(options.thirdsGrid);
+    }
+    QString error;
+    if (save && !options.Save(viewOptionsPath_, error) && document_)
+        document_->Log("View settings not saved: " + error.toStdString() + "\r\n");
 }
 
 QWidget* CMainFrame::pane(int index) const

@@ -23,20 +23,60 @@ CPictureControl::CPictureControl(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void CPictureControl::imageReplaced() {
-    if (size() != image_.size()) resize(image_.size());
-    update();
-}
+void CPictureControl::imageReplaced() { update(); }
 
 void CPictureControl::setFramePixels(int width, int height, const unsigned char* pixels) {
     ConvertFramePixels(width, height, pixels, image_);
-    if (size() != image_.size()) resize(image_.size());
     update();
+}
+
+void CPictureControl::setHighlightClipped(bool on) {
+    if (on == highlightClipped_) return;
+    highlightClipped_ = on;
+    update();
+}
+
+void CPictureControl::setThirdsGrid(bool on) {
+    if (on == thirdsGrid_) return;
+    thirdsGrid_ = on;
+    update();
+}
+
+void CPictureControl::MarkClipped(const QImage& image, QImage& mask) {
+    if (mask.size() != image.size() || mask.format() != QImage::Format_ARGB32)
+        mask = QImage(image.size(), QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        auto* dst = reinterpret_cast<QRgb*>(mask.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = src[x];
+            const bool clipped = qRed(p) == 255 || qGreen(p) == 255 || qBlue(p) == 255;
+            dst[x] = clipped ? kClippedColour : 0u;
+        }
+    }
 }
 
 QSize CPictureControl::sizeHint() const { return image_.size(); }
 
 void CPictureControl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.drawImage(0, 0, image_);
+    // Drawn into the control's rectangle: scaled at paint time, no scaled copy is kept.
+    const QRect target = rect();
+    if (image_.size() == target.size())
+        painter.drawImage(0, 0, image_);
+    else
+        painter.drawImage(target, image_);
+    if (highlightClipped_ && !image_.isNull()) {
+        MarkClipped(image_, clipMask_);
+        painter.drawImage(target, clipMask_);
+    }
+    if (thirdsGrid_) {
+        painter.setPen(QPen(QColor(255, 255, 255, 160), 1));
+        for (int i = 1; i <= 2; ++i) {
+            const int x = target.width() * i / 3;
+            const int y = target.height() * i / 3;
+            painter.drawLine(x, 0, x, target.height() - 1);
+            painter.drawLine(0, y, target.width() - 1, y);
+        }
+    }
 }

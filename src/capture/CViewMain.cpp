@@ -1,6 +1,5 @@
 #include "capture/CViewMain.h"
 
-#include "app/kit/CPaneSplitter.h"
 #include "app/kit/DialogUnits.h"
 #include "app/kit/PaneCaption.h"
 #include "capture/CCapAstroDlg.h"
@@ -29,6 +28,7 @@ CViewMain::CViewMain(CViewDoc* document, QWidget* parent)
     stitch->setDocument(document_);
     if (document_) stitch->setViewscreen(viewscreen());
     panels_[StitchTab] = stitch;
+    connect(stitch, &CCapStitchDlg::viewscreenSpaceWanted, this, &CViewMain::viewscreenSpaceWanted);
     auto* astro = new CCapAstroDlg(this);
     astro->setDocument(document_);
     panels_[AstroTab] = astro;
@@ -43,12 +43,6 @@ CViewMain::CViewMain(CViewDoc* document, QWidget* parent)
 }
 
 CViewMain::~CViewMain() = default;
-
-void CViewMain::SetSplitters(CPaneSplitter* rowSplitter, CPaneSplitter* columnSplitter) {
-    rowSplitter_ = rowSplitter;
-    columnSplitter_ = columnSplitter;
-    stitchPanel()->setSplitters(rowSplitter, columnSplitter);
-}
 
 CCapNormalDlg* CViewMain::normalPanel() const {
     return static_cast<CCapNormalDlg*>(panels_[NormalTab]);
@@ -66,13 +60,6 @@ CCapTimeDlg* CViewMain::timePanel() const { return static_cast<CCapTimeDlg*>(pan
 
 CViewViewscreen* CViewMain::viewscreen() const {
     return document_ ? dynamic_cast<CViewViewscreen*>(document_->GetView("Viewscreen")) : nullptr;
-}
-
-void CViewMain::sizeViewscreen(int width, int height) {
-    if (columnSplitter_) columnSplitter_->SetColumnInfo(0, width, 10);
-    if (rowSplitter_) rowSplitter_->SetRowInfo(0, height, 10);
-    if (columnSplitter_) columnSplitter_->RecalcLayout();
-    if (rowSplitter_) rowSplitter_->RecalcLayout();
 }
 
 void CViewMain::OnTabChanged() {
@@ -97,7 +84,7 @@ void CViewMain::OnTabChanged() {
         break;
     }
     // The live picture (320 x 240) plus the caption band.
-    sizeViewscreen(320, 260);
+    emit viewscreenSpaceWanted(QSize(320, 260));
     if (CViewViewscreen* screen = viewscreen()) screen->LayoutStitch();
 }
 
