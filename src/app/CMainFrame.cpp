@@ -94,7 +94,7 @@ void CMainFrame::buildPanes()
     listSplitter_->SetPane(0, panes_[0]);
     panes_[1] = new CViewSetting(document_);
     listSplitter_->SetPane(1, panes_[1]);
-    listSplitter_->SetRowInfo(0, 100, 10);
+    listSplitter_->SetRowInfo(0, sized_[3], 10);
 
     rowSplitter_ = rootSplitter_->AddSubSplitter(1, Arrangement::Stacked);
     rowSplitter_->setObjectName(QStringLiteral("rowSplitter"));
@@ -106,10 +106,10 @@ void CMainFrame::buildPanes()
     panes_[3] = new CViewInfo(document_);
     columnSplitter_->SetPane(1, panes_[3]);
 
-    rootSplitter_->SetColumnInfo(0, 200, 10);
-    columnSplitter_->SetColumnInfo(0, 320, 10);
+    rootSplitter_->SetColumnInfo(0, sized_[0], 10);
+    columnSplitter_->SetColumnInfo(0, sized_[1], 10);
     columnSplitter_->SetColumnInfo(1, 0, 125);
-    rowSplitter_->SetRowInfo(0, 260, 10);
+    rowSplitter_->SetRowInfo(0, sized_[2], 10);
 
     consoleSplitter_ = rowSplitter_->AddSubSplitter(1, Arrangement::Stacked);
     consoleSplitter_->setObjectName(QStringLiteral("consoleSplitter"));
@@ -122,28 +122,53 @@ void CMainFrame::buildPanes()
 
     connect(viewMain, &CViewMain::viewscreenSpaceWanted, this, [this](QSize space) {
         viewscreenSpace_ = space;
-        applyViewscreenSpace();
+        applyViewscreenSpace(false);
     });
 }
 
-void CMainFrame::applyViewscreenSpace()
+namespace {
+
+// Track 0 of a splitter that the frame sizes: set to ideal unless, with keepDragged, the user
+// has dragged it since the frame last set it (then the user's size stays). last remembers it.
+void SizeTrack(CPaneSplitter* splitter, bool row, int ideal, int& last, bool keepDragged)
+{
+    const int current = row ? splitter->RowInfo(0).ideal : splitter->ColumnInfo(0).ideal;
+    if (keepDragged && current != last)
+        return;
+    last = ideal;
+    if (row)
+        splitter->SetRowInfo(0, ideal, 10);
+    else
+        splitter->SetColumnInfo(0, ideal, 10);
+    splitter->RecalcLayout();
+}
+
+}  // namespace
+
+void CMainFrame::applyViewscreenSpace(bool keepDragged)
 {
     const int step = CViewViewscreen::StepForWindow(size());
     if (auto* screen = static_cast<CViewViewscreen*>(panes_[2]))
         screen->setStep(step);
     const QSize space = CViewViewscreen::ScaledSpace(viewscreenSpace_, step);
-    columnSplitter_->SetColumnInfo(0, space.width(), 10);
-    rowSplitter_->SetRowInfo(0, space.height(), 10);
-    listSplitter_->SetRowInfo(0, 100 * step / CViewViewscreen::kBaseStep, 10);
-    columnSplitter_->RecalcLayout();
-    rowSplitter_->RecalcLayout();
-    listSplitter_->RecalcLayout();
+    // In a small window the camera list column and the viewscreen row give way before the
+    // capture panels lose "Capture Photo" (the console, last in its column, goes first).
+    const QSize essential = static_cast<CViewMain*>(panes_[4])->essentialSize();
+    const int inside = 2 * CPaneSplitter::kBorder + CPaneSplitter::kGap;
+    const int listWidth = std::min(200, rootSplitter_->width() - inside - essential.width());
+    SizeTrack(rootSplitter_, false, std::max(listWidth, 10), sized_[0], keepDragged);
+    const int rowHeight =
+        std::min(space.height(), rowSplitter_->height() - inside - essential.height());
+    SizeTrack(columnSplitter_, false, space.width(), sized_[1], keepDragged);
+    SizeTrack(rowSplitter_, true, std::max(rowHeight, 10), sized_[2], keepDragged);
+    SizeTrack(listSplitter_, true, 100 * step / CViewViewscreen::kBaseStep, sized_[3],
+              keepDragged);
 }
 
 void CMainFrame::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    applyViewscreenSpace();
+    applyViewscreenSpace(true);
 }
 
 void CMainFrame::applyViewOptions(bool save)

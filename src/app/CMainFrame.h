@@ -59,8 +59,9 @@ protected:
 
 private:
     // Room for the viewscreen: the size the capture host asked for at the base scale, grown
-    // with the window; the camera list grows with it.
-    void applyViewscreenSpace();
+    // with the window; the camera list grows with it. keepDragged: tracks the user has
+    // dragged since keep their size.
+    void applyViewscreenSpace(bool keepDragged);
     void applyViewOptions(bool save);
     void buildPanes();
     void buildMenu();
@@ -81,5 +82,8 @@ private:
     QAction* thirdsGridAction_ = nullptr;
     QString viewOptionsPath_;
     QSize viewscreenSpace_{320, 260};   // as asked for at the base scale
+    // What the frame last gave the camera list column, the viewscreen column, the viewscreen
+    // row and the camera list row.
+    std::array<int, 4> sized_{200, 320, 260, 100};
     UrlOpener urlOpener_;
 };

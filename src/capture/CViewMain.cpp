@@ -10,6 +10,7 @@
 #include "document/CViewDoc.h"
 
 #include <QPainter>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QTabWidget>
 
@@ -43,6 +44,18 @@ CViewMain::CViewMain(CViewDoc* document, QWidget* parent)
 }
 
 CViewMain::~CViewMain() = default;
+
+namespace {
+// Where the panels sit in the pane, and the margin kept past them.
+constexpr QPoint kPanelOffset{5, 45};
+constexpr int kPanelMargin = 5;
+}  // namespace
+
+QSize CViewMain::essentialSize() const {
+    const QRect button = normalPanel()->captureButton()->geometry();
+    return {kPanelOffset.x() + button.right() + 1 + kPanelMargin,
+            kPanelOffset.y() + button.bottom() + 1 + kPanelMargin};
+}
 
 CCapNormalDlg* CViewMain::normalPanel() const {
     return static_cast<CCapNormalDlg*>(panels_[NormalTab]);
@@ -98,6 +111,7 @@ void CViewMain::resizeEvent(QResizeEvent* event) {
     const int cy = event->size().height();
     tabs_->setGeometry(0, 20, cx, std::max(0, cy - 20));
     for (QWidget* panel : panels_)
-        panel->setGeometry(5, 45, std::max(0, cx - 10), std::max(0, cy - 50));
+        panel->setGeometry(kPanelOffset.x(), kPanelOffset.y(), std::max(0, cx - 10),
+                           std::max(0, cy - 50));
     QWidget::resizeEvent(event);
 }

@@ -29,6 +29,10 @@ public:
     // Selection change of the tab control: shows the panel and sets the capture mode.
     void OnTabChanged();
 
+    // The least room that still shows the tab row and all of "Capture Photo": the frame gives
+    // this up last when the window gets small.
+    QSize essentialSize() const;
+
     QTabWidget* tabs() const { return tabs_; }
     QWidget* panel(int index) const { return panels_[index]; }
     CCapNormalDlg* normalPanel() const;
