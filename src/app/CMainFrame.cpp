@@ -152,13 +152,18 @@ void CMainFrame::applyViewscreenSpace(bool keepDragged)
         screen->setStep(step);
     const QSize space = CViewViewscreen::ScaledSpace(viewscreenSpace_, step);
     // In a small window the camera list column and the viewscreen row give way before the
-    // capture panels lose "Capture Photo" (the console, last in its column, goes first).
+    // capture panels lose "Capture Photo" (the console, last in its column, goes first). Until
+    // the window is shown its panes have no size yet, and nothing gives way.
+    const bool laidOut = rootSplitter_->isVisible();
     const QSize essential = static_cast<CViewMain*>(panes_[4])->essentialSize();
     const int inside = 2 * CPaneSplitter::kBorder + CPaneSplitter::kGap;
-    const int listWidth = std::min(200, rootSplitter_->width() - inside - essential.width());
+    int listWidth = 200;
+    if (laidOut)
+        listWidth = std::min(listWidth, rootSplitter_->width() - inside - essential.width());
     SizeTrack(rootSplitter_, false, std::max(listWidth, 10), sized_[0], keepDragged);
-    const int rowHeight =
-        std::min(space.height(), rowSplitter_->height() - inside - essential.height());
+    int rowHeight = space.height();
+    if (laidOut)
+        rowHeight = std::min(rowHeight, rowSplitter_->height() - inside - essential.height());
     SizeTrack(columnSplitter_, false, space.width(), sized_[1], keepDragged);
     SizeTrack(rowSplitter_, true, std::max(rowHeight, 10), sized_[2], keepDragged);
     SizeTrack(listSplitter_, true, 100 * step / CViewViewscreen::kBaseStep, sized_[3],
