@@ -56,19 +56,35 @@ void CPictureControl::MarkClipped(const QImage& image, QImage& mask) {
     }
 }
 
+void CPictureControl::ScaleNearest(const QImage& image, QSize size, QImage& scaled) {
+    if (scaled.size() != size || scaled.format() != image.format())
+        scaled = QImage(size, image.format());
+    if (image.isNull() || size.isEmpty()) return;
+    for (int y = 0; y < size.height(); ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(
+            image.constScanLine(static_cast<int>(qint64(y) * image.height() / size.height())));
+        auto* dst = reinterpret_cast<QRgb*>(scaled.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            dst[x] = src[qint64(x) * image.width() / size.width()];
+    }
+}
+
 QSize CPictureControl::sizeHint() const { return image_.size(); }
 
 void CPictureControl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    // Drawn into the control's rectangle: scaled at paint time, no scaled copy is kept.
+    // Scaled at paint time into a buffer kept from frame to frame (nearest pixel, so a clipped
+    // pixel stays clipped), then drawn unscaled: nothing is allocated while the size stays.
     const QRect target = rect();
-    if (image_.size() == target.size())
-        painter.drawImage(0, 0, image_);
-    else
-        painter.drawImage(target, image_);
-    if (highlightClipped_ && !image_.isNull()) {
-        MarkClipped(image_, clipMask_);
-        painter.drawImage(target, clipMask_);
+    const QImage* shown = &image_;
+    if (!image_.isNull() && image_.size() != target.size()) {
+        ScaleNearest(image_, target.size(), scaled_);
+        shown = &scaled_;
+    }
+    painter.drawImage(0, 0, *shown);
+    if (highlightClipped_ && !shown->isNull()) {
+        MarkClipped(*shown, clipMask_);
+        painter.drawImage(0, 0, clipMask_);
     }
     if (thirdsGrid_) {
         painter.setPen(QPen(QColor(255, 255, 255, 160), 1));

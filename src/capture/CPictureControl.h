@@ -1,7 +1,8 @@
-// A picture control: a small widget that shows one image scaled to fill the control (at the
-// image's own size, pixel for pixel, when the two match). The image buffer is reused when the
-// size stays the same. Optional exposure aids are drawn over it: clipped pixels (255 in any
-// channel) in a warning colour, and the rule-of-thirds grid. User-interface thread only.
+// A picture control: a small widget that shows one image scaled to fill the control (nearest
+// pixel; at the image's own size, pixel for pixel, when the two match). The image buffer is
+// reused when the size stays the same. Optional exposure aids are drawn over it: clipped pixels
+// (255 in any channel) in a warning colour, and the rule-of-thirds grid. User-interface thread
+// only.
 #pragma once
 
 #include <QImage>
@@ -32,6 +33,10 @@ public:
     // elsewhere.
     static void MarkClipped(const QImage& image, QImage& mask);
 
+    // Scales an RGB32 or ARGB32 image to size by nearest pixel into scaled, which is
+    // reallocated only when its size or format differs.
+    static void ScaleNearest(const QImage& image, QSize size, QImage& scaled);
+
     QSize sizeHint() const override;
 
 protected:
@@ -39,6 +44,7 @@ protected:
 
 private:
     QImage image_;
+    QImage scaled_;     // the image at the control's size, reused from frame to frame
     QImage clipMask_;   // reused from frame to frame
     bool highlightClipped_ = false;
     bool thirdsGrid_ = false;
