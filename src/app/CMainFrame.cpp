@@ -5,6 +5,8 @@
 #include "app/kit/CPaneSplitter.h"
 #include "capture/CViewMain.h"
 #include "capture/CViewViewscreen.h"
+#include "capture/ViewOptions.h"
+#include "document/CViewDoc.h"
 #include "resources/Resources.h"
 #include "views/CViewCameraList.h"
 #include "views/CViewDebug.h"
@@ -18,6 +20,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
 
@@ -31,6 +34,12 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
     setWindowIcon(kestrelAppIcon());
     buildMenu();
     buildPanes();
+    viewOptionsPath_ = ViewOptions::PathBeside(
+        QString::fromStdString(document_ ? document_->configPath() : std::string("config.cfg")));
+    const ViewOptions options = ViewOptions::Load(viewOptionsPath_);
+    highlightClippedAction_->setChecked(options.highlightClipped);
+    thirdsGridAction_->setChecked(options.thirdsGrid);
+    applyViewOptions(false);
 
     auto* next = new QShortcut(QKeySequence(Qt::Key_F6), this);
     connect(next, &QShortcut::activated, this, [this] { ActivateNextPane(false); });
@@ -55,6 +64,14 @@ void CMainFrame::buildMenu()
     exitAction_->setMenuRole(QAction::QuitRole);
     connect(exitAction_, &QAction::triggered, this, &QWidget::close);
 
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    highlightClippedAction_ = view->addAction(QStringLiteral("Highlight Clipped Pixels"));
+    thirdsGridAction_ = view->addAction(QStringLiteral("Rule-of-Thirds Grid"));
+    for (QAction* aid : {highlightClippedAction_, thirdsGridAction_}) {
+        aid->setCheckable(true);
+        connect(aid, &QAction::toggled, this, [this] { applyViewOptions(true); });
+    }
+
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     manualAction_ = help->addAction(QStringLiteral("Manual"));
     connect(manualAction_, &QAction::triggered, this, &CMainFrame::openManual);
@@ -77,7 +94,7 @@ void CMainFrame::buildPanes()
     listSplitter_->SetPane(0, panes_[0]);
     panes_[1] = new CViewSetting(document_);
     listSplitter_->SetPane(1, panes_[1]);
-    listSplitter_->SetRowInfo(0, 100, 10);
+    listSplitter_->SetRowInfo(0, sized_[3], 10);
 
     rowSplitter_ = rootSplitter_->AddSubSplitter(1, Arrangement::Stacked);
     rowSplitter_->setObjectName(QStringLiteral("rowSplitter"));
@@ -89,10 +106,10 @@ void CMainFrame::buildPanes()
     panes_[3] = new CViewInfo(document_);
     columnSplitter_->SetPane(1, panes_[3]);
 
-    rootSplitter_->SetColumnInfo(0, 200, 10);
-    columnSplitter_->SetColumnInfo(0, 320, 10);
+    rootSplitter_->SetColumnInfo(0, sized_[0], 10);
+    columnSplitter_->SetColumnInfo(0, sized_[1], 10);
     columnSplitter_->SetColumnInfo(1, 0, 125);
-    rowSplitter_->SetRowInfo(0, 260, 10);
+    rowSplitter_->SetRowInfo(0, sized_[2], 10);
 
     consoleSplitter_ = rowSplitter_->AddSubSplitter(1, Arrangement::Stacked);
     consoleSplitter_->setObjectName(QStringLiteral("consoleSplitter"));
@@ -103,7 +120,74 @@ void CMainFrame::buildPanes()
     consoleSplitter_->SetPane(1, panes_[5]);
     consoleSplitter_->SetRowInfo(0, 200, 10);
 
-    viewMain->SetSplitters(rowSplitter_, columnSplitter_);
+    connect(viewMain, &CViewMain::viewscreenSpaceWanted, this, [this](QSize space) {
+        viewscreenSpace_ = space;
+        applyViewscreenSpace(false);
+    });
+}
+
+namespace {
+
+// Track 0 of a splitter that the frame sizes: set to ideal unless, with keepDragged, the user
+// has dragged it since the frame last set it (then the user's size stays). last remembers it.
+void SizeTrack(CPaneSplitter* splitter, bool row, int ideal, int& last, bool keepDragged)
+{
+    const int current = row ? splitter->RowInfo(0).ideal : splitter->ColumnInfo(0).ideal;
+    if (keepDragged && current != last)
+        return;
+    last = ideal;
+    if (row)
+        splitter->SetRowInfo(0, ideal, 10);
+    else
+        splitter->SetColumnInfo(0, ideal, 10);
+    splitter->RecalcLayout();
+}
+
+}  // namespace
+
+void CMainFrame::applyViewscreenSpace(bool keepDragged)
+{
+    const int step = CViewViewscreen::StepForWindow(size());
+    if (auto* screen = static_cast<CViewViewscreen*>(panes_[2]))
+        screen->setStep(step);
+    const QSize space = CViewViewscreen::ScaledSpace(viewscreenSpace_, step);
+    // In a small window the camera list column and the viewscreen row give way before the
+    // capture panels lose "Capture Photo" (the console, last in its column, goes first). Until
+    // the window is shown its panes have no size yet, and nothing gives way.
+    const bool laidOut = rootSplitter_->isVisible();
+    const QSize essential = static_cast<CViewMain*>(panes_[4])->essentialSize();
+    const int inside = 2 * CPaneSplitter::kBorder + CPaneSplitter::kGap;
+    int listWidth = 200;
+    if (laidOut)
+        listWidth = std::min(listWidth, rootSplitter_->width() - inside - essential.width());
+    SizeTrack(rootSplitter_, false, std::max(listWidth, 10), sized_[0], keepDragged);
+    int rowHeight = space.height();
+    if (laidOut)
+        rowHeight = std::min(rowHeight, rowSplitter_->height() - inside - essential.height());
+    SizeTrack(columnSplitter_, false, space.width(), sized_[1], keepDragged);
+    SizeTrack(rowSplitter_, true, std::max(rowHeight, 10), sized_[2], keepDragged);
+    SizeTrack(listSplitter_, true, 100 * step / CViewViewscreen::kBaseStep, sized_[3],
+              keepDragged);
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    applyViewscreenSpace(true);
+}
+
+void CMainFrame::applyViewOptions(bool save)
+{
+    ViewOptions options;
+    options.highlightClipped = highlightClippedAction_->isChecked();
+    options.thirdsGrid = thirdsGridAction_->isChecked();
+    if (auto* screen = static_cast<CViewViewscreen*>(panes_[2])) {
+        screen->setHighlightClipped(options.highlightClipped);
+        screen->setThirdsGrid(options.thirdsGrid);
+    }
+    QString error;
+    if (save && !options.Save(viewOptionsPath_, error) && document_)
+        document_->Log("View settings not saved: " + error.toStdString() + "\r\n");
 }
 
 QWidget* CMainFrame::pane(int index) const

@@ -1,9 +1,11 @@
-// The main window: 800 x 600, centred, menu "File"/"Help", and a client area split by five
-// nested splitters into the six panes (camera list, settings, viewscreen, info, capture
-// panels, console). F6 and Shift+F6 move the keyboard focus from pane to pane.
+// The main window: 800 x 600, centred, menus "File"/"View"/"Help", and a client area split by
+// five nested splitters into the six panes (camera list, settings, viewscreen, info, capture
+// panels, console). Larger than 800 x 600, the live picture grows in its 4:3 shape and the
+// camera list and console take the extra height. F6 and Shift+F6 move the keyboard focus from pane to pane.
 #pragma once
 
 #include <QMainWindow>
+#include <QSize>
 #include <QUrl>
 
 #include <QStringList>
@@ -34,6 +36,9 @@ public:
     QAction* exitAction() const { return exitAction_; }
     QAction* manualAction() const { return manualAction_; }
     QAction* aboutAction() const { return aboutAction_; }
+    // View menu: the exposure aids over the live picture, kept in view.cfg beside config.cfg.
+    QAction* highlightClippedAction() const { return highlightClippedAction_; }
+    QAction* thirdsGridAction() const { return thirdsGridAction_; }
 
     // What "Manual" opens: Kestrel.chm in the current working directory when it is there, else
     // the first HTML manual (index.html) found in `htmlManualDirs`; an empty URL when neither is.
@@ -49,7 +54,15 @@ public:
     void ActivateNextPane(bool previous = false);
     int activePaneIndex() const;   // the pane holding the focus, or -1
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    // Room for the viewscreen: the size the capture host asked for at the base scale, grown
+    // with the window; the camera list grows with it. keepDragged: tracks the user has
+    // dragged since keep their size.
+    void applyViewscreenSpace(bool keepDragged);
+    void applyViewOptions(bool save);
     void buildPanes();
     void buildMenu();
     void openManual();
@@ -65,5 +78,12 @@ private:
     QAction* exitAction_ = nullptr;
     QAction* manualAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
+    QAction* highlightClippedAction_ = nullptr;
+    QAction* thirdsGridAction_ = nullptr;
+    QString viewOptionsPath_;
+    QSize viewscreenSpace_{320, 260};   // as asked for at the base scale
+    // What the frame last gave the camera list column, the viewscreen column, the viewscreen
+    // row and the camera list row.
+    std::array<int, 4> sized_{200, 320, 260, 100};
     UrlOpener urlOpener_;
 };

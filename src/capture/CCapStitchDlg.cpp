@@ -1,6 +1,5 @@
 #include "capture/CCapStitchDlg.h"
 
-#include "app/kit/CPaneSplitter.h"
 #include "app/kit/DialogUnits.h"
 #include "capture/CCapNormalDlg.h"
 #include "capture/CViewViewscreen.h"
@@ -96,11 +95,6 @@ void CCapStitchDlg::setDocument(CViewDoc* document) {
             this);
 }
 
-void CCapStitchDlg::setSplitters(CPaneSplitter* rowSplitter, CPaneSplitter* columnSplitter) {
-    rowSplitter_ = rowSplitter;
-    columnSplitter_ = columnSplitter;
-}
-
 QRadioButton* CCapStitchDlg::arrow(int radioId) const {
     return static_cast<QRadioButton*>(arrows_->button(radioId));
 }
@@ -116,10 +110,7 @@ void CCapStitchDlg::OnArrow(int radioId) {
     for (const Arrow& a : kArrows) {
         if (a.id != radioId) continue;
         document_->PrepareStitchStrip(a.direction);
-        if (columnSplitter_) columnSplitter_->SetColumnInfo(0, a.columnWidth, 10);
-        if (rowSplitter_) rowSplitter_->SetRowInfo(0, a.rowHeight, 10);
-        if (columnSplitter_) columnSplitter_->RecalcLayout();
-        if (rowSplitter_) rowSplitter_->RecalcLayout();
+        emit viewscreenSpaceWanted(QSize(a.columnWidth, a.rowHeight));
         if (viewscreen_) viewscreen_->LayoutStitch();
         tick();
         return;

@@ -5,6 +5,7 @@
 // Threads: user-interface thread only; the overlap estimate runs on OverlapReadout's worker.
 #pragma once
 
+#include <QSize>
 #include <QWidget>
 
 #include <array>
@@ -13,7 +14,6 @@
 
 class CViewDoc;
 class CViewViewscreen;
-class CPaneSplitter;
 class OverlapReadout;
 class QButtonGroup;
 class QLabel;
@@ -32,7 +32,6 @@ public:
 
     void setDocument(CViewDoc* document);
     void setViewscreen(CViewViewscreen* viewscreen) { viewscreen_ = viewscreen; }
-    void setSplitters(CPaneSplitter* rowSplitter, CPaneSplitter* columnSplitter);
 
     // Run by the host when the "Stitch" tab is chosen: the checked arrow's direction.
     void ApplyStitchSelection();
@@ -48,6 +47,10 @@ public:
     QLabel* overlapLine() const { return overlapLine_; }
     OverlapReadout* readout() const { return readout_.get(); }
 
+signals:
+    // The viewscreen pane should be this big (caption band included) for the chosen strip.
+    void viewscreenSpaceWanted(QSize size);
+
 protected:
     void hideEvent(QHideEvent* event) override;
 
@@ -56,8 +59,6 @@ private:
 
     CViewDoc* document_ = nullptr;
     CViewViewscreen* viewscreen_ = nullptr;
-    CPaneSplitter* rowSplitter_ = nullptr;
-    CPaneSplitter* columnSplitter_ = nullptr;
     QPushButton* capture_ = nullptr;
     QPushButton* clear_ = nullptr;
     QButtonGroup* arrows_ = nullptr;

@@ -23,20 +23,76 @@ CPictureControl::CPictureControl(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void CPictureControl::imageReplaced() {
-    if (size() != image_.size()) resize(image_.size());
-    update();
-}
+void CPictureControl::imageReplaced() { update(); }
 
 void CPictureControl::setFramePixels(int width, int height, const unsigned char* pixels) {
     ConvertFramePixels(width, height, pixels, image_);
-    if (size() != image_.size()) resize(image_.size());
     update();
+}
+
+void CPictureControl::setHighlightClipped(bool on) {
+    if (on == highlightClipped_) return;
+    highlightClipped_ = on;
+    update();
+}
+
+void CPictureControl::setThirdsGrid(bool on) {
+    if (on == thirdsGrid_) return;
+    thirdsGrid_ = on;
+    update();
+}
+
+void CPictureControl::MarkClipped(const QImage& image, QImage& mask) {
+    if (mask.size() != image.size() || mask.format() != QImage::Format_ARGB32)
+        mask = QImage(image.size(), QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        auto* dst = reinterpret_cast<QRgb*>(mask.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = src[x];
+            const bool clipped = qRed(p) == 255 || qGreen(p) == 255 || qBlue(p) == 255;
+            dst[x] = clipped ? kClippedColour : 0u;
+        }
+    }
+}
+
+void CPictureControl::ScaleNearest(const QImage& image, QSize size, QImage& scaled) {
+    if (scaled.size() != size || scaled.format() != image.format())
+        scaled = QImage(size, image.format());
+    if (image.isNull() || size.isEmpty()) return;
+    for (int y = 0; y < size.height(); ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(
+            image.constScanLine(static_cast<int>(qint64(y) * image.height() / size.height())));
+        auto* dst = reinterpret_cast<QRgb*>(scaled.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            dst[x] = src[qint64(x) * image.width() / size.width()];
+    }
 }
 
 QSize CPictureControl::sizeHint() const { return image_.size(); }
 
 void CPictureControl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.drawImage(0, 0, image_);
+    // Scaled at paint time into a buffer kept from frame to frame (nearest pixel, so a clipped
+    // pixel stays clipped), then drawn unscaled: nothing is allocated while the size stays.
+    const QRect target = rect();
+    const QImage* shown = &image_;
+    if (!image_.isNull() && image_.size() != target.size()) {
+        ScaleNearest(image_, target.size(), scaled_);
+        shown = &scaled_;
+    }
+    painter.drawImage(0, 0, *shown);
+    if (highlightClipped_ && !shown->isNull()) {
+        MarkClipped(*shown, clipMask_);
+        painter.drawImage(0, 0, clipMask_);
+    }
+    if (thirdsGrid_) {
+        painter.setPen(QPen(QColor(255, 255, 255, 160), 1));
+        for (int i = 1; i <= 2; ++i) {
+            const int x = target.width() * i / 3;
+            const int y = target.height() * i / 3;
+            painter.drawLine(x, 0, x, target.height() - 1);
+            painter.drawLine(0, y, target.width() - 1, y);
+        }
+    }
 }

@@ -1,5 +1,8 @@
-// A picture control: a small widget that shows one image at its own size, top-left, and sizes
-// itself to the image. The image buffer is reused when the size stays the same.
+// A picture control: a small widget that shows one image scaled to fill the control (nearest
+// pixel; at the image's own size, pixel for pixel, when the two match). The image buffer is
+// reused when the size stays the same. Optional exposure aids are drawn over it: clipped pixels
+// (255 in any channel) in a warning colour, and the rule-of-thirds grid. User-interface thread
+// only.
 #pragma once
 
 #include <QImage>
@@ -8,6 +11,9 @@
 class CPictureControl : public QWidget {
     Q_OBJECT
 public:
+    // What a clipped pixel is painted with when the highlight is on.
+    static constexpr QRgb kClippedColour = 0xffff00ffu;   // opaque magenta
+
     explicit CPictureControl(QWidget* parent = nullptr);
 
     // Copies width x height frame pixels (BGR, rows bottom-up) into the control's image.
@@ -17,6 +23,20 @@ public:
     QImage& imageBuffer() { return image_; }
     void imageReplaced();
 
+    void setHighlightClipped(bool on);
+    void setThirdsGrid(bool on);
+    bool highlightClipped() const { return highlightClipped_; }
+    bool thirdsGrid() const { return thirdsGrid_; }
+
+    // Marks in mask (ARGB32, the image's size, reallocated only when that differs) every pixel
+    // of image with 255 in its red, green or blue channel: kClippedColour there, transparent
+    // elsewhere.
+    static void MarkClipped(const QImage& image, QImage& mask);
+
+    // Scales an RGB32 or ARGB32 image to size by nearest pixel into scaled, which is
+    // reallocated only when its size or format differs.
+    static void ScaleNearest(const QImage& image, QSize size, QImage& scaled);
+
     QSize sizeHint() const override;
 
 protected:
@@ -24,6 +44,10 @@ protected:
 
 private:
     QImage image_;
+    QImage scaled_;     // the image at the control's size, reused from frame to frame
+    QImage clipMask_;   // reused from frame to frame
+    bool highlightClipped_ = false;
+    bool thirdsGrid_ = false;
 };
 
 // Converts width x height frame pixels (3 bytes a pixel, blue, green, red, rows bottom-up) into

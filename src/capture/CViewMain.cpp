@@ -1,6 +1,5 @@
 #include "capture/CViewMain.h"
 
-#include "app/kit/CPaneSplitter.h"
 #include "app/kit/DialogUnits.h"
 #include "app/kit/PaneCaption.h"
 #include "capture/CCapAstroDlg.h"
@@ -11,6 +10,7 @@
 #include "document/CViewDoc.h"
 
 #include <QPainter>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QTabWidget>
 
@@ -29,6 +29,7 @@ CViewMain::CViewMain(CViewDoc* document, QWidget* parent)
     stitch->setDocument(document_);
     if (document_) stitch->setViewscreen(viewscreen());
     panels_[StitchTab] = stitch;
+    connect(stitch, &CCapStitchDlg::viewscreenSpaceWanted, this, &CViewMain::viewscreenSpaceWanted);
     auto* astro = new CCapAstroDlg(this);
     astro->setDocument(document_);
     panels_[AstroTab] = astro;
@@ -44,10 +45,16 @@ CViewMain::CViewMain(CViewDoc* document, QWidget* parent)
 
 CViewMain::~CViewMain() = default;
 
-void CViewMain::SetSplitters(CPaneSplitter* rowSplitter, CPaneSplitter* columnSplitter) {
-    rowSplitter_ = rowSplitter;
-    columnSplitter_ = columnSplitter;
-    stitchPanel()->setSplitters(rowSplitter, columnSplitter);
+namespace {
+// Where the panels sit in the pane, and the margin kept past them.
+constexpr QPoint kPanelOffset{5, 45};
+constexpr int kPanelMargin = 5;
+}  // namespace
+
+QSize CViewMain::essentialSize() const {
+    const QRect button = normalPanel()->captureButton()->geometry();
+    return {kPanelOffset.x() + button.right() + 1 + kPanelMargin,
+            kPanelOffset.y() + button.bottom() + 1 + kPanelMargin};
 }
 
 CCapNormalDlg* CViewMain::normalPanel() const {
@@ -66,13 +73,6 @@ CCapTimeDlg* CViewMain::timePanel() const { return static_cast<CCapTimeDlg*>(pan
 
 CViewViewscreen* CViewMain::viewscreen() const {
     return document_ ? dynamic_cast<CViewViewscreen*>(document_->GetView("Viewscreen")) : nullptr;
-}
-
-void CViewMain::sizeViewscreen(int width, int height) {
-    if (columnSplitter_) columnSplitter_->SetColumnInfo(0, width, 10);
-    if (rowSplitter_) rowSplitter_->SetRowInfo(0, height, 10);
-    if (columnSplitter_) columnSplitter_->RecalcLayout();
-    if (rowSplitter_) rowSplitter_->RecalcLayout();
 }
 
 void CViewMain::OnTabChanged() {
@@ -97,7 +97,7 @@ void CViewMain::OnTabChanged() {
         break;
     }
     // The live picture (320 x 240) plus the caption band.
-    sizeViewscreen(320, 260);
+    emit viewscreenSpaceWanted(QSize(320, 260));
     if (CViewViewscreen* screen = viewscreen()) screen->LayoutStitch();
 }
 
@@ -111,6 +111,7 @@ void CViewMain::resizeEvent(QResizeEvent* event) {
     const int cy = event->size().height();
     tabs_->setGeometry(0, 20, cx, std::max(0, cy - 20));
     for (QWidget* panel : panels_)
-        panel->setGeometry(5, 45, std::max(0, cx - 10), std::max(0, cy - 50));
+        panel->setGeometry(kPanelOffset.x(), kPanelOffset.y(), std::max(0, cx - 10),
+                           std::max(0, cy - 50));
     QWidget::resizeEvent(event);
 }

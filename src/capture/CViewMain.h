@@ -1,16 +1,16 @@
 // The capture panel host ("Main"): four tabs, Normal, Stitch, Astrophotography and Time; the
-// chosen tab shows its panel, sets the document's capture mode and sizes the viewscreen.
+// chosen tab shows its panel, sets the document's capture mode and asks for viewscreen room.
 #pragma once
 
 #include "document/CView.h"
 
 #include <QFont>
+#include <QSize>
 #include <QWidget>
 
 #include <array>
 
 class CViewDoc;
-class CPaneSplitter;
 class CViewViewscreen;
 class CCapNormalDlg;
 class CCapStitchDlg;
@@ -26,12 +26,12 @@ public:
     explicit CViewMain(CViewDoc* document, QWidget* parent = nullptr);
     ~CViewMain() override;
 
-    // The frame's splitters: row 0 of rowSplitter holds the viewscreen and the Info pane, column
-    // 0 of columnSplitter the viewscreen. Either may be null (no resizing then).
-    void SetSplitters(CPaneSplitter* rowSplitter, CPaneSplitter* columnSplitter);
-
     // Selection change of the tab control: shows the panel and sets the capture mode.
     void OnTabChanged();
+
+    // The least room that still shows the tab row and all of "Capture Photo": the frame gives
+    // this up last when the window gets small.
+    QSize essentialSize() const;
 
     QTabWidget* tabs() const { return tabs_; }
     QWidget* panel(int index) const { return panels_[index]; }
@@ -40,18 +40,21 @@ public:
     CCapAstroDlg* astroPanel() const;
     CCapTimeDlg* timePanel() const;
 
+signals:
+    // The viewscreen pane should be this big (caption band included) for the chosen mode: the
+    // live picture alone, or with the stitch strip beside or above it. The frame owning the
+    // panes decides how to make the room.
+    void viewscreenSpaceWanted(QSize size);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void sizeViewscreen(int width, int height);
     CViewViewscreen* viewscreen() const;
 
     CViewDoc* document_;
     QFont font_;
     QTabWidget* tabs_ = nullptr;
-    CPaneSplitter* rowSplitter_ = nullptr;
-    CPaneSplitter* columnSplitter_ = nullptr;
     std::array<QWidget*, 4> panels_{};
 };

@@ -10,18 +10,28 @@
 
 #include <QPainter>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <vector>
 
+// What the viewfinder thread reaches of the pane: the mailbox, the document and a counter. The
+// pane owns it; a delivery in flight keeps it alive past the pane (shared ownership).
+struct ViewscreenFeed {
+    ViewscreenFeed(UiWakeup* wakeup, CViewDoc* document, CViewViewscreen* pane)
+        : mailbox(wakeup), document(document), pane(pane) {}
+    FrameMailbox mailbox;
+    CViewDoc* const document;         // outlives the pane
+    CViewViewscreen* const pane;      // read on the user-interface thread only
+    std::atomic<std::uint64_t> delivered{0};
+};
+
 namespace {
 
-// The live pane's mailbox; DisplayFrame copies the pointer under the lock and works without it.
-std::mutex gMailboxLock;
-std::shared_ptr<FrameMailbox> gMailbox;
-CViewViewscreen* gViewscreen = nullptr;   // user-interface thread only
-CViewDoc* gDocument = nullptr;            // the document of the live pane (outlives it)
-std::atomic<std::uint64_t> gDelivered{0};
+// The live pane's feed; DisplayFrame copies the pointer under the lock and works without it.
+std::mutex gFeedLock;
+std::shared_ptr<ViewscreenFeed> gFeed;
 
 std::uint64_t nowMs() {
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -30,11 +40,12 @@ std::uint64_t nowMs() {
 }
 
 struct Place {
-    int x, y, width, height;
+    int x, y, width, height;   // grid steps, below the caption band
 };
-// Creation places of the five picture controls.
-constexpr Place kPlaces[5] = {
-    {0, 20, 320, 240}, {0, 20, 80, 240}, {320, 20, 80, 240}, {0, 20, 320, 80}, {0, 260, 320, 80}};
+// The five picture controls with no strip shown, and the live picture's offset per direction.
+constexpr Place kPlaces[5] = {{0, 0, 4, 3}, {0, 0, 1, 3}, {4, 0, 1, 3}, {0, 0, 4, 1}, {0, 3, 4, 1}};
+constexpr QPoint kLiveOffset[5] = {{0, 0}, {1, 0}, {0, 0}, {0, 1}, {0, 0}};
+constexpr int kCaptionBand = 20;
 
 }  // namespace
 
@@ -42,21 +53,19 @@ CViewViewscreen::CViewViewscreen(CViewDoc* document, QWidget* parent)
     : QWidget(parent), document_(document) {
     for (int i = 0; i < 5; ++i) {
         pictures_[i] = new CPictureControl(this);
-        pictures_[i]->setGeometry(kPlaces[i].x, kPlaces[i].y, kPlaces[i].width, kPlaces[i].height);
         pictures_[i]->setVisible(i == LivePicture);
     }
+    placePictures();
     wakeup_ = new UiWakeup([this] { takeLatestFrame(); }, this);
-    mailbox_ = std::make_shared<FrameMailbox>(wakeup_);
+    feed_ = std::make_shared<ViewscreenFeed>(wakeup_, document_, this);
 
     // A black picture until the viewfinder runs (its histogram: every pixel in bin 0).
     const std::vector<std::uint8_t> black(FrameBuffers::kFrameBytes, 0);
     ShowFrame(LivePicture, FrameBuffers::kWidth, FrameBuffers::kHeight, black.data());
 
-    gViewscreen = this;
     {
-        std::lock_guard<std::mutex> guard(gMailboxLock);
-        gMailbox = mailbox_;
-        gDocument = document_;
+        std::lock_guard<std::mutex> guard(gFeedLock);
+        gFeed = feed_;
     }
     if (document_) {
         document_->RegisterView(this, "Viewscreen");
@@ -65,59 +74,47 @@ CViewViewscreen::CViewViewscreen(CViewDoc* document, QWidget* parent)
 }
 
 CViewViewscreen::~CViewViewscreen() {
-    mailbox_->detach();
-    std::lock_guard<std::mutex> guard(gMailboxLock);
-    if (gMailbox == mailbox_) {
-        gMailbox.reset();
-        gDocument = nullptr;
-    }
-    if (gViewscreen == this) gViewscreen = nullptr;
+    feed_->mailbox.detach();
+    std::lock_guard<std::mutex> guard(gFeedLock);
+    if (gFeed == feed_) gFeed.reset();
 }
 
-CViewViewscreen* CViewViewscreen::instance() { return gViewscreen; }
+CViewViewscreen* CViewViewscreen::instance() {
+    std::lock_guard<std::mutex> guard(gFeedLock);
+    return gFeed ? gFeed->pane : nullptr;
+}
 
 void CViewViewscreen::ShowFrame(int index, int width, int height, const std::uint8_t* pixels) {
     if (index < 0 || index > 4) return;
     pictures_[index]->setFramePixels(width, height, pixels);
     if (index != LivePicture || !document_) return;
-    bool recomputed;
-    {
-        std::lock_guard<std::mutex> guard(mailbox_->histogramLock);
-        recomputed = document_->UpdateHistogram(pixels, width, height, nowMs(),
-                                                mailbox_->nextHistogramTime);
-    }
-    if (recomputed)
+    if (document_->UpdateHistogram(pixels, width, height, nowMs()))
         if (auto* info = dynamic_cast<CViewInfo*>(document_->GetView("Info")))
             info->InvalidateHistogram();
 }
 
 void CViewViewscreen::DisplayFrame(const std::uint8_t* frame) {
-    std::shared_ptr<FrameMailbox> mailbox;
-    CViewDoc* document;
+    std::shared_ptr<ViewscreenFeed> feed;
     {
-        std::lock_guard<std::mutex> guard(gMailboxLock);
-        mailbox = gMailbox;
-        document = gDocument;
+        std::lock_guard<std::mutex> guard(gFeedLock);
+        feed = gFeed;
     }
-    if (!mailbox || !frame) return;
-    gDelivered.fetch_add(1, std::memory_order_relaxed);
+    if (!feed || !frame) return;
+    feed->delivered.fetch_add(1, std::memory_order_relaxed);
     const std::uint8_t* pixels = frame + FrameBuffers::kHeaderBytes;
-    ConvertFramePixels(FrameBuffers::kWidth, FrameBuffers::kHeight, pixels, mailbox->backImage());
-    bool recomputed = false;
-    if (document) {
-        std::lock_guard<std::mutex> guard(mailbox->histogramLock);
-        recomputed = document->UpdateHistogram(pixels, FrameBuffers::kWidth,
-                                               FrameBuffers::kHeight, nowMs(),
-                                               mailbox->nextHistogramTime);
-    }
-    mailbox->publish(recomputed);
+    ConvertFramePixels(FrameBuffers::kWidth, FrameBuffers::kHeight, pixels,
+                       feed->mailbox.backImage());
+    const bool recomputed =
+        feed->document && feed->document->UpdateHistogram(pixels, FrameBuffers::kWidth,
+                                                          FrameBuffers::kHeight, nowMs());
+    feed->mailbox.publish(recomputed);
 }
 
 void CViewViewscreen::takeLatestFrame() {
     bool histogramChanged = false;
     // The picture's current image goes back into the rotation in exchange for the newest one.
     CPictureControl* live = pictures_[LivePicture];
-    if (mailbox_->take(live->imageBuffer(), histogramChanged)) {
+    if (feed_->mailbox.take(live->imageBuffer(), histogramChanged)) {
         live->imageReplaced();
         ++shown_;
     }
@@ -137,15 +134,48 @@ void CViewViewscreen::LayoutStitch() {
         ShowFrame(static_cast<int>(direction), vertical ? 80 : 320, vertical ? 240 : 80,
                   strip.data());
     }
-    static constexpr QPoint kLiveAt[5] = {{0, 20}, {80, 20}, {0, 20}, {0, 100}, {0, 20}};
-    pictures_[LivePicture]->move(kLiveAt[direction]);
+    direction_ = direction;
     for (int i = LeftStrip; i <= BottomStrip; ++i)
         pictures_[i]->setVisible(static_cast<std::uint32_t>(i) == direction);
-    if (direction != 0) pictures_[direction]->move(kPlaces[direction].x, kPlaces[direction].y);
+    placePictures();
 }
 
+void CViewViewscreen::placePictures() {
+    const auto rectOf = [this](const Place& p, QPoint offset) {
+        return QRect((p.x + offset.x()) * step_, kCaptionBand + (p.y + offset.y()) * step_,
+                     p.width * step_, p.height * step_);
+    };
+    pictures_[LivePicture]->setGeometry(rectOf(kPlaces[LivePicture], kLiveOffset[direction_]));
+    for (int i = LeftStrip; i <= BottomStrip; ++i)
+        pictures_[i]->setGeometry(rectOf(kPlaces[i], {}));
+}
+
+int CViewViewscreen::StepForWindow(QSize window) {
+    const int byWidth = window.width() * kBaseStep / 800;
+    const int byHeight = window.height() * kBaseStep / 600;
+    return std::max(kBaseStep, std::min(byWidth, byHeight));
+}
+
+QSize CViewViewscreen::ScaledSpace(QSize baseSpace, int step) {
+    return {baseSpace.width() * step / kBaseStep,
+            kCaptionBand + (baseSpace.height() - kCaptionBand) * step / kBaseStep};
+}
+
+void CViewViewscreen::setStep(int step) {
+    step = std::max(step, kBaseStep);
+    if (step == step_) return;
+    step_ = step;
+    placePictures();
+}
+
+void CViewViewscreen::setHighlightClipped(bool on) {
+    pictures_[LivePicture]->setHighlightClipped(on);
+}
+
+void CViewViewscreen::setThirdsGrid(bool on) { pictures_[LivePicture]->setThirdsGrid(on); }
+
 std::uint64_t CViewViewscreen::framesShown() const { return shown_; }
-std::uint64_t CViewViewscreen::framesDelivered() const { return gDelivered.load(); }
+std::uint64_t CViewViewscreen::framesDelivered() const { return feed_->delivered.load(); }
 
 void CViewViewscreen::paintEvent(QPaintEvent*) {
     QPainter painter(this);

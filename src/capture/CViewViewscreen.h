@@ -1,14 +1,17 @@
-// The viewscreen pane: the live viewfinder picture (320 x 240), the stitch strip beside it, and
-// the histogram recomputation that the Info pane draws.
+// The viewscreen pane: the live viewfinder picture (320 x 240, or larger in steps of 4:3 when
+// the window grows), the stitch strip beside it, the exposure aids drawn over the live picture,
+// and the histogram recomputation that the Info pane draws.
 //
-// Threads: DisplayFrame runs on the SDK's viewfinder thread. It converts the frame into a
-// reusable image and hands it to the user-interface thread through a one-slot latest-frame
-// mailbox (FrameMailbox): a newer frame replaces an unshown one, at most one wake-up is queued,
-// and neither side waits for the other. Everything else runs on the user-interface thread.
+// Threads: DisplayFrame runs on the SDK's viewfinder thread. It reaches the pane's feed (the one
+// process-wide pointer, taken under its lock), converts the frame into a reusable image and
+// hands it to the user-interface thread through the feed's one-slot latest-frame mailbox
+// (FrameMailbox): a newer frame replaces an unshown one, at most one wake-up is queued, and
+// neither side waits for the other. Everything else runs on the user-interface thread.
 #pragma once
 
 #include "document/CView.h"
 
+#include <QSize>
 #include <QWidget>
 
 #include <array>
@@ -17,13 +20,16 @@
 
 class CViewDoc;
 class CPictureControl;
-class FrameMailbox;
 class UiWakeup;
+struct ViewscreenFeed;
 
 class CViewViewscreen : public QWidget, public CView {
     Q_OBJECT
 public:
     enum Picture { LivePicture = 0, LeftStrip = 1, RightStrip = 2, TopStrip = 3, BottomStrip = 4 };
+
+    // The layout's grid step: a strip is one step thick, the live picture 4 x 3 steps.
+    static constexpr int kBaseStep = 80;
 
     explicit CViewViewscreen(CViewDoc* document, QWidget* parent = nullptr);
     ~CViewViewscreen() override;
@@ -38,6 +44,20 @@ public:
     // Places the live picture and shows the strip for the document's stitch direction.
     void LayoutStitch();
 
+    // The grid step for a main window of the given size: kBaseStep up to 800 x 600, then
+    // growing with the smaller of the two stretches, so the pictures keep their 4:3 shape.
+    static int StepForWindow(QSize window);
+    // The pane size wanted at kBaseStep (caption band included) at another step.
+    static QSize ScaledSpace(QSize baseSpace, int step);
+    // Lays the pictures out on a grid of this step (at least kBaseStep); their images keep
+    // their size and are drawn scaled into the larger controls.
+    void setStep(int step);
+    int step() const { return step_; }
+
+    // The exposure aids over the live picture: clipped pixels marked, the rule-of-thirds grid.
+    void setHighlightClipped(bool on);
+    void setThirdsGrid(bool on);
+
     CPictureControl* picture(int index) const { return pictures_[index]; }
     // Frames the live picture has taken from the mailbox / that DisplayFrame converted.
     std::uint64_t framesShown() const;
@@ -48,10 +68,13 @@ protected:
 
 private:
     void takeLatestFrame();   // user-interface side of the mailbox
+    void placePictures();     // geometry of the five controls for direction_ and step_
 
     CViewDoc* document_;
     std::array<CPictureControl*, 5> pictures_{};
     UiWakeup* wakeup_ = nullptr;
-    std::shared_ptr<FrameMailbox> mailbox_;
+    std::shared_ptr<ViewscreenFeed> feed_;
     std::uint64_t shown_ = 0;
+    std::uint32_t direction_ = 0;   // the stitch direction last laid out
+    int step_ = kBaseStep;
 };

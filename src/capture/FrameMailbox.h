@@ -34,10 +34,6 @@ public:
     std::uint64_t published() const { return published_.load(std::memory_order_relaxed); }
     std::uint64_t replaced() const { return replaced_.load(std::memory_order_relaxed); }
 
-    // Serialises the producer's histogram bookkeeping with the user-interface thread.
-    std::mutex histogramLock;
-    std::uint64_t nextHistogramTime = 0;
-
 private:
     std::mutex lock_;
     QImage back_;

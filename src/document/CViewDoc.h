@@ -97,6 +97,9 @@ public:
     // Returns true when it was recomputed (the caller then repaints the Info pane).
     bool UpdateHistogram(const std::uint8_t* pixels, int width, int height, std::uint64_t nowMs,
                          std::uint64_t& nextHistogramTime);
+    // The same on the document's own clock (any thread): of callers racing for one interval,
+    // exactly one recomputes.
+    bool UpdateHistogram(const std::uint8_t* pixels, int width, int height, std::uint64_t nowMs);
     Histogram histogram() const;   // bins and peak, copied under the lock
     std::uint32_t histogramInterval() const { return histogramInterval_; }
 
@@ -117,6 +120,7 @@ private:
     void PictureDone(const std::string& asked, const std::string& saved);
     // A camera whose image file is written after TakePicture has returned.
     bool IsCaptureSessionCamera();
+    void StoreHistogram(const std::uint8_t* pixels, int width, int height);
 
     static std::atomic<CViewDoc*> instance_;
 
@@ -141,6 +145,7 @@ private:
     std::atomic<std::uint32_t> stitchDirection_{0};
     std::atomic<std::int32_t> additiveFrames_{0};
     const std::uint32_t histogramInterval_ = 1000;
+    std::atomic<std::uint64_t> nextHistogramTime_{0};   // the live picture's histogram clock
     std::atomic<std::uint64_t> droppedFrames_{0};
 
     std::atomic<LogReceiver> onLog_{nullptr};

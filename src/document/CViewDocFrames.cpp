@@ -108,14 +108,26 @@ std::size_t CViewDoc::stackedFrameCount() const {
 bool CViewDoc::UpdateHistogram(const std::uint8_t* pixels, int width, int height,
                                std::uint64_t nowMs, std::uint64_t& nextHistogramTime) {
     if (nowMs <= nextHistogramTime) return false;
-    Histogram fresh;
-    if (pixels != nullptr) ComputeHistogram(pixels, width, height, fresh);
-    {
-        std::lock_guard lock(frameLock_);
-        buffers_->histogram = fresh;
-    }
+    StoreHistogram(pixels, width, height);
     nextHistogramTime = histogramInterval_ + nowMs;
     return true;
+}
+
+bool CViewDoc::UpdateHistogram(const std::uint8_t* pixels, int width, int height,
+                               std::uint64_t nowMs) {
+    std::uint64_t next = nextHistogramTime_.load();
+    do {
+        if (nowMs <= next) return false;
+    } while (!nextHistogramTime_.compare_exchange_weak(next, histogramInterval_ + nowMs));
+    StoreHistogram(pixels, width, height);
+    return true;
+}
+
+void CViewDoc::StoreHistogram(const std::uint8_t* pixels, int width, int height) {
+    Histogram fresh;
+    if (pixels != nullptr) ComputeHistogram(pixels, width, height, fresh);
+    std::lock_guard lock(frameLock_);
+    buffers_->histogram = fresh;
 }
 
 Histogram CViewDoc::histogram() const {

@@ -54,6 +54,15 @@ CViewDebug::CViewDebug(CViewDoc* document, QWidget* parent)
     // An eventfd wake-up rather than a queued call: the hand-over stays visible to the thread
     // checker, since it goes through pendingMutex_ alone.
     wakeup_ = new UiWakeup([this] { flushPending(); }, this);
+    // A log followed at its end stays at its end when a resize wraps its lines anew (the range
+    // changes after the resize, once the text is laid out again).
+    QScrollBar* bar = text_->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this,
+            [this, bar](int value) { followingEnd_ = value == bar->maximum(); });
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar] {
+        if (followingEnd_)
+            bar->setValue(bar->maximum());
+    });
     {
         std::lock_guard lock(activeMutex);
         active = this;

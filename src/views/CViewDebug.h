@@ -66,6 +66,7 @@ private:
     std::vector<std::string> pending_;
     bool flushQueued_ = false;
     UiWakeup* wakeup_ = nullptr;   // child: runs flushPending on the UI thread
+    bool followingEnd_ = true;     // the newest line is in view (the user has not scrolled up)
 };
 
 // printf-style write to a console found by name; does nothing when there is no console.

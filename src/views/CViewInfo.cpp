@@ -19,21 +19,31 @@
 #include <atomic>
 #include <mutex>
 
+// What SDK threads reach of the pane: the newest progress value and a battery flag, left here
+// with a wake-up of the pane; wake-ups merge, so a burst of reports costs one pass on the
+// user-interface thread. The pane owns it.
+struct InfoFeed {
+    InfoFeed(CViewInfo* pane, UiWakeup* wakeup) : pane(pane), wakeup(wakeup) {}
+    CViewInfo* const pane;
+    UiWakeup* const wakeup;   // a child of the pane
+    std::atomic<std::int32_t> latestProgress{0};
+    std::atomic<bool> progressPending{false};
+    std::atomic<bool> batteryPending{false};
+};
+
 namespace {
 
-std::atomic<CViewInfo*> gInfo{nullptr};
+// The Info pane's feed; held under the lock while a report is left, so the pane cannot go
+// away meanwhile (leaving a report never waits for the user-interface thread).
+std::mutex gFeedLock;
+InfoFeed* gFeed = nullptr;
 
-// SDK threads leave the newest progress value and a battery flag here and wake the pane;
-// wake-ups merge, so a burst of reports costs one pass on the user-interface thread.
-std::atomic<std::int32_t> gLatestProgress{0};
-std::atomic<bool> gProgressPending{false};
-std::atomic<bool> gBatteryPending{false};
-std::mutex gWakeupLock;
-UiWakeup* gWakeup = nullptr;   // the Info pane's, guarded by gWakeupLock
-
-void WakeInfoPane() {
-    std::lock_guard<std::mutex> guard(gWakeupLock);
-    if (gWakeup) gWakeup->wake();
+template <typename Leave>
+void LeaveReport(Leave leave) {
+    std::lock_guard<std::mutex> guard(gFeedLock);
+    if (!gFeed) return;
+    leave(*gFeed);
+    gFeed->wakeup->wake();
 }
 
 // The histogram control: a white-framed surface the pane draws the histogram into.
@@ -119,15 +129,15 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
 
     auto* wakeup = new UiWakeup(
         [this] {
-            if (gProgressPending.exchange(false)) SetProgress(gLatestProgress.load());
-            if (gBatteryPending.exchange(false)) RefreshBattery();
+            if (feed_->progressPending.exchange(false)) SetProgress(feed_->latestProgress.load());
+            if (feed_->batteryPending.exchange(false)) RefreshBattery();
         },
         this);
+    feed_ = std::make_unique<InfoFeed>(this, wakeup);
     {
-        std::lock_guard<std::mutex> guard(gWakeupLock);
-        gWakeup = wakeup;
+        std::lock_guard<std::mutex> guard(gFeedLock);
+        gFeed = feed_.get();
     }
-    gInfo.store(this);
     if (document_) {
         document_->RegisterView(this, "Info");
         document_->setOnProgress(&CViewInfo::ShowProgress);
@@ -136,15 +146,14 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
 }
 
 CViewInfo::~CViewInfo() {
-    {
-        std::lock_guard<std::mutex> guard(gWakeupLock);
-        if (gWakeup && gWakeup->parent() == this) gWakeup = nullptr;
-    }
-    CViewInfo* self = this;
-    gInfo.compare_exchange_strong(self, nullptr);
+    std::lock_guard<std::mutex> guard(gFeedLock);
+    if (gFeed == feed_.get()) gFeed = nullptr;
 }
 
-CViewInfo* CViewInfo::instance() { return gInfo.load(); }
+CViewInfo* CViewInfo::instance() {
+    std::lock_guard<std::mutex> guard(gFeedLock);
+    return gFeed ? gFeed->pane : nullptr;
+}
 
 QString CViewInfo::BatteryText(std::uint32_t level) {
     return QString::asprintf("%.0f%%", static_cast<double>(level) / 6.0 * 100.0);
@@ -164,14 +173,14 @@ void CViewInfo::UpdateInfo() {
 }
 
 void CViewInfo::ShowProgress(std::int32_t value) {
-    gLatestProgress.store(value);
-    gProgressPending.store(true);
-    WakeInfoPane();
+    LeaveReport([value](InfoFeed& feed) {
+        feed.latestProgress.store(value);
+        feed.progressPending.store(true);
+    });
 }
 
 void CViewInfo::ShowBattery(std::uint32_t) {
-    gBatteryPending.store(true);
-    WakeInfoPane();
+    LeaveReport([](InfoFeed& feed) { feed.batteryPending.store(true); });
 }
 
 void CViewInfo::SetProgress(std::int32_t value) {

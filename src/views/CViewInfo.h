@@ -11,8 +11,10 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 class CViewDoc;
+struct InfoFeed;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -80,4 +82,5 @@ private:
     QPushButton* browseButton_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QWidget* histogramControl_ = nullptr;
+    std::unique_ptr<InfoFeed> feed_;   // what SDK threads reach (see CViewInfo.cpp)
 };

@@ -3,6 +3,7 @@
 // operation done and, under ThreadSanitizer, without a report.
 #include "DocumentFixture.h"
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -53,6 +54,26 @@ TEST_F(DocumentStreamTest, FramesStreamWhileTheInterfaceWorksOnTheSameBuffers) {
         EXPECT_TRUE(Exists(dir.file(name))) << name;
     }
     EXPECT_EQ(d.droppedFrames(), 0u);
+}
+
+// Threads racing for the same histogram interval on the document's own clock: exactly one of
+// them recomputes it, and the next interval opens only after histogramInterval.
+TEST_F(DocumentTest, HistogramClockLetsOneRacerThroughPerInterval) {
+    CViewDoc& d = Connected("PowerShot G5");
+    const std::vector<std::uint8_t> pixels(FrameBuffers::kFrameBytes, 200);
+    for (const std::uint64_t now : {std::uint64_t{5000}, std::uint64_t{5000} + d.histogramInterval() + 1}) {
+        std::atomic<int> recomputed{0};
+        std::vector<std::thread> racers;
+        for (int i = 0; i < 4; ++i)
+            racers.emplace_back([&] {
+                for (int round = 0; round < 50; ++round)
+                    if (d.UpdateHistogram(pixels.data(), 320, 240, now)) ++recomputed;
+            });
+        for (std::thread& racer : racers) racer.join();
+        EXPECT_EQ(recomputed.load(), 1) << "at " << now;
+    }
+    EXPECT_FALSE(d.UpdateHistogram(pixels.data(), 320, 240, 5000 + 2 * d.histogramInterval()));
+    EXPECT_EQ(d.histogram().bins[199], 76800.0f);   // (3 x 200) x 0.333, truncated
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The viewscreen: pixel conversion, the stitch layouts, the histogram interval, and the
+// The viewscreen: pixel conversion, the stitch layouts, the exposure aids, the histogram
+// interval, and the
 // latest-frame hand-over from the viewfinder thread (replacement, one wake-up, destruction
 // while frames arrive).
 #include "../ThreadWait.h"
@@ -91,6 +92,67 @@ private slots:
         screen.resize(200, 100);
         QCOMPARE(screen.picture(0)->pos(), live);
         for (int i = 1; i <= 4; ++i) QCOMPARE(screen.picture(i)->isVisible(), i == strip);
+    }
+
+    // A grey picture with one test pixel at (7, 5): marked exactly when a channel is at 255, in
+    // the mask and on screen, at the base size and drawn at twice it.
+    void clippedPixelsMarkedExactly_data() {
+        QTest::addColumn<QRgb>("pixel");
+        QTest::addColumn<bool>("clipped");
+        QTest::newRow("254 254 254") << qRgb(254, 254, 254) << false;
+        QTest::newRow("red 255") << qRgb(255, 0, 0) << true;
+        QTest::newRow("green 255") << qRgb(254, 255, 254) << true;
+        QTest::newRow("blue 255") << qRgb(0, 0, 255) << true;
+        QTest::newRow("white") << qRgb(255, 255, 255) << true;
+        QTest::newRow("black") << qRgb(0, 0, 0) << false;
+    }
+    void clippedPixelsMarkedExactly() {
+        QFETCH(QRgb, pixel);
+        QFETCH(bool, clipped);
+        std::vector<std::uint8_t> pixels(FrameBuffers::kFrameBytes, 128);
+        std::uint8_t* at = pixels.data() + (239 - 5) * 960 + 7 * 3;   // rows bottom-up, BGR
+        at[0] = std::uint8_t(qBlue(pixel));
+        at[1] = std::uint8_t(qGreen(pixel));
+        at[2] = std::uint8_t(qRed(pixel));
+        CPictureControl control;
+        control.setFramePixels(320, 240, pixels.data());
+        QCOMPARE(control.image().pixel(7, 5), pixel);
+
+        QImage mask;
+        CPictureControl::MarkClipped(control.image(), mask);
+        const uchar* buffer = mask.constBits();
+        CPictureControl::MarkClipped(control.image(), mask);
+        QCOMPARE(mask.constBits(), buffer);   // the mask is reused, not made again
+        int marked = 0;
+        for (int y = 0; y < 240; ++y)
+            for (int x = 0; x < 320; ++x)
+                marked += mask.pixel(x, y) == CPictureControl::kClippedColour;
+        QCOMPARE(marked, clipped ? 1 : 0);
+        QCOMPARE(mask.pixel(7, 5) == CPictureControl::kClippedColour, clipped);
+        QCOMPARE(qAlpha(mask.pixel(8, 5)), 0);
+
+        control.setHighlightClipped(true);
+        for (int scale : {1, 2}) {
+            control.resize(320 * scale, 240 * scale);
+            const QImage shown = control.grab().toImage();
+            QCOMPARE(QColor(shown.pixel(7 * scale, 5 * scale)).rgb(),
+                     clipped ? CPictureControl::kClippedColour : pixel);
+            QCOMPARE(QColor(shown.pixel(9 * scale, 5 * scale)).rgb(), qRgb(128, 128, 128));
+        }
+    }
+
+    void thirdsGridDraws() {
+        const std::vector<std::uint8_t> black(FrameBuffers::kFrameBytes, 0);
+        CPictureControl control;
+        control.resize(320, 240);
+        control.setFramePixels(320, 240, black.data());
+        QCOMPARE(control.grab().toImage().pixel(106, 50), qRgb(0, 0, 0));   // off by default
+        control.setThirdsGrid(true);
+        const QImage shown = control.grab().toImage();
+        for (QPoint onLine : {QPoint(106, 50), QPoint(213, 50), QPoint(50, 80), QPoint(50, 160)})
+            QVERIFY(shown.pixel(onLine) != qRgb(0, 0, 0));
+        for (QPoint off : {QPoint(50, 50), QPoint(160, 120), QPoint(300, 230)})
+            QCOMPARE(shown.pixel(off), qRgb(0, 0, 0));
     }
 
     void histogramOncePerInterval() {

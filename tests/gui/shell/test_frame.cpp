@@ -150,15 +150,25 @@ void TestFrame::infoPaneGivesWayBelow125()
 void TestFrame::menuItems()
 {
     const QList<QAction*> top = frame->menuBar()->actions();
-    QCOMPARE(top.size(), 2);
+    QCOMPARE(top.size(), 3);
     QCOMPARE(top[0]->text(), QStringLiteral("&File"));
-    QCOMPARE(top[1]->text(), QStringLiteral("&Help"));
+    QCOMPARE(top[1]->text(), QStringLiteral("&View"));
+    QCOMPARE(top[2]->text(), QStringLiteral("&Help"));
 
     const QList<QAction*> file = top[0]->menu()->actions();
     QCOMPARE(file.size(), 1);
     QCOMPARE(file[0]->text(), QStringLiteral("E&xit"));
 
-    const QList<QAction*> help = top[1]->menu()->actions();
+    const QList<QAction*> view = top[1]->menu()->actions();
+    QCOMPARE(view.size(), 2);
+    QCOMPARE(view[0]->text(), QStringLiteral("Highlight Clipped Pixels"));
+    QCOMPARE(view[1]->text(), QStringLiteral("Rule-of-Thirds Grid"));
+    for (QAction* aid : view) {
+        QVERIFY(aid->isCheckable());
+        QVERIFY(!aid->isChecked());   // off until chosen
+    }
+
+    const QList<QAction*> help = top[2]->menu()->actions();
     QCOMPARE(help.size(), 3);
     QCOMPARE(help[0]->text(), QStringLiteral("Manual"));
     QVERIFY(help[1]->isSeparator());

@@ -1,0 +1,21 @@
+// view.cfg: the View menu's choices (exposure aids), kept beside config.cfg between runs as
+// "key=value" lines. A missing, unreadable or garbled file means every aid is off. Any thread
+// may call these; they share nothing.
+#pragma once
+
+#include <QString>
+
+struct ViewOptions {
+    bool highlightClipped = false;   // key "highlight_clipped", value 0 or 1
+    bool thirdsGrid = false;         // key "thirds_grid", value 0 or 1
+
+    // The view file beside the given config.cfg path ("view.cfg" in the same folder).
+    static QString PathBeside(const QString& configPath);
+    // Reads path; unknown keys and values other than 0 and 1 are ignored (the default stays).
+    static ViewOptions Load(const QString& path);
+    // Writes through a temporary file renamed over path, so a failed save leaves the old file
+    // whole. False, with the reason in error, when it could not be written.
+    bool Save(const QString& path, QString& error) const;
+
+    bool operator==(const ViewOptions&) const = default;
+};
