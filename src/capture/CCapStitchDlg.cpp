@@ -1,7 +1,7 @@
 #include "capture/CCapStitchDlg.h"
 
-#include "app/kit/CPaneSplitter.h"
-#include "app/kit/DialogUnits.h"
+#include "kit/CPaneSplitter.h"
+#include "kit/DialogUnits.h"
 #include "capture/CCapNormalDlg.h"
 #include "capture/CViewViewscreen.h"
 #include "capture/OverlapReadout.h"

@@ -2,7 +2,7 @@
 // the live picture goes, the panel geometry, and the console lines of "Capture Photo".
 #include "PaneTestSupport.h"
 
-#include "app/kit/CPaneSplitter.h"
+#include "kit/CPaneSplitter.h"
 #include "capture/CCapNormalDlg.h"
 #include "capture/CPictureControl.h"
 #include "capture/CViewMain.h"

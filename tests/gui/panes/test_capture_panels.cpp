@@ -4,8 +4,8 @@
 #include "../ThreadWait.h"
 #include "PaneTestSupport.h"
 
-#include "app/kit/CPaneSplitter.h"
-#include "app/kit/DialogUnits.h"
+#include "kit/CPaneSplitter.h"
+#include "kit/DialogUnits.h"
 #include "capture/CCapAstroDlg.h"
 #include "capture/CCapStitchDlg.h"
 #include "capture/CPictureControl.h"
