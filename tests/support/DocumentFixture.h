@@ -5,7 +5,7 @@
 #include "document/CViewDoc.h"
 #include "sdk/sim/Simulator.h"
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 

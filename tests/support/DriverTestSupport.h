@@ -5,6 +5,7 @@
 #include "camera/CanonRCSDK.h"
 #include "camera/CanonSDK.h"
 #include "sdk/sim/Simulator.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-namespace camtest {
+namespace testsupport {
 
 using Entry = std::pair<std::string, std::string>;   // step, error text
 
@@ -54,14 +55,6 @@ bool waitForReturns(const std::string& callWithPrefix, std::size_t count);
 // Only the journal's call names, in order.
 std::vector<std::string> callNames(const sim::Simulator& simulator);
 
-// A temporary folder removed at destruction.
-struct TempDir {
-    TempDir();
-    ~TempDir();
-    std::string file(const std::string& name) const { return (path / name).string(); }
-    std::filesystem::path path;
-};
-
 class DriverTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -78,4 +71,4 @@ protected:
 
 constexpr sdk::Result kFailure = 0x0C000081;   // component, "Device Busy"
 
-}  // namespace camtest
+}  // namespace testsupport

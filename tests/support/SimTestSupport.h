@@ -13,7 +13,7 @@
 
 #include <unistd.h>
 
-namespace simtest {
+namespace testsupport {
 
 class SimTest : public ::testing::Test {
 protected:
@@ -94,4 +94,4 @@ inline std::uint32_t le32(const std::uint8_t* p) {
     return v;
 }
 
-}  // namespace simtest
+}  // namespace testsupport
