@@ -1,7 +1,7 @@
 #include "app/CAboutDlg.h"
 
 #include "app/BuildInfo.h"
-#include "app/kit/DialogUnits.h"
+#include "kit/DialogUnits.h"
 #include "resources/Resources.h"
 
 #include <QLabel>

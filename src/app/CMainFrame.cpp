@@ -2,7 +2,7 @@
 
 #include "app/BuildInfo.h"
 #include "app/CAboutDlg.h"
-#include "app/kit/CPaneSplitter.h"
+#include "kit/CPaneSplitter.h"
 #include "capture/CViewMain.h"
 #include "capture/CViewViewscreen.h"
 #include "capture/ViewOptions.h"

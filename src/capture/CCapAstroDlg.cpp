@@ -1,6 +1,6 @@
 #include "capture/CCapAstroDlg.h"
 
-#include "app/kit/DialogUnits.h"
+#include "kit/DialogUnits.h"
 #include "capture/CCapNormalDlg.h"
 #include "document/CViewDoc.h"
 

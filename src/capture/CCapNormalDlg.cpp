@@ -1,6 +1,6 @@
 #include "capture/CCapNormalDlg.h"
 
-#include "app/kit/DialogUnits.h"
+#include "kit/DialogUnits.h"
 #include "document/CViewDoc.h"
 
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #include "capture/CCapStitchDlg.h"
 
-#include "app/kit/DialogUnits.h"
+#include "kit/DialogUnits.h"
 #include "capture/CCapNormalDlg.h"
 #include "capture/CViewViewscreen.h"
 #include "capture/OverlapReadout.h"

@@ -1,7 +1,7 @@
 #include "capture/CCapTimeDlg.h"
 
-#include "app/kit/CLabel.h"
-#include "app/kit/DialogUnits.h"
+#include "kit/CLabel.h"
+#include "kit/DialogUnits.h"
 #include "capture/DocumentSequenceCamera.h"
 #include "document/CViewDoc.h"
 #include "views/UiWakeup.h"

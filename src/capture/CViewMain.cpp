@@ -1,7 +1,7 @@
 #include "capture/CViewMain.h"
 
-#include "app/kit/DialogUnits.h"
-#include "app/kit/PaneCaption.h"
+#include "kit/DialogUnits.h"
+#include "kit/PaneCaption.h"
 #include "capture/CCapAstroDlg.h"
 #include "capture/CCapNormalDlg.h"
 #include "capture/CCapStitchDlg.h"

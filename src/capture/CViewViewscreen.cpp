@@ -1,6 +1,6 @@
 #include "capture/CViewViewscreen.h"
 
-#include "app/kit/PaneCaption.h"
+#include "kit/PaneCaption.h"
 #include "capture/CPictureControl.h"
 #include "capture/FrameMailbox.h"
 #include "document/CViewDoc.h"

@@ -1,8 +1,8 @@
 #include "views/CViewCameraList.h"
 
-#include "app/kit/CLabel.h"
-#include "app/kit/DialogUnits.h"
-#include "app/kit/PaneCaption.h"
+#include "kit/CLabel.h"
+#include "kit/DialogUnits.h"
+#include "kit/PaneCaption.h"
 #include "document/CViewDoc.h"
 #include "views/CViewInfo.h"
 #include "views/CViewSetting.h"

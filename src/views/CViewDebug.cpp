@@ -2,7 +2,7 @@
 
 #include "views/UiWakeup.h"
 
-#include "app/kit/PaneCaption.h"
+#include "kit/PaneCaption.h"
 #include "document/CViewDoc.h"
 
 #include <QPainter>

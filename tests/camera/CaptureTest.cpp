@@ -1,13 +1,13 @@
 // Release and transfer into the given file, capture sessions with release event 34, progress
 // option, viewfinder start and stop.
-#include "DriverTestSupport.h"
+#include "support/DriverTestSupport.h"
 
 #include "camera/ErrorText.h"
 
 #include <atomic>
 #include <filesystem>
 
-namespace camtest {
+namespace testsupport {
 namespace {
 
 namespace fs = std::filesystem;
@@ -265,4 +265,4 @@ TEST_F(CaptureTest, NoViewfinderCapabilityNoViewfinderCalls) {
 }
 
 }  // namespace
-}  // namespace camtest
+}  // namespace testsupport

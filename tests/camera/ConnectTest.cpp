@@ -1,12 +1,12 @@
 // Driver life, device listing, connect and disconnect: call order, capabilities, name matching,
 // properties, and the option lists filtered through the label tables.
-#include "DriverTestSupport.h"
+#include "support/DriverTestSupport.h"
 
 #include "camera/ErrorText.h"
 
 #include <algorithm>
 
-namespace camtest {
+namespace testsupport {
 namespace {
 
 using camera::SettingOption;
@@ -421,9 +421,9 @@ TEST_F(ConnectTest, RereadingAListReplacesIt) {
 }
 
 }  // namespace
-}  // namespace camtest
+}  // namespace testsupport
 
-namespace camtest {
+namespace testsupport {
 namespace {
 
 // A table whose counts and sizes are 0xFFFFFFFF: the listing ends, nothing that big is allocated.
@@ -467,4 +467,4 @@ TEST_F(ConnectTest, CountsAndSizesFromTheSdkAreBoundedAndRefusalsLogged) {
 }
 
 }  // namespace
-}  // namespace camtest
+}  // namespace testsupport

@@ -1,7 +1,7 @@
 // Settings by label and by code, image size and quality pairs, AF lock and zoom.
-#include "DriverTestSupport.h"
+#include "support/DriverTestSupport.h"
 
-namespace camtest {
+namespace testsupport {
 namespace {
 
 const char* kCamera = "PowerShot G5";
@@ -278,9 +278,9 @@ TEST_F(SettingsTest, EveryListedLabelRoundTrips) {
 }
 
 }  // namespace
-}  // namespace camtest
+}  // namespace testsupport
 
-namespace camtest {
+namespace testsupport {
 namespace {
 
 // Every key reads, lists and sets what its named getter, list and setter do, so the settings
@@ -333,4 +333,4 @@ TEST_F(SettingsTest, AccessByKeyMatchesTheNamedCalls) {
 }
 
 }  // namespace
-}  // namespace camtest
+}  // namespace testsupport

@@ -1,13 +1,13 @@
 // Step texts to the letter: one failure injected into each SDK call of each operation, the
 // logged step and error text checked, for both drivers.
-#include "DriverTestSupport.h"
+#include "support/DriverTestSupport.h"
 
 #include "camera/ErrorText.h"
 
 #include <cctype>
 #include <functional>
 
-namespace camtest {
+namespace testsupport {
 namespace {
 
 sdk::Result noEvent(std::uint32_t, const void*, std::uint32_t, void*) { return 0; }
@@ -282,4 +282,4 @@ TEST_F(DriverTest, ReportErrorLogsEvenAnEmptyText) {
 }
 
 }  // namespace
-}  // namespace camtest
+}  // namespace testsupport

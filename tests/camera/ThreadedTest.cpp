@@ -1,7 +1,7 @@
 // Drivers under concurrent use: the UI thread and the sequence worker calling one driver, SDK
 // threads delivering frames, progress and release events, connect/disconnect while frames
 // stream. Run under ThreadSanitizer by the CI's threaded pass.
-#include "DriverTestSupport.h"
+#include "support/DriverTestSupport.h"
 
 #include <atomic>
 #include <chrono>
@@ -11,7 +11,7 @@
 #include <set>
 #include <thread>
 
-namespace camtest {
+namespace testsupport {
 namespace {
 
 namespace fs = std::filesystem;
@@ -210,7 +210,7 @@ TEST_F(ThreadedTest, DestroyingTheDriverWhileImagesArePendingIsSafe) {
     }   // the session ends before the driver goes: no event reaches the destroyed driver
     EXPECT_EQ(rc.deliverCaptures(), 0u);
     EXPECT_TRUE(spyCalls("RCTakeCapturedImage").empty());
-    EXPECT_TRUE(fs::is_empty(dir.path));
+    EXPECT_TRUE(fs::is_empty(dir.path()));
     // With immediate delivery, pictures taken just before destruction either arrive whole
     // or not at all.
     // The race with the end of the session is narrow, so the round is run a number of times.
@@ -230,8 +230,8 @@ TEST_F(ThreadedTest, DestroyingTheDriverWhileImagesArePendingIsSafe) {
         }
     }
     // Disconnect waits for pictures already taken: none is dropped.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 100);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 100);
 }
 
 }  // namespace
-}  // namespace camtest
+}  // namespace testsupport

@@ -2,7 +2,7 @@
 // boundaries of the zero padding, and that an existing or reserved path is never handed out.
 #include "document/CaptureNaming.h"
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // config.cfg: line rules of reading, the exact bytes written, and the replace-by-rename save.
 #include "document/ConfigFile.h"
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Captures through the document (file names on disk, raw numbering, refusals and their console
 // lines, capture-session reservations), the stitch and stacking steps of the frame relay, and
 // the histogram interval.
-#include "DocumentFixture.h"
+#include "support/DocumentFixture.h"
 
 #include <sys/stat.h>
 

@@ -1,5 +1,5 @@
 // The document's life, pane registry, relays and camera connection over the simulated SDKs.
-#include "DocumentFixture.h"
+#include "support/DocumentFixture.h"
 
 #include <filesystem>
 

@@ -1,7 +1,7 @@
 // The viewfinder thread streams frames into the document while this thread calibrates, cuts
 // strips, clears them, captures and moves the stacking slider: the run must finish with every
 // operation done and, under ThreadSanitizer, without a report.
-#include "DocumentFixture.h"
+#include "support/DocumentFixture.h"
 
 #include <atomic>
 #include <chrono>

@@ -4,7 +4,7 @@
 #include "document/CaptureNaming.h"
 #include "sdk/sim/ImageFile.h"
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <turbojpeg.h>

@@ -6,7 +6,7 @@
 #include "sdk/gphoto/RealCameras.h"
 #include "sdk/sim/Simulator.h"
 
-#include "../document/TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <turbojpeg.h>

@@ -1,6 +1,6 @@
 // The capture-file writer: the name it reports, the numbers it moves on to, what it discards,
 // the mode it creates with, and the leftovers it removes.
-#include "SimTestSupport.h"
+#include "support/SimTestSupport.h"
 
 #include "sdk/CaptureFile.h"
 
@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
-namespace simtest {
+namespace testsupport {
 namespace {
 
 namespace fs = std::filesystem;
@@ -107,4 +107,4 @@ TEST(CaptureFile, LeftoversOfEndedProcessesAreRemovedOthersKept) {
 }
 
 }  // namespace
-}  // namespace simtest
+}  // namespace testsupport

@@ -1,8 +1,8 @@
 // Test controls of the simulator: failure injection, the journal, cameras vanishing between
 // listing and connect, own worlds and reset.
-#include "SimTestSupport.h"
+#include "support/SimTestSupport.h"
 
-using namespace simtest;
+using namespace testsupport;
 using sim::Simulator;
 
 namespace {

@@ -1,6 +1,6 @@
 // Released pictures and what is already in the capture folder: nothing at the picture's name is
 // replaced or followed, and a process killed while writing leaves no picture-named file.
-#include "SimTestSupport.h"
+#include "support/SimTestSupport.h"
 
 #include "sdk/sim/ImageFile.h"
 
@@ -10,7 +10,7 @@
 
 #include <sys/wait.h>
 
-namespace simtest {
+namespace testsupport {
 namespace {
 
 namespace fs = std::filesystem;
@@ -93,4 +93,4 @@ TEST(SimFileSafety, AProcessKilledWhileWritingLeavesNoPictureNamedFile) {
 }
 
 }  // namespace
-}  // namespace simtest
+}  // namespace testsupport

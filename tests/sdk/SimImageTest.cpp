@@ -1,6 +1,6 @@
 // What the simulated cameras produce: viewfinder frames (layout, determinism, exposure) and
 // released files (JPEG at the selected size and quality, raw for Lossless, progress, errors).
-#include "SimTestSupport.h"
+#include "support/SimTestSupport.h"
 
 #include "sdk/sim/ImageFile.h"
 
@@ -10,7 +10,7 @@
 #include <iterator>
 #include <memory>
 
-using namespace simtest;
+using namespace testsupport;
 using sim::Simulator;
 
 namespace {

@@ -1,11 +1,11 @@
 // The simulated cameras' data: default worlds, properties, enumerations, Get and Set of the
 // settings with refusals, image format, zoom, AF lock and handle errors.
-#include "SimTestSupport.h"
+#include "support/SimTestSupport.h"
 
 #include <algorithm>
 #include <set>
 
-using namespace simtest;
+using namespace testsupport;
 using sim::Simulator;
 
 namespace {

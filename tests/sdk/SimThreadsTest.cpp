@@ -1,12 +1,12 @@
 // The simulator's own threads: the threaded viewfinder and its stop guarantees, callbacks that
 // call back into the SDK, release event 34 of the capture session, and camera event 1.
-#include "SimTestSupport.h"
+#include "support/SimTestSupport.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
 
-using namespace simtest;
+using namespace testsupport;
 using sim::Simulator;
 
 namespace {

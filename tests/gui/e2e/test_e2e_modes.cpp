@@ -1,7 +1,7 @@
 // The Stitch and Astrophotography tabs end to end over the simulated camera: a capture, the
 // scene turned by a known amount and the overlap line that reads it; the slider brightening the
 // shown picture while the saved pictures stay as the camera took them.
-#include "../ThreadWait.h"
+#include "support/ThreadWait.h"
 #include "E2eSupport.h"
 
 #include "capture/CCapAstroDlg.h"

@@ -1,7 +1,7 @@
 // The main window end to end with a real-camera backend: the test camera driver (a libgphoto2
 // camera driver of the test suite, loaded through CAMLIBS) named on the command line as
 // MODEL@PORT, listed first, connected, streaming, a setting changed and a picture taken.
-#include "../ThreadWait.h"
+#include "support/ThreadWait.h"
 #include "E2eSupport.h"
 
 #include "capture/CCapNormalDlg.h"

@@ -2,7 +2,7 @@
 // capture tabs and takes pictures, and while the Stitch and Astrophotography panels are worked
 // (arrows, slider drags, calibration, the overlap readout). Run under ThreadSanitizer by the
 // threaded pass.
-#include "../ThreadWait.h"
+#include "support/ThreadWait.h"
 #include "E2eSupport.h"
 
 #include "capture/CCapAstroDlg.h"

@@ -1,6 +1,6 @@
 // The main window end to end over the simulated SDK: connect, live frames, a setting held by
 // the camera, captures on disk, a failed release, disconnect.
-#include "../ThreadWait.h"
+#include "support/ThreadWait.h"
 #include "E2eSupport.h"
 
 #include "camera/ErrorText.h"

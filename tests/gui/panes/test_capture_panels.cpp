@@ -1,10 +1,10 @@
 // The Stitch and Astrophotography panels in the capture host: controls where the dialog units
 // put them, the arrow group, each direction's strip against the cut of the frame that was live
 // at the capture, "Clear Stitch", tab changes, the frame slider and the noise calibration.
-#include "../ThreadWait.h"
+#include "support/ThreadWait.h"
 #include "PaneTestSupport.h"
 
-#include "app/kit/DialogUnits.h"
+#include "kit/DialogUnits.h"
 #include "capture/CCapAstroDlg.h"
 #include "capture/CCapStitchDlg.h"
 #include "capture/CPictureControl.h"

@@ -1,6 +1,6 @@
 // The Info pane: battery text, progress bar, histogram drawing, capture folder and name boxes,
 // camera facts.
-#include "../ThreadWait.h"
+#include "support/ThreadWait.h"
 #include "PaneTestSupport.h"
 
 #include "capture/CViewViewscreen.h"

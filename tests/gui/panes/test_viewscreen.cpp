@@ -2,7 +2,7 @@
 // interval, and the
 // latest-frame hand-over from the viewfinder thread (replacement, one wake-up, destruction
 // while frames arrive).
-#include "../ThreadWait.h"
+#include "support/ThreadWait.h"
 #include "PaneTestSupport.h"
 
 #include "capture/CPictureControl.h"

@@ -1,7 +1,7 @@
 // The Time tab end to end over the simulated camera: a real one-second delay and two photo
 // steps with different TV labels; and a run under a 240 fps stream while rows come and go,
 // Stop, and quitting the program during a long delay.
-#include "../ThreadWait.h"
+#include "support/ThreadWait.h"
 #include "../e2e/E2eSupport.h"
 
 #include "capture/CCapTimeDlg.h"

@@ -1,6 +1,6 @@
 // The Time panel: its rows, numbering and delay check, removal and Stop while running, and the
 // hand-over from the worker, which never waits for the user-interface thread.
-#include "../ThreadWait.h"
+#include "support/ThreadWait.h"
 #include "SequenceTestSupport.h"
 
 #include "capture/CCapTimeDlg.h"

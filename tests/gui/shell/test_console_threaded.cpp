@@ -1,6 +1,6 @@
 // The console written from worker threads: nothing lost, nothing reordered, the UI thread's own
 // writes never overtake text already handed over, and writers never wait for the UI thread.
-#include "../ThreadWait.h"
+#include "support/ThreadWait.h"
 #include "views/CViewDebug.h"
 
 #include <QPlainTextEdit>

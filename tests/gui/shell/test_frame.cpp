@@ -2,7 +2,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CMainApp.h"
 #include "app/CMainFrame.h"
-#include "app/kit/CPaneSplitter.h"
+#include "kit/CPaneSplitter.h"
 #include "document/CViewDoc.h"
 #include "resources/Resources.h"
 #include "sdk/sim/Simulator.h"

@@ -2,7 +2,7 @@
 // strip scale in 4:3 steps, the camera list and console take the extra height, Capture Photo
 // outlasts the console when the window gets small, and the exposure aids persist in view.cfg.
 #include "app/CMainFrame.h"
-#include "app/kit/CPaneSplitter.h"
+#include "kit/CPaneSplitter.h"
 #include "capture/CCapNormalDlg.h"
 #include "capture/CCapStitchDlg.h"
 #include "capture/CPictureControl.h"

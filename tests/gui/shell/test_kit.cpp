@@ -1,7 +1,7 @@
 // Caption strip, transparent label, dialog units and the pane font.
-#include "app/kit/CLabel.h"
-#include "app/kit/DialogUnits.h"
-#include "app/kit/PaneCaption.h"
+#include "kit/CLabel.h"
+#include "kit/DialogUnits.h"
+#include "kit/PaneCaption.h"
 
 #include <QApplication>
 #include <QImage>

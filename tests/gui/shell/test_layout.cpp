@@ -1,5 +1,5 @@
 // The splitter layout rule on its own: sizes in, rectangles out.
-#include "app/kit/SplitterLayout.h"
+#include "kit/SplitterLayout.h"
 
 #include <QTest>
 

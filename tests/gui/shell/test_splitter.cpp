@@ -1,5 +1,5 @@
 // The pane splitter widget: placing panes, hiding them, nested splitters, dragging bars.
-#include "app/kit/CPaneSplitter.h"
+#include "kit/CPaneSplitter.h"
 
 #include <QMouseEvent>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "app/kit/CLabel.h"
+#include "kit/CLabel.h"
 
 #include <QPainter>
 

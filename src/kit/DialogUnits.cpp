@@ -1,4 +1,4 @@
-#include "app/kit/DialogUnits.h"
+#include "kit/DialogUnits.h"
 
 #include <QApplication>
 

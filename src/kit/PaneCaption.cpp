@@ -1,6 +1,6 @@
-#include "app/kit/PaneCaption.h"
+#include "kit/PaneCaption.h"
 
-#include "app/kit/DialogUnits.h"
+#include "kit/DialogUnits.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "app/kit/CPaneSplitter.h"
+#include "kit/CPaneSplitter.h"
 
 #include <QMouseEvent>
 #include <QPainter>

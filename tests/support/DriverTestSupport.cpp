@@ -1,5 +1,5 @@
 // Test support for the driver tests: log sink, spying SDK table, fixture.
-#include "DriverTestSupport.h"
+#include "support/DriverTestSupport.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <random>
 
-namespace camtest {
+namespace testsupport {
 
 camera::LogCallback LogSink::callback() {
     return [this](const std::string& step, const std::string& text) {
@@ -226,19 +226,6 @@ std::vector<std::string> callNames(const sim::Simulator& simulator) {
     return names;
 }
 
-TempDir::TempDir() {
-    static std::atomic<unsigned> counter{0};
-    std::random_device random;
-    path = std::filesystem::temp_directory_path() /
-           ("kestrel-camera-test-" + std::to_string(random()) + "-" + std::to_string(++counter));
-    std::filesystem::create_directories(path);
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-}
-
 void DriverTest::SetUp() {
     cd.reset();
     rc.reset();
@@ -261,4 +248,4 @@ std::unique_ptr<camera::CanonRCSDK> DriverTest::makeRc() {
     return std::make_unique<camera::CanonRCSDK>(spyApi(rc), log.callback());
 }
 
-}  // namespace camtest
+}  // namespace testsupport

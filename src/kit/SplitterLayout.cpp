@@ -1,4 +1,4 @@
-#include "app/kit/SplitterLayout.h"
+#include "kit/SplitterLayout.h"
 
 #include <algorithm>
 #include <climits>

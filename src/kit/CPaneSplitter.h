@@ -3,7 +3,7 @@
 // computed size is 0 is hidden. Nested splitters fill their pane plus 1 pixel all round.
 #pragma once
 
-#include "app/kit/SplitterLayout.h"
+#include "kit/SplitterLayout.h"
 
 #include <QPointer>
 #include <QWidget>

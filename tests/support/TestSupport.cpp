@@ -1,5 +1,5 @@
 // Helpers shared by the document tests.
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <cstdlib>
 #include <cstring>

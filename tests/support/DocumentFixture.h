@@ -1,0 +1,80 @@
+// A document over the simulated SDKs (manual viewfinder) with its config file in a fresh
+// temporary folder, and small virtual cameras that write tiny images.
+#pragma once
+
+#include "document/CViewDoc.h"
+#include "sdk/sim/Simulator.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A camera offering every option, writing 64 x 48 images so captures stay quick.
+inline sim::CameraSpec SmallCamera(const std::string& name) {
+    sim::CameraSpec camera = sim::fullCamera(name);
+    camera.sizePixels = {{0, {64, 48}}, {1, {64, 48}}, {2, {64, 48}}};
+    return camera;
+}
+
+inline sim::World WorldOf(std::vector<sim::CameraSpec> cameras) {
+    sim::World world;
+    world.cameras = std::move(cameras);
+    return world;
+}
+
+class DocumentTest : public ::testing::Test {
+protected:
+    static sim::Simulator& Cd() { return sim::Simulator::cd(); }
+    static sim::Simulator& Rc() { return sim::Simulator::rc(); }
+
+    void SetUp() override {
+        Probe::Reset();
+        for (sim::Simulator* s : {&Cd(), &Rc()}) {
+            s->reset();
+            s->setManualViewfinder(true);
+        }
+        Cd().setWorld(WorldOf({SmallCamera("PowerShot G5")}));
+        Rc().setWorld(WorldOf({SmallCamera("EOS 20D"), SmallCamera("EOS 300D")}));
+    }
+
+    void TearDown() override {
+        doc.reset();
+        Cd().reset();
+        Rc().reset();
+    }
+
+    // The document with config.cfg in the temporary folder and captures going there too.
+    CViewDoc& MakeDoc(bool captureHere = true) {
+        doc = std::make_unique<CViewDoc>(Cd().api(), Rc().api(), dir.file("config.cfg"));
+        if (captureHere) {
+            doc->SetCaptureFolder(dir.folder());
+            doc->SetCaptureName("Photo");
+        }
+        doc->RegisterView(&console, "Debug");
+        return *doc;
+    }
+
+    CViewDoc& Connected(const std::string& name) {
+        CViewDoc& d = doc ? *doc : MakeDoc();
+        d.UpdateDeviceList();
+        EXPECT_TRUE(d.ConnectCamera(name)) << name;
+        return d;
+    }
+
+    // Delivers a hand-made frame through the document's frame relay.
+    static void Relay(std::vector<std::uint8_t>& frame) {
+        CViewDoc::FrameRelay(frame.data(), static_cast<std::uint32_t>(frame.size()), 1, nullptr);
+    }
+
+    TempDir dir;
+    ConsolePane console;
+    std::unique_ptr<CViewDoc> doc;
+};
+
+}  // namespace testsupport
