@@ -5,6 +5,7 @@
 #include "app/kit/CPaneSplitter.h"
 #include "capture/CViewMain.h"
 #include "capture/CViewViewscreen.h"
+#include "document/FrameBuffers.h"
 #include "resources/Resources.h"
 #include "views/CViewCameraList.h"
 #include "views/CViewDebug.h"
@@ -20,6 +21,8 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QShortcut>
+
+#include <vector>
 
 using Arrangement = CPaneSplitter::Arrangement;
 
@@ -104,6 +107,24 @@ void CMainFrame::buildPanes()
     consoleSplitter_->SetRowInfo(0, 200, 10);
 
     viewMain->SetSplitters(rowSplitter_, columnSplitter_);
+
+    connect(static_cast<CViewCameraList*>(panes_[0]), &CViewCameraList::connectionChanged, this,
+            &CMainFrame::onConnectionChanged);
+}
+
+void CMainFrame::onConnectionChanged(const QString& cameraName)
+{
+    if (!cameraName.isEmpty()) {
+        setWindowTitle(QStringLiteral("Kestrel - ") + cameraName);
+        return;
+    }
+    setWindowTitle(QStringLiteral("Kestrel"));
+    // The live picture goes black, as at start, instead of keeping the last frame of a camera
+    // that is gone.
+    const std::vector<std::uint8_t> black(FrameBuffers::kFrameBytes, 0);
+    static_cast<CViewViewscreen*>(panes_[2])
+        ->ShowFrame(CViewViewscreen::LivePicture, FrameBuffers::kWidth, FrameBuffers::kHeight,
+                    black.data());
 }
 
 QWidget* CMainFrame::pane(int index) const

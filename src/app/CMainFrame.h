@@ -52,6 +52,8 @@ public:
 private:
     void buildPanes();
     void buildMenu();
+    // The title names the connected camera; after a disconnect the live picture is cleared.
+    void onConnectionChanged(const QString& cameraName);
     void openManual();
     void showAbout();
 

@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QPainter>
 #include <QSlider>
 
@@ -39,6 +40,27 @@ QLabel* makeLabel(QWidget* parent, const QString& text, int top, const QFont& fo
     return label;
 }
 
+// Lets a list or the slider take the mouse wheel only while it has the keyboard focus, so
+// scrolling over the pane never sends a setting to the camera by accident.
+class WheelOnlyWhenFocused : public QObject {
+public:
+    using QObject::QObject;
+
+    void guard(QWidget* control) {
+        control->setFocusPolicy(Qt::StrongFocus);   // a wheel turn no longer takes the focus
+        control->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Wheel && !static_cast<QWidget*>(watched)->hasFocus()) {
+            event->ignore();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 }  // namespace
 
 CViewSetting::CViewSetting(CViewDoc* document, QWidget* parent)
@@ -49,8 +71,11 @@ CViewSetting::CViewSetting(CViewDoc* document, QWidget* parent)
     makeLabel(this, TitleOf(Flash), kRows[Flash].labelTop, font_);
     makeLabel(this, QStringLiteral("Zoom"), 314, font_);
 
-    auto makeCombo = [this](int row) {
+    auto* wheelGuard = new WheelOnlyWhenFocused(this);
+    auto makeCombo = [this, wheelGuard](int row) {
         auto* combo = new QComboBox(this);
+        combo->setObjectName(QStringLiteral("setting.%1").arg(row));
+        wheelGuard->guard(combo);
         combo->setGeometry(90, kRows[row].comboTop, 100, 20);
         combo->setFont(font_);
         combo->setMaxVisibleItems(12);
@@ -75,7 +100,11 @@ CViewSetting::CViewSetting(CViewDoc* document, QWidget* parent)
     zoom_ = new QSlider(Qt::Horizontal, this);
     zoom_->setGeometry(90, 310, 100, 20);
     zoom_->setTickPosition(QSlider::TicksAbove);
+    zoom_->setObjectName(QStringLiteral("zoom"));
+    wheelGuard->guard(zoom_);
+    showZoomValue();
     connect(zoom_, &QSlider::valueChanged, this, [this](int) {
+        showZoomValue();
         if (!filling_) OnZoomMoved();
     });
 
@@ -144,6 +173,7 @@ void CViewSetting::RefreshSettings() {
         zoom_->setRange(0, static_cast<int>(driver->maxZoomPos()));
         zoom_->setValue(static_cast<int>(driver->GetZoomPos()));
         filling_ = false;
+        showZoomValue();
     }
     afLock_->setChecked(false);
 }
@@ -194,6 +224,11 @@ void CViewSetting::OnAFLockClicked() {
     const bool lock = !afLock_->isChecked();
     driver->SetAFLock(lock);   // a failure is logged by the driver; the box follows the request
     afLock_->setChecked(lock);
+}
+
+void CViewSetting::showZoomValue() {
+    zoom_->setToolTip(
+        QStringLiteral("Zoom position %1 of %2").arg(zoom_->value()).arg(zoom_->maximum()));
 }
 
 void CViewSetting::OnZoomMoved() {
