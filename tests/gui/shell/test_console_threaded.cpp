@@ -1,9 +1,12 @@
 // The console written from worker threads: nothing lost, nothing reordered, the UI thread's own
 // writes never overtake text already handed over, and writers never wait for the UI thread.
 #include "../ThreadWait.h"
+#include "document/CViewDoc.h"
+#include "sdk/sim/Simulator.h"
 #include "views/CViewDebug.h"
 
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -20,6 +23,7 @@ private slots:
     void uiWritesComeAfterPendingWorkerText();
     void mixedWritersUnderLoadStayWithinLimit();
     void errorReportsFromWorkersStayWhole();
+    void consoleClosesWhileWorkersLog();
 };
 
 namespace {
@@ -192,6 +196,50 @@ void TestConsoleThreaded::errorReportsFromWorkersStayWhole()
         QCOMPARE(line, std::string("second line\r"));
     }
     QCOMPARE(next.size(), std::size_t(3));
+}
+
+// Camera threads keep logging, through the document and through LogError, while the window
+// closes its console: once the pane is gone neither road leads to it, and nothing crashes.
+void TestConsoleThreaded::consoleClosesWhileWorkersLog()
+{
+    QTemporaryDir dir;
+    const std::string config = dir.filePath(QStringLiteral("config.cfg")).toStdString();
+    {
+        CViewDoc doc(sim::Simulator::cd().api(), sim::Simulator::rc().api(), config);
+        auto* console = new CViewDebug(&doc);
+        std::atomic<bool> stop{false};
+        std::atomic<int> written{0};
+        std::vector<std::thread> workers;
+        for (int w = 0; w < 2; ++w)
+            workers.emplace_back([&, w] {
+                while (!stop.load()) {
+                    if (w == 0)
+                        doc.Log("W0 line\r\n");
+                    else
+                        CViewDebug::LogError("Step", "Error\r\n");
+                    written.fetch_add(1);
+                }
+            });
+        QTRY_VERIFY_WITH_TIMEOUT(!console->logText().empty(), kThreadWaitMs);
+        delete console;
+        const bool registryLeft = doc.GetView("Debug") == nullptr;
+        const bool errorsLeft = CViewDebug::activeConsole() == nullptr;
+        const int atClose = written.load();
+        QTest::qWaitFor([&] { return written.load() > atClose + 100; }, kThreadWaitMs);
+        stop = true;
+        for (auto& t : workers)
+            t.join();
+        QVERIFY(registryLeft);
+        QVERIFY(errorsLeft);
+        QVERIFY(written.load() > atClose + 100);
+    }
+
+    // A console that outlives its document leaves no registry behind to touch.
+    auto document = std::make_unique<CViewDoc>(sim::Simulator::cd().api(),
+                                               sim::Simulator::rc().api(), config);
+    CViewDebug late(document.get());
+    QCOMPARE(document->GetView("Debug"), static_cast<CView*>(&late));
+    document.reset();
 }
 
 QTEST_MAIN(TestConsoleThreaded)
