@@ -87,7 +87,7 @@ CViewDoc* CViewDoc::instance() { return instance_.load(); }
 CView::~CView() { LeaveRegistry(); }
 
 void CView::LeaveRegistry() {
-    if (registry_ && false) registry_->UnregisterView(this);
+    if (registry_) registry_->UnregisterView(this);
 }
 
 void CViewDoc::RegisterView(CView* view, const std::string& name) {
