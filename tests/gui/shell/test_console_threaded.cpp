@@ -4,12 +4,14 @@
 #include "document/CViewDoc.h"
 #include "sdk/sim/Simulator.h"
 #include "views/CViewDebug.h"
+#include "views/UiWakeup.h"
 
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
+#include <sys/resource.h>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -24,6 +26,7 @@ private slots:
     void mixedWritersUnderLoadStayWithinLimit();
     void errorReportsFromWorkersStayWhole();
     void consoleClosesWhileWorkersLog();
+    void wakeupWithoutEventfdStillWakesAndSaysSo();
 };
 
 namespace {
@@ -240,6 +243,33 @@ void TestConsoleThreaded::consoleClosesWhileWorkersLog()
     CViewDebug late(document.get());
     QCOMPARE(document->GetView("Debug"), static_cast<CView*>(&late));
     document.reset();
+}
+
+// Out of file descriptors, a wake-up still reaches the UI thread (by queued calls), and the
+// console says once why, instead of the live view going quietly still.
+void TestConsoleThreaded::wakeupWithoutEventfdStillWakesAndSaysSo()
+{
+    QTemporaryDir dir;
+    CViewDoc doc(sim::Simulator::cd().api(), sim::Simulator::rc().api(),
+                 dir.filePath(QStringLiteral("config.cfg")).toStdString());
+    CViewDebug console(&doc);
+    std::atomic<int> woken{0};
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit none = saved;
+    none.rlim_cur = 0;
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &none), 0);
+    UiWakeup wakeup([&] { woken.fetch_add(1); });
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    QVERIFY(!wakeup.usesEventfd());
+
+    std::thread worker([&] { for (int i = 0; i < 3; ++i) wakeup.wake(); });
+    worker.join();
+    QTRY_VERIFY_WITH_TIMEOUT(woken.load() >= 1, kThreadWaitMs);
+    QVERIFY(woken.load() <= 3);
+    QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(console.logText()),
+        QStringLiteral("Live view wake-up unavailable (eventfd: Too many open files); "
+                       "using queued calls instead\r\n"), kThreadWaitMs);
 }
 
 QTEST_MAIN(TestConsoleThreaded)
