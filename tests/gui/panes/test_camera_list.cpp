@@ -144,7 +144,7 @@ private slots:
         QVERIFY(sim::Simulator::cd().state("Cd One")->open == (camera == "Cd One"));
         QVERIFY(sim::Simulator::rc().state("Rc One")->open == (camera == "Rc One"));
         QVERIFY(settings.combo(CViewSetting::TVMode)->count() > 0);
-        QCOMPARE(info.nameField()->text(), camera);
+        QCOMPARE(Child<QLabel>(info, "infoName")->text(), camera);
 
         fx.console.clear();
         QTest::mouseClick(pane.connectButton(), Qt::LeftButton);
@@ -155,7 +155,7 @@ private slots:
         QVERIFY(!sim::Simulator::cd().state("Cd One")->open);
         QVERIFY(!sim::Simulator::rc().state("Rc One")->open);
         QCOMPARE(settings.combo(CViewSetting::TVMode)->count(), 0);
-        QCOMPARE(info.nameField()->text(), QString());
+        QCOMPARE(Child<QLabel>(info, "infoName")->text(), QString());
         // The list is not refilled by a connect or disconnect.
         QCOMPARE(pane.cameraList()->count(), 2);
     }
