@@ -5,6 +5,7 @@
 #include "app/kit/PaneCaption.h"
 #include "camera/CanonDriver.h"
 #include "document/CViewDoc.h"
+#include "views/EvenCaptions.h"
 #include "views/UiWakeup.h"
 
 #include <QFileDialog>
@@ -62,16 +63,19 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
         QRect rect;
     };
     const Caption captions[] = {
-        {"Name", QRect(0, 20, 70, 14)},           {"Owner", QRect(0, 38, 70, 14)},
-        {"Firmware", QRect(0, 56, 70, 14)},       {"Battery", QRect(0, 74, 70, 14)},
-        {"Capture Folder", QRect(0, 110, 70, 14)}, {"Capture Name", QRect(0, 128, 70, 14)},
+        // The first six reach up to the values and boxes, which start at 75.
+        {"Name", QRect(0, 20, 74, 14)},           {"Owner", QRect(0, 38, 74, 14)},
+        {"Firmware", QRect(0, 56, 74, 14)},       {"Battery", QRect(0, 74, 74, 14)},
+        {"Capture Folder", QRect(0, 110, 74, 14)}, {"Capture Name", QRect(0, 128, 74, 14)},
         {"Capture Progress", QRect(0, 146, 100, 14)}, {"Histogram", QRect(0, 182, 100, 14)},
     };
+    QList<QLabel*> captionLabels;
     for (const Caption& caption : captions) {
         auto* label = new CLabel(QString::fromLatin1(caption.text), this);
         label->setGeometry(caption.rect);
-        label->setFont(font_);
+        captionLabels.push_back(label);
     }
+    EvenCaptionFonts(captionLabels, font_);
 
     histogramControl_ = new HistogramControl(this);
     histogramControl_->setObjectName(QStringLiteral("histogram"));

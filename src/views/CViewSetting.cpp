@@ -6,6 +6,7 @@
 #include "camera/CanonDriver.h"
 #include "camera/CanonRCSDK.h"
 #include "document/CViewDoc.h"
+#include "views/EvenCaptions.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -35,7 +36,7 @@ QString TitleOf(int row) { return QString::fromLatin1(camera::kSettings[row].tit
 
 QLabel* makeLabel(QWidget* parent, const QString& text, int top, const QFont& font) {
     auto* label = new CLabel(text, parent);
-    label->setGeometry(0, top, 85, 14);
+    label->setGeometry(0, top, 88, 14);   // up to the lists, which start at 90
     label->setFont(font);
     return label;
 }
@@ -70,6 +71,7 @@ CViewSetting::CViewSetting(CViewDoc* document, QWidget* parent)
     makeLabel(this, QStringLiteral("AF Lock"), 270, font_);
     makeLabel(this, TitleOf(Flash), kRows[Flash].labelTop, font_);
     makeLabel(this, QStringLiteral("Zoom"), 314, font_);
+    EvenCaptionFonts(findChildren<QLabel*>(Qt::FindDirectChildrenOnly), font_);
 
     auto* wheelGuard = new WheelOnlyWhenFocused(this);
     auto makeCombo = [this, wheelGuard](int row) {
@@ -86,7 +88,9 @@ CViewSetting::CViewSetting(CViewDoc* document, QWidget* parent)
     for (int row = 0; row < Flash; ++row) makeCombo(row);
 
     afLock_ = new QCheckBox(this);
-    afLock_->setGeometry(90, 270, 16, 12);
+    // The whole box, centred on its caption's line (270 to 284).
+    const QSize box = afLock_->sizeHint();
+    afLock_->setGeometry(90, 277 - box.height() / 2, box.width(), box.height());
     afLock_->setFont(font_);
     // The pane sets the box's state itself: a click only asks for the change, so Qt's own
     // toggle is undone before the request is handled.

@@ -4,8 +4,11 @@
 #include "PaneTestSupport.h"
 
 #include "capture/CViewViewscreen.h"
+#include "app/kit/CLabel.h"
 #include "views/CViewInfo.h"
+#include "views/CViewSetting.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -26,6 +29,25 @@ QLabel* fieldOf(const CViewInfo& info, const char* name) { return Child<QLabel>(
 class InfoPaneTest : public QObject {
     Q_OBJECT
 private slots:
+    // Every caption of the info and settings panes is drawn at one size (none shrunk alone to
+    // fit), and the AF Lock box is shown whole.
+    void captionsReadEvenly() {
+        DocFixture fx;
+        CViewInfo info(fx.doc.get());
+        CViewSetting setting(fx.doc.get());
+        for (const QWidget* pane : {static_cast<QWidget*>(&info), static_cast<QWidget*>(&setting)}) {
+            QSet<int> sizes;
+            for (const QLabel* label : pane->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+                if (!label->text().isEmpty())
+                    sizes.insert(
+                        CLabel::FittedFont(label->font(), label->text(), label->width()).pixelSize());
+            QCOMPARE(sizes.size(), 1);
+        }
+        const QCheckBox* box = setting.afLockBox();
+        QVERIFY(box->width() >= box->sizeHint().width());
+        QVERIFY(box->height() >= box->sizeHint().height());
+    }
+
     void init() {
         sim::CameraSpec cam = sim::fullCamera("PowerShot Test");
         cam.owner = "Night Desk";
