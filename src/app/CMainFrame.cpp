@@ -32,6 +32,8 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
     kestrelInitResources();
     setWindowTitle(QStringLiteral("Kestrel"));
     setWindowIcon(kestrelAppIcon());
+    // The application's icon too: the camera list shows it on each row it fills.
+    QApplication::setWindowIcon(kestrelAppIcon());
     buildMenu();
     buildPanes();
 

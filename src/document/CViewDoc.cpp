@@ -286,7 +286,7 @@ bool CViewDoc::LoadConfig() {
     return true;
 }
 
-bool CViewDoc::SaveConfig() {
+bool CViewDoc::SaveConfig(std::string* failure) {
     std::string folder, name, error;
     {
         std::lock_guard lock(stateLock_);
@@ -296,5 +296,6 @@ bool CViewDoc::SaveConfig() {
     if (config::Save(configPath_, folder, name, error)) return true;
     std::cerr << "Kestrel: the capture folder and name were not saved: " << error << std::endl;
     Log("Settings not saved: " + error + "\r\n");
+    if (failure) *failure = error;
     return false;
 }

@@ -68,7 +68,9 @@ public:
     std::string captureName() const;
 
     bool LoadConfig();
-    bool SaveConfig();
+    // On failure says why on stderr and the console ("Settings not saved: ..."), and in
+    // `error` when given.
+    bool SaveConfig(std::string* error = nullptr);
 
     // Receiver slots (set by the panes; null clears).
     void setOnLog(LogReceiver receiver) { onLog_.store(receiver); }

@@ -311,6 +311,7 @@ void TestFrame::titleNamesCameraAndDisconnectClearsPicture()
     auto* viewscreen = static_cast<CViewViewscreen*>(frame->pane(2));
     QVERIFY(list->cameraList()->count() > 0);
     const QString name = list->cameraList()->item(0)->text();
+    QVERIFY(!list->cameraList()->item(0)->icon().isNull());   // the application icon
     list->OnConnect();   // the first row is selected at start
     QCOMPARE(frame->windowTitle(), QStringLiteral("Kestrel - ") + name);
 
