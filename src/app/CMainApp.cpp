@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <cstdio>
 #include <new>
 
 namespace {
@@ -91,10 +92,15 @@ bool CMainApp::InitInstance()
                                  : sim::Simulator::cd().api();
         document_ = std::make_unique<CViewDoc>(cd, realCameras_->api());
         frame_ = std::make_unique<CMainFrame>(document_.get());
-    } catch (const std::exception&) {
+    } catch (const std::exception& failure) {
         frame_.reset();
         document_.reset();
         realCameras_.reset();
+        // Said on stderr and, as the window system is up, in a box the user sees.
+        const QString text = QStringLiteral("Kestrel could not start: ") +
+                             QString::fromLocal8Bit(failure.what());
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        QMessageBox::critical(nullptr, QStringLiteral("Kestrel"), text);
         return false;
     }
     frame_->setWindowTitle(QStringLiteral("Kestrel"));
