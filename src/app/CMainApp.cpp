@@ -9,18 +9,33 @@
 #include "views/CViewCameraList.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTimer>
 
+#include <cstdio>
 #include <new>
 
 namespace {
 CMainApp* current = nullptr;   // set and read on the UI thread only
+
+void WarnInBox(const QString& text)
+{
+    QMessageBox::warning(nullptr, QStringLiteral("Kestrel"), text);
 }
+CMainApp::ExitNotice exitNotice = &WarnInBox;
+}  // namespace
 
 CMainApp::CMainApp(CameraOptions cameras) : cameraOptions_(std::move(cameras)) {}
 
+void CMainApp::setExitNotice(ExitNotice notice) { exitNotice = notice ? notice : &WarnInBox; }
+
 CMainApp::~CMainApp()
 {
+    // Saved while the window is still there, so that a failure also reaches the user; the
+    // document saves once more as it goes.
+    std::string error;
+    if (document_ && frame_ && !document_->SaveConfig(&error))
+        exitNotice(QStringLiteral("Settings not saved: ") + QString::fromStdString(error));
     frame_.reset();       // panes go while the document they point at still exists
     document_.reset();    // writes config.cfg and closes the drivers
     realCameras_.reset(); // no driver uses the table any more
@@ -77,10 +92,15 @@ bool CMainApp::InitInstance()
                                  : sim::Simulator::cd().api();
         document_ = std::make_unique<CViewDoc>(cd, realCameras_->api());
         frame_ = std::make_unique<CMainFrame>(document_.get());
-    } catch (const std::exception&) {
+    } catch (const std::exception& failure) {
         frame_.reset();
         document_.reset();
         realCameras_.reset();
+        // Said on stderr and, as the window system is up, in a box the user sees.
+        const QString text = QStringLiteral("Kestrel could not start: ") +
+                             QString::fromLocal8Bit(failure.what());
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        QMessageBox::critical(nullptr, QStringLiteral("Kestrel"), text);
         return false;
     }
     frame_->setWindowTitle(QStringLiteral("Kestrel"));

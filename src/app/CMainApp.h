@@ -5,6 +5,8 @@
 
 #include "app/CommandLine.h"
 
+#include <QString>
+
 #include <memory>
 
 class CMainFrame;
@@ -23,6 +25,11 @@ public:
     bool InitInstance();
 
     CViewDoc* document() const { return document_.get(); }
+
+    // What the user is told when config.cfg cannot be saved as the program ends: a warning box
+    // by default (the console is going with the window); tests put a stand-in here.
+    using ExitNotice = void (*)(const QString& text);
+    static void setExitNotice(ExitNotice notice);
     CMainFrame* mainFrame() const { return frame_.get(); }
 
 private:

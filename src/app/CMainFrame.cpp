@@ -7,6 +7,7 @@
 #include "capture/CViewViewscreen.h"
 #include "capture/ViewOptions.h"
 #include "document/CViewDoc.h"
+#include "document/FrameBuffers.h"
 #include "resources/Resources.h"
 #include "views/CViewCameraList.h"
 #include "views/CViewDebug.h"
@@ -24,6 +25,8 @@
 #include <QScreen>
 #include <QShortcut>
 
+#include <vector>
+
 using Arrangement = CPaneSplitter::Arrangement;
 
 CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
@@ -32,6 +35,8 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
     kestrelInitResources();
     setWindowTitle(QStringLiteral("Kestrel"));
     setWindowIcon(kestrelAppIcon());
+    // The application's icon too: the camera list shows it on each row it fills.
+    QApplication::setWindowIcon(kestrelAppIcon());
     buildMenu();
     buildPanes();
     viewOptionsPath_ = ViewOptions::PathBeside(
@@ -124,6 +129,9 @@ void CMainFrame::buildPanes()
         viewscreenSpace_ = space;
         applyViewscreenSpace(false);
     });
+
+    connect(static_cast<CViewCameraList*>(panes_[0]), &CViewCameraList::connectionChanged, this,
+            &CMainFrame::onConnectionChanged);
 }
 
 namespace {
@@ -188,6 +196,21 @@ void CMainFrame::applyViewOptions(bool save)
     QString error;
     if (save && !options.Save(viewOptionsPath_, error) && document_)
         document_->Log("View settings not saved: " + error.toStdString() + "\r\n");
+}
+
+void CMainFrame::onConnectionChanged(const QString& cameraName)
+{
+    if (!cameraName.isEmpty()) {
+        setWindowTitle(QStringLiteral("Kestrel - ") + cameraName);
+        return;
+    }
+    setWindowTitle(QStringLiteral("Kestrel"));
+    // The live picture goes black, as at start, instead of keeping the last frame of a camera
+    // that is gone.
+    const std::vector<std::uint8_t> black(FrameBuffers::kFrameBytes, 0);
+    static_cast<CViewViewscreen*>(panes_[2])
+        ->ShowFrame(CViewViewscreen::LivePicture, FrameBuffers::kWidth, FrameBuffers::kHeight,
+                    black.data());
 }
 
 QWidget* CMainFrame::pane(int index) const

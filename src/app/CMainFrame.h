@@ -65,6 +65,8 @@ private:
     void applyViewOptions(bool save);
     void buildPanes();
     void buildMenu();
+    // The title names the connected camera; after a disconnect the live picture is cleared.
+    void onConnectionChanged(const QString& cameraName);
     void openManual();
     void showAbout();
 

@@ -1,5 +1,6 @@
-// The Normal capture panel: one button, "Capture Photo", that takes a picture through the
-// document and logs the outcome on the console.
+// The Normal capture panel: one button, "Capture Photo" (also Space in the panel and
+// Ctrl+Shift+C in the window), that takes a picture through the document and logs the outcome
+// on the console. User-interface thread only.
 #pragma once
 
 #include <QWidget>
@@ -14,7 +15,7 @@ public:
 
     void setDocument(CViewDoc* document) { document_ = document; }
     // Logs "Capturing Photo..." when a camera is open, takes the picture, and logs
-    // "Photo Captured" when the document reports one. Shared with the Astrophotography panel.
+    // "Photo Captured" when the document reports one; with no camera, one line saying so. Shared with the Astrophotography panel.
     static void CapturePhoto(CViewDoc* document);
     void OnCapturePhoto();
 

@@ -4,9 +4,21 @@
 
 #include <string>
 
+class CViewDoc;
+
 class CView {
 public:
-    virtual ~CView() = default;
+    // Leaves the document's registry, so that nothing finds the pane once it is gone.
+    virtual ~CView();
+
+protected:
+    // Leaves the registry now. A pane that other threads reach through the document (the
+    // console) calls this first in its own destructor, before any of its parts go.
+    void LeaveRegistry();
+
+private:
+    friend class CViewDoc;
+    CViewDoc* registry_ = nullptr;   // the document this pane is registered with (UI thread)
 };
 
 class CLogSink {

@@ -65,7 +65,8 @@ CViewDoc::CViewDoc(const sdk::Api& cdApi, const sdk::Api& rcApi, std::string con
 CViewDoc::~CViewDoc() {
     SaveConfig();
     {
-        std::lock_guard lock(stateLock_);
+        std::lock_guard lock(viewsLock_);
+        for (auto& entry : views_) entry.first->registry_ = nullptr;
         views_.clear();
     }
     // The drivers disconnect and finish their SDKs while the receivers are still reachable.
@@ -83,19 +84,33 @@ CViewDoc* CViewDoc::instance() { return instance_.load(); }
 
 // ---- Pane registry ----
 
+CView::~CView() { LeaveRegistry(); }
+
+void CView::LeaveRegistry() {
+    if (registry_) registry_->UnregisterView(this);
+}
+
 void CViewDoc::RegisterView(CView* view, const std::string& name) {
-    std::lock_guard lock(stateLock_);
+    std::lock_guard lock(viewsLock_);
     views_.emplace_back(view, name);
+    view->registry_ = this;
+}
+
+void CViewDoc::UnregisterView(CView* view) {
+    std::lock_guard lock(viewsLock_);
+    std::erase_if(views_, [view](const auto& entry) { return entry.first == view; });
+    view->registry_ = nullptr;
 }
 
 CView* CViewDoc::GetView(const std::string& name) const {
-    std::lock_guard lock(stateLock_);
+    std::lock_guard lock(viewsLock_);
     for (const auto& [view, viewName] : views_)
         if (viewName == name) return view;
     return nullptr;
 }
 
 void CViewDoc::Log(const std::string& text) const {
+    std::lock_guard lock(viewsLock_);
     if (auto* sink = dynamic_cast<CLogSink*>(GetView("Debug"))) sink->WriteLog(text);
 }
 
@@ -271,7 +286,7 @@ bool CViewDoc::LoadConfig() {
     return true;
 }
 
-bool CViewDoc::SaveConfig() {
+bool CViewDoc::SaveConfig(std::string* failure) {
     std::string folder, name, error;
     {
         std::lock_guard lock(stateLock_);
@@ -281,5 +296,6 @@ bool CViewDoc::SaveConfig() {
     if (config::Save(configPath_, folder, name, error)) return true;
     std::cerr << "Kestrel: the capture folder and name were not saved: " << error << std::endl;
     Log("Settings not saved: " + error + "\r\n");
+    if (failure) *failure = error;
     return false;
 }

@@ -39,10 +39,13 @@ public:
 
     static CViewDoc* instance();   // the process-wide document, or null
 
-    // Pane registry.
+    // Pane registry. A pane leaves it when it is destroyed (see CView).
     void RegisterView(CView* view, const std::string& name);
+    void UnregisterView(CView* view);   // every name the pane was registered under
     CView* GetView(const std::string& name) const;   // exact, case-sensitive
-    // Writes text to the pane registered as "Debug" when it is a CLogSink; else nothing.
+    // Writes text to the pane registered as "Debug" when it is a CLogSink; else nothing. Any
+    // thread: the registry lock is held while the sink writes (CLogSink::WriteLog never
+    // blocks), so the console cannot be destroyed half-way through a write.
     void Log(const std::string& text) const;
 
     // Devices and connection.
@@ -65,7 +68,9 @@ public:
     std::string captureName() const;
 
     bool LoadConfig();
-    bool SaveConfig();
+    // On failure says why on stderr and the console ("Settings not saved: ..."), and in
+    // `error` when given.
+    bool SaveConfig(std::string* error = nullptr);
 
     // Receiver slots (set by the panes; null clears).
     void setOnLog(LogReceiver receiver) { onLog_.store(receiver); }
@@ -126,11 +131,13 @@ private:
 
     const std::string configPath_;
 
-    // Guards the strings, the registry and the device lists (the UI thread and the sequence
-    // worker both reach them).
+    // Guards the strings and the device lists (the UI thread and the sequence worker both
+    // reach them).
     mutable std::mutex stateLock_;
     std::string captureFolder_;
     std::string captureName_;
+    // Guards the pane registry; recursive, as a sink that logs while writing must not lock up.
+    mutable std::recursive_mutex viewsLock_;
     std::vector<std::pair<CView*, std::string>> views_;
     std::vector<std::string> cdDevices_;
     std::vector<std::string> rcDevices_;

@@ -133,7 +133,19 @@ void CPaneSplitter::paintEvent(QPaintEvent*)
     if (!layout_.valid)
         return;
 
-    // A sunken edge round every pane: shadow top and left, highlight bottom and right.
+    // Bars: raised, face-coloured.
+    auto drawBar = [&](const QRect& bar) {
+        if (bar.isEmpty())
+            return;
+        painter.fillRect(bar, face);
+    };
+    for (const QRect& bar : layout_.columnBars)
+        drawBar(bar);
+    for (const QRect& bar : layout_.rowBars)
+        drawBar(bar);
+
+    // A sunken edge round every pane, drawn after the bars so that the edges beside a bar show
+    // between the panes as well: shadow top and left, highlight bottom and right.
     for (const QRect& pane : layout_.panes) {
         if (pane.isEmpty())
             continue;
@@ -145,17 +157,6 @@ void CPaneSplitter::paintEvent(QPaintEvent*)
         painter.drawLine(edge.left(), edge.bottom() + 1, edge.right() + 1, edge.bottom() + 1);
         painter.drawLine(edge.right() + 1, edge.top(), edge.right() + 1, edge.bottom() + 1);
     }
-
-    // Bars: raised, face-coloured.
-    auto drawBar = [&](const QRect& bar) {
-        if (bar.isEmpty())
-            return;
-        painter.fillRect(bar, face);
-    };
-    for (const QRect& bar : layout_.columnBars)
-        drawBar(bar);
-    for (const QRect& bar : layout_.rowBars)
-        drawBar(bar);
 }
 
 CPaneSplitter::BarHit CPaneSplitter::hitBar(const QPoint& position) const

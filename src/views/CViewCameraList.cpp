@@ -8,6 +8,7 @@
 #include "views/CViewSetting.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
@@ -29,7 +30,10 @@ CViewCameraList::CViewCameraList(CViewDoc* document, QWidget* parent)
     updateButton_ = new QPushButton(QStringLiteral("Update List"), this);
     updateButton_->setGeometry(85, 20, 75, 20);
     updateButton_->setFont(font_);
-    connect(connectButton_, &QPushButton::clicked, this, &CViewCameraList::OnConnect);
+    connectButton_->installEventFilter(this);
+    connect(connectButton_, &QPushButton::clicked, this, &CViewCameraList::onConnectClicked);
+    // A double-click or Enter on a row connects to it (the list is disabled while connected).
+    connect(list_, &QListWidget::itemActivated, this, [this] { OnConnect(); });
     connect(updateButton_, &QPushButton::clicked, this, &CViewCameraList::FillCameraList);
 
     FillCameraList();
@@ -50,6 +54,22 @@ void CViewCameraList::FillCameraList() {
     row = 0;
     for (const std::string& name : document_->rcDevices())
         list_->insertItem(row++, new QListWidgetItem(icon, QString::fromStdString(name)));
+    // The first row is really selected, not only framed, so Connect works straight away.
+    if (list_->count() > 0) list_->setCurrentRow(0);
+}
+
+bool CViewCameraList::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == connectButton_) {
+        if (event->type() == QEvent::MouseButtonPress) secondOfDoubleClick_ = false;
+        if (event->type() == QEvent::MouseButtonDblClick) secondOfDoubleClick_ = true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CViewCameraList::onConnectClicked() {
+    const bool ignore = secondOfDoubleClick_;
+    secondOfDoubleClick_ = false;   // a later click by keyboard counts again
+    if (!ignore) OnConnect();
 }
 
 void CViewCameraList::OnConnect() {
@@ -57,7 +77,14 @@ void CViewCameraList::OnConnect() {
     const bool open = document_->cdDriver().isOpen() || document_->rcDriver().isOpen();
     if (!open) {
         const QList<QListWidgetItem*> selected = list_->selectedItems();
-        if (selected.isEmpty()) return;
+        if (list_->count() == 0) {
+            document_->Log("No camera to connect to: attach one, then press Update List\r\n");
+            return;
+        }
+        if (selected.isEmpty()) {
+            document_->Log("No camera selected: choose one in the list, then press Connect\r\n");
+            return;
+        }
         // The whole row text: a name is never cut, so a long name still finds its camera.
         const std::string name = selected.front()->text().toStdString();
         document_->Log("Connecting to: " + name + "\r\n");
@@ -65,6 +92,9 @@ void CViewCameraList::OnConnect() {
         connectButton_->setText(QStringLiteral("Disconnect"));
         updateButton_->setEnabled(false);
         list_->setEnabled(false);
+        refreshOtherPanes();
+        emit connectionChanged(QString::fromStdString(name));
+        return;
     } else {
         document_->Log("Disconnecting camera\r\n");
         if (document_->cdDriver().isOpen()) document_->cdDriver().Disconnect();
@@ -74,6 +104,7 @@ void CViewCameraList::OnConnect() {
         list_->setEnabled(true);
     }
     refreshOtherPanes();
+    emit connectionChanged(QString());
 }
 
 void CViewCameraList::refreshOtherPanes() {

@@ -75,6 +75,9 @@ CViewDebug::CViewDebug(CViewDoc* document, QWidget* parent)
 
 CViewDebug::~CViewDebug()
 {
+    // Camera threads reach the console by both roads (the document's Log and LogError): each
+    // is closed, waiting for a write under way, before any part of the pane goes.
+    LeaveRegistry();
     std::lock_guard lock(activeMutex);
     if (active == this)
         active = nullptr;

@@ -5,6 +5,7 @@
 #include "kit/PaneCaption.h"
 #include "camera/CanonDriver.h"
 #include "document/CViewDoc.h"
+#include "views/EvenCaptions.h"
 #include "views/UiWakeup.h"
 
 #include <QFileDialog>
@@ -72,41 +73,50 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
         QRect rect;
     };
     const Caption captions[] = {
-        {"Name", QRect(0, 20, 70, 14)},           {"Owner", QRect(0, 38, 70, 14)},
-        {"Firmware", QRect(0, 56, 70, 14)},       {"Battery", QRect(0, 74, 70, 14)},
-        {"Capture Folder", QRect(0, 110, 70, 14)}, {"Capture Name", QRect(0, 128, 70, 14)},
+        // The first six reach up to the values and boxes, which start at 75.
+        {"Name", QRect(0, 20, 74, 14)},           {"Owner", QRect(0, 38, 74, 14)},
+        {"Firmware", QRect(0, 56, 74, 14)},       {"Battery", QRect(0, 74, 74, 14)},
+        {"Capture Folder", QRect(0, 110, 74, 14)}, {"Capture Name", QRect(0, 128, 74, 14)},
         {"Capture Progress", QRect(0, 146, 100, 14)}, {"Histogram", QRect(0, 182, 100, 14)},
     };
+    QList<QLabel*> captionLabels;
     for (const Caption& caption : captions) {
         auto* label = new CLabel(QString::fromLatin1(caption.text), this);
         label->setGeometry(caption.rect);
-        label->setFont(font_);
+        captionLabels.push_back(label);
     }
+    EvenCaptionFonts(captionLabels, font_);
 
     histogramControl_ = new HistogramControl(this);
+    histogramControl_->setObjectName(QStringLiteral("histogram"));
     histogramControl_->setGeometry(0, 218, 70, 50);
     histogramRect_ = histogramControl_->geometry();
 
+    const char* const valueNames[] = {"infoName", "infoOwner", "infoFirmware", "infoBattery"};
     for (int i = 0; i < 4; ++i) {
         values_[i] = new CLabel(QString(), this);
+        values_[i]->setObjectName(QString::fromLatin1(valueNames[i]));
         values_[i]->setGeometry(75, 20 + 18 * i, 100, 14);
         values_[i]->setFont(font_);
     }
 
     // The folder is chosen with "Browse" only; the box shows the folder in use.
     folderBox_ = new QLineEdit(this);
+    folderBox_->setObjectName(QStringLiteral("captureFolder"));
     folderBox_->setGeometry(75, 110, 100, 14);
     folderBox_->setFont(font_);
     folderBox_->setReadOnly(true);
     if (document_) folderBox_->setText(QString::fromStdString(document_->captureFolder()));
 
     browseButton_ = new QPushButton(QStringLiteral("Browse"), this);
+    browseButton_->setObjectName(QStringLiteral("browse"));
     browseButton_->setGeometry(175, 110, 50, 14);
     browseButton_->setFont(font_);
     connect(browseButton_, &QPushButton::clicked, this, &CViewInfo::OnBrowse);
 
     // The box takes no more than the document keeps, so what it shows is what the document holds.
     nameBox_ = new QLineEdit(this);
+    nameBox_->setObjectName(QStringLiteral("captureName"));
     nameBox_->setGeometry(75, 128, 100, 14);
     nameBox_->setFont(font_);
     // A loaded name is shown whole and left as it is (bytes that are not UTF-8 included) until
@@ -122,6 +132,7 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
     }
 
     progress_ = new QProgressBar(this);
+    progress_->setObjectName(QStringLiteral("captureProgress"));
     progress_->setRange(0, 100);
     progress_->setValue(0);
     progress_->setTextVisible(false);
@@ -164,10 +175,10 @@ void CViewInfo::UpdateInfo() {
     camera::CameraProperties facts;
     const bool open = document_->openDriver() != nullptr;
     if (camera::CanonDriver* driver = document_->openDriver()) facts = driver->properties();
-    nameField()->setText(QString::fromStdString(facts.name));
-    ownerField()->setText(QString::fromStdString(facts.ownerName));
-    firmwareField()->setText(QString::fromStdString(facts.firmware));
-    batteryField()->setText(open ? BatteryText(facts.batteryLevel) : QString());
+    values_[0]->setText(QString::fromStdString(facts.name));
+    values_[1]->setText(QString::fromStdString(facts.ownerName));
+    values_[2]->setText(QString::fromStdString(facts.firmware));
+    values_[3]->setText(open ? BatteryText(facts.batteryLevel) : QString());
     folderBox_->setText(QString::fromStdString(document_->captureFolder()));
     update();
 }
@@ -191,7 +202,7 @@ void CViewInfo::SetProgress(std::int32_t value) {
 void CViewInfo::RefreshBattery() {
     if (!document_) return;
     camera::CanonDriver* driver = document_->openDriver();
-    batteryField()->setText(driver ? BatteryText(driver->properties().batteryLevel) : QString());
+    values_[3]->setText(driver ? BatteryText(driver->properties().batteryLevel) : QString());
 }
 
 void CViewInfo::OnBrowse() {

@@ -56,16 +56,10 @@ public:
     // "2/3 of 6" as the battery percentage text: "67%".
     static QString BatteryText(std::uint32_t level);
 
+    // The children carry object names for tests and tools: "infoName", "infoOwner",
+    // "infoFirmware", "infoBattery", "captureFolder", "captureName", "browse",
+    // "captureProgress" and "histogram".
     QRect histogramRect() const { return histogramRect_; }
-    QLabel* nameField() const { return values_[0]; }
-    QLabel* ownerField() const { return values_[1]; }
-    QLabel* firmwareField() const { return values_[2]; }
-    QLabel* batteryField() const { return values_[3]; }
-    QLineEdit* folderBox() const { return folderBox_; }
-    QLineEdit* nameBox() const { return nameBox_; }
-    QPushButton* browseButton() const { return browseButton_; }
-    QProgressBar* progressBar() const { return progress_; }
-    QWidget* histogramControl() const { return histogramControl_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

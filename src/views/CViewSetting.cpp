@@ -6,9 +6,11 @@
 #include "camera/CanonDriver.h"
 #include "camera/CanonRCSDK.h"
 #include "document/CViewDoc.h"
+#include "views/EvenCaptions.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QPainter>
 #include <QSlider>
 
@@ -34,10 +36,31 @@ QString TitleOf(int row) { return QString::fromLatin1(camera::kSettings[row].tit
 
 QLabel* makeLabel(QWidget* parent, const QString& text, int top, const QFont& font) {
     auto* label = new CLabel(text, parent);
-    label->setGeometry(0, top, 85, 14);
+    label->setGeometry(0, top, 88, 14);   // up to the lists, which start at 90
     label->setFont(font);
     return label;
 }
+
+// Lets a list or the slider take the mouse wheel only while it has the keyboard focus, so
+// scrolling over the pane never sends a setting to the camera by accident.
+class WheelOnlyWhenFocused : public QObject {
+public:
+    using QObject::QObject;
+
+    void guard(QWidget* control) {
+        control->setFocusPolicy(Qt::StrongFocus);   // a wheel turn no longer takes the focus
+        control->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Wheel && !static_cast<QWidget*>(watched)->hasFocus()) {
+            event->ignore();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 }  // namespace
 
@@ -48,9 +71,13 @@ CViewSetting::CViewSetting(CViewDoc* document, QWidget* parent)
     makeLabel(this, QStringLiteral("AF Lock"), 270, font_);
     makeLabel(this, TitleOf(Flash), kRows[Flash].labelTop, font_);
     makeLabel(this, QStringLiteral("Zoom"), 314, font_);
+    EvenCaptionFonts(findChildren<QLabel*>(Qt::FindDirectChildrenOnly), font_);
 
-    auto makeCombo = [this](int row) {
+    auto* wheelGuard = new WheelOnlyWhenFocused(this);
+    auto makeCombo = [this, wheelGuard](int row) {
         auto* combo = new QComboBox(this);
+        combo->setObjectName(QStringLiteral("setting.%1").arg(row));
+        wheelGuard->guard(combo);
         combo->setGeometry(90, kRows[row].comboTop, 100, 20);
         combo->setFont(font_);
         combo->setMaxVisibleItems(12);
@@ -61,7 +88,9 @@ CViewSetting::CViewSetting(CViewDoc* document, QWidget* parent)
     for (int row = 0; row < Flash; ++row) makeCombo(row);
 
     afLock_ = new QCheckBox(this);
-    afLock_->setGeometry(90, 270, 16, 12);
+    // The whole box, centred on its caption's line (270 to 284).
+    const QSize box = afLock_->sizeHint();
+    afLock_->setGeometry(90, 277 - box.height() / 2, box.width(), box.height());
     afLock_->setFont(font_);
     // The pane sets the box's state itself: a click only asks for the change, so Qt's own
     // toggle is undone before the request is handled.
@@ -75,7 +104,11 @@ CViewSetting::CViewSetting(CViewDoc* document, QWidget* parent)
     zoom_ = new QSlider(Qt::Horizontal, this);
     zoom_->setGeometry(90, 310, 100, 20);
     zoom_->setTickPosition(QSlider::TicksAbove);
+    zoom_->setObjectName(QStringLiteral("zoom"));
+    wheelGuard->guard(zoom_);
+    showZoomValue();
     connect(zoom_, &QSlider::valueChanged, this, [this](int) {
+        showZoomValue();
         if (!filling_) OnZoomMoved();
     });
 
@@ -144,6 +177,7 @@ void CViewSetting::RefreshSettings() {
         zoom_->setRange(0, static_cast<int>(driver->maxZoomPos()));
         zoom_->setValue(static_cast<int>(driver->GetZoomPos()));
         filling_ = false;
+        showZoomValue();
     }
     afLock_->setChecked(false);
 }
@@ -194,6 +228,11 @@ void CViewSetting::OnAFLockClicked() {
     const bool lock = !afLock_->isChecked();
     driver->SetAFLock(lock);   // a failure is logged by the driver; the box follows the request
     afLock_->setChecked(lock);
+}
+
+void CViewSetting::showZoomValue() {
+    zoom_->setToolTip(
+        QStringLiteral("Zoom position %1 of %2").arg(zoom_->value()).arg(zoom_->maximum()));
 }
 
 void CViewSetting::OnZoomMoved() {

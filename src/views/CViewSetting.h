@@ -66,6 +66,7 @@ private:
     void refillList(Row row);
     void refillImageSizeAndQuality();
     void reEnumerateAndRefill(camera::CanonDriver* driver);
+    void showZoomValue();   // the slider's tooltip names its position
 
     CViewDoc* document_;
     QFont font_;

@@ -62,7 +62,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(w.shotsFolder() + "Photo-0001.jpg"), kThreadWaitMs);
         QVERIFY(QImage(w.shotsFolder() + "Photo-0001.jpg").width() > 0);
         // The transfer's last report empties the bar.
-        QTRY_COMPARE_WITH_TIMEOUT(w.info()->progressBar()->value(), 0, kThreadWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            w.info()->findChild<QProgressBar*>("captureProgress")->value(), 0, kThreadWaitMs);
 
         // A refused release: the step and its error text, and no "Photo Captured".
         const sdk::Result code7 = 0x00000007;
@@ -88,7 +89,7 @@ private slots:
         for (int row = 0; row < CViewSetting::RowCount; ++row)
             QCOMPARE(w.settings()->combo(CViewSetting::Row(row))->count(), 0);
         QVERIFY(!sim::Simulator::cd().state("PowerShot G5")->open);
-        QCOMPARE(w.info()->nameField()->text(), QString());
+        QCOMPARE(w.info()->findChild<QLabel*>("infoName")->text(), QString());
     }
 };
 

@@ -6,6 +6,7 @@
 #include "document/CViewDoc.h"
 #include "sdk/sim/Simulator.h"
 
+#include <QObject>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -15,6 +16,14 @@
 #include <vector>
 
 namespace panetest {
+
+// A pane's child control by its object name; fails the test when there is none.
+template <class Widget>
+Widget* Child(const QObject& pane, const char* name) {
+    auto* child = pane.findChild<Widget*>(QString::fromLatin1(name));
+    if (!child) qFatal("no child named %s", name);
+    return child;
+}
 
 // Takes console text from any thread.
 class TestConsole : public CView, public CLogSink {

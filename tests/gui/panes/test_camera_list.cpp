@@ -47,23 +47,77 @@ private slots:
         QCOMPARE(rowsOf(pane.cameraList()), QStringList({"Rc One", "Rc Two", "Cd Two"}));
     }
 
-    void nothingToConnectTo() {
-        ResetSimulators(WorldOf({}), WorldOf({}));
-        DocFixture fx;
-        CViewCameraList pane(fx.doc.get());
-        QCOMPARE(pane.cameraList()->count(), 0);
-        QTest::mouseClick(pane.connectButton(), Qt::LeftButton);
-        QCOMPARE(fx.console.text(), std::string());
-        QCOMPARE(pane.connectButton()->text(), QStringLiteral("Connect"));
+    // A Connect that cannot connect says why in one console line.
+    void connectWithoutARowSaysWhy_data() {
+        QTest::addColumn<bool>("anyCamera");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("empty list")
+            << false << "No camera to connect to: attach one, then press Update List\r\n";
+        QTest::newRow("nothing selected")
+            << true << "No camera selected: choose one in the list, then press Connect\r\n";
     }
-
-    void noSelectionDoesNothing() {
-        ResetSimulators(WorldOf({sim::fullCamera("Cd One")}), WorldOf({}));
+    void connectWithoutARowSaysWhy() {
+        QFETCH(bool, anyCamera);
+        QFETCH(QString, line);
+        ResetSimulators(WorldOf(anyCamera ? std::vector{sim::fullCamera("Cd One")}
+                                          : std::vector<sim::CameraSpec>{}),
+                        WorldOf({}));
         DocFixture fx;
         CViewCameraList pane(fx.doc.get());
         pane.cameraList()->clearSelection();
-        pane.OnConnect();
-        QCOMPARE(fx.console.text(), std::string());
+        QTest::mouseClick(pane.connectButton(), Qt::LeftButton);
+        QCOMPARE(QString::fromStdString(fx.console.text()), line);
+        QVERIFY(!fx.doc->cdDriver().isOpen());
+        QCOMPARE(pane.connectButton()->text(), QStringLiteral("Connect"));
+    }
+
+    // At start the first row is selected, so Connect works without touching the list; a
+    // double-click or Enter on a row connects too, and a double-click on the button is one
+    // request, not a connect and a disconnect.
+    void connectGestures_data() {
+        QTest::addColumn<int>("gesture");
+        QTest::newRow("Connect at start") << 0;
+        QTest::newRow("double-click on a row") << 1;
+        QTest::newRow("Enter on a row") << 2;
+        QTest::newRow("double-click on Connect") << 3;
+    }
+    void connectGestures() {
+        QFETCH(int, gesture);
+        ResetSimulators(WorldOf({sim::fullCamera("Cd One"), sim::fullCamera("Cd Two")}),
+                        WorldOf({}));
+        DocFixture fx;
+        CViewCameraList pane(fx.doc.get());
+        pane.resize(200, 150);
+        pane.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pane));
+        QListWidget* list = pane.cameraList();
+        QString expected = "Cd One";
+        switch (gesture) {
+        case 0: QTest::mouseClick(pane.connectButton(), Qt::LeftButton); break;
+        case 1:
+        case 2: {
+            expected = "Cd Two";
+            const QRect row = list->visualItemRect(list->item(1));
+            if (gesture == 1) {
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+                QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row.center());
+            } else {
+                list->setCurrentRow(1);
+                list->setFocus();
+                QTest::keyClick(list, Qt::Key_Return);
+            }
+            break;
+        }
+        case 3:   // the first click of a double-click, then its second
+            QTest::mouseClick(pane.connectButton(), Qt::LeftButton);
+            QTest::mouseDClick(pane.connectButton(), Qt::LeftButton);
+            break;
+        }
+        QCOMPARE(QString::fromStdString(fx.console.text()), "Connecting to: " + expected + "\r\n");
+        QVERIFY(sim::Simulator::cd().state(expected.toStdString())->open);
+        QCOMPARE(pane.connectButton()->text(), QStringLiteral("Disconnect"));
+        // A later single click is a request again.
+        QTest::mouseClick(pane.connectButton(), Qt::LeftButton);
         QVERIFY(!fx.doc->cdDriver().isOpen());
     }
 
@@ -90,7 +144,7 @@ private slots:
         QVERIFY(sim::Simulator::cd().state("Cd One")->open == (camera == "Cd One"));
         QVERIFY(sim::Simulator::rc().state("Rc One")->open == (camera == "Rc One"));
         QVERIFY(settings.combo(CViewSetting::TVMode)->count() > 0);
-        QCOMPARE(info.nameField()->text(), camera);
+        QCOMPARE(Child<QLabel>(info, "infoName")->text(), camera);
 
         fx.console.clear();
         QTest::mouseClick(pane.connectButton(), Qt::LeftButton);
@@ -101,7 +155,7 @@ private slots:
         QVERIFY(!sim::Simulator::cd().state("Cd One")->open);
         QVERIFY(!sim::Simulator::rc().state("Rc One")->open);
         QCOMPARE(settings.combo(CViewSetting::TVMode)->count(), 0);
-        QCOMPARE(info.nameField()->text(), QString());
+        QCOMPARE(Child<QLabel>(info, "infoName")->text(), QString());
         // The list is not refilled by a connect or disconnect.
         QCOMPARE(pane.cameraList()->count(), 2);
     }

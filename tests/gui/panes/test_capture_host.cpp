@@ -8,6 +8,7 @@
 #include "capture/CViewViewscreen.h"
 
 #include <QDir>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest>
@@ -76,11 +77,34 @@ private slots:
         QCOMPARE(host.normalPanel()->captureButton()->text(), QStringLiteral("Capture Photo"));
     }
 
-    void captureWithoutCameraLogsNothing() {
+    // The button, Space in the panel and Ctrl+Shift+C anywhere in the window all capture; with
+    // no camera each says so in one line and writes nothing.
+    void captureWithoutCameraSaysWhy_data() {
+        QTest::addColumn<int>("gesture");
+        QTest::newRow("button") << 0;
+        QTest::newRow("Space in the panel") << 1;
+        QTest::newRow("Ctrl+Shift+C elsewhere") << 2;
+    }
+    void captureWithoutCameraSaysWhy() {
+        QFETCH(int, gesture);
         DocFixture fx;
         CViewMain host(fx.doc.get());
-        QTest::mouseClick(host.normalPanel()->captureButton(), Qt::LeftButton);
-        QCOMPARE(fx.console.text(), std::string());
+        QLineEdit elsewhere(&host);
+        host.show();
+        QVERIFY(QTest::qWaitForWindowActive(&host));
+        QPushButton* button = host.normalPanel()->captureButton();
+        QCOMPARE(button->toolTip(), QStringLiteral("Capture a photo (Space, Ctrl+Shift+C)"));
+        if (gesture == 0) {
+            QTest::mouseClick(button, Qt::LeftButton);
+        } else if (gesture == 1) {
+            host.normalPanel()->setFocus();
+            QTest::keyClick(host.normalPanel(), Qt::Key_Space);
+        } else {
+            elsewhere.setFocus();
+            QTest::keyClick(&elsewhere, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        }
+        QCOMPARE(fx.console.text(),
+                 std::string("No camera connected: connect one before capturing\r\n"));
         QVERIFY(QDir(fx.dir.path()).entryList({"*.jpg"}).isEmpty());
     }
 

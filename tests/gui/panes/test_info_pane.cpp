@@ -4,8 +4,11 @@
 #include "PaneTestSupport.h"
 
 #include "capture/CViewViewscreen.h"
+#include "kit/CLabel.h"
 #include "views/CViewInfo.h"
+#include "views/CViewSetting.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -14,9 +17,37 @@
 
 using namespace panetest;
 
+namespace {
+QProgressBar* progressOf(const CViewInfo& info) {
+    return Child<QProgressBar>(info, "captureProgress");
+}
+QLineEdit* nameBoxOf(const CViewInfo& info) { return Child<QLineEdit>(info, "captureName"); }
+QLineEdit* folderBoxOf(const CViewInfo& info) { return Child<QLineEdit>(info, "captureFolder"); }
+QLabel* fieldOf(const CViewInfo& info, const char* name) { return Child<QLabel>(info, name); }
+}  // namespace
+
 class InfoPaneTest : public QObject {
     Q_OBJECT
 private slots:
+    // Every caption of the info and settings panes is drawn at one size (none shrunk alone to
+    // fit), and the AF Lock box is shown whole.
+    void captionsReadEvenly() {
+        DocFixture fx;
+        CViewInfo info(fx.doc.get());
+        CViewSetting setting(fx.doc.get());
+        for (const QWidget* pane : {static_cast<QWidget*>(&info), static_cast<QWidget*>(&setting)}) {
+            QSet<int> sizes;
+            for (const QLabel* label : pane->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+                if (!label->text().isEmpty())
+                    sizes.insert(
+                        CLabel::FittedFont(label->font(), label->text(), label->width()).pixelSize());
+            QCOMPARE(sizes.size(), 1);
+        }
+        const QCheckBox* box = setting.afLockBox();
+        QVERIFY(box->width() >= box->sizeHint().width());
+        QVERIFY(box->height() >= box->sizeHint().height());
+    }
+
     void init() {
         sim::CameraSpec cam = sim::fullCamera("PowerShot Test");
         cam.owner = "Night Desk";
@@ -57,8 +88,8 @@ private slots:
         info.SetProgress(42);
         // The receiver posts the change: nothing moves until the event loop runs it.
         CViewInfo::ShowProgress(value);
-        QCOMPARE(info.progressBar()->value(), 42);
-        QTRY_COMPARE_WITH_TIMEOUT(info.progressBar()->value(), shown, kThreadWaitMs);
+        QCOMPARE(progressOf(info)->value(), 42);
+        QTRY_COMPARE_WITH_TIMEOUT(progressOf(info)->value(), shown, kThreadWaitMs);
     }
 
     void burstOfProgressEndsAtTheLastValue() {
@@ -66,7 +97,7 @@ private slots:
         CViewInfo info(fx.doc.get());
         for (int v = 0; v <= 100; v += 10) CViewInfo::ShowProgress(v);
         CViewInfo::ShowProgress(30);
-        QTRY_COMPARE_WITH_TIMEOUT(info.progressBar()->value(), 30, kThreadWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(progressOf(info)->value(), 30, kThreadWaitMs);
     }
 
     void histogramPolygonFlatWithoutPeak() {
@@ -129,25 +160,25 @@ private slots:
         info.show();
         info.resize(300, 400);
         QCOMPARE(info.histogramRect(), QRect(10, 202, 280, 188));
-        QCOMPARE(info.histogramControl()->geometry(), info.histogramRect());
-        QCOMPARE(info.progressBar()->geometry(), QRect(100, 148, 190, 12));
+        QCOMPARE(Child<QWidget>(info, "histogram")->geometry(), info.histogramRect());
+        QCOMPARE(progressOf(info)->geometry(), QRect(100, 148, 190, 12));
         info.resize(10, 100);   // smaller than the histogram: nothing to draw, nothing breaks
-        QCOMPARE(info.histogramControl()->size(), QSize(0, 0));
+        QCOMPARE(Child<QWidget>(info, "histogram")->size(), QSize(0, 0));
         info.grab();
     }
 
     void captureNameBoxHoldsAtMost99() {
         DocFixture fx;
         CViewInfo info(fx.doc.get());
-        QCOMPARE(info.nameBox()->text(), QString::fromStdString(fx.doc->captureName()));
-        info.nameBox()->clear();
+        QCOMPARE(nameBoxOf(info)->text(), QString::fromStdString(fx.doc->captureName()));
+        nameBoxOf(info)->clear();
         const QString typed = QString(60, QLatin1Char('a')) + QString(60, QLatin1Char('b'));
-        QTest::keyClicks(info.nameBox(), typed);
-        QCOMPARE(info.nameBox()->text(), typed.left(99));
+        QTest::keyClicks(nameBoxOf(info), typed);
+        QCOMPARE(nameBoxOf(info)->text(), typed.left(99));
         QCOMPARE(QString::fromStdString(fx.doc->captureName()), typed.left(99));
-        info.nameBox()->setText(QString(150, QLatin1Char('c')));
+        nameBoxOf(info)->setText(QString(150, QLatin1Char('c')));
         QCOMPARE(fx.doc->captureName(), std::string(99, 'c'));
-        QCOMPARE(info.nameBox()->text().size(), 99);
+        QCOMPARE(nameBoxOf(info)->text().size(), 99);
     }
 
     void aLoadedNameIsShownAndKeptUntilEdited() {
@@ -156,7 +187,7 @@ private slots:
             fx.doc->SetCaptureName(name);
             CViewInfo info(fx.doc.get());
             QCOMPARE(fx.doc->captureName(), name);
-            QCOMPARE(info.nameBox()->text(), QString::fromStdString(name));
+            QCOMPARE(nameBoxOf(info)->text(), QString::fromStdString(name));
         }
     }
 
@@ -164,17 +195,17 @@ private slots:
         DocFixture fx;
         fx.doc->SetCaptureFolder("/captures/start/");
         CViewInfo info(fx.doc.get());
-        QCOMPARE(info.folderBox()->text(), QStringLiteral("/captures/start/"));
-        QVERIFY(info.folderBox()->isReadOnly());
-        QTest::keyClicks(info.folderBox(), QStringLiteral("zzz"));
-        QCOMPARE(info.folderBox()->text(), QStringLiteral("/captures/start/"));
+        QCOMPARE(folderBoxOf(info)->text(), QStringLiteral("/captures/start/"));
+        QVERIFY(folderBoxOf(info)->isReadOnly());
+        QTest::keyClicks(folderBoxOf(info), QStringLiteral("zzz"));
+        QCOMPARE(folderBoxOf(info)->text(), QStringLiteral("/captures/start/"));
         QCOMPARE(fx.doc->captureFolder(), std::string("/captures/start/"));
 
         info.ApplyChosenFolder(QString());   // cancelled
         QCOMPARE(fx.doc->captureFolder(), std::string("/captures/start/"));
         info.ApplyChosenFolder(QStringLiteral("/media/card"));
         QCOMPARE(fx.doc->captureFolder(), std::string("/media/card/"));
-        QCOMPARE(info.folderBox()->text(), QStringLiteral("/media/card/"));
+        QCOMPARE(folderBoxOf(info)->text(), QStringLiteral("/media/card/"));
         info.ApplyChosenFolder(QStringLiteral("/"));   // the root ends in two separators
         QCOMPARE(fx.doc->captureFolder(), std::string("//"));
     }
@@ -183,28 +214,28 @@ private slots:
         DocFixture fx;
         CViewInfo info(fx.doc.get());
         info.UpdateInfo();
-        QCOMPARE(info.nameField()->text(), QString());
-        QCOMPARE(info.batteryField()->text(), QString());
+        QCOMPARE(fieldOf(info, "infoName")->text(), QString());
+        QCOMPARE(fieldOf(info, "infoBattery")->text(), QString());
 
         fx.doc->UpdateDeviceList();
         QVERIFY(fx.doc->ConnectCamera("PowerShot Test"));
         info.UpdateInfo();
-        QCOMPARE(info.nameField()->text(), QStringLiteral("PowerShot Test"));
-        QCOMPARE(info.ownerField()->text(), QStringLiteral("Night Desk"));
-        QCOMPARE(info.firmwareField()->text(), QStringLiteral("1.1.1"));
-        QCOMPARE(info.batteryField()->text(), QStringLiteral("67%"));
+        QCOMPARE(fieldOf(info, "infoName")->text(), QStringLiteral("PowerShot Test"));
+        QCOMPARE(fieldOf(info, "infoOwner")->text(), QStringLiteral("Night Desk"));
+        QCOMPARE(fieldOf(info, "infoFirmware")->text(), QStringLiteral("1.1.1"));
+        QCOMPARE(fieldOf(info, "infoBattery")->text(), QStringLiteral("67%"));
 
         // A battery event from the camera reaches the field through a posted call, which shows
         // the level the driver read last.
-        info.batteryField()->setText(QStringLiteral("stale"));
+        fieldOf(info, "infoBattery")->setText(QStringLiteral("stale"));
         sim::Simulator::cd().setBattery("PowerShot Test", 3);
-        QTRY_COMPARE_WITH_TIMEOUT(info.batteryField()->text(), QStringLiteral("67%"), kThreadWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(fieldOf(info, "infoBattery")->text(), QStringLiteral("67%"),
+                                  kThreadWaitMs);
 
         fx.doc->cdDriver().Disconnect();
         info.UpdateInfo();
-        for (QLabel* field :
-             {info.nameField(), info.ownerField(), info.firmwareField(), info.batteryField()})
-            QCOMPARE(field->text(), QString());
+        for (const char* field : {"infoName", "infoOwner", "infoFirmware", "infoBattery"})
+            QCOMPARE(fieldOf(info, field)->text(), QString());
     }
 };
 

@@ -6,7 +6,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QSlider>
+#include <QWheelEvent>
 #include <QtTest>
 
 using namespace panetest;
@@ -225,6 +227,59 @@ private slots:
             pane.zoomSlider()->setValue(position);
             QCOMPARE(sim::Simulator::cd().state("Cd Camera")->zoomPos, std::uint32_t(position));
         }
+    }
+
+    // A wheel turn over a list or the slider reaches the camera only when that control has the
+    // keyboard focus; without it neither the control nor the camera changes.
+    void wheelNeedsTheFocus_data() {
+        QTest::addColumn<bool>("slider");
+        QTest::addColumn<bool>("focused");
+        QTest::newRow("TV list, no focus") << false << false;
+        QTest::newRow("TV list, focus") << false << true;
+        QTest::newRow("zoom slider, no focus") << true << false;
+        QTest::newRow("zoom slider, focus") << true << true;
+    }
+    void wheelNeedsTheFocus() {
+        QFETCH(bool, slider);
+        QFETCH(bool, focused);
+        DocFixture fx;
+        CViewSetting pane(fx.doc.get());
+        QLineEdit elsewhere(&pane);   // holds the focus when the control must not
+        fx.doc->UpdateDeviceList();
+        QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
+        pane.RefreshSettings();
+        pane.show();
+        QVERIFY(QTest::qWaitForWindowActive(&pane));
+        QWidget* control = slider ? static_cast<QWidget*>(pane.findChild<QSlider*>("zoom"))
+                                  : pane.findChild<QComboBox*>(
+                                        QStringLiteral("setting.%1").arg(CViewSetting::TVMode));
+        QVERIFY(control);
+        pane.zoomSlider()->setValue(1);   // the wheel can move either list or slider from here
+        pane.combo(CViewSetting::TVMode)->setCurrentIndex(1);
+        (focused ? control : static_cast<QWidget*>(&elsewhere))->setFocus();
+        QCOMPARE(control->hasFocus(), focused);
+        auto tvNow = [] { return sim::Simulator::cd().state("Cd Camera")->tvValue; };
+        auto zoomNow = [] { return sim::Simulator::cd().state("Cd Camera")->zoomPos; };
+        const std::uint32_t tv = tvNow(), zoom = zoomNow();
+        const QString text = pane.selectedText(CViewSetting::TVMode);
+        const QPoint at = control->rect().center();
+        QWheelEvent wheel(at, control->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(control, &wheel);
+        QCOMPARE(slider ? zoomNow() != zoom : tvNow() != tv, focused);
+        QCOMPARE(pane.selectedText(CViewSetting::TVMode) != text, focused && !slider);
+        QCOMPARE(slider ? tvNow() : zoomNow(), slider ? tv : zoom);
+    }
+
+    void zoomValueShows() {
+        DocFixture fx;
+        CViewSetting pane(fx.doc.get());
+        fx.doc->UpdateDeviceList();
+        QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
+        pane.RefreshSettings();
+        pane.zoomSlider()->setValue(2);
+        QCOMPARE(pane.zoomSlider()->toolTip(),
+                 QStringLiteral("Zoom position 2 of %1").arg(pane.zoomSlider()->maximum()));
     }
 
     void disconnectEmptiesTheLists() {

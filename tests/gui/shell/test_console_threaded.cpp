@@ -1,12 +1,17 @@
 // The console written from worker threads: nothing lost, nothing reordered, the UI thread's own
 // writes never overtake text already handed over, and writers never wait for the UI thread.
 #include "support/ThreadWait.h"
+#include "document/CViewDoc.h"
+#include "sdk/sim/Simulator.h"
 #include "views/CViewDebug.h"
+#include "views/UiWakeup.h"
 
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
+#include <sys/resource.h>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -20,6 +25,8 @@ private slots:
     void uiWritesComeAfterPendingWorkerText();
     void mixedWritersUnderLoadStayWithinLimit();
     void errorReportsFromWorkersStayWhole();
+    void consoleClosesWhileWorkersLog();
+    void wakeupWithoutEventfdStillWakesAndSaysSo();
 };
 
 namespace {
@@ -192,6 +199,77 @@ void TestConsoleThreaded::errorReportsFromWorkersStayWhole()
         QCOMPARE(line, std::string("second line\r"));
     }
     QCOMPARE(next.size(), std::size_t(3));
+}
+
+// Camera threads keep logging, through the document and through LogError, while the window
+// closes its console: once the pane is gone neither road leads to it, and nothing crashes.
+void TestConsoleThreaded::consoleClosesWhileWorkersLog()
+{
+    QTemporaryDir dir;
+    const std::string config = dir.filePath(QStringLiteral("config.cfg")).toStdString();
+    {
+        CViewDoc doc(sim::Simulator::cd().api(), sim::Simulator::rc().api(), config);
+        auto* console = new CViewDebug(&doc);
+        std::atomic<bool> stop{false};
+        std::atomic<int> written{0};
+        std::vector<std::thread> workers;
+        for (int w = 0; w < 2; ++w)
+            workers.emplace_back([&, w] {
+                while (!stop.load()) {
+                    if (w == 0)
+                        doc.Log("W0 line\r\n");
+                    else
+                        CViewDebug::LogError("Step", "Error\r\n");
+                    written.fetch_add(1);
+                }
+            });
+        QTRY_VERIFY_WITH_TIMEOUT(!console->logText().empty(), kThreadWaitMs);
+        delete console;
+        const bool registryLeft = doc.GetView("Debug") == nullptr;
+        const bool errorsLeft = CViewDebug::activeConsole() == nullptr;
+        const int atClose = written.load();
+        QTest::qWaitFor([&] { return written.load() > atClose + 100; }, kThreadWaitMs);
+        stop = true;
+        for (auto& t : workers)
+            t.join();
+        QVERIFY(registryLeft);
+        QVERIFY(errorsLeft);
+        QVERIFY(written.load() > atClose + 100);
+    }
+
+    // A console that outlives its document leaves no registry behind to touch.
+    auto document = std::make_unique<CViewDoc>(sim::Simulator::cd().api(),
+                                               sim::Simulator::rc().api(), config);
+    CViewDebug late(document.get());
+    QCOMPARE(document->GetView("Debug"), static_cast<CView*>(&late));
+    document.reset();
+}
+
+// Out of file descriptors, a wake-up still reaches the UI thread (by queued calls), and the
+// console says once why, instead of the live view going quietly still.
+void TestConsoleThreaded::wakeupWithoutEventfdStillWakesAndSaysSo()
+{
+    QTemporaryDir dir;
+    CViewDoc doc(sim::Simulator::cd().api(), sim::Simulator::rc().api(),
+                 dir.filePath(QStringLiteral("config.cfg")).toStdString());
+    CViewDebug console(&doc);
+    std::atomic<int> woken{0};
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit none = saved;
+    none.rlim_cur = 0;
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &none), 0);
+    UiWakeup wakeup([&] { woken.fetch_add(1); });
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    QVERIFY(!wakeup.usesEventfd());
+
+    std::thread worker([&] { for (int i = 0; i < 3; ++i) wakeup.wake(); });
+    worker.join();
+    QTRY_VERIFY_WITH_TIMEOUT(woken.load() >= 1, kThreadWaitMs);
+    QVERIFY(woken.load() <= 3);
+    QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(console.logText()),
+        QStringLiteral("Live view wake-up unavailable (eventfd: Too many open files); "
+                       "using queued calls instead\r\n"), kThreadWaitMs);
 }
 
 QTEST_MAIN(TestConsoleThreaded)

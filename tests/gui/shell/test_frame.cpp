@@ -3,13 +3,17 @@
 #include "app/CMainApp.h"
 #include "app/CMainFrame.h"
 #include "kit/CPaneSplitter.h"
+#include "capture/CPictureControl.h"
+#include "capture/CViewViewscreen.h"
 #include "document/CViewDoc.h"
 #include "resources/Resources.h"
 #include "sdk/sim/Simulator.h"
+#include "views/CViewCameraList.h"
 #include "views/CViewDebug.h"
 
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -40,6 +44,7 @@ private slots:
     void manualPicksChmThenHtmlThenNothing();
     void f6MovesFocusThroughPanes();
     void appClosesFrameBeforeDocument();
+    void titleNamesCameraAndDisconnectClearsPicture();
 
 private:
     QTemporaryDir dir;
@@ -308,6 +313,26 @@ void TestFrame::appClosesFrameBeforeDocument()
     // The document wrote its configuration on the way out, into the working directory.
     QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("config.cfg"))));
     init();
+}
+
+void TestFrame::titleNamesCameraAndDisconnectClearsPicture()
+{
+    auto* list = static_cast<CViewCameraList*>(frame->pane(0));
+    auto* viewscreen = static_cast<CViewViewscreen*>(frame->pane(2));
+    QVERIFY(list->cameraList()->count() > 0);
+    const QString name = list->cameraList()->item(0)->text();
+    QVERIFY(!list->cameraList()->item(0)->icon().isNull());   // the application icon
+    list->OnConnect();   // the first row is selected at start
+    QCOMPARE(frame->windowTitle(), QStringLiteral("Kestrel - ") + name);
+
+    const std::vector<std::uint8_t> white(320 * 240 * 3, 255);
+    viewscreen->ShowFrame(CViewViewscreen::LivePicture, 320, 240, white.data());
+    const QImage& live = viewscreen->picture(CViewViewscreen::LivePicture)->image();
+    QCOMPARE(live.pixelColor(160, 120), QColor(Qt::white));
+    list->OnConnect();
+    QCOMPARE(frame->windowTitle(), QStringLiteral("Kestrel"));
+    for (QPoint at : {QPoint(0, 0), QPoint(160, 120), QPoint(319, 239)})
+        QCOMPARE(live.pixelColor(at), QColor(Qt::black));
 }
 
 QTEST_MAIN(TestFrame)

@@ -19,6 +19,7 @@ private slots:
     void subSplitterReplacesWhatWasThere();
     void draggingColumnBarSetsIdealAndHidesInfo();
     void draggingRowBar();
+    void sunkenEdgesShowBesideTheBars();
 };
 
 namespace {
@@ -177,6 +178,18 @@ void TestSplitter::draggingRowBar()
     QCOMPARE(splitter.RowInfo(0).ideal, 50);
     QCOMPARE(top->geometry(), QRect(1, 1, 298, 50));
     QCOMPARE(bottom->geometry(), QRect(1, 57, 298, 342));
+}
+
+// Between two panes the bar keeps both sunken edges: the left pane's highlight on its right,
+// the right pane's shadow on its left.
+void TestSplitter::sunkenEdgesShowBesideTheBars()
+{
+    InfoRow row(800, 260);
+    const QImage image = row.splitter.grab().toImage();
+    const QRect left = row.viewscreen->geometry(), right = row.info->geometry();
+    const int y = left.center().y();
+    QCOMPARE(image.pixel(left.right() + 1, y), row.splitter.palette().color(QPalette::Light).rgb());
+    QCOMPARE(image.pixel(right.left() - 1, y), row.splitter.palette().color(QPalette::Dark).rgb());
 }
 
 QTEST_MAIN(TestSplitter)
