@@ -55,10 +55,13 @@ public:
     void DisableViewfinder();
 
     void SetAFLock(bool lock);
+    // A camera without zoom (capability bit) is not asked: 0, and a position is not sent.
     std::uint32_t GetZoomPos();
     void SetZoomPos(std::uint32_t position);
 
     // Access by key. GetLabel: the current value's label, empty when it is not listed.
+    // GetLabel and GetCode ask nothing of a camera whose list for the setting is empty (it does
+    // not offer the setting): empty label, code 0.
     // Options: the values on offer (image quality: those of every image size, each label once).
     // Set: false when the label is not listed (no SDK call, nothing logged) or the SDK refused
     // it. The named getters and setters below forward to these.

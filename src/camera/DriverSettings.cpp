@@ -39,6 +39,7 @@ constexpr SettingCalls kCalls[] = {
 }  // namespace
 
 std::uint32_t CanonDriver::readCode(Slot setting) {
+    if (lists_[setting].empty()) return 0;   // not offered by this camera: not asked for
     const SettingCalls& calls = kCalls[setting];
     const std::string op = std::string("Get") + calls.name;
     const sdk::Handle source = source_;
@@ -118,6 +119,7 @@ bool CanonDriver::setByLabel(Slot setting, const std::string& label) {
 bool CanonDriver::readFormat(const char* op, std::uint32_t& quality, std::uint32_t& size) {
     quality = 0;
     size = 0;
+    if (imageSizes_.empty()) return false;   // no sizes on offer: not asked for
     if (failed(api_.GetImageFormatAttribute(source_, &quality, &size), op,
                "GetImageFormatAttribute")) {
         quality = 0;
@@ -289,12 +291,14 @@ void CanonDriver::SetAFLock(bool lock) {
 std::uint32_t CanonDriver::GetZoomPos() {
     std::lock_guard<std::recursive_mutex> op(lock_);
     std::uint32_t position = 0;
+    if (!properties_.hasZoom) return position;   // a camera without zoom is not asked
     if (failed(api_.GetZoomPos(source_, &position), "GetZoomPos", "GetZoomPos")) position = 0;
     return position;
 }
 
 void CanonDriver::SetZoomPos(std::uint32_t position) {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    if (!properties_.hasZoom) return;
     failed(api_.SetZoomPos(source_, position), "SetZoomPos", "SetZoomPos");
 }
 
