@@ -36,13 +36,18 @@ private:
 
 }  // namespace
 
-std::uint32_t CanonDriver::bounded(std::uint32_t count, const char* op,
-                                   const std::string& call) {
+std::uint32_t CanonDriver::Step::bounded(std::uint32_t count, const std::string& call) const {
     if (count <= kMaxCount) return count;
-    if (log_) log_(std::string(op) + "::" + api_.prefix + call,
-                   "refused count " + std::to_string(count) + " (at most " +
-                       std::to_string(kMaxCount) + ")");
+    if (driver_.log_)
+        driver_.log_(op_ + "::" + driver_.api_.prefix + call,
+                     "refused count " + std::to_string(count) + " (at most " +
+                         std::to_string(kMaxCount) + ")");
     return 0;
+}
+
+bool CanonDriver::Step::failed(sdk::Result result, const std::string& call) const {
+    if (result == sdk::kOk) return false;
+    return driver_.ReportError(result, op_ + "::" + driver_.api_.prefix + call);
 }
 
 CanonDriver::CanonDriver(const sdk::Api& api, std::string className, std::uint16_t majorVersion,
@@ -51,7 +56,7 @@ CanonDriver::CanonDriver(const sdk::Api& api, std::string className, std::uint16
     versionRecord_.size = sizeof(sdk::VersionRecord);
     versionRecord_.major = majorVersion;
     versionRecord_.minor = 0;
-    failed(api_.StartSDK(&versionRecord_, 0), className_.c_str(), "StartSDK");
+    Step(*this, className_).failed(api_.StartSDK(&versionRecord_, 0), "StartSDK");
 }
 
 CanonDriver::~CanonDriver() { finish(); }
@@ -67,7 +72,7 @@ void CanonDriver::finish() {
         pendingIdle_.wait(guard, [this] { return inFlight_ == 0; });
         pending_.clear();
     }
-    failed(api_.FinishSDK(), ("~" + className_).c_str(), "FinishSDK");
+    Step(*this, "~" + className_).failed(api_.FinishSDK(), "FinishSDK");
 }
 
 void CanonDriver::enableCaptureSessions(sdk::EventCallback releaseCallback, void* context) {
@@ -83,11 +88,6 @@ bool CanonDriver::ReportError(sdk::Result result, const std::string& step) {
     return true;
 }
 
-bool CanonDriver::failed(sdk::Result result, const char* op, const std::string& call) {
-    if (result == sdk::kOk) return false;
-    return ReportError(result, std::string(op) + "::" + api_.prefix + call);
-}
-
 bool CanonDriver::isCaptureSessionModel() const {
     if (releaseCallback_ == nullptr || api_.StartCaptureSession == nullptr) return false;
     const std::string name = DeviceName(sourceInfo_);
@@ -96,44 +96,46 @@ bool CanonDriver::isCaptureSessionModel() const {
 
 std::vector<std::string> CanonDriver::GetDevices() {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "GetDevices");
     std::vector<std::string> names;
     sdk::Handle enumeration = 0;
-    if (failed(api_.EnumDeviceReset(kDeviceKind, &enumeration), "GetDevices", "EnumDeviceReset"))
+    if (step.failed(api_.EnumDeviceReset(kDeviceKind, &enumeration), "EnumDeviceReset"))
         return names;
     std::uint32_t count = 0;
-    if (failed(api_.GetDeviceCount(enumeration, &count), "GetDevices", "GetDeviceCount"))
+    if (step.failed(api_.GetDeviceCount(enumeration, &count), "GetDeviceCount"))
         count = 0;
-    count = bounded(count, "GetDevices", "GetDeviceCount");
+    count = step.bounded(count, "GetDeviceCount");
     ReadRun run;
     for (std::uint32_t i = 0; i < count; ++i) {
         sdk::DeviceRecord record{};
-        if (failed(api_.EnumDeviceNext(enumeration, &record), "GetDevices", "EnumDeviceNext")) {
+        if (step.failed(api_.EnumDeviceNext(enumeration, &record), "EnumDeviceNext")) {
             if (run.failedRead()) break;
             continue;
         }
         run.goodRead();
         names.push_back(DeviceName(record));
     }
-    failed(api_.EnumDeviceRelease(enumeration), "GetDevices", "EnumDeviceRelease");
+    step.failed(api_.EnumDeviceRelease(enumeration), "EnumDeviceRelease");
     return names;
 }
 
 bool CanonDriver::Connect(const std::string& deviceName, sdk::EventCallback cameraEvent) {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "Connect");
     Disconnect();
 
     sdk::Handle enumeration = 0;
-    if (failed(api_.EnumDeviceReset(kDeviceKind, &enumeration), "Connect", "EnumDeviceReset"))
+    if (step.failed(api_.EnumDeviceReset(kDeviceKind, &enumeration), "EnumDeviceReset"))
         return false;
     std::uint32_t count = 0;
-    if (failed(api_.GetDeviceCount(enumeration, &count), "Connect", "GetDeviceCount")) count = 0;
-    count = bounded(count, "Connect", "GetDeviceCount");
+    if (step.failed(api_.GetDeviceCount(enumeration, &count), "GetDeviceCount")) count = 0;
+    count = step.bounded(count, "GetDeviceCount");
     sdk::DeviceRecord match{};
     bool found = false;
     ReadRun run;
     for (std::uint32_t i = 0; i < count && !found; ++i) {
         sdk::DeviceRecord record{};
-        if (failed(api_.EnumDeviceNext(enumeration, &record), "Connect", "EnumDeviceNext")) {
+        if (step.failed(api_.EnumDeviceNext(enumeration, &record), "EnumDeviceNext")) {
             if (run.failedRead()) break;
             continue;
         }
@@ -144,12 +146,12 @@ bool CanonDriver::Connect(const std::string& deviceName, sdk::EventCallback came
         }
     }
     if (!found) {
-        failed(api_.EnumDeviceRelease(enumeration), "Connect", "EnumDeviceRelease");
+        step.failed(api_.EnumDeviceRelease(enumeration), "EnumDeviceRelease");
         return false;
     }
     sdk::Handle source = 0;
-    const bool openFailed = failed(api_.OpenSource(&match, &source), "Connect", "OpenSource");
-    failed(api_.EnumDeviceRelease(enumeration), "Connect", "EnumDeviceRelease");
+    const bool openFailed = step.failed(api_.OpenSource(&match, &source), "OpenSource");
+    step.failed(api_.EnumDeviceRelease(enumeration), "EnumDeviceRelease");
     if (openFailed || source == 0) return false;   // nothing is open: no call on a null source
     {
         std::lock_guard<std::mutex> state(stateMutex_);
@@ -158,14 +160,12 @@ bool CanonDriver::Connect(const std::string& deviceName, sdk::EventCallback came
     }
 
     if (isCaptureSessionModel()) {
-        failed(api_.StartCaptureSession(source, releaseCallback_, releaseContext_), "Connect",
-               "StartCaptureSession");
+        step.failed(api_.StartCaptureSession(source, releaseCallback_, releaseContext_),
+                    "StartCaptureSession");
     } else {
-        failed(api_.EnterReleaseControl(source, nullptr, nullptr), "Connect",
-               "EnterReleaseControl");
+        step.failed(api_.EnterReleaseControl(source, nullptr, nullptr), "EnterReleaseControl");
     }
-    failed(api_.SelectReleaseDataKind(source, kReleaseDataKind), "Connect",
-           "SelectReleaseDataKind");
+    step.failed(api_.SelectReleaseDataKind(source, kReleaseDataKind), "SelectReleaseDataKind");
 
     GetProperties();
     GetImageSizes();
@@ -182,8 +182,9 @@ bool CanonDriver::Connect(const std::string& deviceName, sdk::EventCallback came
 
     if (cameraEvent != nullptr) {
         sdk::Handle registration = 0;
-        if (failed(api_.RegisterEventCallbackFunction(source, cameraEvent, nullptr, &registration),
-                   "Connect", "RegisterEventCallbackFunction"))
+        if (step.failed(
+                api_.RegisterEventCallbackFunction(source, cameraEvent, nullptr, &registration),
+                "RegisterEventCallbackFunction"))
             registration = 0;
         std::lock_guard<std::mutex> state(stateMutex_);
         eventHandle_ = registration;
@@ -193,11 +194,12 @@ bool CanonDriver::Connect(const std::string& deviceName, sdk::EventCallback came
 
 void CanonDriver::Disconnect() {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "Disconnect");
     const sdk::Handle source = source_;
     if (source != 0) {
         if (eventHandle_ != 0) {
-            failed(api_.UnregisterEventCallbackFunction(source, eventHandle_), "Disconnect",
-                   "UnregisterEventCallbackFunction");
+            step.failed(api_.UnregisterEventCallbackFunction(source, eventHandle_),
+                        "UnregisterEventCallbackFunction");
         }
         DisableViewfinder();
         std::deque<Pending> lost;
@@ -214,11 +216,11 @@ void CanonDriver::Disconnect() {
         if (picture_)
             for (const Pending& picture : lost) picture_(picture.path, std::string());
         if (isCaptureSessionModel()) {
-            failed(api_.EndCaptureSession(source), "Disconnect", "EndCaptureSession");
+            step.failed(api_.EndCaptureSession(source), "EndCaptureSession");
         } else {
-            failed(api_.ExitReleaseControl(source), "Disconnect", "ExitReleaseControl");
+            step.failed(api_.ExitReleaseControl(source), "ExitReleaseControl");
         }
-        failed(api_.CloseSource(source), "Disconnect", "CloseSource");
+        step.failed(api_.CloseSource(source), "CloseSource");
         {
             std::lock_guard<std::mutex> state(stateMutex_);
             sourceInfo_ = sdk::DeviceRecord{};
@@ -234,21 +236,21 @@ void CanonDriver::Disconnect() {
 
 void CanonDriver::GetProperties() {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "GetProperties");
     const sdk::Handle source = source_;
     CameraProperties read{};
     sdk::Handle enumeration = 0;
-    if (!failed(api_.EnumDevicePropertyReset(source, 0, &enumeration), "GetProperties",
-                "EnumDevicePropertyReset")) {
+    if (!step.failed(api_.EnumDevicePropertyReset(source, 0, &enumeration),
+                     "EnumDevicePropertyReset")) {
         std::uint32_t count = 0;
-        if (failed(api_.GetDevicePropertyCount(enumeration, &count), "GetProperties",
-                   "GetDevicePropertyCount"))
+        if (step.failed(api_.GetDevicePropertyCount(enumeration, &count), "GetDevicePropertyCount"))
             count = 0;
-        count = bounded(count, "GetProperties", "GetDevicePropertyCount");
+        count = step.bounded(count, "GetDevicePropertyCount");
         ReadRun run;
         for (std::uint32_t i = 0; i < count; ++i) {
             sdk::PropertyRecord record{};
-            if (failed(api_.EnumDevicePropertyNext(enumeration, &record), "GetProperties",
-                       "EnumDevicePropertyNext")) {
+            if (step.failed(api_.EnumDevicePropertyNext(enumeration, &record),
+                            "EnumDevicePropertyNext")) {
                 if (run.failedRead()) break;
                 continue;
             }
@@ -257,8 +259,8 @@ void CanonDriver::GetProperties() {
             if (id == kSkippedProperty) continue;
             std::uint8_t buffer[kPropertyBufferBytes] = {};
             std::uint32_t size = kPropertyBufferBytes;   // the buffer's capacity, whatever word 3
-            if (failed(api_.GetDevicePropertyData(source, id, &size, buffer, 0), "GetProperties",
-                       "GetDevicePropertyData"))
+            if (step.failed(api_.GetDevicePropertyData(source, id, &size, buffer, 0),
+                            "GetDevicePropertyData"))
                 continue;
             switch (id) {
             case sdk::kPropName:
@@ -284,8 +286,7 @@ void CanonDriver::GetProperties() {
                 break;
             }
         }
-        failed(api_.EnumDevicePropertyRelease(enumeration), "GetProperties",
-               "EnumDevicePropertyRelease");
+        step.failed(api_.EnumDevicePropertyRelease(enumeration), "EnumDevicePropertyRelease");
     }
     std::lock_guard<std::mutex> state(stateMutex_);
     properties_ = std::move(read);
@@ -293,6 +294,7 @@ void CanonDriver::GetProperties() {
 
 void CanonDriver::GetZoomLimits() {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "GetZoomLimits");
     {
         std::lock_guard<std::mutex> state(stateMutex_);
         zoomFirst_ = 0;
@@ -300,8 +302,7 @@ void CanonDriver::GetZoomLimits() {
     }
     std::uint32_t first = 0;
     std::uint32_t second = 0;
-    if (failed(api_.GetMaximumZoomPos(source_, &first, &second), "GetZoomLimits",
-               "GetMaximumZoomPos")) {
+    if (step.failed(api_.GetMaximumZoomPos(source_, &first, &second), "GetMaximumZoomPos")) {
         first = 0;
         second = 0;
     }
@@ -311,38 +312,38 @@ void CanonDriver::GetZoomLimits() {
 }
 
 template <class Code, class Reset, class Count, class Next, class Release>
-std::vector<SettingOption> CanonDriver::enumerate(const char* op, const char* what, Reset reset,
+std::vector<SettingOption> CanonDriver::enumerate(const Step& step, const char* what, Reset reset,
                                                   Count count, Next next, Release release,
                                                   const std::vector<SettingOption>& table) {
     std::vector<SettingOption> options;
     const std::string name(what);
     sdk::Handle enumeration = 0;
-    if (failed(reset(source_, &enumeration), op, "Enum" + name + "Reset")) return options;
+    if (step.failed(reset(source_, &enumeration), "Enum" + name + "Reset")) return options;
     std::uint32_t n = 0;
-    if (failed(count(enumeration, &n), op, "Get" + name + "Count")) n = 0;
-    n = bounded(n, op, "Get" + name + "Count");
+    if (step.failed(count(enumeration, &n), "Get" + name + "Count")) n = 0;
+    n = step.bounded(n, "Get" + name + "Count");
     for (std::uint32_t i = 0; i < n; ++i) {
         Code code = 0;
-        if (failed(next(enumeration, &code), op, "Enum" + name + "Next")) continue;
+        if (step.failed(next(enumeration, &code), "Enum" + name + "Next")) continue;
         std::string label = LabelOf(table, code);
         if (!label.empty()) options.push_back({static_cast<std::uint32_t>(code), std::move(label)});
     }
-    failed(release(enumeration), op, "Enum" + name + "Release");
+    step.failed(release(enumeration), "Enum" + name + "Release");
     return options;
 }
 
-#define KESTREL_SIMPLE_ENUMERATION(Operation, Name, CodeType, Slot, Table)                     \
-    void CanonDriver::Operation() {                                                            \
-        std::lock_guard<std::recursive_mutex> op(lock_);                                       \
-        {                                                                                      \
-            std::lock_guard<std::mutex> state(stateMutex_);                                    \
-            lists_[Slot].clear();                                                              \
-        }                                                                                      \
-        auto options = enumerate<CodeType>(#Operation, #Name, api_.Enum##Name##Reset,          \
-                                           api_.Get##Name##Count, api_.Enum##Name##Next,       \
-                                           api_.Enum##Name##Release, Table());                 \
-        std::lock_guard<std::mutex> state(stateMutex_);                                        \
-        lists_[Slot] = std::move(options);                                                     \
+#define KESTREL_SIMPLE_ENUMERATION(Operation, Name, CodeType, Slot, Table)                         \
+    void CanonDriver::Operation() {                                                                \
+        std::lock_guard<std::recursive_mutex> op(lock_);                                           \
+        {                                                                                          \
+            std::lock_guard<std::mutex> state(stateMutex_);                                        \
+            lists_[Slot].clear();                                                                  \
+        }                                                                                          \
+        auto options = enumerate<CodeType>(Step(*this, #Operation), #Name, api_.Enum##Name##Reset, \
+                                           api_.Get##Name##Count, api_.Enum##Name##Next,           \
+                                           api_.Enum##Name##Release, Table());                     \
+        std::lock_guard<std::mutex> state(stateMutex_);                                            \
+        lists_[Slot] = std::move(options);                                                         \
     }
 
 KESTREL_SIMPLE_ENUMERATION(GetShootingModes, ShootingMode, std::uint32_t, kShootingMode,
@@ -360,25 +361,26 @@ KESTREL_SIMPLE_ENUMERATION(GetFlashModes, FlashSetting, std::uint16_t, kFlash, f
 
 void CanonDriver::GetImageSizes() {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "GetImageSizes");
     {
         std::lock_guard<std::mutex> state(stateMutex_);
         imageSizes_.clear();
     }
     std::vector<ImageSizeOption> sizes;
     sdk::Handle enumeration = 0;
-    if (failed(api_.EnumSupportedImageSizeReset(source_, 0, &enumeration), "GetImageSizes",
-               "EnumSupportedImageSizeReset"))
+    if (step.failed(api_.EnumSupportedImageSizeReset(source_, 0, &enumeration),
+                    "EnumSupportedImageSizeReset"))
         return;
     std::uint32_t count = 0;
-    if (failed(api_.GetSupportedImageSizeCount(enumeration, &count), "GetImageSizes",
-               "GetSupportedImageSizeCount"))
+    if (step.failed(api_.GetSupportedImageSizeCount(enumeration, &count),
+                    "GetSupportedImageSizeCount"))
         count = 0;
-    count = bounded(count, "GetImageSizes", "GetSupportedImageSizeCount");
+    count = step.bounded(count, "GetSupportedImageSizeCount");
     ReadRun run;
     for (std::uint32_t i = 0; i < count; ++i) {
         sdk::ImageSizeRecord record{};
-        if (failed(api_.EnumSupportedImageSizeNext(enumeration, &record), "GetImageSizes",
-                   "EnumSupportedImageSizeNext")) {
+        if (step.failed(api_.EnumSupportedImageSizeNext(enumeration, &record),
+                        "EnumSupportedImageSizeNext")) {
             if (run.failedRead()) break;
             continue;
         }
@@ -387,30 +389,30 @@ void CanonDriver::GetImageSizes() {
         std::memcpy(&code, record.bytes, sizeof code);
         sizes.push_back({code, SizeLabel(record), {}});
     }
-    failed(api_.EnumSupportedImageSizeRelease(enumeration), "GetImageSizes",
-           "EnumSupportedImageSizeRelease");
+    step.failed(api_.EnumSupportedImageSizeRelease(enumeration), "EnumSupportedImageSizeRelease");
     std::lock_guard<std::mutex> state(stateMutex_);
     imageSizes_ = std::move(sizes);
 }
 
 void CanonDriver::GetImageQualities() {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "GetImageQualities");
     sdk::Handle enumeration = 0;
-    if (failed(api_.EnumImageFormatAttributeReset(source_, &enumeration), "GetImageQualities",
-               "EnumImageFormatAttributeReset"))
+    if (step.failed(api_.EnumImageFormatAttributeReset(source_, &enumeration),
+                    "EnumImageFormatAttributeReset"))
         return;
     std::vector<ImageSizeOption> sizes = imageSizes_;
     std::uint32_t count = 0;
-    if (failed(api_.GetImageFormatAttributeCount(enumeration, &count), "GetImageQualities",
-               "GetImageFormatAttributeCount"))
+    if (step.failed(api_.GetImageFormatAttributeCount(enumeration, &count),
+                    "GetImageFormatAttributeCount"))
         count = 0;
-    count = bounded(count, "GetImageQualities", "GetImageFormatAttributeCount");
+    count = step.bounded(count, "GetImageFormatAttributeCount");
     ReadRun run;
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t quality = 0;
         std::uint32_t size = 0;
-        if (failed(api_.EnumImageFormatAttributeNext(enumeration, &quality, &size),
-                   "GetImageQualities", "EnumImageFormatAttributeNext")) {
+        if (step.failed(api_.EnumImageFormatAttributeNext(enumeration, &quality, &size),
+                        "EnumImageFormatAttributeNext")) {
             if (run.failedRead()) break;
             continue;
         }
@@ -424,29 +426,27 @@ void CanonDriver::GetImageQualities() {
             }
         }
     }
-    failed(api_.EnumImageFormatAttributeRelease(enumeration), "GetImageQualities",
-           "EnumImageFormatAttributeRelease");
+    step.failed(api_.EnumImageFormatAttributeRelease(enumeration),
+                "EnumImageFormatAttributeRelease");
     std::lock_guard<std::mutex> state(stateMutex_);
     imageSizes_ = std::move(sizes);
 }
 
 void CanonDriver::GetOtherModes() {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "GetOtherModes");
     const sdk::Handle source = source_;
     sdk::Handle settings = 0;
-    if (failed(api_.EnumRelCamSettingReset(source, &settings), "GetOtherModes",
-               "EnumRelCamSettingReset"))
+    if (step.failed(api_.EnumRelCamSettingReset(source, &settings), "EnumRelCamSettingReset"))
         return;
     std::uint32_t count = 0;
-    if (failed(api_.GetRelCamSettingCount(settings, &count), "GetOtherModes",
-               "GetRelCamSettingCount"))
+    if (step.failed(api_.GetRelCamSettingCount(settings, &count), "GetRelCamSettingCount"))
         count = 0;
-    count = bounded(count, "GetOtherModes", "GetRelCamSettingCount");
+    count = step.bounded(count, "GetRelCamSettingCount");
     ReadRun run;
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t id = 0;
-        if (failed(api_.EnumRelCamSettingNext(settings, &id), "GetOtherModes",
-                   "EnumRelCamSettingNext")) {
+        if (step.failed(api_.EnumRelCamSettingNext(settings, &id), "EnumRelCamSettingNext")) {
             if (run.failedRead()) break;
             continue;
         }
@@ -469,13 +469,12 @@ void CanonDriver::GetOtherModes() {
         }
         sdk::Handle data = 0;
         std::uint32_t dataSize = 0;
-        if (failed(api_.EnumRelCamSettingDataReset(source, id, &data, &dataSize), "GetOtherModes",
-                   "EnumRelCamSettingDataReset"))
+        if (step.failed(api_.EnumRelCamSettingDataReset(source, id, &data, &dataSize),
+                        "EnumRelCamSettingDataReset"))
             continue;
         if (dataSize > kMaxCount) {   // not allocated: the setting is left without values
-            bounded(dataSize, "GetOtherModes", "EnumRelCamSettingDataReset");
-            failed(api_.EnumRelCamSettingDataRelease(data), "GetOtherModes",
-                   "EnumRelCamSettingDataRelease");
+            step.bounded(dataSize, "EnumRelCamSettingDataReset");
+            step.failed(api_.EnumRelCamSettingDataRelease(data), "EnumRelCamSettingDataRelease");
             continue;
         }
         {
@@ -483,33 +482,31 @@ void CanonDriver::GetOtherModes() {
             dataSizeOf(setting) = dataSize;
         }
         std::uint32_t values = 0;
-        if (failed(api_.GetRelCamSettingDataCount(data, &values), "GetOtherModes",
-                   "GetRelCamSettingDataCount"))
+        if (step.failed(api_.GetRelCamSettingDataCount(data, &values), "GetRelCamSettingDataCount"))
             values = 0;
-        values = bounded(values, "GetOtherModes", "GetRelCamSettingDataCount");
-        const std::string nextStep = std::string("GetOtherModes::") + tag;
+        values = step.bounded(values, "GetRelCamSettingDataCount");
+        const Step item(*this, step.name() + "::" + tag);
         // The SDK writes dataSize bytes: give it room for all of them, read the first four.
-        std::vector<std::uint8_t> item(std::max<std::uint32_t>(dataSize, 4));
+        std::vector<std::uint8_t> bytes(std::max<std::uint32_t>(dataSize, 4));
         std::vector<SettingOption> options;
         ReadRun run;
         for (std::uint32_t v = 0; v < values; ++v) {
-            std::fill(item.begin(), item.end(), 0);
-            if (failed(api_.EnumRelCamSettingDataNext(data, dataSize, item.data()),
-                       nextStep.c_str(), "EnumRelCamSettingDataNext")) {
+            std::fill(bytes.begin(), bytes.end(), 0);
+            if (item.failed(api_.EnumRelCamSettingDataNext(data, dataSize, bytes.data()),
+                            "EnumRelCamSettingDataNext")) {
                 if (run.failedRead()) break;
                 continue;
             }
             run.goodRead();
-            const std::uint32_t code = LittleEndianWord(item.data());
+            const std::uint32_t code = LittleEndianWord(bytes.data());
             std::string label = LabelOf(*table, code);
             if (!label.empty()) options.push_back({code, std::move(label)});
         }
-        failed(api_.EnumRelCamSettingDataRelease(data), "GetOtherModes",
-               "EnumRelCamSettingDataRelease");
+        step.failed(api_.EnumRelCamSettingDataRelease(data), "EnumRelCamSettingDataRelease");
         std::lock_guard<std::mutex> state(stateMutex_);
         lists_[setting] = std::move(options);
     }
-    failed(api_.EnumRelCamSettingRelease(settings), "GetOtherModes", "EnumRelCamSettingRelease");
+    step.failed(api_.EnumRelCamSettingRelease(settings), "EnumRelCamSettingRelease");
 }
 
 std::uint32_t& CanonDriver::dataSizeOf(Slot setting) {

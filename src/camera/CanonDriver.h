@@ -182,13 +182,24 @@ private:
         sdk::ProgressCallback progress = nullptr;
     };
 
-    // Reports result with the step "op::<prefix>call"; true on failure.
-    bool failed(sdk::Result result, const char* op, const std::string& call);
+    // One operation, named once: its failures are logged with the step "<op>::<prefix><call>".
+    class Step {
+    public:
+        Step(CanonDriver& driver, std::string op) : driver_(driver), op_(std::move(op)) {}
+        // Logs result when it is a failure; true on failure.
+        bool failed(sdk::Result result, const std::string& call) const;
+        // count, or 0 (logged) when it is above kMaxCount.
+        std::uint32_t bounded(std::uint32_t count, const std::string& call) const;
+        const std::string& name() const { return op_; }
+
+    private:
+        CanonDriver& driver_;
+        const std::string op_;
+    };
+
     bool isCaptureSessionModel() const;   // needs lock_
-    // count, or 0 (logged with the step op::<prefix>call) when it is above kMaxCount.
-    std::uint32_t bounded(std::uint32_t count, const char* op, const std::string& call);
     template <class Code, class Reset, class Count, class Next, class Release>
-    std::vector<SettingOption> enumerate(const char* op, const char* what, Reset reset,
+    std::vector<SettingOption> enumerate(const Step& step, const char* what, Reset reset,
                                          Count count, Next next, Release release,
                                          const std::vector<SettingOption>& table);
     static Slot slotOf(Setting setting);   // not for ImageSize, ImageQuality
@@ -196,7 +207,7 @@ private:
     bool writeCode(Slot setting, std::uint32_t code);
     std::string labelOf(Slot setting);
     bool setByLabel(Slot setting, const std::string& label);
-    bool readFormat(const char* op, std::uint32_t& quality, std::uint32_t& size);
+    bool readFormat(const Step& step, std::uint32_t& quality, std::uint32_t& size);
     std::string imageSizeLabel();
     std::string imageQualityLabel();
     std::uint32_t imageSizeCode();
