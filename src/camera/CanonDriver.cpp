@@ -6,7 +6,6 @@
 #include "camera/TextFields.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace camera {
 
@@ -17,10 +16,32 @@ constexpr std::uint32_t kReleaseDataKind = 2;
 constexpr std::uint32_t kSkippedProperty = 0xFFFFFFFF;
 constexpr std::uint32_t kPropertyBufferBytes = 32;
 
-std::uint32_t firstWord(const std::uint8_t* buffer) {
-    std::uint32_t word = 0;
-    std::memcpy(&word, buffer, sizeof word);
-    return word;
+// Keeps the property id read into buffer when it is one the driver shows.
+void StoreProperty(CameraProperties& read, std::uint32_t id,
+                   const std::uint8_t (&buffer)[kPropertyBufferBytes]) {
+    switch (id) {
+    case sdk::kPropName:
+        read.name = BoundedText(buffer, sizeof buffer);
+        break;
+    case sdk::kPropCapabilities: {
+        const std::uint32_t bits = LittleEndianWord(buffer);
+        read.hasZoom = (bits & 1u) != 0;
+        read.hasShootingModes = (bits & 2u) != 0;
+        read.hasViewfinder = (bits & 4u) != 0;
+        break;
+    }
+    case sdk::kPropOwner:
+        read.ownerName = BoundedText(buffer, sizeof buffer);
+        break;
+    case sdk::kPropFirmware:
+        read.firmware = LastWord(BoundedText(buffer, sizeof buffer));
+        break;
+    case sdk::kPropBattery:
+        read.batteryLevel = LittleEndianWord(buffer);
+        break;
+    default:
+        break;
+    }
 }
 
 // Ends a listing after a run of failing reads: a gone or broken device would fail every one.
@@ -94,6 +115,25 @@ bool CanonDriver::isCaptureSessionModel() const {
     return name == "EOS 20D" || name == "EOS-1Ds Mark II";
 }
 
+template <class Count, class Next, class Use, class Release>
+void CanonDriver::readListing(const Step& step, const Step& itemStep, const std::string& what,
+                              sdk::Handle enumeration, Count count, Next next, Use use,
+                              Release release) {
+    std::uint32_t n = 0;
+    if (step.failed(count(enumeration, &n), "Get" + what + "Count")) n = 0;
+    n = step.bounded(n, "Get" + what + "Count");
+    ReadRun run;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        if (itemStep.failed(next(enumeration), "Enum" + what + "Next")) {
+            if (run.failedRead()) break;
+            continue;
+        }
+        run.goodRead();
+        if (!use()) break;
+    }
+    step.failed(release(enumeration), "Enum" + what + "Release");
+}
+
 std::vector<std::string> CanonDriver::GetDevices() {
     std::lock_guard<std::recursive_mutex> op(lock_);
     const Step step(*this, "GetDevices");
@@ -101,21 +141,15 @@ std::vector<std::string> CanonDriver::GetDevices() {
     sdk::Handle enumeration = 0;
     if (step.failed(api_.EnumDeviceReset(kDeviceKind, &enumeration), "EnumDeviceReset"))
         return names;
-    std::uint32_t count = 0;
-    if (step.failed(api_.GetDeviceCount(enumeration, &count), "GetDeviceCount"))
-        count = 0;
-    count = step.bounded(count, "GetDeviceCount");
-    ReadRun run;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        sdk::DeviceRecord record{};
-        if (step.failed(api_.EnumDeviceNext(enumeration, &record), "EnumDeviceNext")) {
-            if (run.failedRead()) break;
-            continue;
-        }
-        run.goodRead();
-        names.push_back(DeviceName(record));
-    }
-    step.failed(api_.EnumDeviceRelease(enumeration), "EnumDeviceRelease");
+    sdk::DeviceRecord record{};
+    readListing(
+        step, step, "Device", enumeration, api_.GetDeviceCount,
+        [&](sdk::Handle e) { return api_.EnumDeviceNext(e, &(record = sdk::DeviceRecord{})); },
+        [&] {
+            names.push_back(DeviceName(record));
+            return true;
+        },
+        api_.EnumDeviceRelease);
     return names;
 }
 
@@ -127,32 +161,25 @@ bool CanonDriver::Connect(const std::string& deviceName, sdk::EventCallback came
     sdk::Handle enumeration = 0;
     if (step.failed(api_.EnumDeviceReset(kDeviceKind, &enumeration), "EnumDeviceReset"))
         return false;
-    std::uint32_t count = 0;
-    if (step.failed(api_.GetDeviceCount(enumeration, &count), "GetDeviceCount")) count = 0;
-    count = step.bounded(count, "GetDeviceCount");
+    // The matching camera is opened before the listing is released.
+    sdk::DeviceRecord record{};
     sdk::DeviceRecord match{};
+    sdk::Handle source = 0;
     bool found = false;
-    ReadRun run;
-    for (std::uint32_t i = 0; i < count && !found; ++i) {
-        sdk::DeviceRecord record{};
-        if (step.failed(api_.EnumDeviceNext(enumeration, &record), "EnumDeviceNext")) {
-            if (run.failedRead()) break;
-            continue;
-        }
-        run.goodRead();
-        if (DeviceName(record) == deviceName) {
+    bool openFailed = false;
+    readListing(
+        step, step, "Device", enumeration, api_.GetDeviceCount,
+        [&](sdk::Handle e) { return api_.EnumDeviceNext(e, &(record = sdk::DeviceRecord{})); },
+        [&] {
+            if (DeviceName(record) != deviceName) return true;
             match = record;
             found = true;
-        }
-    }
-    if (!found) {
-        step.failed(api_.EnumDeviceRelease(enumeration), "EnumDeviceRelease");
-        return false;
-    }
-    sdk::Handle source = 0;
-    const bool openFailed = step.failed(api_.OpenSource(&match, &source), "OpenSource");
-    step.failed(api_.EnumDeviceRelease(enumeration), "EnumDeviceRelease");
-    if (openFailed || source == 0) return false;   // nothing is open: no call on a null source
+            openFailed = step.failed(api_.OpenSource(&match, &source), "OpenSource");
+            return false;
+        },
+        api_.EnumDeviceRelease);
+    // Nothing is open: no call on a null source.
+    if (!found || openFailed || source == 0) return false;
     {
         std::lock_guard<std::mutex> state(stateMutex_);
         sourceInfo_ = match;
@@ -242,51 +269,24 @@ void CanonDriver::GetProperties() {
     sdk::Handle enumeration = 0;
     if (!step.failed(api_.EnumDevicePropertyReset(source, 0, &enumeration),
                      "EnumDevicePropertyReset")) {
-        std::uint32_t count = 0;
-        if (step.failed(api_.GetDevicePropertyCount(enumeration, &count), "GetDevicePropertyCount"))
-            count = 0;
-        count = step.bounded(count, "GetDevicePropertyCount");
-        ReadRun run;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            sdk::PropertyRecord record{};
-            if (step.failed(api_.EnumDevicePropertyNext(enumeration, &record),
-                            "EnumDevicePropertyNext")) {
-                if (run.failedRead()) break;
-                continue;
-            }
-            run.goodRead();
-            const std::uint32_t id = record.words[1];
-            if (id == kSkippedProperty) continue;
-            std::uint8_t buffer[kPropertyBufferBytes] = {};
-            std::uint32_t size = kPropertyBufferBytes;   // the buffer's capacity, whatever word 3
-            if (step.failed(api_.GetDevicePropertyData(source, id, &size, buffer, 0),
-                            "GetDevicePropertyData"))
-                continue;
-            switch (id) {
-            case sdk::kPropName:
-                read.name = BoundedText(buffer, sizeof buffer);
-                break;
-            case sdk::kPropCapabilities: {
-                const std::uint32_t bits = firstWord(buffer);
-                read.hasZoom = (bits & 1u) != 0;
-                read.hasShootingModes = (bits & 2u) != 0;
-                read.hasViewfinder = (bits & 4u) != 0;
-                break;
-            }
-            case sdk::kPropOwner:
-                read.ownerName = BoundedText(buffer, sizeof buffer);
-                break;
-            case sdk::kPropFirmware:
-                read.firmware = LastWord(BoundedText(buffer, sizeof buffer));
-                break;
-            case sdk::kPropBattery:
-                read.batteryLevel = firstWord(buffer);
-                break;
-            default:
-                break;
-            }
-        }
-        step.failed(api_.EnumDevicePropertyRelease(enumeration), "EnumDevicePropertyRelease");
+        sdk::PropertyRecord record{};
+        readListing(
+            step, step, "DeviceProperty", enumeration, api_.GetDevicePropertyCount,
+            [&](sdk::Handle e) {
+                return api_.EnumDevicePropertyNext(e, &(record = sdk::PropertyRecord{}));
+            },
+            [&] {
+                const std::uint32_t id = record.words[1];
+                if (id == kSkippedProperty) return true;
+                std::uint8_t buffer[kPropertyBufferBytes] = {};
+                std::uint32_t size = kPropertyBufferBytes;   // capacity, whatever word 3 says
+                if (step.failed(api_.GetDevicePropertyData(source, id, &size, buffer, 0),
+                                "GetDevicePropertyData"))
+                    return true;
+                StoreProperty(read, id, buffer);
+                return true;
+            },
+            api_.EnumDevicePropertyRelease);
     }
     std::lock_guard<std::mutex> state(stateMutex_);
     properties_ = std::move(read);
@@ -319,16 +319,17 @@ std::vector<SettingOption> CanonDriver::enumerate(const Step& step, const char* 
     const std::string name(what);
     sdk::Handle enumeration = 0;
     if (step.failed(reset(source_, &enumeration), "Enum" + name + "Reset")) return options;
-    std::uint32_t n = 0;
-    if (step.failed(count(enumeration, &n), "Get" + name + "Count")) n = 0;
-    n = step.bounded(n, "Get" + name + "Count");
-    for (std::uint32_t i = 0; i < n; ++i) {
-        Code code = 0;
-        if (step.failed(next(enumeration, &code), "Enum" + name + "Next")) continue;
-        std::string label = LabelOf(table, code);
-        if (!label.empty()) options.push_back({static_cast<std::uint32_t>(code), std::move(label)});
-    }
-    step.failed(release(enumeration), "Enum" + name + "Release");
+    Code code = 0;
+    readListing(
+        step, step, name, enumeration, count,
+        [&](sdk::Handle e) { return next(e, &(code = 0)); },
+        [&] {
+            std::string label = LabelOf(table, code);
+            if (!label.empty())
+                options.push_back({static_cast<std::uint32_t>(code), std::move(label)});
+            return true;
+        },
+        release);
     return options;
 }
 
@@ -371,25 +372,17 @@ void CanonDriver::GetImageSizes() {
     if (step.failed(api_.EnumSupportedImageSizeReset(source_, 0, &enumeration),
                     "EnumSupportedImageSizeReset"))
         return;
-    std::uint32_t count = 0;
-    if (step.failed(api_.GetSupportedImageSizeCount(enumeration, &count),
-                    "GetSupportedImageSizeCount"))
-        count = 0;
-    count = step.bounded(count, "GetSupportedImageSizeCount");
-    ReadRun run;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        sdk::ImageSizeRecord record{};
-        if (step.failed(api_.EnumSupportedImageSizeNext(enumeration, &record),
-                        "EnumSupportedImageSizeNext")) {
-            if (run.failedRead()) break;
-            continue;
-        }
-        run.goodRead();
-        std::uint16_t code = 0;
-        std::memcpy(&code, record.bytes, sizeof code);
-        sizes.push_back({code, SizeLabel(record), {}});
-    }
-    step.failed(api_.EnumSupportedImageSizeRelease(enumeration), "EnumSupportedImageSizeRelease");
+    sdk::ImageSizeRecord record{};
+    readListing(
+        step, step, "SupportedImageSize", enumeration, api_.GetSupportedImageSizeCount,
+        [&](sdk::Handle e) {
+            return api_.EnumSupportedImageSizeNext(e, &(record = sdk::ImageSizeRecord{}));
+        },
+        [&] {
+            sizes.push_back({LittleEndianHalf(record.bytes), SizeLabel(record), {}});
+            return true;
+        },
+        api_.EnumSupportedImageSizeRelease);
     std::lock_guard<std::mutex> state(stateMutex_);
     imageSizes_ = std::move(sizes);
 }
@@ -402,32 +395,26 @@ void CanonDriver::GetImageQualities() {
                     "EnumImageFormatAttributeReset"))
         return;
     std::vector<ImageSizeOption> sizes = imageSizes_;
-    std::uint32_t count = 0;
-    if (step.failed(api_.GetImageFormatAttributeCount(enumeration, &count),
-                    "GetImageFormatAttributeCount"))
-        count = 0;
-    count = step.bounded(count, "GetImageFormatAttributeCount");
-    ReadRun run;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint32_t quality = 0;
-        std::uint32_t size = 0;
-        if (step.failed(api_.EnumImageFormatAttributeNext(enumeration, &quality, &size),
-                        "EnumImageFormatAttributeNext")) {
-            if (run.failedRead()) break;
-            continue;
-        }
-        run.goodRead();
-        std::string label = LabelOf(imageQualityLabels(), quality);
-        if (label.empty()) continue;
-        for (ImageSizeOption& option : sizes) {
-            if (option.code == size) {
-                option.qualities.push_back({quality, std::move(label)});
-                break;
+    std::uint32_t quality = 0;
+    std::uint32_t size = 0;
+    readListing(
+        step, step, "ImageFormatAttribute", enumeration, api_.GetImageFormatAttributeCount,
+        [&](sdk::Handle e) {
+            quality = size = 0;
+            return api_.EnumImageFormatAttributeNext(e, &quality, &size);
+        },
+        [&] {
+            std::string label = LabelOf(imageQualityLabels(), quality);
+            if (label.empty()) return true;
+            for (ImageSizeOption& option : sizes) {
+                if (option.code == size) {
+                    option.qualities.push_back({quality, std::move(label)});
+                    break;
+                }
             }
-        }
-    }
-    step.failed(api_.EnumImageFormatAttributeRelease(enumeration),
-                "EnumImageFormatAttributeRelease");
+            return true;
+        },
+        api_.EnumImageFormatAttributeRelease);
     std::lock_guard<std::mutex> state(stateMutex_);
     imageSizes_ = std::move(sizes);
 }
@@ -439,74 +426,67 @@ void CanonDriver::GetOtherModes() {
     sdk::Handle settings = 0;
     if (step.failed(api_.EnumRelCamSettingReset(source, &settings), "EnumRelCamSettingReset"))
         return;
-    std::uint32_t count = 0;
-    if (step.failed(api_.GetRelCamSettingCount(settings, &count), "GetRelCamSettingCount"))
-        count = 0;
-    count = step.bounded(count, "GetRelCamSettingCount");
-    ReadRun run;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint32_t id = 0;
-        if (step.failed(api_.EnumRelCamSettingNext(settings, &id), "EnumRelCamSettingNext")) {
-            if (run.failedRead()) break;
-            continue;
-        }
-        run.goodRead();
-        Slot setting;
-        const char* tag;
-        const std::vector<SettingOption>* table;
-        if (id == sdk::kSettingMeter) {
-            setting = kMeter, tag = "Meter", table = &meterLabels();
-        } else if (id == sdk::kSettingIso) {
-            setting = kISO, tag = "ISO", table = &isoLabels();
-        } else if (id == sdk::kSettingEffect) {
-            setting = kEffect, tag = "Effect", table = &effectLabels();
-        } else {
-            continue;
-        }
-        {
-            std::lock_guard<std::mutex> state(stateMutex_);
-            lists_[setting].clear();
-        }
-        sdk::Handle data = 0;
-        std::uint32_t dataSize = 0;
-        if (step.failed(api_.EnumRelCamSettingDataReset(source, id, &data, &dataSize),
-                        "EnumRelCamSettingDataReset"))
-            continue;
-        if (dataSize > kMaxCount) {   // not allocated: the setting is left without values
-            step.bounded(dataSize, "EnumRelCamSettingDataReset");
-            step.failed(api_.EnumRelCamSettingDataRelease(data), "EnumRelCamSettingDataRelease");
-            continue;
-        }
-        {
-            std::lock_guard<std::mutex> state(stateMutex_);
-            dataSizeOf(setting) = dataSize;
-        }
-        std::uint32_t values = 0;
-        if (step.failed(api_.GetRelCamSettingDataCount(data, &values), "GetRelCamSettingDataCount"))
-            values = 0;
-        values = step.bounded(values, "GetRelCamSettingDataCount");
-        const Step item(*this, step.name() + "::" + tag);
-        // The SDK writes dataSize bytes: give it room for all of them, read the first four.
-        std::vector<std::uint8_t> bytes(std::max<std::uint32_t>(dataSize, 4));
-        std::vector<SettingOption> options;
-        ReadRun run;
-        for (std::uint32_t v = 0; v < values; ++v) {
+    std::uint32_t id = 0;
+    readListing(
+        step, step, "RelCamSetting", settings, api_.GetRelCamSettingCount,
+        [&](sdk::Handle e) { return api_.EnumRelCamSettingNext(e, &(id = 0)); },
+        [&] {
+            readRelCamSetting(step, id);
+            return true;
+        },
+        api_.EnumRelCamSettingRelease);
+}
+
+void CanonDriver::readRelCamSetting(const Step& step, std::uint32_t id) {
+    Slot setting;
+    const char* tag;
+    const std::vector<SettingOption>* table;
+    if (id == sdk::kSettingMeter) {
+        setting = kMeter, tag = "Meter", table = &meterLabels();
+    } else if (id == sdk::kSettingIso) {
+        setting = kISO, tag = "ISO", table = &isoLabels();
+    } else if (id == sdk::kSettingEffect) {
+        setting = kEffect, tag = "Effect", table = &effectLabels();
+    } else {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> state(stateMutex_);
+        lists_[setting].clear();
+    }
+    sdk::Handle data = 0;
+    std::uint32_t dataSize = 0;
+    if (step.failed(api_.EnumRelCamSettingDataReset(source_, id, &data, &dataSize),
+                    "EnumRelCamSettingDataReset"))
+        return;
+    if (dataSize > kMaxCount) {   // not allocated: the setting is left without values
+        step.bounded(dataSize, "EnumRelCamSettingDataReset");
+        step.failed(api_.EnumRelCamSettingDataRelease(data), "EnumRelCamSettingDataRelease");
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> state(stateMutex_);
+        dataSizeOf(setting) = dataSize;
+    }
+    // The SDK writes dataSize bytes: give it room for all of them, read the first four.
+    std::vector<std::uint8_t> bytes(std::max<std::uint32_t>(dataSize, 4));
+    std::vector<SettingOption> options;
+    readListing(
+        step, Step(*this, step.name() + "::" + tag), "RelCamSettingData", data,
+        api_.GetRelCamSettingDataCount,
+        [&](sdk::Handle e) {
             std::fill(bytes.begin(), bytes.end(), 0);
-            if (item.failed(api_.EnumRelCamSettingDataNext(data, dataSize, bytes.data()),
-                            "EnumRelCamSettingDataNext")) {
-                if (run.failedRead()) break;
-                continue;
-            }
-            run.goodRead();
+            return api_.EnumRelCamSettingDataNext(e, dataSize, bytes.data());
+        },
+        [&] {
             const std::uint32_t code = LittleEndianWord(bytes.data());
             std::string label = LabelOf(*table, code);
             if (!label.empty()) options.push_back({code, std::move(label)});
-        }
-        step.failed(api_.EnumRelCamSettingDataRelease(data), "EnumRelCamSettingDataRelease");
-        std::lock_guard<std::mutex> state(stateMutex_);
-        lists_[setting] = std::move(options);
-    }
-    step.failed(api_.EnumRelCamSettingRelease(settings), "EnumRelCamSettingRelease");
+            return true;
+        },
+        api_.EnumRelCamSettingDataRelease);
+    std::lock_guard<std::mutex> state(stateMutex_);
+    lists_[setting] = std::move(options);
 }
 
 std::uint32_t& CanonDriver::dataSizeOf(Slot setting) {

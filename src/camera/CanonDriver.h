@@ -198,10 +198,21 @@ private:
     };
 
     bool isCaptureSessionModel() const;   // needs lock_
+    // The rest of an SDK listing once its Reset gave enumeration: Get<what>Count (bounded),
+    // Enum<what>Next for each item (logged under itemStep; a run of failed reads ends the
+    // listing), Enum<what>Release. next(enumeration) reads one item into the caller's variable;
+    // use() takes it and returns false to stop early.
+    template <class Count, class Next, class Use, class Release>
+    void readListing(const Step& step, const Step& itemStep, const std::string& what,
+                     sdk::Handle enumeration, Count count, Next next, Use use, Release release);
+    // A value list read through the label table: codes without a label are left out.
     template <class Code, class Reset, class Count, class Next, class Release>
     std::vector<SettingOption> enumerate(const Step& step, const char* what, Reset reset,
                                          Count count, Next next, Release release,
                                          const std::vector<SettingOption>& table);
+    // Reads the value list of one release-camera setting (meter, ISO, effect) during
+    // GetOtherModes; other ids are passed over.
+    void readRelCamSetting(const Step& step, std::uint32_t id);
     static Slot slotOf(Setting setting);   // not for ImageSize, ImageQuality
     std::uint32_t readCode(Slot setting);
     bool writeCode(Slot setting, std::uint32_t code);
