@@ -111,8 +111,7 @@ bool CanonDriver::ReportError(sdk::Result result, const std::string& step) {
 
 bool CanonDriver::isCaptureSessionModel() const {
     if (releaseCallback_ == nullptr || api_.StartCaptureSession == nullptr) return false;
-    const std::string name = DeviceName(sourceInfo_);
-    return name == "EOS 20D" || name == "EOS-1Ds Mark II";
+    return sdk::IsCaptureSessionModel(DeviceName(sourceInfo_));
 }
 
 template <class Count, class Next, class Use, class Release>

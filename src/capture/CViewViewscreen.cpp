@@ -49,7 +49,7 @@ CViewViewscreen::CViewViewscreen(CViewDoc* document, QWidget* parent)
     mailbox_ = std::make_shared<FrameMailbox>(wakeup_);
 
     // A black picture until the viewfinder runs (its histogram: every pixel in bin 0).
-    const std::vector<std::uint8_t> black(FrameBuffers::kFrameBytes, 0);
+    const std::vector<std::uint8_t> black(FrameBuffers::kPixelBytes, 0);
     ShowFrame(LivePicture, FrameBuffers::kWidth, FrameBuffers::kHeight, black.data());
 
     gViewscreen = this;

@@ -17,14 +17,6 @@
 
 std::atomic<CViewDoc*> CViewDoc::instance_{nullptr};
 
-namespace {
-
-bool IsCaptureSessionModel(const std::string& name) {
-    return name == "EOS 20D" || name == "EOS-1Ds Mark II";
-}
-
-}  // namespace
-
 CViewDoc::CViewDoc(const sdk::Api& cdApi, const sdk::Api& rcApi, std::string configPath)
     : configPath_(std::move(configPath)),
       buffers_(std::make_unique<FrameBuffers>()),
@@ -208,14 +200,14 @@ std::string CViewDoc::captureName() const {
 }
 
 bool CViewDoc::IsCaptureSessionCamera() {
-    if (cdDriver_->isOpen() || !rcDriver_->isOpen()) return false;
+    if (openDriver() != rcDriver_.get()) return false;   // sessions are RC SDK cameras
     std::string connected;
     {
         std::lock_guard lock(stateLock_);
         connected = connectedName_;
     }
-    return IsCaptureSessionModel(connected) ||
-           IsCaptureSessionModel(rcDriver_->properties().name);
+    return sdk::IsCaptureSessionModel(connected) ||
+           sdk::IsCaptureSessionModel(rcDriver_->properties().name);
 }
 
 CapturePath CViewDoc::NextCapturePath(bool reserve) {

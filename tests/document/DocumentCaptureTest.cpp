@@ -289,10 +289,10 @@ TEST_F(DocumentTest, StackingRewritesTheSdkBufferBeforeTheReceiverSeesIt) {
     std::vector<std::uint8_t> a = MakeUniformFrame(100), b = MakeUniformFrame(100);
     Relay(a);
     Relay(b);
-    EXPECT_TRUE(std::all_of(Pixels(b), Pixels(b) + FrameBuffers::kFrameBytes,
+    EXPECT_TRUE(std::all_of(Pixels(b), Pixels(b) + FrameBuffers::kPixelBytes,
                             [](auto v) { return v == 200; }));
     std::lock_guard guard(Probe::lock);
-    ASSERT_EQ(Probe::lastFramePixels.size(), FrameBuffers::kFrameBytes);
+    ASSERT_EQ(Probe::lastFramePixels.size(), FrameBuffers::kPixelBytes);
     EXPECT_EQ(Probe::lastFramePixels[1234], 200);
     EXPECT_EQ(b[0], 'B');   // the header is untouched
 }
@@ -304,13 +304,13 @@ TEST_F(DocumentTest, MovingTheSliderFrom150To10Leaves11Frames) {
     doc->SetAdditiveFrames(150);
     std::vector<std::uint8_t> frame = MakeUniformFrame(1);
     for (int k = 0; k < 160; ++k) {
-        std::fill(Pixels(frame), Pixels(frame) + FrameBuffers::kFrameBytes, 1);
+        std::fill(Pixels(frame), Pixels(frame) + FrameBuffers::kPixelBytes, 1);
         Relay(frame);
     }
     EXPECT_EQ(doc->stackedFrameCount(), 151u);
     EXPECT_EQ(Pixels(frame)[0], 151);
     doc->SetAdditiveFrames(10);
-    std::fill(Pixels(frame), Pixels(frame) + FrameBuffers::kFrameBytes, 1);
+    std::fill(Pixels(frame), Pixels(frame) + FrameBuffers::kPixelBytes, 1);
     Relay(frame);
     EXPECT_EQ(doc->stackedFrameCount(), 11u);
     EXPECT_EQ(Pixels(frame)[0], 11);
@@ -326,7 +326,7 @@ TEST_F(DocumentTest, CalibrationStoresTheSumAtNAndClearsItAtZero) {
     doc->SetAdditiveFrames(1);
     std::vector<std::uint8_t> f = MakeUniformFrame(30);
     auto relay30 = [&] {
-        std::fill(Pixels(f), Pixels(f) + FrameBuffers::kFrameBytes, 30);
+        std::fill(Pixels(f), Pixels(f) + FrameBuffers::kPixelBytes, 30);
         Relay(f);
         return Pixels(f)[777];
     };
@@ -344,7 +344,7 @@ TEST_F(DocumentTest, CalibrationStoresTheSumAtNAndClearsItAtZero) {
 
 TEST_F(DocumentTest, HistogramIsRecomputedOnlyAfterTheInterval) {
     MakeDoc();
-    std::vector<std::uint8_t> white(FrameBuffers::kFrameBytes, 255), black(FrameBuffers::kFrameBytes, 0);
+    std::vector<std::uint8_t> white(FrameBuffers::kPixelBytes, 255), black(FrameBuffers::kPixelBytes, 0);
     std::uint64_t next = 0;
     EXPECT_FALSE(doc->UpdateHistogram(white.data(), 320, 240, 0, next));
     EXPECT_EQ(doc->histogram().peak, 0.0f);
