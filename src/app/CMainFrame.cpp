@@ -207,7 +207,7 @@ void CMainFrame::onConnectionChanged(const QString& cameraName)
     setWindowTitle(QStringLiteral("Kestrel"));
     // The live picture goes black, as at start, instead of keeping the last frame of a camera
     // that is gone.
-    const std::vector<std::uint8_t> black(FrameBuffers::kFrameBytes, 0);
+    const std::vector<std::uint8_t> black(FrameBuffers::kPixelBytes, 0);
     static_cast<CViewViewscreen*>(panes_[2])
         ->ShowFrame(CViewViewscreen::LivePicture, FrameBuffers::kWidth, FrameBuffers::kHeight,
                     black.data());

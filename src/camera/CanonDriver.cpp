@@ -6,7 +6,6 @@
 #include "camera/TextFields.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace camera {
 
@@ -17,10 +16,32 @@ constexpr std::uint32_t kReleaseDataKind = 2;
 constexpr std::uint32_t kSkippedProperty = 0xFFFFFFFF;
 constexpr std::uint32_t kPropertyBufferBytes = 32;
 
-std::uint32_t firstWord(const std::uint8_t* buffer) {
-    std::uint32_t word = 0;
-    std::memcpy(&word, buffer, sizeof word);
-    return word;
+// Keeps the property id read into buffer when it is one the driver shows.
+void StoreProperty(CameraProperties& read, std::uint32_t id,
+                   const std::uint8_t (&buffer)[kPropertyBufferBytes]) {
+    switch (id) {
+    case sdk::kPropName:
+        read.name = BoundedText(buffer, sizeof buffer);
+        break;
+    case sdk::kPropCapabilities: {
+        const std::uint32_t bits = LittleEndianWord(buffer);
+        read.hasZoom = (bits & 1u) != 0;
+        read.hasShootingModes = (bits & 2u) != 0;
+        read.hasViewfinder = (bits & 4u) != 0;
+        break;
+    }
+    case sdk::kPropOwner:
+        read.ownerName = BoundedText(buffer, sizeof buffer);
+        break;
+    case sdk::kPropFirmware:
+        read.firmware = LastWord(BoundedText(buffer, sizeof buffer));
+        break;
+    case sdk::kPropBattery:
+        read.batteryLevel = LittleEndianWord(buffer);
+        break;
+    default:
+        break;
+    }
 }
 
 // Ends a listing after a run of failing reads: a gone or broken device would fail every one.
@@ -36,13 +57,18 @@ private:
 
 }  // namespace
 
-std::uint32_t CanonDriver::bounded(std::uint32_t count, const char* op,
-                                   const std::string& call) {
+std::uint32_t CanonDriver::Step::bounded(std::uint32_t count, const std::string& call) const {
     if (count <= kMaxCount) return count;
-    if (log_) log_(std::string(op) + "::" + api_.prefix + call,
-                   "refused count " + std::to_string(count) + " (at most " +
-                       std::to_string(kMaxCount) + ")");
+    if (driver_.log_)
+        driver_.log_(op_ + "::" + driver_.api_.prefix + call,
+                     "refused count " + std::to_string(count) + " (at most " +
+                         std::to_string(kMaxCount) + ")");
     return 0;
+}
+
+bool CanonDriver::Step::failed(sdk::Result result, const std::string& call) const {
+    if (result == sdk::kOk) return false;
+    return driver_.ReportError(result, op_ + "::" + driver_.api_.prefix + call);
 }
 
 CanonDriver::CanonDriver(const sdk::Api& api, std::string className, std::uint16_t majorVersion,
@@ -51,7 +77,7 @@ CanonDriver::CanonDriver(const sdk::Api& api, std::string className, std::uint16
     versionRecord_.size = sizeof(sdk::VersionRecord);
     versionRecord_.major = majorVersion;
     versionRecord_.minor = 0;
-    failed(api_.StartSDK(&versionRecord_, 0), className_.c_str(), "StartSDK");
+    Step(*this, className_).failed(api_.StartSDK(&versionRecord_, 0), "StartSDK");
 }
 
 CanonDriver::~CanonDriver() { finish(); }
@@ -67,7 +93,7 @@ void CanonDriver::finish() {
         pendingIdle_.wait(guard, [this] { return inFlight_ == 0; });
         pending_.clear();
     }
-    failed(api_.FinishSDK(), ("~" + className_).c_str(), "FinishSDK");
+    Step(*this, "~" + className_).failed(api_.FinishSDK(), "FinishSDK");
 }
 
 void CanonDriver::enableCaptureSessions(sdk::EventCallback releaseCallback, void* context) {
@@ -83,74 +109,76 @@ bool CanonDriver::ReportError(sdk::Result result, const std::string& step) {
     return true;
 }
 
-bool CanonDriver::failed(sdk::Result result, const char* op, const std::string& call) {
-    if (result == sdk::kOk) return false;
-    return ReportError(result, std::string(op) + "::" + api_.prefix + call);
-}
-
 bool CanonDriver::isCaptureSessionModel() const {
     if (releaseCallback_ == nullptr || api_.StartCaptureSession == nullptr) return false;
-    const std::string name = DeviceName(sourceInfo_);
-    return name == "EOS 20D" || name == "EOS-1Ds Mark II";
+    return sdk::IsCaptureSessionModel(DeviceName(sourceInfo_));
 }
 
-std::vector<std::string> CanonDriver::GetDevices() {
-    std::lock_guard<std::recursive_mutex> op(lock_);
-    std::vector<std::string> names;
-    sdk::Handle enumeration = 0;
-    if (failed(api_.EnumDeviceReset(kDeviceKind, &enumeration), "GetDevices", "EnumDeviceReset"))
-        return names;
-    std::uint32_t count = 0;
-    if (failed(api_.GetDeviceCount(enumeration, &count), "GetDevices", "GetDeviceCount"))
-        count = 0;
-    count = bounded(count, "GetDevices", "GetDeviceCount");
+template <class Count, class Next, class Use, class Release>
+void CanonDriver::readListing(const Step& step, const Step& itemStep, const std::string& what,
+                              sdk::Handle enumeration, Count count, Next next, Use use,
+                              Release release) {
+    std::uint32_t n = 0;
+    if (step.failed(count(enumeration, &n), "Get" + what + "Count")) n = 0;
+    n = step.bounded(n, "Get" + what + "Count");
     ReadRun run;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        sdk::DeviceRecord record{};
-        if (failed(api_.EnumDeviceNext(enumeration, &record), "GetDevices", "EnumDeviceNext")) {
+    for (std::uint32_t i = 0; i < n; ++i) {
+        if (itemStep.failed(next(enumeration), "Enum" + what + "Next")) {
             if (run.failedRead()) break;
             continue;
         }
         run.goodRead();
-        names.push_back(DeviceName(record));
+        if (!use()) break;
     }
-    failed(api_.EnumDeviceRelease(enumeration), "GetDevices", "EnumDeviceRelease");
+    step.failed(release(enumeration), "Enum" + what + "Release");
+}
+
+std::vector<std::string> CanonDriver::GetDevices() {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "GetDevices");
+    std::vector<std::string> names;
+    sdk::Handle enumeration = 0;
+    if (step.failed(api_.EnumDeviceReset(kDeviceKind, &enumeration), "EnumDeviceReset"))
+        return names;
+    sdk::DeviceRecord record{};
+    readListing(
+        step, step, "Device", enumeration, api_.GetDeviceCount,
+        [&](sdk::Handle e) { return api_.EnumDeviceNext(e, &(record = sdk::DeviceRecord{})); },
+        [&] {
+            names.push_back(DeviceName(record));
+            return true;
+        },
+        api_.EnumDeviceRelease);
     return names;
 }
 
 bool CanonDriver::Connect(const std::string& deviceName, sdk::EventCallback cameraEvent) {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "Connect");
     Disconnect();
 
     sdk::Handle enumeration = 0;
-    if (failed(api_.EnumDeviceReset(kDeviceKind, &enumeration), "Connect", "EnumDeviceReset"))
+    if (step.failed(api_.EnumDeviceReset(kDeviceKind, &enumeration), "EnumDeviceReset"))
         return false;
-    std::uint32_t count = 0;
-    if (failed(api_.GetDeviceCount(enumeration, &count), "Connect", "GetDeviceCount")) count = 0;
-    count = bounded(count, "Connect", "GetDeviceCount");
+    // The matching camera is opened before the listing is released.
+    sdk::DeviceRecord record{};
     sdk::DeviceRecord match{};
+    sdk::Handle source = 0;
     bool found = false;
-    ReadRun run;
-    for (std::uint32_t i = 0; i < count && !found; ++i) {
-        sdk::DeviceRecord record{};
-        if (failed(api_.EnumDeviceNext(enumeration, &record), "Connect", "EnumDeviceNext")) {
-            if (run.failedRead()) break;
-            continue;
-        }
-        run.goodRead();
-        if (DeviceName(record) == deviceName) {
+    bool openFailed = false;
+    readListing(
+        step, step, "Device", enumeration, api_.GetDeviceCount,
+        [&](sdk::Handle e) { return api_.EnumDeviceNext(e, &(record = sdk::DeviceRecord{})); },
+        [&] {
+            if (DeviceName(record) != deviceName) return true;
             match = record;
             found = true;
-        }
-    }
-    if (!found) {
-        failed(api_.EnumDeviceRelease(enumeration), "Connect", "EnumDeviceRelease");
-        return false;
-    }
-    sdk::Handle source = 0;
-    const bool openFailed = failed(api_.OpenSource(&match, &source), "Connect", "OpenSource");
-    failed(api_.EnumDeviceRelease(enumeration), "Connect", "EnumDeviceRelease");
-    if (openFailed || source == 0) return false;   // nothing is open: no call on a null source
+            openFailed = step.failed(api_.OpenSource(&match, &source), "OpenSource");
+            return false;
+        },
+        api_.EnumDeviceRelease);
+    // Nothing is open: no call on a null source.
+    if (!found || openFailed || source == 0) return false;
     {
         std::lock_guard<std::mutex> state(stateMutex_);
         sourceInfo_ = match;
@@ -158,14 +186,12 @@ bool CanonDriver::Connect(const std::string& deviceName, sdk::EventCallback came
     }
 
     if (isCaptureSessionModel()) {
-        failed(api_.StartCaptureSession(source, releaseCallback_, releaseContext_), "Connect",
-               "StartCaptureSession");
+        step.failed(api_.StartCaptureSession(source, releaseCallback_, releaseContext_),
+                    "StartCaptureSession");
     } else {
-        failed(api_.EnterReleaseControl(source, nullptr, nullptr), "Connect",
-               "EnterReleaseControl");
+        step.failed(api_.EnterReleaseControl(source, nullptr, nullptr), "EnterReleaseControl");
     }
-    failed(api_.SelectReleaseDataKind(source, kReleaseDataKind), "Connect",
-           "SelectReleaseDataKind");
+    step.failed(api_.SelectReleaseDataKind(source, kReleaseDataKind), "SelectReleaseDataKind");
 
     GetProperties();
     GetImageSizes();
@@ -182,8 +208,9 @@ bool CanonDriver::Connect(const std::string& deviceName, sdk::EventCallback came
 
     if (cameraEvent != nullptr) {
         sdk::Handle registration = 0;
-        if (failed(api_.RegisterEventCallbackFunction(source, cameraEvent, nullptr, &registration),
-                   "Connect", "RegisterEventCallbackFunction"))
+        if (step.failed(
+                api_.RegisterEventCallbackFunction(source, cameraEvent, nullptr, &registration),
+                "RegisterEventCallbackFunction"))
             registration = 0;
         std::lock_guard<std::mutex> state(stateMutex_);
         eventHandle_ = registration;
@@ -193,11 +220,12 @@ bool CanonDriver::Connect(const std::string& deviceName, sdk::EventCallback came
 
 void CanonDriver::Disconnect() {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "Disconnect");
     const sdk::Handle source = source_;
     if (source != 0) {
         if (eventHandle_ != 0) {
-            failed(api_.UnregisterEventCallbackFunction(source, eventHandle_), "Disconnect",
-                   "UnregisterEventCallbackFunction");
+            step.failed(api_.UnregisterEventCallbackFunction(source, eventHandle_),
+                        "UnregisterEventCallbackFunction");
         }
         DisableViewfinder();
         std::deque<Pending> lost;
@@ -214,11 +242,11 @@ void CanonDriver::Disconnect() {
         if (picture_)
             for (const Pending& picture : lost) picture_(picture.path, std::string());
         if (isCaptureSessionModel()) {
-            failed(api_.EndCaptureSession(source), "Disconnect", "EndCaptureSession");
+            step.failed(api_.EndCaptureSession(source), "EndCaptureSession");
         } else {
-            failed(api_.ExitReleaseControl(source), "Disconnect", "ExitReleaseControl");
+            step.failed(api_.ExitReleaseControl(source), "ExitReleaseControl");
         }
-        failed(api_.CloseSource(source), "Disconnect", "CloseSource");
+        step.failed(api_.CloseSource(source), "CloseSource");
         {
             std::lock_guard<std::mutex> state(stateMutex_);
             sourceInfo_ = sdk::DeviceRecord{};
@@ -234,58 +262,30 @@ void CanonDriver::Disconnect() {
 
 void CanonDriver::GetProperties() {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "GetProperties");
     const sdk::Handle source = source_;
     CameraProperties read{};
     sdk::Handle enumeration = 0;
-    if (!failed(api_.EnumDevicePropertyReset(source, 0, &enumeration), "GetProperties",
-                "EnumDevicePropertyReset")) {
-        std::uint32_t count = 0;
-        if (failed(api_.GetDevicePropertyCount(enumeration, &count), "GetProperties",
-                   "GetDevicePropertyCount"))
-            count = 0;
-        count = bounded(count, "GetProperties", "GetDevicePropertyCount");
-        ReadRun run;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            sdk::PropertyRecord record{};
-            if (failed(api_.EnumDevicePropertyNext(enumeration, &record), "GetProperties",
-                       "EnumDevicePropertyNext")) {
-                if (run.failedRead()) break;
-                continue;
-            }
-            run.goodRead();
-            const std::uint32_t id = record.words[1];
-            if (id == kSkippedProperty) continue;
-            std::uint8_t buffer[kPropertyBufferBytes] = {};
-            std::uint32_t size = kPropertyBufferBytes;   // the buffer's capacity, whatever word 3
-            if (failed(api_.GetDevicePropertyData(source, id, &size, buffer, 0), "GetProperties",
-                       "GetDevicePropertyData"))
-                continue;
-            switch (id) {
-            case sdk::kPropName:
-                read.name = BoundedText(buffer, sizeof buffer);
-                break;
-            case sdk::kPropCapabilities: {
-                const std::uint32_t bits = firstWord(buffer);
-                read.hasZoom = (bits & 1u) != 0;
-                read.hasShootingModes = (bits & 2u) != 0;
-                read.hasViewfinder = (bits & 4u) != 0;
-                break;
-            }
-            case sdk::kPropOwner:
-                read.ownerName = BoundedText(buffer, sizeof buffer);
-                break;
-            case sdk::kPropFirmware:
-                read.firmware = LastWord(BoundedText(buffer, sizeof buffer));
-                break;
-            case sdk::kPropBattery:
-                read.batteryLevel = firstWord(buffer);
-                break;
-            default:
-                break;
-            }
-        }
-        failed(api_.EnumDevicePropertyRelease(enumeration), "GetProperties",
-               "EnumDevicePropertyRelease");
+    if (!step.failed(api_.EnumDevicePropertyReset(source, 0, &enumeration),
+                     "EnumDevicePropertyReset")) {
+        sdk::PropertyRecord record{};
+        readListing(
+            step, step, "DeviceProperty", enumeration, api_.GetDevicePropertyCount,
+            [&](sdk::Handle e) {
+                return api_.EnumDevicePropertyNext(e, &(record = sdk::PropertyRecord{}));
+            },
+            [&] {
+                const std::uint32_t id = record.words[1];
+                if (id == kSkippedProperty) return true;
+                std::uint8_t buffer[kPropertyBufferBytes] = {};
+                std::uint32_t size = kPropertyBufferBytes;   // capacity, whatever word 3 says
+                if (step.failed(api_.GetDevicePropertyData(source, id, &size, buffer, 0),
+                                "GetDevicePropertyData"))
+                    return true;
+                StoreProperty(read, id, buffer);
+                return true;
+            },
+            api_.EnumDevicePropertyRelease);
     }
     std::lock_guard<std::mutex> state(stateMutex_);
     properties_ = std::move(read);
@@ -293,6 +293,7 @@ void CanonDriver::GetProperties() {
 
 void CanonDriver::GetZoomLimits() {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "GetZoomLimits");
     {
         std::lock_guard<std::mutex> state(stateMutex_);
         zoomFirst_ = 0;
@@ -300,8 +301,7 @@ void CanonDriver::GetZoomLimits() {
     }
     std::uint32_t first = 0;
     std::uint32_t second = 0;
-    if (failed(api_.GetMaximumZoomPos(source_, &first, &second), "GetZoomLimits",
-               "GetMaximumZoomPos")) {
+    if (step.failed(api_.GetMaximumZoomPos(source_, &first, &second), "GetMaximumZoomPos")) {
         first = 0;
         second = 0;
     }
@@ -311,38 +311,39 @@ void CanonDriver::GetZoomLimits() {
 }
 
 template <class Code, class Reset, class Count, class Next, class Release>
-std::vector<SettingOption> CanonDriver::enumerate(const char* op, const char* what, Reset reset,
+std::vector<SettingOption> CanonDriver::enumerate(const Step& step, const char* what, Reset reset,
                                                   Count count, Next next, Release release,
                                                   const std::vector<SettingOption>& table) {
     std::vector<SettingOption> options;
     const std::string name(what);
     sdk::Handle enumeration = 0;
-    if (failed(reset(source_, &enumeration), op, "Enum" + name + "Reset")) return options;
-    std::uint32_t n = 0;
-    if (failed(count(enumeration, &n), op, "Get" + name + "Count")) n = 0;
-    n = bounded(n, op, "Get" + name + "Count");
-    for (std::uint32_t i = 0; i < n; ++i) {
-        Code code = 0;
-        if (failed(next(enumeration, &code), op, "Enum" + name + "Next")) continue;
-        std::string label = LabelOf(table, code);
-        if (!label.empty()) options.push_back({static_cast<std::uint32_t>(code), std::move(label)});
-    }
-    failed(release(enumeration), op, "Enum" + name + "Release");
+    if (step.failed(reset(source_, &enumeration), "Enum" + name + "Reset")) return options;
+    Code code = 0;
+    readListing(
+        step, step, name, enumeration, count,
+        [&](sdk::Handle e) { return next(e, &(code = 0)); },
+        [&] {
+            std::string label = LabelOf(table, code);
+            if (!label.empty())
+                options.push_back({static_cast<std::uint32_t>(code), std::move(label)});
+            return true;
+        },
+        release);
     return options;
 }
 
-#define KESTREL_SIMPLE_ENUMERATION(Operation, Name, CodeType, Slot, Table)                     \
-    void CanonDriver::Operation() {                                                            \
-        std::lock_guard<std::recursive_mutex> op(lock_);                                       \
-        {                                                                                      \
-            std::lock_guard<std::mutex> state(stateMutex_);                                    \
-            lists_[Slot].clear();                                                              \
-        }                                                                                      \
-        auto options = enumerate<CodeType>(#Operation, #Name, api_.Enum##Name##Reset,          \
-                                           api_.Get##Name##Count, api_.Enum##Name##Next,       \
-                                           api_.Enum##Name##Release, Table());                 \
-        std::lock_guard<std::mutex> state(stateMutex_);                                        \
-        lists_[Slot] = std::move(options);                                                     \
+#define KESTREL_SIMPLE_ENUMERATION(Operation, Name, CodeType, Slot, Table)                         \
+    void CanonDriver::Operation() {                                                                \
+        std::lock_guard<std::recursive_mutex> op(lock_);                                           \
+        {                                                                                          \
+            std::lock_guard<std::mutex> state(stateMutex_);                                        \
+            lists_[Slot].clear();                                                                  \
+        }                                                                                          \
+        auto options = enumerate<CodeType>(Step(*this, #Operation), #Name, api_.Enum##Name##Reset, \
+                                           api_.Get##Name##Count, api_.Enum##Name##Next,           \
+                                           api_.Enum##Name##Release, Table());                     \
+        std::lock_guard<std::mutex> state(stateMutex_);                                            \
+        lists_[Slot] = std::move(options);                                                         \
     }
 
 KESTREL_SIMPLE_ENUMERATION(GetShootingModes, ShootingMode, std::uint32_t, kShootingMode,
@@ -360,156 +361,131 @@ KESTREL_SIMPLE_ENUMERATION(GetFlashModes, FlashSetting, std::uint16_t, kFlash, f
 
 void CanonDriver::GetImageSizes() {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "GetImageSizes");
     {
         std::lock_guard<std::mutex> state(stateMutex_);
         imageSizes_.clear();
     }
     std::vector<ImageSizeOption> sizes;
     sdk::Handle enumeration = 0;
-    if (failed(api_.EnumSupportedImageSizeReset(source_, 0, &enumeration), "GetImageSizes",
-               "EnumSupportedImageSizeReset"))
+    if (step.failed(api_.EnumSupportedImageSizeReset(source_, 0, &enumeration),
+                    "EnumSupportedImageSizeReset"))
         return;
-    std::uint32_t count = 0;
-    if (failed(api_.GetSupportedImageSizeCount(enumeration, &count), "GetImageSizes",
-               "GetSupportedImageSizeCount"))
-        count = 0;
-    count = bounded(count, "GetImageSizes", "GetSupportedImageSizeCount");
-    ReadRun run;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        sdk::ImageSizeRecord record{};
-        if (failed(api_.EnumSupportedImageSizeNext(enumeration, &record), "GetImageSizes",
-                   "EnumSupportedImageSizeNext")) {
-            if (run.failedRead()) break;
-            continue;
-        }
-        run.goodRead();
-        std::uint16_t code = 0;
-        std::memcpy(&code, record.bytes, sizeof code);
-        sizes.push_back({code, SizeLabel(record), {}});
-    }
-    failed(api_.EnumSupportedImageSizeRelease(enumeration), "GetImageSizes",
-           "EnumSupportedImageSizeRelease");
+    sdk::ImageSizeRecord record{};
+    readListing(
+        step, step, "SupportedImageSize", enumeration, api_.GetSupportedImageSizeCount,
+        [&](sdk::Handle e) {
+            return api_.EnumSupportedImageSizeNext(e, &(record = sdk::ImageSizeRecord{}));
+        },
+        [&] {
+            sizes.push_back({LittleEndianHalf(record.bytes), SizeLabel(record), {}});
+            return true;
+        },
+        api_.EnumSupportedImageSizeRelease);
     std::lock_guard<std::mutex> state(stateMutex_);
     imageSizes_ = std::move(sizes);
 }
 
 void CanonDriver::GetImageQualities() {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "GetImageQualities");
     sdk::Handle enumeration = 0;
-    if (failed(api_.EnumImageFormatAttributeReset(source_, &enumeration), "GetImageQualities",
-               "EnumImageFormatAttributeReset"))
+    if (step.failed(api_.EnumImageFormatAttributeReset(source_, &enumeration),
+                    "EnumImageFormatAttributeReset"))
         return;
     std::vector<ImageSizeOption> sizes = imageSizes_;
-    std::uint32_t count = 0;
-    if (failed(api_.GetImageFormatAttributeCount(enumeration, &count), "GetImageQualities",
-               "GetImageFormatAttributeCount"))
-        count = 0;
-    count = bounded(count, "GetImageQualities", "GetImageFormatAttributeCount");
-    ReadRun run;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint32_t quality = 0;
-        std::uint32_t size = 0;
-        if (failed(api_.EnumImageFormatAttributeNext(enumeration, &quality, &size),
-                   "GetImageQualities", "EnumImageFormatAttributeNext")) {
-            if (run.failedRead()) break;
-            continue;
-        }
-        run.goodRead();
-        std::string label = LabelOf(imageQualityLabels(), quality);
-        if (label.empty()) continue;
-        for (ImageSizeOption& option : sizes) {
-            if (option.code == size) {
-                option.qualities.push_back({quality, std::move(label)});
-                break;
+    std::uint32_t quality = 0;
+    std::uint32_t size = 0;
+    readListing(
+        step, step, "ImageFormatAttribute", enumeration, api_.GetImageFormatAttributeCount,
+        [&](sdk::Handle e) {
+            quality = size = 0;
+            return api_.EnumImageFormatAttributeNext(e, &quality, &size);
+        },
+        [&] {
+            std::string label = LabelOf(imageQualityLabels(), quality);
+            if (label.empty()) return true;
+            for (ImageSizeOption& option : sizes) {
+                if (option.code == size) {
+                    option.qualities.push_back({quality, std::move(label)});
+                    break;
+                }
             }
-        }
-    }
-    failed(api_.EnumImageFormatAttributeRelease(enumeration), "GetImageQualities",
-           "EnumImageFormatAttributeRelease");
+            return true;
+        },
+        api_.EnumImageFormatAttributeRelease);
     std::lock_guard<std::mutex> state(stateMutex_);
     imageSizes_ = std::move(sizes);
 }
 
 void CanonDriver::GetOtherModes() {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "GetOtherModes");
     const sdk::Handle source = source_;
     sdk::Handle settings = 0;
-    if (failed(api_.EnumRelCamSettingReset(source, &settings), "GetOtherModes",
-               "EnumRelCamSettingReset"))
+    if (step.failed(api_.EnumRelCamSettingReset(source, &settings), "EnumRelCamSettingReset"))
         return;
-    std::uint32_t count = 0;
-    if (failed(api_.GetRelCamSettingCount(settings, &count), "GetOtherModes",
-               "GetRelCamSettingCount"))
-        count = 0;
-    count = bounded(count, "GetOtherModes", "GetRelCamSettingCount");
-    ReadRun run;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint32_t id = 0;
-        if (failed(api_.EnumRelCamSettingNext(settings, &id), "GetOtherModes",
-                   "EnumRelCamSettingNext")) {
-            if (run.failedRead()) break;
-            continue;
-        }
-        run.goodRead();
-        Slot setting;
-        const char* tag;
-        const std::vector<SettingOption>* table;
-        if (id == sdk::kSettingMeter) {
-            setting = kMeter, tag = "Meter", table = &meterLabels();
-        } else if (id == sdk::kSettingIso) {
-            setting = kISO, tag = "ISO", table = &isoLabels();
-        } else if (id == sdk::kSettingEffect) {
-            setting = kEffect, tag = "Effect", table = &effectLabels();
-        } else {
-            continue;
-        }
-        {
-            std::lock_guard<std::mutex> state(stateMutex_);
-            lists_[setting].clear();
-        }
-        sdk::Handle data = 0;
-        std::uint32_t dataSize = 0;
-        if (failed(api_.EnumRelCamSettingDataReset(source, id, &data, &dataSize), "GetOtherModes",
-                   "EnumRelCamSettingDataReset"))
-            continue;
-        if (dataSize > kMaxCount) {   // not allocated: the setting is left without values
-            bounded(dataSize, "GetOtherModes", "EnumRelCamSettingDataReset");
-            failed(api_.EnumRelCamSettingDataRelease(data), "GetOtherModes",
-                   "EnumRelCamSettingDataRelease");
-            continue;
-        }
-        {
-            std::lock_guard<std::mutex> state(stateMutex_);
-            dataSizeOf(setting) = dataSize;
-        }
-        std::uint32_t values = 0;
-        if (failed(api_.GetRelCamSettingDataCount(data, &values), "GetOtherModes",
-                   "GetRelCamSettingDataCount"))
-            values = 0;
-        values = bounded(values, "GetOtherModes", "GetRelCamSettingDataCount");
-        const std::string nextStep = std::string("GetOtherModes::") + tag;
-        // The SDK writes dataSize bytes: give it room for all of them, read the first four.
-        std::vector<std::uint8_t> item(std::max<std::uint32_t>(dataSize, 4));
-        std::vector<SettingOption> options;
-        ReadRun run;
-        for (std::uint32_t v = 0; v < values; ++v) {
-            std::fill(item.begin(), item.end(), 0);
-            if (failed(api_.EnumRelCamSettingDataNext(data, dataSize, item.data()),
-                       nextStep.c_str(), "EnumRelCamSettingDataNext")) {
-                if (run.failedRead()) break;
-                continue;
-            }
-            run.goodRead();
-            const std::uint32_t code = LittleEndianWord(item.data());
+    std::uint32_t id = 0;
+    readListing(
+        step, step, "RelCamSetting", settings, api_.GetRelCamSettingCount,
+        [&](sdk::Handle e) { return api_.EnumRelCamSettingNext(e, &(id = 0)); },
+        [&] {
+            readRelCamSetting(step, id);
+            return true;
+        },
+        api_.EnumRelCamSettingRelease);
+}
+
+void CanonDriver::readRelCamSetting(const Step& step, std::uint32_t id) {
+    Slot setting;
+    const char* tag;
+    const std::vector<SettingOption>* table;
+    if (id == sdk::kSettingMeter) {
+        setting = kMeter, tag = "Meter", table = &meterLabels();
+    } else if (id == sdk::kSettingIso) {
+        setting = kISO, tag = "ISO", table = &isoLabels();
+    } else if (id == sdk::kSettingEffect) {
+        setting = kEffect, tag = "Effect", table = &effectLabels();
+    } else {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> state(stateMutex_);
+        lists_[setting].clear();
+    }
+    sdk::Handle data = 0;
+    std::uint32_t dataSize = 0;
+    if (step.failed(api_.EnumRelCamSettingDataReset(source_, id, &data, &dataSize),
+                    "EnumRelCamSettingDataReset"))
+        return;
+    if (dataSize > kMaxCount) {   // not allocated: the setting is left without values
+        step.bounded(dataSize, "EnumRelCamSettingDataReset");
+        step.failed(api_.EnumRelCamSettingDataRelease(data), "EnumRelCamSettingDataRelease");
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> state(stateMutex_);
+        dataSizeOf(setting) = dataSize;
+    }
+    // The SDK writes dataSize bytes: give it room for all of them, read the first four.
+    std::vector<std::uint8_t> bytes(std::max<std::uint32_t>(dataSize, 4));
+    std::vector<SettingOption> options;
+    readListing(
+        step, Step(*this, step.name() + "::" + tag), "RelCamSettingData", data,
+        api_.GetRelCamSettingDataCount,
+        [&](sdk::Handle e) {
+            std::fill(bytes.begin(), bytes.end(), 0);
+            return api_.EnumRelCamSettingDataNext(e, dataSize, bytes.data());
+        },
+        [&] {
+            const std::uint32_t code = LittleEndianWord(bytes.data());
             std::string label = LabelOf(*table, code);
             if (!label.empty()) options.push_back({code, std::move(label)});
-        }
-        failed(api_.EnumRelCamSettingDataRelease(data), "GetOtherModes",
-               "EnumRelCamSettingDataRelease");
-        std::lock_guard<std::mutex> state(stateMutex_);
-        lists_[setting] = std::move(options);
-    }
-    failed(api_.EnumRelCamSettingRelease(settings), "GetOtherModes", "EnumRelCamSettingRelease");
+            return true;
+        },
+        api_.EnumRelCamSettingDataRelease);
+    std::lock_guard<std::mutex> state(stateMutex_);
+    lists_[setting] = std::move(options);
 }
 
 std::uint32_t& CanonDriver::dataSizeOf(Slot setting) {

@@ -55,10 +55,13 @@ public:
     void DisableViewfinder();
 
     void SetAFLock(bool lock);
+    // A camera without zoom (capability bit) is not asked: 0, and a position is not sent.
     std::uint32_t GetZoomPos();
     void SetZoomPos(std::uint32_t position);
 
     // Access by key. GetLabel: the current value's label, empty when it is not listed.
+    // GetLabel and GetCode ask nothing of a camera whose list for the setting is empty (it does
+    // not offer the setting): empty label, code 0.
     // Options: the values on offer (image quality: those of every image size, each label once).
     // Set: false when the label is not listed (no SDK call, nothing logged) or the SDK refused
     // it. The named getters and setters below forward to these.
@@ -179,21 +182,43 @@ private:
         sdk::ProgressCallback progress = nullptr;
     };
 
-    // Reports result with the step "op::<prefix>call"; true on failure.
-    bool failed(sdk::Result result, const char* op, const std::string& call);
+    // One operation, named once: its failures are logged with the step "<op>::<prefix><call>".
+    class Step {
+    public:
+        Step(CanonDriver& driver, std::string op) : driver_(driver), op_(std::move(op)) {}
+        // Logs result when it is a failure; true on failure.
+        bool failed(sdk::Result result, const std::string& call) const;
+        // count, or 0 (logged) when it is above kMaxCount.
+        std::uint32_t bounded(std::uint32_t count, const std::string& call) const;
+        const std::string& name() const { return op_; }
+
+    private:
+        CanonDriver& driver_;
+        const std::string op_;
+    };
+
     bool isCaptureSessionModel() const;   // needs lock_
-    // count, or 0 (logged with the step op::<prefix>call) when it is above kMaxCount.
-    std::uint32_t bounded(std::uint32_t count, const char* op, const std::string& call);
+    // The rest of an SDK listing once its Reset gave enumeration: Get<what>Count (bounded),
+    // Enum<what>Next for each item (logged under itemStep; a run of failed reads ends the
+    // listing), Enum<what>Release. next(enumeration) reads one item into the caller's variable;
+    // use() takes it and returns false to stop early.
+    template <class Count, class Next, class Use, class Release>
+    void readListing(const Step& step, const Step& itemStep, const std::string& what,
+                     sdk::Handle enumeration, Count count, Next next, Use use, Release release);
+    // A value list read through the label table: codes without a label are left out.
     template <class Code, class Reset, class Count, class Next, class Release>
-    std::vector<SettingOption> enumerate(const char* op, const char* what, Reset reset,
+    std::vector<SettingOption> enumerate(const Step& step, const char* what, Reset reset,
                                          Count count, Next next, Release release,
                                          const std::vector<SettingOption>& table);
+    // Reads the value list of one release-camera setting (meter, ISO, effect) during
+    // GetOtherModes; other ids are passed over.
+    void readRelCamSetting(const Step& step, std::uint32_t id);
     static Slot slotOf(Setting setting);   // not for ImageSize, ImageQuality
     std::uint32_t readCode(Slot setting);
     bool writeCode(Slot setting, std::uint32_t code);
     std::string labelOf(Slot setting);
     bool setByLabel(Slot setting, const std::string& label);
-    bool readFormat(const char* op, std::uint32_t& quality, std::uint32_t& size);
+    bool readFormat(const Step& step, std::uint32_t& quality, std::uint32_t& size);
     std::string imageSizeLabel();
     std::string imageQualityLabel();
     std::uint32_t imageSizeCode();

@@ -30,6 +30,10 @@ std::string LastWord(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
+std::uint16_t LittleEndianHalf(const std::uint8_t* bytes) {
+    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
+}
+
 std::uint32_t LittleEndianWord(const std::uint8_t* bytes) {
     return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
            static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;

@@ -18,6 +18,8 @@ std::string DeviceName(const sdk::DeviceRecord& record);
 std::string SizeLabel(const sdk::ImageSizeRecord& record);
 // The last space-separated word of text; empty when it has none.
 std::string LastWord(const std::string& text);
+// The 16-bit little-endian number in the first two bytes.
+std::uint16_t LittleEndianHalf(const std::uint8_t* bytes);
 // The 32-bit little-endian number in the first four bytes.
 std::uint32_t LittleEndianWord(const std::uint8_t* bytes);
 // Writes value into the first four bytes, little-endian.

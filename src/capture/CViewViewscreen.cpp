@@ -60,7 +60,7 @@ CViewViewscreen::CViewViewscreen(CViewDoc* document, QWidget* parent)
     feed_ = std::make_shared<ViewscreenFeed>(wakeup_, document_, this);
 
     // A black picture until the viewfinder runs (its histogram: every pixel in bin 0).
-    const std::vector<std::uint8_t> black(FrameBuffers::kFrameBytes, 0);
+    const std::vector<std::uint8_t> black(FrameBuffers::kPixelBytes, 0);
     ShowFrame(LivePicture, FrameBuffers::kWidth, FrameBuffers::kHeight, black.data());
 
     {

@@ -17,14 +17,6 @@
 
 std::atomic<CViewDoc*> CViewDoc::instance_{nullptr};
 
-namespace {
-
-bool IsCaptureSessionModel(const std::string& name) {
-    return name == "EOS 20D" || name == "EOS-1Ds Mark II";
-}
-
-}  // namespace
-
 CViewDoc::CViewDoc(const sdk::Api& cdApi, const sdk::Api& rcApi, std::string configPath)
     : configPath_(std::move(configPath)),
       buffers_(std::make_unique<FrameBuffers>()),
@@ -111,7 +103,39 @@ CView* CViewDoc::GetView(const std::string& name) const {
 
 void CViewDoc::Log(const std::string& text) const {
     std::lock_guard lock(viewsLock_);
-    if (auto* sink = dynamic_cast<CLogSink*>(GetView("Debug"))) sink->WriteLog(text);
+    auto* sink = dynamic_cast<CLogSink*>(GetView("Debug"));
+    if (sink) sink->WriteLog(text);
+    if (text != kPhotoCaptured) return;
+    for (const std::string& line : TakeHeldLines())
+        if (sink) sink->WriteLog(line);
+}
+
+std::vector<std::string> CViewDoc::TakeHeldLines() const {
+    std::lock_guard lock(heldLock_);
+    holding_ = false;
+    std::vector<std::string> lines;
+    lines.swap(held_);
+    return lines;
+}
+
+void CViewDoc::LogPicture(const std::string& line) {
+    {
+        std::lock_guard lock(heldLock_);
+        if (holding_) {
+            held_.push_back(line);
+            return;
+        }
+    }
+    Log(line);
+}
+
+std::string CViewDoc::SavedLine(const std::string& fileName, std::uintmax_t bytes) {
+    // Tenths, rounded half up; 999,950 bytes and more read as MB, so "1000.0 KB" never shows.
+    const bool mega = bytes >= 999'950;
+    const std::uintmax_t unit = mega ? 1'000'000 : 1'000;
+    const std::uintmax_t tenths = (bytes * 10 + unit / 2) / unit;
+    return "Saved " + fileName + " (" + std::to_string(tenths / 10) + "." +
+           std::to_string(tenths % 10) + (mega ? " MB)" : " KB)") + "\r\n";
 }
 
 // ---- Devices and connection ----
@@ -191,14 +215,14 @@ std::string CViewDoc::captureName() const {
 }
 
 bool CViewDoc::IsCaptureSessionCamera() {
-    if (cdDriver_->isOpen() || !rcDriver_->isOpen()) return false;
+    if (openDriver() != rcDriver_.get()) return false;   // sessions are RC SDK cameras
     std::string connected;
     {
         std::lock_guard lock(stateLock_);
         connected = connectedName_;
     }
-    return IsCaptureSessionModel(connected) ||
-           IsCaptureSessionModel(rcDriver_->properties().name);
+    return sdk::IsCaptureSessionModel(connected) ||
+           sdk::IsCaptureSessionModel(rcDriver_->properties().name);
 }
 
 CapturePath CViewDoc::NextCapturePath(bool reserve) {
@@ -218,7 +242,23 @@ CapturePath CViewDoc::NextCapturePath(bool reserve) {
 
 std::string CViewDoc::GetCaptureFileName() { return NextCapturePath(false).path; }
 
+bool CViewDoc::EnsureCaptureFolder(const std::string& folder) {
+    std::error_code ec;
+    if (folder.empty() || std::filesystem::is_directory(folder, ec)) return true;
+    std::filesystem::create_directories(folder, ec);
+    if (!ec && std::filesystem::is_directory(folder, ec)) return true;
+    if (!ec) ec = std::make_error_code(std::errc::not_a_directory);
+    Log("Cannot create capture folder " + folder + ": " + ec.message() + "\r\n");
+    return false;
+}
+
 bool CViewDoc::TakePicture(std::string* writtenPath) {
+    // Lines of an earlier capture that was not followed by its kPhotoCaptured line.
+    for (const std::string& line : TakeHeldLines()) Log(line);
+    if (writtenPath) writtenPath->clear();
+    if (openDriver() != nullptr && !CaptureNaming::HasControl(captureFolder()) &&
+        !EnsureCaptureFolder(captureFolder()))
+        return false;
     const CapturePath target = NextCapturePath(true);
     if (writtenPath) *writtenPath = target.path;
     switch (target.status) {
@@ -246,6 +286,10 @@ bool CViewDoc::TakePicture(std::string* writtenPath) {
 
     bool result = false;
     bool filePending = false;
+    {
+        std::lock_guard lock(heldLock_);
+        holding_ = true;
+    }
     if (camera::CanonDriver* driver = openDriver()) {
         const bool session = IsCaptureSessionCamera();
         result = driver->TakePicture(target.path, &CViewDoc::ProgressRelay);
@@ -261,6 +305,8 @@ bool CViewDoc::TakePicture(std::string* writtenPath) {
         buffers_->previousShot = buffers_->liveFrame;
         CutStrip(buffers_->previousShot, direction, buffers_->overlapStrip);
     }
+    if (!result)
+        for (const std::string& line : TakeHeldLines()) Log(line);
     return result;
 }
 
@@ -269,10 +315,13 @@ void CViewDoc::PictureDone(const std::string& asked, const std::string& saved) {
     const auto fileName = [](const std::string& path) {
         return path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
     };
-    if (saved.empty())
-        Log("Picture not received: " + fileName(asked) + "\r\n");
-    else if (saved != asked)
-        Log("Picture saved as " + fileName(saved) + "\r\n");
+    if (saved.empty()) {
+        LogPicture("Picture not received: " + fileName(asked) + "\r\n");
+        return;
+    }
+    std::error_code ec;
+    const std::uintmax_t bytes = std::filesystem::file_size(saved, ec);
+    LogPicture(SavedLine(fileName(saved), ec ? 0 : bytes));
 }
 
 // ---- Configuration ----

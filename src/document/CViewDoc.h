@@ -46,7 +46,12 @@ public:
     // Writes text to the pane registered as "Debug" when it is a CLogSink; else nothing. Any
     // thread: the registry lock is held while the sink writes (CLogSink::WriteLog never
     // blocks), so the console cannot be destroyed half-way through a write.
+    // After kPhotoCaptured it writes the lines held for that capture's pictures.
     void Log(const std::string& text) const;
+    // The line a capture panel or run writes when TakePicture succeeded.
+    static constexpr const char* kPhotoCaptured = "Photo Captured\r\n";
+    // "Saved Photo-0003.jpg (2.4 MB)": MB are 1,000,000 bytes, KB 1,000 bytes, one decimal.
+    static std::string SavedLine(const std::string& fileName, std::uintmax_t bytes);
 
     // Devices and connection.
     void UpdateDeviceList();
@@ -60,6 +65,10 @@ public:
 
     // Captures.
     // writtenPath, when given, receives the path the picture goes to (when one was formed).
+    // A missing capture folder is created first, with its parents; when that fails one
+    // console line says why and nothing is released. Each picture gets one console line
+    // ("Saved ...", or "Picture not received: ..."), held until the capture's kPhotoCaptured
+    // line when it ends during the capture, written at once when the capture failed.
     bool TakePicture(std::string* writtenPath = nullptr);
     std::string GetCaptureFileName();
     void SetCaptureFolder(const std::string& folder);
@@ -126,6 +135,12 @@ private:
     // A camera whose image file is written after TakePicture has returned.
     bool IsCaptureSessionCamera();
     void StoreHistogram(const std::uint8_t* pixels, int width, int height);
+    // Creates the capture folder when missing; false (with one console line) when it cannot.
+    bool EnsureCaptureFolder(const std::string& folder);
+    // Writes a picture's line now, or holds it for the capture's kPhotoCaptured line.
+    void LogPicture(const std::string& line);
+    // Ends holding and returns the lines held so far.
+    std::vector<std::string> TakeHeldLines() const;
 
     static std::atomic<CViewDoc*> instance_;
 
@@ -159,6 +174,11 @@ private:
     std::atomic<CameraEventReceiver> onCameraEvent_{nullptr};
     std::atomic<FrameReceiver> onFrame_{nullptr};
     std::atomic<ProgressReceiver> onProgress_{nullptr};
+
+    // Picture lines held between the start of a capture and its kPhotoCaptured line.
+    mutable std::mutex heldLock_;
+    mutable bool holding_ = false;
+    mutable std::vector<std::string> held_;
 
     // File numbering and the paths handed to capture-session cameras whose files are pending.
     std::unique_ptr<CaptureNaming> naming_;

@@ -60,7 +60,7 @@ sdk::Result CViewDoc::FrameRelay(void* frame, std::uint32_t size, std::uint32_t 
             // The stacked picture replaces the pixels in the SDK's own buffer.
             doc->stacking_->Step(pixels, frames);
         } else if (doc->stitchDirection_.load() != 0) {
-            std::memcpy(doc->buffers_->liveFrame.data(), pixels, FrameBuffers::kFrameBytes);
+            std::memcpy(doc->buffers_->liveFrame.data(), pixels, FrameBuffers::kPixelBytes);
         }
     }
     receiver(static_cast<const std::uint8_t*>(frame));

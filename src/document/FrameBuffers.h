@@ -2,6 +2,8 @@
 // the live frame, the previous shot, the stitch strip and the histogram.
 #pragma once
 
+#include "sdk/sdk.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -15,14 +17,15 @@ struct Histogram {
 // Frame layout: 320 x 240 pixels, 3 bytes each (blue, green, red), 960 bytes a row, rows stored
 // bottom-up (memory row 0 is the bottom row of the picture), no header.
 struct FrameBuffers {
-    static constexpr int kWidth = 320;
-    static constexpr int kHeight = 240;
+    static constexpr int kWidth = sdk::kFrameWidth;
+    static constexpr int kHeight = sdk::kFrameHeight;
     static constexpr std::size_t kRowBytes = 960;
-    static constexpr std::size_t kFrameBytes = 230400;
+    // Pixels only; a frame from the SDK is kHeaderBytes + kPixelBytes (sdk::kFrameBytes).
+    static constexpr std::size_t kPixelBytes = sdk::kFramePixelBytes;
     static constexpr std::size_t kStripBytes = 76800;
-    static constexpr std::size_t kHeaderBytes = 54;   // bitmap header before the SDK's pixels
+    static constexpr std::size_t kHeaderBytes = sdk::kFrameHeaderBytes;   // bitmap header
 
-    using Frame = std::array<std::uint8_t, kFrameBytes>;
+    using Frame = std::array<std::uint8_t, kPixelBytes>;
     using Strip = std::array<std::uint8_t, kStripBytes>;
 
     // Zero (black) at start.

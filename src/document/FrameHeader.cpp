@@ -16,7 +16,7 @@ std::uint16_t Read16(const std::uint8_t* p) {
 }  // namespace
 
 bool IsViewfinderFrame(const void* frame, std::uint32_t size) {
-    if (frame == nullptr || size != FrameBuffers::kHeaderBytes + FrameBuffers::kFrameBytes)
+    if (frame == nullptr || size != sdk::kFrameBytes)
         return false;
     const auto* h = static_cast<const std::uint8_t*>(frame);
     return h[0] == 'B' && h[1] == 'M' &&

@@ -19,7 +19,7 @@ void StackingWindow::Step(std::uint8_t* pixels, std::int32_t frames) {
         static_cast<std::size_t>(std::clamp(frames, std::int32_t{1}, kMaxAdditiveFrames));
     std::uint16_t* sum = sums_->sum.data();
     const std::uint16_t* noise = sums_->noise.data();
-    constexpr std::size_t n = FrameBuffers::kFrameBytes;
+    constexpr std::size_t n = FrameBuffers::kPixelBytes;
 
     std::unique_ptr<Frame> buffer;
     while (count_ > keep) {

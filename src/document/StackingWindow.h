@@ -37,8 +37,8 @@ public:
 private:
     using Frame = FrameBuffers::Frame;
     struct Sums {
-        alignas(64) std::array<std::uint16_t, FrameBuffers::kFrameBytes> sum{};
-        alignas(64) std::array<std::uint16_t, FrameBuffers::kFrameBytes> noise{};
+        alignas(64) std::array<std::uint16_t, FrameBuffers::kPixelBytes> sum{};
+        alignas(64) std::array<std::uint16_t, FrameBuffers::kPixelBytes> noise{};
     };
 
     std::unique_ptr<Frame> TakeSpare();

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace sdk {
 
@@ -56,6 +57,12 @@ struct StorageMedium {
     char* savedPath = nullptr;
     std::uint32_t savedCapacity = 0;
 };
+
+// The models the RC SDK drives through a capture session: their pictures arrive after the
+// release, through release event 34.
+constexpr bool IsCaptureSessionModel(std::string_view name) {
+    return name == "EOS 20D" || name == "EOS-1Ds Mark II";
+}
 
 constexpr std::size_t kFrameHeaderBytes = 54;
 constexpr int kFrameWidth = 320;

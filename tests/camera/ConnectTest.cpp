@@ -468,3 +468,40 @@ TEST_F(ConnectTest, CountsAndSizesFromTheSdkAreBoundedAndRefusalsLogged) {
 
 }  // namespace
 }  // namespace testsupport
+
+namespace testsupport {
+namespace {
+
+// What the settings pane and the live view read after a plain connect: every setting's code
+// and label, the zoom, the viewfinder. A camera lacking a feature (no zoom on the EOS 10D and
+// 20D, no effect on the PowerShot S70) is not asked for it, so nothing is logged.
+TEST_F(ConnectTest, PlainConnectToEveryDefaultCameraLogsNothing) {
+    auto cdDriver = makeCd();
+    auto rcDriver = makeRc();
+    for (camera::CanonDriver* driver : {static_cast<camera::CanonDriver*>(cdDriver.get()),
+                                        static_cast<camera::CanonDriver*>(rcDriver.get())}) {
+        const auto names = driver->GetDevices();
+        ASSERT_EQ(names.size(), 2u);
+        for (const std::string& name : names) {
+            SCOPED_TRACE(name);
+            log.clear();
+            ASSERT_TRUE(driver->Connect(name, nullptr));
+            for (const camera::SettingInfo& setting : camera::kSettings) {
+                driver->GetCode(setting.key);
+                driver->GetLabel(setting.key);
+            }
+            driver->SetZoomPos(driver->GetZoomPos());
+            driver->EnableViewfinder([](void*, std::uint32_t, std::uint32_t, void*) {
+                return sdk::kOk;
+            });
+            driver->Disconnect();
+            EXPECT_EQ(log.entries(), std::vector<Entry>{});
+        }
+    }
+    // Without zoom: not asked for it, and a position is not sent.
+    for (const std::string& call : callNames(rc))
+        EXPECT_TRUE(call != "RCGetZoomPos" && call != "RCSetZoomPos") << call;
+}
+
+}  // namespace
+}  // namespace testsupport

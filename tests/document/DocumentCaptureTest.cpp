@@ -26,7 +26,9 @@ TEST_F(DocumentTest, CapturesAreNumberedFromTheFilesOnDisk) {
     ASSERT_TRUE(d.TakePicture());
     EXPECT_TRUE(Exists(dir.file("Photo-0043.jpg")));
     EXPECT_EQ(d.GetCaptureFileName(), dir.folder() + "Photo-0044.jpg");
-    EXPECT_EQ(console.text(), "");
+    // The first picture's line, held for a "Photo Captured" that never came, opens the next.
+    EXPECT_EQ(console.text(), CViewDoc::SavedLine("Photo-0042.jpg",
+                                                  ReadFile(dir.file("Photo-0042.jpg")).size()));
 }
 
 TEST_F(DocumentTest, LosslessQualityIsNumberedAsCrwApartFromJpeg) {
@@ -137,7 +139,58 @@ TEST_F(DocumentTest, ANameTakenAfterItWasWorkedOutSendsThePictureToTheNextNumber
     ASSERT_TRUE(d.TakePicture());
     EXPECT_EQ(ReadFile(dir.file("Photo-0000.jpg")), "x");
     EXPECT_GT(ReadFile(dir.file("Photo-0001.jpg")).size(), 100u);
-    EXPECT_EQ(console.text(), "Picture saved as Photo-0001.jpg\r\n");
+    d.Log(CViewDoc::kPhotoCaptured);
+    EXPECT_EQ(console.text(),
+              "Photo Captured\r\n" +
+                  CViewDoc::SavedLine("Photo-0001.jpg", ReadFile(dir.file("Photo-0001.jpg")).size()));
+}
+
+TEST(SavedLineTest, NamesTheFileAndItsSizeInKbOrMbWithOneDecimal) {
+    const std::pair<std::uintmax_t, const char*> cases[] = {
+        {0, "0.0 KB"},          {49, "0.0 KB"},          {50, "0.1 KB"},
+        {1'049, "1.0 KB"},      {1'050, "1.1 KB"},       {999'949, "999.9 KB"},
+        {999'950, "1.0 MB"},    {2'400'000, "2.4 MB"},   {2'449'999, "2.4 MB"},
+        {2'450'000, "2.5 MB"},  {123'456'789, "123.5 MB"},
+    };
+    for (const auto& [bytes, size] : cases)
+        EXPECT_EQ(CViewDoc::SavedLine("Photo-0003.jpg", bytes),
+                  std::string("Saved Photo-0003.jpg (") + size + ")\r\n")
+            << bytes;
+}
+
+// One line per picture, after "Photo Captured": written during the capture (PowerShot G5) or
+// after it returned (EOS 20D, a capture session), and at once when the capture failed.
+TEST_F(DocumentTest, EachPictureGetsOneSavedLineAfterPhotoCaptured) {
+    for (const std::string camera : {"PowerShot G5", "EOS 20D"}) {
+        SCOPED_TRACE(camera);
+        TearDown();
+        SetUp();
+        CViewDoc& d = Connected(camera);
+        d.SetCaptureFolder(dir.folder() + camera + "/");
+        const std::string before = console.text();
+        Rc().setHoldCaptures(true);
+        ASSERT_TRUE(d.TakePicture());
+        d.Log(CViewDoc::kPhotoCaptured);
+        Rc().deliverCaptures();
+        const std::string saved = CViewDoc::SavedLine(
+            "Photo-0000.jpg", ReadFile(dir.file(camera + "/Photo-0000.jpg")).size());
+        EXPECT_EQ(console.text(), before + "Photo Captured\r\n" + saved);
+    }
+}
+
+TEST_F(DocumentTest, AMissingCaptureFolderIsCreatedOrOneLineSaysWhy) {
+    Connected("PowerShot G5");
+    doc->SetCaptureFolder(dir.folder() + "shoot/day 1/");
+    ASSERT_TRUE(doc->TakePicture());
+    EXPECT_TRUE(Exists(dir.file("shoot/day 1/Photo-0000.jpg")));
+    WriteFile(dir.file("plain"), "a file, not a folder");
+    const std::string blocked = dir.file("plain") + "/shoot/";
+    doc->SetCaptureFolder(blocked);
+    doc->Log(CViewDoc::kPhotoCaptured);
+    const std::string before = console.text();
+    EXPECT_FALSE(doc->TakePicture());
+    EXPECT_EQ(console.text(), before + "Cannot create capture folder " + blocked + ": Not a directory\r\n");
+    EXPECT_EQ(Cd().countCalls("CDRelease"), 1u);
 }
 
 TEST_F(DocumentTest, CaptureSessionPicturesThatNeverArriveAreNamedAndTheirNumbersFreed) {
@@ -145,13 +198,17 @@ TEST_F(DocumentTest, CaptureSessionPicturesThatNeverArriveAreNamedAndTheirNumber
     Rc().setHoldCaptures(true);
     Rc().failOnce("TakeCapturedImage", sim::err::kFileWrite);
     ASSERT_TRUE(d.TakePicture());
+    d.Log(CViewDoc::kPhotoCaptured);
     EXPECT_EQ(Rc().deliverCaptures(), 1u);   // the transfer fails
     EXPECT_EQ(d.GetCaptureFileName(), dir.folder() + "Photo-0000.jpg");
-    ASSERT_TRUE(d.TakePicture());
-    ASSERT_TRUE(d.TakePicture());
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(d.TakePicture());
+        d.Log(CViewDoc::kPhotoCaptured);
+    }
     d.rcDriver().setPictureWait(std::chrono::milliseconds(20));   // held: they cannot arrive
     d.rcDriver().Disconnect();
     EXPECT_NE(console.text().find("Picture not received: Photo-0000.jpg\r\n"
+                                  "Photo Captured\r\nPhoto Captured\r\n"
                                   "Picture not received: Photo-0000.jpg\r\n"
                                   "Picture not received: Photo-0001.jpg\r\n"),
               std::string::npos)
@@ -232,10 +289,10 @@ TEST_F(DocumentTest, StackingRewritesTheSdkBufferBeforeTheReceiverSeesIt) {
     std::vector<std::uint8_t> a = MakeUniformFrame(100), b = MakeUniformFrame(100);
     Relay(a);
     Relay(b);
-    EXPECT_TRUE(std::all_of(Pixels(b), Pixels(b) + FrameBuffers::kFrameBytes,
+    EXPECT_TRUE(std::all_of(Pixels(b), Pixels(b) + FrameBuffers::kPixelBytes,
                             [](auto v) { return v == 200; }));
     std::lock_guard guard(Probe::lock);
-    ASSERT_EQ(Probe::lastFramePixels.size(), FrameBuffers::kFrameBytes);
+    ASSERT_EQ(Probe::lastFramePixels.size(), FrameBuffers::kPixelBytes);
     EXPECT_EQ(Probe::lastFramePixels[1234], 200);
     EXPECT_EQ(b[0], 'B');   // the header is untouched
 }
@@ -247,13 +304,13 @@ TEST_F(DocumentTest, MovingTheSliderFrom150To10Leaves11Frames) {
     doc->SetAdditiveFrames(150);
     std::vector<std::uint8_t> frame = MakeUniformFrame(1);
     for (int k = 0; k < 160; ++k) {
-        std::fill(Pixels(frame), Pixels(frame) + FrameBuffers::kFrameBytes, 1);
+        std::fill(Pixels(frame), Pixels(frame) + FrameBuffers::kPixelBytes, 1);
         Relay(frame);
     }
     EXPECT_EQ(doc->stackedFrameCount(), 151u);
     EXPECT_EQ(Pixels(frame)[0], 151);
     doc->SetAdditiveFrames(10);
-    std::fill(Pixels(frame), Pixels(frame) + FrameBuffers::kFrameBytes, 1);
+    std::fill(Pixels(frame), Pixels(frame) + FrameBuffers::kPixelBytes, 1);
     Relay(frame);
     EXPECT_EQ(doc->stackedFrameCount(), 11u);
     EXPECT_EQ(Pixels(frame)[0], 11);
@@ -269,7 +326,7 @@ TEST_F(DocumentTest, CalibrationStoresTheSumAtNAndClearsItAtZero) {
     doc->SetAdditiveFrames(1);
     std::vector<std::uint8_t> f = MakeUniformFrame(30);
     auto relay30 = [&] {
-        std::fill(Pixels(f), Pixels(f) + FrameBuffers::kFrameBytes, 30);
+        std::fill(Pixels(f), Pixels(f) + FrameBuffers::kPixelBytes, 30);
         Relay(f);
         return Pixels(f)[777];
     };
@@ -287,7 +344,7 @@ TEST_F(DocumentTest, CalibrationStoresTheSumAtNAndClearsItAtZero) {
 
 TEST_F(DocumentTest, HistogramIsRecomputedOnlyAfterTheInterval) {
     MakeDoc();
-    std::vector<std::uint8_t> white(FrameBuffers::kFrameBytes, 255), black(FrameBuffers::kFrameBytes, 0);
+    std::vector<std::uint8_t> white(FrameBuffers::kPixelBytes, 255), black(FrameBuffers::kPixelBytes, 0);
     std::uint64_t next = 0;
     EXPECT_FALSE(doc->UpdateHistogram(white.data(), 320, 240, 0, next));
     EXPECT_EQ(doc->histogram().peak, 0.0f);

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr std::size_t kN = FrameBuffers::kFrameBytes;
+constexpr std::size_t kN = FrameBuffers::kPixelBytes;
 
 // The stacking step written the plain way, with 32-bit sums and a list of frame copies.
 struct ReferenceStack {

@@ -60,7 +60,7 @@ TEST_F(DocumentStreamTest, FramesStreamWhileTheInterfaceWorksOnTheSameBuffers) {
 // them recomputes it, and the next interval opens only after histogramInterval.
 TEST_F(DocumentTest, HistogramClockLetsOneRacerThroughPerInterval) {
     CViewDoc& d = Connected("PowerShot G5");
-    const std::vector<std::uint8_t> pixels(FrameBuffers::kFrameBytes, 200);
+    const std::vector<std::uint8_t> pixels(FrameBuffers::kPixelBytes, 200);
     for (const std::uint64_t now : {std::uint64_t{5000}, std::uint64_t{5000} + d.histogramInterval() + 1}) {
         std::atomic<int> recomputed{0};
         std::vector<std::thread> racers;

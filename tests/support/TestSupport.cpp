@@ -48,7 +48,7 @@ bool Exists(const std::string& path) {
 }
 
 std::vector<std::uint8_t> MakeFrame(std::uint8_t (*pixel)(std::size_t)) {
-    std::vector<std::uint8_t> frame(FrameBuffers::kHeaderBytes + FrameBuffers::kFrameBytes, 0);
+    std::vector<std::uint8_t> frame(FrameBuffers::kHeaderBytes + FrameBuffers::kPixelBytes, 0);
     auto put32 = [&](std::size_t at, std::uint32_t v) {
         for (int i = 0; i < 4; ++i) frame[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
     };
@@ -62,14 +62,14 @@ std::vector<std::uint8_t> MakeFrame(std::uint8_t (*pixel)(std::size_t)) {
     frame[26] = 1;
     frame[28] = 24;
     put32(30, 0);
-    for (std::size_t i = 0; i < FrameBuffers::kFrameBytes; ++i)
+    for (std::size_t i = 0; i < FrameBuffers::kPixelBytes; ++i)
         frame[FrameBuffers::kHeaderBytes + i] = pixel(i);
     return frame;
 }
 
 std::vector<std::uint8_t> MakeUniformFrame(std::uint8_t value) {
     std::vector<std::uint8_t> frame = MakeFrame([](std::size_t) -> std::uint8_t { return 0; });
-    std::memset(frame.data() + FrameBuffers::kHeaderBytes, value, FrameBuffers::kFrameBytes);
+    std::memset(frame.data() + FrameBuffers::kHeaderBytes, value, FrameBuffers::kPixelBytes);
     return frame;
 }
 
@@ -119,7 +119,7 @@ void Probe::OnFrame(const std::uint8_t* frame) {
         std::lock_guard guard(lock);
         if (keepPixels)
             lastFramePixels.assign(frame + FrameBuffers::kHeaderBytes,
-                                   frame + FrameBuffers::kHeaderBytes + FrameBuffers::kFrameBytes);
+                                   frame + FrameBuffers::kHeaderBytes + FrameBuffers::kPixelBytes);
     }
     ++frames;
 }

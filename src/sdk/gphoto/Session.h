@@ -7,6 +7,7 @@
 
 #include "sdk/gphoto/Families.h"
 #include "sdk/gphoto/PreviewFrame.h"
+#include "sdk/Errors.h"
 #include "sdk/sdk.h"
 
 #include <array>
@@ -25,24 +26,7 @@ struct _GPPortInfoList;
 
 namespace gphoto {
 
-// SDK codes the backend reports: the error text lists every row whose bits a code holds, so
-// each is chosen for rows that read right ("Device Not Found" alone for a vanished camera).
-namespace err {
-constexpr sdk::Result kInternal = 0x00000002;
-constexpr sdk::Result kNotSupported = 0x00000007;
-constexpr sdk::Result kFileNotFound = 0x00000022;
-constexpr sdk::Result kFileOpen = 0x00000023;
-constexpr sdk::Result kFileWrite = 0x00000028;
-constexpr sdk::Result kFileExists = 0x0000002B;
-constexpr sdk::Result kDiskFull = 0x0000002A;
-constexpr sdk::Result kInvalidParameter = 0x00000060;
-constexpr sdk::Result kInvalidHandle = 0x00000061;
-constexpr sdk::Result kInvalidIndex = 0x00000063;
-constexpr sdk::Result kDeviceNotFound = 0x00000080;
-constexpr sdk::Result kDeviceBusy = 0x00000081;
-constexpr sdk::Result kPortInUse = 0x000000C0;
-constexpr sdk::Result kGone = 0x00000080;   // unplugged or switched off
-}  // namespace err
+namespace err = sdk::err;   // the codes the backend reports
 
 struct Device {
     std::string name;   // shown in the camera list

@@ -327,7 +327,7 @@ void Engine::installWorld(World world) {
     for (CameraSpec& model : world.cameras) {
         auto cam = std::make_unique<Camera>();
         cam->id = nextCameraId++;
-        if (rc && (model.name == "EOS 20D" || model.name == "EOS-1Ds Mark II"))
+        if (rc && sdk::IsCaptureSessionModel(model.name))
             model.captureSession = true;
         cam->model = std::move(model);
         cameras.push_back(std::move(cam));

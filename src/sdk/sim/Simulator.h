@@ -2,6 +2,7 @@
 // plus the controls tests use (own worlds, failure injection, journal, manual frames).
 #pragma once
 
+#include "sdk/Errors.h"
 #include "sdk/sdk.h"
 
 #include <cstdint>
@@ -94,28 +95,8 @@ struct CaptureEventData {
     sdk::Handle source = 0;
 };
 
-// The error codes the simulator answers with.
-namespace err {
-constexpr sdk::Result kIncompatibleVersion = 0x00000006;
-constexpr sdk::Result kNotSupported = 0x00000007;
-constexpr sdk::Result kFileOpen = 0x00000023;
-constexpr sdk::Result kFileWrite = 0x00000028;
-constexpr sdk::Result kDiskFull = 0x0000002A;
-constexpr sdk::Result kInvalidParameter = 0x00000060;
-constexpr sdk::Result kInvalidHandle = 0x00000061;
-constexpr sdk::Result kInvalidPointer = 0x00000062;
-constexpr sdk::Result kInvalidLength = 0x00000064;
-constexpr sdk::Result kInvalidFnPointer = 0x00000065;
-constexpr sdk::Result kDeviceNotFound = 0x00000080;
-constexpr sdk::Result kDeviceBusy = 0x00000081;
-constexpr sdk::Result kDeviceInvalidParameter = 0x00000086;   // zoom out of range
-constexpr sdk::Result kDisconnected = 0x000000C1;             // camera removed while open
-constexpr sdk::Result kEnumNA = 0x000000F0;                   // Next past the end
-constexpr sdk::Result kInvalidFnCall = 0x000000F1;            // call not valid in this state
-constexpr sdk::Result kSessionNotOpen = 0x00002003;
-constexpr sdk::Result kPropertyNotSupported = 0x0000200A;
-constexpr sdk::Result kRefused = 0x0000A005;                  // value the camera does not offer
-}  // namespace err
+// The error codes the simulator answers with (shared with the real-camera backend).
+namespace err = sdk::err;
 
 // Observable state of a virtual camera, for assertions.
 struct CameraState {

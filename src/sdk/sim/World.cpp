@@ -72,7 +72,7 @@ CameraSpec fullCamera(const std::string& name) {
     c.effectValue = 0;
     c.quality = 3;        // Fine
     c.size = 0;           // Large
-    c.captureSession = name == "EOS 20D" || name == "EOS-1Ds Mark II";
+    c.captureSession = sdk::IsCaptureSessionModel(name);
     return c;
 }
 

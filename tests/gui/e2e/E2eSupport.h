@@ -14,6 +14,7 @@
 #include "views/CViewSetting.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -72,5 +73,13 @@ struct Window {
         return true;
     }
 };
+
+// The console's line for a picture on disk, as the document words it ("Saved ... (... KB)").
+inline QString SavedLine(const QString& path) {
+    const QFileInfo file(path);
+    return QString::fromStdString(CViewDoc::SavedLine(file.fileName().toStdString(),
+                                                      static_cast<std::uintmax_t>(file.size())))
+        .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
 
 }  // namespace e2e

@@ -57,7 +57,7 @@ private slots:
         QVERIFY(picture.load(first));
         QVERIFY(picture.width() > 0);
         QCOMPARE(w.console().mid(before.size()),
-                 QStringLiteral("Capturing Photo...\nPhoto Captured\n"));
+                 QStringLiteral("Capturing Photo...\nPhoto Captured\n") + e2e::SavedLine(first));
         QTest::mouseClick(capture, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(w.shotsFolder() + "Photo-0001.jpg"), kThreadWaitMs);
         QVERIFY(QImage(w.shotsFolder() + "Photo-0001.jpg").width() > 0);

@@ -8,6 +8,7 @@
 #include "capture/CViewViewscreen.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -114,8 +115,10 @@ private slots:
         fx.doc->UpdateDeviceList();
         QVERIFY(fx.doc->ConnectCamera("Cd One"));
         QTest::mouseClick(host.normalPanel()->captureButton(), Qt::LeftButton);
-        QCOMPARE(fx.console.text(), std::string("Capturing Photo...\r\nPhoto Captured\r\n"));
-        QVERIFY(QFile::exists(fx.dir.filePath("Photo-0000.jpg")));
+        const QFileInfo shot(fx.dir.filePath("Photo-0000.jpg"));
+        QVERIFY(shot.exists());
+        QCOMPARE(fx.console.text(), "Capturing Photo...\r\nPhoto Captured\r\n" +
+                                        CViewDoc::SavedLine("Photo-0000.jpg", shot.size()));
 
         // An empty capture name: nothing is released, only the first line is written.
         fx.console.clear();

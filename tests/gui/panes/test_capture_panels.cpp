@@ -14,6 +14,7 @@
 #include "document/StripCut.h"
 #include "sdk/sdk.h"
 
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -176,7 +177,9 @@ private slots:
         QVERIFY(sim::Simulator::cd().pushFrame());
         const FrameBuffers::Frame atCapture = w.fx.doc->liveFrame();
         QTest::mouseClick(w.stitch().captureButton(), Qt::LeftButton);
-        QCOMPARE(w.fx.console.text(), std::string("Capturing Photo...\r\nPhoto Captured\r\n"));
+        const QFileInfo shot(w.fx.dir.filePath("Photo-0000.jpg"));
+        QCOMPARE(w.fx.console.text(), "Capturing Photo...\r\nPhoto Captured\r\n" +
+                                          CViewDoc::SavedLine("Photo-0000.jpg", shot.size()));
         QVERIFY(w.fx.doc->previousShot() == atCapture);
         // Later frames change the live frame, not the strip.
         QVERIFY(sim::Simulator::cd().pushFrame());

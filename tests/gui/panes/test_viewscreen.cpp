@@ -21,7 +21,7 @@ namespace {
 
 // An SDK frame (header + pixels) of one colour.
 std::vector<std::uint8_t> solidFrame(std::uint8_t b, std::uint8_t g, std::uint8_t r) {
-    std::vector<std::uint8_t> frame(FrameBuffers::kHeaderBytes + FrameBuffers::kFrameBytes);
+    std::vector<std::uint8_t> frame(FrameBuffers::kHeaderBytes + FrameBuffers::kPixelBytes);
     for (std::size_t i = FrameBuffers::kHeaderBytes; i < frame.size(); i += 3) {
         frame[i] = b;
         frame[i + 1] = g;
@@ -40,7 +40,7 @@ private slots:
     void rowsAreFlippedAndColoursSwapped() {
         DocFixture fx;
         CViewViewscreen screen(fx.doc.get());
-        std::vector<std::uint8_t> pixels(FrameBuffers::kFrameBytes, 0);
+        std::vector<std::uint8_t> pixels(FrameBuffers::kPixelBytes, 0);
         // Memory row 0 is the bottom row: a blue pixel at its left end.
         pixels[0] = 255;
         // Memory row 239, the top row: a red pixel at its right end (blue, green, red order).
@@ -109,7 +109,7 @@ private slots:
     void clippedPixelsMarkedExactly() {
         QFETCH(QRgb, pixel);
         QFETCH(bool, clipped);
-        std::vector<std::uint8_t> pixels(FrameBuffers::kFrameBytes, 128);
+        std::vector<std::uint8_t> pixels(FrameBuffers::kPixelBytes, 128);
         std::uint8_t* at = pixels.data() + (239 - 5) * 960 + 7 * 3;   // rows bottom-up, BGR
         at[0] = std::uint8_t(qBlue(pixel));
         at[1] = std::uint8_t(qGreen(pixel));
@@ -142,7 +142,7 @@ private slots:
     }
 
     void thirdsGridDraws() {
-        const std::vector<std::uint8_t> black(FrameBuffers::kFrameBytes, 0);
+        const std::vector<std::uint8_t> black(FrameBuffers::kPixelBytes, 0);
         CPictureControl control;
         control.resize(320, 240);
         control.setFramePixels(320, 240, black.data());

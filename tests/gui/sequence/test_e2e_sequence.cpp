@@ -72,8 +72,9 @@ private slots:
         QVERIFY(!QFile::exists(shots + "Photo-0002.jpg"));
         QCOMPARE(w.console().mid(before.size()),
                  "Delay remaining: 0\nChanging TV mode to: " + first +
-                     "\nTaking photo...\nPhoto Captured\nChanging TV mode to: " + second +
-                     "\nTaking photo...\nPhoto Captured\n");
+                     "\nTaking photo...\nPhoto Captured\n" + e2e::SavedLine(shots + "Photo-0000.jpg") +
+                     "Changing TV mode to: " + second + "\nTaking photo...\nPhoto Captured\n" +
+                     e2e::SavedLine(shots + "Photo-0001.jpg"));
 
         // The camera held each step's TV when its picture was taken.
         QStringList calls;

@@ -1,5 +1,5 @@
-// Release with the SDK writing the image file, capture-session images arriving through release
-// event 34, viewfinder start and stop, and the read-only accessors.
+// CanonDriver: release with the SDK writing the image file, capture-session images arriving
+// through release event 34, viewfinder start and stop, and the read-only accessors.
 #include "camera/CanonDriver.h"
 
 namespace camera {
@@ -29,6 +29,7 @@ struct SavedPath {
 
 bool CanonDriver::TakePicture(const std::string& path, sdk::ProgressCallback progress) {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "TakePicture");
     const sdk::Handle source = source_;
     const std::uint32_t option = progressOption(progress);
 
@@ -41,7 +42,7 @@ bool CanonDriver::TakePicture(const std::string& path, sdk::ProgressCallback pro
             id = ++nextPendingId_;
             pending_.push_back({id, path, progress});
         }
-        if (failed(api_.Capture(source), "TakePicture", "Capture")) {
+        if (step.failed(api_.Capture(source), "Capture")) {
             std::lock_guard<std::mutex> guard(pendingMutex_);
             for (auto it = pending_.begin(); it != pending_.end(); ++it) {
                 if (it->id == id) {
@@ -56,19 +57,19 @@ bool CanonDriver::TakePicture(const std::string& path, sdk::ProgressCallback pro
 
     bool ok = true;
     std::uint32_t count = 0;
-    if (failed(api_.Release(source, kSyncRelease, progress, nullptr, option, &count),
-               "TakePicture", "Release"))
+    if (step.failed(api_.Release(source, kSyncRelease, progress, nullptr, option, &count),
+                    "Release"))
         ok = false;
     if (count > kMaxCount) ok = false;
-    count = bounded(count, "TakePicture", "Release");
+    count = step.bounded(count, "Release");
     // Every item asks for the capture name: the first gets it, the next ones the following
     // free numbers, since a file is never written over another.
     for (std::uint32_t i = 0; i < count; ++i) {
         sdk::ImageInfo info{};
         SavedPath saved;
         const sdk::StorageMedium medium = saved.medium(path);
-        if (failed(api_.GetReleasedData(source, progress, nullptr, option, &info, &medium),
-                   "TakePicture", "GetReleasedData"))
+        if (step.failed(api_.GetReleasedData(source, progress, nullptr, option, &info, &medium),
+                        "GetReleasedData"))
             ok = false;
         else if (picture_)
             picture_(path, saved.get(path));
@@ -87,13 +88,14 @@ void CanonDriver::onReleaseEvent(std::uint32_t eventId, const void* data) {
         ++inFlight_;
     }
     const sdk::Handle source = source_;
+    const Step step(*this, "ReleaseEventCallback");
     SavedPath saved;
     bool arrived = false;
     if (source != 0) {
         const sdk::StorageMedium medium = saved.medium(next.path);
-        arrived = !failed(api_.TakeCapturedImage(source, next.progress, nullptr,
-                                                 progressOption(next.progress), data, &medium),
-                          "ReleaseEventCallback", "TakeCapturedImage");
+        arrived = !step.failed(api_.TakeCapturedImage(source, next.progress, nullptr,
+                                                      progressOption(next.progress), data, &medium),
+                               "TakeCapturedImage");
     }
     if (picture_) picture_(next.path, arrived ? saved.get(next.path) : std::string());
     std::lock_guard<std::mutex> guard(pendingMutex_);
@@ -113,18 +115,19 @@ void CanonDriver::setPictureWait(std::chrono::milliseconds wait) {
 
 void CanonDriver::EnableViewfinder(sdk::FrameCallback frame) {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "EnableViewfinder");
     if (!properties_.hasViewfinder) return;
     const sdk::Handle source = source_;
-    failed(api_.SelectViewFinderCameraOutput(source, kViewfinderOutput), "EnableViewfinder",
-           "SelectViewFinderCameraOutput");
-    failed(api_.StartViewfinder(source, kViewfinderFormat, frame, nullptr), "EnableViewfinder",
-           "StartViewfinder");
+    step.failed(api_.SelectViewFinderCameraOutput(source, kViewfinderOutput),
+                "SelectViewFinderCameraOutput");
+    step.failed(api_.StartViewfinder(source, kViewfinderFormat, frame, nullptr), "StartViewfinder");
 }
 
 void CanonDriver::DisableViewfinder() {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "DisableViewfinder");
     if (!properties_.hasViewfinder) return;
-    failed(api_.TermViewfinder(source_), "DisableViewfinder", "TermViewfinder");
+    step.failed(api_.TermViewfinder(source_), "TermViewfinder");
 }
 
 sdk::Handle CanonDriver::sourceHandle() const { return source_.load(); }

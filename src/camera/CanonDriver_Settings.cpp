@@ -1,4 +1,4 @@
-// Reading and changing the open camera's settings by label or code, AF lock and zoom.
+// CanonDriver: reading and changing the open camera's settings by label or code, AF lock and zoom.
 #include "camera/CanonDriver.h"
 
 #include "camera/LabelTables.h"
@@ -39,8 +39,9 @@ constexpr SettingCalls kCalls[] = {
 }  // namespace
 
 std::uint32_t CanonDriver::readCode(Slot setting) {
+    if (lists_[setting].empty()) return 0;   // not offered by this camera: not asked for
     const SettingCalls& calls = kCalls[setting];
-    const std::string op = std::string("Get") + calls.name;
+    const Step step(*this, std::string("Get") + calls.name);
     const sdk::Handle source = source_;
     std::uint32_t code = 0;
     sdk::Result result = sdk::kOk;
@@ -67,13 +68,13 @@ std::uint32_t CanonDriver::readCode(Slot setting) {
     }
     case kSettingCount: break;
     }
-    if (failed(result, op.c_str(), calls.getCall)) code = 0;
+    if (step.failed(result, calls.getCall)) code = 0;
     return code;
 }
 
 bool CanonDriver::writeCode(Slot setting, std::uint32_t code) {
     const SettingCalls& calls = kCalls[setting];
-    const std::string op = std::string("Set") + calls.name;
+    const Step step(*this, std::string("Set") + calls.name);
     const sdk::Handle source = source_;
     const auto code16 = static_cast<std::uint16_t>(code);
     sdk::Result result = sdk::kOk;
@@ -97,7 +98,7 @@ bool CanonDriver::writeCode(Slot setting, std::uint32_t code) {
     }
     case kSettingCount: break;
     }
-    return !failed(result, op.c_str(), calls.setCall);
+    return !step.failed(result, calls.setCall);
 }
 
 std::string CanonDriver::labelOf(Slot setting) {
@@ -115,11 +116,12 @@ bool CanonDriver::setByLabel(Slot setting, const std::string& label) {
 
 
 // Image size and quality are one SDK attribute pair. A failed read gives 0 for both.
-bool CanonDriver::readFormat(const char* op, std::uint32_t& quality, std::uint32_t& size) {
+bool CanonDriver::readFormat(const Step& step, std::uint32_t& quality, std::uint32_t& size) {
     quality = 0;
     size = 0;
-    if (failed(api_.GetImageFormatAttribute(source_, &quality, &size), op,
-               "GetImageFormatAttribute")) {
+    if (imageSizes_.empty()) return false;   // no sizes on offer: not asked for
+    if (step.failed(api_.GetImageFormatAttribute(source_, &quality, &size),
+                    "GetImageFormatAttribute")) {
         quality = 0;
         size = 0;
         return false;
@@ -141,7 +143,7 @@ const ImageSizeOption* findSize(const std::vector<ImageSizeOption>& sizes, std::
 std::string CanonDriver::imageSizeLabel() {
     std::lock_guard<std::recursive_mutex> op(lock_);
     std::uint32_t quality = 0, size = 0;
-    readFormat("GetImageSize", quality, size);
+    readFormat(Step(*this, "GetImageSize"), quality, size);
     const ImageSizeOption* option = findSize(imageSizes_, size);
     return option ? option->label : std::string();
 }
@@ -149,8 +151,8 @@ std::string CanonDriver::imageSizeLabel() {
 std::string CanonDriver::imageQualityLabel() {
     std::lock_guard<std::recursive_mutex> op(lock_);
     std::uint32_t quality = 0, size = 0, ignored = 0;
-    readFormat("GetImageSize", ignored, size);
-    readFormat("GetImageQuality", quality, ignored);
+    readFormat(Step(*this, "GetImageSize"), ignored, size);
+    readFormat(Step(*this, "GetImageQuality"), quality, ignored);
     const ImageSizeOption* option = findSize(imageSizes_, size);
     if (option == nullptr) return {};
     const SettingOption* q = FindCode(option->qualities, quality);
@@ -160,19 +162,20 @@ std::string CanonDriver::imageQualityLabel() {
 std::uint32_t CanonDriver::imageSizeCode() {
     std::lock_guard<std::recursive_mutex> op(lock_);
     std::uint32_t quality = 0, size = 0;
-    readFormat("GetImageSize", quality, size);
+    readFormat(Step(*this, "GetImageSize"), quality, size);
     return size;
 }
 
 std::uint32_t CanonDriver::imageQualityCode() {
     std::lock_guard<std::recursive_mutex> op(lock_);
     std::uint32_t quality = 0, size = 0;
-    readFormat("GetImageQuality", quality, size);
+    readFormat(Step(*this, "GetImageQuality"), quality, size);
     return quality;
 }
 
 bool CanonDriver::setImageSize(const std::string& label) {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "SetImageSize");
     const ImageSizeOption* target = nullptr;
     for (const ImageSizeOption& option : imageSizes_) {
         if (option.label == label) {
@@ -184,27 +187,29 @@ bool CanonDriver::setImageSize(const std::string& label) {
     const std::uint32_t sizeCode = target->code;
     std::uint32_t quality = 0, size = 0;
     // Without the camera's quality the write would set an unknown one: leave the camera alone.
-    if (!readFormat("GetImageQuality", quality, size)) return false;
-    return !failed(api_.SetImageFormatAttribute(source_, static_cast<std::uint16_t>(quality),
-                                                static_cast<std::uint16_t>(sizeCode)),
-                   "SetImageSize", "SetImageFormatAttribute");
+    if (!readFormat(Step(*this, "GetImageQuality"), quality, size)) return false;
+    return !step.failed(api_.SetImageFormatAttribute(source_, static_cast<std::uint16_t>(quality),
+                                                     static_cast<std::uint16_t>(sizeCode)),
+                        "SetImageFormatAttribute");
 }
 
 bool CanonDriver::setImageQuality(const std::string& label) {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "SetImageQuality");
     const bool listedAnywhere = std::any_of(
         imageSizes_.begin(), imageSizes_.end(),
         [&](const ImageSizeOption& o) { return FindLabel(o.qualities, label) != nullptr; });
     if (!listedAnywhere) return false;   // not listed: no SDK call
     std::uint32_t quality = 0, size = 0;
-    if (!readFormat("GetImageSize", quality, size)) return false;
+    if (!readFormat(Step(*this, "GetImageSize"), quality, size)) return false;
     const ImageSizeOption* option = findSize(imageSizes_, size);
     if (option == nullptr) return false;
     const SettingOption* target = FindLabel(option->qualities, label);
     if (target == nullptr) return false;   // offered only at another size
-    return !failed(api_.SetImageFormatAttribute(source_, static_cast<std::uint16_t>(target->code),
-                                                static_cast<std::uint16_t>(size)),
-                   "SetImageQuality", "SetImageFormatAttribute");
+    return !step.failed(
+        api_.SetImageFormatAttribute(source_, static_cast<std::uint16_t>(target->code),
+                                     static_cast<std::uint16_t>(size)),
+        "SetImageFormatAttribute");
 }
 
 CanonDriver::Slot CanonDriver::slotOf(Setting setting) {
@@ -283,19 +288,24 @@ KESTREL_SETTING_ACCESS(Effect, Effect)
 
 void CanonDriver::SetAFLock(bool lock) {
     std::lock_guard<std::recursive_mutex> op(lock_);
-    failed(api_.AFLock(source_, lock ? 1 : 0), "SetAFLock", "AFLock");
+    const Step step(*this, "SetAFLock");
+    step.failed(api_.AFLock(source_, lock ? 1 : 0), "AFLock");
 }
 
 std::uint32_t CanonDriver::GetZoomPos() {
     std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "GetZoomPos");
     std::uint32_t position = 0;
-    if (failed(api_.GetZoomPos(source_, &position), "GetZoomPos", "GetZoomPos")) position = 0;
+    if (!properties_.hasZoom) return position;   // a camera without zoom is not asked
+    if (step.failed(api_.GetZoomPos(source_, &position), "GetZoomPos")) position = 0;
     return position;
 }
 
 void CanonDriver::SetZoomPos(std::uint32_t position) {
     std::lock_guard<std::recursive_mutex> op(lock_);
-    failed(api_.SetZoomPos(source_, position), "SetZoomPos", "SetZoomPos");
+    const Step step(*this, "SetZoomPos");
+    if (!properties_.hasZoom) return;
+    step.failed(api_.SetZoomPos(source_, position), "SetZoomPos");
 }
 
 }  // namespace camera
