@@ -54,4 +54,4 @@ void BM_PlainWrite(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainWrite)->Arg(100 << 10)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+}   // namespace

@@ -164,4 +164,4 @@ void BM_CaptureFileName(benchmark::State& state) {
 }
 BENCHMARK(BM_CaptureFileName)->Arg(10000)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+}   // namespace

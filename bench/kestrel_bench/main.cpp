@@ -38,7 +38,8 @@ public:
             const bool timed = run.run_type == Run::RT_Iteration ||
                                run.aggregate_unit == benchmark::StatisticUnit::kTime;
             if (timed && !run.error_occurred && yardstickNs_ > 0.0)
-                run.counters["ratio"] = benchmark::Counter(NanosecondsPerIteration(run) / yardstickNs_);
+                run.counters["ratio"] =
+                    benchmark::Counter(NanosecondsPerIteration(run) / yardstickNs_);
         }
         ConsoleReporter::ReportRuns(withRatio);
     }
@@ -47,7 +48,7 @@ private:
     double yardstickNs_;
 };
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
@@ -58,9 +59,9 @@ int main(int argc, char** argv) {
     std::printf("Yardstick: memcpy of one 230,400-byte frame = %.0f ns\n", yardstick.nanoseconds);
 
     // Colours only on a terminal; counters (the ratio) as a column.
-    RatioReporter reporter(yardstick.nanoseconds,
-                           ::isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular
-                                                   : benchmark::ConsoleReporter::OO_Tabular);
+    RatioReporter reporter(yardstick.nanoseconds, ::isatty(STDOUT_FILENO)
+                                                      ? benchmark::ConsoleReporter::OO_ColorTabular
+                                                      : benchmark::ConsoleReporter::OO_Tabular);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

@@ -34,14 +34,15 @@ const std::vector<unsigned char>& PreviewJpeg() {
     return jpeg;
 }
 
-}  // namespace
+}   // namespace
 
 static void BM_PreviewToFrame(benchmark::State& state) {
     const std::vector<unsigned char>& jpeg = PreviewJpeg();
     gphoto::PreviewFrame converter;
     std::vector<std::uint8_t> frame(sdk::kFrameBytes);
     for (auto _ : state) {
-        if (!converter.Convert(jpeg.data(), jpeg.size(), frame.data())) state.SkipWithError("decode");
+        if (!converter.Convert(jpeg.data(), jpeg.size(), frame.data()))
+            state.SkipWithError("decode");
         benchmark::DoNotOptimize(frame.data());
         benchmark::ClobberMemory();
     }

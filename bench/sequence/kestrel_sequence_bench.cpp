@@ -54,7 +54,7 @@ private:
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     int delays = 10;
@@ -120,9 +120,10 @@ int main(int argc, char** argv) {
         std::sort(photoMs.begin(), photoMs.end());
         const double p50 = photoMs.empty() ? 0 : photoMs[photoMs.size() / 2];
         const double pmax = photoMs.empty() ? 0 : photoMs.back();
-        std::printf("{\"steps\": %zu, \"max_delay_error_ms\": %.3f, \"drift_ms\": %.3f, "
-                    "\"photo_step_ms_p50\": %.3f, \"photo_step_ms_max\": %.3f}\n",
-                    steps, maxDelayError, Ms(previous - plannedEnd), p50, pmax);
+        std::printf(
+            "{\"steps\": %zu, \"max_delay_error_ms\": %.3f, \"drift_ms\": %.3f, "
+            "\"photo_step_ms_p50\": %.3f, \"photo_step_ms_max\": %.3f}\n",
+            steps, maxDelayError, Ms(previous - plannedEnd), p50, pmax);
         if (steps != static_cast<std::size_t>(2 * delays)) status = 1;
     }
     std::filesystem::remove_all(folder);

@@ -77,7 +77,7 @@ void pump(int ms) {
     loop.exec();
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     const double fps = argValue(argc, argv, "--fps", 120);
@@ -192,8 +192,7 @@ int main(int argc, char** argv) {
                 clock_gettime(CLOCK_MONOTONIC, &now);
                 long long at = 0;
                 std::ifstream(file) >> at;
-                if (at > 0)
-                    agesMs.push_back((now.tv_sec * 1000000000LL + now.tv_nsec - at) / 1e6);
+                if (at > 0) agesMs.push_back((now.tv_sec * 1000000000LL + now.tv_nsec - at) / 1e6);
             }
             return false;
         }
@@ -227,16 +226,17 @@ int main(int argc, char** argv) {
     }
     if (!waitsMs.empty()) {
         std::sort(waitsMs.begin(), waitsMs.end());
-        std::printf("{\"captures\": %zu, \"capture_wait_ms_p50\": %.2f, "
-                    "\"capture_wait_ms_max\": %.2f}\n",
-                    waitsMs.size(), waitsMs[waitsMs.size() / 2], waitsMs.back());
+        std::printf(
+            "{\"captures\": %zu, \"capture_wait_ms_p50\": %.2f, "
+            "\"capture_wait_ms_max\": %.2f}\n",
+            waitsMs.size(), waitsMs[waitsMs.size() / 2], waitsMs.back());
     }
-    std::printf("{\"delivered\": %llu, \"shown\": %llu, \"max_ui_stall_ms\": %.2f, "
-                "\"cpu_ms_per_frame\": %.3f, \"overlap_estimates\": %llu}\n",
-                static_cast<unsigned long long>(delivered), static_cast<unsigned long long>(shown),
-                std::max(0.0, maxStallMs),
-                delivered ? (cpu1 - cpu0) / static_cast<double>(delivered) : 0.0,
-                static_cast<unsigned long long>(estimates));
+    std::printf(
+        "{\"delivered\": %llu, \"shown\": %llu, \"max_ui_stall_ms\": %.2f, "
+        "\"cpu_ms_per_frame\": %.3f, \"overlap_estimates\": %llu}\n",
+        static_cast<unsigned long long>(delivered), static_cast<unsigned long long>(shown),
+        std::max(0.0, maxStallMs), delivered ? (cpu1 - cpu0) / static_cast<double>(delivered) : 0.0,
+        static_cast<unsigned long long>(estimates));
     std::fflush(stdout);
     return 0;
 }

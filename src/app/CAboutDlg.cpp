@@ -7,8 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), ok_(new QPushButton(this))
-{
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), ok_(new QPushButton(this)) {
     kestrelInitResources();
     setWindowTitle(QStringLiteral("Kestrel v" KESTREL_VERSION));
     setModal(true);

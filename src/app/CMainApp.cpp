@@ -18,61 +18,59 @@
 namespace {
 CMainApp* current = nullptr;   // set and read on the UI thread only
 
-void WarnInBox(const QString& text)
-{
+void WarnInBox(const QString& text) {
     QMessageBox::warning(nullptr, QStringLiteral("Kestrel"), text);
 }
 CMainApp::ExitNotice exitNotice = &WarnInBox;
-}  // namespace
+}   // namespace
 
 CMainApp::CMainApp(CameraOptions cameras) : cameraOptions_(std::move(cameras)) {}
 
 void CMainApp::setExitNotice(ExitNotice notice) { exitNotice = notice ? notice : &WarnInBox; }
 
-CMainApp::~CMainApp()
-{
+CMainApp::~CMainApp() {
     // Saved while the window is still there, so that a failure also reaches the user; the
     // document saves once more as it goes.
     std::string error;
     if (document_ && frame_ && !document_->SaveConfig(&error))
         exitNotice(QStringLiteral("Settings not saved: ") + QString::fromStdString(error));
-    frame_.reset();       // panes go while the document they point at still exists
-    document_.reset();    // writes config.cfg and closes the drivers
-    realCameras_.reset(); // no driver uses the table any more
-    if (current == this)
-        current = nullptr;
+    frame_.reset();         // panes go while the document they point at still exists
+    document_.reset();      // writes config.cfg and closes the drivers
+    realCameras_.reset();   // no driver uses the table any more
+    if (current == this) current = nullptr;
 }
 
-void CMainApp::Note(const std::string& line)
-{
+void CMainApp::Note(const std::string& line) {
     // Two hops: the driver reports the failed call as soon as the table returns; this line
     // follows it (queued to the UI thread, then a short timer for a call from the sequence
     // worker).
-    QMetaObject::invokeMethod(qApp, [line] {
-        QTimer::singleShot(50, qApp, [line] {
-            if (CViewDoc* doc = CViewDoc::instance())
-                doc->Log(line + "\r\n");
-        });
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        qApp,
+        [line] {
+            QTimer::singleShot(50, qApp, [line] {
+                if (CViewDoc* doc = CViewDoc::instance()) doc->Log(line + "\r\n");
+            });
+        },
+        Qt::QueuedConnection);
 }
 
-void CMainApp::CameraVanished()
-{
-    QMetaObject::invokeMethod(qApp, [] {
-        if (current == nullptr || !current->document_ || !current->realCameras_)
-            return;
-        CViewDoc& doc = *current->document_;
-        auto* list = dynamic_cast<CViewCameraList*>(doc.GetView("CameraList"));
-        if (doc.rcDriver().isOpen() &&
-            current->realCameras_->Vanished(doc.rcDriver().sourceHandle()) && list != nullptr)
-            list->OnConnect();   // the open camera is the one gone: disconnect as the button does
-        if (list != nullptr && !doc.rcDriver().isOpen() && !doc.cdDriver().isOpen())
-            list->FillCameraList();
-    }, Qt::QueuedConnection);
+void CMainApp::CameraVanished() {
+    QMetaObject::invokeMethod(
+        qApp,
+        [] {
+            if (current == nullptr || !current->document_ || !current->realCameras_) return;
+            CViewDoc& doc = *current->document_;
+            auto* list = dynamic_cast<CViewCameraList*>(doc.GetView("CameraList"));
+            if (doc.rcDriver().isOpen() &&
+                current->realCameras_->Vanished(doc.rcDriver().sourceHandle()) && list != nullptr)
+                list->OnConnect();   // the open camera is the one gone: disconnect as the button does
+            if (list != nullptr && !doc.rcDriver().isOpen() && !doc.cdDriver().isOpen())
+                list->FillCameraList();
+        },
+        Qt::QueuedConnection);
 }
 
-bool CMainApp::InitInstance()
-{
+bool CMainApp::InitInstance() {
     kestrelInitResources();
     // The simulator's call journal is for tests; in the program it would only grow.
     sim::Simulator::cd().setJournal(false);
@@ -97,8 +95,8 @@ bool CMainApp::InitInstance()
         document_.reset();
         realCameras_.reset();
         // Said on stderr and, as the window system is up, in a box the user sees.
-        const QString text = QStringLiteral("Kestrel could not start: ") +
-                             QString::fromLocal8Bit(failure.what());
+        const QString text =
+            QStringLiteral("Kestrel could not start: ") + QString::fromLocal8Bit(failure.what());
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
         QMessageBox::critical(nullptr, QStringLiteral("Kestrel"), text);
         return false;

@@ -11,7 +11,9 @@
 
 class CMainFrame;
 class CViewDoc;
-namespace gphoto { class RealCameras; }
+namespace gphoto {
+class RealCameras;
+}
 
 class CMainApp {
 public:

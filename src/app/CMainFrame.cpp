@@ -30,8 +30,7 @@
 using Arrangement = CPaneSplitter::Arrangement;
 
 CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
-    : QMainWindow(parent), document_(document)
-{
+    : QMainWindow(parent), document_(document) {
     kestrelInitResources();
     setWindowTitle(QStringLiteral("Kestrel"));
     setWindowIcon(kestrelAppIcon());
@@ -62,8 +61,7 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
 
 CMainFrame::~CMainFrame() = default;   // the splitters destroy the panes with themselves
 
-void CMainFrame::buildMenu()
-{
+void CMainFrame::buildMenu() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     exitAction_ = file->addAction(QStringLiteral("E&xit"));
     exitAction_->setMenuRole(QAction::QuitRole);
@@ -86,8 +84,7 @@ void CMainFrame::buildMenu()
     connect(aboutAction_, &QAction::triggered, this, &CMainFrame::showAbout);
 }
 
-void CMainFrame::buildPanes()
-{
+void CMainFrame::buildPanes() {
     rootSplitter_ = new CPaneSplitter(Arrangement::SideBySide);
     rootSplitter_->setObjectName(QStringLiteral("rootSplitter"));
     setCentralWidget(rootSplitter_);
@@ -138,26 +135,20 @@ namespace {
 
 // Track 0 of a splitter that the frame sizes: set to ideal unless, with keepDragged, the user
 // has dragged it since the frame last set it (then the user's size stays). last remembers it.
-void SizeTrack(CPaneSplitter* splitter, bool row, int ideal, int& last, bool keepDragged)
-{
+void SizeTrack(CPaneSplitter* splitter, bool row, int ideal, int& last, bool keepDragged) {
     const int current = row ? splitter->RowInfo(0).ideal : splitter->ColumnInfo(0).ideal;
-    if (keepDragged && current != last)
-        return;
+    if (keepDragged && current != last) return;
     last = ideal;
-    if (row)
-        splitter->SetRowInfo(0, ideal, 10);
-    else
-        splitter->SetColumnInfo(0, ideal, 10);
+    if (row) splitter->SetRowInfo(0, ideal, 10);
+    else splitter->SetColumnInfo(0, ideal, 10);
     splitter->RecalcLayout();
 }
 
-}  // namespace
+}   // namespace
 
-void CMainFrame::applyViewscreenSpace(bool keepDragged)
-{
+void CMainFrame::applyViewscreenSpace(bool keepDragged) {
     const int step = CViewViewscreen::StepForWindow(size());
-    if (auto* screen = static_cast<CViewViewscreen*>(panes_[2]))
-        screen->setStep(step);
+    if (auto* screen = static_cast<CViewViewscreen*>(panes_[2])) screen->setStep(step);
     const QSize space = CViewViewscreen::ScaledSpace(viewscreenSpace_, step);
     // In a small window the camera list column and the viewscreen row give way before the
     // capture panels lose "Capture Photo" (the console, last in its column, goes first). Until
@@ -174,18 +165,15 @@ void CMainFrame::applyViewscreenSpace(bool keepDragged)
         rowHeight = std::min(rowHeight, rowSplitter_->height() - inside - essential.height());
     SizeTrack(columnSplitter_, false, space.width(), sized_[1], keepDragged);
     SizeTrack(rowSplitter_, true, std::max(rowHeight, 10), sized_[2], keepDragged);
-    SizeTrack(listSplitter_, true, 100 * step / CViewViewscreen::kBaseStep, sized_[3],
-              keepDragged);
+    SizeTrack(listSplitter_, true, 100 * step / CViewViewscreen::kBaseStep, sized_[3], keepDragged);
 }
 
-void CMainFrame::resizeEvent(QResizeEvent* event)
-{
+void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     applyViewscreenSpace(true);
 }
 
-void CMainFrame::applyViewOptions(bool save)
-{
+void CMainFrame::applyViewOptions(bool save) {
     ViewOptions options;
     options.highlightClipped = highlightClippedAction_->isChecked();
     options.thirdsGrid = thirdsGridAction_->isChecked();
@@ -198,8 +186,7 @@ void CMainFrame::applyViewOptions(bool save)
         document_->Log("View settings not saved: " + error.toStdString() + "\r\n");
 }
 
-void CMainFrame::onConnectionChanged(const QString& cameraName)
-{
+void CMainFrame::onConnectionChanged(const QString& cameraName) {
     if (!cameraName.isEmpty()) {
         setWindowTitle(QStringLiteral("Kestrel - ") + cameraName);
         return;
@@ -208,91 +195,74 @@ void CMainFrame::onConnectionChanged(const QString& cameraName)
     // The live picture goes black, as at start, instead of keeping the last frame of a camera
     // that is gone.
     const std::vector<std::uint8_t> black(FrameBuffers::kPixelBytes, 0);
-    static_cast<CViewViewscreen*>(panes_[2])
-        ->ShowFrame(CViewViewscreen::LivePicture, FrameBuffers::kWidth, FrameBuffers::kHeight,
-                    black.data());
+    static_cast<CViewViewscreen*>(panes_[2])->ShowFrame(
+        CViewViewscreen::LivePicture, FrameBuffers::kWidth, FrameBuffers::kHeight, black.data());
 }
 
-QWidget* CMainFrame::pane(int index) const
-{
+QWidget* CMainFrame::pane(int index) const {
     return index >= 0 && index < kPaneCount ? panes_[index] : nullptr;
 }
 
-QStringList CMainFrame::InstalledManualDirs()
-{
+QStringList CMainFrame::InstalledManualDirs() {
     return {QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/kestrel/manual"),
             QStringLiteral(KESTREL_MANUAL_DIR)};
 }
 
-QUrl CMainFrame::ManualUrl(const QStringList& htmlManualDirs)
-{
+QUrl CMainFrame::ManualUrl(const QStringList& htmlManualDirs) {
     const QString chm = QDir::current().absoluteFilePath(QStringLiteral("Kestrel.chm"));
-    if (QFileInfo(chm).isFile())
-        return QUrl::fromLocalFile(chm);
+    if (QFileInfo(chm).isFile()) return QUrl::fromLocalFile(chm);
     for (const QString& dir : htmlManualDirs) {
         const QFileInfo index(QDir(dir), QStringLiteral("index.html"));
-        if (index.isFile())
-            return QUrl::fromLocalFile(index.canonicalFilePath());
+        if (index.isFile()) return QUrl::fromLocalFile(index.canonicalFilePath());
     }
     return {};
 }
 
-void CMainFrame::openManual()
-{
+void CMainFrame::openManual() {
     // With no manual at all, or no viewer for it, nothing is shown.
     const QUrl url = ManualUrl();
-    if (url.isEmpty())
-        return;
-    if (urlOpener_)
-        urlOpener_(url);
-    else
-        QDesktopServices::openUrl(url);
+    if (url.isEmpty()) return;
+    if (urlOpener_) urlOpener_(url);
+    else QDesktopServices::openUrl(url);
 }
 
-void CMainFrame::showAbout()
-{
+void CMainFrame::showAbout() {
     CAboutDlg about(this);
     about.exec();
 }
 
-int CMainFrame::activePaneIndex() const
-{
+int CMainFrame::activePaneIndex() const {
     QWidget* focus = QApplication::focusWidget();
-    if (!focus)
-        return -1;
+    if (!focus) return -1;
     for (int i = 0; i < kPaneCount; ++i)
-        if (panes_[i] && (panes_[i] == focus || panes_[i]->isAncestorOf(focus)))
-            return i;
+        if (panes_[i] && (panes_[i] == focus || panes_[i]->isAncestorOf(focus))) return i;
     return -1;
 }
 
 namespace {
 
 // The first control of the pane that takes the focus by keyboard, or the pane itself.
-QWidget* focusTarget(QWidget* pane)
-{
+QWidget* focusTarget(QWidget* pane) {
     for (QWidget* child : pane->findChildren<QWidget*>()) {
-        if ((child->focusPolicy() & Qt::TabFocus) && child->isVisibleTo(pane) &&
-            child->isEnabled())
+        if ((child->focusPolicy() & Qt::TabFocus) && child->isVisibleTo(pane) && child->isEnabled())
             return child;
     }
     return pane;
 }
 
-}  // namespace
+}   // namespace
 
-void CMainFrame::ActivateNextPane(bool previous)
-{
+void CMainFrame::ActivateNextPane(bool previous) {
     const int current = activePaneIndex();
     const int step = previous ? kPaneCount - 1 : 1;
     int index = current < 0 ? (previous ? kPaneCount - 1 : 0) : (current + step) % kPaneCount;
     for (int tries = 0; tries < kPaneCount; ++tries, index = (index + step) % kPaneCount) {
         QWidget* target = panes_[index];
-        if (!target || !target->isVisible())
-            continue;
+        if (!target || !target->isVisible()) continue;
         QWidget* focus = focusTarget(target);
         if (focus == target && target->focusPolicy() == Qt::NoFocus)
-            target->setFocusPolicy(Qt::ClickFocus);   // a pane without controls still shows it has the focus
+            target->setFocusPolicy(
+                Qt::ClickFocus);   // a pane without controls still shows it has the focus
         focus->setFocus(Qt::ShortcutFocusReason);
         return;
     }

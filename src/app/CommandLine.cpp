@@ -2,8 +2,7 @@
 
 #include <QCommandLineParser>
 
-CommandLine ParseCommandLine(const QStringList& arguments)
-{
+CommandLine ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Kestrel: tethered shooting with real cameras (through libgphoto2) and simulated ones."));
@@ -48,16 +47,18 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         result.cameras.listing = gphoto::Listing::Simulated;
     } else {
         result.outcome = CommandLine::Outcome::Error;
-        result.text = QStringLiteral("--cameras takes all, real or simulated, not \"%1\".\n")
-                          .arg(listing);
+        result.text =
+            QStringLiteral("--cameras takes all, real or simulated, not \"%1\".\n").arg(listing);
         return result;
     }
     for (const QString& named : parser.values(camera)) {
         const qsizetype at = named.lastIndexOf(QLatin1Char('@'));
         if (at <= 0 || at == named.size() - 1) {
             result.outcome = CommandLine::Outcome::Error;
-            result.text = QStringLiteral("--camera takes MODEL@PORT (e.g. \"Canon EOS 600D@"
-                                         "usb:001,005\"), not \"%1\".\n").arg(named);
+            result.text = QStringLiteral(
+                              "--camera takes MODEL@PORT (e.g. \"Canon EOS 600D@"
+                              "usb:001,005\"), not \"%1\".\n")
+                              .arg(named);
             return result;
         }
         result.cameras.cameras.push_back(named.toStdString());

@@ -10,15 +10,16 @@
 #include <cstdio>
 #include <string>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     // --help and --version need no display: answered before the application (and its window
     // system) starts, so they work over ssh and in package checks.
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(ParseCommandLine({QStringLiteral("kestrel"), QStringLiteral("--help")})
-                           .text.toLocal8Bit().constData(), stdout);
+                           .text.toLocal8Bit()
+                           .constData(),
+                       stdout);
             return 0;
         }
         if (arg == "--version") {
@@ -40,7 +41,6 @@ int main(int argc, char* argv[])
 
     QuitOnSignal quitOnSignal;   // Ctrl+C or a session ending still saves config.cfg
     CMainApp app(options.cameras);
-    if (!app.InitInstance())
-        return 1;
+    if (!app.InitInstance()) return 1;
     return QApplication::exec();
 }

@@ -20,27 +20,20 @@ constexpr std::uint32_t kPropertyBufferBytes = 32;
 void StoreProperty(CameraProperties& read, std::uint32_t id,
                    const std::uint8_t (&buffer)[kPropertyBufferBytes]) {
     switch (id) {
-    case sdk::kPropName:
-        read.name = BoundedText(buffer, sizeof buffer);
-        break;
-    case sdk::kPropCapabilities: {
-        const std::uint32_t bits = LittleEndianWord(buffer);
-        read.hasZoom = (bits & 1u) != 0;
-        read.hasShootingModes = (bits & 2u) != 0;
-        read.hasViewfinder = (bits & 4u) != 0;
-        break;
-    }
-    case sdk::kPropOwner:
-        read.ownerName = BoundedText(buffer, sizeof buffer);
-        break;
-    case sdk::kPropFirmware:
-        read.firmware = LastWord(BoundedText(buffer, sizeof buffer));
-        break;
-    case sdk::kPropBattery:
-        read.batteryLevel = LittleEndianWord(buffer);
-        break;
-    default:
-        break;
+        case sdk::kPropName: read.name = BoundedText(buffer, sizeof buffer); break;
+        case sdk::kPropCapabilities: {
+            const std::uint32_t bits = LittleEndianWord(buffer);
+            read.hasZoom = (bits & 1u) != 0;
+            read.hasShootingModes = (bits & 2u) != 0;
+            read.hasViewfinder = (bits & 4u) != 0;
+            break;
+        }
+        case sdk::kPropOwner: read.ownerName = BoundedText(buffer, sizeof buffer); break;
+        case sdk::kPropFirmware:
+            read.firmware = LastWord(BoundedText(buffer, sizeof buffer));
+            break;
+        case sdk::kPropBattery: read.batteryLevel = LittleEndianWord(buffer); break;
+        default: break;
     }
 }
 
@@ -55,7 +48,7 @@ private:
     int failures_ = 0;
 };
 
-}  // namespace
+}   // namespace
 
 std::uint32_t CanonDriver::Step::bounded(std::uint32_t count, const std::string& call) const {
     if (count <= kMaxCount) return count;
@@ -320,8 +313,7 @@ std::vector<SettingOption> CanonDriver::enumerate(const Step& step, const char* 
     if (step.failed(reset(source_, &enumeration), "Enum" + name + "Reset")) return options;
     Code code = 0;
     readListing(
-        step, step, name, enumeration, count,
-        [&](sdk::Handle e) { return next(e, &(code = 0)); },
+        step, step, name, enumeration, count, [&](sdk::Handle e) { return next(e, &(code = 0)); },
         [&] {
             std::string label = LabelOf(table, code);
             if (!label.empty())
@@ -351,8 +343,7 @@ KESTREL_SIMPLE_ENUMERATION(GetShootingModes, ShootingMode, std::uint32_t, kShoot
 KESTREL_SIMPLE_ENUMERATION(GetAVModes, AvValue, std::uint16_t, kAV, avLabels)
 KESTREL_SIMPLE_ENUMERATION(GetTVModes, TvValue, std::uint16_t, kTV, tvLabels)
 KESTREL_SIMPLE_ENUMERATION(GetExposures, ExposureComp, std::uint16_t, kExposure, exposureLabels)
-KESTREL_SIMPLE_ENUMERATION(GetWBValues, WBSetting, std::uint16_t, kWhiteBalance,
-                           whiteBalanceLabels)
+KESTREL_SIMPLE_ENUMERATION(GetWBValues, WBSetting, std::uint16_t, kWhiteBalance, whiteBalanceLabels)
 KESTREL_SIMPLE_ENUMERATION(GetAFDistances, AFDistanceSetting, std::uint16_t, kAFDistance,
                            afDistanceLabels)
 KESTREL_SIMPLE_ENUMERATION(GetFlashModes, FlashSetting, std::uint16_t, kFlash, flashLabels)
@@ -492,4 +483,4 @@ std::uint32_t& CanonDriver::dataSizeOf(Slot setting) {
     return setting == kMeter ? meterDataSize_ : setting == kISO ? isoDataSize_ : effectDataSize_;
 }
 
-}  // namespace camera
+}   // namespace camera

@@ -173,8 +173,17 @@ private:
     // The settings with a value list of their own in lists_ (image size and quality are one
     // SDK attribute pair, listed in imageSizes_).
     enum Slot : std::size_t {
-        kShootingMode, kAV, kTV, kExposure, kWhiteBalance, kAFDistance, kFlash, kMeter, kISO,
-        kEffect, kSettingCount
+        kShootingMode,
+        kAV,
+        kTV,
+        kExposure,
+        kWhiteBalance,
+        kAFDistance,
+        kFlash,
+        kMeter,
+        kISO,
+        kEffect,
+        kSettingCount
     };
     struct Pending {
         std::uint64_t id = 0;
@@ -253,9 +262,9 @@ private:
     std::deque<Pending> pending_;
     std::uint64_t nextPendingId_ = 0;
     int inFlight_ = 0;
-    bool finished_ = false;   // guarded by lock_
-    PictureCallback picture_;   // set once, before any operation
+    bool finished_ = false;                         // guarded by lock_
+    PictureCallback picture_;                       // set once, before any operation
     std::chrono::milliseconds pictureWait_{3000};   // guarded by pendingMutex_
 };
 
-}  // namespace camera
+}   // namespace camera

@@ -25,7 +25,7 @@ struct SavedPath {
     std::string get(const std::string& path) const { return text[0] ? text : path; }
 };
 
-}  // namespace
+}   // namespace
 
 bool CanonDriver::TakePicture(const std::string& path, sdk::ProgressCallback progress) {
     std::lock_guard<std::recursive_mutex> op(lock_);
@@ -71,8 +71,7 @@ bool CanonDriver::TakePicture(const std::string& path, sdk::ProgressCallback pro
         if (step.failed(api_.GetReleasedData(source, progress, nullptr, option, &info, &medium),
                         "GetReleasedData"))
             ok = false;
-        else if (picture_)
-            picture_(path, saved.get(path));
+        else if (picture_) picture_(path, saved.get(path));
     }
     return ok;
 }
@@ -168,4 +167,4 @@ std::vector<SettingOption> CanonDriver::meterModes() const { return list(kMeter)
 std::vector<SettingOption> CanonDriver::isoModes() const { return list(kISO); }
 std::vector<SettingOption> CanonDriver::effects() const { return list(kEffect); }
 
-}  // namespace camera
+}   // namespace camera

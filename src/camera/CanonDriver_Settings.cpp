@@ -36,7 +36,7 @@ constexpr SettingCalls kCalls[] = {
     {"Effect", "GetRelCamSettingData", "SetRelCamSettingData", sdk::kSettingEffect},
 };
 
-}  // namespace
+}   // namespace
 
 std::uint32_t CanonDriver::readCode(Slot setting) {
     if (lists_[setting].empty()) return 0;   // not offered by this camera: not asked for
@@ -46,27 +46,27 @@ std::uint32_t CanonDriver::readCode(Slot setting) {
     std::uint32_t code = 0;
     sdk::Result result = sdk::kOk;
     switch (setting) {
-    case kShootingMode: result = api_.GetShootingMode(source, &code); break;
-    case kAV: result = api_.GetAvValue(source, &code); break;
-    case kTV: result = api_.GetTvValue(source, &code); break;
-    case kExposure: result = api_.GetExposureComp(source, &code); break;
-    case kWhiteBalance: result = api_.GetWBSetting(source, &code); break;
-    case kAFDistance: result = api_.GetAFDistanceSetting(source, &code); break;
-    case kFlash: {
-        std::uint32_t second = 0;
-        result = api_.GetFlashSetting(source, &code, &second);
-        break;
-    }
-    case kMeter:
-    case kISO:
-    case kEffect: {
-        std::uint8_t data[16] = {};   // room beyond the 4 bytes asked for
-        std::uint32_t size = kRelCamReadSize;
-        result = api_.GetRelCamSettingData(source, calls.relCamId, &size, data);
-        code = LittleEndianWord(data);
-        break;
-    }
-    case kSettingCount: break;
+        case kShootingMode: result = api_.GetShootingMode(source, &code); break;
+        case kAV: result = api_.GetAvValue(source, &code); break;
+        case kTV: result = api_.GetTvValue(source, &code); break;
+        case kExposure: result = api_.GetExposureComp(source, &code); break;
+        case kWhiteBalance: result = api_.GetWBSetting(source, &code); break;
+        case kAFDistance: result = api_.GetAFDistanceSetting(source, &code); break;
+        case kFlash: {
+            std::uint32_t second = 0;
+            result = api_.GetFlashSetting(source, &code, &second);
+            break;
+        }
+        case kMeter:
+        case kISO:
+        case kEffect: {
+            std::uint8_t data[16] = {};   // room beyond the 4 bytes asked for
+            std::uint32_t size = kRelCamReadSize;
+            result = api_.GetRelCamSettingData(source, calls.relCamId, &size, data);
+            code = LittleEndianWord(data);
+            break;
+        }
+        case kSettingCount: break;
     }
     if (step.failed(result, calls.getCall)) code = 0;
     return code;
@@ -79,24 +79,24 @@ bool CanonDriver::writeCode(Slot setting, std::uint32_t code) {
     const auto code16 = static_cast<std::uint16_t>(code);
     sdk::Result result = sdk::kOk;
     switch (setting) {
-    case kShootingMode: result = api_.SetShootingMode(source, code16); break;
-    case kAV: result = api_.SetAvValue(source, code16); break;
-    case kTV: result = api_.SetTvValue(source, code16); break;
-    case kExposure: result = api_.SetExposureComp(source, code16); break;
-    case kWhiteBalance: result = api_.SetWBSetting(source, code16); break;
-    case kAFDistance: result = api_.SetAFDistanceSetting(source, code16); break;
-    case kFlash: result = api_.SetFlashSetting(source, code16, kFlashSecond); break;
-    case kMeter:
-    case kISO:
-    case kEffect: {
-        // The SDK reads dataSize bytes: the code, little-endian, then zeros.
-        const std::uint32_t dataSize = dataSizeOf(setting);
-        std::vector<std::uint8_t> data(std::max<std::uint32_t>(dataSize, 4), 0);
-        PutLittleEndianWord(data.data(), code);
-        result = api_.SetRelCamSettingData(source, calls.relCamId, dataSize, data.data());
-        break;
-    }
-    case kSettingCount: break;
+        case kShootingMode: result = api_.SetShootingMode(source, code16); break;
+        case kAV: result = api_.SetAvValue(source, code16); break;
+        case kTV: result = api_.SetTvValue(source, code16); break;
+        case kExposure: result = api_.SetExposureComp(source, code16); break;
+        case kWhiteBalance: result = api_.SetWBSetting(source, code16); break;
+        case kAFDistance: result = api_.SetAFDistanceSetting(source, code16); break;
+        case kFlash: result = api_.SetFlashSetting(source, code16, kFlashSecond); break;
+        case kMeter:
+        case kISO:
+        case kEffect: {
+            // The SDK reads dataSize bytes: the code, little-endian, then zeros.
+            const std::uint32_t dataSize = dataSizeOf(setting);
+            std::vector<std::uint8_t> data(std::max<std::uint32_t>(dataSize, 4), 0);
+            PutLittleEndianWord(data.data(), code);
+            result = api_.SetRelCamSettingData(source, calls.relCamId, dataSize, data.data());
+            break;
+        }
+        case kSettingCount: break;
     }
     return !step.failed(result, calls.setCall);
 }
@@ -113,7 +113,6 @@ bool CanonDriver::setByLabel(Slot setting, const std::string& label) {
     const std::uint32_t code = option->code;
     return writeCode(setting, code);
 }
-
 
 // Image size and quality are one SDK attribute pair. A failed read gives 0 for both.
 bool CanonDriver::readFormat(const Step& step, std::uint32_t& quality, std::uint32_t& size) {
@@ -138,7 +137,7 @@ const ImageSizeOption* findSize(const std::vector<ImageSizeOption>& sizes, std::
     return nullptr;
 }
 
-}  // namespace
+}   // namespace
 
 std::string CanonDriver::imageSizeLabel() {
     std::lock_guard<std::recursive_mutex> op(lock_);
@@ -214,18 +213,18 @@ bool CanonDriver::setImageQuality(const std::string& label) {
 
 CanonDriver::Slot CanonDriver::slotOf(Setting setting) {
     switch (setting) {
-    case Setting::ShootingMode: return kShootingMode;
-    case Setting::AV: return kAV;
-    case Setting::TV: return kTV;
-    case Setting::Exposure: return kExposure;
-    case Setting::WhiteBalance: return kWhiteBalance;
-    case Setting::AFDistance: return kAFDistance;
-    case Setting::Flash: return kFlash;
-    case Setting::Meter: return kMeter;
-    case Setting::ISO: return kISO;
-    case Setting::Effect: return kEffect;
-    case Setting::ImageSize:
-    case Setting::ImageQuality: break;
+        case Setting::ShootingMode: return kShootingMode;
+        case Setting::AV: return kAV;
+        case Setting::TV: return kTV;
+        case Setting::Exposure: return kExposure;
+        case Setting::WhiteBalance: return kWhiteBalance;
+        case Setting::AFDistance: return kAFDistance;
+        case Setting::Flash: return kFlash;
+        case Setting::Meter: return kMeter;
+        case Setting::ISO: return kISO;
+        case Setting::Effect: return kEffect;
+        case Setting::ImageSize:
+        case Setting::ImageQuality: break;
     }
     throw std::logic_error("image size and quality have no value list of their own");
 }
@@ -266,9 +265,9 @@ std::vector<SettingOption> CanonDriver::Options(Setting setting) const {
     return options;
 }
 
-#define KESTREL_SETTING_ACCESS(Name, Key)                                                      \
-    std::string CanonDriver::Get##Name() { return GetLabel(Setting::Key); }                    \
-    std::uint32_t CanonDriver::Get##Name##Code() { return GetCode(Setting::Key); }             \
+#define KESTREL_SETTING_ACCESS(Name, Key)                                          \
+    std::string CanonDriver::Get##Name() { return GetLabel(Setting::Key); }        \
+    std::uint32_t CanonDriver::Get##Name##Code() { return GetCode(Setting::Key); } \
     bool CanonDriver::Set##Name(const std::string& label) { return Set(Setting::Key, label); }
 
 KESTREL_SETTING_ACCESS(ImageSize, ImageSize)
@@ -308,4 +307,4 @@ void CanonDriver::SetZoomPos(std::uint32_t position) {
     step.failed(api_.SetZoomPos(source_, position), "SetZoomPos");
 }
 
-}  // namespace camera
+}   // namespace camera

@@ -21,4 +21,4 @@ sdk::Result CanonRCSDK::ReleaseEventCallback(std::uint32_t eventId, const void* 
     return sdk::kOk;
 }
 
-}  // namespace camera
+}   // namespace camera

@@ -16,4 +16,4 @@ public:
                                             std::uint32_t size, void* context);
 };
 
-}  // namespace camera
+}   // namespace camera

@@ -12,4 +12,4 @@ CanonSDK::CanonSDK(const sdk::Api& cdApi, LogCallback log)
 
 CanonSDK::~CanonSDK() { finish(); }
 
-}  // namespace camera
+}   // namespace camera

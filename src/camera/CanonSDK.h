@@ -13,4 +13,4 @@ public:
     ~CanonSDK();
 };
 
-}  // namespace camera
+}   // namespace camera

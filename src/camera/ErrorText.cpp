@@ -141,7 +141,7 @@ constexpr std::array<ErrorRow, 125> kErrorRows{{
     {0x000000F5, "Last Generic Error Plus One"},
 }};
 
-}  // namespace
+}   // namespace
 
 std::string GetErrorText(std::uint32_t code) {
     std::string text;
@@ -154,4 +154,4 @@ std::string GetErrorText(std::uint32_t code) {
     return text;
 }
 
-}  // namespace camera
+}   // namespace camera

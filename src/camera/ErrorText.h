@@ -8,4 +8,4 @@ namespace camera {
 
 std::string GetErrorText(std::uint32_t code);
 
-}  // namespace camera
+}   // namespace camera

@@ -27,8 +27,7 @@ const std::vector<SettingOption>& effectLabels();
 std::string LabelOf(const std::vector<SettingOption>& table, std::uint32_t code);
 
 // The first option with exactly this label / this code, or null.
-const SettingOption* FindLabel(const std::vector<SettingOption>& options,
-                               const std::string& label);
+const SettingOption* FindLabel(const std::vector<SettingOption>& options, const std::string& label);
 const SettingOption* FindCode(const std::vector<SettingOption>& options, std::uint32_t code);
 
-}  // namespace camera
+}   // namespace camera

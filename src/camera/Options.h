@@ -42,4 +42,4 @@ using LogCallback = std::function<void(const std::string& step, const std::strin
 // capture-session transfer, or a disconnect before the picture arrived).
 using PictureCallback = std::function<void(const std::string& asked, const std::string& saved)>;
 
-}  // namespace camera
+}   // namespace camera

@@ -27,9 +27,9 @@ inline constexpr std::size_t kSettingCount = 12;
 
 struct SettingInfo {
     Setting key;
-    const char* name;        // short name for messages: "TV"
-    const char* title;       // the settings pane's label: "TV Mode"
-    const char* changeText;  // what a sequence step logs before changing it (printf, %s label)
+    const char* name;         // short name for messages: "TV"
+    const char* title;        // the settings pane's label: "TV Mode"
+    const char* changeText;   // what a sequence step logs before changing it (printf, %s label)
 };
 
 inline constexpr std::array<SettingInfo, kSettingCount> kSettings = {{
@@ -50,10 +50,12 @@ inline constexpr std::array<SettingInfo, kSettingCount> kSettings = {{
 constexpr std::size_t IndexOf(Setting setting) { return static_cast<std::size_t>(setting); }
 constexpr const SettingInfo& InfoOf(Setting setting) { return kSettings[IndexOf(setting)]; }
 
-static_assert([] {
-    for (std::size_t i = 0; i < kSettingCount; ++i)
-        if (IndexOf(kSettings[i].key) != i) return false;
-    return true;
-}(), "kSettings is in key order");
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < kSettingCount; ++i)
+            if (IndexOf(kSettings[i].key) != i) return false;
+        return true;
+    }(),
+    "kSettings is in key order");
 
-}  // namespace camera
+}   // namespace camera

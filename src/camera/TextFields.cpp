@@ -43,4 +43,4 @@ void PutLittleEndianWord(std::uint8_t* bytes, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-}  // namespace camera
+}   // namespace camera

@@ -25,4 +25,4 @@ std::uint32_t LittleEndianWord(const std::uint8_t* bytes);
 // Writes value into the first four bytes, little-endian.
 void PutLittleEndianWord(std::uint8_t* bytes, std::uint32_t value);
 
-}  // namespace camera
+}   // namespace camera

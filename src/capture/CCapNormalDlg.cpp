@@ -20,7 +20,8 @@ CCapNormalDlg::CCapNormalDlg(QWidget* parent) : QWidget(parent) {
     for (QShortcut* shortcut : {space, anywhere})
         connect(shortcut, &QShortcut::activated, this, [this] {
             if (button_->isVisible() && button_->isEnabled()) button_->click();
-        });}
+        });
+}
 
 void CCapNormalDlg::CapturePhoto(CViewDoc* document) {
     if (!document) return;

@@ -33,13 +33,13 @@ struct Bitmap {
     int id;
     int x, y;   // dialog units
 };
-constexpr Bitmap kBitmaps[5] = {{139, 88, 27}, {140, 151, 27}, {141, 109, 8}, {142, 109, 66},
-                                {144, 109, 27}};
+constexpr Bitmap kBitmaps[5] = {
+    {139, 88, 27}, {140, 151, 27}, {141, 109, 8}, {142, 109, 66}, {144, 109, 27}};
 
 // How often the overlap line is refreshed while a strip is shown.
 constexpr int kReadoutIntervalMs = 250;
 
-}  // namespace
+}   // namespace
 
 CCapStitchDlg::CCapStitchDlg(QWidget* parent) : QWidget(parent) {
     resize(dluX(195), dluY(98));
@@ -55,8 +55,8 @@ CCapStitchDlg::CCapStitchDlg(QWidget* parent) : QWidget(parent) {
         const QPixmap pixmap(QStringLiteral(":/kestrel/bitmaps/bitmap%1.bmp").arg(kBitmaps[i].id));
         bitmaps_[i] = new QLabel(this);
         bitmaps_[i]->setPixmap(pixmap);
-        bitmaps_[i]->setGeometry(QRect(QPoint(dluX(kBitmaps[i].x), dluY(kBitmaps[i].y)),
-                                       pixmap.size()));
+        bitmaps_[i]->setGeometry(
+            QRect(QPoint(dluX(kBitmaps[i].x), dluY(kBitmaps[i].y)), pixmap.size()));
     }
 
     // One group: checking an arrow unchecks the others.
@@ -87,7 +87,8 @@ void CCapStitchDlg::setDocument(CViewDoc* document) {
     readout_.reset();
     if (document_)
         readout_ = std::make_unique<OverlapReadout>(
-            document_, [this](const std::string& line) {
+            document_,
+            [this](const std::string& line) {
                 // A line that arrives after the strip went away is stale.
                 const bool showing = isVisible() && document_->stitchDirection() != 0;
                 overlapLine_->setText(showing ? QString::fromStdString(line) : QString());

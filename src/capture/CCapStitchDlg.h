@@ -24,8 +24,14 @@ class QTimer;
 class CCapStitchDlg : public QWidget {
     Q_OBJECT
 public:
-    enum Id { CaptureId = 1001, ClearId = 1006, LeftId = 1002, RightId = 1003, TopId = 1004,
-              BottomId = 1005 };
+    enum Id {
+        CaptureId = 1001,
+        ClearId = 1006,
+        LeftId = 1002,
+        RightId = 1003,
+        TopId = 1004,
+        BottomId = 1005
+    };
 
     explicit CCapStitchDlg(QWidget* parent = nullptr);
     ~CCapStitchDlg() override;
@@ -43,7 +49,7 @@ public:
     QPushButton* captureButton() const { return capture_; }
     QPushButton* clearButton() const { return clear_; }
     QRadioButton* arrow(int radioId) const;   // 1002..1005, else null
-    QLabel* bitmap(int bitmapId) const;        // 139..142 and 144, else null
+    QLabel* bitmap(int bitmapId) const;       // 139..142 and 144, else null
     QLabel* overlapLine() const { return overlapLine_; }
     OverlapReadout* readout() const { return readout_.get(); }
 

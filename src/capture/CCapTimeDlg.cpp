@@ -21,7 +21,7 @@ namespace {
 
 constexpr int kIdRole = Qt::UserRole;
 
-}  // namespace
+}   // namespace
 
 CCapTimeDlg::CCapTimeDlg(QWidget* parent, std::unique_ptr<SequenceClock> clock)
     : QWidget(parent),
@@ -81,7 +81,8 @@ int CCapTimeDlg::NextNumber() const {
     int largest = list_->rowCount();
     for (int row = 0; row < list_->rowCount(); ++row) {
         const QTableWidgetItem* cell = list_->item(row, 0);
-        if (cell) largest = std::max(largest, std::atoi(cell->text().left(20).toLatin1().constData()));
+        if (cell)
+            largest = std::max(largest, std::atoi(cell->text().left(20).toLatin1().constData()));
     }
     return largest + 1;
 }
@@ -112,7 +113,8 @@ void CCapTimeDlg::OnAddDelay() {
 
 void CCapTimeDlg::OnAddPhoto() {
     SequenceItem item;
-    auto* settings = document_ ? dynamic_cast<CViewSetting*>(document_->GetView("Setting")) : nullptr;
+    auto* settings =
+        document_ ? dynamic_cast<CViewSetting*>(document_->GetView("Setting")) : nullptr;
     if (settings) {
         for (std::size_t i = 0; i < camera::kSettingCount; ++i)
             item.labels[i] = settings->selectedText(CViewSetting::Row(i)).toStdString();
@@ -168,8 +170,7 @@ void CCapTimeDlg::ApplyHandedOver() {
         events.swap(handedOver_);
     }
     for (std::uint64_t id : events) {
-        if (id != 0)
-            RemoveRowOf(id);
+        if (id != 0) RemoveRowOf(id);
         else
             capture_->setText(sequence_->running() ? QStringLiteral("Stop")
                                                    : QStringLiteral("Capture Photos"));

@@ -26,8 +26,7 @@ class CCapTimeDlg : public QWidget, private CSequenceThread::Events {
     Q_OBJECT
 public:
     // A null clock gives the steady one.
-    explicit CCapTimeDlg(QWidget* parent = nullptr,
-                         std::unique_ptr<SequenceClock> clock = nullptr);
+    explicit CCapTimeDlg(QWidget* parent = nullptr, std::unique_ptr<SequenceClock> clock = nullptr);
     ~CCapTimeDlg() override;
 
     // The document the panel reads the settings pane from and the worker runs on.

@@ -17,11 +17,10 @@ std::string Format(const char* format, ...) {
     return text;
 }
 
-}  // namespace
+}   // namespace
 
 CSequenceThread::CSequenceThread(Events* events, std::unique_ptr<SequenceClock> clock)
-    : events_(events),
-      clock_(clock ? std::move(clock) : std::make_unique<SteadySequenceClock>()) {}
+    : events_(events), clock_(clock ? std::move(clock) : std::make_unique<SteadySequenceClock>()) {}
 
 CSequenceThread::~CSequenceThread() {
     Quit();
@@ -200,8 +199,8 @@ bool CSequenceThread::PhotoStep(const Entry& step, std::string& file, std::strin
         if (wanted.empty()) continue;   // nothing was selected: the camera keeps its value
         if (camera.Get(info.key) == wanted) continue;
         if (!camera.Offers(info.key, wanted)) {
-            camera.Log(Format("Setting not offered by the camera: %s %s\r\n", info.name,
-                              wanted.c_str()));
+            camera.Log(
+                Format("Setting not offered by the camera: %s %s\r\n", info.name, wanted.c_str()));
             continue;
         }
         camera.Log(Format(info.changeText, wanted.c_str()));
@@ -224,14 +223,13 @@ bool CSequenceThread::PhotoStep(const Entry& step, std::string& file, std::strin
         if (held != wanted)
             camera.Log(Format("Setting not applied: %s is %s, wanted %s\r\n",
                               camera::InfoOf(key).name,
-                              held.empty() ? "an unlisted value" : held.c_str(),
-                              wanted.c_str()));
+                              held.empty() ? "an unlisted value" : held.c_str(), wanted.c_str()));
     }
     if (zoomMoved) {
         const std::uint32_t held = camera.GetZoomPos();
         if (held != item.zoomPosition)
-            camera.Log(Format("Setting not applied: Zoom is %u, wanted %u\r\n", held,
-                              item.zoomPosition));
+            camera.Log(
+                Format("Setting not applied: Zoom is %u, wanted %u\r\n", held, item.zoomPosition));
     }
     camera.Log("Taking photo...\r\n");
     std::string path;

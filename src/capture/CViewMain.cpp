@@ -49,7 +49,7 @@ namespace {
 // Where the panels sit in the pane, and the margin kept past them.
 constexpr QPoint kPanelOffset{5, 45};
 constexpr int kPanelMargin = 5;
-}  // namespace
+}   // namespace
 
 QSize CViewMain::essentialSize() const {
     const QRect button = normalPanel()->captureButton()->geometry();
@@ -81,20 +81,20 @@ void CViewMain::OnTabChanged() {
     for (int i = 0; i < 4; ++i) panels_[i]->setVisible(i == index);
     if (!document_) return;
     switch (index) {
-    case NormalTab:
-    case TimeTab:
-        document_->SetAdditiveFrames(0);
-        document_->PrepareStitchStrip(0);
-        break;
-    case StitchTab:
-        // The checked arrow: direction, a fresh strip from the previous shot, room for it.
-        stitchPanel()->ApplyStitchSelection();
-        document_->SetAdditiveFrames(0);
-        return;
-    case AstroTab:
-        document_->PrepareStitchStrip(0);
-        astroPanel()->ReadAdditiveFrames();
-        break;
+        case NormalTab:
+        case TimeTab:
+            document_->SetAdditiveFrames(0);
+            document_->PrepareStitchStrip(0);
+            break;
+        case StitchTab:
+            // The checked arrow: direction, a fresh strip from the previous shot, room for it.
+            stitchPanel()->ApplyStitchSelection();
+            document_->SetAdditiveFrames(0);
+            return;
+        case AstroTab:
+            document_->PrepareStitchStrip(0);
+            astroPanel()->ReadAdditiveFrames();
+            break;
     }
     // The live picture (320 x 240) plus the caption band.
     emit viewscreenSpaceWanted(QSize(320, 260));

@@ -22,8 +22,8 @@ struct ViewscreenFeed {
     ViewscreenFeed(UiWakeup* wakeup, CViewDoc* document, CViewViewscreen* pane)
         : mailbox(wakeup), document(document), pane(pane) {}
     FrameMailbox mailbox;
-    CViewDoc* const document;         // outlives the pane
-    CViewViewscreen* const pane;      // read on the user-interface thread only
+    CViewDoc* const document;      // outlives the pane
+    CViewViewscreen* const pane;   // read on the user-interface thread only
     std::atomic<std::uint64_t> delivered{0};
 };
 
@@ -47,7 +47,7 @@ constexpr Place kPlaces[5] = {{0, 0, 4, 3}, {0, 0, 1, 3}, {4, 0, 1, 3}, {0, 0, 4
 constexpr QPoint kLiveOffset[5] = {{0, 0}, {1, 0}, {0, 0}, {0, 1}, {0, 0}};
 constexpr int kCaptionBand = 20;
 
-}  // namespace
+}   // namespace
 
 CViewViewscreen::CViewViewscreen(CViewDoc* document, QWidget* parent)
     : QWidget(parent), document_(document) {

@@ -48,8 +48,7 @@ std::string DocumentSequenceCamera::LogPath() {
     return LogPathFor(document_->captureFolder(), document_->captureName());
 }
 
-std::string DocumentSequenceCamera::LogPathFor(const std::string& folder,
-                                               const std::string& name) {
+std::string DocumentSequenceCamera::LogPathFor(const std::string& folder, const std::string& name) {
     if (folder.empty() || name.empty() || !CaptureNaming::IsSafeName(name)) return {};
     return folder + name + "-sequence.csv";
 }

@@ -6,8 +6,8 @@
 
 #include <memory>
 
-OverlapReadout::OverlapReadout(CViewDoc* document,
-                               std::function<void(const std::string&)> onLine, QObject* owner)
+OverlapReadout::OverlapReadout(CViewDoc* document, std::function<void(const std::string&)> onLine,
+                               QObject* owner)
     : document_(document), onLine_(std::move(onLine)) {
     wakeup_ = new UiWakeup([this] { deliver(); }, owner);
     worker_ = std::thread([this] { run(); });

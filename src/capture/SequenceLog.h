@@ -14,10 +14,10 @@ public:
         "run_start,step,kind,planned_start,actual_start,end,file,settings_changed,result";
 
     struct Row {
-        int step = 0;              // the step's "#" in the list
-        std::string kind;          // "delay" or "photo"
+        int step = 0;       // the step's "#" in the list
+        std::string kind;   // "delay" or "photo"
         std::chrono::system_clock::time_point plannedStart, actualStart, end;
-        std::string file;          // written picture, or empty
+        std::string file;              // written picture, or empty
         std::string settingsChanged;   // "TV=1/125;AV=5.6"
         std::string result;   // "done" (delay), "captured", "failed", "no camera", "dropped"
     };

@@ -9,7 +9,7 @@ namespace {
 
 constexpr qint64 kMaxFileBytes = 64 * 1024;   // beyond this the file is not ours
 
-}  // namespace
+}   // namespace
 
 QString ViewOptions::PathBeside(const QString& configPath) {
     const QFileInfo config(configPath);

@@ -262,26 +262,24 @@ bool CViewDoc::TakePicture(std::string* writtenPath) {
     const CapturePath target = NextCapturePath(true);
     if (writtenPath) *writtenPath = target.path;
     switch (target.status) {
-    case CaptureNameStatus::Ok:
-        break;
-    case CaptureNameStatus::Empty:
-        return false;
-    case CaptureNameStatus::BadName:
-        Log("Capture refused: the capture name \"" + captureName() +
-            "\" must not contain '/' or be \".\" or \"..\"\r\n");
-        return false;
-    case CaptureNameStatus::ControlName:
-        Log("Capture refused: the capture name must not contain a control character or line "
-            "break\r\n");
-        return false;
-    case CaptureNameStatus::ControlFolder:
-        Log("Capture refused: the capture folder must not contain a control character or line "
-            "break\r\n");
-        return false;
-    case CaptureNameStatus::Exhausted:
-        Log("Capture refused: no file number is left for \"" + captureName() + "\" in " +
-            captureFolder() + "\r\n");
-        return false;
+        case CaptureNameStatus::Ok: break;
+        case CaptureNameStatus::Empty: return false;
+        case CaptureNameStatus::BadName:
+            Log("Capture refused: the capture name \"" + captureName() +
+                "\" must not contain '/' or be \".\" or \"..\"\r\n");
+            return false;
+        case CaptureNameStatus::ControlName:
+            Log("Capture refused: the capture name must not contain a control character or line "
+                "break\r\n");
+            return false;
+        case CaptureNameStatus::ControlFolder:
+            Log("Capture refused: the capture folder must not contain a control character or line "
+                "break\r\n");
+            return false;
+        case CaptureNameStatus::Exhausted:
+            Log("Capture refused: no file number is left for \"" + captureName() + "\" in " +
+                captureFolder() + "\r\n");
+            return false;
     }
 
     bool result = false;

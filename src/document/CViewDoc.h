@@ -41,7 +41,7 @@ public:
 
     // Pane registry. A pane leaves it when it is destroyed (see CView).
     void RegisterView(CView* view, const std::string& name);
-    void UnregisterView(CView* view);   // every name the pane was registered under
+    void UnregisterView(CView* view);                // every name the pane was registered under
     CView* GetView(const std::string& name) const;   // exact, case-sensitive
     // Writes text to the pane registered as "Debug" when it is a CLogSink; else nothing. Any
     // thread: the registry lock is held while the sink writes (CLogSink::WriteLog never
@@ -89,8 +89,8 @@ public:
 
     // Relays handed to the SDKs through the drivers.
     static void LogRelay(const std::string& step, const std::string& errorText);
-    static sdk::Result CameraEventRelay(std::uint32_t eventId, const void* data,
-                                        std::uint32_t size, void* context);
+    static sdk::Result CameraEventRelay(std::uint32_t eventId, const void* data, std::uint32_t size,
+                                        void* context);
     static sdk::Result FrameRelay(void* frame, std::uint32_t size, std::uint32_t format,
                                   void* context);
     static sdk::Result ProgressRelay(std::uint32_t value, std::uint32_t status, void* context);

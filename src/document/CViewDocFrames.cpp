@@ -18,8 +18,8 @@ void CViewDoc::LogRelay(const std::string& step, const std::string& errorText) {
     if (LogReceiver receiver = doc->onLog_.load()) receiver(step, errorText);
 }
 
-sdk::Result CViewDoc::CameraEventRelay(std::uint32_t eventId, const void* data,
-                                       std::uint32_t size, void* /*context*/) {
+sdk::Result CViewDoc::CameraEventRelay(std::uint32_t eventId, const void* data, std::uint32_t size,
+                                       void* /*context*/) {
     CViewDoc* doc = instance_.load();
     if (doc == nullptr || (eventId & 0xFFFFu) != sdk::kEventBattery) return 0;
     CameraEventReceiver receiver = doc->onCameraEvent_.load();
@@ -92,10 +92,8 @@ void CViewDoc::SetAdditiveFrames(std::int32_t frames) { additiveFrames_.store(fr
 
 void CViewDoc::CalibrateNoise() {
     std::lock_guard lock(frameLock_);
-    if (additiveFrames_.load() != 0)
-        stacking_->CalibrateNoise();
-    else
-        stacking_->ClearNoise();
+    if (additiveFrames_.load() != 0) stacking_->CalibrateNoise();
+    else stacking_->ClearNoise();
 }
 
 std::size_t CViewDoc::stackedFrameCount() const {

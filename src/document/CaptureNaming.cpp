@@ -45,7 +45,7 @@ bool EntryExists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-}  // namespace
+}   // namespace
 
 bool CaptureNaming::IsSafeName(std::string_view name) {
     return name.find('/') == std::string_view::npos && name != "." && name != "..";

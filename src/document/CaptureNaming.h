@@ -12,11 +12,11 @@
 // Why no path could be formed.
 enum class CaptureNameStatus {
     Ok,
-    Empty,       // no capture folder or no capture name
-    BadName,     // the name contains '/' or is "." or ".."
+    Empty,           // no capture folder or no capture name
+    BadName,         // the name contains '/' or is "." or ".."
     ControlName,     // the name contains a control character (a line break, a tab, ...)
     ControlFolder,   // the folder contains a control character
-    Exhausted,   // the highest number present is the largest 32-bit number
+    Exhausted,       // the highest number present is the largest 32-bit number
 };
 
 struct CapturePath {
@@ -59,7 +59,7 @@ private:
                            const std::string& ext) const;
     void ForgetArrivedLocked();
 
-    mutable std::mutex lock_;          // guards reserved_
+    mutable std::mutex lock_;   // guards reserved_
     // Paths handed to a camera whose file has not appeared yet; forgotten once it exists.
     std::set<std::string> reserved_;
 };

@@ -66,7 +66,7 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 bool Load(const std::string& path, std::string& folder, std::string& name) {
     std::ifstream in(path, std::ios::binary);
@@ -96,9 +96,8 @@ bool Save(const std::string& path, const std::string& folder, const std::string&
     mode_t mode = 0666 & ~CurrentUmask();
     struct stat st;
     if (::stat(target.c_str(), &st) == 0) {
-        if (S_ISREG(st.st_mode) &&
-            ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
-             ::access(target.c_str(), W_OK) != 0)) {
+        if (S_ISREG(st.st_mode) && ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+                                    ::access(target.c_str(), W_OK) != 0)) {
             error = target + " is read-only; it is left as it was";
             return false;
         }
@@ -133,4 +132,4 @@ bool Save(const std::string& path, const std::string& folder, const std::string&
     return true;
 }
 
-}  // namespace config
+}   // namespace config

@@ -18,4 +18,4 @@ bool Load(const std::string& path, std::string& folder, std::string& name);
 bool Save(const std::string& path, const std::string& folder, const std::string& name,
           std::string& error);
 
-}  // namespace config
+}   // namespace config

@@ -60,18 +60,21 @@ __attribute__((target("ssse3"))) void BinsSsse3(const std::uint8_t* p, std::size
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
         const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
-        const __m128i blue = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, b0), _mm_shuffle_epi8(b, b1)),
-                                          _mm_shuffle_epi8(c, b2));
-        const __m128i green = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, g0), _mm_shuffle_epi8(b, g1)),
-                                           _mm_shuffle_epi8(c, g2));
-        const __m128i red = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, r0), _mm_shuffle_epi8(b, r1)),
-                                         _mm_shuffle_epi8(c, r2));
-        const __m128i sumLow = _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(blue, zero),
-                                                           _mm_unpacklo_epi8(green, zero)),
-                                             _mm_unpacklo_epi8(red, zero));
-        const __m128i sumHigh = _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(blue, zero),
-                                                            _mm_unpackhi_epi8(green, zero)),
-                                              _mm_unpackhi_epi8(red, zero));
+        const __m128i blue =
+            _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, b0), _mm_shuffle_epi8(b, b1)),
+                         _mm_shuffle_epi8(c, b2));
+        const __m128i green =
+            _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, g0), _mm_shuffle_epi8(b, g1)),
+                         _mm_shuffle_epi8(c, g2));
+        const __m128i red =
+            _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, r0), _mm_shuffle_epi8(b, r1)),
+                         _mm_shuffle_epi8(c, r2));
+        const __m128i sumLow = _mm_add_epi16(
+            _mm_add_epi16(_mm_unpacklo_epi8(blue, zero), _mm_unpacklo_epi8(green, zero)),
+            _mm_unpacklo_epi8(red, zero));
+        const __m128i sumHigh = _mm_add_epi16(
+            _mm_add_epi16(_mm_unpackhi_epi8(blue, zero), _mm_unpackhi_epi8(green, zero)),
+            _mm_unpackhi_epi8(red, zero));
         const __m128i binLow = _mm_mulhi_epu16(sumLow, factor);
         const __m128i binHigh = _mm_mulhi_epu16(sumHigh, factor);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(bins + k), _mm_packus_epi16(binLow, binHigh));
@@ -89,7 +92,7 @@ void Bins(const std::uint8_t* p, std::size_t n, std::uint8_t* bins) {
     BinsPlain(p, n, bins);
 }
 
-}  // namespace
+}   // namespace
 
 int HistogramBin(int sum) { return static_cast<int>(static_cast<double>(sum) * 0.333); }
 
@@ -102,9 +105,9 @@ void ComputeHistogram(const std::uint8_t* pixels, int width, int height, Histogr
     constexpr std::size_t kBlock = 1024;
     std::array<std::array<std::uint32_t, 256>, kTables> counts{};
     std::array<std::uint8_t, kBlock> binOf;
-    const std::size_t total = width > 0 && height > 0
-                                  ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height)
-                                  : 0;
+    const std::size_t total =
+        width > 0 && height > 0 ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height)
+                                : 0;
     for (std::size_t start = 0; start < total; start += kBlock) {
         const std::size_t n = std::min(kBlock, total - start);
         const std::uint8_t* bins = binOf.data();

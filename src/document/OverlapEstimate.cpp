@@ -33,10 +33,8 @@ Plane LumaOf(const std::uint8_t* pixels, int width, int height, std::size_t rowB
         for (int x = band.x0; x < band.x1; ++x) {
             const std::uint8_t* p = row + 3 * x;   // blue, green, red
             const auto v = static_cast<std::uint8_t>((29 * p[0] + 150 * p[1] + 77 * p[2]) >> 8);
-            if (transpose)
-                plane.values[static_cast<std::size_t>(x) * height + y] = v;
-            else
-                plane.values[static_cast<std::size_t>(y) * width + x] = v;
+            if (transpose) plane.values[static_cast<std::size_t>(x) * height + y] = v;
+            else plane.values[static_cast<std::size_t>(y) * width + x] = v;
         }
     }
     return plane;
@@ -49,7 +47,8 @@ Plane HalfOf(const Plane& in) {
         for (int x = 0; x < out.width; ++x)
             out.values[static_cast<std::size_t>(y) * out.width + x] = static_cast<std::uint8_t>(
                 (in.at(2 * x, 2 * y) + in.at(2 * x + 1, 2 * y) + in.at(2 * x, 2 * y + 1) +
-                 in.at(2 * x + 1, 2 * y + 1) + 2) >> 2);
+                 in.at(2 * x + 1, 2 * y + 1) + 2) >>
+                2);
     return out;
 }
 
@@ -122,14 +121,14 @@ Best Search(const Plane& live, const Plane& strip, int left, int bottom, int cx,
             const double score = Correlation(live, strip, sums, left + dx, bottom + dy);
             // Ties go to the smaller shift, so a flat match does not wander.
             if (score > best.score ||
-                (score == best.score && std::abs(dx) + std::abs(dy) <
-                                            std::abs(best.dx) + std::abs(best.dy)))
+                (score == best.score &&
+                 std::abs(dx) + std::abs(dy) < std::abs(best.dx) + std::abs(best.dy)))
                 best = {dx, dy, score};
         }
     return best;
 }
 
-}  // namespace
+}   // namespace
 
 OverlapEstimate EstimateOverlap(const FrameBuffers::Frame& live, const FrameBuffers::Strip& strip,
                                 std::uint32_t direction) {
@@ -138,9 +137,9 @@ OverlapEstimate EstimateOverlap(const FrameBuffers::Frame& live, const FrameBuff
     const bool vertical = direction == 1 || direction == 2;
     const int stripWidth = vertical ? 80 : FrameBuffers::kWidth;
     const int stripHeight = vertical ? FrameBuffers::kHeight : 80;
-    const Plane strip1 = LumaOf(strip.data(), stripWidth, stripHeight,
-                                static_cast<std::size_t>(3 * stripWidth), vertical,
-                                Band{0, stripWidth, 0, stripHeight});
+    const Plane strip1 =
+        LumaOf(strip.data(), stripWidth, stripHeight, static_cast<std::size_t>(3 * stripWidth),
+               vertical, Band{0, stripWidth, 0, stripHeight});
     if (*std::max_element(strip1.values.begin(), strip1.values.end()) < 4) return result;
     result.shown = true;
 
@@ -158,8 +157,7 @@ OverlapEstimate EstimateOverlap(const FrameBuffers::Frame& live, const FrameBuff
                       : direction == 2 ? Band{kW - kReach, kW, 0, kH}
                       : direction == 3 ? Band{0, kW, kH - kReach, kH}
                                        : Band{0, kW, 0, kReach};
-    const Plane live1 =
-        LumaOf(live.data(), kW, kH, FrameBuffers::kRowBytes, vertical, band);
+    const Plane live1 = LumaOf(live.data(), kW, kH, FrameBuffers::kRowBytes, vertical, band);
     const Plane live2 = HalfOf(live1), live4 = HalfOf(live2);
     const Plane strip2 = HalfOf(strip1), strip4 = HalfOf(strip2);
 
@@ -191,6 +189,7 @@ std::string OverlapText(const OverlapEstimate& estimate) {
     if (moves.empty()) moves = "aligned";
     // "move 6 px left, move 3 px up" reads as "move 6 px left, 3 px up".
     const std::string repeat = ", move ";
-    if (const auto at = moves.find(repeat); at != std::string::npos) moves.replace(at, repeat.size(), ", ");
+    if (const auto at = moves.find(repeat); at != std::string::npos)
+        moves.replace(at, repeat.size(), ", ");
     return "Overlap: " + moves + " - match " + std::to_string(estimate.score) + " %";
 }

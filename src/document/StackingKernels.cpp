@@ -59,8 +59,7 @@ void SubtractSse2(std::uint16_t* sum, const std::uint8_t* leaving, std::size_t n
         const __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i*>(leaving + i));
         __m128i* s = reinterpret_cast<__m128i*>(sum + i);
         _mm_storeu_si128(s, _mm_subs_epu16(_mm_loadu_si128(s), _mm_unpacklo_epi8(o, zero)));
-        _mm_storeu_si128(s + 1,
-                         _mm_subs_epu16(_mm_loadu_si128(s + 1), _mm_unpackhi_epi8(o, zero)));
+        _mm_storeu_si128(s + 1, _mm_subs_epu16(_mm_loadu_si128(s + 1), _mm_unpackhi_epi8(o, zero)));
     }
     SubtractScalar(sum + i, leaving + i, n - i);
 }
@@ -94,12 +93,12 @@ void ReplaceSse2(std::uint16_t* sum, const std::uint16_t* noise, std::uint8_t* s
         const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + i));
         __m128i* s = reinterpret_cast<__m128i*>(sum + i);
         const __m128i* z = reinterpret_cast<const __m128i*>(noise + i);
-        const __m128i lo = _mm_add_epi16(
-            _mm_subs_epu16(_mm_loadu_si128(s), _mm_unpacklo_epi8(o, zero)),
-            _mm_unpacklo_epi8(p, zero));
-        const __m128i hi = _mm_add_epi16(
-            _mm_subs_epu16(_mm_loadu_si128(s + 1), _mm_unpackhi_epi8(o, zero)),
-            _mm_unpackhi_epi8(p, zero));
+        const __m128i lo =
+            _mm_add_epi16(_mm_subs_epu16(_mm_loadu_si128(s), _mm_unpacklo_epi8(o, zero)),
+                          _mm_unpacklo_epi8(p, zero));
+        const __m128i hi =
+            _mm_add_epi16(_mm_subs_epu16(_mm_loadu_si128(s + 1), _mm_unpackhi_epi8(o, zero)),
+                          _mm_unpackhi_epi8(p, zero));
         _mm_storeu_si128(s, lo);
         _mm_storeu_si128(s + 1, hi);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(slot + i), p);
@@ -120,17 +119,16 @@ __attribute__((target("avx2"))) inline __m256i Narrow(__m256i lo, __m256i hi) {
     return _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8);
 }
 
-__attribute__((target("avx2"))) void SubtractAvx2(std::uint16_t* sum,
-                                                  const std::uint8_t* leaving, std::size_t n) {
+__attribute__((target("avx2"))) void SubtractAvx2(std::uint16_t* sum, const std::uint8_t* leaving,
+                                                  std::size_t n) {
     std::size_t i = 0;
     for (; i + 32 <= n; i += 32) {
         const __m128i* o = reinterpret_cast<const __m128i*>(leaving + i);
         __m256i* s = reinterpret_cast<__m256i*>(sum + i);
-        _mm256_storeu_si256(s, _mm256_subs_epu16(_mm256_loadu_si256(s),
-                                                 _mm256_cvtepu8_epi16(_mm_loadu_si128(o))));
-        _mm256_storeu_si256(s + 1,
-                            _mm256_subs_epu16(_mm256_loadu_si256(s + 1),
-                                              _mm256_cvtepu8_epi16(_mm_loadu_si128(o + 1))));
+        _mm256_storeu_si256(
+            s, _mm256_subs_epu16(_mm256_loadu_si256(s), _mm256_cvtepu8_epi16(_mm_loadu_si128(o))));
+        _mm256_storeu_si256(s + 1, _mm256_subs_epu16(_mm256_loadu_si256(s + 1),
+                                                     _mm256_cvtepu8_epi16(_mm_loadu_si128(o + 1))));
     }
     SubtractScalar(sum + i, leaving + i, n - i);
 }
@@ -166,10 +164,10 @@ __attribute__((target("avx2"))) void ReplaceAvx2(std::uint16_t* sum, const std::
         const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels + i));
         __m256i* s = reinterpret_cast<__m256i*>(sum + i);
         const __m256i* z = reinterpret_cast<const __m256i*>(noise + i);
-        const __m256i lo = _mm256_add_epi16(
-            _mm256_subs_epu16(_mm256_loadu_si256(s),
-                              _mm256_cvtepu8_epi16(_mm256_castsi256_si128(o))),
-            _mm256_cvtepu8_epi16(_mm256_castsi256_si128(p)));
+        const __m256i lo =
+            _mm256_add_epi16(_mm256_subs_epu16(_mm256_loadu_si256(s),
+                                               _mm256_cvtepu8_epi16(_mm256_castsi256_si128(o))),
+                             _mm256_cvtepu8_epi16(_mm256_castsi256_si128(p)));
         const __m256i hi = _mm256_add_epi16(
             _mm256_subs_epu16(_mm256_loadu_si256(s + 1),
                               _mm256_cvtepu8_epi16(_mm256_extracti128_si256(o, 1))),
@@ -216,14 +214,14 @@ const Kernels& Active() {
 
 #endif
 
-}  // namespace
+}   // namespace
 
 void Subtract(std::uint16_t* sum, const std::uint8_t* leaving, std::size_t n) {
     Active().subtract(sum, leaving, n);
 }
 
-void Add(std::uint16_t* sum, const std::uint16_t* noise, std::uint8_t* pixels,
-         std::uint8_t* keep, std::size_t n) {
+void Add(std::uint16_t* sum, const std::uint16_t* noise, std::uint8_t* pixels, std::uint8_t* keep,
+         std::size_t n) {
     Active().add(sum, noise, pixels, keep, n);
 }
 
@@ -232,4 +230,4 @@ void Replace(std::uint16_t* sum, const std::uint16_t* noise, std::uint8_t* slot,
     Active().replace(sum, noise, slot, pixels, n);
 }
 
-}  // namespace stacking
+}   // namespace stacking

@@ -13,8 +13,8 @@ void Subtract(std::uint16_t* sum, const std::uint8_t* leaving, std::size_t n);
 
 // One frame joins the window: sum[i] += pixels[i]; keep[i] = pixels[i];
 // pixels[i] = clip(sum[i] - noise[i], 0, 255).
-void Add(std::uint16_t* sum, const std::uint16_t* noise, std::uint8_t* pixels,
-         std::uint8_t* keep, std::size_t n);
+void Add(std::uint16_t* sum, const std::uint16_t* noise, std::uint8_t* pixels, std::uint8_t* keep,
+         std::size_t n);
 
 // One frame leaves and one joins in a single pass, the newcomer taking the leaver's buffer:
 // sum[i] = max(0, sum[i] - slot[i]) + pixels[i]; slot[i] = pixels[i];
@@ -22,4 +22,4 @@ void Add(std::uint16_t* sum, const std::uint16_t* noise, std::uint8_t* pixels,
 void Replace(std::uint16_t* sum, const std::uint16_t* noise, std::uint8_t* slot,
              std::uint8_t* pixels, std::size_t n);
 
-}  // namespace stacking
+}   // namespace stacking

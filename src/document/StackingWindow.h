@@ -25,9 +25,9 @@ public:
     // the new frame joins and is added; pixels is rewritten with clip(sum - noise, 0, 255).
     void Step(std::uint8_t* pixels, std::int32_t frames);
 
-    void ClearSums();          // stack sum and noise reference to 0; the frames stay
-    void CalibrateNoise();     // noise reference = stack sum
-    void ClearNoise();         // noise reference = 0
+    void ClearSums();        // stack sum and noise reference to 0; the frames stay
+    void CalibrateNoise();   // noise reference = stack sum
+    void ClearNoise();       // noise reference = 0
 
     std::size_t count() const { return count_; }
     // For tests: element i of the stack sum and of the noise reference.
@@ -45,7 +45,7 @@ private:
     std::unique_ptr<Frame>& Slot(std::size_t k) { return ring_[(head_ + k) % kMaxFrames]; }
 
     std::unique_ptr<Sums> sums_;
-    std::array<std::unique_ptr<Frame>, kMaxFrames> ring_;    // window, head_ is the oldest
+    std::array<std::unique_ptr<Frame>, kMaxFrames> ring_;   // window, head_ is the oldest
     std::size_t head_ = 0;
     std::size_t count_ = 0;
     std::array<std::unique_ptr<Frame>, kMaxFrames> spare_;   // buffers of frames that left

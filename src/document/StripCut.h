@@ -11,5 +11,4 @@
 //   3 (above): memory rows 0..79, the bottom 80 rows of the picture;
 //   4 (below): memory rows 160..239, the top 80 rows.
 // Any other direction leaves strip unchanged. Directions 1 and 2 fill the first 57,600 bytes.
-void CutStrip(const FrameBuffers::Frame& shot, std::uint32_t direction,
-              FrameBuffers::Strip& strip);
+void CutStrip(const FrameBuffers::Frame& shot, std::uint32_t direction, FrameBuffers::Strip& strip);

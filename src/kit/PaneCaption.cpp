@@ -9,8 +9,7 @@
 #include <algorithm>
 
 void DrawPaneCaption(QPainter& painter, const QRect& clientRect, const QString& title,
-                     bool fillWholeClient)
-{
+                     bool fillWholeClient) {
     const QPalette palette = QApplication::palette();
     const QColor face = palette.color(QPalette::Button);
     const QColor highlight = palette.color(QPalette::Light);
@@ -20,8 +19,7 @@ void DrawPaneCaption(QPainter& painter, const QRect& clientRect, const QString& 
     painter.setFont(paneFont());
     painter.setBackgroundMode(Qt::TransparentMode);
 
-    if (fillWholeClient)
-        painter.fillRect(clientRect, face);
+    if (fillWholeClient) painter.fillRect(clientRect, face);
 
     QRect strip = clientRect;
     strip.setHeight(std::min(kPaneCaptionHeight, clientRect.height()));

@@ -6,12 +6,10 @@
 namespace kit {
 
 std::vector<int> LayoutTracks(const std::vector<SplitterTrack>& tracks, int space,
-                              const SplitterMetrics& metrics)
-{
+                              const SplitterMetrics& metrics) {
     const int count = static_cast<int>(tracks.size());
     std::vector<int> size(tracks.size(), 0);
-    if (count == 0)
-        return size;
+    if (count == 0) return size;
     space = std::max(space, 0);
 
     for (int i = 0; i < count - 1; ++i)
@@ -53,8 +51,7 @@ std::vector<int> LayoutTracks(const std::vector<SplitterTrack>& tracks, int spac
 
 namespace {
 
-std::vector<int> starts(const std::vector<int>& sizes, const SplitterMetrics& metrics)
-{
+std::vector<int> starts(const std::vector<int>& sizes, const SplitterMetrics& metrics) {
     std::vector<int> result(sizes.size(), 0);
     int position = metrics.border;
     for (std::size_t i = 0; i < sizes.size(); ++i) {
@@ -66,10 +63,8 @@ std::vector<int> starts(const std::vector<int>& sizes, const SplitterMetrics& me
 
 // The bar after track i: the gap after it, or, when the next track is hidden, everything from
 // the end of track i to the edge, so that the bar can still be caught and dragged back.
-std::vector<std::pair<int, int>> bars(const std::vector<int>& sizes,
-                                      const std::vector<int>& begin, int length,
-                                      const SplitterMetrics& metrics)
-{
+std::vector<std::pair<int, int>> bars(const std::vector<int>& sizes, const std::vector<int>& begin,
+                                      int length, const SplitterMetrics& metrics) {
     std::vector<std::pair<int, int>> result;
     for (std::size_t i = 0; i + 1 < sizes.size(); ++i) {
         const int start = std::min(begin[i] + sizes[i], length);
@@ -79,12 +74,11 @@ std::vector<std::pair<int, int>> bars(const std::vector<int>& sizes,
     return result;
 }
 
-}  // namespace
+}   // namespace
 
 SplitterLayout ComputeSplitterLayout(QSize client, const std::vector<SplitterTrack>& rows,
                                      const std::vector<SplitterTrack>& columns,
-                                     const SplitterMetrics& metrics)
-{
+                                     const SplitterMetrics& metrics) {
     SplitterLayout layout;
     if (client.width() <= 0 || client.height() <= 0 || rows.empty() || columns.empty())
         return layout;
@@ -108,14 +102,14 @@ SplitterLayout ComputeSplitterLayout(QSize client, const std::vector<SplitterTra
     }
 
     const int top = metrics.border;
-    for (const auto& [x, w] : bars(layout.columnSizes, layout.columnStarts,
-                                   client.width() - metrics.border, metrics))
+    for (const auto& [x, w] :
+         bars(layout.columnSizes, layout.columnStarts, client.width() - metrics.border, metrics))
         layout.columnBars.push_back(w > 0 ? QRect(x, top, w, insideHeight) : QRect());
     const int left = metrics.border;
-    for (const auto& [y, h] : bars(layout.rowSizes, layout.rowStarts,
-                                   client.height() - metrics.border, metrics))
+    for (const auto& [y, h] :
+         bars(layout.rowSizes, layout.rowStarts, client.height() - metrics.border, metrics))
         layout.rowBars.push_back(h > 0 ? QRect(left, y, insideWidth, h) : QRect());
     return layout;
 }
 
-}  // namespace kit
+}   // namespace kit

@@ -16,9 +16,9 @@ struct SplitterTrack {
 };
 
 struct SplitterMetrics {
-    int border = 1;   // inside the client area, all round
-    int gap = 6;      // between two neighbouring panes (the bar)
-    int border2 = 2;  // what a pane gains when the next one is hidden, and the bar's slack
+    int border = 1;    // inside the client area, all round
+    int gap = 6;       // between two neighbouring panes (the bar)
+    int border2 = 2;   // what a pane gains when the next one is hidden, and the bar's slack
 };
 
 // Shares `space` pixels out along one direction. Every track but the last asks for its ideal
@@ -43,4 +43,4 @@ SplitterLayout ComputeSplitterLayout(QSize client, const std::vector<SplitterTra
                                      const std::vector<SplitterTrack>& columns,
                                      const SplitterMetrics& metrics = {});
 
-}  // namespace kit
+}   // namespace kit

@@ -66,7 +66,7 @@ bool IsLeftover(const char* name) {
     return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
-}  // namespace
+}   // namespace
 
 CaptureFile::~CaptureFile() { discard(); }
 
@@ -149,8 +149,8 @@ void CaptureFile::discard() {
 }
 
 int CaptureFile::RemoveLeftovers(const std::string& folder) {
-    const int dir = ::open(folder.empty() ? "." : folder.c_str(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) return 0;
     DIR* listing = ::fdopendir(dir);
     if (!listing) {
@@ -176,4 +176,4 @@ void ReportSaved(const StorageMedium* medium, const std::string& saved) {
     medium->savedPath[n] = '\0';
 }
 
-}  // namespace sdk
+}   // namespace sdk

@@ -61,4 +61,4 @@ private:
     std::string tempName_;
 };
 
-}  // namespace sdk
+}   // namespace sdk

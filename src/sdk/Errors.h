@@ -22,15 +22,15 @@ constexpr Result kInvalidIndex = 0x00000063;
 constexpr Result kInvalidLength = 0x00000064;
 constexpr Result kInvalidFnPointer = 0x00000065;
 constexpr Result kDeviceNotFound = 0x00000080;
-constexpr Result kGone = kDeviceNotFound;              // unplugged or switched off
+constexpr Result kGone = kDeviceNotFound;   // unplugged or switched off
 constexpr Result kDeviceBusy = 0x00000081;
 constexpr Result kDeviceInvalidParameter = 0x00000086;   // zoom out of range
 constexpr Result kPortInUse = 0x000000C0;
-constexpr Result kDisconnected = 0x000000C1;             // camera removed while open
-constexpr Result kEnumNA = 0x000000F0;                   // Next past the end
-constexpr Result kInvalidFnCall = 0x000000F1;            // call not valid in this state
+constexpr Result kDisconnected = 0x000000C1;    // camera removed while open
+constexpr Result kEnumNA = 0x000000F0;          // Next past the end
+constexpr Result kInvalidFnCall = 0x000000F1;   // call not valid in this state
 constexpr Result kSessionNotOpen = 0x00002003;
 constexpr Result kPropertyNotSupported = 0x0000200A;
-constexpr Result kRefused = 0x0000A005;                  // value the camera does not offer
+constexpr Result kRefused = 0x0000A005;   // value the camera does not offer
 
-}  // namespace sdk::err
+}   // namespace sdk::err

@@ -26,7 +26,7 @@ static_assert(sizeof(VersionRecord) == 40);
 struct DeviceRecord {
     std::uint8_t bytes[400] = {};
     static constexpr std::size_t kNameOffset = 8;
-    static constexpr std::size_t kNameCapacity = 400 - kNameOffset;  // including the NUL
+    static constexpr std::size_t kNameCapacity = 400 - kNameOffset;   // including the NUL
 };
 static_assert(sizeof(DeviceRecord) == 400);
 
@@ -34,7 +34,7 @@ static_assert(sizeof(DeviceRecord) == 400);
 struct ImageSizeRecord {
     std::uint8_t bytes[64] = {};
     static constexpr std::size_t kLabelOffset = 10;
-    static constexpr std::size_t kLabelCapacity = 64 - kLabelOffset;  // including the NUL
+    static constexpr std::size_t kLabelCapacity = 64 - kLabelOffset;   // including the NUL
 };
 
 // Device property record: word 1 is the property id, word 3 the size of its data.
@@ -67,12 +67,13 @@ constexpr bool IsCaptureSessionModel(std::string_view name) {
 constexpr std::size_t kFrameHeaderBytes = 54;
 constexpr int kFrameWidth = 320;
 constexpr int kFrameHeight = 240;
-constexpr std::size_t kFramePixelBytes = 230400;  // 320 x 240 x 3, BGR, rows bottom-up
+constexpr std::size_t kFramePixelBytes = 230400;   // 320 x 240 x 3, BGR, rows bottom-up
 constexpr std::size_t kFrameBytes = kFrameHeaderBytes + kFramePixelBytes;
 
 // Property ids.
 constexpr std::uint32_t kPropName = 2;
-constexpr std::uint32_t kPropCapabilities = 8;  // bit 0 zoom, bit 1 shooting modes, bit 2 viewfinder
+constexpr std::uint32_t kPropCapabilities =
+    8;   // bit 0 zoom, bit 1 shooting modes, bit 2 viewfinder
 constexpr std::uint32_t kPropFirmware = 14;
 constexpr std::uint32_t kPropBattery = 15;
 constexpr std::uint32_t kPropOwner = 0x800000c;
@@ -94,7 +95,7 @@ using FrameCallback = Result (*)(void* buffer, std::uint32_t size, std::uint32_t
 
 // One SDK: every call the drivers use, named after the SDK function without its prefix.
 struct Api {
-    const char* prefix;  // "CD" or "RC"; step texts name prefix + call name
+    const char* prefix;   // "CD" or "RC"; step texts name prefix + call name
 
     Result (*StartSDK)(const VersionRecord* version, std::uint32_t option);
     Result (*FinishSDK)();
@@ -204,8 +205,7 @@ struct Api {
     Result (*EnumFlashSettingNext)(Handle enumeration, std::uint16_t* code);
     Result (*EnumFlashSettingRelease)(Handle enumeration);
 
-    Result (*EnumSupportedImageSizeReset)(Handle source, std::uint32_t option,
-                                          Handle* enumeration);
+    Result (*EnumSupportedImageSizeReset)(Handle source, std::uint32_t option, Handle* enumeration);
     Result (*GetSupportedImageSizeCount)(Handle enumeration, std::uint32_t* count);
     Result (*EnumSupportedImageSizeNext)(Handle enumeration, ImageSizeRecord* record);
     Result (*EnumSupportedImageSizeRelease)(Handle enumeration);
@@ -228,4 +228,4 @@ struct Api {
     Result (*EnumRelCamSettingDataRelease)(Handle enumeration);
 };
 
-}  // namespace sdk
+}   // namespace sdk

@@ -22,31 +22,26 @@ std::mutex activeMutex;
 CViewDebug* active = nullptr;
 
 // What the text control shows for a piece of the log: the same text without carriage returns.
-QString displayText(std::string_view text)
-{
+QString displayText(std::string_view text) {
     std::string shown;
     shown.reserve(text.size());
     for (char c : text)
-        if (c != '\r')
-            shown.push_back(c);
+        if (c != '\r') shown.push_back(c);
     return QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
 }
 
-std::string vformat(const char* format, va_list args)
-{
+std::string vformat(const char* format, va_list args) {
     char buffer[CViewDebug::kMaxLogChars + 1];
     const int written = std::vsnprintf(buffer, sizeof buffer, format, args);
-    if (written <= 0)
-        return {};
-    return std::string(buffer, std::min<std::size_t>(static_cast<std::size_t>(written),
-                                                     CViewDebug::kMaxLogChars));
+    if (written <= 0) return {};
+    return std::string(
+        buffer, std::min<std::size_t>(static_cast<std::size_t>(written), CViewDebug::kMaxLogChars));
 }
 
-}  // namespace
+}   // namespace
 
 CViewDebug::CViewDebug(CViewDoc* document, QWidget* parent)
-    : QWidget(parent), document_(document), text_(new QPlainTextEdit(this))
-{
+    : QWidget(parent), document_(document), text_(new QPlainTextEdit(this)) {
     text_->setObjectName(QStringLiteral("consoleText"));
     text_->setReadOnly(true);
     text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -60,8 +55,7 @@ CViewDebug::CViewDebug(CViewDoc* document, QWidget* parent)
     connect(bar, &QScrollBar::valueChanged, this,
             [this, bar](int value) { followingEnd_ = value == bar->maximum(); });
     connect(bar, &QScrollBar::rangeChanged, this, [this, bar] {
-        if (followingEnd_)
-            bar->setValue(bar->maximum());
+        if (followingEnd_) bar->setValue(bar->maximum());
     });
     {
         std::lock_guard lock(activeMutex);
@@ -73,24 +67,20 @@ CViewDebug::CViewDebug(CViewDoc* document, QWidget* parent)
     }
 }
 
-CViewDebug::~CViewDebug()
-{
+CViewDebug::~CViewDebug() {
     // Camera threads reach the console by both roads (the document's Log and LogError): each
     // is closed, waiting for a write under way, before any part of the pane goes.
     LeaveRegistry();
     std::lock_guard lock(activeMutex);
-    if (active == this)
-        active = nullptr;
+    if (active == this) active = nullptr;
 }
 
-CViewDebug* CViewDebug::activeConsole()
-{
+CViewDebug* CViewDebug::activeConsole() {
     std::lock_guard lock(activeMutex);
     return active;
 }
 
-void CViewDebug::WriteLog(const std::string& text)
-{
+void CViewDebug::WriteLog(const std::string& text) {
     if (QThread::currentThread() != thread()) {
         bool schedule = false;
         {
@@ -99,8 +89,7 @@ void CViewDebug::WriteLog(const std::string& text)
             schedule = !flushQueued_;
             flushQueued_ = true;
         }
-        if (schedule)
-            wakeup_->wake();
+        if (schedule) wakeup_->wake();
         return;
     }
     {
@@ -116,8 +105,7 @@ void CViewDebug::WriteLog(const std::string& text)
     append({text});
 }
 
-void CViewDebug::WriteLog(const char* format, ...)
-{
+void CViewDebug::WriteLog(const char* format, ...) {
     va_list args;
     va_start(args, format);
     std::string message = vformat(format, args);
@@ -125,11 +113,9 @@ void CViewDebug::WriteLog(const char* format, ...)
     WriteLog(message);
 }
 
-void WriteLog(CView* console, const char* format, ...)
-{
+void WriteLog(CView* console, const char* format, ...) {
     auto* sink = dynamic_cast<CLogSink*>(console);
-    if (!sink)
-        return;
+    if (!sink) return;
     va_list args;
     va_start(args, format);
     std::string message = vformat(format, args);
@@ -137,35 +123,29 @@ void WriteLog(CView* console, const char* format, ...)
     sink->WriteLog(message);
 }
 
-void CViewDebug::flushPending()
-{
+void CViewDebug::flushPending() {
     std::vector<std::string> messages;
     {
         std::lock_guard lock(pendingMutex_);
         messages.swap(pending_);
         flushQueued_ = false;
     }
-    if (!messages.empty())
-        append(messages);
+    if (!messages.empty()) append(messages);
 }
 
 std::size_t CViewDebug::CharsToDrop(const std::string& log, std::size_t incoming,
-                                    std::size_t limit)
-{
-    if (log.size() + incoming <= limit)
-        return 0;
-    if (incoming >= limit)
-        return log.size();
+                                    std::size_t limit) {
+    if (log.size() + incoming <= limit) return 0;
+    if (incoming >= limit) return log.size();
     const std::size_t need = log.size() + incoming - limit;
     const std::size_t lineEnd = log.find('\n', need - 1);
     return lineEnd == std::string::npos ? log.size() : lineEnd + 1;
 }
 
-void CViewDebug::append(const std::vector<std::string>& messages)
-{
+void CViewDebug::append(const std::vector<std::string>& messages) {
     const std::size_t oldSize = log_.size();
-    std::size_t dropped = 0;           // characters cut from the front during this call
-    qsizetype droppedShown = 0;        // what they took up in the text control
+    std::size_t dropped = 0;      // characters cut from the front during this call
+    qsizetype droppedShown = 0;   // what they took up in the text control
     bool rewrite = false;
     std::string added;
 
@@ -185,8 +165,7 @@ void CViewDebug::append(const std::vector<std::string>& messages)
         log_.append(piece);
         added.append(piece);
     }
-    if (dropped > oldSize)
-        rewrite = true;
+    if (dropped > oldSize) rewrite = true;
 
     if (rewrite) {
         text_->setPlainText(displayText(log_));
@@ -207,8 +186,7 @@ void CViewDebug::append(const std::vector<std::string>& messages)
 }
 
 std::string CViewDebug::FormatErrorReport(const std::tm& when, const std::string& step,
-                                          const std::string& errorText)
-{
+                                          const std::string& errorText) {
     char heading[96];
     std::snprintf(heading, sizeof heading, "\r\nDate: %d/%d/%d --- Time: %d:%d:%d\r\n",
                   when.tm_mday, when.tm_mon + 1, when.tm_year + 1900, when.tm_hour, when.tm_min,
@@ -219,11 +197,9 @@ std::string CViewDebug::FormatErrorReport(const std::tm& when, const std::string
     return report;
 }
 
-void CViewDebug::LogError(const std::string& step, const std::string& errorText)
-{
+void CViewDebug::LogError(const std::string& step, const std::string& errorText) {
     std::lock_guard lock(activeMutex);
-    if (!active)
-        return;
+    if (!active) return;
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
@@ -231,14 +207,12 @@ void CViewDebug::LogError(const std::string& step, const std::string& errorText)
     active->WriteLog(FormatErrorReport(local, step, errorText));
 }
 
-void CViewDebug::paintEvent(QPaintEvent*)
-{
+void CViewDebug::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     DrawPaneCaption(painter, rect(), QStringLiteral("Console"));
 }
 
-void CViewDebug::resizeEvent(QResizeEvent* event)
-{
+void CViewDebug::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     text_->setGeometry(0, kPaneCaptionHeight, width(), std::max(0, height() - kPaneCaptionHeight));
 }

@@ -64,7 +64,7 @@ private:
     CViewInfo* pane_;
 };
 
-}  // namespace
+}   // namespace
 
 CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
     : QWidget(parent), document_(document), font_(paneFont()) {
@@ -74,10 +74,14 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
     };
     const Caption captions[] = {
         // The first six reach up to the values and boxes, which start at 75.
-        {"Name", QRect(0, 20, 74, 14)},           {"Owner", QRect(0, 38, 74, 14)},
-        {"Firmware", QRect(0, 56, 74, 14)},       {"Battery", QRect(0, 74, 74, 14)},
-        {"Capture Folder", QRect(0, 110, 74, 14)}, {"Capture Name", QRect(0, 128, 74, 14)},
-        {"Capture Progress", QRect(0, 146, 100, 14)}, {"Histogram", QRect(0, 182, 100, 14)},
+        {"Name", QRect(0, 20, 74, 14)},
+        {"Owner", QRect(0, 38, 74, 14)},
+        {"Firmware", QRect(0, 56, 74, 14)},
+        {"Battery", QRect(0, 74, 74, 14)},
+        {"Capture Folder", QRect(0, 110, 74, 14)},
+        {"Capture Name", QRect(0, 128, 74, 14)},
+        {"Capture Progress", QRect(0, 146, 100, 14)},
+        {"Histogram", QRect(0, 182, 100, 14)},
     };
     QList<QLabel*> captionLabels;
     for (const Caption& caption : captions) {
@@ -219,13 +223,13 @@ void CViewInfo::ApplyChosenFolder(const QString& folder) {
 }
 
 void CViewInfo::OnCaptureNameChanged() {
-    if (document_ && !showingLoadedName_) document_->SetCaptureName(nameBox_->text().left(kCaptureNameLimit).toStdString());
+    if (document_ && !showingLoadedName_)
+        document_->SetCaptureName(nameBox_->text().left(kCaptureNameLimit).toStdString());
 }
 
 void CViewInfo::InvalidateHistogram() { histogramControl_->update(); }
 
-QPolygon CViewInfo::HistogramPolygon(const std::array<float, 256>& bins, float peak, int w,
-                                     int h) {
+QPolygon CViewInfo::HistogramPolygon(const std::array<float, 256>& bins, float peak, int w, int h) {
     QPolygon polygon;
     polygon.reserve(257);
     polygon << QPoint(0, h - 1);

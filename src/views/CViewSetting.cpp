@@ -23,7 +23,7 @@ struct RowPlace {
     int comboTop;
 };
 constexpr RowPlace kRows[CViewSetting::RowCount] = {
-    {28, 24},  {50, 46},   {72, 68},   {94, 90},   {116, 112}, {138, 134},
+    {28, 24},   {50, 46},   {72, 68},   {94, 90},   {116, 112}, {138, 134},
     {160, 156}, {182, 178}, {204, 200}, {226, 222}, {248, 244}, {292, 288},
 };
 static_assert(CViewSetting::RowCount == camera::kSettingCount);
@@ -62,7 +62,7 @@ protected:
     }
 };
 
-}  // namespace
+}   // namespace
 
 CViewSetting::CViewSetting(CViewDoc* document, QWidget* parent)
     : QWidget(parent), document_(document), font_(paneFont()) {
@@ -204,21 +204,20 @@ void CViewSetting::reEnumerateAndRefill(camera::CanonDriver* driver) {
 void CViewSetting::OnSelectionChanged(Row row) {
     if (row < 0 || row >= RowCount) return;
     QComboBox* combo = combos_[row];
-    const std::string label = combo->currentIndex() >= 0 ? combo->currentText().toStdString()
-                                                         : std::string();
+    const std::string label =
+        combo->currentIndex() >= 0 ? combo->currentText().toStdString() : std::string();
     camera::CanonDriver* driver = chosenDriver();
     if (driver) driver->Set(KeyOf(row), label);
     switch (row) {
-    case ImageSize:
-        refillImageSizeAndQuality();   // also when no camera is open: both lists stay empty
-        break;
-    case ShootingMode:
-    case AVMode:
-    case TVMode:
-        if (driver) reEnumerateAndRefill(driver);
-        break;
-    default:
-        break;
+        case ImageSize:
+            refillImageSizeAndQuality();   // also when no camera is open: both lists stay empty
+            break;
+        case ShootingMode:
+        case AVMode:
+        case TVMode:
+            if (driver) reEnumerateAndRefill(driver);
+            break;
+        default: break;
     }
 }
 

@@ -9,15 +9,12 @@
 
 #include <algorithm>
 
-inline void EvenCaptionFonts(const QList<QLabel*>& captions, const QFont& font)
-{
+inline void EvenCaptionFonts(const QList<QLabel*>& captions, const QFont& font) {
     int pixels = font.pixelSize();
     for (const QLabel* caption : captions)
         pixels = std::min(pixels,
                           CLabel::FittedFont(font, caption->text(), caption->width()).pixelSize());
     QFont even = font;
-    if (pixels > 0)
-        even.setPixelSize(pixels);
-    for (QLabel* caption : captions)
-        caption->setFont(even);
+    if (pixels > 0) even.setPixelSize(pixels);
+    for (QLabel* caption : captions) caption->setFont(even);
 }

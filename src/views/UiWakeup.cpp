@@ -32,7 +32,8 @@ UiWakeup::~UiWakeup() {
 void UiWakeup::wake() {
     if (fd_ < 0) {
         if (!queued_.exchange(true))
-            QMetaObject::invokeMethod(this, [this] { drain(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { drain(); }, Qt::QueuedConnection);
         return;
     }
     const std::uint64_t one = 1;

@@ -132,8 +132,7 @@ TEST_F(CaptureTest, CdDriverTreatsTheSessionModelNamesLikeAnyCamera) {
     EXPECT_EQ(cd.countCalls("CDRelease"), 1u);
 }
 
-class SessionTest : public CaptureTest,
-                    public ::testing::WithParamInterface<const char*> {};
+class SessionTest : public CaptureTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(SessionTest, ConnectStartsASessionWithTheDriverAsContext) {
     rc.setWorld({{sim::fullCamera(GetParam())}});
@@ -231,8 +230,8 @@ TEST_F(CaptureTest, ViewfinderStartsAndStopsWithTheCapability) {
     ASSERT_TRUE(driver->Connect("PowerShot G5", nullptr));
     cd.clearJournal();
     driver->EnableViewfinder(&countFrame);
-    EXPECT_EQ(callNames(cd), (std::vector<std::string>{"CDSelectViewFinderCameraOutput",
-                                                       "CDStartViewfinder"}));
+    EXPECT_EQ(callNames(cd),
+              (std::vector<std::string>{"CDSelectViewFinderCameraOutput", "CDStartViewfinder"}));
     EXPECT_EQ(spyCalls("CDSelectViewFinderCameraOutput").at(0).option, 3u);
     const auto start = spyCalls("CDStartViewfinder").at(0);
     EXPECT_EQ(start.option, 1u);
@@ -264,5 +263,5 @@ TEST_F(CaptureTest, NoViewfinderCapabilityNoViewfinderCalls) {
     EXPECT_EQ(frames.load(), 0);
 }
 
-}  // namespace
-}  // namespace testsupport
+}   // namespace
+}   // namespace testsupport

@@ -52,8 +52,9 @@ TEST_F(ConnectTest, FailedStartIsLoggedAndTheDriverStillWorks) {
     cd.failOnce("StartSDK", kFailure);
     auto cdDriver = makeCd();
     auto rcDriver = makeRc();
-    EXPECT_EQ(log.entries(), (std::vector<Entry>{{"CanonSDK::CDStartSDK", camera::GetErrorText(kFailure)},
-                                                  {"CanonRCSDK::RCStartSDK", camera::GetErrorText(kFailure)}}));
+    EXPECT_EQ(log.entries(),
+              (std::vector<Entry>{{"CanonSDK::CDStartSDK", camera::GetErrorText(kFailure)},
+                                  {"CanonRCSDK::RCStartSDK", camera::GetErrorText(kFailure)}}));
     EXPECT_EQ(cdDriver->GetDevices(), std::vector<std::string>{"PowerShot G5"});
     EXPECT_TRUE(cdDriver->Connect("PowerShot G5", nullptr));
 }
@@ -74,12 +75,11 @@ TEST_F(ConnectTest, DestructionDisconnectsThenFinishes) {
 }
 
 TEST_F(ConnectTest, GetDevicesListsInEnumerationOrder) {
-    cd.setWorld({{sim::fullCamera("B camera"), sim::fullCamera("A camera"),
-                  sim::fullCamera("B camera")}});
+    cd.setWorld(
+        {{sim::fullCamera("B camera"), sim::fullCamera("A camera"), sim::fullCamera("B camera")}});
     auto driver = makeCd();
     cd.clearJournal();
-    EXPECT_EQ(driver->GetDevices(),
-              (std::vector<std::string>{"B camera", "A camera", "B camera"}));
+    EXPECT_EQ(driver->GetDevices(), (std::vector<std::string>{"B camera", "A camera", "B camera"}));
     EXPECT_EQ(spyCalls("CDEnumDeviceReset").back().option, 1u);   // device kind 1
     EXPECT_EQ(cd.countCalls("CDEnumDeviceRelease"), 1u);
     EXPECT_FALSE(driver->isOpen());
@@ -97,7 +97,8 @@ TEST_F(ConnectTest, GetDevicesSkipsAFailedRecordAndStopsOnAFailedStart) {
     cd.failOnce("EnumDeviceReset", kFailure);
     cd.clearJournal();
     EXPECT_TRUE(driver->GetDevices().empty());
-    EXPECT_EQ(callNames(cd), std::vector<std::string>{"CDEnumDeviceReset"});   // no count, no release
+    EXPECT_EQ(callNames(cd),
+              std::vector<std::string>{"CDEnumDeviceReset"});   // no count, no release
 }
 
 TEST_F(ConnectTest, ConnectCallOrder) {
@@ -112,22 +113,41 @@ TEST_F(ConnectTest, ConnectCallOrder) {
     ASSERT_TRUE(driver->Connect("PowerShot G5", event));
     EXPECT_TRUE(driver->isOpen());
     EXPECT_EQ(milestones(callNames(cd)),
-              (std::vector<std::string>{
-                  "CDEnumDeviceReset", "CDOpenSource", "CDEnumDeviceRelease",
-                  "CDEnterReleaseControl", "CDSelectReleaseDataKind",
-                  "CDEnumDevicePropertyReset", "CDEnumDevicePropertyRelease",
-                  "CDEnumSupportedImageSizeReset", "CDEnumSupportedImageSizeRelease",
-                  "CDEnumImageFormatAttributeReset", "CDEnumImageFormatAttributeRelease",
-                  "CDGetMaximumZoomPos", "CDEnumShootingModeReset", "CDEnumShootingModeRelease",
-                  "CDEnumAvValueReset", "CDEnumAvValueRelease", "CDEnumTvValueReset",
-                  "CDEnumTvValueRelease", "CDEnumExposureCompReset", "CDEnumExposureCompRelease",
-                  "CDEnumWBSettingReset", "CDEnumWBSettingRelease", "CDEnumAFDistanceSettingReset",
-                  "CDEnumAFDistanceSettingRelease", "CDEnumFlashSettingReset",
-                  "CDEnumFlashSettingRelease", "CDEnumRelCamSettingReset",
-                  "CDEnumRelCamSettingDataReset", "CDEnumRelCamSettingDataRelease",
-                  "CDEnumRelCamSettingDataReset", "CDEnumRelCamSettingDataRelease",
-                  "CDEnumRelCamSettingDataReset", "CDEnumRelCamSettingDataRelease",
-                  "CDEnumRelCamSettingRelease", "CDRegisterEventCallbackFunction"}));
+              (std::vector<std::string>{"CDEnumDeviceReset",
+                                        "CDOpenSource",
+                                        "CDEnumDeviceRelease",
+                                        "CDEnterReleaseControl",
+                                        "CDSelectReleaseDataKind",
+                                        "CDEnumDevicePropertyReset",
+                                        "CDEnumDevicePropertyRelease",
+                                        "CDEnumSupportedImageSizeReset",
+                                        "CDEnumSupportedImageSizeRelease",
+                                        "CDEnumImageFormatAttributeReset",
+                                        "CDEnumImageFormatAttributeRelease",
+                                        "CDGetMaximumZoomPos",
+                                        "CDEnumShootingModeReset",
+                                        "CDEnumShootingModeRelease",
+                                        "CDEnumAvValueReset",
+                                        "CDEnumAvValueRelease",
+                                        "CDEnumTvValueReset",
+                                        "CDEnumTvValueRelease",
+                                        "CDEnumExposureCompReset",
+                                        "CDEnumExposureCompRelease",
+                                        "CDEnumWBSettingReset",
+                                        "CDEnumWBSettingRelease",
+                                        "CDEnumAFDistanceSettingReset",
+                                        "CDEnumAFDistanceSettingRelease",
+                                        "CDEnumFlashSettingReset",
+                                        "CDEnumFlashSettingRelease",
+                                        "CDEnumRelCamSettingReset",
+                                        "CDEnumRelCamSettingDataReset",
+                                        "CDEnumRelCamSettingDataRelease",
+                                        "CDEnumRelCamSettingDataReset",
+                                        "CDEnumRelCamSettingDataRelease",
+                                        "CDEnumRelCamSettingDataReset",
+                                        "CDEnumRelCamSettingDataRelease",
+                                        "CDEnumRelCamSettingRelease",
+                                        "CDRegisterEventCallbackFunction"}));
     // Both device records were read before the open; the second one matched.
     EXPECT_EQ(cd.countCalls("CDEnumDeviceNext"), 2u);
     EXPECT_EQ(spyCalls("CDSelectReleaseDataKind").at(0).option, 2u);
@@ -236,9 +256,9 @@ TEST_F(ConnectTest, FailedOpenLeavesTheDriverIdleWithoutCallsOnANullSource) {
     cd.clearJournal();
     EXPECT_FALSE(driver->Connect("PowerShot G5", nullptr));
     EXPECT_FALSE(driver->isOpen());
-    EXPECT_EQ(milestones(callNames(cd)),
-              (std::vector<std::string>{"CDEnumDeviceReset", "CDOpenSource",
-                                        "CDEnumDeviceRelease"}));
+    EXPECT_EQ(
+        milestones(callNames(cd)),
+        (std::vector<std::string>{"CDEnumDeviceReset", "CDOpenSource", "CDEnumDeviceRelease"}));
     EXPECT_EQ(log.steps(), std::vector<std::string>{"Connect::CDOpenSource"});
 }
 
@@ -307,9 +327,8 @@ TEST_F(ConnectTest, CapabilityBits) {
     EXPECT_FALSE(driver->tvModes().empty());   // the other lists are still read
 
     cd.clearJournal();
-    driver->EnableViewfinder([](void*, std::uint32_t, std::uint32_t, void*) -> sdk::Result {
-        return 0;
-    });
+    driver->EnableViewfinder(
+        [](void*, std::uint32_t, std::uint32_t, void*) -> sdk::Result { return 0; });
     driver->Disconnect();
     EXPECT_EQ(cd.countCalls("CDSelectViewFinderCameraOutput"), 0u);
     EXPECT_EQ(cd.countCalls("CDStartViewfinder"), 0u);
@@ -369,12 +388,15 @@ TEST_F(ConnectTest, FailedItemReadsAreSkippedNotFilledWithStaleCodes) {
     // One item fewer, and no code 0 ("+3", "Center Weight Avg") left over from the failed read.
     const auto exposures = driver->exposures();
     ASSERT_EQ(exposures.size(), 1u);
-    EXPECT_TRUE(exposures[0] == (SettingOption{24, "0"}) || exposures[0] == (SettingOption{32, "-1"}));
+    EXPECT_TRUE(exposures[0] == (SettingOption{24, "0"}) ||
+                exposures[0] == (SettingOption{32, "-1"}));
     const auto meter = driver->meterModes();
     ASSERT_EQ(meter.size(), 1u);
-    EXPECT_TRUE(meter[0] == (SettingOption{3, "Evaluative"}) || meter[0] == (SettingOption{1, "Spot"}));
-    EXPECT_EQ(log.steps(), (std::vector<std::string>{"GetExposures::CDEnumExposureCompNext",
-                                                     "GetOtherModes::Meter::CDEnumRelCamSettingDataNext"}));
+    EXPECT_TRUE(meter[0] == (SettingOption{3, "Evaluative"}) ||
+                meter[0] == (SettingOption{1, "Spot"}));
+    EXPECT_EQ(log.steps(),
+              (std::vector<std::string>{"GetExposures::CDEnumExposureCompNext",
+                                        "GetOtherModes::Meter::CDEnumRelCamSettingDataNext"}));
 }
 
 TEST_F(ConnectTest, FailedDataEnumerationStartLeavesThatListEmpty) {
@@ -420,8 +442,8 @@ TEST_F(ConnectTest, RereadingAListReplacesIt) {
     EXPECT_TRUE(driver->tvModes().empty());
 }
 
-}  // namespace
-}  // namespace testsupport
+}   // namespace
+}   // namespace testsupport
 
 namespace testsupport {
 namespace {
@@ -444,9 +466,8 @@ TEST_F(ConnectTest, CountsAndSizesFromTheSdkAreBoundedAndRefusalsLogged) {
         ASSERT_TRUE(driver.Connect("PowerShot G5", nullptr));
         EXPECT_TRUE(driver.isoModes().empty());
         EXPECT_FALSE(driver.meterModes().empty());
-        EXPECT_EQ(log.entries(),
-                  (std::vector<Entry>{{"GetOtherModes::CDEnumRelCamSettingDataReset",
-                                       "refused count 4294967295 (at most 1024)"}}));
+        EXPECT_EQ(log.entries(), (std::vector<Entry>{{"GetOtherModes::CDEnumRelCamSettingDataReset",
+                                                      "refused count 4294967295 (at most 1024)"}}));
     }
     log.clear();
     hugeCounts.GetDeviceCount = [](sdk::Handle, std::uint32_t* n) -> sdk::Result {
@@ -466,8 +487,8 @@ TEST_F(ConnectTest, CountsAndSizesFromTheSdkAreBoundedAndRefusalsLogged) {
     EXPECT_EQ(log.entries().size(), 8u);   // a run of eight failed reads ends the listing
 }
 
-}  // namespace
-}  // namespace testsupport
+}   // namespace
+}   // namespace testsupport
 
 namespace testsupport {
 namespace {
@@ -491,9 +512,8 @@ TEST_F(ConnectTest, PlainConnectToEveryDefaultCameraLogsNothing) {
                 driver->GetLabel(setting.key);
             }
             driver->SetZoomPos(driver->GetZoomPos());
-            driver->EnableViewfinder([](void*, std::uint32_t, std::uint32_t, void*) {
-                return sdk::kOk;
-            });
+            driver->EnableViewfinder(
+                [](void*, std::uint32_t, std::uint32_t, void*) { return sdk::kOk; });
             driver->Disconnect();
             EXPECT_EQ(log.entries(), std::vector<Entry>{});
         }
@@ -503,5 +523,5 @@ TEST_F(ConnectTest, PlainConnectToEveryDefaultCameraLogsNothing) {
         EXPECT_TRUE(call != "RCGetZoomPos" && call != "RCSetZoomPos") << call;
 }
 
-}  // namespace
-}  // namespace testsupport
+}   // namespace
+}   // namespace testsupport

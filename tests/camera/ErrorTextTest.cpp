@@ -50,23 +50,46 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{0x0000A006,
                   {"Internal Error", "Memory Free Failed", "Incompatible Version",
                    "Invalid Transaction ID", "Lens Cover Closed"}},
-        ErrorCase{0x00010000, {}},
-        ErrorCase{0x00000000, {}},
+        ErrorCase{0x00010000, {}}, ErrorCase{0x00000000, {}},
         ErrorCase{0x80000000, {"Is Specific Mask"}},
         // 0xF5 contains many error values; "Last Generic Error Plus One" comes last.
         ErrorCase{0x000000F5,
-                  {"Unimplemented", "Memory Free Failed", "Operation Cancelled", "File IO Error",
-                   "File Too Many Open", "File Close Error", "File Seek Error",
-                   "Directory Not Found", "Directory IO Error", "Directory Not Empty",
-                   "Properties Unavailable", "Properties Mismatch", "Invalid Parameter",
-                   "Invalid Handle", "Invalid Length", "Invalid FN Pointer", "Device Not Found",
-                   "Device Busy", "Device Memory Full", "Device INternal Error",
-                   "Stream IO Error", "Stream Not Open", "Stream Close Error",
-                   "Stream Seek Error", "Communications Port Is In Use",
-                   "Communication Disconnected", "Communication USB BUS Error",
-                   "USB Device Lock Error", "USB Device Unlock Error", "STI Unknown Error",
-                   "STI Internal Error", "Device Not Launched", "Enum N/A", "Invalid FN Call",
-                   "Wait Timeout Error", "Last Generic Error Plus One"}}));
+                  {"Unimplemented",
+                   "Memory Free Failed",
+                   "Operation Cancelled",
+                   "File IO Error",
+                   "File Too Many Open",
+                   "File Close Error",
+                   "File Seek Error",
+                   "Directory Not Found",
+                   "Directory IO Error",
+                   "Directory Not Empty",
+                   "Properties Unavailable",
+                   "Properties Mismatch",
+                   "Invalid Parameter",
+                   "Invalid Handle",
+                   "Invalid Length",
+                   "Invalid FN Pointer",
+                   "Device Not Found",
+                   "Device Busy",
+                   "Device Memory Full",
+                   "Device INternal Error",
+                   "Stream IO Error",
+                   "Stream Not Open",
+                   "Stream Close Error",
+                   "Stream Seek Error",
+                   "Communications Port Is In Use",
+                   "Communication Disconnected",
+                   "Communication USB BUS Error",
+                   "USB Device Lock Error",
+                   "USB Device Unlock Error",
+                   "STI Unknown Error",
+                   "STI Internal Error",
+                   "Device Not Launched",
+                   "Enum N/A",
+                   "Invalid FN Call",
+                   "Wait Timeout Error",
+                   "Last Generic Error Plus One"}}));
 
 TEST(ErrorText, AllOnesGivesAll125RowsInTableOrder) {
     const Lines all = lines(camera::GetErrorText(0xFFFFFFFF));
@@ -101,7 +124,8 @@ TEST(ErrorText, FieldMaskRowsNeedAllTheirBits) {
     EXPECT_EQ(lines(camera::GetErrorText(0x0000FFFF)).front(), "Error ID Mask");
     EXPECT_EQ(lines(camera::GetErrorText(0x00FF0000)), Lines{"Reserved Mask"});
     // One bit short of the mask gives no mask row.
-    for (const auto& line : lines(camera::GetErrorText(0x0000FFFE))) EXPECT_NE(line, "Error ID Mask");
+    for (const auto& line : lines(camera::GetErrorText(0x0000FFFE)))
+        EXPECT_NE(line, "Error ID Mask");
 }
 
-}  // namespace
+}   // namespace

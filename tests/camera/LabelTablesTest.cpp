@@ -127,4 +127,4 @@ TEST(TextFields, LittleEndianWords) {
     EXPECT_EQ(camera::LittleEndianWord(bytes), 0x0800000Cu);
 }
 
-}  // namespace
+}   // namespace

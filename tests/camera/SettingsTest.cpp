@@ -74,7 +74,7 @@ TEST_F(SettingsTest, SetExposureZeroWritesCode24) {
 }
 
 TEST_F(SettingsTest, CurrentCodeNotListedGivesEmptyLabel) {
-    model.tvValue = 113;   // no label at all
+    model.tvValue = 113;       // no label at all
     model.exposureComp = 48;   // labelled, but not offered by this camera
     open();
     EXPECT_EQ(driver->GetTV(), "");
@@ -277,8 +277,8 @@ TEST_F(SettingsTest, EveryListedLabelRoundTrips) {
     EXPECT_TRUE(log.entries().empty());
 }
 
-}  // namespace
-}  // namespace testsupport
+}   // namespace
+}   // namespace testsupport
 
 namespace testsupport {
 namespace {
@@ -295,8 +295,10 @@ TEST_F(SettingsTest, AccessByKeyMatchesTheNamedCalls) {
         std::string wanted;
     };
     const Row rows[] = {
-        {Setting::ImageSize, &camera::CanonDriver::GetImageSize,
-         {{0, "Large"}, {1, "Medium"}, {2, "Small"}}, "Medium"},
+        {Setting::ImageSize,
+         &camera::CanonDriver::GetImageSize,
+         {{0, "Large"}, {1, "Medium"}, {2, "Small"}},
+         "Medium"},
         {Setting::ImageQuality, &camera::CanonDriver::GetImageQuality, {}, "Normal"},
         {Setting::ShootingMode, &camera::CanonDriver::GetShootingMode, driver->shootingModes(), ""},
         {Setting::AV, &camera::CanonDriver::GetAV, driver->avModes(), ""},
@@ -332,5 +334,5 @@ TEST_F(SettingsTest, AccessByKeyMatchesTheNamedCalls) {
     EXPECT_TRUE(log.entries().empty());
 }
 
-}  // namespace
-}  // namespace testsupport
+}   // namespace
+}   // namespace testsupport

@@ -99,8 +99,8 @@ TEST_F(ThreadedTest, UiAndWorkerThreadsShareOneDriver) {
             (void)driver->GetTV();
             (void)driver->GetZoomPos();
             if (i % 8 == 0) {
-                EXPECT_TRUE(driver->TakePicture(
-                    dir.file("worker-" + std::to_string(i) + ".jpg"), &progress));
+                EXPECT_TRUE(driver->TakePicture(dir.file("worker-" + std::to_string(i) + ".jpg"),
+                                                &progress));
             }
         }
     });
@@ -233,5 +233,5 @@ TEST_F(ThreadedTest, DestroyingTheDriverWhileImagesArePendingIsSafe) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 100);
 }
 
-}  // namespace
-}  // namespace testsupport
+}   // namespace
+}   // namespace testsupport

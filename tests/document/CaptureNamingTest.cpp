@@ -46,8 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
         NumberCase{"OtherExtension", {"Photo-0005.crw", "Photo-0006.jpeg"}, "Photo-0000.jpg"},
         NumberCase{"NegativeIgnored", {"Photo2-0005.jpg"}, "Photo-0000.jpg"},
         NumberCase{"MinusZeroIsZero", {"Photo--0.jpg"}, "Photo-0001.jpg"},
-        NumberCase{"TooLargeIgnored", {"Photo-4294967296.jpg", "Photo-0003.jpg"},
-                   "Photo-0004.jpg"},
+        NumberCase{"TooLargeIgnored", {"Photo-4294967296.jpg", "Photo-0003.jpg"}, "Photo-0004.jpg"},
         NumberCase{"HugeIgnored", {"Photo-99999999999999999999.jpg"}, "Photo-0000.jpg"},
         NumberCase{"LargestBelowLimit", {"Photo-4294967294.jpg"}, "Photo-4294967295.jpg"},
         NumberCase{"AtoiLeadingBlanksAndSign", {"Photo- +12.jpg"}, "Photo-0013.jpg"},
@@ -155,11 +154,11 @@ TEST(CaptureNaming, NamesThatLeaveTheFolderAreRefused) {
     CaptureNaming naming;
     for (const char* bad : {"a/b", "/Photo", ".", "..", "../x"}) {
         EXPECT_FALSE(CaptureNaming::IsSafeName(bad)) << bad;
-        EXPECT_EQ(naming.Claim(dir.folder(), bad, "jpg").status, CaptureNameStatus::BadName)
-            << bad;
+        EXPECT_EQ(naming.Claim(dir.folder(), bad, "jpg").status, CaptureNameStatus::BadName) << bad;
     }
     EXPECT_EQ(naming.reservedCount(), 0u);
-    for (const char* good : {"...", "..a", "a.", "Photo"}) EXPECT_TRUE(CaptureNaming::IsSafeName(good));
+    for (const char* good : {"...", "..a", "a.", "Photo"})
+        EXPECT_TRUE(CaptureNaming::IsSafeName(good));
     EXPECT_EQ(naming.Next("", "Photo", "jpg").status, CaptureNameStatus::Empty);
     EXPECT_EQ(naming.Next(dir.folder(), "", "jpg").status, CaptureNameStatus::Empty);
 }
@@ -171,4 +170,4 @@ TEST(CaptureNaming, MissingFolderStartsAtZero) {
               dir.folder() + "missing/Photo-0000.jpg");
 }
 
-}  // namespace
+}   // namespace

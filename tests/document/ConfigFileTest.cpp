@@ -40,24 +40,24 @@ const std::string k255(255, 'f');
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, ConfigLoad,
-    ::testing::Values(
-        LoadCase{"LineFeed", "/shots/\nPhoto", "/shots/", "Photo"},
-        LoadCase{"CarriageReturnLineFeed", "/shots/\r\nPhoto\r\n", "/shots/", "Photo"},
-        LoadCase{"LineEndAfterName", "/shots/\nPhoto\n", "/shots/", "Photo"},
-        LoadCase{"OneLineWithoutEnd", "/shots/", "/shots/", ""},
-        LoadCase{"OneLineWithEnd", "/shots/\n", "/shots/", ""},
-        LoadCase{"EmptyFile", "", "", ""},
-        LoadCase{"EmptyFirstLine", "\nPhoto", "", "Photo"},
-        LoadCase{"ThirdLineIgnored", "/a/\nb\nc", "/a/", "b"},
-        LoadCase{"Folder254", k254 + "\nPhoto", k254, "Photo"},
-        LoadCase{"Folder254CrLf", k254 + "\r\nPhoto", k254, "Photo"},
-        LoadCase{"Folder255Whole", k255 + "\nPhoto", k255, "Photo"},
-        LoadCase{"Folder4096Whole", std::string(4096, 'f') + "\r\nPhoto", std::string(4096, 'f'),
-                 "Photo"},
-        LoadCase{"Name255Whole", "/a/\n" + k255, "/a/", k255},
-        LoadCase{"Name300Whole", "/a/\n" + std::string(300, 'n') + "\n", "/a/",
-                 std::string(300, 'n')},
-        LoadCase{"LoneCarriageReturnKept", "/a\rb/\nPhoto", "/a\rb/", "Photo"}),
+    ::testing::Values(LoadCase{"LineFeed", "/shots/\nPhoto", "/shots/", "Photo"},
+                      LoadCase{"CarriageReturnLineFeed", "/shots/\r\nPhoto\r\n", "/shots/",
+                               "Photo"},
+                      LoadCase{"LineEndAfterName", "/shots/\nPhoto\n", "/shots/", "Photo"},
+                      LoadCase{"OneLineWithoutEnd", "/shots/", "/shots/", ""},
+                      LoadCase{"OneLineWithEnd", "/shots/\n", "/shots/", ""},
+                      LoadCase{"EmptyFile", "", "", ""},
+                      LoadCase{"EmptyFirstLine", "\nPhoto", "", "Photo"},
+                      LoadCase{"ThirdLineIgnored", "/a/\nb\nc", "/a/", "b"},
+                      LoadCase{"Folder254", k254 + "\nPhoto", k254, "Photo"},
+                      LoadCase{"Folder254CrLf", k254 + "\r\nPhoto", k254, "Photo"},
+                      LoadCase{"Folder255Whole", k255 + "\nPhoto", k255, "Photo"},
+                      LoadCase{"Folder4096Whole", std::string(4096, 'f') + "\r\nPhoto",
+                               std::string(4096, 'f'), "Photo"},
+                      LoadCase{"Name255Whole", "/a/\n" + k255, "/a/", k255},
+                      LoadCase{"Name300Whole", "/a/\n" + std::string(300, 'n') + "\n", "/a/",
+                               std::string(300, 'n')},
+                      LoadCase{"LoneCarriageReturnKept", "/a\rb/\nPhoto", "/a\rb/", "Photo"}),
     [](const ::testing::TestParamInfo<LoadCase>& info) { return info.param.label; });
 
 TEST(ConfigFile, MissingFileChangesNothing) {
@@ -155,8 +155,8 @@ TEST(ConfigFile, ReadOnlyFilesAndValuesWithLineBreaksAreNotSaved) {
     EXPECT_NE(error.find("read-only"), std::string::npos) << error;
     EXPECT_EQ(ReadFile(path), "/old/\nOld");
     ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
-    for (const auto& [folder, name] : {std::pair<std::string, std::string>{"/a\nb/", "Photo"},
-                                       {"/a/", "Pho\r"}}) {
+    for (const auto& [folder, name] :
+         {std::pair<std::string, std::string>{"/a\nb/", "Photo"}, {"/a/", "Pho\r"}}) {
         error.clear();
         EXPECT_FALSE(config::Save(path, folder, name, error));
         EXPECT_NE(error.find("line break"), std::string::npos) << error;
@@ -165,4 +165,4 @@ TEST(ConfigFile, ReadOnlyFilesAndValuesWithLineBreaksAreNotSaved) {
     EXPECT_EQ(Entries(dir), 1u);
 }
 
-}  // namespace
+}   // namespace

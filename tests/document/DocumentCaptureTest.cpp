@@ -27,8 +27,8 @@ TEST_F(DocumentTest, CapturesAreNumberedFromTheFilesOnDisk) {
     EXPECT_TRUE(Exists(dir.file("Photo-0043.jpg")));
     EXPECT_EQ(d.GetCaptureFileName(), dir.folder() + "Photo-0044.jpg");
     // The first picture's line, held for a "Photo Captured" that never came, opens the next.
-    EXPECT_EQ(console.text(), CViewDoc::SavedLine("Photo-0042.jpg",
-                                                  ReadFile(dir.file("Photo-0042.jpg")).size()));
+    EXPECT_EQ(console.text(),
+              CViewDoc::SavedLine("Photo-0042.jpg", ReadFile(dir.file("Photo-0042.jpg")).size()));
 }
 
 TEST_F(DocumentTest, LosslessQualityIsNumberedAsCrwApartFromJpeg) {
@@ -57,8 +57,8 @@ TEST_F(DocumentTest, EmptyFolderOrNameReleasesNothingAndSkipsTheStitchStep) {
     doc->PrepareStitchStrip(3);
     std::vector<std::uint8_t> frame = MakeUniformFrame(200);
     Relay(frame);
-    for (auto [folder, name] : {std::pair{std::string(), std::string("Photo")},
-                                std::pair{dir.folder(), std::string()}}) {
+    for (auto [folder, name] :
+         {std::pair{std::string(), std::string("Photo")}, std::pair{dir.folder(), std::string()}}) {
         doc->SetCaptureFolder(folder);
         doc->SetCaptureName(name);
         EXPECT_EQ(doc->GetCaptureFileName(), "");
@@ -93,8 +93,8 @@ TEST_F(DocumentTest, NoFreeNumberRefusesWithAConsoleLine) {
     WriteFile(dir.file("Photo-4294967295.jpg"), "last");
     EXPECT_EQ(doc->GetCaptureFileName(), "");
     EXPECT_FALSE(doc->TakePicture());
-    EXPECT_EQ(console.text(), "Capture refused: no file number is left for \"Photo\" in " +
-                                  dir.folder() + "\r\n");
+    EXPECT_EQ(console.text(),
+              "Capture refused: no file number is left for \"Photo\" in " + dir.folder() + "\r\n");
     EXPECT_EQ(Cd().countCalls("CDRelease"), 0u);
     EXPECT_EQ(ReadFile(dir.file("Photo-4294967295.jpg")), "last");
 }
@@ -140,17 +140,24 @@ TEST_F(DocumentTest, ANameTakenAfterItWasWorkedOutSendsThePictureToTheNextNumber
     EXPECT_EQ(ReadFile(dir.file("Photo-0000.jpg")), "x");
     EXPECT_GT(ReadFile(dir.file("Photo-0001.jpg")).size(), 100u);
     d.Log(CViewDoc::kPhotoCaptured);
-    EXPECT_EQ(console.text(),
-              "Photo Captured\r\n" +
-                  CViewDoc::SavedLine("Photo-0001.jpg", ReadFile(dir.file("Photo-0001.jpg")).size()));
+    EXPECT_EQ(console.text(), "Photo Captured\r\n" +
+                                  CViewDoc::SavedLine("Photo-0001.jpg",
+                                                      ReadFile(dir.file("Photo-0001.jpg")).size()));
 }
 
 TEST(SavedLineTest, NamesTheFileAndItsSizeInKbOrMbWithOneDecimal) {
     const std::pair<std::uintmax_t, const char*> cases[] = {
-        {0, "0.0 KB"},          {49, "0.0 KB"},          {50, "0.1 KB"},
-        {1'049, "1.0 KB"},      {1'050, "1.1 KB"},       {999'949, "999.9 KB"},
-        {999'950, "1.0 MB"},    {2'400'000, "2.4 MB"},   {2'449'999, "2.4 MB"},
-        {2'450'000, "2.5 MB"},  {123'456'789, "123.5 MB"},
+        {0, "0.0 KB"},
+        {49, "0.0 KB"},
+        {50, "0.1 KB"},
+        {1'049, "1.0 KB"},
+        {1'050, "1.1 KB"},
+        {999'949, "999.9 KB"},
+        {999'950, "1.0 MB"},
+        {2'400'000, "2.4 MB"},
+        {2'449'999, "2.4 MB"},
+        {2'450'000, "2.5 MB"},
+        {123'456'789, "123.5 MB"},
     };
     for (const auto& [bytes, size] : cases)
         EXPECT_EQ(CViewDoc::SavedLine("Photo-0003.jpg", bytes),
@@ -189,7 +196,8 @@ TEST_F(DocumentTest, AMissingCaptureFolderIsCreatedOrOneLineSaysWhy) {
     doc->Log(CViewDoc::kPhotoCaptured);
     const std::string before = console.text();
     EXPECT_FALSE(doc->TakePicture());
-    EXPECT_EQ(console.text(), before + "Cannot create capture folder " + blocked + ": Not a directory\r\n");
+    EXPECT_EQ(console.text(),
+              before + "Cannot create capture folder " + blocked + ": Not a directory\r\n");
     EXPECT_EQ(Cd().countCalls("CDRelease"), 1u);
 }
 
@@ -344,7 +352,8 @@ TEST_F(DocumentTest, CalibrationStoresTheSumAtNAndClearsItAtZero) {
 
 TEST_F(DocumentTest, HistogramIsRecomputedOnlyAfterTheInterval) {
     MakeDoc();
-    std::vector<std::uint8_t> white(FrameBuffers::kPixelBytes, 255), black(FrameBuffers::kPixelBytes, 0);
+    std::vector<std::uint8_t> white(FrameBuffers::kPixelBytes, 255),
+        black(FrameBuffers::kPixelBytes, 0);
     std::uint64_t next = 0;
     EXPECT_FALSE(doc->UpdateHistogram(white.data(), 320, 240, 0, next));
     EXPECT_EQ(doc->histogram().peak, 0.0f);
@@ -365,4 +374,4 @@ TEST_F(DocumentTest, HistogramIsRecomputedOnlyAfterTheInterval) {
     EXPECT_EQ(next, 2002u);
 }
 
-}  // namespace
+}   // namespace

@@ -222,7 +222,7 @@ TEST_F(DocumentTest, BatteryEventOfTheSimulatedCameraArrives) {
 struct BadFrame {
     const char* label;
     std::size_t size;
-    std::size_t at;      // header byte to change
+    std::size_t at;   // header byte to change
     std::uint8_t value;
 };
 
@@ -231,10 +231,10 @@ TEST_F(DocumentTest, FramesThatAreNot320By240By24BitsAreDropped) {
     doc->setOnFrame(&Probe::OnFrame);
     doc->SetAdditiveFrames(3);
     const BadFrame cases[] = {
-        {"Short", 230453, 0, 'B'},          {"Long", 230455, 0, 'B'},
-        {"Empty", 0, 0, 'B'},               {"NotBM", 230454, 1, 'N'},
-        {"Width321", 230454, 18, 0x41},     {"Height239", 230454, 22, 239},
-        {"TopDown", 230454, 25, 0xFF},      {"Bits32", 230454, 28, 32},
+        {"Short", 230453, 0, 'B'},      {"Long", 230455, 0, 'B'},
+        {"Empty", 0, 0, 'B'},           {"NotBM", 230454, 1, 'N'},
+        {"Width321", 230454, 18, 0x41}, {"Height239", 230454, 22, 239},
+        {"TopDown", 230454, 25, 0xFF},  {"Bits32", 230454, 28, 32},
         {"Compressed", 230454, 30, 1},
     };
     std::uint64_t dropped = 0;
@@ -304,8 +304,8 @@ TEST_F(DocumentTest, ANameInNeitherListFailsAndKeepsTheSums) {
     Relay(b);
     EXPECT_EQ(b[100], 20);
     Cd().clearJournal();
-    EXPECT_FALSE(doc->ConnectCamera("PowerShot"));     // prefix of a listed name
-    EXPECT_FALSE(doc->ConnectCamera("powershot g5"));  // case counts
+    EXPECT_FALSE(doc->ConnectCamera("PowerShot"));      // prefix of a listed name
+    EXPECT_FALSE(doc->ConnectCamera("powershot g5"));   // case counts
     EXPECT_EQ(Cd().countCalls("CDOpenSource"), 0u);
     std::vector<std::uint8_t> c = MakeUniformFrame(10);
     Relay(c);
@@ -348,4 +348,4 @@ TEST_F(DocumentTest, DeviceListsComeFromEachDriver) {
     EXPECT_EQ(doc->rcDevices(), (std::vector<std::string>{"EOS 20D", "EOS 300D"}));
 }
 
-}  // namespace
+}   // namespace

@@ -61,7 +61,10 @@ TEST(StackingWindow, MatchesTheStraightforwardStepOnRandomFrames) {
     auto window = std::make_unique<StackingWindow>();
     ReferenceStack ref;
     // Grow to 150, hold, shrink by 141 at once, grow by one, drop to 1, reconnect, calibrate.
-    struct Phase { int frames; int steps; };
+    struct Phase {
+        int frames;
+        int steps;
+    };
     const Phase phases[] = {{3, 5}, {150, 152}, {150, 3}, {10, 2}, {11, 2}, {1, 3}, {4, 6}};
     int step = 0;
     for (const Phase& phase : phases) {
@@ -171,7 +174,9 @@ TEST(StackingKernels, VectorAndTailAgreeWithThePlainLoop) {
 
 // ---- Strips ----
 
-std::uint8_t PatternByte(std::size_t i) { return static_cast<std::uint8_t>((i * 7 + i / 960) & 0xFF); }
+std::uint8_t PatternByte(std::size_t i) {
+    return static_cast<std::uint8_t>((i * 7 + i / 960) & 0xFF);
+}
 
 struct StripCase {
     std::uint32_t direction;
@@ -199,12 +204,12 @@ TEST_P(Strip, IsCutFromThePreviousShot) {
 
 INSTANTIATE_TEST_SUITE_P(
     Directions, Strip,
-    ::testing::Values(
-        StripCase{1, 57600, [](std::size_t k) { return (k / 240) * 960 + 720 + k % 240; }},
-        StripCase{2, 57600, [](std::size_t k) { return (k / 240) * 960 + k % 240; }},
-        StripCase{3, 76800, [](std::size_t k) { return k; }},
-        StripCase{4, 76800, [](std::size_t k) { return 153600 + k; }},
-        StripCase{0, 0, nullptr}, StripCase{5, 0, nullptr}),
+    ::testing::Values(StripCase{1, 57600,
+                                [](std::size_t k) { return (k / 240) * 960 + 720 + k % 240; }},
+                      StripCase{2, 57600, [](std::size_t k) { return (k / 240) * 960 + k % 240; }},
+                      StripCase{3, 76800, [](std::size_t k) { return k; }},
+                      StripCase{4, 76800, [](std::size_t k) { return 153600 + k; }},
+                      StripCase{0, 0, nullptr}, StripCase{5, 0, nullptr}),
     [](const ::testing::TestParamInfo<StripCase>& info) {
         return "Direction" + std::to_string(info.param.direction);
     });
@@ -247,7 +252,7 @@ struct BinCase {
 };
 
 TEST(HistogramCalc, EdgeBins) {
-    const BinCase cases[] = {{0, 0, 0, 0},    {1, 1, 1, 0},     {2, 1, 1, 1},
+    const BinCase cases[] = {{0, 0, 0, 0},         {1, 1, 1, 0},         {2, 1, 1, 1},
                              {255, 255, 255, 254}, {255, 255, 254, 254}, {3, 0, 0, 0}};
     for (const BinCase& c : cases) {
         std::vector<std::uint8_t> frame(kN);
@@ -267,4 +272,4 @@ TEST(HistogramCalc, EdgeBins) {
     EXPECT_EQ(HistogramBin(765), 254);
 }
 
-}  // namespace
+}   // namespace

@@ -90,12 +90,12 @@ TEST_P(OverlapShift, FindsTheShift) {
     EXPECT_GE(e.score, 95);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    KnownShifts, OverlapShift,
-    ::testing::Values(Shift{1, 0, 0}, Shift{1, 6, -3}, Shift{1, -24, 24}, Shift{1, 31, -17},
-                      Shift{2, 0, 0}, Shift{2, -9, 5}, Shift{2, 24, -24}, Shift{3, 0, 0},
-                      Shift{3, 13, 7}, Shift{3, -32, -21}, Shift{4, 0, 0}, Shift{4, -5, 11},
-                      Shift{4, 27, -30}));
+INSTANTIATE_TEST_SUITE_P(KnownShifts, OverlapShift,
+                         ::testing::Values(Shift{1, 0, 0}, Shift{1, 6, -3}, Shift{1, -24, 24},
+                                           Shift{1, 31, -17}, Shift{2, 0, 0}, Shift{2, -9, 5},
+                                           Shift{2, 24, -24}, Shift{3, 0, 0}, Shift{3, 13, 7},
+                                           Shift{3, -32, -21}, Shift{4, 0, 0}, Shift{4, -5, 11},
+                                           Shift{4, 27, -30}));
 
 TEST(OverlapEstimate, UnrelatedFramesDoNotMatch) {
     const Picture other(99);
@@ -137,4 +137,4 @@ TEST(OverlapEstimate, LineWording) {
     for (const Case& c : cases) EXPECT_EQ(OverlapText(c.e), c.text);
 }
 
-}  // namespace
+}   // namespace

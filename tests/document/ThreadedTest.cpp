@@ -61,7 +61,8 @@ TEST_F(DocumentStreamTest, FramesStreamWhileTheInterfaceWorksOnTheSameBuffers) {
 TEST_F(DocumentTest, HistogramClockLetsOneRacerThroughPerInterval) {
     CViewDoc& d = Connected("PowerShot G5");
     const std::vector<std::uint8_t> pixels(FrameBuffers::kPixelBytes, 200);
-    for (const std::uint64_t now : {std::uint64_t{5000}, std::uint64_t{5000} + d.histogramInterval() + 1}) {
+    for (const std::uint64_t now :
+         {std::uint64_t{5000}, std::uint64_t{5000} + d.histogramInterval() + 1}) {
         std::atomic<int> recomputed{0};
         std::vector<std::thread> racers;
         for (int i = 0; i < 4; ++i)
@@ -76,4 +77,4 @@ TEST_F(DocumentTest, HistogramClockLetsOneRacerThroughPerInterval) {
     EXPECT_EQ(d.histogram().bins[199], 76800.0f);   // (3 x 200) x 0.333, truncated
 }
 
-}  // namespace
+}   // namespace

@@ -57,7 +57,8 @@ TEST(TwoWriters, RandomPlantsNeverCostAPictureOrAFile) {
             const CapturePath target = naming.Claim(dir.folder(), "Photo", "jpg");
             ASSERT_EQ(target.status, CaptureNameStatus::Ok);
             std::string path;
-            const sdk::Result r = sim::writeShot(shot, target.path.c_str(), nullptr, nullptr, &path);
+            const sdk::Result r =
+                sim::writeShot(shot, target.path.c_str(), nullptr, nullptr, &path);
             naming.Release(target.path);
             ASSERT_EQ(r, sdk::kOk);
             std::lock_guard guard(lock);
@@ -98,16 +99,14 @@ TEST(TwoWriters, RandomPlantsNeverCostAPictureOrAFile) {
         ASSERT_TRUE(Decodes(ReadFile(path))) << path;
     }
     for (const auto& [path, what] : planted) {
-        if (what.rfind("->", 0) == 0)
-            EXPECT_EQ(fs::read_symlink(path).string(), what.substr(2));
-        else
-            EXPECT_EQ(ReadFile(path), what);
+        if (what.rfind("->", 0) == 0) EXPECT_EQ(fs::read_symlink(path).string(), what.substr(2));
+        else EXPECT_EQ(ReadFile(path), what);
     }
     EXPECT_EQ(ReadFile(victim), "outside");
-    EXPECT_EQ(static_cast<std::size_t>(std::distance(fs::directory_iterator(dir.path()),
-                                                     fs::directory_iterator())),
+    EXPECT_EQ(static_cast<std::size_t>(
+                  std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator())),
               saved.size() + planted.size());   // no temporary left
     EXPECT_GT(planted.size(), 0u);
 }
 
-}  // namespace
+}   // namespace

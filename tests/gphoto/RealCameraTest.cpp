@@ -43,9 +43,9 @@ bool DecodesAsJpeg(const std::string& bytes, int& width, int& height) {
     const bool ok = tjDecompressHeader3(tj, reinterpret_cast<const unsigned char*>(bytes.data()),
                                         bytes.size(), &width, &height, &sub, &space) == 0;
     std::vector<unsigned char> pixels(ok ? static_cast<std::size_t>(width) * height * 3 : 0);
-    const bool decoded = ok && tjDecompress2(tj, reinterpret_cast<const unsigned char*>(bytes.data()),
-                                             bytes.size(), pixels.data(), width, 0, height,
-                                             TJPF_RGB, 0) == 0;
+    const bool decoded =
+        ok && tjDecompress2(tj, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                            pixels.data(), width, 0, height, TJPF_RGB, 0) == 0;
     tjDestroy(tj);
     return decoded;
 }
@@ -72,7 +72,8 @@ protected:
         sim::Simulator::rc().setWorld(world);
         gphoto::Options options;
         options.autodetect = false;
-        options.cameras = {kEos + "@disk:" + eosDisk.path(), kCompact + "@disk:" + compactDisk.path()};
+        options.cameras = {kEos + "@disk:" + eosDisk.path(),
+                           kCompact + "@disk:" + compactDisk.path()};
         options.labels = RealCameraLabels();
         options.note = [this](const std::string& line) {
             std::lock_guard guard(notesLock);
@@ -195,20 +196,48 @@ TEST_F(RealCameraTest, EverySettingReadsAndSetsByLabelOnBothFamilies) {
         const char* next;
     };
     const Row rows[] = {
-        {&kEos, "ShootingMode", {"Program", "TV", "AV", "Manual", "Bulb", "A Dep"}, "Program", "AV"},
+        {&kEos,
+         "ShootingMode",
+         {"Program", "TV", "AV", "Manual", "Bulb", "A Dep"},
+         "Program",
+         "AV"},
         {&kEos, "AV", {"2.8", "4.0", "5.6", "8.0", "11.0"}, "5.6", "8.0"},
         {&kEos, "TV", {"30", "1", "0.5", "1/4", "1/60", "1/125", "1/250", "Bulb"}, "1/125", "1/60"},
         {&kEos, "Exposure", {"-2", "-1", "-0.3", "0", "+0.3", "+0.5", "+1", "+2"}, "0", "+0.3"},
-        {&kEos, "WhiteBalance", {"Auto", "Day Light", "Shade", "Cloudy", "Tungsten", "Fluorescent", "Flash"}, "Auto", "Shade"},
+        {&kEos,
+         "WhiteBalance",
+         {"Auto", "Day Light", "Shade", "Cloudy", "Tungsten", "Fluorescent", "Flash"},
+         "Auto",
+         "Shade"},
         {&kEos, "AFDistance", {"Manual"}, "", "Manual"},
-        {&kEos, "Meter", {"Evaluative", "Partial", "Spot", "Center Weight Avg"}, "Evaluative", "Spot"},
+        {&kEos,
+         "Meter",
+         {"Evaluative", "Partial", "Spot", "Center Weight Avg"},
+         "Evaluative",
+         "Spot"},
         {&kEos, "ISO", {"Auto", "100", "200", "400", "800", "1600"}, "100", "400"},
         {&kEos, "Effect", {"Neutral", "Black & White"}, "", "Neutral"},
-        {&kCompact, "ShootingMode", {"Auto", "Program", "TV", "AV", "Manual", "Portrait", "Night Scene"}, "Auto", "Night Scene"},
-        {&kCompact, "AFDistance", {"Auto", "Manual", "Super Macro", "Infinity"}, "Auto", "Infinity"},
+        {&kCompact,
+         "ShootingMode",
+         {"Auto", "Program", "TV", "AV", "Manual", "Portrait", "Night Scene"},
+         "Auto",
+         "Night Scene"},
+        {&kCompact,
+         "AFDistance",
+         {"Auto", "Manual", "Super Macro", "Infinity"},
+         "Auto",
+         "Infinity"},
         {&kCompact, "Flash", {"Off", "Auto", "On", "Red Eye", "Slow Sync"}, "Auto", "Red Eye"},
-        {&kCompact, "WhiteBalance", {"Auto", "Day Light", "Cloudy", "Tungsten", "Fluorescent", "Fluorescent H", "Custom"}, "Auto", "Tungsten"},
-        {&kCompact, "Effect", {"Off", "Vivid", "Neutral", "Sepia", "Black & White"}, "Off", "Sepia"},
+        {&kCompact,
+         "WhiteBalance",
+         {"Auto", "Day Light", "Cloudy", "Tungsten", "Fluorescent", "Fluorescent H", "Custom"},
+         "Auto",
+         "Tungsten"},
+        {&kCompact,
+         "Effect",
+         {"Off", "Vivid", "Neutral", "Sepia", "Black & White"},
+         "Off",
+         "Sepia"},
     };
     using camera::CanonDriver;
     struct Access {
@@ -217,12 +246,17 @@ TEST_F(RealCameraTest, EverySettingReadsAndSetsByLabelOnBothFamilies) {
         bool (CanonDriver::*set)(const std::string&);
     };
     const std::map<std::string, Access> access{
-        {"ShootingMode", {&CanonDriver::shootingModes, &CanonDriver::GetShootingMode, &CanonDriver::SetShootingMode}},
+        {"ShootingMode",
+         {&CanonDriver::shootingModes, &CanonDriver::GetShootingMode,
+          &CanonDriver::SetShootingMode}},
         {"AV", {&CanonDriver::avModes, &CanonDriver::GetAV, &CanonDriver::SetAV}},
         {"TV", {&CanonDriver::tvModes, &CanonDriver::GetTV, &CanonDriver::SetTV}},
-        {"Exposure", {&CanonDriver::exposures, &CanonDriver::GetExposure, &CanonDriver::SetExposure}},
-        {"WhiteBalance", {&CanonDriver::wbValues, &CanonDriver::GetWhiteBalance, &CanonDriver::SetWhiteBalance}},
-        {"AFDistance", {&CanonDriver::afDistances, &CanonDriver::GetAFDistance, &CanonDriver::SetAFDistance}},
+        {"Exposure",
+         {&CanonDriver::exposures, &CanonDriver::GetExposure, &CanonDriver::SetExposure}},
+        {"WhiteBalance",
+         {&CanonDriver::wbValues, &CanonDriver::GetWhiteBalance, &CanonDriver::SetWhiteBalance}},
+        {"AFDistance",
+         {&CanonDriver::afDistances, &CanonDriver::GetAFDistance, &CanonDriver::SetAFDistance}},
         {"Flash", {&CanonDriver::flashModes, &CanonDriver::GetFlash, &CanonDriver::SetFlash}},
         {"Meter", {&CanonDriver::meterModes, &CanonDriver::GetMeter, &CanonDriver::SetMeter}},
         {"ISO", {&CanonDriver::isoModes, &CanonDriver::GetISO, &CanonDriver::SetISO}},
@@ -324,9 +358,9 @@ TEST_F(RealCameraTest, LiveFramesReachTheReceiverAt320x240WithTheHeader) {
     std::lock_guard pixelsGuard(Probe::lock);
     const std::vector<std::uint8_t>& frame = Probe::lastFramePixels;
     ASSERT_EQ(frame.size(), 230400u);
-    EXPECT_EQ(frame[0] | frame[1] | frame[2], 0);                       // bottom bar
-    EXPECT_EQ(frame[230399] | frame[230398], 0);                        // top bar
-    EXPECT_NE(frame[120 * 320 * 3 + 160 * 3], 0);                       // picture
+    EXPECT_EQ(frame[0] | frame[1] | frame[2], 0);   // bottom bar
+    EXPECT_EQ(frame[230399] | frame[230398], 0);    // top bar
+    EXPECT_NE(frame[120 * 320 * 3 + 160 * 3], 0);   // picture
 }
 
 TEST_F(RealCameraTest, LiveViewWithCapturesAndSettingsFromTwoThreads) {
@@ -344,7 +378,8 @@ TEST_F(RealCameraTest, LiveViewWithCapturesAndSettingsFromTwoThreads) {
     const int seen = Probe::frames.load();
     ASSERT_TRUE(WaitFor([seen] { return Probe::frames.load() > seen; }));
     Driver().DisableViewfinder();
-    for (const char* name : {"Photo-0000.jpg", "Photo-0001.jpg", "Photo-0002.jpg", "Photo-0003.jpg"})
+    for (const char* name :
+         {"Photo-0000.jpg", "Photo-0001.jpg", "Photo-0002.jpg", "Photo-0003.jpg"})
         EXPECT_TRUE(Exists(captures.file(name))) << name;
     EXPECT_EQ(Probe::logs.load(), 0) << Logs();
 }
@@ -415,4 +450,4 @@ TEST_F(RealCameraTest, BatteryEventReachesTheDocument) {
     EXPECT_EQ(Probe::lastEvent.load(), 2u);   // "40%" in sixths
 }
 
-}  // namespace
+}   // namespace

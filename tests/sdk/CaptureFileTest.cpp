@@ -43,14 +43,14 @@ TEST(CaptureFile, ATakenNameMovesOnToTheNextFreeNumberAndSaysWhichItGot) {
         int error;
     } cases[] = {
         {"Photo-0008.jpg", "Photo-0008.jpg", 0},
-        {"Photo-0009.jpg", "Photo-0011.jpg", 0},    // 0009 and 0010 taken
+        {"Photo-0009.jpg", "Photo-0011.jpg", 0},   // 0009 and 0010 taken
         {"Photo-0009.jpg", "Photo-0012.jpg", 0},
         {"Photo-9999.jpg", "Photo-9999.jpg", 0},
         {"Photo-9999.jpg", "Photo-10000.jpg", 0},   // four digits at least, more when needed
         {"notes.txt", "notes.txt", 0},
-        {"notes.txt", "", EEXIST},                  // outside the pattern: no other name
+        {"notes.txt", "", EEXIST},   // outside the pattern: no other name
         {"Photo-4294967295.jpg", "Photo-4294967295.jpg", 0},
-        {"Photo-4294967295.jpg", "", EEXIST},       // no number after the largest
+        {"Photo-4294967295.jpg", "", EEXIST},   // no number after the largest
     };
     for (const Case& c : cases) {
         std::string saved;
@@ -106,5 +106,5 @@ TEST(CaptureFile, LeftoversOfEndedProcessesAreRemovedOthersKept) {
     EXPECT_EQ(sdk::CaptureFile::RemoveLeftovers(folder.string() + "/"), 0);
 }
 
-}  // namespace
-}  // namespace testsupport
+}   // namespace
+}   // namespace testsupport

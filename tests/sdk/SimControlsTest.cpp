@@ -163,4 +163,4 @@ TEST_F(SimControls, ResetRestoresTheDefaultWorld) {
     EXPECT_EQ(sim.api().GetTvValue(s, &tv), sim::err::kInvalidHandle);
 }
 
-}  // namespace
+}   // namespace

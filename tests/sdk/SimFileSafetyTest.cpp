@@ -46,10 +46,10 @@ TEST(SimFileSafety, WhatIsAtThePicturesNameIsNeverReplacedOrFollowed) {
         const fs::path folder = freshFolder("planted");
         const fs::path name = folder / "Photo-0007.jpg";
         switch (planted) {
-        case File: std::ofstream(name) << "someone else's"; break;
-        case Symlink: fs::create_symlink(victim, name); break;
-        case DanglingSymlink: fs::create_symlink(outside / "absent.jpg", name); break;
-        case Directory: fs::create_directory(name); break;
+            case File: std::ofstream(name) << "someone else's"; break;
+            case Symlink: fs::create_symlink(victim, name); break;
+            case DanglingSymlink: fs::create_symlink(outside / "absent.jpg", name); break;
+            case Directory: fs::create_directory(name); break;
         }
         sim::Shot shot;
         shot.width = 32;
@@ -92,5 +92,5 @@ TEST(SimFileSafety, AProcessKilledWhileWritingLeavesNoPictureNamedFile) {
     EXPECT_TRUE(visibleNames(folder).empty());
 }
 
-}  // namespace
-}  // namespace testsupport
+}   // namespace
+}   // namespace testsupport

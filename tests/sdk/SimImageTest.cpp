@@ -110,11 +110,12 @@ TEST_F(SimImage, ManualViewfinderBrightnessFollowsExposure) {
     EXPECT_FALSE(sim.pushFrame()) << "no viewfinder yet";
     ASSERT_EQ(a.StartViewfinder(s, 1, cb, &sink), sdk::kOk);
     ASSERT_TRUE(sim.pushFrame());
-    EXPECT_TRUE(sink.thread == std::this_thread::get_id()) << "manual frames come on the pushing thread";
-    ASSERT_EQ(a.SetAvValue(s, 32), sdk::kOk);       // 5.6 -> 2.8: two stops brighter
+    EXPECT_TRUE(sink.thread == std::this_thread::get_id())
+        << "manual frames come on the pushing thread";
+    ASSERT_EQ(a.SetAvValue(s, 32), sdk::kOk);   // 5.6 -> 2.8: two stops brighter
     ASSERT_TRUE(sim.pushFrame());
-    ASSERT_EQ(a.SetTvValue(s, 136), sdk::kOk);      // 1/125 -> 1/1000: three stops darker
-    ASSERT_EQ(a.SetExposureComp(s, 48), sdk::kOk);  // -3
+    ASSERT_EQ(a.SetTvValue(s, 136), sdk::kOk);       // 1/125 -> 1/1000: three stops darker
+    ASSERT_EQ(a.SetExposureComp(s, 48), sdk::kOk);   // -3
     ASSERT_TRUE(sim.pushFrame());
     ASSERT_EQ(sink.frames.size(), 3u);
     const double normal = meanPixel(sink.frames[0]), bright = meanPixel(sink.frames[1]),
@@ -226,4 +227,4 @@ TEST_F(SimImage, UnwritablePathIsAnSdkErrorAndTheItemStays) {
     EXPECT_TRUE(std::filesystem::exists(path));
 }
 
-}  // namespace
+}   // namespace

@@ -69,8 +69,8 @@ TEST_F(SimSettings, DefaultDevicesAndCaptureSessionModel) {
     ASSERT_NE(d20, 0u);
     ASSERT_NE(d10, 0u);
     EXPECT_EQ(rc.EnterReleaseControl(d20, nullptr, nullptr), sim::err::kNotSupported);
-    EXPECT_EQ(rc.StartCaptureSession(d10, [](auto, auto, auto, auto) -> sdk::Result { return 0; },
-                                     nullptr),
+    EXPECT_EQ(rc.StartCaptureSession(
+                  d10, [](auto, auto, auto, auto) -> sdk::Result { return 0; }, nullptr),
               sim::err::kNotSupported);
 }
 
@@ -153,7 +153,8 @@ const SettingCase kSettingCases[] = {
      [](auto& a, auto s, auto* c) {
          std::uint32_t second = 0;
          return a.GetFlashSetting(s, c, &second);
-     }, 6, 7},
+     },
+     6, 7},
 };
 
 TEST_F(SimSettings, SetTakesOfferedValuesAndRefusesOthers) {
@@ -317,11 +318,11 @@ TEST_F(SimSettings, CapabilitiesGateTheirCalls) {
     sdk::Handle e = 0;
     EXPECT_EQ(api.EnumShootingModeReset(s, &e), sim::err::kNotSupported);
     EXPECT_EQ(api.SetShootingMode(s, 1), sim::err::kNotSupported);
-    EXPECT_EQ(api.StartViewfinder(s, 1, [](void*, std::uint32_t, std::uint32_t, void*) -> sdk::Result {
-                  return 0;
-              }, nullptr),
+    EXPECT_EQ(api.StartViewfinder(
+                  s, 1, [](void*, std::uint32_t, std::uint32_t, void*) -> sdk::Result { return 0; },
+                  nullptr),
               sim::err::kNotSupported);
     EXPECT_EQ(Simulator::cd().openEnumerations(), 0u);
 }
 
-}  // namespace
+}   // namespace

@@ -126,7 +126,8 @@ TEST_F(SimThreads, CallbackMayCallTheSdkAndStopItsOwnViewfinder) {
     ASSERT_EQ(api.StartViewfinder(probe.source, 1, selfStopFrame, &probe), sdk::kOk);
     {
         std::unique_lock<std::mutex> lk(probe.m);
-        ASSERT_TRUE(probe.cv.wait_for(lk, std::chrono::seconds(10), [&] { return probe.stopped.load(); }));
+        ASSERT_TRUE(
+            probe.cv.wait_for(lk, std::chrono::seconds(10), [&] { return probe.stopped.load(); }));
     }
     EXPECT_EQ(probe.termResult, sdk::kOk);
     EXPECT_FALSE(sim.state("PowerShot G5")->viewfinderRunning);
@@ -368,4 +369,4 @@ TEST_F(SimThreads, BatteryChangeSendsCameraEvent1) {
     EXPECT_EQ(sim.state("PowerShot S70")->battery, 41u);
 }
 
-}  // namespace
+}   // namespace

@@ -77,4 +77,4 @@ protected:
     std::unique_ptr<CViewDoc> doc;
 };
 
-}  // namespace testsupport
+}   // namespace testsupport

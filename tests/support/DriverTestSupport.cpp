@@ -97,15 +97,16 @@ struct Spy {
         return base->RegisterEventCallbackFunction(source, callback, context, registration);
     }
     static sdk::Result Release(sdk::Handle source, std::uint32_t sync,
-                               sdk::ProgressCallback progress, void* context,
-                               std::uint32_t option, std::uint32_t* count) {
+                               sdk::ProgressCallback progress, void* context, std::uint32_t option,
+                               std::uint32_t* count) {
         record(make(name("Release"), option, sync, progress != nullptr, context));
         return base->Release(source, sync, progress, context, option, count);
     }
     static sdk::Result GetReleasedData(sdk::Handle source, sdk::ProgressCallback progress,
                                        void* context, std::uint32_t option, sdk::ImageInfo* info,
                                        const sdk::StorageMedium* medium) {
-        SpyCall c = make(name("GetReleasedData"), option, medium->kind, progress != nullptr, context);
+        SpyCall c =
+            make(name("GetReleasedData"), option, medium->kind, progress != nullptr, context);
         c.path = medium->path ? medium->path : "";
         record(std::move(c));
         return base->GetReleasedData(source, progress, context, option, info, medium);
@@ -116,11 +117,10 @@ struct Spy {
         return base->StartCaptureSession(source, callback, context);
     }
     static sdk::Result TakeCapturedImage(sdk::Handle source, sdk::ProgressCallback progress,
-                                         void* context, std::uint32_t option,
-                                         const void* eventData,
+                                         void* context, std::uint32_t option, const void* eventData,
                                          const sdk::StorageMedium* medium) {
-        SpyCall c = make(name("TakeCapturedImage"), option, medium->kind, progress != nullptr,
-                  eventData);
+        SpyCall c =
+            make(name("TakeCapturedImage"), option, medium->kind, progress != nullptr, eventData);
         c.path = medium->path ? medium->path : "";
         record(std::move(c));
         const sdk::Result result =
@@ -190,7 +190,7 @@ struct Spy {
     }
 };
 
-}  // namespace
+}   // namespace
 
 const sdk::Api& spyApi(sim::Simulator& simulator) {
     if (&simulator == &sim::Simulator::cd()) return Spy<0>::build(simulator.api());
@@ -215,8 +215,8 @@ void clearSpy() {
 bool waitForReturns(const std::string& callWithPrefix, std::size_t count) {
     std::unique_lock<std::mutex> guard(spyMutex);
     return spyReturned.wait_for(guard, std::chrono::seconds(120), [&] {
-        return static_cast<std::size_t>(std::count(spyReturns.begin(), spyReturns.end(),
-                                                   callWithPrefix)) >= count;
+        return static_cast<std::size_t>(
+                   std::count(spyReturns.begin(), spyReturns.end(), callWithPrefix)) >= count;
     });
 }
 
@@ -248,4 +248,4 @@ std::unique_ptr<camera::CanonRCSDK> DriverTest::makeRc() {
     return std::make_unique<camera::CanonRCSDK>(spyApi(rc), log.callback());
 }
 
-}  // namespace testsupport
+}   // namespace testsupport

@@ -35,12 +35,12 @@ private:
 
 // One recorded call of the spying table.
 struct SpyCall {
-    std::string call;               // name with prefix, e.g. "CDRelease"
-    std::uint32_t option = 0;       // option, kind, format, output, lock value, size in
-    std::uint32_t extra = 0;        // second value (flash second, setting id, major version)
-    bool hasCallback = false;       // a progress/event/frame callback was passed
-    const void* context = nullptr;  // callback context, or event data pointer
-    std::string path;               // storage medium path
+    std::string call;                // name with prefix, e.g. "CDRelease"
+    std::uint32_t option = 0;        // option, kind, format, output, lock value, size in
+    std::uint32_t extra = 0;         // second value (flash second, setting id, major version)
+    bool hasCallback = false;        // a progress/event/frame callback was passed
+    const void* context = nullptr;   // callback context, or event data pointer
+    std::string path;                // storage medium path
     std::vector<std::uint8_t> bytes;
 };
 
@@ -71,4 +71,4 @@ protected:
 
 constexpr sdk::Result kFailure = 0x0C000081;   // component, "Device Busy"
 
-}  // namespace testsupport
+}   // namespace testsupport

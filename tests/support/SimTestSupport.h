@@ -94,4 +94,4 @@ inline std::uint32_t le32(const std::uint8_t* p) {
     return v;
 }
 
-}  // namespace testsupport
+}   // namespace testsupport

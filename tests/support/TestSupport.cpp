@@ -129,4 +129,4 @@ void Probe::OnProgress(std::int32_t value) {
     ++progress;
 }
 
-}  // namespace testsupport
+}   // namespace testsupport

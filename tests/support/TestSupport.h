@@ -21,8 +21,8 @@ public:
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }   // without a trailing '/'
-    std::string folder() const { return path_ + "/"; }  // as a capture folder
+    const std::string& path() const { return path_; }    // without a trailing '/'
+    std::string folder() const { return path_ + "/"; }   // as a capture folder
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
 private:
@@ -62,10 +62,10 @@ struct Probe {
     static std::atomic<int> logs, events, frames, progress;
     static std::atomic<std::uint32_t> lastEvent;
     static std::atomic<std::int32_t> lastProgress;
-    static std::mutex lock;                            // guards the three below
+    static std::mutex lock;   // guards the three below
     static std::vector<std::pair<std::string, std::string>> logLines;
-    static std::vector<std::uint8_t> lastFramePixels;  // pixels of the latest frame seen
-    static bool keepPixels;                            // copy pixels in OnFrame
+    static std::vector<std::uint8_t> lastFramePixels;   // pixels of the latest frame seen
+    static bool keepPixels;                             // copy pixels in OnFrame
 };
 
-}  // namespace testsupport
+}   // namespace testsupport

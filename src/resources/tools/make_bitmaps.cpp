@@ -18,8 +18,7 @@ const QColor kArrow(0x2b, 0x36, 0x45);
 
 // An arrow on a 32 x 64 grid with the bar on the left and the arrow pointing right; the other
 // three pictures are this one turned.
-QImage drawArrow(int turns)
-{
+QImage drawArrow(int turns) {
     QImage base(32, 64, QImage::Format_RGB888);
     base.fill(kFace);
     {
@@ -35,8 +34,7 @@ QImage drawArrow(int turns)
         .convertToFormat(QImage::Format_RGB888);
 }
 
-QImage drawViewfinder()
-{
+QImage drawViewfinder() {
     QImage image(64, 64, QImage::Format_RGB888);
     image.fill(kFace);
     QPainter p(&image);
@@ -54,10 +52,9 @@ QImage drawViewfinder()
     return image;
 }
 
-}  // namespace
+}   // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() != 2) {
@@ -66,9 +63,14 @@ int main(int argc, char* argv[])
     }
     QDir().mkpath(args[1]);
     // 139 right (bar on the left), 140 left, 141 down (bar above), 142 up.
-    const struct { int id; QImage image; } pictures[] = {
-        {139, drawArrow(0)}, {140, drawArrow(2)}, {141, drawArrow(1)}, {142, drawArrow(3)},
-        {144, drawViewfinder()}};
+    const struct {
+        int id;
+        QImage image;
+    } pictures[] = {{139, drawArrow(0)},
+                    {140, drawArrow(2)},
+                    {141, drawArrow(1)},
+                    {142, drawArrow(3)},
+                    {144, drawViewfinder()}};
     for (const auto& picture : pictures) {
         const QString path = QDir(args[1]).filePath(QStringLiteral("bitmap%1.bmp").arg(picture.id));
         if (!picture.image.save(path, "BMP")) {

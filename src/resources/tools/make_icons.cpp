@@ -11,8 +11,7 @@
 
 namespace {
 
-QImage drawIcon(int size)
-{
+QImage drawIcon(int size) {
     QImage image(size, size, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter p(&image);
@@ -48,8 +47,8 @@ QImage drawIcon(int size)
     bird.lineTo(119, 180);                       // tail, left
     bird.lineTo(137, 180);                       // tail, right
     bird.lineTo(135, 146);
-    bird.cubicTo(146, 134, 160, 124, 180, 110);  // right wing trailing edge
-    bird.cubicTo(162, 106, 144, 116, 128, 130);  // right wing leading edge
+    bird.cubicTo(146, 134, 160, 124, 180, 110);   // right wing trailing edge
+    bird.cubicTo(162, 106, 144, 116, 128, 130);   // right wing leading edge
     bird.closeSubpath();
     p.setPen(Qt::NoPen);
     p.setBrush(sky);
@@ -59,10 +58,9 @@ QImage drawIcon(int size)
     return image;
 }
 
-}  // namespace
+}   // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2) {
@@ -70,10 +68,8 @@ int main(int argc, char* argv[])
         return 2;
     }
     QList<int> sizes;
-    for (int i = 2; i < args.size(); ++i)
-        sizes << args[i].toInt();
-    if (sizes.isEmpty())
-        sizes = {16, 32, 48, 256};
+    for (int i = 2; i < args.size(); ++i) sizes << args[i].toInt();
+    if (sizes.isEmpty()) sizes = {16, 32, 48, 256};
     QDir().mkpath(args[1]);
     for (int size : sizes) {
         const QString path = QDir(args[1]).filePath(QStringLiteral("kestrel-%1.png").arg(size));

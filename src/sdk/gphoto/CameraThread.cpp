@@ -73,4 +73,4 @@ void CameraThread::run() {
     }
 }
 
-}  // namespace gphoto
+}   // namespace gphoto

@@ -57,4 +57,4 @@ private:
     std::thread thread_;   // last: started when everything above exists
 };
 
-}  // namespace gphoto
+}   // namespace gphoto

@@ -13,4 +13,4 @@ int WriteCaptureFile(const std::string& path, const void* bytes, std::size_t siz
     return file.commit(saved);
 }
 
-}  // namespace gphoto
+}   // namespace gphoto

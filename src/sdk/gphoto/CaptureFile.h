@@ -12,4 +12,4 @@ namespace gphoto {
 int WriteCaptureFile(const std::string& path, const void* bytes, std::size_t size,
                      std::string& saved);
 
-}  // namespace gphoto
+}   // namespace gphoto

@@ -100,11 +100,9 @@ bool number(std::string text, double& value) {
     return end != nullptr && *end == '\0' && end != text.c_str();
 }
 
-bool numeric(Setting setting) {
-    return setting == Setting::Av || setting == Setting::Exposure;
-}
+bool numeric(Setting setting) { return setting == Setting::Av || setting == Setting::Exposure; }
 
-}  // namespace
+}   // namespace
 
 Family FamilyOf(const std::string& model) {
     return model.find("EOS") != std::string::npos ? Family::Eos : Family::Compact;
@@ -141,8 +139,8 @@ bool SplitImageFormat(const std::string& choice, std::string& size, std::string&
     const std::string f = folded(choice);
     const bool raw = f.find("raw") != std::string::npos || f.find("cr2") != std::string::npos ||
                      f.find("cr3") != std::string::npos;
-    static const char* const kSizes[] = {"Large", "Medium 1", "Medium 2", "Medium", "Small 1",
-                                         "Small 2", "Small 3", "Small"};
+    static const char* const kSizes[] = {"Large",   "Medium 1", "Medium 2", "Medium",
+                                         "Small 1", "Small 2",  "Small 3",  "Small"};
     size.clear();
     for (const char* s : kSizes) {
         if (f.find(folded(s)) != std::string::npos) {
@@ -174,4 +172,4 @@ std::uint32_t BatteryPercent(const std::string& text) {
     return value;
 }
 
-}  // namespace gphoto
+}   // namespace gphoto

@@ -12,8 +12,18 @@ namespace gphoto {
 
 // The settings the drivers read and set; the order of the label tables in Labels.
 enum class Setting {
-    ShootingMode, Av, Tv, Exposure, WhiteBalance, AFDistance, Flash, Meter, Iso, Effect,
-    Quality, Count
+    ShootingMode,
+    Av,
+    Tv,
+    Exposure,
+    WhiteBalance,
+    AFDistance,
+    Flash,
+    Meter,
+    Iso,
+    Effect,
+    Quality,
+    Count
 };
 constexpr std::size_t kSettingCount = static_cast<std::size_t>(Setting::Count);
 
@@ -57,4 +67,4 @@ inline std::uint32_t BatteryLevel(const std::string& text) {
     return (percent * 6 + 50) / 100;
 }
 
-}  // namespace gphoto
+}   // namespace gphoto

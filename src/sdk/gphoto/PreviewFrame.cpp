@@ -19,7 +19,7 @@ void put32(std::uint8_t* at, std::uint32_t v) {
     put16(at + 2, v >> 16);
 }
 
-}  // namespace
+}   // namespace
 
 void WriteFrameHeader(std::uint8_t* h) {
     std::memset(h, 0, sdk::kFrameHeaderBytes);
@@ -79,8 +79,8 @@ bool PreviewFrame::Convert(const unsigned char* jpeg, std::size_t size, std::uin
     }
     const std::size_t need = static_cast<std::size_t>(sw) * sh * 3;
     if (scratch_.size() < need) scratch_.resize(need);
-    if (tjDecompress2(tj, jpeg, static_cast<unsigned long>(size), scratch_.data(), sw, sw * 3,
-                      sh, TJPF_BGR, TJFLAG_BOTTOMUP | TJFLAG_FASTDCT | TJFLAG_FASTUPSAMPLE) != 0 &&
+    if (tjDecompress2(tj, jpeg, static_cast<unsigned long>(size), scratch_.data(), sw, sw * 3, sh,
+                      TJPF_BGR, TJFLAG_BOTTOMUP | TJFLAG_FASTDCT | TJFLAG_FASTUPSAMPLE) != 0 &&
         tjGetErrorCode(tj) == TJERR_FATAL)
         return false;
 
@@ -92,7 +92,7 @@ bool PreviewFrame::Convert(const unsigned char* jpeg, std::size_t size, std::uin
     constexpr std::size_t kRow = static_cast<std::size_t>(W) * 3;
     for (int row = 0; row < H; ++row) {   // storage rows, bottom-up
         std::uint8_t* out = pixels + static_cast<std::size_t>(row) * kRow;
-        const int y = H - 1 - row;          // picture row
+        const int y = H - 1 - row;   // picture row
         if (y < top || y >= top + boxH) {
             std::memset(out, 0, kRow);
             continue;
@@ -112,4 +112,4 @@ bool PreviewFrame::Convert(const unsigned char* jpeg, std::size_t size, std::uin
     return true;
 }
 
-}  // namespace gphoto
+}   // namespace gphoto

@@ -32,4 +32,4 @@ private:
 // The 54-byte header of a 320 x 240, 24-bit, bottom-up frame.
 void WriteFrameHeader(std::uint8_t* header);
 
-}  // namespace gphoto
+}   // namespace gphoto

@@ -25,10 +25,10 @@ using std::uint32_t;
 // One listing or option enumeration of the real side (device listings also hold the
 // simulated table's own enumeration).
 struct Enumeration {
-    std::vector<uint32_t> first, second;        // codes (and sizes for image formats)
-    std::vector<std::string> labels;            // image size labels
-    std::vector<sdk::DeviceRecord> devices;     // real cameras of a device listing
-    Handle simulated = 0;                       // the simulated table's device listing
+    std::vector<uint32_t> first, second;      // codes (and sizes for image formats)
+    std::vector<std::string> labels;          // image size labels
+    std::vector<sdk::DeviceRecord> devices;   // real cameras of a device listing
+    Handle simulated = 0;                     // the simulated table's device listing
     uint32_t simulatedCount = 0;
     std::size_t next = 0;
 };
@@ -37,14 +37,14 @@ struct State {
     const sdk::Api* simulated = nullptr;
     Options options;
     std::unique_ptr<CameraThread> thread;
-    std::unique_ptr<Session> session;           // lives on the camera thread
+    std::unique_ptr<Session> session;   // lives on the camera thread
 
     // Guards enumerations, nextHandle, realNames, gone.
     std::mutex mutex;
     std::map<Handle, Enumeration> enumerations;
     Handle nextHandle = kRealBit | 1;
-    std::vector<std::string> realNames;        // the latest real listing
-    std::vector<Handle> gone;                  // sources closed because the camera vanished
+    std::vector<std::string> realNames;   // the latest real listing
+    std::vector<Handle> gone;             // sources closed because the camera vanished
 
     Handle newHandle() {
         std::lock_guard lock(mutex);
@@ -67,8 +67,11 @@ Result onCamera(F f) {
 
 // After a change of what streams: preview pace while live view runs, event polling otherwise.
 void pace(Session& s) {
-    g->thread->setRepeating([] { if (g->session) g->session->Tick(); },
-                            std::chrono::milliseconds(s.Streaming() ? 33 : 250));
+    g->thread->setRepeating(
+        [] {
+            if (g->session) g->session->Tick();
+        },
+        std::chrono::milliseconds(s.Streaming() ? 33 : 250));
 }
 
 Enumeration* findEnum(Handle h) {
@@ -192,7 +195,9 @@ struct Real {
         if (second != nullptr) *second = 0;
         return get(s, Setting::Flash, c);
     }
-    static Result SetFlashSetting(Handle s, uint16_t c, uint16_t) { return set(s, Setting::Flash, c); }
+    static Result SetFlashSetting(Handle s, uint16_t c, uint16_t) {
+        return set(s, Setting::Flash, c);
+    }
     static bool relCam(uint32_t id, Setting& setting) {
         if (id == sdk::kSettingMeter) setting = Setting::Meter;
         else if (id == sdk::kSettingIso) setting = Setting::Iso;
@@ -207,7 +212,8 @@ struct Real {
         uint32_t code = 0;
         const Result r = get(s, setting, &code);
         const uint32_t n = std::min<uint32_t>(*size, 4);
-        for (uint32_t i = 0; i < n; ++i) static_cast<std::uint8_t*>(data)[i] = (code >> (8 * i)) & 0xFF;
+        for (uint32_t i = 0; i < n; ++i)
+            static_cast<std::uint8_t*>(data)[i] = (code >> (8 * i)) & 0xFF;
         *size = n;
         return r;
     }
@@ -358,7 +364,9 @@ struct Real {
         return choices(s, setting, h);
     }
     // Capture sessions are the simulated RC cameras' own; a real camera never starts one.
-    static Result StartCaptureSession(Handle, sdk::EventCallback, void*) { return err::kNotSupported; }
+    static Result StartCaptureSession(Handle, sdk::EventCallback, void*) {
+        return err::kNotSupported;
+    }
     static Result EndCaptureSession(Handle) { return err::kNotSupported; }
     static Result Capture(Handle) { return err::kNotSupported; }
     static Result TakeCapturedImage(Handle, sdk::ProgressCallback, void*, uint32_t, const void*,
@@ -387,15 +395,20 @@ struct Route<Member, RealFn, Result (*)(Handle, A...)> {
         return fn != nullptr ? fn(h, a...) : err::kNotSupported;
     }
 };
-#define KESTREL_ROUTE(Name, RealFn) \
-    &Route<&sdk::Api::Name, RealFn, decltype(sdk::Api::Name)>::call
+#define KESTREL_ROUTE(Name, RealFn) &Route<&sdk::Api::Name, RealFn, decltype(sdk::Api::Name)>::call
 
 template <Setting S>
-Result getSetting(Handle h, uint32_t* c) { return Real::get(h, S, c); }
+Result getSetting(Handle h, uint32_t* c) {
+    return Real::get(h, S, c);
+}
 template <Setting S>
-Result setSetting(Handle h, uint16_t c) { return Real::set(h, S, c); }
+Result setSetting(Handle h, uint16_t c) {
+    return Real::set(h, S, c);
+}
 template <Setting S>
-Result resetSetting(Handle h, Handle* e) { return Real::choices(h, S, e); }
+Result resetSetting(Handle h, Handle* e) {
+    return Real::choices(h, S, e);
+}
 
 Result StartSDK(const sdk::VersionRecord* v, uint32_t o) { return g->simulated->StartSDK(v, o); }
 Result FinishSDK() { return g->simulated->FinishSDK(); }
@@ -433,7 +446,8 @@ Result EnumDeviceReset(uint32_t kind, Handle* out) {
 
 Result OpenSource(const sdk::DeviceRecord* record, Handle* source) {
     if (record == nullptr || source == nullptr) return err::kInvalidParameter;
-    const char* text = reinterpret_cast<const char*>(record->bytes + sdk::DeviceRecord::kNameOffset);
+    const char* text =
+        reinterpret_cast<const char*>(record->bytes + sdk::DeviceRecord::kNameOffset);
     const std::string name(text, strnlen(text, sdk::DeviceRecord::kNameCapacity));
     bool real = false;
     {
@@ -477,8 +491,8 @@ sdk::Api makeApi() {
         KESTREL_ROUTE(SelectViewFinderCameraOutput, &Real::SelectViewFinderCameraOutput);
     a.StartViewfinder = KESTREL_ROUTE(StartViewfinder, &Real::StartViewfinder);
     a.TermViewfinder = KESTREL_ROUTE(TermViewfinder, &Real::TermViewfinder);
-#define KESTREL_SETTING(Name, Id)                                                         \
-    a.Get##Name = KESTREL_ROUTE(Get##Name, &getSetting<Setting::Id>);                     \
+#define KESTREL_SETTING(Name, Id)                                     \
+    a.Get##Name = KESTREL_ROUTE(Get##Name, &getSetting<Setting::Id>); \
     a.Set##Name = KESTREL_ROUTE(Set##Name, &setSetting<Setting::Id>);
     KESTREL_SETTING(ShootingMode, ShootingMode)
     KESTREL_SETTING(AvValue, Av)
@@ -505,10 +519,10 @@ sdk::Api makeApi() {
     a.EnumDevicePropertyNext = KESTREL_ROUTE(EnumDevicePropertyNext, &Real::EnumDevicePropertyNext);
     a.EnumDevicePropertyRelease = KESTREL_ROUTE(EnumDevicePropertyRelease, &Real::release);
     a.GetDevicePropertyData = KESTREL_ROUTE(GetDevicePropertyData, &Real::GetDevicePropertyData);
-#define KESTREL_ENUM(Name, Id, NextFn)                                                       \
-    a.Enum##Name##Reset = KESTREL_ROUTE(Enum##Name##Reset, &resetSetting<Setting::Id>);   \
-    a.Get##Name##Count = KESTREL_ROUTE(Get##Name##Count, &Real::count);                   \
-    a.Enum##Name##Next = KESTREL_ROUTE(Enum##Name##Next, &Real::NextFn);                    \
+#define KESTREL_ENUM(Name, Id, NextFn)                                                  \
+    a.Enum##Name##Reset = KESTREL_ROUTE(Enum##Name##Reset, &resetSetting<Setting::Id>); \
+    a.Get##Name##Count = KESTREL_ROUTE(Get##Name##Count, &Real::count);                 \
+    a.Enum##Name##Next = KESTREL_ROUTE(Enum##Name##Next, &Real::NextFn);                \
     a.Enum##Name##Release = KESTREL_ROUTE(Enum##Name##Release, &Real::release);
     KESTREL_ENUM(ShootingMode, ShootingMode, next32)
     KESTREL_ENUM(AvValue, Av, next16)
@@ -546,7 +560,7 @@ sdk::Api makeApi() {
 
 sdk::Api table;
 
-}  // namespace
+}   // namespace
 
 namespace {
 const sdk::Api* unlisted = nullptr;
@@ -555,7 +569,7 @@ Result NoDevices(Handle h, uint32_t* n) {
     if (n != nullptr) *n = 0;
     return r;
 }
-}  // namespace
+}   // namespace
 
 const sdk::Api& WithoutListing(const sdk::Api& table) {
     static sdk::Api copy;
@@ -572,8 +586,8 @@ RealCameras::RealCameras(const sdk::Api& simulated, Options options) {
     state->options = std::move(options);
     state->thread = std::make_unique<CameraThread>();
     if (state->options.listing != Listing::Simulated) {
-        SessionOptions so{state->options.autodetect, state->options.cameras,
-                          state->options.labels, state->options.note, nullptr};
+        SessionOptions so{state->options.autodetect, state->options.cameras, state->options.labels,
+                          state->options.note, nullptr};
         so.listChanged = [s = state.get()](Handle gone) {
             {
                 std::lock_guard lock(s->mutex);
@@ -611,4 +625,4 @@ bool RealCameras::Vanished(sdk::Handle source) const {
     return false;
 }
 
-}  // namespace gphoto
+}   // namespace gphoto

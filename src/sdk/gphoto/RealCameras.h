@@ -23,9 +23,9 @@ enum class Listing { All, Real, Simulated };
 
 struct Options {
     Listing listing = Listing::All;
-    bool autodetect = true;              // also list what libgphoto2 finds on USB
-    std::vector<std::string> cameras;    // "MODEL@PORT", listed whether found or not
-    Labels labels;                       // the label tables the choices are offered under
+    bool autodetect = true;             // also list what libgphoto2 finds on USB
+    std::vector<std::string> cameras;   // "MODEL@PORT", listed whether found or not
+    Labels labels;                      // the label tables the choices are offered under
     // A console line of the backend's own (libgphoto2's message and code, or how to release a
     // camera held by the desktop). Made on the camera thread, right after the failed call.
     std::function<void(const std::string&)> note;
@@ -49,4 +49,4 @@ public:
     bool Vanished(sdk::Handle source) const;
 };
 
-}  // namespace gphoto
+}   // namespace gphoto

@@ -13,7 +13,6 @@
 
 namespace gphoto {
 
-
 void contextError(GPContext*, const char* text, void* data) {
     if (text != nullptr) static_cast<Session*>(data)->lastMessage_ = text;
 }
@@ -39,7 +38,7 @@ bool splitCamera(const std::string& text, Device& device) {
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 Session::Session(SessionOptions options)
     : options_(std::move(options)),
@@ -62,13 +61,12 @@ void Session::keepPortDriversLoaded() {
         dlopen("libusb-1.0.so.0", RTLD_LAZY | RTLD_NODELETE);
         // Port drivers and camera drivers alike: libgphoto2 loads each camera driver to read its
         // models and unloads it again, so what a driver keeps would otherwise be nameless.
-        const std::pair<const char*, const char*> folders[] = {
-            {"IOLIBS", KESTREL_GPHOTO_IOLIBS}, {"CAMLIBS", KESTREL_GPHOTO_CAMLIBS}};
+        const std::pair<const char*, const char*> folders[] = {{"IOLIBS", KESTREL_GPHOTO_IOLIBS},
+                                                               {"CAMLIBS", KESTREL_GPHOTO_CAMLIBS}};
         for (const auto& [variable, fallback] : folders) {
             const char* env = std::getenv(variable);
             std::error_code ec;
-            for (const auto& entry :
-                 std::filesystem::directory_iterator(env ? env : fallback, ec))
+            for (const auto& entry : std::filesystem::directory_iterator(env ? env : fallback, ec))
                 if (entry.path().extension() == ".so")
                     dlopen(entry.path().c_str(), RTLD_LAZY | RTLD_NODELETE);
         }
@@ -86,17 +84,17 @@ Session::~Session() {
 
 sdk::Result Session::toSdk(int code) const {
     switch (code) {
-    case GP_OK: return sdk::kOk;
-    case GP_ERROR_NOT_SUPPORTED: return err::kNotSupported;
-    case GP_ERROR_BAD_PARAMETERS: return err::kInvalidParameter;
-    case GP_ERROR_CAMERA_BUSY: return err::kDeviceBusy;
-    case GP_ERROR_IO_USB_CLAIM: return err::kPortInUse;
-    case GP_ERROR_IO_USB_FIND:
-    case GP_ERROR_IO:
-    case GP_ERROR_MODEL_NOT_FOUND: return err::kGone;
-    case GP_ERROR_FILE_NOT_FOUND:
-    case GP_ERROR_DIRECTORY_NOT_FOUND: return err::kFileNotFound;
-    default: return err::kInternal;
+        case GP_OK: return sdk::kOk;
+        case GP_ERROR_NOT_SUPPORTED: return err::kNotSupported;
+        case GP_ERROR_BAD_PARAMETERS: return err::kInvalidParameter;
+        case GP_ERROR_CAMERA_BUSY: return err::kDeviceBusy;
+        case GP_ERROR_IO_USB_CLAIM: return err::kPortInUse;
+        case GP_ERROR_IO_USB_FIND:
+        case GP_ERROR_IO:
+        case GP_ERROR_MODEL_NOT_FOUND: return err::kGone;
+        case GP_ERROR_FILE_NOT_FOUND:
+        case GP_ERROR_DIRECTORY_NOT_FOUND: return err::kFileNotFound;
+        default: return err::kInternal;
     }
 }
 
@@ -119,8 +117,9 @@ sdk::Result Session::check(sdk::Handle h, const char* what, const std::function<
                            " (" + std::to_string(code) + ")";
         options_.note(line);
         if (code == GP_ERROR_IO_USB_CLAIM)
-            options_.note("The camera is held by another program, usually the desktop's file "
-                          "manager: release it with `gio mount -s gphoto2` and connect again.");
+            options_.note(
+                "The camera is held by another program, usually the desktop's file "
+                "manager: release it with `gio mount -s gphoto2` and connect again.");
     }
     if (code == GP_ERROR_IO_USB_FIND || code == GP_ERROR_IO) gone(h);
     return toSdk(code);
@@ -223,8 +222,7 @@ sdk::Result Session::Close(sdk::Handle h) {
 }
 
 int Session::readWidget(Cam& c, const std::string& name, std::string* text,
-                        std::vector<std::string>* choices, float* value, float* low,
-                        float* high) {
+                        std::vector<std::string>* choices, float* value, float* low, float* high) {
     CameraWidget* w = nullptr;
     int r = gp_camera_get_single_config(c.camera, name.c_str(), &w, context_);
     if (r < GP_OK) return r;
@@ -237,7 +235,8 @@ int Session::readWidget(Cam& c, const std::string& name, std::string* text,
         if (choices && type != GP_WIDGET_TEXT) {
             for (int i = 0; i < gp_widget_count_choices(w); ++i) {
                 const char* choice = nullptr;
-                if (gp_widget_get_choice(w, i, &choice) >= GP_OK && choice) choices->push_back(choice);
+                if (gp_widget_get_choice(w, i, &choice) >= GP_OK && choice)
+                    choices->push_back(choice);
             }
         }
     } else if (type == GP_WIDGET_RANGE) {
@@ -346,26 +345,27 @@ sdk::Result Session::PropertyData(sdk::Handle h, std::uint32_t id, std::uint32_t
     std::uint32_t word = 0;
     bool isText = true;
     auto read = [&](const std::string& widget) {
-        return check(h, widget.c_str(),
-                     [&] { return readWidget(*c, widget, &text, nullptr); });
+        return check(h, widget.c_str(), [&] { return readWidget(*c, widget, &text, nullptr); });
     };
     sdk::Result r = sdk::kOk;
     switch (id) {
-    case sdk::kPropName: text = c->device.name; break;
-    case sdk::kPropCapabilities:
-        isText = false;
-        word = (c->zoom.empty() ? 0u : 1u) |
-               (c->widget[static_cast<std::size_t>(Setting::ShootingMode)].empty() ? 0u : 2u) |
-               (c->canPreview ? 4u : 0u);
-        break;
-    case sdk::kPropOwner: r = c->owner.empty() ? err::kNotSupported : read(c->owner); break;
-    case sdk::kPropFirmware: r = c->firmware.empty() ? err::kNotSupported : read(c->firmware); break;
-    case sdk::kPropBattery:
-        isText = false;
-        r = c->battery.empty() ? err::kNotSupported : read(c->battery);
-        word = BatteryLevel(text);
-        break;
-    default: return err::kNotSupported;
+        case sdk::kPropName: text = c->device.name; break;
+        case sdk::kPropCapabilities:
+            isText = false;
+            word = (c->zoom.empty() ? 0u : 1u) |
+                   (c->widget[static_cast<std::size_t>(Setting::ShootingMode)].empty() ? 0u : 2u) |
+                   (c->canPreview ? 4u : 0u);
+            break;
+        case sdk::kPropOwner: r = c->owner.empty() ? err::kNotSupported : read(c->owner); break;
+        case sdk::kPropFirmware:
+            r = c->firmware.empty() ? err::kNotSupported : read(c->firmware);
+            break;
+        case sdk::kPropBattery:
+            isText = false;
+            r = c->battery.empty() ? err::kNotSupported : read(c->battery);
+            word = BatteryLevel(text);
+            break;
+        default: return err::kNotSupported;
     }
     if (r != sdk::kOk) return r;
     if (isText) {
@@ -388,8 +388,8 @@ sdk::Result Session::Choices(sdk::Handle h, Setting s, std::vector<std::uint32_t
     const std::string& widget = c->widget[static_cast<std::size_t>(s)];
     if (widget.empty()) return sdk::kOk;   // not offered, no error
     std::vector<std::string> choices;
-    const sdk::Result r = check(h, widget.c_str(),
-                                [&] { return readWidget(*c, widget, nullptr, &choices); });
+    const sdk::Result r =
+        check(h, widget.c_str(), [&] { return readWidget(*c, widget, nullptr, &choices); });
     if (r != sdk::kOk) return r;
     for (const std::string& choice : choices) {
         std::uint32_t code = 0;
@@ -407,8 +407,8 @@ sdk::Result Session::Get(sdk::Handle h, Setting s, std::uint32_t& code) {
     const std::string& widget = c->widget[static_cast<std::size_t>(s)];
     if (widget.empty()) return sdk::kOk;
     std::string text;
-    const sdk::Result r = check(h, widget.c_str(),
-                                [&] { return readWidget(*c, widget, &text, nullptr); });
+    const sdk::Result r =
+        check(h, widget.c_str(), [&] { return readWidget(*c, widget, &text, nullptr); });
     if (r == sdk::kOk && !MatchLabel(options_.labels, s, text, code)) code = kNoCode;
     return r;
 }
@@ -419,8 +419,8 @@ sdk::Result Session::Set(sdk::Handle h, Setting s, std::uint32_t code) {
     const std::string& widget = c->widget[static_cast<std::size_t>(s)];
     if (widget.empty()) return err::kNotSupported;
     std::vector<std::string> choices;
-    sdk::Result r = check(h, widget.c_str(),
-                          [&] { return readWidget(*c, widget, nullptr, &choices); });
+    sdk::Result r =
+        check(h, widget.c_str(), [&] { return readWidget(*c, widget, nullptr, &choices); });
     if (r != sdk::kOk) return r;
     for (const std::string& choice : choices) {
         std::uint32_t match = 0;
@@ -461,9 +461,8 @@ sdk::Result Session::GetFormat(sdk::Handle h, std::uint32_t& quality, std::uint3
     size = kNoCode;
     std::string text;
     if (!c->imageFormat.empty()) {
-        const sdk::Result r = check(h, c->imageFormat.c_str(), [&] {
-            return readWidget(*c, c->imageFormat, &text, nullptr);
-        });
+        const sdk::Result r = check(h, c->imageFormat.c_str(),
+                                    [&] { return readWidget(*c, c->imageFormat, &text, nullptr); });
         if (r != sdk::kOk) return r;
         for (const auto& f : c->formats) {
             if (f.second == text) {
@@ -488,9 +487,8 @@ sdk::Result Session::SetFormat(sdk::Handle h, std::uint32_t quality, std::uint32
     if (!c->imageFormat.empty()) {
         for (const auto& f : c->formats) {
             if (f.first == std::make_pair(quality, size))
-                return check(h, c->imageFormat.c_str(), [&] {
-                    return writeWidget(*c, c->imageFormat, &f.second, nullptr);
-                });
+                return check(h, c->imageFormat.c_str(),
+                             [&] { return writeWidget(*c, c->imageFormat, &f.second, nullptr); });
         }
         return err::kInvalidParameter;
     }
@@ -508,8 +506,8 @@ sdk::Result Session::AFLock(sdk::Handle h, bool lock) {
     if (c->afLock.empty()) return err::kNotSupported;
     std::string text;
     std::vector<std::string> choices;
-    sdk::Result r = check(h, c->afLock.c_str(),
-                          [&] { return readWidget(*c, c->afLock, &text, &choices); });
+    sdk::Result r =
+        check(h, c->afLock.c_str(), [&] { return readWidget(*c, c->afLock, &text, &choices); });
     if (r != sdk::kOk) return r;
     if (choices.empty()) {   // a toggle
         const float v = lock ? 1.0f : 0.0f;
@@ -525,8 +523,9 @@ sdk::Result Session::Zoom(sdk::Handle h, std::uint32_t& position, std::uint32_t&
     if (c == nullptr) return missing(h);
     if (c->zoom.empty()) return err::kNotSupported;
     float v = 0, lo = 0, hi = 0;
-    const sdk::Result r = check(
-        h, c->zoom.c_str(), [&] { return readWidget(*c, c->zoom, nullptr, nullptr, &v, &lo, &hi); });
+    const sdk::Result r = check(h, c->zoom.c_str(), [&] {
+        return readWidget(*c, c->zoom, nullptr, nullptr, &v, &lo, &hi);
+    });
     position = static_cast<std::uint32_t>(v < 0 ? 0 : v);
     first = static_cast<std::uint32_t>(lo < 0 ? 0 : lo);
     last = static_cast<std::uint32_t>(hi < 0 ? 0 : hi);
@@ -541,4 +540,4 @@ sdk::Result Session::SetZoom(sdk::Handle h, std::uint32_t position) {
     return check(h, c->zoom.c_str(), [&] { return writeWidget(*c, c->zoom, nullptr, &v); });
 }
 
-}  // namespace gphoto
+}   // namespace gphoto

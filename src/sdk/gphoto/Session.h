@@ -29,14 +29,14 @@ namespace gphoto {
 namespace err = sdk::err;   // the codes the backend reports
 
 struct Device {
-    std::string name;   // shown in the camera list
-    std::string model;  // libgphoto2's model name
-    std::string port;   // "usb:001,005", "ptpip:192.168.1.20", "disk:/path"
+    std::string name;    // shown in the camera list
+    std::string model;   // libgphoto2's model name
+    std::string port;    // "usb:001,005", "ptpip:192.168.1.20", "disk:/path"
 };
 
 struct SessionOptions {
-    bool autodetect = true;                // list what gp_camera_autodetect finds
-    std::vector<std::string> cameras;      // "MODEL@PORT", always listed
+    bool autodetect = true;             // list what gp_camera_autodetect finds
+    std::vector<std::string> cameras;   // "MODEL@PORT", always listed
     Labels labels;
     // One console line (libgphoto2's own message, or how to free a camera); camera thread.
     std::function<void(const std::string&)> note;
@@ -105,10 +105,9 @@ private:
     sdk::Result toSdk(int code) const;
     void gone(sdk::Handle h);
     int readWidget(Cam& c, const std::string& name, std::string* text,
-                   std::vector<std::string>* choices, float* value = nullptr,
-                   float* low = nullptr, float* high = nullptr);
-    int writeWidget(Cam& c, const std::string& name, const std::string* text,
-                    const float* value);
+                   std::vector<std::string>* choices, float* value = nullptr, float* low = nullptr,
+                   float* high = nullptr);
+    int writeWidget(Cam& c, const std::string& name, const std::string* text, const float* value);
     std::string firstWidget(Cam& c, const std::vector<std::string>& names);
     void resolve(Cam& c);
     void pollEvents(sdk::Handle h, Cam& c, int timeoutMs);
@@ -118,18 +117,18 @@ private:
     _GPContext* context_ = nullptr;
     _CameraAbilitiesList* abilities_ = nullptr;
     _GPPortInfoList* ports_ = nullptr;
-    std::vector<Device> devices_;                 // the latest listing
+    std::vector<Device> devices_;   // the latest listing
     std::map<sdk::Handle, std::unique_ptr<Cam>> cameras_;
-    std::set<sdk::Handle> gone_;                  // closed as vanished, not yet closed by the driver
+    std::set<sdk::Handle> gone_;   // closed as vanished, not yet closed by the driver
     PreviewFrame preview_;
     std::unique_ptr<std::array<std::uint8_t, sdk::kFrameBytes>> frame_;
-    sdk::ProgressCallback progress_ = nullptr;    // set during a download
+    sdk::ProgressCallback progress_ = nullptr;   // set during a download
     void* progressContext_ = nullptr;
     float progressTarget_ = 0;
-    std::string lastMessage_;                     // libgphoto2's error text of the last call
+    std::string lastMessage_;   // libgphoto2's error text of the last call
     unsigned ticks_ = 0;
 
     friend void contextError(_GPContext*, const char*, void*);
 };
 
-}  // namespace gphoto
+}   // namespace gphoto

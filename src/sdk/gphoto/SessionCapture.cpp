@@ -32,7 +32,7 @@ bool batteryText(const char* text, std::string& value) {
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 sdk::Result Session::Release(sdk::Handle h, std::uint32_t& count) {
     count = 0;
@@ -99,7 +99,9 @@ sdk::Result Session::Download(sdk::Handle h, const std::string& path,
         const std::size_t slash = path.rfind('/');
         const std::size_t dot = path.rfind('.');
         target = (dot != std::string::npos && (slash == std::string::npos || dot > slash)
-                      ? path.substr(0, dot) : path) + "." + ext;
+                      ? path.substr(0, dot)
+                      : path) +
+                 "." + ext;
     }
 
     if (progress) progress(0, 0, context);
@@ -188,7 +190,8 @@ void Session::Tick() {
             if (code == GP_ERROR_CAMERA_BUSY) continue;   // this frame is skipped
             if (code < GP_OK) {
                 // Reported once per run of failures; a vanished camera is closed.
-                if (!c->previewFailing) check(h, "gp_camera_capture_preview", [code] { return code; });
+                if (!c->previewFailing)
+                    check(h, "gp_camera_capture_preview", [code] { return code; });
                 if ((c = find(h)) != nullptr) c->previewFailing = true;
                 continue;
             }
@@ -207,4 +210,4 @@ void Session::Tick() {
     }
 }
 
-}  // namespace gphoto
+}   // namespace gphoto

@@ -17,61 +17,145 @@ struct Fns {
     static Result StartSDK(const sdk::VersionRecord* v, uint32_t o) { return e().startSdk(v, o); }
     static Result FinishSDK() { return e().finishSdk(); }
     static Result EnumDeviceReset(uint32_t k, Handle* h) { return e().enumDeviceReset(k, h); }
-    static Result GetDeviceCount(Handle h, uint32_t* n) { return e().enumCount(EnumKind::Device, "GetDeviceCount", h, n); }
+    static Result GetDeviceCount(Handle h, uint32_t* n) {
+        return e().enumCount(EnumKind::Device, "GetDeviceCount", h, n);
+    }
     static Result EnumDeviceNext(Handle h, sdk::DeviceRecord* i) { return e().deviceNext(h, i); }
-    static Result EnumDeviceRelease(Handle h) { return e().enumRelease(EnumKind::Device, "EnumDeviceRelease", h); }
+    static Result EnumDeviceRelease(Handle h) {
+        return e().enumRelease(EnumKind::Device, "EnumDeviceRelease", h);
+    }
     static Result OpenSource(const sdk::DeviceRecord* i, Handle* s) { return e().openSource(i, s); }
     static Result CloseSource(Handle s) { return e().closeSource(s); }
-    static Result EnterReleaseControl(Handle s, sdk::EventCallback cb, void* c) { return e().enterReleaseControl(s, cb, c); }
+    static Result EnterReleaseControl(Handle s, sdk::EventCallback cb, void* c) {
+        return e().enterReleaseControl(s, cb, c);
+    }
     static Result ExitReleaseControl(Handle s) { return e().exitReleaseControl(s); }
-    static Result SelectReleaseDataKind(Handle s, uint32_t k) { return e().selectReleaseDataKind(s, k); }
-    static Result RegisterEventCallbackFunction(Handle s, sdk::EventCallback cb, void* c, Handle* r) { return e().registerEvent(s, cb, c, r); }
-    static Result UnregisterEventCallbackFunction(Handle s, Handle r) { return e().unregisterEvent(s, r); }
-    static Result Release(Handle s, uint32_t sync, sdk::ProgressCallback p, void* c, uint32_t o, uint32_t* n) { return e().release(s, sync, p, c, o, n); }
-    static Result GetReleasedData(Handle s, sdk::ProgressCallback p, void* c, uint32_t o, sdk::ImageInfo* i, const sdk::StorageMedium* m) { return e().getReleasedData(s, p, c, o, i, m); }
-    static Result StartCaptureSession(Handle s, sdk::EventCallback cb, void* c) { return e().startCaptureSession(s, cb, c); }
+    static Result SelectReleaseDataKind(Handle s, uint32_t k) {
+        return e().selectReleaseDataKind(s, k);
+    }
+    static Result RegisterEventCallbackFunction(Handle s, sdk::EventCallback cb, void* c,
+                                                Handle* r) {
+        return e().registerEvent(s, cb, c, r);
+    }
+    static Result UnregisterEventCallbackFunction(Handle s, Handle r) {
+        return e().unregisterEvent(s, r);
+    }
+    static Result Release(Handle s, uint32_t sync, sdk::ProgressCallback p, void* c, uint32_t o,
+                          uint32_t* n) {
+        return e().release(s, sync, p, c, o, n);
+    }
+    static Result GetReleasedData(Handle s, sdk::ProgressCallback p, void* c, uint32_t o,
+                                  sdk::ImageInfo* i, const sdk::StorageMedium* m) {
+        return e().getReleasedData(s, p, c, o, i, m);
+    }
+    static Result StartCaptureSession(Handle s, sdk::EventCallback cb, void* c) {
+        return e().startCaptureSession(s, cb, c);
+    }
     static Result EndCaptureSession(Handle s) { return e().endCaptureSession(s); }
     static Result Capture(Handle s) { return e().capture(s); }
-    static Result TakeCapturedImage(Handle s, sdk::ProgressCallback p, void* c, uint32_t o, const void* d, const sdk::StorageMedium* m) { return e().takeCapturedImage(s, p, c, o, d, m); }
-    static Result SelectViewFinderCameraOutput(Handle s, uint32_t o) { return e().selectViewfinderOutput(s, o); }
-    static Result StartViewfinder(Handle s, uint32_t f, sdk::FrameCallback cb, void* c) { return e().startViewfinder(s, f, cb, c); }
+    static Result TakeCapturedImage(Handle s, sdk::ProgressCallback p, void* c, uint32_t o,
+                                    const void* d, const sdk::StorageMedium* m) {
+        return e().takeCapturedImage(s, p, c, o, d, m);
+    }
+    static Result SelectViewFinderCameraOutput(Handle s, uint32_t o) {
+        return e().selectViewfinderOutput(s, o);
+    }
+    static Result StartViewfinder(Handle s, uint32_t f, sdk::FrameCallback cb, void* c) {
+        return e().startViewfinder(s, f, cb, c);
+    }
     static Result TermViewfinder(Handle s) { return e().termViewfinder(s); }
 
-    static Result GetShootingMode(Handle s, uint32_t* c) { return e().getSetting(Setting::ShootingMode, "GetShootingMode", s, c); }
-    static Result SetShootingMode(Handle s, uint16_t c) { return e().setSetting(Setting::ShootingMode, "SetShootingMode", s, c); }
-    static Result GetAvValue(Handle s, uint32_t* c) { return e().getSetting(Setting::Av, "GetAvValue", s, c); }
-    static Result SetAvValue(Handle s, uint16_t c) { return e().setSetting(Setting::Av, "SetAvValue", s, c); }
-    static Result GetTvValue(Handle s, uint32_t* c) { return e().getSetting(Setting::Tv, "GetTvValue", s, c); }
-    static Result SetTvValue(Handle s, uint16_t c) { return e().setSetting(Setting::Tv, "SetTvValue", s, c); }
-    static Result GetExposureComp(Handle s, uint32_t* c) { return e().getSetting(Setting::Exposure, "GetExposureComp", s, c); }
-    static Result SetExposureComp(Handle s, uint16_t c) { return e().setSetting(Setting::Exposure, "SetExposureComp", s, c); }
-    static Result GetWBSetting(Handle s, uint32_t* c) { return e().getSetting(Setting::WB, "GetWBSetting", s, c); }
-    static Result SetWBSetting(Handle s, uint16_t c) { return e().setSetting(Setting::WB, "SetWBSetting", s, c); }
-    static Result GetAFDistanceSetting(Handle s, uint32_t* c) { return e().getSetting(Setting::AFDistance, "GetAFDistanceSetting", s, c); }
-    static Result SetAFDistanceSetting(Handle s, uint16_t c) { return e().setSetting(Setting::AFDistance, "SetAFDistanceSetting", s, c); }
-    static Result GetFlashSetting(Handle s, uint32_t* c, uint32_t* x) { return e().getFlash(s, c, x); }
-    static Result SetFlashSetting(Handle s, uint16_t c, uint16_t x) { return e().setFlash(s, c, x); }
-    static Result GetRelCamSettingData(Handle s, uint32_t id, uint32_t* n, void* d) { return e().getRelCam(s, id, n, d); }
-    static Result SetRelCamSettingData(Handle s, uint32_t id, uint32_t n, const void* d) { return e().setRelCam(s, id, n, d); }
-    static Result GetImageFormatAttribute(Handle s, uint32_t* q, uint32_t* z) { return e().getFormat(s, q, z); }
-    static Result SetImageFormatAttribute(Handle s, uint16_t q, uint16_t z) { return e().setFormat(s, q, z); }
+    static Result GetShootingMode(Handle s, uint32_t* c) {
+        return e().getSetting(Setting::ShootingMode, "GetShootingMode", s, c);
+    }
+    static Result SetShootingMode(Handle s, uint16_t c) {
+        return e().setSetting(Setting::ShootingMode, "SetShootingMode", s, c);
+    }
+    static Result GetAvValue(Handle s, uint32_t* c) {
+        return e().getSetting(Setting::Av, "GetAvValue", s, c);
+    }
+    static Result SetAvValue(Handle s, uint16_t c) {
+        return e().setSetting(Setting::Av, "SetAvValue", s, c);
+    }
+    static Result GetTvValue(Handle s, uint32_t* c) {
+        return e().getSetting(Setting::Tv, "GetTvValue", s, c);
+    }
+    static Result SetTvValue(Handle s, uint16_t c) {
+        return e().setSetting(Setting::Tv, "SetTvValue", s, c);
+    }
+    static Result GetExposureComp(Handle s, uint32_t* c) {
+        return e().getSetting(Setting::Exposure, "GetExposureComp", s, c);
+    }
+    static Result SetExposureComp(Handle s, uint16_t c) {
+        return e().setSetting(Setting::Exposure, "SetExposureComp", s, c);
+    }
+    static Result GetWBSetting(Handle s, uint32_t* c) {
+        return e().getSetting(Setting::WB, "GetWBSetting", s, c);
+    }
+    static Result SetWBSetting(Handle s, uint16_t c) {
+        return e().setSetting(Setting::WB, "SetWBSetting", s, c);
+    }
+    static Result GetAFDistanceSetting(Handle s, uint32_t* c) {
+        return e().getSetting(Setting::AFDistance, "GetAFDistanceSetting", s, c);
+    }
+    static Result SetAFDistanceSetting(Handle s, uint16_t c) {
+        return e().setSetting(Setting::AFDistance, "SetAFDistanceSetting", s, c);
+    }
+    static Result GetFlashSetting(Handle s, uint32_t* c, uint32_t* x) {
+        return e().getFlash(s, c, x);
+    }
+    static Result SetFlashSetting(Handle s, uint16_t c, uint16_t x) {
+        return e().setFlash(s, c, x);
+    }
+    static Result GetRelCamSettingData(Handle s, uint32_t id, uint32_t* n, void* d) {
+        return e().getRelCam(s, id, n, d);
+    }
+    static Result SetRelCamSettingData(Handle s, uint32_t id, uint32_t n, const void* d) {
+        return e().setRelCam(s, id, n, d);
+    }
+    static Result GetImageFormatAttribute(Handle s, uint32_t* q, uint32_t* z) {
+        return e().getFormat(s, q, z);
+    }
+    static Result SetImageFormatAttribute(Handle s, uint16_t q, uint16_t z) {
+        return e().setFormat(s, q, z);
+    }
     static Result AFLock(Handle s, uint16_t l) { return e().afLock(s, l); }
     static Result GetZoomPos(Handle s, uint32_t* p) { return e().getZoom(s, p); }
     static Result SetZoomPos(Handle s, uint32_t p) { return e().setZoom(s, p); }
-    static Result GetMaximumZoomPos(Handle s, uint32_t* a, uint32_t* b) { return e().getMaxZoom(s, a, b); }
+    static Result GetMaximumZoomPos(Handle s, uint32_t* a, uint32_t* b) {
+        return e().getMaxZoom(s, a, b);
+    }
 
-    static Result EnumDevicePropertyReset(Handle s, uint32_t o, Handle* h) { return e().propertyReset(s, o, h); }
-    static Result GetDevicePropertyCount(Handle h, uint32_t* n) { return e().enumCount(EnumKind::Property, "GetDevicePropertyCount", h, n); }
-    static Result EnumDevicePropertyNext(Handle h, sdk::PropertyRecord* r) { return e().propertyNext(h, r); }
-    static Result EnumDevicePropertyRelease(Handle h) { return e().enumRelease(EnumKind::Property, "EnumDevicePropertyRelease", h); }
-    static Result GetDevicePropertyData(Handle s, uint32_t id, uint32_t* n, void* b, uint32_t o) { return e().propertyData(s, id, n, b, o); }
+    static Result EnumDevicePropertyReset(Handle s, uint32_t o, Handle* h) {
+        return e().propertyReset(s, o, h);
+    }
+    static Result GetDevicePropertyCount(Handle h, uint32_t* n) {
+        return e().enumCount(EnumKind::Property, "GetDevicePropertyCount", h, n);
+    }
+    static Result EnumDevicePropertyNext(Handle h, sdk::PropertyRecord* r) {
+        return e().propertyNext(h, r);
+    }
+    static Result EnumDevicePropertyRelease(Handle h) {
+        return e().enumRelease(EnumKind::Property, "EnumDevicePropertyRelease", h);
+    }
+    static Result GetDevicePropertyData(Handle s, uint32_t id, uint32_t* n, void* b, uint32_t o) {
+        return e().propertyData(s, id, n, b, o);
+    }
 
 // One simple enumeration: Reset(source, &enum), Get...Count, Next with a 16- or 32-bit code, Release.
-#define KESTREL_SIM_ENUM(Name, Kind, CodeType, NextFn)                                             \
-    static Result Enum##Name##Reset(Handle s, Handle* h) { return e().enumReset(EnumKind::Kind, "Enum" #Name "Reset", s, h); } \
-    static Result Get##Name##Count(Handle h, uint32_t* n) { return e().enumCount(EnumKind::Kind, "Get" #Name "Count", h, n); } \
-    static Result Enum##Name##Next(Handle h, CodeType* c) { return e().NextFn(EnumKind::Kind, "Enum" #Name "Next", h, c); } \
-    static Result Enum##Name##Release(Handle h) { return e().enumRelease(EnumKind::Kind, "Enum" #Name "Release", h); }
+#define KESTREL_SIM_ENUM(Name, Kind, CodeType, NextFn)                     \
+    static Result Enum##Name##Reset(Handle s, Handle* h) {                 \
+        return e().enumReset(EnumKind::Kind, "Enum" #Name "Reset", s, h);  \
+    }                                                                      \
+    static Result Get##Name##Count(Handle h, uint32_t* n) {                \
+        return e().enumCount(EnumKind::Kind, "Get" #Name "Count", h, n);   \
+    }                                                                      \
+    static Result Enum##Name##Next(Handle h, CodeType* c) {                \
+        return e().NextFn(EnumKind::Kind, "Enum" #Name "Next", h, c);      \
+    }                                                                      \
+    static Result Enum##Name##Release(Handle h) {                          \
+        return e().enumRelease(EnumKind::Kind, "Enum" #Name "Release", h); \
+    }
 
     KESTREL_SIM_ENUM(ShootingMode, ShootingMode, uint32_t, enumNext32)
     KESTREL_SIM_ENUM(AvValue, Av, uint16_t, enumNext16)
@@ -83,18 +167,42 @@ struct Fns {
     KESTREL_SIM_ENUM(RelCamSetting, RelCamSetting, uint32_t, enumNext32)
 #undef KESTREL_SIM_ENUM
 
-    static Result EnumSupportedImageSizeReset(Handle s, uint32_t o, Handle* h) { return e().imageSizeReset(s, o, h); }
-    static Result GetSupportedImageSizeCount(Handle h, uint32_t* n) { return e().enumCount(EnumKind::ImageSize, "GetSupportedImageSizeCount", h, n); }
-    static Result EnumSupportedImageSizeNext(Handle h, sdk::ImageSizeRecord* r) { return e().imageSizeNext(h, r); }
-    static Result EnumSupportedImageSizeRelease(Handle h) { return e().enumRelease(EnumKind::ImageSize, "EnumSupportedImageSizeRelease", h); }
-    static Result EnumImageFormatAttributeReset(Handle s, Handle* h) { return e().enumReset(EnumKind::ImageFormat, "EnumImageFormatAttributeReset", s, h); }
-    static Result GetImageFormatAttributeCount(Handle h, uint32_t* n) { return e().enumCount(EnumKind::ImageFormat, "GetImageFormatAttributeCount", h, n); }
-    static Result EnumImageFormatAttributeNext(Handle h, uint32_t* q, uint32_t* z) { return e().formatNext(h, q, z); }
-    static Result EnumImageFormatAttributeRelease(Handle h) { return e().enumRelease(EnumKind::ImageFormat, "EnumImageFormatAttributeRelease", h); }
-    static Result EnumRelCamSettingDataReset(Handle s, uint32_t id, Handle* h, uint32_t* n) { return e().relCamDataReset(s, id, h, n); }
-    static Result GetRelCamSettingDataCount(Handle h, uint32_t* n) { return e().enumCount(EnumKind::RelCamSettingData, "GetRelCamSettingDataCount", h, n); }
-    static Result EnumRelCamSettingDataNext(Handle h, uint32_t n, void* c) { return e().relCamDataNext(h, n, c); }
-    static Result EnumRelCamSettingDataRelease(Handle h) { return e().enumRelease(EnumKind::RelCamSettingData, "EnumRelCamSettingDataRelease", h); }
+    static Result EnumSupportedImageSizeReset(Handle s, uint32_t o, Handle* h) {
+        return e().imageSizeReset(s, o, h);
+    }
+    static Result GetSupportedImageSizeCount(Handle h, uint32_t* n) {
+        return e().enumCount(EnumKind::ImageSize, "GetSupportedImageSizeCount", h, n);
+    }
+    static Result EnumSupportedImageSizeNext(Handle h, sdk::ImageSizeRecord* r) {
+        return e().imageSizeNext(h, r);
+    }
+    static Result EnumSupportedImageSizeRelease(Handle h) {
+        return e().enumRelease(EnumKind::ImageSize, "EnumSupportedImageSizeRelease", h);
+    }
+    static Result EnumImageFormatAttributeReset(Handle s, Handle* h) {
+        return e().enumReset(EnumKind::ImageFormat, "EnumImageFormatAttributeReset", s, h);
+    }
+    static Result GetImageFormatAttributeCount(Handle h, uint32_t* n) {
+        return e().enumCount(EnumKind::ImageFormat, "GetImageFormatAttributeCount", h, n);
+    }
+    static Result EnumImageFormatAttributeNext(Handle h, uint32_t* q, uint32_t* z) {
+        return e().formatNext(h, q, z);
+    }
+    static Result EnumImageFormatAttributeRelease(Handle h) {
+        return e().enumRelease(EnumKind::ImageFormat, "EnumImageFormatAttributeRelease", h);
+    }
+    static Result EnumRelCamSettingDataReset(Handle s, uint32_t id, Handle* h, uint32_t* n) {
+        return e().relCamDataReset(s, id, h, n);
+    }
+    static Result GetRelCamSettingDataCount(Handle h, uint32_t* n) {
+        return e().enumCount(EnumKind::RelCamSettingData, "GetRelCamSettingDataCount", h, n);
+    }
+    static Result EnumRelCamSettingDataNext(Handle h, uint32_t n, void* c) {
+        return e().relCamDataNext(h, n, c);
+    }
+    static Result EnumRelCamSettingDataRelease(Handle h) {
+        return e().enumRelease(EnumKind::RelCamSettingData, "EnumRelCamSettingDataRelease", h);
+    }
 };
 
 template <int W>
@@ -199,7 +307,7 @@ sdk::Api makeApi() {
     };
 }
 
-}  // namespace
+}   // namespace
 
 const sdk::Api& apiTable(bool rc) {
     static const sdk::Api cd = makeApi<0>();
@@ -207,4 +315,4 @@ const sdk::Api& apiTable(bool rc) {
     return rc ? rcApi : cd;
 }
 
-}  // namespace sim
+}   // namespace sim

@@ -327,8 +327,7 @@ void Engine::installWorld(World world) {
     for (CameraSpec& model : world.cameras) {
         auto cam = std::make_unique<Camera>();
         cam->id = nextCameraId++;
-        if (rc && sdk::IsCaptureSessionModel(model.name))
-            model.captureSession = true;
+        if (rc && sdk::IsCaptureSessionModel(model.name)) model.captureSession = true;
         cam->model = std::move(model);
         cameras.push_back(std::move(cam));
     }
@@ -367,4 +366,4 @@ std::string ptr(const void* p) { return p ? "ptr" : "0"; }
 std::string fn(bool set) { return set ? "fn" : "0"; }
 std::string quoted(const char* text) { return text ? "\"" + std::string(text) + "\"" : "0"; }
 
-}  // namespace sim
+}   // namespace sim

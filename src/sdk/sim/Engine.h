@@ -20,8 +20,19 @@ namespace sim {
 enum class Setting { ShootingMode, Av, Tv, Exposure, WB, AFDistance, Flash, Meter, Iso, Effect };
 
 enum class EnumKind {
-    Device, Property, ShootingMode, Av, Tv, Exposure, WB, AFDistance, Flash,
-    ImageSize, ImageFormat, RelCamSetting, RelCamSettingData
+    Device,
+    Property,
+    ShootingMode,
+    Av,
+    Tv,
+    Exposure,
+    WB,
+    AFDistance,
+    Flash,
+    ImageSize,
+    ImageFormat,
+    RelCamSetting,
+    RelCamSettingData
 };
 
 // One viewfinder thread. Its owner sets `stop` (under the world's lock) and joins `thread`;
@@ -56,7 +67,7 @@ struct Camera {
     std::shared_ptr<ViewfinderRun> run;   // threaded mode only
     std::uint64_t frameIndex = 0;         // next frame to render
     std::uint32_t framesDelivered = 0;
-    std::uint32_t itemsPending = 0;       // data items of the last Release not yet fetched
+    std::uint32_t itemsPending = 0;   // data items of the last Release not yet fetched
     Shot releasedShot;
     std::uint32_t pendingCaptures = 0;
 };
@@ -78,8 +89,8 @@ struct InFlight {
 
 struct Enumeration {
     EnumKind kind = EnumKind::Device;
-    std::vector<std::uint32_t> a, b;      // items (b: second word of pairs, property sizes)
-    std::vector<std::string> labels;      // device names, image size labels
+    std::vector<std::uint32_t> a, b;   // items (b: second word of pairs, property sizes)
+    std::vector<std::string> labels;   // device names, image size labels
     std::size_t pos = 0;
     std::uint32_t dataSize = 0;
 };
@@ -121,9 +132,9 @@ struct Engine {
     std::thread eventThread;
     bool eventStop = false;
     bool eventBusy = false;
-    std::condition_variable eventCv;       // event queue and eventStop changed
+    std::condition_variable eventCv;   // event queue and eventStop changed
     std::vector<InFlight> inflight;
-    std::condition_variable changed;       // inflight, frames delivered, events sent
+    std::condition_variable changed;   // inflight, frames delivered, events sent
     std::vector<std::shared_ptr<ViewfinderRun>> zombies;   // stopped from their own thread
 
     // --- helpers, all called with `mutex` held through `lk` ---
@@ -245,4 +256,4 @@ std::string ptr(const void* p);
 std::string fn(bool set);
 std::string quoted(const char* text);
 
-}  // namespace sim
+}   // namespace sim

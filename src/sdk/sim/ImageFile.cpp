@@ -18,10 +18,10 @@ namespace {
 
 int jpegQuality(std::uint32_t quality) {
     switch (quality) {
-        case 1: return 50;   // Economy
-        case 2: return 75;   // Normal
-        case 5: return 97;   // Superfine
-        default: return 90;  // Fine
+        case 1: return 50;    // Economy
+        case 2: return 75;    // Normal
+        case 5: return 97;    // Superfine
+        default: return 90;   // Fine
     }
 }
 
@@ -35,9 +35,9 @@ std::vector<std::uint8_t> rawFile(const std::vector<std::uint8_t>& rgb, int widt
     std::vector<std::uint8_t> out;
     out.reserve(kRawHeaderBytes + static_cast<std::size_t>(sw) * sh * 2);
     out.insert(out.end(), kRawMagic, kRawMagic + sizeof kRawMagic);
-    for (std::uint32_t v : {1u, static_cast<std::uint32_t>(width),
-                            static_cast<std::uint32_t>(height), static_cast<std::uint32_t>(sw),
-                            static_cast<std::uint32_t>(sh), 12u, 0u})
+    for (std::uint32_t v :
+         {1u, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+          static_cast<std::uint32_t>(sw), static_cast<std::uint32_t>(sh), 12u, 0u})
         putU32(out, v);
     for (int y = 0; y < sh; ++y) {
         for (int x = 0; x < sw; ++x) {
@@ -60,7 +60,7 @@ struct Reporter {
     }
 };
 
-}  // namespace
+}   // namespace
 
 sdk::Result writeShot(const Shot& shot, const char* path, sdk::ProgressCallback progress,
                       void* context, std::string* saved) {
@@ -111,4 +111,4 @@ sdk::Result writeShot(const Shot& shot, const char* path, sdk::ProgressCallback 
     return sdk::kOk;
 }
 
-}  // namespace sim
+}   // namespace sim

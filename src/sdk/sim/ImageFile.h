@@ -34,4 +34,4 @@ constexpr std::size_t kRawHeaderBytes = 12 + 7 * 4;
 sdk::Result writeShot(const Shot& shot, const char* path, sdk::ProgressCallback progress,
                       void* context, std::string* saved = nullptr);
 
-}  // namespace sim
+}   // namespace sim

@@ -70,8 +70,8 @@ void box(Tables& t, int x0, int y0, int w, int h, int r, int g, int b) {
 
 void house(Tables& t, int x, int ground, int w, int h, int r, int g, int b) {
     box(t, x, ground - h, w, h, r, g, b);
-    box(t, x + w / 3, ground - h / 2, w / 4, h / 2, 40, 30, 20);       // door
-    for (int i = 0; i < w / 2; ++i)                                     // roof
+    box(t, x + w / 3, ground - h / 2, w / 4, h / 2, 40, 30, 20);   // door
+    for (int i = 0; i < w / 2; ++i)                                // roof
         box(t, x + i, ground - h - 1 - i, w - 2 * i, 1, 150, 40, 30);
 }
 
@@ -88,7 +88,7 @@ void build(Tables& t) {
             if (y < horizon) {   // sky: deep blue at the top, lighter towards the horizon
                 const int k = y * 255 / 150;
                 put(t, x, y, 10 + k / 6, 20 + k / 4, 60 + k / 3);
-            } else {             // ground: green fading to brown towards the bottom
+            } else {   // ground: green fading to brown towards the bottom
                 const int k = (y - horizon) * 255 / std::max(1, kHeight - horizon);
                 put(t, x, y, 40 + k / 5, 100 - k / 4, 30 + k / 12);
             }
@@ -128,7 +128,8 @@ void build(Tables& t) {
         t.clamp[i] = static_cast<std::uint8_t>(std::clamp(i - 8, 0, 255));
     for (int i = 0; i < Tables::kNoiseSize; ++i) {
         const std::uint32_t r = xorshift(seed);
-        t.noise[i] = static_cast<std::int8_t>(static_cast<int>(r & 7u) + static_cast<int>((r >> 3) & 7u) - 7);
+        t.noise[i] = static_cast<std::int8_t>(static_cast<int>(r & 7u) +
+                                              static_cast<int>((r >> 3) & 7u) - 7);
     }
     for (int i = 0; i < kRowBytes; ++i) t.noise[Tables::kNoiseSize + i] = t.noise[i];
 }
@@ -141,7 +142,8 @@ const Tables& tables() {
 
 void gainTable(std::uint8_t* lut, double brightness) {
     const int gain = std::clamp(static_cast<int>(brightness * 256 + 0.5), 4, 256 * 64);
-    for (int v = 0; v < 256; ++v) lut[v] = static_cast<std::uint8_t>(std::min(255, (v * gain) >> 8));
+    for (int v = 0; v < 256; ++v)
+        lut[v] = static_cast<std::uint8_t>(std::min(255, (v * gain) >> 8));
 }
 
 std::uint32_t frameSeed(std::uint64_t frameIndex) {
@@ -153,21 +155,23 @@ std::uint32_t frameSeed(std::uint64_t frameIndex) {
 }
 
 // Noise of -7..7, triangular around 0, from three bits and three bits of r.
-inline int noise(std::uint32_t r) { return static_cast<int>(r & 7u) + static_cast<int>((r >> 3) & 7u) - 7; }
+inline int noise(std::uint32_t r) {
+    return static_cast<int>(r & 7u) + static_cast<int>((r >> 3) & 7u) - 7;
+}
 
-}  // namespace
+}   // namespace
 
 double exposureBrightness(std::uint32_t av, std::uint32_t tv, std::uint32_t iso,
                           std::uint32_t exposureComp) {
-    if (av == 32767) av = 16;                 // "Open"
-    else if (av == 32766) av = 88;            // "Max"
+    if (av == 32767) av = 16;        // "Open"
+    else if (av == 32766) av = 88;   // "Max"
     else if (av < 8 || av > 112) av = 48;
-    if (tv == 4) tv = 16;                     // "Bulb" shown as a long exposure
+    if (tv == 4) tv = 16;   // "Bulb" shown as a long exposure
     else if (tv < 16 || tv > 168) tv = 112;
-    if (iso < 40 || iso > 120) iso = 72;      // "Auto" and unknown: ISO 100
+    if (iso < 40 || iso > 120) iso = 72;   // "Auto" and unknown: ISO 100
     if (exposureComp > 48) exposureComp = 24;
-    const double stops = (48.0 - av) / 8 + (112.0 - tv) / 8 + (iso - 72.0) / 8 +
-                         (24.0 - exposureComp) / 8;
+    const double stops =
+        (48.0 - av) / 8 + (112.0 - tv) / 8 + (iso - 72.0) / 8 + (24.0 - exposureComp) / 8;
     return std::clamp(std::exp2(stops), 1.0 / 64, 64.0);
 }
 
@@ -189,14 +193,14 @@ void writeFrameHeader(std::uint8_t* h) {
     h[1] = 'M';
     u32(2, static_cast<std::uint32_t>(sdk::kFrameBytes));
     u32(10, static_cast<std::uint32_t>(sdk::kFrameHeaderBytes));
-    u32(14, 40);                                   // info header size
+    u32(14, 40);   // info header size
     u32(18, kWidth);
-    u32(22, kHeight);                              // positive: rows bottom-up
-    u16(26, 1);                                    // planes
-    u16(28, 24);                                   // bits a pixel
-    u32(30, 0);                                    // uncompressed RGB
+    u32(22, kHeight);   // positive: rows bottom-up
+    u16(26, 1);         // planes
+    u16(28, 24);        // bits a pixel
+    u32(30, 0);         // uncompressed RGB
     u32(34, static_cast<std::uint32_t>(sdk::kFramePixelBytes));
-    u32(38, 2835);                                 // 72 dpi
+    u32(38, 2835);   // 72 dpi
     u32(42, 2835);
 }
 
@@ -271,4 +275,4 @@ void renderImage(std::uint8_t* rgb, int width, int height, std::uint64_t frameIn
     }
 }
 
-}  // namespace sim::scene
+}   // namespace sim::scene

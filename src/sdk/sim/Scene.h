@@ -26,4 +26,4 @@ void renderImage(std::uint8_t* rgb, int width, int height, std::uint64_t frameIn
 // How far the scene has drifted at a frame, in panorama pixels.
 int sceneOffset(std::uint64_t frameIndex);
 
-}  // namespace sim::scene
+}   // namespace sim::scene

@@ -22,7 +22,7 @@ std::string mediumText(const sdk::StorageMedium* medium) {
     return medium ? quoted(medium->path) : "0";
 }
 
-}  // namespace
+}   // namespace
 
 sdk::Result Engine::release(sdk::Handle s, std::uint32_t sync, sdk::ProgressCallback progress,
                             void* ctx, std::uint32_t option, std::uint32_t* count) {
@@ -44,9 +44,9 @@ sdk::Result Engine::getReleasedData(sdk::Handle s, sdk::ProgressCallback progres
                                     std::uint32_t option, sdk::ImageInfo* info,
                                     const sdk::StorageMedium* medium) {
     Lock lk(mutex);
-    CallScope call(*this, "GetReleasedData",
-                   argList({num(s), fn(progress), ptr(ctx), num(option), ptr(info),
-                            mediumText(medium)}));
+    CallScope call(
+        *this, "GetReleasedData",
+        argList({num(s), fn(progress), ptr(ctx), num(option), ptr(info), mediumText(medium)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
@@ -59,8 +59,8 @@ sdk::Result Engine::getReleasedData(sdk::Handle s, sdk::ProgressCallback progres
     const std::string path = medium->path;
     lk.unlock();   // rendering, compression, writing and progress run without the lock
     std::string saved;
-    const sdk::Result r = writeShot(shot, path.c_str(),
-                                    option == kProgressOption ? progress : nullptr, ctx, &saved);
+    const sdk::Result r =
+        writeShot(shot, path.c_str(), option == kProgressOption ? progress : nullptr, ctx, &saved);
     sdk::ReportSaved(medium, saved);
     lk.lock();
     if (r != sdk::kOk)
@@ -123,9 +123,9 @@ sdk::Result Engine::takeCapturedImage(sdk::Handle s, sdk::ProgressCallback progr
                                       std::uint32_t option, const void* eventData,
                                       const sdk::StorageMedium* medium) {
     Lock lk(mutex);
-    CallScope call(*this, "TakeCapturedImage",
-                   argList({num(s), fn(progress), ptr(ctx), num(option), ptr(eventData),
-                            mediumText(medium)}));
+    CallScope call(
+        *this, "TakeCapturedImage",
+        argList({num(s), fn(progress), ptr(ctx), num(option), ptr(eventData), mediumText(medium)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
@@ -140,8 +140,8 @@ sdk::Result Engine::takeCapturedImage(sdk::Handle s, sdk::ProgressCallback progr
     const std::string path = medium->path;
     lk.unlock();
     std::string saved;
-    const sdk::Result r = writeShot(shot, path.c_str(),
-                                    option == kProgressOption ? progress : nullptr, ctx, &saved);
+    const sdk::Result r =
+        writeShot(shot, path.c_str(), option == kProgressOption ? progress : nullptr, ctx, &saved);
     sdk::ReportSaved(medium, saved);
     lk.lock();
     if (r == sdk::kOk) captured.erase(data.captureId);
@@ -195,4 +195,4 @@ sdk::Result Engine::termViewfinder(sdk::Handle s) {
     return call(sdk::kOk);
 }
 
-}  // namespace sim
+}   // namespace sim

@@ -8,8 +8,8 @@
 namespace sim {
 namespace {
 
-constexpr std::uint32_t kPropSerial = 0x0000000A;   // listed, not used by the drivers
-constexpr std::uint32_t kPropSkipped = 0xFFFFFFFF;  // a record the drivers must skip
+constexpr std::uint32_t kPropSerial = 0x0000000A;    // listed, not used by the drivers
+constexpr std::uint32_t kPropSkipped = 0xFFFFFFFF;   // a record the drivers must skip
 constexpr std::uint32_t kTypeText = 1, kTypeWord = 2;
 
 std::uint32_t readU32(const std::uint8_t* p) {
@@ -27,7 +27,8 @@ std::string recordName(const sdk::DeviceRecord* info) {
 }
 
 // The data of a property: (bytes, is text); empty optional-like flag when not offered.
-bool propertyBytes(const Camera& cam, std::uint32_t id, std::vector<std::uint8_t>& out, bool& text) {
+bool propertyBytes(const Camera& cam, std::uint32_t id, std::vector<std::uint8_t>& out,
+                   bool& text) {
     const CameraSpec& s = cam.model;
     auto setText = [&](const std::string& t) {
         out.assign(t.begin(), t.end());
@@ -53,7 +54,7 @@ bool propertyBytes(const Camera& cam, std::uint32_t id, std::vector<std::uint8_t
     }
 }
 
-}  // namespace
+}   // namespace
 
 sdk::Result Engine::startSdk(const sdk::VersionRecord* version, std::uint32_t option) {
     Lock lk(mutex);
@@ -216,9 +217,8 @@ sdk::Result Engine::propertyReset(sdk::Handle s, std::uint32_t option, sdk::Hand
     if (!e) return call(err::kInvalidPointer);
     Enumeration en;
     en.kind = EnumKind::Property;
-    for (std::uint32_t id : {sdk::kPropName, sdk::kPropCapabilities, kPropSkipped,
-                             sdk::kPropOwner, kPropSerial, sdk::kPropFirmware,
-                             sdk::kPropBattery}) {
+    for (std::uint32_t id : {sdk::kPropName, sdk::kPropCapabilities, kPropSkipped, sdk::kPropOwner,
+                             kPropSerial, sdk::kPropFirmware, sdk::kPropBattery}) {
         std::vector<std::uint8_t> bytes;
         bool text = false;
         const bool offered = propertyBytes(*cam, id, bytes, text);
@@ -246,8 +246,8 @@ sdk::Result Engine::propertyNext(sdk::Handle e, sdk::PropertyRecord* record) {
     return call(sdk::kOk);
 }
 
-sdk::Result Engine::propertyData(sdk::Handle s, std::uint32_t id, std::uint32_t* size,
-                                 void* buffer, std::uint32_t option) {
+sdk::Result Engine::propertyData(sdk::Handle s, std::uint32_t id, std::uint32_t* size, void* buffer,
+                                 std::uint32_t option) {
     Lock lk(mutex);
     CallScope call(*this, "GetDevicePropertyData",
                    argList({num(s), hex(id), size ? num(*size) : "0", num(option)}));
@@ -265,4 +265,4 @@ sdk::Result Engine::propertyData(sdk::Handle s, std::uint32_t id, std::uint32_t*
     return call(sdk::kOk);
 }
 
-}  // namespace sim
+}   // namespace sim

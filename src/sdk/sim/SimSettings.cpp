@@ -15,7 +15,8 @@ std::vector<std::uint32_t> widen(const std::vector<T>& v) {
 
 std::vector<std::uint32_t> offered(const CameraSpec& c, Setting s) {
     switch (s) {
-        case Setting::ShootingMode: return c.hasShootingModes ? c.shootingModes : std::vector<std::uint32_t>{};
+        case Setting::ShootingMode:
+            return c.hasShootingModes ? c.shootingModes : std::vector<std::uint32_t>{};
         case Setting::Av: return widen(c.av);
         case Setting::Tv: return widen(c.tv);
         case Setting::Exposure: return widen(c.exposure);
@@ -69,18 +70,21 @@ sdk::Result apply(CameraSpec& c, Setting s, std::uint32_t code) {
 std::uint32_t readLe(const void* data, std::uint32_t size) {
     std::uint32_t v = 0;
     const auto* p = static_cast<const std::uint8_t*>(data);
-    for (std::uint32_t i = 0; i < std::min<std::uint32_t>(size, 4); ++i) v |= std::uint32_t(p[i]) << (8 * i);
+    for (std::uint32_t i = 0; i < std::min<std::uint32_t>(size, 4); ++i)
+        v |= std::uint32_t(p[i]) << (8 * i);
     return v;
 }
 
 void writeLe(void* data, std::uint32_t size, std::uint32_t v) {
     auto* p = static_cast<std::uint8_t*>(data);
-    for (std::uint32_t i = 0; i < size; ++i) p[i] = i < 4 ? static_cast<std::uint8_t>(v >> (8 * i)) : 0;
+    for (std::uint32_t i = 0; i < size; ++i)
+        p[i] = i < 4 ? static_cast<std::uint8_t>(v >> (8 * i)) : 0;
 }
 
-}  // namespace
+}   // namespace
 
-sdk::Result Engine::getSetting(Setting which, const char* name, sdk::Handle s, std::uint32_t* code) {
+sdk::Result Engine::getSetting(Setting which, const char* name, sdk::Handle s,
+                               std::uint32_t* code) {
     Lock lk(mutex);
     CallScope call(*this, name, num(s));
     if (call.failure()) return call.failure();
@@ -123,7 +127,8 @@ sdk::Result Engine::setFlash(sdk::Handle s, std::uint16_t code, std::uint16_t se
 
 sdk::Result Engine::getRelCam(sdk::Handle s, std::uint32_t id, std::uint32_t* size, void* data) {
     Lock lk(mutex);
-    CallScope call(*this, "GetRelCamSettingData", argList({num(s), hex(id), size ? num(*size) : "0"}));
+    CallScope call(*this, "GetRelCamSettingData",
+                   argList({num(s), hex(id), size ? num(*size) : "0"}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
@@ -137,7 +142,8 @@ sdk::Result Engine::getRelCam(sdk::Handle s, std::uint32_t id, std::uint32_t* si
     return call(sdk::kOk);
 }
 
-sdk::Result Engine::setRelCam(sdk::Handle s, std::uint32_t id, std::uint32_t size, const void* data) {
+sdk::Result Engine::setRelCam(sdk::Handle s, std::uint32_t id, std::uint32_t size,
+                              const void* data) {
     Lock lk(mutex);
     CallScope call(*this, "SetRelCamSettingData",
                    argList({num(s), hex(id), num(size), data ? num(readLe(data, size)) : "0"}));
@@ -170,7 +176,8 @@ sdk::Result Engine::setFormat(sdk::Handle s, std::uint16_t quality, std::uint16_
     Camera* cam = nullptr;
     if (sdk::Result r = lookup(s, cam)) return call(r);
     const auto& f = cam->model.formats;
-    if (std::find(f.begin(), f.end(), std::make_pair<std::uint32_t, std::uint32_t>(quality, size)) == f.end())
+    if (std::find(f.begin(), f.end(),
+                  std::make_pair<std::uint32_t, std::uint32_t>(quality, size)) == f.end())
         return call(err::kRefused);
     cam->model.quality = quality;
     cam->model.size = size;
@@ -317,14 +324,16 @@ sdk::Result Engine::enumRelease(EnumKind kind, const char* name, sdk::Handle e) 
     return call(sdk::kOk);
 }
 
-sdk::Result Engine::enumNext16(EnumKind kind, const char* name, sdk::Handle e, std::uint16_t* code) {
+sdk::Result Engine::enumNext16(EnumKind kind, const char* name, sdk::Handle e,
+                               std::uint16_t* code) {
     std::uint32_t wide = 0;
     const sdk::Result r = enumNext32(kind, name, e, code ? &wide : nullptr);
     if (r == sdk::kOk) *code = static_cast<std::uint16_t>(wide);
     return r;
 }
 
-sdk::Result Engine::enumNext32(EnumKind kind, const char* name, sdk::Handle e, std::uint32_t* code) {
+sdk::Result Engine::enumNext32(EnumKind kind, const char* name, sdk::Handle e,
+                               std::uint32_t* code) {
     Lock lk(mutex);
     CallScope call(*this, name, num(e));
     if (call.failure()) return call.failure();
@@ -381,4 +390,4 @@ sdk::Result Engine::relCamDataNext(sdk::Handle e, std::uint32_t dataSize, void* 
     return call(sdk::kOk);
 }
 
-}  // namespace sim
+}   // namespace sim

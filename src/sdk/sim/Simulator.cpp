@@ -16,7 +16,7 @@ namespace {
 std::chrono::nanoseconds seconds(double s) {
     return std::chrono::nanoseconds(static_cast<std::int64_t>(std::max(0.0, s) * 1e9));
 }
-}  // namespace
+}   // namespace
 
 Simulator& Simulator::cd() {
     static Simulator* const instance = new Simulator(false);   // outlives every static user
@@ -99,8 +99,9 @@ void Simulator::clearJournal() {
 std::size_t Simulator::countCalls(const std::string& callWithPrefix) const {
     Engine& e = impl_->engine;
     Lock lk(e.mutex);
-    return static_cast<std::size_t>(std::count_if(e.journal.begin(), e.journal.end(),
-        [&](const auto& entry) { return entry.second.name == callWithPrefix; }));
+    return static_cast<std::size_t>(
+        std::count_if(e.journal.begin(), e.journal.end(),
+                      [&](const auto& entry) { return entry.second.name == callWithPrefix; }));
 }
 
 void Simulator::removeCamera(const std::string& name) {
@@ -282,4 +283,4 @@ void Simulator::renderFrame(std::uint8_t* frame, std::uint64_t frameIndex, doubl
     scene::renderFramePixels(frame + sdk::kFrameHeaderBytes, frameIndex, brightness);
 }
 
-}  // namespace sim
+}   // namespace sim

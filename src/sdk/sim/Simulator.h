@@ -36,7 +36,7 @@ namespace sim {
 struct CameraSpec {
     std::string name;
     std::string owner = "Kestrel Lab";
-    std::string firmwareText = "Firmware Version 1.0.0";  // the driver keeps the last word
+    std::string firmwareText = "Firmware Version 1.0.0";   // the driver keeps the last word
     std::uint32_t battery = 6;   // the cameras report 0 (empty) to 6 (full)
 
     bool hasZoom = true;
@@ -175,4 +175,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace sim
+}   // namespace sim

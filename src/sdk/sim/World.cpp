@@ -11,19 +11,18 @@ std::vector<T> range(T first, T last) {
     return out;
 }
 
-const std::vector<std::uint16_t> kAllAv = {8,  11, 13, 16, 19, 21, 24, 27, 29, 32, 35, 37, 40, 43,
-                                           45, 48, 51, 53, 56, 59, 61, 64, 67, 69, 72, 75, 77, 80,
-                                           83, 85, 88, 91, 93, 96, 99, 101, 104, 107, 109, 112,
-                                           32766, 32767};
+const std::vector<std::uint16_t> kAllAv = {
+    8,  11, 13, 16, 19, 21, 24, 27, 29, 32, 35, 37, 40, 43, 45,  48,  51,  53,  56,  59,    61,
+    64, 67, 69, 72, 75, 77, 80, 83, 85, 88, 91, 93, 96, 99, 101, 104, 107, 109, 112, 32766, 32767};
 const std::vector<std::uint16_t> kAllTv = {
-    4,   16,  19,  21,  24,  27,  29,  32,  35,  37,  40,  43,  45,  48,  51,  53,  56,
-    59,  61,  64,  67,  69,  72,  75,  77,  80,  83,  85,  88,  91,  93,  96,  99,  101,
-    104, 107, 109, 112, 115, 117, 120, 123, 125, 128, 131, 133, 136, 139, 141, 144, 147,
-    149, 152, 155, 157, 160, 163, 165, 168};
+    4,   16,  19,  21,  24,  27,  29,  32,  35,  37,  40,  43,  45,  48,  51,
+    53,  56,  59,  61,  64,  67,  69,  72,  75,  77,  80,  83,  85,  88,  91,
+    93,  96,  99,  101, 104, 107, 109, 112, 115, 117, 120, 123, 125, 128, 131,
+    133, 136, 139, 141, 144, 147, 149, 152, 155, 157, 160, 163, 165, 168};
 const std::vector<std::uint16_t> kAllExposure = {0,  3,  4,  5,  8,  11, 12, 13, 16, 19, 20, 21, 24,
                                                  27, 28, 29, 32, 35, 36, 37, 40, 43, 44, 45, 48};
-const std::vector<std::uint32_t> kAllIso = {0,  40, 43, 45, 48, 51, 53, 56, 59,  61,  64,
-                                            67, 69, 72, 75, 77, 80, 83, 85, 88,  91,  93,
+const std::vector<std::uint32_t> kAllIso = {0,  40, 43,  45,  48,  51,  53,  56,  59,  61, 64,
+                                            67, 69, 72,  75,  77,  80,  83,  85,  88,  91, 93,
                                             96, 99, 101, 104, 107, 109, 112, 115, 117, 120};
 
 std::vector<std::pair<std::uint16_t, std::string>> standardSizes() {
@@ -33,7 +32,7 @@ std::vector<std::pair<std::uint16_t, std::pair<int, int>>> standardPixels() {
     return {{0, {3072, 2048}}, {1, {2048, 1360}}, {2, {1536, 1024}}};
 }
 
-}  // namespace
+}   // namespace
 
 CameraSpec fullCamera(const std::string& name) {
     CameraSpec c;
@@ -42,8 +41,7 @@ CameraSpec fullCamera(const std::string& name) {
     c.imageSizes = standardSizes();
     c.sizePixels = standardPixels();
     c.formats = {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0},   // Lossless only at Large
-                 {1, 1}, {2, 1}, {3, 1}, {5, 1},
-                 {1, 2}, {2, 2}, {3, 2}};
+                 {1, 1}, {2, 1}, {3, 1}, {5, 1}, {1, 2}, {2, 2}, {3, 2}};
     c.shootingModes = range<std::uint32_t>(0, 7);
     for (std::uint32_t m = 101; m <= 123; ++m) c.shootingModes.push_back(m);
     c.av = kAllAv;
@@ -60,18 +58,18 @@ CameraSpec fullCamera(const std::string& name) {
     c.iso = kAllIso;
     c.effect = range<std::uint32_t>(0, 6);
     c.effect.push_back(100);
-    c.shootingMode = 1;   // Program
-    c.avValue = 48;       // 5.6
-    c.tvValue = 112;      // 1/125
-    c.exposureComp = 24;  // 0
+    c.shootingMode = 1;    // Program
+    c.avValue = 48;        // 5.6
+    c.tvValue = 112;       // 1/125
+    c.exposureComp = 24;   // 0
     c.wbValue = 0;
     c.afDistanceValue = 1;
     c.flashValue = 0;
-    c.meterValue = 3;     // Evaluative
-    c.isoValue = 72;      // 100
+    c.meterValue = 3;   // Evaluative
+    c.isoValue = 72;    // 100
     c.effectValue = 0;
-    c.quality = 3;        // Fine
-    c.size = 0;           // Large
+    c.quality = 3;   // Fine
+    c.size = 0;      // Large
     c.captureSession = sdk::IsCaptureSessionModel(name);
     return c;
 }
@@ -129,8 +127,7 @@ World defaultRcWorld() {
     d10.formats = {{4, 0}, {3, 0}, {2, 0}, {3, 1}, {2, 1}, {3, 2}, {2, 2}};
     d10.shootingModes = {0, 1, 2, 3, 4, 5, 7, 108, 110};
     d10.av = {16, 24, 32, 40, 48, 56, 64, 72, 80, 88, 32767};
-    d10.tv = {4, 16, 24, 32, 40, 48, 56, 64, 72, 80, 88, 96, 104, 112, 120, 128, 136, 144,
-              152};
+    d10.tv = {4, 16, 24, 32, 40, 48, 56, 64, 72, 80, 88, 96, 104, 112, 120, 128, 136, 144, 152};
     d10.exposure = {8, 12, 16, 20, 24, 28, 32, 36, 40};
     d10.wb = {0, 1, 8, 2, 3, 4, 5, 6, 9};
     d10.afDistance = {0, 1};
@@ -162,4 +159,4 @@ World defaultRcWorld() {
     return w;
 }
 
-}  // namespace sim
+}   // namespace sim

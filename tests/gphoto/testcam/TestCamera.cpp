@@ -52,16 +52,32 @@ const std::vector<std::string> kIsos{"Auto", "100", "200", "400", "800", "1600"}
 
 std::vector<Widget> eosWidgets() {
     return {
-        {"autoexposuremode", GP_WIDGET_RADIO, {"P", "TV", "AV", "Manual", "Bulb", "A_DEP", "Green"}, "P"},
+        {"autoexposuremode",
+         GP_WIDGET_RADIO,
+         {"P", "TV", "AV", "Manual", "Bulb", "A_DEP", "Green"},
+         "P"},
         {"aperture", GP_WIDGET_RADIO, kApertures, "5.6"},
         {"shutterspeed", GP_WIDGET_RADIO, kSpeeds, "1/125"},
         {"exposurecompensation", GP_WIDGET_RADIO, kExposures, "0"},
-        {"whitebalance", GP_WIDGET_RADIO, {"Auto", "Daylight", "Shadow", "Cloudy", "Tungsten", "Fluorescent", "Flash", "Manual"}, "Auto"},
+        {"whitebalance",
+         GP_WIDGET_RADIO,
+         {"Auto", "Daylight", "Shadow", "Cloudy", "Tungsten", "Fluorescent", "Flash", "Manual"},
+         "Auto"},
         {"focusmode", GP_WIDGET_RADIO, {"One Shot", "AI Servo", "AI Focus", "Manual"}, "One Shot"},
-        {"meteringmode", GP_WIDGET_RADIO, {"Evaluative", "Partial", "Spot", "Center-weighted average"}, "Evaluative"},
+        {"meteringmode",
+         GP_WIDGET_RADIO,
+         {"Evaluative", "Partial", "Spot", "Center-weighted average"},
+         "Evaluative"},
         {"iso", GP_WIDGET_RADIO, kIsos, "100"},
-        {"picturestyle", GP_WIDGET_RADIO, {"Standard", "Portrait", "Neutral", "Monochrome"}, "Standard"},
-        {"imageformat", GP_WIDGET_RADIO, {"Large Fine JPEG", "Large Normal JPEG", "Medium Fine JPEG", "Small Fine JPEG", "RAW + Large Fine JPEG", "RAW"}, "Large Fine JPEG"},
+        {"picturestyle",
+         GP_WIDGET_RADIO,
+         {"Standard", "Portrait", "Neutral", "Monochrome"},
+         "Standard"},
+        {"imageformat",
+         GP_WIDGET_RADIO,
+         {"Large Fine JPEG", "Large Normal JPEG", "Medium Fine JPEG", "Small Fine JPEG",
+          "RAW + Large Fine JPEG", "RAW"},
+         "Large Fine JPEG"},
         {"autofocusdrive", GP_WIDGET_TOGGLE, {}, "0"},
         {"viewfinder", GP_WIDGET_TOGGLE, {}, "0"},
         {"ownername", GP_WIDGET_TEXT, {}, "Test Owner"},
@@ -72,16 +88,28 @@ std::vector<Widget> eosWidgets() {
 
 std::vector<Widget> compactWidgets() {
     std::vector<Widget> w{
-        {"shootingmode", GP_WIDGET_RADIO, {"Auto", "P", "TV", "AV", "Manual", "Portrait", "Night Scene", "Stitch Assist"}, "Auto"},
+        {"shootingmode",
+         GP_WIDGET_RADIO,
+         {"Auto", "P", "TV", "AV", "Manual", "Portrait", "Night Scene", "Stitch Assist"},
+         "Auto"},
         {"aperture", GP_WIDGET_RADIO, kApertures, "4"},
         {"shutterspeed", GP_WIDGET_RADIO, kSpeeds, "1/60"},
         {"exposurecompensation", GP_WIDGET_RADIO, kExposures, "0"},
-        {"whitebalance", GP_WIDGET_RADIO, {"Auto", "Daylight", "Cloudy", "Tungsten", "Fluorescent", "Fluorescent H", "Custom"}, "Auto"},
+        {"whitebalance",
+         GP_WIDGET_RADIO,
+         {"Auto", "Daylight", "Cloudy", "Tungsten", "Fluorescent", "Fluorescent H", "Custom"},
+         "Auto"},
         {"afdistance", GP_WIDGET_RADIO, {"Auto", "Manual", "Super Macro", "Infinity"}, "Auto"},
         {"flashmode", GP_WIDGET_RADIO, {"Off", "Auto", "On", "Red Eye", "Slow Sync"}, "Auto"},
-        {"meteringmode", GP_WIDGET_RADIO, {"Evaluative", "Spot", "Center Weighted Average"}, "Evaluative"},
+        {"meteringmode",
+         GP_WIDGET_RADIO,
+         {"Evaluative", "Spot", "Center Weighted Average"},
+         "Evaluative"},
         {"iso", GP_WIDGET_RADIO, kIsos, "Auto"},
-        {"photoeffect", GP_WIDGET_RADIO, {"Off", "Vivid", "Neutral", "Sepia", "Black & White"}, "Off"},
+        {"photoeffect",
+         GP_WIDGET_RADIO,
+         {"Off", "Vivid", "Neutral", "Sepia", "Black & White"},
+         "Off"},
         {"imagesize", GP_WIDGET_RADIO, {"Large", "Medium 1", "Small"}, "Large"},
         {"imagequality", GP_WIDGET_RADIO, {"Superfine", "Fine", "Normal"}, "Fine"},
         {"focuslock", GP_WIDGET_RADIO, {"Off", "On"}, "Off"},
@@ -112,7 +140,8 @@ int injected(State& s, const char* operation) {
             result = code;
             --count;
         }
-        if (count > 0) lines.push_back(op + " " + std::to_string(code) + " " + std::to_string(count));
+        if (count > 0)
+            lines.push_back(op + " " + std::to_string(code) + " " + std::to_string(count));
     }
     in.close();
     std::ofstream out(path, std::ios::trunc);
@@ -244,7 +273,9 @@ int capturePreview(Camera* camera, CameraFile* file, GPContext*) {
             << static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
     }
     gp_file_set_mime_type(file, GP_MIME_JPEG);
-    return gp_file_set_data_and_size(file, static_cast<char*>(std::memcpy(std::malloc(jpeg.size()), jpeg.data(), jpeg.size())), jpeg.size());
+    return gp_file_set_data_and_size(
+        file, static_cast<char*>(std::memcpy(std::malloc(jpeg.size()), jpeg.data(), jpeg.size())),
+        jpeg.size());
 }
 
 int capture(Camera* camera, CameraCaptureType type, CameraFilePath* path, GPContext* context) {
@@ -309,15 +340,16 @@ int waitForEvent(Camera* camera, int, CameraEventType* type, void** data, GPCont
     return GP_OK;
 }
 
-int getFile(CameraFilesystem*, const char*, const char* name, CameraFileType type,
-            CameraFile* file, void* data, GPContext* context) {
+int getFile(CameraFilesystem*, const char*, const char* name, CameraFileType type, CameraFile* file,
+            void* data, GPContext* context) {
     State& s = *static_cast<State*>(data);
     if (type != GP_FILE_TYPE_NORMAL) return GP_ERROR_NOT_SUPPORTED;
     if (int r = injected(s, "file"); r != GP_OK) return r;
     auto it = s.files.find(name);
     if (it == s.files.end()) return GP_ERROR_FILE_NOT_FOUND;
     const std::vector<unsigned char>& bytes = it->second;
-    const unsigned id = gp_context_progress_start(context, static_cast<float>(bytes.size()), "Downloading");
+    const unsigned id =
+        gp_context_progress_start(context, static_cast<float>(bytes.size()), "Downloading");
     constexpr std::size_t kChunk = 65536;
     for (std::size_t at = 0; at < bytes.size(); at += kChunk) {
         const std::size_t n = std::min(kChunk, bytes.size() - at);
@@ -346,7 +378,7 @@ CameraFilesystemFuncs fsFuncs = [] {
     return f;
 }();
 
-}  // namespace
+}   // namespace
 
 extern "C" {
 
@@ -363,9 +395,8 @@ int camera_abilities(CameraAbilitiesList* list) {
         std::strcpy(a.id, "kestrel-testcam");
         a.status = GP_DRIVER_STATUS_TESTING;
         a.port = GP_PORT_DISK;
-        a.operations = static_cast<CameraOperation>(GP_OPERATION_CAPTURE_IMAGE |
-                                                    GP_OPERATION_CAPTURE_PREVIEW |
-                                                    GP_OPERATION_CONFIG);
+        a.operations = static_cast<CameraOperation>(
+            GP_OPERATION_CAPTURE_IMAGE | GP_OPERATION_CAPTURE_PREVIEW | GP_OPERATION_CONFIG);
         a.file_operations = GP_FILE_OPERATION_DELETE;
         a.folder_operations = GP_FOLDER_OPERATION_NONE;
         gp_abilities_list_append(list, a);
@@ -400,4 +431,4 @@ int camera_init(Camera* camera, GPContext*) {
     return gp_filesystem_set_funcs(camera->fs, &fsFuncs, s);
 }
 
-}  // extern "C"
+}   // extern "C"

@@ -82,4 +82,4 @@ inline QString SavedLine(const QString& path) {
         .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
-}  // namespace e2e
+}   // namespace e2e

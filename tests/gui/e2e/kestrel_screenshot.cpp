@@ -23,7 +23,7 @@ void pump(int ms) {
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
 }
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {

@@ -34,7 +34,7 @@ void push(e2e::Window& w, int frames) {
     QTRY_VERIFY_WITH_TIMEOUT(w.viewscreen()->framesShown() > shown, kThreadWaitMs);
 }
 
-}  // namespace
+}   // namespace
 
 class E2eModesTest : public QObject {
     Q_OBJECT
@@ -54,9 +54,9 @@ private slots:
         // The simulated scene drifts half a pixel a frame: 468 frames turn it 234 px, 6 short
         // of where the live picture continues the 80-px strip cut 240 px from the left.
         push(w, 467);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            stitch->overlapLine()->text().startsWith(QStringLiteral("Overlap: move 6 px left - match ")),
-            kThreadWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(stitch->overlapLine()->text().startsWith(
+                                     QStringLiteral("Overlap: move 6 px left - match ")),
+                                 kThreadWaitMs);
         // Six pixels (twelve frames) on, the live picture continues the strip.
         push(w, 11);
         QTRY_VERIFY_WITH_TIMEOUT(

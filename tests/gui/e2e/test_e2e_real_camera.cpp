@@ -58,12 +58,13 @@ private slots:
         std::fclose(inject);
         const QString beforeFailure = w.console();
         QTest::mouseClick(w.host()->normalPanel()->captureButton(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(w.console().contains(QStringLiteral("libgphoto2: gp_camera_capture")),
-                                 kThreadWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            w.console().contains(QStringLiteral("libgphoto2: gp_camera_capture")), kThreadWaitMs);
         const QString failure = w.console().mid(beforeFailure.size());
         const qsizetype step = failure.indexOf(QStringLiteral("--- TakePicture::RCRelease ---"));
         QVERIFY2(step >= 0, qPrintable(failure));
-        QVERIFY2(failure.indexOf(QStringLiteral("libgphoto2: gp_camera_capture: Unspecified error (-1)")) > step,
+        QVERIFY2(failure.indexOf(QStringLiteral(
+                     "libgphoto2: gp_camera_capture: Unspecified error (-1)")) > step,
                  qPrintable(failure));
 
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
@@ -104,7 +105,8 @@ private slots:
                                   kThreadWaitMs);
         QCOMPARE(QString::fromStdString(w.document()->rcDriver().GetISO()), QStringLiteral("400"));
         const QString run = w.console().mid(before.size());
-        QVERIFY2(run.contains(QStringLiteral("400\nTaking photo...\nPhoto Captured\n")), qPrintable(run));
+        QVERIFY2(run.contains(QStringLiteral("400\nTaking photo...\nPhoto Captured\n")),
+                 qPrintable(run));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(w.shotsFolder() + "Photo-0000.jpg"), kThreadWaitMs);
 
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);

@@ -41,7 +41,8 @@ private slots:
                 ++captures;
             }
         }
-        QTRY_COMPARE_WITH_TIMEOUT(QDir(w.shotsFolder()).entryList({"Photo-*.jpg"}).size(), captures, kThreadWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(QDir(w.shotsFolder()).entryList({"Photo-*.jpg"}).size(), captures,
+                                  kThreadWaitMs);
         QCOMPARE(w.console().count(QStringLiteral("Photo Captured\n")), captures);
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
         QVERIFY(!w.document()->cdDriver().isOpen());
@@ -87,7 +88,8 @@ private slots:
                 ++captures;
             }
         }
-        QTRY_COMPARE_WITH_TIMEOUT(QDir(w.shotsFolder()).entryList({"Photo-*.jpg"}).size(), captures, kThreadWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(QDir(w.shotsFolder()).entryList({"Photo-*.jpg"}).size(), captures,
+                                  kThreadWaitMs);
         QCOMPARE(w.console().count(QStringLiteral("Calibrating noise...\n")), 2);
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
         QVERIFY(!w.document()->cdDriver().isOpen());

@@ -28,7 +28,8 @@ private slots:
         // Live frames reach the picture.
         const auto shownAtConnect = w.viewscreen()->framesShown();
         QTRY_VERIFY_WITH_TIMEOUT(w.viewscreen()->framesShown() > shownAtConnect + 5, kThreadWaitMs);
-        QTRY_VERIFY_WITH_TIMEOUT(sim::Simulator::cd().state("PowerShot G5")->framesDelivered > 5, kThreadWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(sim::Simulator::cd().state("PowerShot G5")->framesDelivered > 5,
+                                 kThreadWaitMs);
 
         // TV: another label, held by the camera.
         QComboBox* tv = w.settings()->combo(CViewSetting::TVMode);
@@ -62,8 +63,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(w.shotsFolder() + "Photo-0001.jpg"), kThreadWaitMs);
         QVERIFY(QImage(w.shotsFolder() + "Photo-0001.jpg").width() > 0);
         // The transfer's last report empties the bar.
-        QTRY_COMPARE_WITH_TIMEOUT(
-            w.info()->findChild<QProgressBar*>("captureProgress")->value(), 0, kThreadWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(w.info()->findChild<QProgressBar*>("captureProgress")->value(), 0,
+                                  kThreadWaitMs);
 
         // A refused release: the step and its error text, and no "Photo Captured".
         const sdk::Result code7 = 0x00000007;

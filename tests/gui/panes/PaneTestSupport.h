@@ -93,4 +93,4 @@ struct DocFixture {
     ~DocFixture() { doc.reset(); }
 };
 
-}  // namespace panetest
+}   // namespace panetest

@@ -29,7 +29,7 @@ bool select(CViewCameraList& pane, const QString& name) {
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 class CameraListTest : public QObject {
     Q_OBJECT
@@ -39,8 +39,7 @@ private slots:
                         WorldOf({sim::fullCamera("Rc One"), sim::fullCamera("Rc Two")}));
         DocFixture fx;
         CViewCameraList pane(fx.doc.get());
-        QCOMPARE(rowsOf(pane.cameraList()),
-                 QStringList({"Rc One", "Rc Two", "Cd One", "Cd Two"}));
+        QCOMPARE(rowsOf(pane.cameraList()), QStringList({"Rc One", "Rc Two", "Cd One", "Cd Two"}));
         // "Update List" refills from the drivers again.
         sim::Simulator::cd().removeCamera("Cd One");
         QTest::mouseClick(pane.updateButton(), Qt::LeftButton);
@@ -93,25 +92,25 @@ private slots:
         QListWidget* list = pane.cameraList();
         QString expected = "Cd One";
         switch (gesture) {
-        case 0: QTest::mouseClick(pane.connectButton(), Qt::LeftButton); break;
-        case 1:
-        case 2: {
-            expected = "Cd Two";
-            const QRect row = list->visualItemRect(list->item(1));
-            if (gesture == 1) {
-                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
-                QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row.center());
-            } else {
-                list->setCurrentRow(1);
-                list->setFocus();
-                QTest::keyClick(list, Qt::Key_Return);
+            case 0: QTest::mouseClick(pane.connectButton(), Qt::LeftButton); break;
+            case 1:
+            case 2: {
+                expected = "Cd Two";
+                const QRect row = list->visualItemRect(list->item(1));
+                if (gesture == 1) {
+                    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+                    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row.center());
+                } else {
+                    list->setCurrentRow(1);
+                    list->setFocus();
+                    QTest::keyClick(list, Qt::Key_Return);
+                }
+                break;
             }
-            break;
-        }
-        case 3:   // the first click of a double-click, then its second
-            QTest::mouseClick(pane.connectButton(), Qt::LeftButton);
-            QTest::mouseDClick(pane.connectButton(), Qt::LeftButton);
-            break;
+            case 3:   // the first click of a double-click, then its second
+                QTest::mouseClick(pane.connectButton(), Qt::LeftButton);
+                QTest::mouseDClick(pane.connectButton(), Qt::LeftButton);
+                break;
         }
         QCOMPARE(QString::fromStdString(fx.console.text()), "Connecting to: " + expected + "\r\n");
         QVERIFY(sim::Simulator::cd().state(expected.toStdString())->open);
@@ -128,8 +127,7 @@ private slots:
     }
     void connectAndDisconnect() {
         QFETCH(QString, camera);
-        ResetSimulators(WorldOf({sim::fullCamera("Cd One")}),
-                        WorldOf({sim::fullCamera("Rc One")}));
+        ResetSimulators(WorldOf({sim::fullCamera("Cd One")}), WorldOf({sim::fullCamera("Rc One")}));
         DocFixture fx;
         CViewSetting settings(fx.doc.get());
         CViewInfo info(fx.doc.get());

@@ -61,7 +61,9 @@ std::vector<std::uint8_t> flatFrame(std::uint8_t value) {
 
 // The last frame the document handed to the display, first pixel byte.
 std::atomic<int> gShownByte{-1};
-void KeepFirstByte(const std::uint8_t* frame) { gShownByte.store(frame[FrameBuffers::kHeaderBytes]); }
+void KeepFirstByte(const std::uint8_t* frame) {
+    gShownByte.store(frame[FrameBuffers::kHeaderBytes]);
+}
 
 int relay(std::vector<std::uint8_t> frame) {
     CViewDoc::FrameRelay(frame.data(), static_cast<std::uint32_t>(frame.size()), 0, nullptr);
@@ -75,7 +77,7 @@ QImage stripImage(const FrameBuffers::Strip& strip, std::uint32_t direction) {
     return image;
 }
 
-}  // namespace
+}   // namespace
 
 class CapturePanelsTest : public QObject {
     Q_OBJECT
@@ -84,7 +86,8 @@ private slots:
         // Small pictures, so that saving stays quick under the sanitizers.
         auto model = sim::fullCamera("Cd One");
         model.sizePixels.clear();
-        for (const auto& [code, label] : model.imageSizes) model.sizePixels.push_back({code, {64, 48}});
+        for (const auto& [code, label] : model.imageSizes)
+            model.sizePixels.push_back({code, {64, 48}});
         ResetSimulators(WorldOf({model}), WorldOf({}));
     }
 
@@ -95,9 +98,13 @@ private slots:
         QCOMPARE(s.captureButton()->geometry(), dluRect(7, 7, 67, 14));
         QCOMPARE(s.clearButton()->text(), QStringLiteral("Clear Stitch"));
         QCOMPARE(s.clearButton()->geometry(), dluRect(7, 28, 50, 14));
-        const struct { int id; QRect place; } radios[] = {
-            {1004, {125, 0, 10, 8}}, {1002, {77, 43, 10, 8}}, {1005, {125, 87, 10, 8}},
-            {1003, {174, 43, 10, 8}}};
+        const struct {
+            int id;
+            QRect place;
+        } radios[] = {{1004, {125, 0, 10, 8}},
+                      {1002, {77, 43, 10, 8}},
+                      {1005, {125, 87, 10, 8}},
+                      {1003, {174, 43, 10, 8}}};
         for (const auto& r : radios) {
             QVERIFY(s.arrow(r.id));
             QCOMPARE(s.arrow(r.id)->geometry(), dluRect(r.place.x(), r.place.y(), 10, 8));
@@ -105,9 +112,14 @@ private slots:
             QCOMPARE(s.arrow(r.id)->isChecked(), r.id == 1002);
         }
         QCOMPARE(s.arrow(1006), nullptr);
-        const struct { int id; int x, y, width, height; } bitmaps[] = {
-            {141, 109, 8, 64, 32}, {139, 88, 27, 32, 64}, {142, 109, 66, 64, 32},
-            {140, 151, 27, 32, 64}, {144, 109, 27, 64, 64}};
+        const struct {
+            int id;
+            int x, y, width, height;
+        } bitmaps[] = {{141, 109, 8, 64, 32},
+                       {139, 88, 27, 32, 64},
+                       {142, 109, 66, 64, 32},
+                       {140, 151, 27, 32, 64},
+                       {144, 109, 27, 64, 64}};
         for (const auto& b : bitmaps) {
             QLabel* label = s.bitmap(b.id);
             QVERIFY(label);
@@ -129,8 +141,12 @@ private slots:
         QCOMPARE(a.captureButton()->geometry(), dluRect(7, 7, 67, 14));
         QCOMPARE(a.group()->title(), QStringLiteral("Viewfinder"));
         QCOMPARE(a.group()->geometry(), dluRect(7, 31, 185, 52));
-        const struct { const char* text; QRect place; } labels[] = {
-            {"Additive Frames:", {14, 44, 55, 8}}, {"0", {78, 36, 8, 8}}, {"150", {172, 36, 13, 8}}};
+        const struct {
+            const char* text;
+            QRect place;
+        } labels[] = {{"Additive Frames:", {14, 44, 55, 8}},
+                      {"0", {78, 36, 8, 8}},
+                      {"150", {172, 36, 13, 8}}};
         for (const auto& l : labels) {
             auto* label = a.findChild<QLabel*>(QString::fromLatin1(l.text));
             QVERIFY(label);
@@ -263,7 +279,8 @@ private slots:
         // At 0 the reference is cleared.
         w.astro().slider()->setValue(0);
         QTest::mouseClick(w.astro().calibrateButton(), Qt::LeftButton);
-        QCOMPARE(w.fx.console.text(), std::string("Calibrating noise...\r\nCalibrating noise...\r\n"));
+        QCOMPARE(w.fx.console.text(),
+                 std::string("Calibrating noise...\r\nCalibrating noise...\r\n"));
         QCOMPARE(relay(flatFrame(7)), 7);   // not stacking
         // The window kept 10 and 25 meanwhile: 10 leaves, 7 joins, nothing is subtracted.
         w.astro().slider()->setValue(1);

@@ -24,7 +24,7 @@ QProgressBar* progressOf(const CViewInfo& info) {
 QLineEdit* nameBoxOf(const CViewInfo& info) { return Child<QLineEdit>(info, "captureName"); }
 QLineEdit* folderBoxOf(const CViewInfo& info) { return Child<QLineEdit>(info, "captureFolder"); }
 QLabel* fieldOf(const CViewInfo& info, const char* name) { return Child<QLabel>(info, name); }
-}  // namespace
+}   // namespace
 
 class InfoPaneTest : public QObject {
     Q_OBJECT
@@ -35,12 +35,13 @@ private slots:
         DocFixture fx;
         CViewInfo info(fx.doc.get());
         CViewSetting setting(fx.doc.get());
-        for (const QWidget* pane : {static_cast<QWidget*>(&info), static_cast<QWidget*>(&setting)}) {
+        for (const QWidget* pane :
+             {static_cast<QWidget*>(&info), static_cast<QWidget*>(&setting)}) {
             QSet<int> sizes;
             for (const QLabel* label : pane->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
                 if (!label->text().isEmpty())
-                    sizes.insert(
-                        CLabel::FittedFont(label->font(), label->text(), label->width()).pixelSize());
+                    sizes.insert(CLabel::FittedFont(label->font(), label->text(), label->width())
+                                     .pixelSize());
             QCOMPARE(sizes.size(), 1);
         }
         const QCheckBox* box = setting.afLockBox();
@@ -147,10 +148,10 @@ private slots:
             QPainter painter(&surface);
             info.DrawHistogram(painter, 256, 50);
         }
-        QCOMPARE(surface.pixel(0, 0), qRgb(0, 0, 0));       // the spike reaches the top
+        QCOMPARE(surface.pixel(0, 0), qRgb(0, 0, 0));   // the spike reaches the top
         QCOMPARE(surface.pixel(128, 0), qRgb(255, 255, 255));
         QCOMPARE(surface.pixel(128, 25), qRgb(255, 255, 255));
-        QCOMPARE(surface.pixel(128, 49), qRgb(0, 0, 0));    // the outline along the bottom
+        QCOMPARE(surface.pixel(128, 49), qRgb(0, 0, 0));   // the outline along the bottom
         QCOMPARE(surface.pixel(255, 0), qRgb(255, 255, 255));
     }
 

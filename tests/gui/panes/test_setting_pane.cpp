@@ -36,7 +36,7 @@ QString chooseAnother(CViewSetting& pane, CViewSetting::Row row) {
     return combo->itemText(index);
 }
 
-}  // namespace
+}   // namespace
 
 class SettingPaneTest : public QObject {
     Q_OBJECT
@@ -100,8 +100,7 @@ private slots:
         for (const auto& size : d.imageSizes()) {
             sizes << QString::fromStdString(size.label);
             if (size.label == d.GetImageSize())
-                QCOMPARE(itemsOf(pane.combo(CViewSetting::ImageQuality)),
-                         labelsOf(size.qualities));
+                QCOMPARE(itemsOf(pane.combo(CViewSetting::ImageQuality)), labelsOf(size.qualities));
         }
         QCOMPARE(itemsOf(pane.combo(CViewSetting::ImageSize)), sizes);
         QCOMPARE(pane.selectedText(CViewSetting::ImageQuality),
@@ -144,8 +143,7 @@ private slots:
         QCOMPARE(pane.selectedText(CViewSetting::ImageSize), QStringLiteral("Small"));
         for (const auto& size : fx.doc->cdDriver().imageSizes())
             if (size.label == "Small")
-                QCOMPARE(itemsOf(pane.combo(CViewSetting::ImageQuality)),
-                         labelsOf(size.qualities));
+                QCOMPARE(itemsOf(pane.combo(CViewSetting::ImageQuality)), labelsOf(size.qualities));
         QVERIFY(itemsOf(pane.combo(CViewSetting::ImageQuality)) != before);
         QCOMPARE(pane.selectedText(CViewSetting::ImageQuality),
                  QString::fromStdString(fx.doc->cdDriver().GetImageQuality()));
@@ -169,9 +167,9 @@ private slots:
         QVERIFY(fx.doc->ConnectCamera(camera.toStdString()));
         pane.RefreshSettings();
 
-        const CViewSetting::Row others[] = {CViewSetting::ISO, CViewSetting::Meter,
+        const CViewSetting::Row others[] = {CViewSetting::ISO,      CViewSetting::Meter,
                                             CViewSetting::Exposure, CViewSetting::WhiteBalance,
-                                            CViewSetting::Effect, CViewSetting::AFDistance,
+                                            CViewSetting::Effect,   CViewSetting::AFDistance,
                                             CViewSetting::Flash};
         const CViewSetting::Row unrefilled[] = {CViewSetting::ImageQuality};
         QMap<int, QString> cameraValue;
@@ -190,10 +188,8 @@ private slots:
         QCOMPARE(pane.selectedText(CViewSetting::AVMode), QString::fromStdString(d.GetAV()));
         QCOMPARE(pane.selectedText(CViewSetting::TVMode), QString::fromStdString(d.GetTV()));
         for (auto row : others) {
-            if (refillsOthers)
-                QCOMPARE(pane.selectedText(row), cameraValue[row]);
-            else
-                QVERIFY(pane.selectedText(row) != cameraValue[row]);
+            if (refillsOthers) QCOMPARE(pane.selectedText(row), cameraValue[row]);
+            else QVERIFY(pane.selectedText(row) != cameraValue[row]);
         }
         for (auto row : unrefilled) QVERIFY(pane.selectedText(row) != cameraValue[row]);
     }

@@ -30,7 +30,7 @@ std::vector<std::uint8_t> solidFrame(std::uint8_t b, std::uint8_t g, std::uint8_
     return frame;
 }
 
-}  // namespace
+}   // namespace
 
 class ViewscreenTest : public QObject {
     Q_OBJECT

@@ -183,4 +183,4 @@ inline SequenceItem Photo(std::map<camera::Setting, std::string> labels = {},
     return item;
 }
 
-}  // namespace seqtest
+}   // namespace seqtest

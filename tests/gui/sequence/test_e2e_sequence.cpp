@@ -34,7 +34,7 @@ bool Connect(e2e::Window& w) {
     return w.document()->cdDriver().isOpen();
 }
 
-}  // namespace
+}   // namespace
 
 class E2eSequenceTest : public QObject {
     Q_OBJECT
@@ -55,7 +55,7 @@ private slots:
         QTest::mouseClick(time->addPhotoButton(), Qt::LeftButton);
         const QString second = ChooseTv(w, 2);
         QTest::mouseClick(time->addPhotoButton(), Qt::LeftButton);
-        ChooseTv(w, 3);   // the camera holds neither when the run starts
+        ChooseTv(w, 3);                          // the camera holds neither when the run starts
         sim::Simulator::cd().setJournal(true);   // the program runs with the journal off
         sim::Simulator::cd().clearJournal();
         const QString before = w.console();
@@ -72,8 +72,9 @@ private slots:
         QVERIFY(!QFile::exists(shots + "Photo-0002.jpg"));
         QCOMPARE(w.console().mid(before.size()),
                  "Delay remaining: 0\nChanging TV mode to: " + first +
-                     "\nTaking photo...\nPhoto Captured\n" + e2e::SavedLine(shots + "Photo-0000.jpg") +
-                     "Changing TV mode to: " + second + "\nTaking photo...\nPhoto Captured\n" +
+                     "\nTaking photo...\nPhoto Captured\n" +
+                     e2e::SavedLine(shots + "Photo-0000.jpg") + "Changing TV mode to: " + second +
+                     "\nTaking photo...\nPhoto Captured\n" +
                      e2e::SavedLine(shots + "Photo-0001.jpg"));
 
         // The camera held each step's TV when its picture was taken.
@@ -89,11 +90,13 @@ private slots:
 
         QFile csv(shots + "Photo-sequence.csv");
         QVERIFY(csv.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromLatin1(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromLatin1(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 4);
         QCOMPARE(lines[0], QStringLiteral("run_start,step,kind,planned_start,actual_start,end,file,"
                                           "settings_changed,result"));
-        QVERIFY2(lines[1].contains(",1,delay,") && lines[1].endsWith(",,,done"), qPrintable(lines[1]));
+        QVERIFY2(lines[1].contains(",1,delay,") && lines[1].endsWith(",,,done"),
+                 qPrintable(lines[1]));
         QVERIFY2(lines[2].contains(",2,photo,") &&
                      lines[2].endsWith(shots + "Photo-0000.jpg,TV=" + first + ",captured"),
                  qPrintable(lines[2]));
@@ -122,8 +125,8 @@ private slots:
         QTest::mouseClick(time->captureButton(), Qt::LeftButton);   // Stop, if still running
         QTRY_COMPARE_WITH_TIMEOUT(time->captureButton()->text(), QStringLiteral("Capture Photos"),
                                   kThreadWaitMs);
-        QTRY_COMPARE_WITH_TIMEOUT(list->rowCount(), static_cast<int>(time->sequence().Queue().size()),
-                                  kThreadWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(list->rowCount(),
+                                  static_cast<int>(time->sequence().Queue().size()), kThreadWaitMs);
         QStringList queued;
         for (const auto& e : time->sequence().Queue()) queued << QString::number(e.number);
         QStringList rows;

@@ -21,7 +21,8 @@ struct Run {
     FakeCamera* camera;
     CSequenceThread thread;
     explicit Run(bool gated = false)
-        : clock(new FakeClock(gated)), camera(new FakeCamera),
+        : clock(new FakeClock(gated)),
+          camera(new FakeCamera),
           thread(&events, std::unique_ptr<SequenceClock>(clock)) {
         thread.setCamera(std::unique_ptr<SequenceCamera>(camera));
         camera->clock = clock;
@@ -35,7 +36,7 @@ std::string Repeat(const std::string& text, int times) {
     return all;
 }
 
-}  // namespace
+}   // namespace
 
 class SequenceRunnerTest : public QObject {
     Q_OBJECT
@@ -60,34 +61,50 @@ private slots:
         };
         const std::map<Setting, std::string> held = {{Setting::TV, "1/60"}, {Setting::AV, "5.6"}};
         const Case cases[] = {
-            {{Delay(2), Photo()}, nullptr,
-             "Delay remaining: 1\r\nDelay remaining: 0\r\nTaking photo...\r\nPhoto Captured\r\n", 1},
-            {{Delay(2), Delay(5), Photo()}, nullptr,
+            {{Delay(2), Photo()},
+             nullptr,
+             "Delay remaining: 1\r\nDelay remaining: 0\r\nTaking photo...\r\nPhoto Captured\r\n",
+             1},
+            {{Delay(2), Delay(5), Photo()},
+             nullptr,
              "Delay remaining: 1\r\nDelay remaining: 5\r\nDelay remaining: 4\r\n"
              "Delay remaining: 3\r\nDelay remaining: 2\r\nDelay remaining: 1\r\n"
-             "Delay remaining: 0\r\nTaking photo...\r\nPhoto Captured\r\n", 1},
-            {{Photo(), Photo(), Photo()}, [](FakeCamera& c) { c.open = false; },
-             Repeat("No camera detected!\r\n", 3), 0},
-            {{Photo(held, 2)}, [&](FakeCamera& c) { c.values = held; c.zoom = 2; },
-             "Taking photo...\r\nPhoto Captured\r\n", 1},
-            {{Photo({{Setting::ImageSize, "Small"}, {Setting::TV, "1/125"},
-                     {Setting::Flash, "Off"}}, 5)},
+             "Delay remaining: 0\r\nTaking photo...\r\nPhoto Captured\r\n",
+             1},
+            {{Photo(), Photo(), Photo()},
+             [](FakeCamera& c) { c.open = false; },
+             Repeat("No camera detected!\r\n", 3),
+             0},
+            {{Photo(held, 2)},
+             [&](FakeCamera& c) {
+                 c.values = held;
+                 c.zoom = 2;
+             },
+             "Taking photo...\r\nPhoto Captured\r\n",
+             1},
+            {{Photo(
+                 {{Setting::ImageSize, "Small"}, {Setting::TV, "1/125"}, {Setting::Flash, "Off"}},
+                 5)},
              [](FakeCamera& c) {
                  c.values = {{Setting::TV, "1/60"}, {Setting::Flash, "Off"}};
                  c.hold = {Setting::TV};
              },
              "Changing image size to: Small\r\nChanging TV mode to: 1/125\r\n"
              "Changing zoom to: 5\r\nSetting not applied: TV is 1/60, wanted 1/125\r\n"
-             "Taking photo...\r\nPhoto Captured\r\n", 1},
+             "Taking photo...\r\nPhoto Captured\r\n",
+             1},
             {{Photo({{Setting::TV, "1/8000"}, {Setting::AV, ""}, {Setting::ISO, "ISO 100"}})},
              [](FakeCamera& c) {
                  c.values = {{Setting::TV, "1/60"}, {Setting::AV, "5.6"}};
                  c.offered = {"1/60", "ISO 100"};
              },
              "Setting not offered by the camera: TV 1/8000\r\nChanging ISO mode to: ISO 100\r\n"
-             "Taking photo...\r\nPhoto Captured\r\n", 1},
-            {{Photo(), Photo()}, [](FakeCamera& c) { c.failRelease = true; },
-             Repeat("Taking photo...\r\n\r\n--- TakePicture::CDRelease ---\r\n", 2), 2},
+             "Taking photo...\r\nPhoto Captured\r\n",
+             1},
+            {{Photo(), Photo()},
+             [](FakeCamera& c) { c.failRelease = true; },
+             Repeat("Taking photo...\r\n\r\n--- TakePicture::CDRelease ---\r\n", 2),
+             2},
         };
         const Case& c = cases[caseIndex];
         Run run;
@@ -100,7 +117,8 @@ private slots:
         QVERIFY(!run.thread.running());
         // One hand-over per step, in queue order, then the end.
         std::vector<std::string> expected;
-        for (std::size_t i = 1; i <= c.steps.size(); ++i) expected.push_back("done " + std::to_string(i));
+        for (std::size_t i = 1; i <= c.steps.size(); ++i)
+            expected.push_back("done " + std::to_string(i));
         expected.push_back("ended");
         QCOMPARE(run.events.list(), expected);
         if (caseIndex == 5) QCOMPARE(run.camera->values[Setting::AV], std::string("5.6"));
@@ -151,7 +169,8 @@ private slots:
         run.clock->onWait = nullptr;
         QVERIFY(run.go(2));
         QVERIFY(run.thread.Queue().empty());
-        QCOMPARE(run.events.list(), (std::vector<std::string>{"done 1", "ended", "done 2", "ended"}));
+        QCOMPARE(run.events.list(),
+                 (std::vector<std::string>{"done 1", "ended", "done 2", "ended"}));
         QVERIFY(run.thread.Remove(first));   // no longer queued: nothing to refuse
     }
 
@@ -200,18 +219,21 @@ private slots:
 
         QFile file(QString::fromStdString(path));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromLatin1(file.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromLatin1(file.readAll()).split("\r\n", Qt::SkipEmptyParts);
         const QString start = "2026-11-30T00:53:20.000Z";   // the fake wall clock
         const QStringList expected = {
             SequenceLog::kHeader,
             start + ",4,delay," + start + "," + start + ",2026-11-30T00:53:21.000Z,,,done",
-            start + ",5,photo,2026-11-30T00:53:21.000Z,2026-11-30T00:53:21.000Z,"
-                    "2026-11-30T00:53:21.000Z,/shots/Photo-0.jpg,TV=1/125,captured",
+            start +
+                ",5,photo,2026-11-30T00:53:21.000Z,2026-11-30T00:53:21.000Z,"
+                "2026-11-30T00:53:21.000Z,/shots/Photo-0.jpg,TV=1/125,captured",
         };
         QCOMPARE(lines.mid(0, 3), expected);
         QCOMPARE(lines.size(), 5);
-        QVERIFY2(lines[3].endsWith(",6,photo," + start + "," + start + "," + start + ",,,no camera"),
-                 qPrintable(lines[3]));
+        QVERIFY2(
+            lines[3].endsWith(",6,photo," + start + "," + start + "," + start + ",,,no camera"),
+            qPrintable(lines[3]));
         QVERIFY2(lines[4].endsWith(",,,failed"), qPrintable(lines[4]));
         // The log sits beside the captures without taking a capture number.
         QVERIFY(!CaptureNaming::Matches("Photo-sequence.csv", "Photo", "jpg"));

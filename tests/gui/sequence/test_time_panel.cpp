@@ -41,9 +41,10 @@ struct Panel {
     }
     void select(std::initializer_list<int> rows) {
         list()->clearSelection();
-        for (int r : rows) list()->selectionModel()->select(
-            list()->model()->index(r, 0),
-            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        for (int r : rows)
+            list()->selectionModel()->select(
+                list()->model()->index(r, 0),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     std::vector<int> queueNumbers() const {
         std::vector<int> numbers;
@@ -65,7 +66,7 @@ QString NextMessageBox(const std::function<void()>& action) {
     return text;
 }
 
-}  // namespace
+}   // namespace
 
 class TimePanelTest : public QObject {
     Q_OBJECT
@@ -126,7 +127,8 @@ private slots:
         QTest::mouseClick(p.dlg->removeButton(), Qt::LeftButton);
         QCOMPARE(p.column(0), (QStringList{"1", "2"}));
         QTest::mouseClick(p.dlg->addPhotoButton(), Qt::LeftButton);
-        QCOMPARE(p.queueNumbers(), (std::vector<int>{1, 2, 3}));   // 1 + the larger of 2 rows and #2
+        QCOMPARE(p.queueNumbers(),
+                 (std::vector<int>{1, 2, 3}));   // 1 + the larger of 2 rows and #2
         QTest::mouseClick(p.dlg->captureButton(), Qt::LeftButton);   // Stop
         QVERIFY(p.dlg->sequence().stopRequested());
         QCOMPARE(p.dlg->captureButton()->text(), QStringLiteral("Stop"));
@@ -136,8 +138,8 @@ private slots:
         QCOMPARE(p.column(0), (QStringList{"2", "3"}));
         QCOMPARE(p.queueNumbers(), (std::vector<int>{2, 3}));
         QCOMPARE(p.camera->pictures, 0);
-        QCOMPARE(p.camera->text(), std::string(
-            "Delay remaining: 4\r\nDelay remaining: 3\r\nDelay remaining: 2\r\nDelay remaining: 1\r\n"));
+        QCOMPARE(p.camera->text(), std::string("Delay remaining: 4\r\nDelay remaining: 3\r\nDelay "
+                                               "remaining: 2\r\nDelay remaining: 1\r\n"));
         // "Capture Photos" goes on from there.
         QTest::mouseClick(p.dlg->captureButton(), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(p.list()->rowCount(), 0, kThreadWaitMs);

@@ -6,8 +6,7 @@
 class TestCommandLine : public QObject {
     Q_OBJECT
 private slots:
-    void parses_data()
-    {
+    void parses_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("outcome");
         QTest::addColumn<int>("listing");
@@ -15,25 +14,31 @@ private slots:
         QTest::addColumn<QString>("text");   // part of the help or error text
         using O = CommandLine::Outcome;
         using L = gphoto::Listing;
-        QTest::newRow("default") << QStringList{} << int(O::Run) << int(L::All) << QStringList{} << QString();
-        QTest::newRow("real") << QStringList{"--cameras=real"} << int(O::Run) << int(L::Real) << QStringList{} << QString();
-        QTest::newRow("simulated") << QStringList{"--cameras", "simulated"} << int(O::Run) << int(L::Simulated) << QStringList{} << QString();
+        QTest::newRow("default") << QStringList{} << int(O::Run) << int(L::All) << QStringList{}
+                                 << QString();
+        QTest::newRow("real") << QStringList{"--cameras=real"} << int(O::Run) << int(L::Real)
+                              << QStringList{} << QString();
+        QTest::newRow("simulated") << QStringList{"--cameras", "simulated"} << int(O::Run)
+                                   << int(L::Simulated) << QStringList{} << QString();
         QTest::newRow("two cameras")
-            << QStringList{"--camera", "Canon EOS 600D@ptpip:192.168.1.20", "--camera=Nikon DSC D90@usb:001,004"}
+            << QStringList{"--camera", "Canon EOS 600D@ptpip:192.168.1.20",
+                           "--camera=Nikon DSC D90@usb:001,004"}
             << int(O::Run) << int(L::All)
-            << QStringList{"Canon EOS 600D@ptpip:192.168.1.20", "Nikon DSC D90@usb:001,004"} << QString();
-        QTest::newRow("help") << QStringList{"--help"} << int(O::Help) << int(L::All) << QStringList{}
-                              << QString("--camera <MODEL@PORT>");
-        QTest::newRow("bad listing") << QStringList{"--cameras=some"} << int(O::Error) << int(L::All)
-                                     << QStringList{} << QString("--cameras takes all, real or simulated, not \"some\".");
-        QTest::newRow("no port") << QStringList{"--camera", "Canon EOS 600D@"} << int(O::Error) << int(L::All)
-                                 << QStringList{} << QString("--camera takes MODEL@PORT");
-        QTest::newRow("unknown") << QStringList{"--fast"} << int(O::Error) << int(L::All) << QStringList{}
-                                 << QString("fast");
+            << QStringList{"Canon EOS 600D@ptpip:192.168.1.20", "Nikon DSC D90@usb:001,004"}
+            << QString();
+        QTest::newRow("help") << QStringList{"--help"} << int(O::Help) << int(L::All)
+                              << QStringList{} << QString("--camera <MODEL@PORT>");
+        QTest::newRow("bad listing")
+            << QStringList{"--cameras=some"} << int(O::Error) << int(L::All) << QStringList{}
+            << QString("--cameras takes all, real or simulated, not \"some\".");
+        QTest::newRow("no port") << QStringList{"--camera", "Canon EOS 600D@"} << int(O::Error)
+                                 << int(L::All) << QStringList{}
+                                 << QString("--camera takes MODEL@PORT");
+        QTest::newRow("unknown") << QStringList{"--fast"} << int(O::Error) << int(L::All)
+                                 << QStringList{} << QString("fast");
     }
 
-    void parses()
-    {
+    void parses() {
         QFETCH(QStringList, args);
         QFETCH(int, outcome);
         QFETCH(int, listing);

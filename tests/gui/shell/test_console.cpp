@@ -37,52 +37,46 @@ private:
 
 namespace {
 
-QString shown(const std::string& log)
-{
+QString shown(const std::string& log) {
     return QString::fromStdString(log).remove(QLatin1Char('\r'));
 }
 
-}  // namespace
+}   // namespace
 
-void TestConsole::init()
-{
+void TestConsole::init() {
     console = std::make_unique<CViewDebug>(nullptr);
     console->resize(400, 300);
 }
 
 void TestConsole::cleanup() { console.reset(); }
 
-void TestConsole::formatsLikePrintf()
-{
+void TestConsole::formatsLikePrintf() {
     console->WriteLog("Connecting to: %s\r\n", "EOS 20D");
     console->WriteLog("Delay remaining: %d\r\n", 12);
     QCOMPARE(console->logText(), std::string("Connecting to: EOS 20D\r\nDelay remaining: 12\r\n"));
 }
 
-void TestConsole::messageWithoutLineEndRunsOn()
-{
+void TestConsole::messageWithoutLineEndRunsOn() {
     console->WriteLog("Capturing Photo...");
     console->WriteLog("Photo Captured\r\n");
     QCOMPARE(console->logText(), std::string("Capturing Photo...Photo Captured\r\n"));
-    QCOMPARE(console->textControl()->toPlainText(), QStringLiteral("Capturing Photo...Photo Captured\n"));
+    QCOMPARE(console->textControl()->toPlainText(),
+             QStringLiteral("Capturing Photo...Photo Captured\n"));
 }
 
-void TestConsole::emptyMessageChangesNothing()
-{
+void TestConsole::emptyMessageChangesNothing() {
     console->WriteLog("Photo Captured\r\n");
     console->WriteLog(std::string());
     console->WriteLog("%s", "");
     QCOMPARE(console->logText(), std::string("Photo Captured\r\n"));
 }
 
-void TestConsole::textIsTakenLiterally()
-{
+void TestConsole::textIsTakenLiterally() {
     console->WriteLog(std::string("100% %s %d\r\n"));
     QCOMPARE(console->logText(), std::string("100% %s %d\r\n"));
 }
 
-void TestConsole::displayShowsLineBreaks()
-{
+void TestConsole::displayShowsLineBreaks() {
     console->WriteLog("Disconnecting camera\r\n");
     console->WriteLog("No camera detected!\r\n");
     QCOMPARE(console->textControl()->toPlainText(),
@@ -91,8 +85,7 @@ void TestConsole::displayShowsLineBreaks()
     QVERIFY(console->textControl()->isReadOnly());
 }
 
-void TestConsole::textControlBelowCaption()
-{
+void TestConsole::textControlBelowCaption() {
     console->show();
     console->resize(592, 126);
     QCOMPARE(console->textControl()->geometry(), QRect(0, 20, 592, 106));
@@ -100,8 +93,7 @@ void TestConsole::textControlBelowCaption()
     QCOMPARE(console->textControl()->geometry(), QRect(0, 20, 300, 0));
 }
 
-void TestConsole::errorReportFormat_data()
-{
+void TestConsole::errorReportFormat_data() {
     QTest::addColumn<int>("day");
     QTest::addColumn<int>("month");
     QTest::addColumn<int>("year");
@@ -109,16 +101,15 @@ void TestConsole::errorReportFormat_data()
     QTest::addColumn<int>("minute");
     QTest::addColumn<int>("second");
     QTest::addColumn<QString>("heading");
-    QTest::newRow("no leading zeros, day first") << 7 << 3 << 2006 << 9 << 5 << 3
-                                                 << "\r\nDate: 7/3/2006 --- Time: 9:5:3\r\n";
+    QTest::newRow("no leading zeros, day first")
+        << 7 << 3 << 2006 << 9 << 5 << 3 << "\r\nDate: 7/3/2006 --- Time: 9:5:3\r\n";
     QTest::newRow("two digits") << 31 << 12 << 1999 << 23 << 59 << 59
                                 << "\r\nDate: 31/12/1999 --- Time: 23:59:59\r\n";
     QTest::newRow("midnight") << 1 << 1 << 2024 << 0 << 0 << 0
                               << "\r\nDate: 1/1/2024 --- Time: 0:0:0\r\n";
 }
 
-void TestConsole::errorReportFormat()
-{
+void TestConsole::errorReportFormat() {
     QFETCH(int, day);
     QFETCH(int, month);
     QFETCH(int, year);
@@ -138,8 +129,7 @@ void TestConsole::errorReportFormat()
              heading.toStdString() + "--- GetTV::CDGetTvValue ---\r\n" + error);
 }
 
-void TestConsole::logErrorWritesHeadingStepAndText()
-{
+void TestConsole::logErrorWritesHeadingStepAndText() {
     QCOMPARE(CViewDebug::activeConsole(), console.get());
     console->WriteLog("Capturing Photo...\r\n");
     CViewDebug::LogError("TakePicture::CDRelease", "100% %s lost\r\n");
@@ -151,8 +141,7 @@ void TestConsole::logErrorWritesHeadingStepAndText()
     QVERIFY2(pattern.match(log).hasMatch(), qPrintable(log));
 }
 
-void TestConsole::trimLength_data()
-{
+void TestConsole::trimLength_data() {
     QTest::addColumn<QString>("log");
     QTest::addColumn<int>("incoming");
     QTest::addColumn<int>("limit");
@@ -167,8 +156,7 @@ void TestConsole::trimLength_data()
     QTest::newRow("incoming fills the limit") << "ab\r\n" << 10 << 10 << 4;
 }
 
-void TestConsole::trimLength()
-{
+void TestConsole::trimLength() {
     QFETCH(QString, log);
     QFETCH(int, incoming);
     QFETCH(int, limit);
@@ -176,11 +164,9 @@ void TestConsole::trimLength()
     QCOMPARE(int(CViewDebug::CharsToDrop(log.toStdString(), incoming, limit)), drop);
 }
 
-void TestConsole::trimsOldestWholeLines()
-{
+void TestConsole::trimsOldestWholeLines() {
     // 499 lines of 100 characters: 49,900.
-    for (int i = 0; i < 499; ++i)
-        console->WriteLog("%098d\r\n", i);
+    for (int i = 0; i < 499; ++i) console->WriteLog("%098d\r\n", i);
     QCOMPARE(console->logText().size(), std::size_t(49900));
     console->WriteLog("%s", std::string(99, 'x').c_str());   // 49,999: still fits
     QCOMPARE(console->logText().size(), std::size_t(49999));
@@ -200,8 +186,7 @@ void TestConsole::trimsOldestWholeLines()
     QCOMPARE(console->textControl()->toPlainText(), shown(console->logText()));
 }
 
-void TestConsole::neverOverrunsUnderManyMessages()
-{
+void TestConsole::neverOverrunsUnderManyMessages() {
     std::string last;
     for (int i = 0; i < 3000; ++i) {
         last = "Line " + std::to_string(i) + std::string(i % 57, '.') + "\r\n";
@@ -210,13 +195,12 @@ void TestConsole::neverOverrunsUnderManyMessages()
     }
     const std::string& log = console->logText();
     QVERIFY(log.size() > CViewDebug::kMaxLogChars - 100);
-    QCOMPARE(log.substr(0, 5), std::string("Line "));       // starts with a whole line
+    QCOMPARE(log.substr(0, 5), std::string("Line "));   // starts with a whole line
     QCOMPARE(log.substr(log.size() - last.size()), last);
     QCOMPARE(console->textControl()->toPlainText(), shown(log));
 }
 
-void TestConsole::oversizedMessageKeepsItsStart()
-{
+void TestConsole::oversizedMessageKeepsItsStart() {
     console->WriteLog("before\r\n");
     std::string huge = "start" + std::string(60000, 'z');
     console->WriteLog(huge);
@@ -226,24 +210,22 @@ void TestConsole::oversizedMessageKeepsItsStart()
     QCOMPARE(console->textControl()->toPlainText(), QStringLiteral("next\n"));
 }
 
-void TestConsole::scrollsToNewestLine()
-{
+void TestConsole::scrollsToNewestLine() {
     console->show();
-    for (int i = 0; i < 200; ++i)
-        console->WriteLog("Taking photo... %d\r\n", i);
+    for (int i = 0; i < 200; ++i) console->WriteLog("Taking photo... %d\r\n", i);
     QScrollBar* bar = console->textControl()->verticalScrollBar();
     QVERIFY(bar->maximum() > 0);
     QCOMPARE(bar->value(), bar->maximum());
 }
 
-void TestConsole::noConsoleNothingHappens()
-{
+void TestConsole::noConsoleNothingHappens() {
     console.reset();
     QVERIFY(CViewDebug::activeConsole() == nullptr);
     CViewDebug::LogError("GetTV::CDGetTvValue", "lost\r\n");   // dropped, no crash
     WriteLog(nullptr, "Photo Captured\r\n");
 
-    struct NotAConsole : CView {} other;
+    struct NotAConsole : CView {
+    } other;
     WriteLog(&other, "Photo Captured\r\n");
 
     CViewDebug again(nullptr);

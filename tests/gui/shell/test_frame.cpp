@@ -53,16 +53,14 @@ private:
     std::unique_ptr<CMainFrame> frame;
 };
 
-void TestFrame::initTestCase()
-{
+void TestFrame::initTestCase() {
     kestrelInitResources();
     QVERIFY(dir.isValid());
     previousDir = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir.path()));
 }
 
-void TestFrame::init()
-{
+void TestFrame::init() {
     sim::Simulator::cd().reset();
     sim::Simulator::rc().reset();
     doc = std::make_unique<CViewDoc>(sim::Simulator::cd().api(), sim::Simulator::rc().api(),
@@ -70,14 +68,12 @@ void TestFrame::init()
     frame = std::make_unique<CMainFrame>(doc.get());
 }
 
-void TestFrame::cleanup()
-{
+void TestFrame::cleanup() {
     frame.reset();
     doc.reset();
 }
 
-void TestFrame::windowSizeTitleIconCentred()
-{
+void TestFrame::windowSizeTitleIconCentred() {
     QCOMPARE(frame->size(), QSize(800, 600));
     QCOMPARE(frame->windowTitle(), QStringLiteral("Kestrel"));
     const QList<QSize> sizes = frame->windowIcon().availableSizes();
@@ -88,8 +84,7 @@ void TestFrame::windowSizeTitleIconCentred()
     QVERIFY(qAbs(frame->geometry().center().y() - centre.y()) <= 1);
 }
 
-void TestFrame::paneTreeAt800x600()
-{
+void TestFrame::paneTreeAt800x600() {
     frame->show();
     QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
     frame->resize(800, 600 + frame->menuBar()->height());
@@ -101,12 +96,12 @@ void TestFrame::paneTreeAt800x600()
         return QRect(pane->mapTo(client, QPoint(0, 0)), pane->size());
     };
     const QRect expected[CMainFrame::kPaneCount] = {
-        QRect(1, 1, 200, 100),      // camera list
-        QRect(1, 107, 200, 492),    // settings
-        QRect(207, 1, 320, 260),    // viewscreen
-        QRect(533, 1, 266, 260),    // info
-        QRect(207, 267, 592, 200),  // capture panels
-        QRect(207, 473, 592, 126),  // console
+        QRect(1, 1, 200, 100),       // camera list
+        QRect(1, 107, 200, 492),     // settings
+        QRect(207, 1, 320, 260),     // viewscreen
+        QRect(533, 1, 266, 260),     // info
+        QRect(207, 267, 592, 200),   // capture panels
+        QRect(207, 473, 592, 126),   // console
     };
     for (int i = 0; i < CMainFrame::kPaneCount; ++i) {
         QVERIFY(frame->pane(i)->isVisible());
@@ -125,8 +120,7 @@ void TestFrame::paneTreeAt800x600()
     QCOMPARE(frame->consoleSplitter()->RowInfo(0).ideal, 200);
 }
 
-void TestFrame::panesRegisterInOrder()
-{
+void TestFrame::panesRegisterInOrder() {
     const char* names[] = {"CameraList", "Setting", "Viewscreen", "Info", "Main", "Debug"};
     for (int i = 0; i < CMainFrame::kPaneCount; ++i)
         QCOMPARE(dynamic_cast<QWidget*>(doc->GetView(names[i])), frame->pane(i));
@@ -134,8 +128,7 @@ void TestFrame::panesRegisterInOrder()
     QCOMPARE(CViewDebug::activeConsole(), frame->pane(5));
 }
 
-void TestFrame::infoPaneGivesWayBelow125()
-{
+void TestFrame::infoPaneGivesWayBelow125() {
     frame->show();
     QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
     QWidget* info = frame->pane(3);
@@ -152,8 +145,7 @@ void TestFrame::infoPaneGivesWayBelow125()
     QCOMPARE(viewscreen->width(), 446);
 }
 
-void TestFrame::menuItems()
-{
+void TestFrame::menuItems() {
     const QList<QAction*> top = frame->menuBar()->actions();
     QCOMPARE(top.size(), 3);
     QCOMPARE(top[0]->text(), QStringLiteral("&File"));
@@ -185,14 +177,12 @@ void TestFrame::menuItems()
     QVERIFY(!frame->isVisible());
 }
 
-void TestFrame::noToolBarNoStatusBar()
-{
+void TestFrame::noToolBarNoStatusBar() {
     QVERIFY(frame->findChildren<QToolBar*>().isEmpty());
     QVERIFY(frame->findChild<QStatusBar*>() == nullptr);
 }
 
-void TestFrame::consoleReceivesSdkErrors()
-{
+void TestFrame::consoleReceivesSdkErrors() {
     auto* console = qobject_cast<CViewDebug*>(frame->pane(5));
     QVERIFY(console);
     CViewDoc::LogRelay("GetTV::CDGetTvValue", "The camera did not answer.\r\n");
@@ -202,8 +192,7 @@ void TestFrame::consoleReceivesSdkErrors()
     QCOMPARE(log.substr(log.size() - tail.size()), tail);
 }
 
-void TestFrame::aboutBox()
-{
+void TestFrame::aboutBox() {
     CAboutDlg about(frame.get());
     QCOMPARE(about.windowTitle(), QStringLiteral("Kestrel v1.3"));
     QCOMPARE(about.size(), QSize(354, 89));
@@ -228,8 +217,7 @@ void TestFrame::aboutBox()
     QVERIFY(!about.isVisible());
 }
 
-void TestFrame::manualPicksChmThenHtmlThenNothing()
-{
+void TestFrame::manualPicksChmThenHtmlThenNothing() {
     // Kestrel.chm in the working directory wins; else the installed HTML manual; else nothing.
     QTemporaryDir work, html;
     QVERIFY(QDir::setCurrent(work.path()));
@@ -246,7 +234,10 @@ void TestFrame::manualPicksChmThenHtmlThenNothing()
 
     // The menu command hands the URL to the desktop's opener, and calls nothing without a manual.
     QList<QUrl> opened;
-    frame->setUrlOpener([&opened](const QUrl& url) { opened << url; return true; });
+    frame->setUrlOpener([&opened](const QUrl& url) {
+        opened << url;
+        return true;
+    });
     frame->manualAction()->trigger();
     QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(chm)});
     QVERIFY(QFile::remove(chm));
@@ -257,8 +248,7 @@ void TestFrame::manualPicksChmThenHtmlThenNothing()
     QVERIFY(QDir::setCurrent(dir.path()));
 }
 
-void TestFrame::f6MovesFocusThroughPanes()
-{
+void TestFrame::f6MovesFocusThroughPanes() {
     frame->resize(800, 600 + frame->menuBar()->height());
     frame->show();
     frame->activateWindow();
@@ -295,8 +285,7 @@ void TestFrame::f6MovesFocusThroughPanes()
     QCOMPARE(order.mid(start, 6), (QList<int>{0, 1, 2, 4, 5, 0}));
 }
 
-void TestFrame::appClosesFrameBeforeDocument()
-{
+void TestFrame::appClosesFrameBeforeDocument() {
     cleanup();   // the application makes its own document
     QFile::remove(dir.filePath(QStringLiteral("config.cfg")));
     auto app = std::make_unique<CMainApp>();
@@ -315,14 +304,13 @@ void TestFrame::appClosesFrameBeforeDocument()
     init();
 }
 
-void TestFrame::titleNamesCameraAndDisconnectClearsPicture()
-{
+void TestFrame::titleNamesCameraAndDisconnectClearsPicture() {
     auto* list = static_cast<CViewCameraList*>(frame->pane(0));
     auto* viewscreen = static_cast<CViewViewscreen*>(frame->pane(2));
     QVERIFY(list->cameraList()->count() > 0);
     const QString name = list->cameraList()->item(0)->text();
     QVERIFY(!list->cameraList()->item(0)->icon().isNull());   // the application icon
-    list->OnConnect();   // the first row is selected at start
+    list->OnConnect();                                        // the first row is selected at start
     QCOMPARE(frame->windowTitle(), QStringLiteral("Kestrel - ") + name);
 
     const std::vector<std::uint8_t> white(320 * 240 * 3, 255);

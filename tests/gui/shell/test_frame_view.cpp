@@ -52,14 +52,12 @@ private:
     std::unique_ptr<CMainFrame> frame;
 };
 
-void TestFrameView::initTestCase()
-{
+void TestFrameView::initTestCase() {
     kestrelInitResources();
     QVERIFY(dir.isValid());
 }
 
-void TestFrameView::init()
-{
+void TestFrameView::init() {
     sim::Simulator::cd().reset();
     sim::Simulator::rc().reset();
     doc = std::make_unique<CViewDoc>(sim::Simulator::cd().api(), sim::Simulator::rc().api(),
@@ -67,27 +65,23 @@ void TestFrameView::init()
     frame = std::make_unique<CMainFrame>(doc.get());
 }
 
-void TestFrameView::cleanup()
-{
+void TestFrameView::cleanup() {
     frame.reset();
     doc.reset();
 }
 
-void TestFrameView::showAt(QSize window)
-{
+void TestFrameView::showAt(QSize window) {
     frame->show();
     QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
     frame->resize(window);
     QTRY_COMPARE(frame->size(), window);
 }
 
-QRect TestFrameView::inClient(QWidget* widget) const
-{
+QRect TestFrameView::inClient(QWidget* widget) const {
     return QRect(widget->mapTo(frame->centralWidget(), QPoint(0, 0)), widget->size());
 }
 
-void TestFrameView::picturesScaleWithTheWindow_data()
-{
+void TestFrameView::picturesScaleWithTheWindow_data() {
     QTest::addColumn<QSize>("window");
     QTest::addColumn<int>("tab");
     QTest::addColumn<QRect>("live");    // in the viewscreen
@@ -107,23 +101,20 @@ void TestFrameView::picturesScaleWithTheWindow_data()
                                   << QSize(480, 380);
 }
 
-void TestFrameView::picturesScaleWithTheWindow()
-{
+void TestFrameView::picturesScaleWithTheWindow() {
     QFETCH(QSize, window);
     QFETCH(int, tab);
     QFETCH(QRect, live);
     QFETCH(QRect, strip);
     QFETCH(QSize, pane);
-    if (window.height() == 0)
-        window.setHeight(600 + frame->menuBar()->height());
+    if (window.height() == 0) window.setHeight(600 + frame->menuBar()->height());
     showAt(window);
     host()->tabs()->setCurrentIndex(tab);
 
     QCOMPARE(screen()->picture(CViewViewscreen::LivePicture)->geometry(), live);
     QCOMPARE(live.width() * 3, live.height() * 4);
     QCOMPARE(screen()->picture(CViewViewscreen::LeftStrip)->isVisible(), !strip.isNull());
-    if (!strip.isNull())
-        QCOMPARE(screen()->picture(CViewViewscreen::LeftStrip)->geometry(), strip);
+    if (!strip.isNull()) QCOMPARE(screen()->picture(CViewViewscreen::LeftStrip)->geometry(), strip);
     QCOMPARE(screen()->size(), pane);
     // The images stay 320 x 240 and 80 x 240: scaled when drawn, never copied larger.
     QCOMPARE(screen()->picture(CViewViewscreen::LivePicture)->image().size(), QSize(320, 240));
@@ -135,16 +126,14 @@ void TestFrameView::picturesScaleWithTheWindow()
     QCOMPARE(frame->pane(5)->height(), 126 + extra - (pane.height() - 260));
 }
 
-void TestFrameView::capturePhotoOutlastsTheConsole_data()
-{
+void TestFrameView::capturePhotoOutlastsTheConsole_data() {
     QTest::addColumn<QSize>("window");
     QTest::newRow("low") << QSize(800, 330);
     QTest::newRow("narrow") << QSize(300, 700);
     QTest::newRow("small") << QSize(360, 300);
 }
 
-void TestFrameView::capturePhotoOutlastsTheConsole()
-{
+void TestFrameView::capturePhotoOutlastsTheConsole() {
     QFETCH(QSize, window);
     showAt(window);
     QPushButton* capture = host()->normalPanel()->findChild<QPushButton*>();
@@ -158,16 +147,16 @@ void TestFrameView::capturePhotoOutlastsTheConsole()
                                                                 .arg(capture->width())
                                                                 .arg(capture->height())));
     // Whole inside its pane as well, not cut off by a neighbour.
-    QVERIFY(QRect(QPoint(0, 0), host()->size()).contains(
-        QRect(capture->mapTo(host(), QPoint(0, 0)), capture->size())));
+    QVERIFY(QRect(QPoint(0, 0), host()->size())
+                .contains(QRect(capture->mapTo(host(), QPoint(0, 0)), capture->size())));
 }
 
-void TestFrameView::consoleKeepsNewestLineAfterResize()
-{
+void TestFrameView::consoleKeepsNewestLineAfterResize() {
     showAt(QSize(1200, 900));
     auto* console = static_cast<CViewDebug*>(frame->pane(5));
     for (int i = 0; i < 200; ++i)
-        console->WriteLog("Line %d of a log long enough to wrap when the window gets narrow\r\n", i);
+        console->WriteLog("Line %d of a log long enough to wrap when the window gets narrow\r\n",
+                          i);
     QScrollBar* bar = console->textControl()->verticalScrollBar();
     QCOMPARE(bar->value(), bar->maximum());
     for (QSize smaller : {QSize(700, 500), QSize(500, 400)}) {
@@ -177,22 +166,20 @@ void TestFrameView::consoleKeepsNewestLineAfterResize()
     }
 }
 
-void TestFrameView::viewAidsPersist_data()
-{
+void TestFrameView::viewAidsPersist_data() {
     QTest::addColumn<QByteArray>("file");   // view.cfg before the start; "-": none
     QTest::addColumn<bool>("clipped");
     QTest::addColumn<bool>("grid");
     QTest::newRow("missing") << QByteArray("-") << false << false;
     QTest::newRow("both on") << QByteArray("highlight_clipped=1\nthirds_grid=1\n") << true << true;
-    QTest::newRow("grid only, CRLF") << QByteArray("thirds_grid=1\r\nhighlight_clipped=0\r\n")
-                                     << false << true;
+    QTest::newRow("grid only, CRLF")
+        << QByteArray("thirds_grid=1\r\nhighlight_clipped=0\r\n") << false << true;
     QTest::newRow("garbled") << QByteArray("highlight_clipped=yes\nthirds_grid\n\xff\xfe=1")
                              << false << false;
     QTest::newRow("empty") << QByteArray() << false << false;
 }
 
-void TestFrameView::viewAidsPersist()
-{
+void TestFrameView::viewAidsPersist() {
     QFETCH(QByteArray, file);
     QFETCH(bool, clipped);
     QFETCH(bool, grid);

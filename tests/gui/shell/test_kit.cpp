@@ -23,8 +23,7 @@ private slots:
     void labelShrinksTextThatWouldBeCut();
 };
 
-void TestKit::dialogUnits_data()
-{
+void TestKit::dialogUnits_data() {
     QTest::addColumn<int>("units");
     QTest::addColumn<int>("x");
     QTest::addColumn<int>("y");
@@ -37,8 +36,7 @@ void TestKit::dialogUnits_data()
     QTest::newRow("negative rounds away from zero") << -1 << -2 << -2;
 }
 
-void TestKit::dialogUnits()
-{
+void TestKit::dialogUnits() {
     QFETCH(int, units);
     QFETCH(int, x);
     QFETCH(int, y);
@@ -46,13 +44,9 @@ void TestKit::dialogUnits()
     QCOMPARE(dluY(units), y);
 }
 
-void TestKit::dialogRect()
-{
-    QCOMPARE(dluRect(7, 8, 50, 14), QRect(11, 13, 75, 23));
-}
+void TestKit::dialogRect() { QCOMPARE(dluRect(7, 8, 50, 14), QRect(11, 13, 75, 23)); }
 
-void TestKit::paneFontIsDefaultFamilyAt12px()
-{
+void TestKit::paneFontIsDefaultFamilyAt12px() {
     const QFont font = paneFont();
     QCOMPARE(font.pixelSize(), 12);
     QCOMPARE(font.family(), QApplication::font().family());
@@ -62,8 +56,7 @@ namespace {
 
 const QColor kMagenta(255, 0, 255);
 
-QImage paintCaption(bool fillWhole)
-{
+QImage paintCaption(bool fillWhole) {
     QImage image(200, 100, QImage::Format_RGB32);
     image.fill(kMagenta);
     QPainter painter(&image);
@@ -71,19 +64,18 @@ QImage paintCaption(bool fillWhole)
     return image;
 }
 
-}  // namespace
+}   // namespace
 
-void TestKit::captionStrip()
-{
+void TestKit::captionStrip() {
     const QPalette palette = QApplication::palette();
     const QImage image = paintCaption(false);
-    QCOMPARE(image.pixel(0, 0), (palette.color(QPalette::Light)).rgb());      // top-left edge
-    QCOMPARE(image.pixel(100, 0), (palette.color(QPalette::Light)).rgb());    // top edge
-    QCOMPARE(image.pixel(0, 10), (palette.color(QPalette::Light)).rgb());     // left edge
-    QCOMPARE(image.pixel(100, 19), (palette.color(QPalette::Dark)).rgb());    // bottom edge
-    QCOMPARE(image.pixel(199, 10), (palette.color(QPalette::Dark)).rgb());    // right edge
-    QCOMPARE(image.pixel(3, 3), (palette.color(QPalette::Button)).rgb());     // face
-    QCOMPARE(image.pixel(100, 20), (kMagenta).rgb());                          // below: untouched
+    QCOMPARE(image.pixel(0, 0), (palette.color(QPalette::Light)).rgb());     // top-left edge
+    QCOMPARE(image.pixel(100, 0), (palette.color(QPalette::Light)).rgb());   // top edge
+    QCOMPARE(image.pixel(0, 10), (palette.color(QPalette::Light)).rgb());    // left edge
+    QCOMPARE(image.pixel(100, 19), (palette.color(QPalette::Dark)).rgb());   // bottom edge
+    QCOMPARE(image.pixel(199, 10), (palette.color(QPalette::Dark)).rgb());   // right edge
+    QCOMPARE(image.pixel(3, 3), (palette.color(QPalette::Button)).rgb());    // face
+    QCOMPARE(image.pixel(100, 20), (kMagenta).rgb());                        // below: untouched
     QCOMPARE(image.pixel(100, 99), (kMagenta).rgb());
 
     // The title is drawn in the middle of the strip, not at its ends.
@@ -97,15 +89,13 @@ void TestKit::captionStrip()
     QVERIFY(inked > 0);
 }
 
-void TestKit::captionFillsWholeClientOnRequest()
-{
+void TestKit::captionFillsWholeClientOnRequest() {
     const QImage image = paintCaption(true);
     QCOMPARE(image.pixel(100, 60), (QApplication::palette().color(QPalette::Button)).rgb());
     QCOMPARE(image.pixel(199, 99), (QApplication::palette().color(QPalette::Button)).rgb());
 }
 
-void TestKit::captionLeavesPainterAsItWas()
-{
+void TestKit::captionLeavesPainterAsItWas() {
     QImage image(50, 50, QImage::Format_RGB32);
     QPainter painter(&image);
     QFont font(QStringLiteral("Monospace"));
@@ -117,16 +107,14 @@ void TestKit::captionLeavesPainterAsItWas()
     QCOMPARE(painter.pen().color(), QColor(Qt::red));
 }
 
-void TestKit::labelNeverFillsItsBackground_data()
-{
+void TestKit::labelNeverFillsItsBackground_data() {
     QTest::addColumn<int>("alignment");
     QTest::addColumn<bool>("inkOnLeft");
     QTest::newRow("left") << int(Qt::AlignLeft) << true;
     QTest::newRow("right") << int(Qt::AlignRight) << false;
 }
 
-void TestKit::labelNeverFillsItsBackground()
-{
+void TestKit::labelNeverFillsItsBackground() {
     QFETCH(int, alignment);
     QFETCH(bool, inkOnLeft);
     QWidget pane;
@@ -142,20 +130,17 @@ void TestKit::labelNeverFillsItsBackground()
     QImage image(pane.size(), QImage::Format_RGB32);
     pane.render(&image);
     // The bottom of the label is left to the pane: text is drawn from the top.
-    for (int x = 0; x < 200; ++x)
-        QCOMPARE(image.pixel(x, 50), kMagenta.rgb());
+    for (int x = 0; x < 200; ++x) QCOMPARE(image.pixel(x, 50), kMagenta.rgb());
     int leftInk = 0, rightInk = 0;
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 200; ++x)
-            if (image.pixel(x, y) != kMagenta.rgb())
-                (x < 100 ? leftInk : rightInk)++;
+            if (image.pixel(x, y) != kMagenta.rgb()) (x < 100 ? leftInk : rightInk)++;
     QVERIFY(leftInk + rightInk > 0);
     QCOMPARE(leftInk > 0, inkOnLeft);
     QCOMPARE(rightInk > 0, !inkOnLeft);
 }
 
-void TestKit::labelShrinksTextThatWouldBeCut()
-{
+void TestKit::labelShrinksTextThatWouldBeCut() {
     QFont font;
     font.setPixelSize(12);
     const QString text = QStringLiteral("Capture Folder");

@@ -25,8 +25,7 @@ private slots:
     void barsFollowPanes();
 };
 
-void TestLayout::tracks_data()
-{
+void TestLayout::tracks_data() {
     QTest::addColumn<Tracks>("tracks");
     QTest::addColumn<int>("space");
     QTest::addColumn<Sizes>("expected");
@@ -42,25 +41,24 @@ void TestLayout::tracks_data()
     QTest::newRow("too small for ideal, 5 loses 4") << two << 5 << Sizes{1, 0};
     QTest::newRow("zero space") << two << 0 << Sizes{0, 0};
     QTest::newRow("negative space counts as zero") << two << -20 << Sizes{0, 0};
-    QTest::newRow("ideal below minimum asks nothing") << Tracks{{5, 10}, {0, 0}} << 100
-                                                       << Sizes{0, 94};
+    QTest::newRow("ideal below minimum asks nothing")
+        << Tracks{{5, 10}, {0, 0}} << 100 << Sizes{0, 94};
     QTest::newRow("ideal zero asks nothing") << Tracks{{0, 0}, {0, 0}} << 50 << Sizes{0, 44};
     // The last pane's minimum hides it; its room goes to the first plus 2.
     const Tracks info{{320, 10}, {0, 125}};
     QTest::newRow("info fits with 125") << info << 451 << Sizes{320, 125};
     QTest::newRow("info 124 hidden") << info << 450 << Sizes{446, 0};
     QTest::newRow("info much wider") << info << 592 << Sizes{320, 266};
-    QTest::newRow("first pane ideal below its minimum gets nothing") << Tracks{{320, 400}, {0, 0}} << 300
-                                                               << Sizes{0, 294};
+    QTest::newRow("first pane ideal below its minimum gets nothing")
+        << Tracks{{320, 400}, {0, 0}} << 300 << Sizes{0, 294};
     QTest::newRow("single pane takes all") << Tracks{{50, 10}} << 77 << Sizes{77};
     QTest::newRow("three panes, middle hidden by its minimum")
         << Tracks{{100, 10}, {50, 60}, {0, 0}} << 150 << Sizes{146, 0, 0};
-    QTest::newRow("three panes all shown") << Tracks{{100, 10}, {50, 10}, {0, 0}} << 300
-                                           << Sizes{100, 50, 138};
+    QTest::newRow("three panes all shown")
+        << Tracks{{100, 10}, {50, 10}, {0, 0}} << 300 << Sizes{100, 50, 138};
 }
 
-void TestLayout::tracks()
-{
+void TestLayout::tracks() {
     QFETCH(Tracks, tracks);
     QFETCH(int, space);
     QFETCH(Sizes, expected);
@@ -69,8 +67,7 @@ void TestLayout::tracks()
 
 // The frame's whole tree laid out splitter by splitter; a nested splitter's client is its pane
 // rectangle plus one pixel all round.
-void TestLayout::paneTreeAt800x600()
-{
+void TestLayout::paneTreeAt800x600() {
     auto nested = [](const QRect& pane) { return pane.adjusted(-1, -1, 1, 1).size(); };
 
     const auto root = ComputeSplitterLayout({800, 600}, {{0, 0}}, {{200, 10}, {0, 0}});
@@ -88,16 +85,16 @@ void TestLayout::paneTreeAt800x600()
 
     const auto columns =
         ComputeSplitterLayout(nested(rows.panes[0]), {{0, 0}}, {{320, 10}, {0, 125}});
-    QCOMPARE(columns.panes[0], QRect(1, 1, 320, 260));   // viewscreen
-    QCOMPARE(columns.panes[1], QRect(327, 1, 266, 260)); // info
+    QCOMPARE(columns.panes[0], QRect(1, 1, 320, 260));     // viewscreen
+    QCOMPARE(columns.panes[1], QRect(327, 1, 266, 260));   // info
 
-    const auto console = ComputeSplitterLayout(nested(rows.panes[1]), {{200, 10}, {0, 0}}, {{0, 0}});
-    QCOMPARE(console.panes[0], QRect(1, 1, 592, 200));   // capture panels
-    QCOMPARE(console.panes[1], QRect(1, 207, 592, 126)); // console
+    const auto console =
+        ComputeSplitterLayout(nested(rows.panes[1]), {{200, 10}, {0, 0}}, {{0, 0}});
+    QCOMPARE(console.panes[0], QRect(1, 1, 592, 200));     // capture panels
+    QCOMPARE(console.panes[1], QRect(1, 207, 592, 126));   // console
 }
 
-void TestLayout::infoPaneHidesBelow125_data()
-{
+void TestLayout::infoPaneHidesBelow125_data() {
     QTest::addColumn<int>("clientWidth");
     QTest::addColumn<QRect>("viewscreen");
     QTest::addColumn<QRect>("info");
@@ -107,8 +104,7 @@ void TestLayout::infoPaneHidesBelow125_data()
     QTest::newRow("narrower than viewscreen") << 200 << QRect(1, 1, 194, 98) << QRect();
 }
 
-void TestLayout::infoPaneHidesBelow125()
-{
+void TestLayout::infoPaneHidesBelow125() {
     QFETCH(int, clientWidth);
     QFETCH(QRect, viewscreen);
     QFETCH(QRect, info);
@@ -117,24 +113,21 @@ void TestLayout::infoPaneHidesBelow125()
     QCOMPARE(layout.panes[1], info);
 }
 
-void TestLayout::zeroSizeIsNotLaidOut_data()
-{
+void TestLayout::zeroSizeIsNotLaidOut_data() {
     QTest::addColumn<QSize>("size");
     QTest::newRow("zero width") << QSize(0, 600);
     QTest::newRow("zero height") << QSize(800, 0);
     QTest::newRow("negative") << QSize(-1, -1);
 }
 
-void TestLayout::zeroSizeIsNotLaidOut()
-{
+void TestLayout::zeroSizeIsNotLaidOut() {
     QFETCH(QSize, size);
     const auto layout = ComputeSplitterLayout(size, {{0, 0}}, {{200, 10}, {0, 0}});
     QVERIFY(!layout.valid);
     QVERIFY(layout.panes.empty());
 }
 
-void TestLayout::barsFollowPanes()
-{
+void TestLayout::barsFollowPanes() {
     auto layout = ComputeSplitterLayout({600, 100}, {{0, 0}}, {{320, 10}, {0, 125}});
     QCOMPARE(layout.columnBars.size(), std::size_t(1));
     QCOMPARE(layout.columnBars[0], QRect(321, 1, 6, 98));

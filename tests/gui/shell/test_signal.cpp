@@ -15,16 +15,14 @@
 class TestSignal : public QObject {
     Q_OBJECT
 private slots:
-    void signalQuitsTheEventLoop_data()
-    {
+    void signalQuitsTheEventLoop_data() {
         QTest::addColumn<int>("number");
         QTest::newRow("SIGTERM") << int(SIGTERM);
         QTest::newRow("SIGINT") << int(SIGINT);
         QTest::newRow("SIGHUP") << int(SIGHUP);
     }
 
-    void signalQuitsTheEventLoop()
-    {
+    void signalQuitsTheEventLoop() {
         QFETCH(int, number);
         QuitOnSignal quitOnSignal;
         bool timedOut = false;
@@ -43,8 +41,7 @@ private slots:
 
     // A config.cfg that cannot be saved as the program ends is told in a notice the user sees
     // (the console goes with the window).
-    void unsavedSettingsAreToldAtExit()
-    {
+    void unsavedSettingsAreToldAtExit() {
         QTemporaryDir dir;
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
@@ -63,9 +60,10 @@ private slots:
         CMainApp::setExitNotice(nullptr);
         QVERIFY(QDir::setCurrent(previous));
         QCOMPARE(told.size(), 1);
-        QVERIFY2(told[0].startsWith(QStringLiteral("Settings not saved: ")) &&
-                     told[0].endsWith(QStringLiteral("config.cfg is read-only; it is left as it was")),
-                 qPrintable(told[0]));
+        QVERIFY2(
+            told[0].startsWith(QStringLiteral("Settings not saved: ")) &&
+                told[0].endsWith(QStringLiteral("config.cfg is read-only; it is left as it was")),
+            qPrintable(told[0]));
     }
 };
 

@@ -24,11 +24,10 @@ private slots:
 
 namespace {
 
-void mouse(QWidget* widget, QEvent::Type type, QPoint pos)
-{
+void mouse(QWidget* widget, QEvent::Type type, QPoint pos) {
     const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton
-                                                                        : Qt::LeftButton;
+    const Qt::MouseButtons buttons =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
     QMouseEvent event(type, QPointF(pos), widget->mapToGlobal(QPointF(pos)), button, buttons,
                       Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &event);
@@ -38,8 +37,7 @@ struct InfoRow {
     CPaneSplitter splitter{Arrangement::SideBySide};
     QWidget* viewscreen = new QWidget;
     QWidget* info = new QWidget;
-    InfoRow(int width, int height)
-    {
+    InfoRow(int width, int height) {
         splitter.SetPane(0, viewscreen);
         splitter.SetPane(1, info);
         splitter.SetColumnInfo(0, 320, 10);
@@ -50,10 +48,9 @@ struct InfoRow {
     }
 };
 
-}  // namespace
+}   // namespace
 
-void TestSplitter::panesStartAt10x10()
-{
+void TestSplitter::panesStartAt10x10() {
     CPaneSplitter splitter(Arrangement::Stacked);
     auto* pane = new QWidget;
     splitter.SetPane(0, pane);
@@ -63,16 +60,14 @@ void TestSplitter::panesStartAt10x10()
     QCOMPARE(splitter.columnCount(), 1);
 }
 
-void TestSplitter::sideBySidePlacesPanes()
-{
+void TestSplitter::sideBySidePlacesPanes() {
     InfoRow row(600, 300);
     QCOMPARE(row.viewscreen->geometry(), QRect(1, 1, 320, 298));
     QCOMPARE(row.info->geometry(), QRect(327, 1, 272, 298));
     QVERIFY(row.info->isVisible());
 }
 
-void TestSplitter::nestedSplitterIsEnlargedByOnePixel()
-{
+void TestSplitter::nestedSplitterIsEnlargedByOnePixel() {
     CPaneSplitter root(Arrangement::SideBySide);
     CPaneSplitter* left = root.AddSubSplitter(0, Arrangement::Stacked);
     auto* plain = new QWidget;
@@ -86,8 +81,7 @@ void TestSplitter::nestedSplitterIsEnlargedByOnePixel()
     QCOMPARE(plain->geometry(), QRect(207, 1, 592, 598));   // not a splitter: not enlarged
 }
 
-void TestSplitter::paneHiddenWhenItsSizeIsZeroAndShownAgain()
-{
+void TestSplitter::paneHiddenWhenItsSizeIsZeroAndShownAgain() {
     InfoRow row(452, 100);
     QVERIFY(row.info->isHidden());
     QCOMPARE(row.info->size(), QSize(0, 0));
@@ -99,8 +93,7 @@ void TestSplitter::paneHiddenWhenItsSizeIsZeroAndShownAgain()
     QCOMPARE(row.viewscreen->geometry(), QRect(1, 1, 320, 98));
 }
 
-void TestSplitter::zeroSizeKeepsPanesWhereTheyWere()
-{
+void TestSplitter::zeroSizeKeepsPanesWhereTheyWere() {
     InfoRow row(600, 300);
     const QRect before = row.info->geometry();
     row.splitter.resize(600, 0);
@@ -112,8 +105,7 @@ void TestSplitter::zeroSizeKeepsPanesWhereTheyWere()
     QCOMPARE(row.info->geometry(), before);
 }
 
-void TestSplitter::subSplitterIndexOutsideRangeYieldsNothing()
-{
+void TestSplitter::subSplitterIndexOutsideRangeYieldsNothing() {
     CPaneSplitter root(Arrangement::SideBySide);
     QVERIFY(root.AddSubSplitter(2, Arrangement::Stacked) == nullptr);
     QVERIFY(root.AddSubSplitter(-1, Arrangement::Stacked) == nullptr);
@@ -121,8 +113,7 @@ void TestSplitter::subSplitterIndexOutsideRangeYieldsNothing()
     QVERIFY(root.Pane(1) == nullptr);
 }
 
-void TestSplitter::subSplitterReplacesWhatWasThere()
-{
+void TestSplitter::subSplitterReplacesWhatWasThere() {
     CPaneSplitter root(Arrangement::SideBySide);
     QPointer<CPaneSplitter> first = root.AddSubSplitter(1, Arrangement::Stacked);
     QPointer<QWidget> child = new QWidget;
@@ -133,8 +124,7 @@ void TestSplitter::subSplitterReplacesWhatWasThere()
     QCOMPARE(root.Pane(1), second);
 }
 
-void TestSplitter::draggingColumnBarSetsIdealAndHidesInfo()
-{
+void TestSplitter::draggingColumnBarSetsIdealAndHidesInfo() {
     InfoRow row(600, 300);
     // The bar lies between x 321 and 326; catch it 2 pixels in and move it 150 to the right.
     mouse(&row.splitter, QEvent::MouseButtonPress, {323, 100});
@@ -160,8 +150,7 @@ void TestSplitter::draggingColumnBarSetsIdealAndHidesInfo()
     QCOMPARE(row.splitter.ColumnInfo(0).ideal, 298);
 }
 
-void TestSplitter::draggingRowBar()
-{
+void TestSplitter::draggingRowBar() {
     CPaneSplitter splitter(Arrangement::Stacked);
     auto* top = new QWidget;
     auto* bottom = new QWidget;
@@ -182,8 +171,7 @@ void TestSplitter::draggingRowBar()
 
 // Between two panes the bar keeps both sunken edges: the left pane's highlight on its right,
 // the right pane's shadow on its left.
-void TestSplitter::sunkenEdgesShowBesideTheBars()
-{
+void TestSplitter::sunkenEdgesShowBesideTheBars() {
     InfoRow row(800, 260);
     const QImage image = row.splitter.grab().toImage();
     const QRect left = row.viewscreen->geometry(), right = row.info->geometry();
