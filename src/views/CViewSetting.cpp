@@ -13,6 +13,7 @@
 #include <QEvent>
 #include <QPainter>
 #include <QSlider>
+#include <QToolTip>
 
 namespace {
 
@@ -232,6 +233,9 @@ void CViewSetting::OnAFLockClicked() {
 void CViewSetting::showZoomValue() {
     zoom_->setToolTip(
         QStringLiteral("Zoom position %1 of %2").arg(zoom_->value()).arg(zoom_->maximum()));
+    // While the slider is dragged or moved by the keys the position shows at once beside it.
+    if (zoom_->isVisible() && (zoom_->isSliderDown() || zoom_->hasFocus()))
+        QToolTip::showText(zoom_->mapToGlobal(QPoint(0, zoom_->height())), zoom_->toolTip(), zoom_);
 }
 
 void CViewSetting::OnZoomMoved() {
