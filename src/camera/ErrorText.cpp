@@ -1,5 +1,8 @@
-// The text of an SDK error code: every row of the error table whose bits the code contains.
+// The text of an SDK error code: every row of the error table whose bits the code contains, or,
+// for a code of the real-camera backend, the one row of its error value.
 #include "camera/ErrorText.h"
+
+#include "sdk/Errors.h"
 
 #include <array>
 
@@ -145,6 +148,12 @@ constexpr std::array<ErrorRow, 125> kErrorRows{{
 
 std::string GetErrorText(std::uint32_t code) {
     std::string text;
+    if (sdk::err::IsOwnRow(code)) {
+        // A code that says exactly what happened: its own row alone.
+        for (const ErrorRow& row : kErrorRows)
+            if (row.code == (code & 0x0000FFFFu)) return std::string(row.text) + "\r\n";
+        return text;
+    }
     for (const ErrorRow& row : kErrorRows) {
         if ((code & row.code) == row.code) {
             text += row.text;

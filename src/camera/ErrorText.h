@@ -1,4 +1,5 @@
-// Turns a 32-bit SDK error code into its text: every matching table row, each ending in "\r\n".
+// Turns a 32-bit SDK error code into its text: every matching table row, each ending in "\r\n";
+// a code of the real-camera backend (sdk::err::OwnRow) gives its own row alone.
 #pragma once
 
 #include <cstdint>

@@ -32,5 +32,19 @@ constexpr Result kInvalidFnCall = 0x000000F1;   // call not valid in this state
 constexpr Result kSessionNotOpen = 0x00002003;
 constexpr Result kPropertyNotSupported = 0x0000200A;
 constexpr Result kRefused = 0x0000A005;   // value the camera does not offer
+constexpr Result kDirectoryNotFound = 0x00000040;
+constexpr Result kCancelled = 0x00000005;
+constexpr Result kDeviceMemoryFull = 0x00000084;   // the camera's memory holds no more pictures
+constexpr Result kDeviceInternal = 0x00000085;
+constexpr Result kTimeout = 0x000000F4;
+
+// The error text lists every row whose bits a code holds, so no plain code reads "Device Busy"
+// without "Device Not Found" before it. The real-camera backend's codes carry this component
+// (a value no component row is part of): their text is the one row of their error value.
+constexpr Result kOwnRowComponent = 0x10000000;
+constexpr Result OwnRow(Result code) {
+    return code == kOk ? kOk : (code & 0x0000FFFFu) | kOwnRowComponent;
+}
+constexpr bool IsOwnRow(Result code) { return (code & 0x7F000000u) == kOwnRowComponent; }
 
 }   // namespace sdk::err
