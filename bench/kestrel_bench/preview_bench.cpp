@@ -41,7 +41,8 @@ static void BM_PreviewToFrame(benchmark::State& state) {
     gphoto::PreviewFrame converter;
     std::vector<std::uint8_t> frame(sdk::kFrameBytes);
     for (auto _ : state) {
-        if (!converter.Convert(jpeg.data(), jpeg.size(), frame.data()))
+        if (converter.Convert(jpeg.data(), jpeg.size(), frame.data()) !=
+            gphoto::PreviewFrame::Outcome::Converted)
             state.SkipWithError("decode");
         benchmark::DoNotOptimize(frame.data());
         benchmark::ClobberMemory();

@@ -33,6 +33,7 @@ void StoreProperty(CameraProperties& read, std::uint32_t id,
             read.firmware = LastWord(BoundedText(buffer, sizeof buffer));
             break;
         case sdk::kPropBattery: read.batteryLevel = LittleEndianWord(buffer); break;
+        case sdk::kPropBatteryText: read.batteryText = BoundedText(buffer, sizeof buffer); break;
         default: break;
     }
 }

@@ -48,6 +48,16 @@ public:
     void setPictureCallback(PictureCallback picture);
     // How long Disconnect waits for capture-session pictures already taken (3 s by default).
     void setPictureWait(std::chrono::milliseconds wait);
+    // Fetches a picture the camera took by itself (announced by camera event
+    // kEventCameraPicture) to path and reports it to the picture callback. Takes no operation
+    // lock: it runs inside the camera event callback, on the SDK's thread, while an operation
+    // on another thread may be waiting for that thread. False when the table cannot fetch such
+    // pictures or the transfer failed (logged).
+    bool TakeCameraPicture(const std::string& cameraName, const std::string& path,
+                           sdk::ProgressCallback progress);
+    // A battery event: the camera's new level in sixths and its own words (empty when it gives
+    // none). Changes properties() without an SDK call; any thread, no operation lock.
+    void NoteBattery(std::uint32_t level, const std::string& text);
     // Most devices, items of a release or bytes of a setting's data accepted from the SDK;
     // larger counts are logged and refused.
     static constexpr std::uint32_t kMaxCount = 1024;
@@ -238,7 +248,9 @@ private:
     std::vector<SettingOption> list(Slot setting) const;
 
     // Every field below is written under both lock_ and stateMutex_; operations (holding
-    // lock_) read it directly, the accessors read it under stateMutex_.
+    // lock_) read it directly, the accessors read it under stateMutex_. The one exception is
+    // the battery of properties_, which NoteBattery writes under stateMutex_ alone (no
+    // operation reads it).
     mutable std::mutex stateMutex_;
     std::atomic<sdk::Handle> source_{0};
     sdk::VersionRecord versionRecord_{};

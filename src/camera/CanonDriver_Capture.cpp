@@ -76,6 +76,27 @@ bool CanonDriver::TakePicture(const std::string& path, sdk::ProgressCallback pro
     return ok;
 }
 
+bool CanonDriver::TakeCameraPicture(const std::string& cameraName, const std::string& path,
+                                    sdk::ProgressCallback progress) {
+    const Step step(*this, "TakeCameraPicture");
+    const sdk::Handle source = source_;
+    if (source == 0 || api_.GetCameraPicture == nullptr) return false;
+    SavedPath saved;
+    const sdk::StorageMedium medium = saved.medium(path);
+    const bool arrived =
+        !step.failed(api_.GetCameraPicture(source, cameraName.c_str(), progress, nullptr, &medium),
+                     "GetCameraPicture");
+    if (picture_) picture_(path, arrived ? saved.get(path) : std::string());
+    return arrived;
+}
+
+void CanonDriver::NoteBattery(std::uint32_t level, const std::string& text) {
+    std::lock_guard<std::mutex> state(stateMutex_);
+    if (source_ == 0) return;
+    properties_.batteryLevel = level;
+    properties_.batteryText = text;
+}
+
 void CanonDriver::onReleaseEvent(std::uint32_t eventId, const void* data) {
     if (eventId != sdk::kEventImageCaptured) return;
     Pending next;

@@ -30,6 +30,9 @@ struct CameraProperties {
     std::string ownerName;
     std::string firmware;
     std::uint32_t batteryLevel = 0;
+    // The camera's own battery words ("75%", "Full"), shown as they read; empty when it gives
+    // none (the level in sixths is shown then).
+    std::string batteryText;
     bool operator==(const CameraProperties&) const = default;
 };
 

@@ -77,6 +77,8 @@ constexpr std::uint32_t kPropCapabilities =
 constexpr std::uint32_t kPropFirmware = 14;
 constexpr std::uint32_t kPropBattery = 15;
 constexpr std::uint32_t kPropOwner = 0x800000c;
+// The camera's own battery text ("75%", "Full"), where it gives one; shown as it reads.
+constexpr std::uint32_t kPropBatteryText = 0x8000010;
 
 // Release-camera-setting ids.
 constexpr std::uint32_t kSettingMeter = 0x8000004;
@@ -85,6 +87,15 @@ constexpr std::uint32_t kSettingEffect = 0x8000b00;
 
 constexpr std::uint32_t kEventBattery = 1;          // camera event: battery level changed
 constexpr std::uint32_t kEventImageCaptured = 34;   // release event of a capture session
+// Camera events of the real-camera table. Battery (kEventBattery): 4 bytes, the level in sixths,
+// then the camera's own text, NUL-terminated, when it gives one.
+// The camera changed a setting by itself (a dial turned on the body); no data.
+constexpr std::uint32_t kEventSettingsChanged = 0x101;
+// The camera took a picture nobody asked for (its own shutter button, a cable release, its
+// interval timer): data is the file's NUL-terminated name on the camera, to be fetched with
+// GetCameraPicture, then one byte: 1 when the file is instead the late other file (RAW or JPEG)
+// of a picture a release already brought.
+constexpr std::uint32_t kEventCameraPicture = 0x102;
 
 // Callbacks; each returns 0.
 using ProgressCallback = Result (*)(std::uint32_t value, std::uint32_t status, void* context);
@@ -226,6 +237,12 @@ struct Api {
     Result (*GetRelCamSettingDataCount)(Handle enumeration, std::uint32_t* count);
     Result (*EnumRelCamSettingDataNext)(Handle enumeration, std::uint32_t dataSize, void* code);
     Result (*EnumRelCamSettingDataRelease)(Handle enumeration);
+
+    // Null where a table has none: writes the picture the camera announced with
+    // kEventCameraPicture (by its name on the camera) to medium's path, with the extension of
+    // the file's own kind. May be called from the camera event callback.
+    Result (*GetCameraPicture)(Handle source, const char* cameraName, ProgressCallback progress,
+                               void* context, const StorageMedium* medium);
 };
 
 }   // namespace sdk

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -228,6 +229,14 @@ TEST_F(RealCameraTest, EverySettingReadsAndSetsByLabelOnBothFamilies) {
          "Auto",
          "Infinity"},
         {&kCompact, "Flash", {"Off", "Auto", "On", "Red Eye", "Slow Sync"}, "Auto", "Red Eye"},
+        // Thirds in every spelling ("-1 2/3", "-1.3", "-0.7", "-1/3") offered as the labels
+        // they stand for.
+        {&kCompact,
+         "Exposure",
+         {"-2", "-1.6", "-1.3", "-1", "-0.6", "-0.3", "0", "+0.3", "+0.6", "+1", "+1.3", "+1.6",
+          "+2"},
+         "0",
+         "-1.6"},
         {&kCompact,
          "WhiteBalance",
          {"Auto", "Day Light", "Cloudy", "Tungsten", "Fluorescent", "Fluorescent H", "Custom"},
@@ -396,7 +405,7 @@ TEST_F(RealCameraTest, ErrorsUsersMeet) {
     EXPECT_FALSE(Driver().SetISO("200"));
     ASSERT_EQ(Probe::logs.load(), 1);
     EXPECT_EQ(Probe::logLines.at(0).first, "SetISO::RCSetRelCamSettingData");
-    EXPECT_NE(Probe::logLines.at(0).second.find("Device Busy"), std::string::npos);
+    EXPECT_EQ(Probe::logLines.at(0).second, "Device Busy\r\n");   // not "Device Not Found"
     EXPECT_NE(Notes().find("(-110)"), std::string::npos) << Notes();
     Inject(eosDisk, "");
 
@@ -405,6 +414,7 @@ TEST_F(RealCameraTest, ErrorsUsersMeet) {
     Inject(compactDisk, "init -53 1\n");
     EXPECT_FALSE(doc->ConnectCamera(kCompact));
     EXPECT_NE(Notes().find("gio mount -s gphoto2"), std::string::npos) << Notes();
+    EXPECT_EQ(Probe::logLines.back().second, "Communications Port Is In Use\r\n");
     ASSERT_TRUE(doc->ConnectCamera(kCompact));   // released: connects
 
     // Unplugged during live view: closed, reported once, the list is read again.
@@ -442,12 +452,164 @@ TEST_F(RealCameraTest, CameraGoneMidTransferLeavesNoFileAndIsClosedOnce) {
     EXPECT_EQ(listChanges.load(), 1);
 }
 
-TEST_F(RealCameraTest, BatteryEventReachesTheDocument) {
+std::atomic<int> settingsChanges{0};
+void OnSettingsChanged() { ++settingsChanges; }
+
+TEST_F(RealCameraTest, DialsAndBatteryOnTheBodyReachTheDocumentQuietly) {
+    settingsChanges = 0;
     doc->setOnCameraEvent(&Probe::OnCameraEvent);
+    doc->setOnSettingsChanged(&OnSettingsChanged);
     ASSERT_TRUE(doc->ConnectCamera(kEos));
-    std::ofstream(eosDisk.file("battery")) << "40%";
+    EXPECT_EQ(Driver().properties().batteryText, "75%");   // the camera's own figure
+    // The aperture dial turned on the body: the settings are to be read again, nothing is
+    // logged and nothing is set.
+    std::ofstream(eosDisk.file("dial")) << "aperture 8";
+    ASSERT_TRUE(WaitFor([] { return settingsChanges.load() >= 1; }));
+    EXPECT_EQ(Driver().GetAV(), "8.0");
+    std::ofstream(eosDisk.file("battery")) << "25%";
     ASSERT_TRUE(WaitFor([] { return Probe::events.load() >= 1; }));
-    EXPECT_EQ(Probe::lastEvent.load(), 2u);   // "40%" in sixths
+    EXPECT_EQ(Driver().properties().batteryText, "25%");
+    EXPECT_EQ(Driver().properties().batteryLevel, 2u);   // 25% in sixths
+    EXPECT_EQ(Probe::logs.load(), 0) << Logs();
+}
+
+// The pictures of one capture folder, by name (a temporary being written is not one).
+std::vector<std::string> Listing(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().filename().string()[0] != '.') names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(RealCameraTest, EveryFileOfAReleaseArrivesWholeUnderOneNumberWithItsOwnExtension) {
+    struct Row {
+        const char* format;
+        const char* release;   // when the second file comes, and which comes first
+        std::vector<std::string> files;
+        const char* late;   // the console line of a file that came after the wait, or ""
+    } rows[] = {
+        {"Large", "", {"Photo-0000.jpg"}, ""},
+        {"RAW", "", {"Photo-0000.cr2"}, ""},
+        {"RAW + Large", "120 jpeg-first", {"Photo-0000.cr2", "Photo-0000.jpg"}, ""},
+        {"RAW + Large", "400 raw-first", {"Photo-0000.cr2", "Photo-0000.jpg"}, ""},
+        // Past the release's wait: the file still comes, under its picture's number.
+        {"RAW + Large",
+         "3300 jpeg-first",
+         {"Photo-0000.cr2", "Photo-0000.jpg"},
+         "Late file of the last capture: IMG_0005.CR2\r\nSaved Photo-0000.cr2 (300.0 KB)\r\n"},
+    };
+    ASSERT_TRUE(doc->ConnectCamera(kEos));
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.format) + " " + row.release);
+        const std::string folder = captures.file("row" + std::to_string(n++));
+        doc->SetCaptureFolder(folder + "/");
+        std::ofstream(eosDisk.file("release")) << row.release;
+        ASSERT_TRUE(Driver().SetImageSize(row.format));
+        const std::string before = console.text();
+        ASSERT_TRUE(doc->TakePicture()) << Logs();
+        doc->Log(CViewDoc::kPhotoCaptured);
+        if (*row.late) {
+            ASSERT_TRUE(WaitFor([&] { return Listing(folder).size() == row.files.size(); }));
+        }
+        EXPECT_EQ(Listing(folder), row.files);
+        int w = 0, h = 0;
+        for (const std::string& name : row.files) {
+            const std::string bytes = ReadFile(folder + "/" + name);
+            if (name.ends_with(".jpg")) {
+                EXPECT_TRUE(DecodesAsJpeg(bytes, w, h)) << name;
+            } else {
+                EXPECT_EQ(bytes.size(), 300000u) << name;
+            }
+            // Each file is said under its own name.
+            EXPECT_NE(console.text().find("Saved " + name, before.size()), std::string::npos);
+        }
+        if (*row.late) {
+            EXPECT_NE(console.text().find(row.late), std::string::npos) << console.text();
+        }
+    }
+    std::remove(eosDisk.file("release").c_str());
+    EXPECT_EQ(Probe::logs.load(), 0) << Logs();
+}
+
+TEST_F(RealCameraTest, PicturesTakenOnTheBodyArriveWithLiveViewOnOrOff) {
+    ASSERT_TRUE(doc->ConnectCamera(kEos));
+    ASSERT_TRUE(Driver().SetImageSize("RAW + Large"));
+    for (const bool live : {false, true}) {
+        SCOPED_TRACE(live ? "live view on" : "live view off");
+        const std::string folder = captures.file(live ? "live" : "still");
+        doc->SetCaptureFolder(folder + "/");
+        if (live) Driver().EnableViewfinder(&CViewDoc::FrameRelay);
+        const std::string before = console.text();
+        std::ofstream(eosDisk.file("shutter")) << 2;   // two presses of the body's button
+        ASSERT_TRUE(WaitFor([&] { return Exists(folder) && Listing(folder).size() == 4; }));
+        EXPECT_EQ(Listing(folder), (std::vector<std::string>{"Photo-0000.cr2", "Photo-0000.jpg",
+                                                             "Photo-0001.cr2", "Photo-0001.jpg"}));
+        const std::string base = live ? "IMG_0003" : "IMG_0001";
+        EXPECT_NE(console.text().find(
+                      "Picture taken on the camera: " + base + ".JPG\r\nSaved Photo-0000.jpg (",
+                      before.size()),
+                  std::string::npos)
+            << console.text();
+        if (live) Driver().DisableViewfinder();
+    }
+    EXPECT_EQ(Probe::logs.load(), 0) << Logs();
+}
+
+TEST_F(RealCameraTest, PicturesInTheCameraRamLeaveItOncSavedAndOnesOnTheCardStay) {
+    struct Row {
+        const char* ram;   // capacity, or "" for the card
+        int releases;
+        const char* left;   // files the camera holds afterwards
+    } rows[] = {{"20", 300, "0"}, {"", 3, "3"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(*row.ram ? "RAM" : "card");
+        TempDir disk;
+        if (*row.ram) std::ofstream(disk.file("ram")) << row.ram;
+        doc.reset();
+        real.reset();
+        gphoto::Options options;
+        options.autodetect = false;
+        options.cameras = {kEos + "@disk:" + disk.path()};
+        options.labels = RealCameraLabels();
+        real = std::make_unique<gphoto::RealCameras>(sim::Simulator::rc().api(), options);
+        doc = std::make_unique<CViewDoc>(sim::Simulator::cd().api(), real->api(),
+                                         captures.file("config.cfg"));
+        const std::string folder = captures.file(*row.ram ? "ram" : "card");
+        doc->SetCaptureFolder(folder + "/");
+        doc->UpdateDeviceList();
+        ASSERT_TRUE(doc->ConnectCamera(kEos));
+        for (int i = 0; i < row.releases; ++i) ASSERT_TRUE(doc->TakePicture()) << i;
+        EXPECT_EQ(Listing(folder).size(), static_cast<std::size_t>(row.releases));
+        EXPECT_EQ(ReadFile(disk.file("stored")), row.left);
+    }
+}
+
+TEST_F(RealCameraTest, ImplausibleNumbersFromACameraAreRefused) {
+    // A zoom range of NaN: no zoom offered, nothing cast from it.
+    std::ofstream(compactDisk.file("zoomrange")) << "nan nan";
+    ASSERT_TRUE(doc->ConnectCamera(kCompact));
+    EXPECT_FALSE(Driver().properties().hasZoom);
+    EXPECT_EQ(Driver().GetZoomPos(), 0u);
+    EXPECT_EQ(Probe::logs.load(), 0) << Logs();
+
+    // A preview that claims 65,500 x 65,500 pixels: refused before it is decoded, said once.
+    ASSERT_TRUE(doc->ConnectCamera(kEos));
+    std::ofstream(eosDisk.file("preview-size")) << "65500 65500";
+    Driver().EnableViewfinder(&CViewDoc::FrameRelay);
+    ASSERT_TRUE(WaitFor([this] { return ReadFile(eosDisk.file("preview-at")).size() > 0; }));
+    std::remove(eosDisk.file("preview-at").c_str());
+    ASSERT_TRUE(WaitFor([this] { return Exists(eosDisk.file("preview-at")); }));
+    EXPECT_EQ(Probe::frames.load(), 0);
+    std::remove(eosDisk.file("preview-size").c_str());
+    ASSERT_TRUE(WaitFor([] { return Probe::frames.load() >= 1; }));
+    Driver().DisableViewfinder();
+    const std::string refused =
+        "Live view frame refused: the camera sent 65500 x 65500 pixels (at most 8192 x 8192)\n";
+    const std::string notes = Notes();
+    EXPECT_NE(notes.find(refused), std::string::npos) << notes;
+    EXPECT_EQ(notes.find(refused), notes.rfind(refused)) << notes;
 }
 
 }   // namespace

@@ -91,13 +91,42 @@ std::string folded(const std::string& text) {
     return out;
 }
 
-// A decimal number with an optional sign and "f/" prefix; false for anything else.
+// A number as cameras write them: an optional sign and "f/" prefix, then a decimal ("-1.7"), a
+// fraction ("-1/3") or a whole number and a fraction ("-1 2/3"). False for anything else,
+// infinities and NaN included.
 bool number(std::string text, double& value) {
     if (text.rfind("f/", 0) == 0) text.erase(0, 2);
-    if (text.empty()) return false;
+    const char* p = text.c_str();
+    double sign = 1;
+    if (*p == '+' || *p == '-') sign = *p++ == '-' ? -1 : 1;
+    if (!std::isdigit(static_cast<unsigned char>(*p))) return false;
     char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return end != nullptr && *end == '\0' && end != text.c_str();
+    double whole = std::strtod(p, &end);
+    double fraction = 0;
+    if (*end == '/' || *end == ' ') {
+        // "1/3": the number read was the numerator; "1 2/3": a fraction follows the whole.
+        const bool mixed = *end == ' ';
+        const char* q = mixed ? end + 1 : p;
+        char* slash = nullptr;
+        const double numerator = std::strtod(q, &slash);
+        if (slash == q || *slash != '/' || !std::isdigit(static_cast<unsigned char>(slash[1])))
+            return false;
+        const double denominator = std::strtod(slash + 1, &end);
+        if (denominator == 0) return false;
+        fraction = numerator / denominator;
+        if (!mixed) whole = 0;
+    }
+    if (*end != '\0') return false;
+    value = sign * (whole + fraction);
+    return std::isfinite(value);
+}
+
+// An exposure step: the nearest third or half, whichever is nearer ("+1.6" and "1 2/3" are
+// both 5/3, "-0.7" is -2/3, "+0.5" is 1/2).
+double exposureStep(double v) {
+    const double third = std::round(v * 3) / 3;
+    const double half = std::round(v * 2) / 2;
+    return std::fabs(third - v) <= std::fabs(half - v) ? third : half;
 }
 
 bool numeric(Setting setting) { return setting == Setting::Av || setting == Setting::Exposure; }
@@ -124,9 +153,11 @@ bool MatchLabel(const Labels& labels, Setting setting, const std::string& camera
     const bool cameraNumber = numeric(setting) && number(text, cameraValue);
     for (const auto& [entryCode, label] : table) {
         double labelValue = 0;
-        const bool same = cameraNumber && number(label, labelValue)
-                              ? std::fabs(labelValue - cameraValue) < 0.02
-                              : folded(label) == folded(text);
+        bool same = folded(label) == folded(text);
+        if (cameraNumber && number(label, labelValue))
+            same = setting == Setting::Exposure
+                       ? std::fabs(exposureStep(labelValue) - exposureStep(cameraValue)) < 1e-6
+                       : std::fabs(labelValue - cameraValue) < 0.02;
         if (same) {
             code = entryCode;
             return true;

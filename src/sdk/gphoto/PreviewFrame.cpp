@@ -43,14 +43,19 @@ PreviewFrame::~PreviewFrame() {
     if (decoder_ != nullptr) tjDestroy(static_cast<tjhandle>(decoder_));
 }
 
-bool PreviewFrame::Convert(const unsigned char* jpeg, std::size_t size, std::uint8_t* frame) {
-    if (decoder_ == nullptr || jpeg == nullptr || size == 0) return false;
+PreviewFrame::Outcome PreviewFrame::Convert(const unsigned char* jpeg, std::size_t size,
+                                            std::uint8_t* frame) {
+    lastWidth_ = lastHeight_ = 0;
+    if (decoder_ == nullptr || jpeg == nullptr || size == 0) return Outcome::Undecodable;
     auto* tj = static_cast<tjhandle>(decoder_);
     int width = 0, height = 0, subsampling = 0, colorspace = 0;
     if (tjDecompressHeader3(tj, jpeg, static_cast<unsigned long>(size), &width, &height,
                             &subsampling, &colorspace) != 0 ||
         width <= 0 || height <= 0)
-        return false;
+        return Outcome::Undecodable;
+    lastWidth_ = width;
+    lastHeight_ = height;
+    if (width > kMaxSide || height > kMaxSide) return Outcome::TooLarge;
 
     // The box the picture fills, keeping its aspect.
     constexpr int W = sdk::kFrameWidth, H = sdk::kFrameHeight;
@@ -82,7 +87,7 @@ bool PreviewFrame::Convert(const unsigned char* jpeg, std::size_t size, std::uin
     if (tjDecompress2(tj, jpeg, static_cast<unsigned long>(size), scratch_.data(), sw, sw * 3, sh,
                       TJPF_BGR, TJFLAG_BOTTOMUP | TJFLAG_FASTDCT | TJFLAG_FASTUPSAMPLE) != 0 &&
         tjGetErrorCode(tj) == TJERR_FATAL)
-        return false;
+        return Outcome::Undecodable;
 
     WriteFrameHeader(frame);
     std::uint8_t* pixels = frame + sdk::kFrameHeaderBytes;
@@ -109,7 +114,7 @@ bool PreviewFrame::Convert(const unsigned char* jpeg, std::size_t size, std::uin
         }
         std::memset(o, 0, static_cast<std::size_t>(W - left - boxW) * 3);
     }
-    return true;
+    return Outcome::Converted;
 }
 
 }   // namespace gphoto

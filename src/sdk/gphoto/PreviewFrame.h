@@ -2,7 +2,8 @@
 // factor that still covers the 320 x 240 box, fitted into it keeping its aspect (black bars),
 // as BGR rows bottom-up after the 54-byte bitmap header.
 //
-// Threads: one object per thread. Allocates only when a preview is larger than any before it.
+// Threads: one object per thread. Allocates only when a preview is larger than any before it,
+// and never for one larger than kMaxSide each way.
 #pragma once
 
 #include "sdk/sdk.h"
@@ -20,13 +21,23 @@ public:
     PreviewFrame(const PreviewFrame&) = delete;
     PreviewFrame& operator=(const PreviewFrame&) = delete;
 
-    // Writes kFrameBytes into frame; false (frame untouched) when the JPEG cannot be decoded.
-    bool Convert(const unsigned char* jpeg, std::size_t size, std::uint8_t* frame);
+    // The largest preview accepted, each way: a camera that claims more (a damaged header
+    // claiming 65,500 x 65,500) is refused before anything is allocated for it.
+    static constexpr int kMaxSide = 8192;
+
+    enum class Outcome { Converted, Undecodable, TooLarge };
+    // Writes kFrameBytes into frame when Converted; frame is untouched otherwise.
+    Outcome Convert(const unsigned char* jpeg, std::size_t size, std::uint8_t* frame);
+    // The size the last preview claimed (0 x 0 when its header could not be read).
+    int lastWidth() const { return lastWidth_; }
+    int lastHeight() const { return lastHeight_; }
 
 private:
     void* decoder_;                       // tjhandle
     std::vector<std::uint8_t> scratch_;   // the scaled decode, reused
     std::vector<int> columns_;            // source column of each box column, reused
+    int lastWidth_ = 0;
+    int lastHeight_ = 0;
 };
 
 // The 54-byte header of a 320 x 240, 24-bit, bottom-up frame.

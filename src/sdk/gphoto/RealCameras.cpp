@@ -168,6 +168,17 @@ struct Real {
         sdk::ReportSaved(m, saved);
         return r;
     }
+    static Result GetCameraPicture(Handle s, const char* name, sdk::ProgressCallback p, void* c,
+                                   const sdk::StorageMedium* m) {
+        if (name == nullptr || m == nullptr || m->path == nullptr) return err::kInvalidParameter;
+        const std::string cameraName = name;
+        const std::string path = m->path;
+        std::string saved;
+        const Result r = onCamera(
+            [&](Session& x) { return x.DownloadCameraPicture(s, cameraName, path, p, c, saved); });
+        sdk::ReportSaved(m, saved);
+        return r;
+    }
     static Result StartViewfinder(Handle s, uint32_t, sdk::FrameCallback cb, void* c) {
         return onCamera([&](Session& x) {
             const Result r = x.StartViewfinder(s, cb, c);
@@ -390,7 +401,8 @@ struct Route;
 template <auto Member, auto RealFn, class... A>
 struct Route<Member, RealFn, Result (*)(Handle, A...)> {
     static Result call(Handle h, A... a) {
-        if (isReal(h)) return RealFn(h, a...);
+        // The real side's codes read as their own error-text row ("Device Busy" alone).
+        if (isReal(h)) return sdk::err::OwnRow(RealFn(h, a...));
         const auto fn = g->simulated->*Member;
         return fn != nullptr ? fn(h, a...) : err::kNotSupported;
     }
@@ -458,7 +470,7 @@ Result OpenSource(const sdk::DeviceRecord* record, Handle* source) {
     const Handle h = g->newHandle();
     const Result r = onCamera([&](Session& x) { return x.Open(name, h); });
     *source = r == sdk::kOk ? h : 0;
-    return r;
+    return sdk::err::OwnRow(r);
 }
 
 sdk::Api makeApi() {
@@ -481,6 +493,7 @@ sdk::Api makeApi() {
         KESTREL_ROUTE(UnregisterEventCallbackFunction, &Real::UnregisterEventCallbackFunction);
     a.Release = KESTREL_ROUTE(Release, &Real::Release);
     a.GetReleasedData = KESTREL_ROUTE(GetReleasedData, &Real::GetReleasedData);
+    a.GetCameraPicture = KESTREL_ROUTE(GetCameraPicture, &Real::GetCameraPicture);
     if (g->simulated->StartCaptureSession != nullptr) {
         a.StartCaptureSession = KESTREL_ROUTE(StartCaptureSession, &Real::StartCaptureSession);
         a.EndCaptureSession = KESTREL_ROUTE(EndCaptureSession, &Real::EndCaptureSession);

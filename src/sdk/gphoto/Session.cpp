@@ -1,8 +1,11 @@
 // The libgphoto2 session: lists, open and close, errors, widgets, properties and settings.
 #include "sdk/gphoto/Session.h"
+#include "sdk/gphoto/CameraFiles.h"
 #include "sdk/gphoto/SessionCam.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -83,17 +86,24 @@ Session::~Session() {
 }
 
 sdk::Result Session::toSdk(int code) const {
+    // Each chosen for the one error-text row that says what happened (the backend's codes
+    // read as their own row).
     switch (code) {
         case GP_OK: return sdk::kOk;
         case GP_ERROR_NOT_SUPPORTED: return err::kNotSupported;
         case GP_ERROR_BAD_PARAMETERS: return err::kInvalidParameter;
         case GP_ERROR_CAMERA_BUSY: return err::kDeviceBusy;
-        case GP_ERROR_IO_USB_CLAIM: return err::kPortInUse;
+        case GP_ERROR_IO_USB_CLAIM:
+        case GP_ERROR_IO_LOCK: return err::kPortInUse;
         case GP_ERROR_IO_USB_FIND:
         case GP_ERROR_IO:
         case GP_ERROR_MODEL_NOT_FOUND: return err::kGone;
-        case GP_ERROR_FILE_NOT_FOUND:
-        case GP_ERROR_DIRECTORY_NOT_FOUND: return err::kFileNotFound;
+        case GP_ERROR_FILE_NOT_FOUND: return err::kFileNotFound;
+        case GP_ERROR_DIRECTORY_NOT_FOUND: return err::kDirectoryNotFound;
+        case GP_ERROR_NO_SPACE: return err::kDeviceMemoryFull;
+        case GP_ERROR_TIMEOUT: return err::kTimeout;
+        case GP_ERROR_CANCEL: return err::kCancelled;
+        case GP_ERROR_CAMERA_ERROR: return err::kDeviceInternal;
         default: return err::kInternal;
     }
 }
@@ -300,6 +310,19 @@ void Session::resolve(Cam& c) {
     c.firmware = firstWidget(c, n.firmware);
     c.battery = firstWidget(c, n.battery);
     c.viewfinder = firstWidget(c, n.viewfinder);
+    c.captureTarget = firstWidget(c, {"capturetarget"});
+    // A camera without storage keeps its pictures in RAM until they are fetched.
+    CameraStorageInformation* storages = nullptr;
+    int storageCount = 0;
+    c.noCard = gp_camera_get_storageinfo(c.camera, &storages, &storageCount, context_) >= GP_OK &&
+               storageCount == 0;
+    std::free(storages);
+    // A zoom whose range is not a pair of finite numbers is not offered.
+    float position = 0, low = 0, high = 0;
+    if (!c.zoom.empty() &&
+        (readWidget(c, c.zoom, nullptr, nullptr, &position, &low, &high) < GP_OK ||
+         !std::isfinite(position) || !std::isfinite(low) || !std::isfinite(high) || high < low))
+        c.zoom.clear();
 
     c.sizes.clear();
     c.formats.clear();
@@ -333,6 +356,7 @@ sdk::Result Session::PropertyIds(sdk::Handle h, std::vector<std::uint32_t>& ids)
     if (!c->owner.empty()) ids.push_back(sdk::kPropOwner);
     if (!c->firmware.empty()) ids.push_back(sdk::kPropFirmware);
     if (!c->battery.empty()) ids.push_back(sdk::kPropBattery);
+    if (!c->battery.empty()) ids.push_back(sdk::kPropBatteryText);
     return sdk::kOk;
 }
 
@@ -364,6 +388,10 @@ sdk::Result Session::PropertyData(sdk::Handle h, std::uint32_t id, std::uint32_t
             isText = false;
             r = c->battery.empty() ? err::kNotSupported : read(c->battery);
             word = BatteryLevel(text);
+            break;
+        case sdk::kPropBatteryText:
+            r = c->battery.empty() ? err::kNotSupported : read(c->battery);
+            text = PrintableName(text, 15);
             break;
         default: return err::kNotSupported;
     }
@@ -485,12 +513,16 @@ sdk::Result Session::SetFormat(sdk::Handle h, std::uint32_t quality, std::uint32
     Cam* c = find(h);
     if (c == nullptr) return missing(h);
     if (!c->imageFormat.empty()) {
-        for (const auto& f : c->formats) {
-            if (f.first == std::make_pair(quality, size))
-                return check(h, c->imageFormat.c_str(),
-                             [&] { return writeWidget(*c, c->imageFormat, &f.second, nullptr); });
-        }
-        return err::kInvalidParameter;
+        // The pair asked for; else the size with the first quality it has ("RAW" alone has
+        // none of the JPEG qualities).
+        const std::string* text = nullptr;
+        for (const auto& f : c->formats)
+            if (f.first == std::make_pair(quality, size)) text = &f.second;
+        for (const auto& f : c->formats)
+            if (text == nullptr && f.first.second == size) text = &f.second;
+        if (text == nullptr) return err::kInvalidParameter;
+        return check(h, c->imageFormat.c_str(),
+                     [&] { return writeWidget(*c, c->imageFormat, text, nullptr); });
     }
     if (c->imageSize.empty() || size >= c->sizes.size()) return err::kInvalidParameter;
     const std::string text = c->sizes[size];
@@ -526,10 +558,16 @@ sdk::Result Session::Zoom(sdk::Handle h, std::uint32_t& position, std::uint32_t&
     const sdk::Result r = check(h, c->zoom.c_str(), [&] {
         return readWidget(*c, c->zoom, nullptr, nullptr, &v, &lo, &hi);
     });
-    position = static_cast<std::uint32_t>(v < 0 ? 0 : v);
-    first = static_cast<std::uint32_t>(lo < 0 ? 0 : lo);
-    last = static_cast<std::uint32_t>(hi < 0 ? 0 : hi);
-    return r;
+    if (r != sdk::kOk) return r;
+    // A camera's number that is not finite is no position; one out of range is held to it.
+    if (!std::isfinite(v) || !std::isfinite(lo) || !std::isfinite(hi)) return err::kNotSupported;
+    const auto whole = [](float x) {
+        return static_cast<std::uint32_t>(std::clamp(x, 0.0f, 1000000.0f));
+    };
+    position = whole(v);
+    first = whole(lo);
+    last = whole(hi);
+    return sdk::kOk;
 }
 
 sdk::Result Session::SetZoom(sdk::Handle h, std::uint32_t position) {

@@ -34,6 +34,12 @@ struct Device {
     std::string port;    // "usb:001,005", "ptpip:192.168.1.20", "disk:/path"
 };
 
+// A file on the camera: its folder and name there.
+struct CameraPath {
+    std::string folder;
+    std::string name;
+};
+
 struct SessionOptions {
     bool autodetect = true;             // list what gp_camera_autodetect finds
     std::vector<std::string> cameras;   // "MODEL@PORT", always listed
@@ -76,13 +82,31 @@ public:
                      std::uint32_t& last);
     sdk::Result SetZoom(sdk::Handle h, std::uint32_t position);
 
-    // Release: takes the picture; count = files it gave (RAW+JPEG: two).
+    // Release: takes the picture and gathers every file it gives: events are taken until the
+    // camera has announced as many files as its image format makes (RAW+JPEG: two), says the
+    // capture is complete, or kReleaseFileWait has passed. count = the files gathered.
     sdk::Result Release(sdk::Handle h, std::uint32_t& count);
-    // Writes the next file of the last release to path (or, when the camera's extension differs
-    // from the path's, under the same name with the camera's extension in lower case); a name
-    // taken meanwhile moves on to the next free number. saved gets the path written, or empty.
+    // Writes the next file of the last release under path's name with the extension of the
+    // file's own kind (a JPEG "jpg", a raw file its own extension in lower case); a file whose
+    // camera base name was saved before in this session (the other half of a RAW+JPEG pair)
+    // takes that file's name instead. A name taken meanwhile moves on to the next free number.
+    // saved gets the path written, or empty. A picture in the camera's RAM is then deleted
+    // from the camera.
     sdk::Result Download(sdk::Handle h, const std::string& path, sdk::ProgressCallback progress,
                          void* context, std::string& saved);
+    // The same for a file the camera announced by itself (kEventCameraPicture), by its name.
+    sdk::Result DownloadCameraPicture(sdk::Handle h, const std::string& cameraName,
+                                      const std::string& path, sdk::ProgressCallback progress,
+                                      void* context, std::string& saved);
+
+    // How long a release waits for the files it is owed; gphoto2's own tool waits about as
+    // long for the second file of RAW+JPEG. A file announced later still arrives, through
+    // the event poll, under the number of its pair.
+    static constexpr int kReleaseFileWaitMs = 3000;
+    // Files the camera announced by itself that are kept until fetched (oldest dropped).
+    static constexpr std::size_t kMaxWaitingFiles = 64;
+    // The largest preview accepted, each way; a larger claim is refused undecoded.
+    static constexpr int kMaxPreviewSide = PreviewFrame::kMaxSide;
 
     sdk::Result SetEvents(sdk::Handle h, sdk::EventCallback callback, void* context);
     sdk::Result StartViewfinder(sdk::Handle h, sdk::FrameCallback callback, void* context);
@@ -110,7 +134,18 @@ private:
     int writeWidget(Cam& c, const std::string& name, const std::string* text, const float* value);
     std::string firstWidget(Cam& c, const std::vector<std::string>& names);
     void resolve(Cam& c);
-    void pollEvents(sdk::Handle h, Cam& c, int timeoutMs);
+    // Takes the camera's events (at most 16) for up to timeoutMs in all. During a release
+    // (expected > 0) a new file belongs to it, and the poll ends once it has expected files;
+    // returns true when the camera said the capture is complete.
+    bool pollEvents(sdk::Handle h, int timeoutMs, std::size_t expected = 0);
+    void cameraFile(sdk::Handle h, const CameraPath& file);
+    void propertyChanged(sdk::Handle h, const std::string& text, bool& settingsChanged);
+    // release: the file is one of a release Kestrel made (else the camera's own).
+    sdk::Result downloadFile(sdk::Handle h, const CameraPath& file, bool release,
+                             const std::string& path, sdk::ProgressCallback progress, void* context,
+                             std::string& saved);
+    bool inCameraRam(Cam& c);
+    std::size_t filesPerRelease(Cam& c);
     static void keepPortDriversLoaded();
 
     SessionOptions options_;

@@ -22,9 +22,20 @@ struct Session::Cam {
     sdk::FrameCallback frame = nullptr;
     void* frameContext = nullptr;
     CameraFile* previewFile = nullptr;
-    bool previewFailing = false;        // the last preview call failed (reported)
-    std::deque<CameraFilePath> files;   // of the last release, still to download
-    int downloaded = 0;                 // files of the last release written so far
+    bool previewFailing = false;      // the last preview call failed (reported)
+    bool previewRefused = false;      // the last preview was refused as too large (reported)
+    std::string captureTarget;        // the widget choosing RAM or card, when the camera has one
+    bool noCard = false;              // the camera reported no storage: pictures live in its RAM
+    std::deque<CameraPath> files;     // of the last release, still to download
+    std::deque<CameraPath> waiting;   // announced by the camera itself, not yet fetched
+    // Files saved in this session, newest last (bounded): the other file of a pair (by the
+    // camera's base name) takes the same name.
+    struct Saved {
+        std::string base;   // the camera's name without extension ("IMG_0412")
+        std::string stem;   // the saved path without extension
+        bool released;      // a file of a release Kestrel made
+    };
+    std::deque<Saved> saved;
 };
 
 }   // namespace gphoto

@@ -1,12 +1,16 @@
 // The libgphoto2 session: release and download, live view, camera events, progress.
+#include "sdk/gphoto/CameraFiles.h"
 #include "sdk/gphoto/CaptureFile.h"
 #include "sdk/gphoto/SessionCam.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include <unistd.h>
 
@@ -14,65 +18,161 @@ namespace gphoto {
 
 namespace {
 
-std::string lowerExtension(const std::string& name) {
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos) return {};
-    std::string ext = name.substr(dot + 1);
-    for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    return ext;
+using Clock = std::chrono::steady_clock;
+
+CameraPath pathOf(const void* data) {
+    const auto* p = static_cast<const CameraFilePath*>(data);
+    return {std::string(p->folder, strnlen(p->folder, sizeof p->folder)),
+            std::string(p->name, strnlen(p->name, sizeof p->name))};
 }
 
-// "...batterylevel... to 75%" -> "75%".
-bool batteryText(const char* text, std::string& value) {
-    if (text == nullptr || std::strstr(text, "batterylevel") == nullptr) return false;
-    const char* to = std::strstr(text, " to ");
-    if (to == nullptr) return false;
-    value = to + 4;
-    value.erase(std::remove(value.begin(), value.end(), '"'), value.end());
-    return true;
+// The path without its extension ("/photos/Photo-0003.jpg" -> "/photos/Photo-0003").
+std::string stemOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    return dot != std::string::npos && (slash == std::string::npos || dot > slash)
+               ? path.substr(0, dot)
+               : path;
 }
 
 }   // namespace
+
+std::size_t Session::filesPerRelease(Cam& c) {
+    // The format as the camera holds it now (its own dial may have changed it); a read that
+    // fails counts one file, and a second one still arrives through the event poll.
+    const std::string& widget = !c.imageFormat.empty()
+                                    ? c.imageFormat
+                                    : c.widget[static_cast<std::size_t>(Setting::Quality)];
+    std::string text;
+    if (widget.empty() || readWidget(c, widget, &text, nullptr) < GP_OK) return 1;
+    return FilesPerRelease(text);
+}
 
 sdk::Result Session::Release(sdk::Handle h, std::uint32_t& count) {
     count = 0;
     Cam* c = find(h);
     if (c == nullptr) return missing(h);
     c->files.clear();
-    c->downloaded = 0;
+    // What the camera said before belongs to what came before (a picture taken on the body, the
+    // end of the last capture): taken now, so it is not read as this release's.
+    pollEvents(h, 0);
+    if ((c = find(h)) == nullptr) return missing(h);
+    const std::size_t expected = filesPerRelease(*c);
     CameraFilePath path{};
     Camera* camera = c->camera;
     const sdk::Result r = check(h, "gp_camera_capture", [&] {
         return gp_camera_capture(camera, GP_CAPTURE_IMAGE, &path, context_);
     });
     if (r != sdk::kOk) return r;
-    c->files.push_back(path);
-    // RAW+JPEG: the second file is announced by an event right after the capture.
-    pollEvents(h, *c, 100);
-    count = static_cast<std::uint32_t>(c->files.size());
+    c->files.push_back(pathOf(&path));
+    // RAW+JPEG: the other file is announced by an event, often behind property changes and,
+    // with large raw files, hundreds of milliseconds later.
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(kReleaseFileWaitMs);
+    while ((c = find(h)) != nullptr && c->files.size() < expected) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+        if (left <= 0) break;
+        const Clock::time_point asked = Clock::now();
+        if (pollEvents(h, static_cast<int>(left), expected)) break;   // capture complete
+        // A driver that does not wait out its timeout is not spun on.
+        if (Clock::now() - asked < std::chrono::milliseconds(5))
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if ((c = find(h)) != nullptr) count = static_cast<std::uint32_t>(c->files.size());
     return sdk::kOk;
 }
 
-void Session::pollEvents(sdk::Handle h, Cam& c, int timeoutMs) {
+bool Session::pollEvents(sdk::Handle h, int timeoutMs, std::size_t expected) {
+    bool complete = false;
+    bool settingsChanged = false;
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (int i = 0; i < 16; ++i) {
+        Cam* c = find(h);
+        if (c == nullptr) return complete;
         CameraEventType type = GP_EVENT_TIMEOUT;
         void* data = nullptr;
-        if (gp_camera_wait_for_event(c.camera, timeoutMs, &type, &data, context_) < GP_OK) {
+        const auto left = std::max<long long>(
+            0, std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count());
+        if (gp_camera_wait_for_event(c->camera, static_cast<int>(left), &type, &data, context_) <
+            GP_OK) {
             std::free(data);
-            return;
+            break;
         }
-        std::string level;
         if (type == GP_EVENT_FILE_ADDED && data != nullptr) {
-            c.files.push_back(*static_cast<CameraFilePath*>(data));
-        } else if (type == GP_EVENT_UNKNOWN && c.event != nullptr &&
-                   batteryText(static_cast<const char*>(data), level)) {
-            const std::uint32_t sixths = BatteryLevel(level);
-            c.event(sdk::kEventBattery, &sixths, sizeof sixths, c.eventContext);
+            const CameraPath file = pathOf(data);
+            std::free(data);
+            if (expected > 0) {
+                c->files.push_back(file);
+                if (c->files.size() >= expected) break;
+            } else {
+                cameraFile(h, file);   // may download, or find the camera gone
+            }
+            continue;
         }
+        if (type == GP_EVENT_UNKNOWN && data != nullptr)
+            propertyChanged(h, static_cast<const char*>(data), settingsChanged);
         std::free(data);
-        if (type == GP_EVENT_TIMEOUT || type == GP_EVENT_CAPTURE_COMPLETE) return;
-        if (find(h) != &c) return;
+        if (type == GP_EVENT_CAPTURE_COMPLETE) {
+            complete = expected > 0;
+            if (complete) break;
+        }
+        if (type == GP_EVENT_TIMEOUT) break;
     }
+    Cam* c = find(h);
+    if (settingsChanged && c != nullptr && c->event != nullptr)
+        c->event(sdk::kEventSettingsChanged, nullptr, 0, c->eventContext);
+    return complete;
+}
+
+void Session::propertyChanged(sdk::Handle h, const std::string& text, bool& settingsChanged) {
+    Cam* c = find(h);
+    std::string widget, value;
+    if (c == nullptr || !ChangedWidget(text, widget, value)) return;
+    if (widget == c->battery) {
+        if (c->event == nullptr) return;
+        // The level in sixths, then the camera's own words.
+        const std::string shown = PrintableName(value, 15);
+        std::vector<std::uint8_t> event(4 + shown.size() + 1, 0);
+        const std::uint32_t sixths = BatteryLevel(value);
+        for (int b = 0; b < 4; ++b) event[b] = static_cast<std::uint8_t>(sixths >> (8 * b));
+        std::memcpy(event.data() + 4, shown.c_str(), shown.size() + 1);
+        c->event(sdk::kEventBattery, event.data(), static_cast<std::uint32_t>(event.size()),
+                 c->eventContext);
+        return;
+    }
+    if (widget == c->captureTarget) c->noCard = false;   // read again at the next picture
+    bool setting = widget == c->imageFormat || widget == c->imageSize;
+    for (const std::string& w : c->widget) setting = setting || (!w.empty() && w == widget);
+    settingsChanged = settingsChanged || setting;
+}
+
+void Session::cameraFile(sdk::Handle h, const CameraPath& file) {
+    Cam* c = find(h);
+    if (c == nullptr) return;
+    c->waiting.push_back(file);
+    if (c->waiting.size() > kMaxWaitingFiles) c->waiting.pop_front();   // the oldest stays there
+    if (c->event == nullptr) return;
+    // The name, its NUL, then 1 when it is the late other file of a release's picture.
+    bool late = false;
+    for (const Cam::Saved& earlier : c->saved)
+        late = late || (earlier.released && earlier.base == BaseName(file.name));
+    std::vector<char> data(file.name.begin(), file.name.end());
+    data.push_back('\0');
+    data.push_back(late ? 1 : 0);
+    // The document fetches it from within this call (GetCameraPicture), or leaves it waiting.
+    c->event(sdk::kEventCameraPicture, data.data(), static_cast<std::uint32_t>(data.size()),
+             c->eventContext);
+}
+
+bool Session::inCameraRam(Cam& c) {
+    if (c.noCard) return true;
+    if (c.captureTarget.empty()) return false;
+    std::string target;
+    if (readWidget(c, c.captureTarget, &target, nullptr) < GP_OK) return false;
+    std::string folded;
+    for (char ch : target)
+        folded.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(ch))));
+    return folded.find("ram") != std::string::npos;
 }
 
 sdk::Result Session::Download(sdk::Handle h, const std::string& path,
@@ -81,28 +181,35 @@ sdk::Result Session::Download(sdk::Handle h, const std::string& path,
     Cam* c = find(h);
     if (c == nullptr) return missing(h);
     if (c->files.empty()) return err::kFileNotFound;
-    // The file with the path's extension (else the first) takes the path the document chose;
-    // a further one keeps the number with its own extension in lower case ("Photo0001.jpg"
-    // and "Photo0001.cr2").
-    const std::string pathExt = lowerExtension(path);
-    auto chosen = c->files.begin();
-    for (auto it = c->files.begin(); it != c->files.end(); ++it)
-        if (lowerExtension(it->name) == pathExt) {
-            chosen = it;
-            break;
-        }
-    const CameraFilePath file = *chosen;
-    c->files.erase(chosen);
-    std::string target = path;
-    const std::string ext = lowerExtension(file.name);
-    if (c->downloaded > 0 && !ext.empty() && ext != pathExt) {
-        const std::size_t slash = path.rfind('/');
-        const std::size_t dot = path.rfind('.');
-        target = (dot != std::string::npos && (slash == std::string::npos || dot > slash)
-                      ? path.substr(0, dot)
-                      : path) +
-                 "." + ext;
-    }
+    const CameraPath file = c->files.front();
+    c->files.pop_front();
+    return downloadFile(h, file, true, path, progress, context, saved);
+}
+
+sdk::Result Session::DownloadCameraPicture(sdk::Handle h, const std::string& cameraName,
+                                           const std::string& path, sdk::ProgressCallback progress,
+                                           void* context, std::string& saved) {
+    saved.clear();
+    Cam* c = find(h);
+    if (c == nullptr) return missing(h);
+    auto it = std::find_if(c->waiting.begin(), c->waiting.end(),
+                           [&](const CameraPath& f) { return f.name == cameraName; });
+    if (it == c->waiting.end()) return err::kFileNotFound;
+    const CameraPath file = *it;
+    c->waiting.erase(it);
+    return downloadFile(h, file, false, path, progress, context, saved);
+}
+
+sdk::Result Session::downloadFile(sdk::Handle h, const CameraPath& file, bool release,
+                                  const std::string& path, sdk::ProgressCallback progress,
+                                  void* context, std::string& saved) {
+    Cam* c = find(h);
+    if (c == nullptr) return missing(h);
+    // The other half of a pair saved before takes its name; else the name asked for.
+    const std::string base = BaseName(file.name);
+    std::string stem = stemOf(path);
+    for (const Cam::Saved& earlier : c->saved)
+        if (earlier.base == base) stem = earlier.stem;
 
     if (progress) progress(0, 0, context);
     CameraFile* data = nullptr;
@@ -112,19 +219,33 @@ sdk::Result Session::Download(sdk::Handle h, const std::string& path,
     progressTarget_ = 0;
     Camera* camera = c->camera;
     sdk::Result r = check(h, "gp_camera_file_get", [&] {
-        return gp_camera_file_get(camera, file.folder, file.name, GP_FILE_TYPE_NORMAL, data,
-                                  context_);
+        return gp_camera_file_get(camera, file.folder.c_str(), file.name.c_str(),
+                                  GP_FILE_TYPE_NORMAL, data, context_);
     });
     progress_ = nullptr;
     if (r == sdk::kOk) {
         const char* bytes = nullptr;
         unsigned long size = 0;
+        const char* mime = nullptr;
         gp_file_get_data_and_size(data, &bytes, &size);
+        gp_file_get_mime_type(data, &mime);
+        const std::string target = stem + "." + SavedExtension(file.name, mime ? mime : "");
         if (const int e = WriteCaptureFile(target, bytes, size, saved))
             r = e == ENOSPC ? err::kDiskFull : e == EEXIST ? err::kFileExists : err::kFileWrite;
     }
     gp_file_unref(data);
-    if (Cam* still = find(h)) ++still->downloaded;   // a vanished camera is closed by now
+    c = find(h);   // a vanished camera is closed by now
+    if (r == sdk::kOk && c != nullptr) {
+        c->saved.push_back({base, stemOf(saved), release});
+        if (c->saved.size() > 32) c->saved.pop_front();
+        // Safely in the capture folder: a picture that lives only in the camera's RAM leaves
+        // it, so the camera never fills. One on a memory card stays there.
+        if (inCameraRam(*c))
+            check(h, "gp_camera_file_delete", [&] {
+                return gp_camera_file_delete(camera, file.folder.c_str(), file.name.c_str(),
+                                             context_);
+            });
+    }
     if (r == sdk::kOk && progress) progress(100, 1, context);
     return r;
 }
@@ -199,14 +320,23 @@ void Session::Tick() {
             const char* bytes = nullptr;
             unsigned long size = 0;
             gp_file_get_data_and_size(c->previewFile, &bytes, &size);
-            if (preview_.Convert(reinterpret_cast<const unsigned char*>(bytes), size,
-                                 frame_->data()))
+            const PreviewFrame::Outcome outcome = preview_.Convert(
+                reinterpret_cast<const unsigned char*>(bytes), size, frame_->data());
+            if (outcome == PreviewFrame::Outcome::TooLarge && !c->previewRefused && options_.note)
+                options_.note("Live view frame refused: the camera sent " +
+                              std::to_string(preview_.lastWidth()) + " x " +
+                              std::to_string(preview_.lastHeight()) + " pixels (at most " +
+                              std::to_string(kMaxPreviewSide) + " x " +
+                              std::to_string(kMaxPreviewSide) + ")");
+            // Said once per run of refused previews.
+            c->previewRefused = outcome == PreviewFrame::Outcome::TooLarge;
+            if (outcome == PreviewFrame::Outcome::Converted)
                 c->frame(frame_->data(), static_cast<std::uint32_t>(sdk::kFrameBytes), 1,
                          c->frameContext);
         }
         if ((c = find(h)) != nullptr && c->event != nullptr &&
             (c->frame == nullptr || ticks_ % 8 == 0))
-            pollEvents(h, *c, 1);
+            pollEvents(h, 1);
     }
 }
 

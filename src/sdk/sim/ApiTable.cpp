@@ -304,6 +304,7 @@ sdk::Api makeApi() {
         .GetRelCamSettingDataCount = &F::GetRelCamSettingDataCount,
         .EnumRelCamSettingDataNext = &F::EnumRelCamSettingDataNext,
         .EnumRelCamSettingDataRelease = &F::EnumRelCamSettingDataRelease,
+        .GetCameraPicture = nullptr,   // the simulated cameras take pictures only when asked
     };
 }
 

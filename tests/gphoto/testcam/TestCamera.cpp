@@ -1,10 +1,27 @@
 // A camera driver of the test suite's own, loaded by the real libgphoto2 from the folder named
 // by CAMLIBS and opened on a "disk:FOLDER" port. Two models: "Kestrel Test EOS" (the widget
-// names of an EOS body) and "Kestrel Test Compact" (those of a compact). RADIO choices, preview
-// JPEGs of a moving pattern, capture with a file in its filesystem, RAW+JPEG, FILE_ADDED and
-// battery events. On request it fails: FOLDER/inject holds lines "OPERATION CODE COUNT"
-// (operations init, preview, capture, file, get, set); FOLDER/battery holds a new level. Each
-// capture writes its start time to FOLDER/capture-started, each preview to FOLDER/preview-at.
+// names of an EOS body) and "Kestrel Test Compact" (those of a compact, with exposure steps in
+// thirds in several spellings). RADIO choices, preview JPEGs of a moving pattern, capture with
+// a file in its filesystem, RAW+JPEG, and events that keep real bodies' timing: wait_for_event
+// waits out its timeout for the next event that is due.
+//
+// A test steers it through files in FOLDER, each read (and removed, unless said) when due:
+//   inject    "OPERATION CODE COUNT" lines: fail the next COUNT calls (operations init,
+//             preview, capture, file, get, set); kept, counted down
+//   battery   a new level: the body reports it with a property-change event
+//   dial      "WIDGET VALUE": the body's own dial changes a setting, with its event
+//   release   "DELAY_MS raw-first|jpeg-first": the second file of RAW+JPEG is announced
+//             DELAY_MS after the release returns, behind two property-change events, and
+//             which file the release itself returns (kept)
+//   shutter   N: the body's own shutter button takes N pictures (files announced, no release)
+//   ram       N, read at init: the capture target is the camera's RAM, which holds at most N
+//             pictures (small ones, so long runs stay quick); a release into a full RAM fails
+//             with GP_ERROR_NO_SPACE
+// The camera writes how many files it holds (RAM or card) to FOLDER/stored after every change.
+//   zoomrange "LOW HIGH" read at init (compact): the zoom widget's range, NaN included
+//   preview-size "W H": previews claim this size in their header (the pixels stay small)
+// Each capture writes its start time to FOLDER/capture-started, each preview to
+// FOLDER/preview-at.
 #include <gphoto2/gphoto2-library.h>
 #include <gphoto2/gphoto2-port-result.h>
 #include <gphoto2/gphoto2-result.h>
@@ -13,12 +30,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <ctime>
 #include <deque>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -35,19 +57,34 @@ struct Widget {
     float low = 0, high = 0;            // RANGE
 };
 
+using Clock = std::chrono::steady_clock;
+
+// An event the body sends once it is due: a file added (text: its name), a property change
+// (text: the event's words) or the end of a capture.
+struct Event {
+    Clock::time_point due;
+    CameraEventType type;
+    std::string text;
+};
+
 struct State {
     bool eos = true;
     std::string folder;
     std::vector<Widget> widgets;
     std::map<std::string, std::vector<unsigned char>> files;
-    std::deque<std::string> addedEvents;   // file names still to announce
+    std::deque<Event> events;   // in the order they are due
     unsigned frame = 0;
     unsigned shots = 0;
+    std::size_t ramCapacity = 0;   // 0: pictures go to the card
 };
 
 const std::vector<std::string> kApertures{"2.8", "4", "5.6", "8", "11"};
 const std::vector<std::string> kSpeeds{"30", "1", "0.5", "1/4", "1/60", "1/125", "1/250", "bulb"};
 const std::vector<std::string> kExposures{"-2", "-1", "-0.3", "0", "0.3", "0.5", "1", "2"};
+// Thirds as compacts spell them, in every spelling libgphoto2 uses.
+const std::vector<std::string> kExposureThirds{"-2",     "-1 2/3", "-1.3", "-1",   "-0.7",
+                                               "-1/3",   "0",      "+1/3", "+0.7", "+1",
+                                               "+1 1/3", "+1.7",   "+2"};
 const std::vector<std::string> kIsos{"Auto", "100", "200", "400", "800", "1600"};
 
 std::vector<Widget> eosWidgets() {
@@ -80,6 +117,7 @@ std::vector<Widget> eosWidgets() {
          "Large Fine JPEG"},
         {"autofocusdrive", GP_WIDGET_TOGGLE, {}, "0"},
         {"viewfinder", GP_WIDGET_TOGGLE, {}, "0"},
+        {"capturetarget", GP_WIDGET_RADIO, {"Internal RAM", "Memory card"}, "Memory card"},
         {"ownername", GP_WIDGET_TEXT, {}, "Test Owner"},
         {"deviceversion", GP_WIDGET_TEXT, {}, "3-1.0.9"},
         {"batterylevel", GP_WIDGET_TEXT, {}, "75%"},
@@ -94,7 +132,7 @@ std::vector<Widget> compactWidgets() {
          "Auto"},
         {"aperture", GP_WIDGET_RADIO, kApertures, "4"},
         {"shutterspeed", GP_WIDGET_RADIO, kSpeeds, "1/60"},
-        {"exposurecompensation", GP_WIDGET_RADIO, kExposures, "0"},
+        {"exposurecompensation", GP_WIDGET_RADIO, kExposureThirds, "0"},
         {"whitebalance",
          GP_WIDGET_RADIO,
          {"Auto", "Daylight", "Cloudy", "Tungsten", "Fluorescent", "Fluorescent H", "Custom"},
@@ -153,6 +191,32 @@ Widget* find(State& s, const char* name) {
     for (Widget& w : s.widgets)
         if (w.name == name) return &w;
     return nullptr;
+}
+
+// The contents of FOLDER/name (empty when there is none); the file is removed unless kept.
+std::string control(State& s, const char* name, bool keep = false) {
+    const std::string path = s.folder + "/" + name;
+    std::ifstream in(path);
+    if (!in) return {};
+    std::stringstream text;
+    text << in.rdbuf();
+    in.close();
+    if (!keep) std::remove(path.c_str());
+    return text.str();
+}
+
+// How many pictures the camera holds, for the test to read.
+void reportStored(State& s) { std::ofstream(s.folder + "/stored") << s.files.size(); }
+
+void queueEvent(State& s, Clock::time_point due, CameraEventType type, std::string text) {
+    auto at = s.events.end();
+    while (at != s.events.begin() && std::prev(at)->due > due) --at;
+    s.events.insert(at, Event{due, type, std::move(text)});
+}
+
+std::string propertyText(const char* code, const std::string& widget, const std::string& value) {
+    return std::string("PTP Property ") + code + " changed, \"" + widget + "\" to \"" + value +
+           "\"";
 }
 
 std::vector<unsigned char> pattern(unsigned width, unsigned height, unsigned shift) {
@@ -264,7 +328,20 @@ int setConfig(Camera* camera, CameraWidget* window, GPContext*) {
 int capturePreview(Camera* camera, CameraFile* file, GPContext*) {
     State& s = state(camera);
     if (int r = injected(s, "preview"); r != GP_OK) return r;
-    const std::vector<unsigned char> jpeg = pattern(960, 640, (s.frame++ * 8) % 960);
+    std::vector<unsigned char> jpeg = pattern(960, 640, (s.frame++ * 8) % 960);
+    // A header that claims another size: the start-of-frame's height and width.
+    unsigned claimedW = 0, claimedH = 0;
+    if (std::istringstream(control(s, "preview-size", true)) >> claimedW >> claimedH) {
+        for (std::size_t i = 0; i + 8 < jpeg.size(); ++i) {
+            if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+                jpeg[i + 5] = static_cast<unsigned char>(claimedH >> 8);
+                jpeg[i + 6] = static_cast<unsigned char>(claimedH);
+                jpeg[i + 7] = static_cast<unsigned char>(claimedW >> 8);
+                jpeg[i + 8] = static_cast<unsigned char>(claimedW);
+                break;
+            }
+        }
+    }
     {
         // When this preview left the camera (CLOCK_MONOTONIC, ns), for the stream benchmark.
         timespec now{};
@@ -278,10 +355,38 @@ int capturePreview(Camera* camera, CameraFile* file, GPContext*) {
         jpeg.size());
 }
 
+// Takes one picture in the current image format: its files join the filesystem; returns the
+// file names, JPEG first.
+std::vector<std::string> takePicture(Camera* camera, State& s, GPContext* context) {
+    ++s.shots;
+    char base[32];
+    std::snprintf(base, sizeof base, "IMG_%04u", s.shots);
+    const Widget* format = find(s, "imageformat");
+    const bool raw = format != nullptr && format->value.rfind("RAW", 0) == 0;
+    const bool jpeg = format == nullptr || format->value != "RAW";
+    const bool small = s.ramCapacity > 0;
+    std::vector<std::string> names;
+    if (jpeg) {
+        names.push_back(std::string(base) + ".JPG");
+        s.files[names.back()] =
+            small ? pattern(64, 48, s.shots) : pattern(1600, 1066, s.shots * 50);
+    }
+    if (raw) {
+        names.push_back(std::string(base) + ".CR2");
+        s.files[names.back()] =
+            std::vector<unsigned char>(small ? 3000 : 300000, static_cast<unsigned char>(s.shots));
+    }
+    for (const std::string& name : names)
+        gp_filesystem_append(camera->fs, kFolder, name.c_str(), context);
+    reportStored(s);
+    return names;
+}
+
 int capture(Camera* camera, CameraCaptureType type, CameraFilePath* path, GPContext* context) {
     State& s = state(camera);
     if (type != GP_CAPTURE_IMAGE) return GP_ERROR_NOT_SUPPORTED;
     if (int r = injected(s, "capture"); r != GP_OK) return r;
+    if (s.ramCapacity > 0 && s.files.size() >= s.ramCapacity) return GP_ERROR_NO_SPACE;
     {
         // When the capture started (CLOCK_MONOTONIC, ns), for the stream benchmark's wait.
         timespec now{};
@@ -289,53 +394,73 @@ int capture(Camera* camera, CameraCaptureType type, CameraFilePath* path, GPCont
         std::ofstream(s.folder + "/capture-started")
             << static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
     }
-    ++s.shots;
-    char base[32];
-    std::snprintf(base, sizeof base, "IMG_%04u", s.shots);
-    const Widget* format = find(s, "imageformat");
-    const bool raw = format != nullptr && format->value.rfind("RAW", 0) == 0;
-    const bool jpeg = format == nullptr || format->value != "RAW";
-    std::string first;
-    if (jpeg) {
-        first = std::string(base) + ".JPG";
-        s.files[first] = pattern(1600, 1066, s.shots * 50);
-        gp_filesystem_append(camera->fs, kFolder, first.c_str(), context);
+    std::vector<std::string> names = takePicture(camera, s, context);
+    // Which file the release returns, and how late the other is announced.
+    long delayMs = 0;
+    std::string order;
+    std::istringstream(control(s, "release", true)) >> delayMs >> order;
+    if (order == "raw-first") std::reverse(names.begin(), names.end());
+    const Clock::time_point now = Clock::now();
+    if (names.size() > 1) {
+        // Real bodies send property changes before the second file.
+        queueEvent(s, now, GP_EVENT_UNKNOWN, propertyText("d1b0", "availableshots", "412"));
+        queueEvent(s, now + std::chrono::milliseconds(delayMs / 2), GP_EVENT_UNKNOWN,
+                   propertyText("d1b1", "eosfocus", "0"));
+        queueEvent(s, now + std::chrono::milliseconds(delayMs), GP_EVENT_FILE_ADDED, names[1]);
     }
-    if (raw) {
-        const std::string name = std::string(base) + ".CR2";
-        s.files[name] = std::vector<unsigned char>(300000, static_cast<unsigned char>(s.shots));
-        gp_filesystem_append(camera->fs, kFolder, name.c_str(), context);
-        if (first.empty()) first = name;
-        else s.addedEvents.push_back(name);
-    }
+    queueEvent(s, now + std::chrono::milliseconds(delayMs), GP_EVENT_CAPTURE_COMPLETE, {});
     std::strcpy(path->folder, kFolder);
-    std::strcpy(path->name, first.c_str());
+    std::strcpy(path->name, names.front().c_str());
     return GP_OK;
 }
 
-int waitForEvent(Camera* camera, int, CameraEventType* type, void** data, GPContext*) {
+// Reads the test's requests for things the body does by itself into due events.
+void bodyActions(Camera* camera, State& s, GPContext* context) {
+    const Clock::time_point now = Clock::now();
+    if (std::string level = control(s, "battery"); !level.empty()) {
+        level = level.substr(0, level.find('\n'));
+        if (Widget* w = find(s, "batterylevel")) w->value = level;
+        queueEvent(s, now, GP_EVENT_UNKNOWN, propertyText("d111", "batterylevel", level));
+    }
+    std::istringstream dial(control(s, "dial"));
+    std::string widget, value;
+    if (dial >> widget && std::getline(dial >> std::ws, value))
+        if (Widget* w = find(s, widget.c_str())) {
+            w->value = value;
+            queueEvent(s, now, GP_EVENT_UNKNOWN, propertyText("d102", widget, value));
+        }
+    int shots = 0;
+    std::istringstream(control(s, "shutter")) >> shots;
+    for (int i = 0; i < shots; ++i) {
+        if (s.ramCapacity > 0 && s.files.size() >= s.ramCapacity) break;
+        for (const std::string& name : takePicture(camera, s, context))
+            queueEvent(s, now, GP_EVENT_FILE_ADDED, name);
+    }
+}
+
+int waitForEvent(Camera* camera, int timeoutMs, CameraEventType* type, void** data,
+                 GPContext* context) {
     State& s = state(camera);
     *data = nullptr;
     *type = GP_EVENT_TIMEOUT;
-    if (!s.addedEvents.empty()) {
-        auto* path = static_cast<CameraFilePath*>(std::calloc(1, sizeof(CameraFilePath)));
-        std::strcpy(path->folder, kFolder);
-        std::strcpy(path->name, s.addedEvents.front().c_str());
-        s.addedEvents.pop_front();
-        *type = GP_EVENT_FILE_ADDED;
-        *data = path;
+    bodyActions(camera, s, context);
+    // Waits out the timeout for the next event that falls due within it.
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    if (s.events.empty() || s.events.front().due > until) {
+        std::this_thread::sleep_until(until);
         return GP_OK;
     }
-    const std::string batteryFile = s.folder + "/battery";
-    std::ifstream in(batteryFile);
-    std::string level;
-    if (in && std::getline(in, level) && !level.empty()) {
-        in.close();
-        std::remove(batteryFile.c_str());
-        if (Widget* w = find(s, "batterylevel")) w->value = level;
-        const std::string text = "PTP Property d111 changed, \"batterylevel\" to \"" + level + "\"";
-        *type = GP_EVENT_UNKNOWN;
-        *data = strdup(text.c_str());
+    std::this_thread::sleep_until(s.events.front().due);
+    Event event = s.events.front();
+    s.events.pop_front();
+    *type = event.type;
+    if (event.type == GP_EVENT_FILE_ADDED) {
+        auto* path = static_cast<CameraFilePath*>(std::calloc(1, sizeof(CameraFilePath)));
+        std::strcpy(path->folder, kFolder);
+        std::strcpy(path->name, event.text.c_str());
+        *data = path;
+    } else if (event.type == GP_EVENT_UNKNOWN) {
+        *data = strdup(event.text.c_str());
     }
     return GP_OK;
 }
@@ -361,7 +486,9 @@ int getFile(CameraFilesystem*, const char*, const char* name, CameraFileType typ
 }
 
 int deleteFile(CameraFilesystem*, const char*, const char* name, void* data, GPContext*) {
-    static_cast<State*>(data)->files.erase(name);
+    State& s = *static_cast<State*>(data);
+    if (s.files.erase(name) == 0) return GP_ERROR_FILE_NOT_FOUND;
+    reportStored(s);
     return GP_OK;
 }
 
@@ -419,6 +546,19 @@ int camera_init(Camera* camera, GPContext*) {
         return r;
     }
     s->widgets = s->eos ? eosWidgets() : compactWidgets();
+    std::istringstream(control(*s, "ram", true)) >> s->ramCapacity;
+    if (s->ramCapacity > 0)
+        if (Widget* w = find(*s, "capturetarget")) w->value = "Internal RAM";
+    float low = 0, high = 0;
+    const std::string range = control(*s, "zoomrange", true);
+    if (Widget* zoom = find(*s, "zoom"); zoom != nullptr && !range.empty()) {
+        // strtof reads "nan" and "inf" as a body with a broken range reports them.
+        char* end = nullptr;
+        low = std::strtof(range.c_str(), &end);
+        high = std::strtof(end, nullptr);
+        zoom->low = low;
+        zoom->high = high;
+    }
     camera->pl = reinterpret_cast<CameraPrivateLibrary*>(s);
     camera->functions->exit = cameraExit;
     camera->functions->get_config = getConfig;
