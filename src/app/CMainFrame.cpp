@@ -193,10 +193,8 @@ void CMainFrame::onConnectionChanged(const QString& cameraName) {
     }
     setWindowTitle(QStringLiteral("Kestrel"));
     // The live picture goes black, as at start, instead of keeping the last frame of a camera
-    // that is gone.
-    const std::vector<std::uint8_t> black(FrameBuffers::kPixelBytes, 0);
-    static_cast<CViewViewscreen*>(panes_[2])->ShowFrame(
-        CViewViewscreen::LivePicture, FrameBuffers::kWidth, FrameBuffers::kHeight, black.data());
+    // that is gone (one still on its way to the screen included).
+    static_cast<CViewViewscreen*>(panes_[2])->ClearLivePicture();
 }
 
 QWidget* CMainFrame::pane(int index) const {

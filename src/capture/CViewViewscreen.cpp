@@ -60,8 +60,7 @@ CViewViewscreen::CViewViewscreen(CViewDoc* document, QWidget* parent)
     feed_ = std::make_shared<ViewscreenFeed>(wakeup_, document_, this);
 
     // A black picture until the viewfinder runs (its histogram: every pixel in bin 0).
-    const std::vector<std::uint8_t> black(FrameBuffers::kPixelBytes, 0);
-    ShowFrame(LivePicture, FrameBuffers::kWidth, FrameBuffers::kHeight, black.data());
+    ClearLivePicture();
 
     {
         std::lock_guard<std::mutex> guard(gFeedLock);
@@ -82,6 +81,12 @@ CViewViewscreen::~CViewViewscreen() {
 CViewViewscreen* CViewViewscreen::instance() {
     std::lock_guard<std::mutex> guard(gFeedLock);
     return gFeed ? gFeed->pane : nullptr;
+}
+
+void CViewViewscreen::ClearLivePicture() {
+    if (feed_) feed_->mailbox.discard();
+    const std::vector<std::uint8_t> black(FrameBuffers::kPixelBytes, 0);
+    ShowFrame(LivePicture, FrameBuffers::kWidth, FrameBuffers::kHeight, black.data());
 }
 
 void CViewViewscreen::ShowFrame(int index, int width, int height, const std::uint8_t* pixels) {

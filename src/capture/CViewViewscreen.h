@@ -41,6 +41,9 @@ public:
     void ShowFrame(int index, int width, int height, const std::uint8_t* pixels);
     // The document's frame receiver: frame is the SDK buffer (54-byte header, then pixels).
     static void DisplayFrame(const std::uint8_t* frame);
+    // The live picture goes black, as at start, and a frame of the camera that was still on its
+    // way to the screen is dropped: after a disconnect or an unplug nothing of it shows.
+    void ClearLivePicture();
     // Places the live picture and shows the strip for the document's stitch direction.
     void LayoutStitch();
 

@@ -30,6 +30,12 @@ bool FrameMailbox::take(QImage& image, bool& histogramChanged) {
     return true;
 }
 
+void FrameMailbox::discard() {
+    std::lock_guard<std::mutex> guard(lock_);
+    fresh_ = false;
+    histogramChanged_ = false;
+}
+
 void FrameMailbox::detach() {
     std::lock_guard<std::mutex> guard(lock_);
     wakeup_ = nullptr;

@@ -28,6 +28,9 @@ public:
     // histogramChanged collects the histogram flags of every image published since.
     bool take(QImage& image, bool& histogramChanged);
 
+    // Drops the image waiting in the slot, if any (its camera is gone): take() finds none.
+    void discard();
+
     // After this no wake-up is posted any more (the receiver is going away).
     void detach();
 

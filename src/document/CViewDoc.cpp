@@ -8,6 +8,7 @@
 #include "sdk/CaptureFile.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <iostream>
 #include <stdexcept>
@@ -306,6 +307,43 @@ bool CViewDoc::TakePicture(std::string* writtenPath) {
     if (!result)
         for (const std::string& line : TakeHeldLines()) Log(line);
     return result;
+}
+
+bool CViewDoc::TakeCameraPicture(const std::string& cameraName, bool lateFile) {
+    camera::CanonDriver* driver = openDriver();
+    if (driver == nullptr || cameraName.empty()) return false;
+    // The camera's name shown safely on one line; its extension picks the numbering.
+    std::string shown = cameraName.substr(0, 64);
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    LogPicture((lateFile ? "Late file of the last capture: " : "Picture taken on the camera: ") +
+               shown + "\r\n");
+    std::string folder, name;
+    {
+        std::lock_guard lock(stateLock_);
+        folder = captureFolder_;
+        name = captureName_;
+    }
+    if (!CaptureNaming::HasControl(folder) && !EnsureCaptureFolder(folder)) return false;
+    // Numbered with the pictures of its own kind; the table gives the file its own extension
+    // and the other file of a pair the same number.
+    const std::size_t dot = shown.rfind('.');
+    std::string ext = "jpg";
+    if (dot != std::string::npos) {
+        std::string own = shown.substr(dot + 1);
+        for (char& c : own) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const bool safe = !own.empty() && own.size() <= 5 &&
+                          std::all_of(own.begin(), own.end(),
+                                      [](unsigned char c) { return std::isalnum(c) != 0; });
+        if (safe && own != "jpeg" && own != "jpe") ext = own;
+    }
+    const CapturePath target = naming_->Claim(folder, name, ext);
+    if (target.status != CaptureNameStatus::Ok) {
+        LogPicture("Picture not received: the capture name or folder cannot be used\r\n");
+        return false;
+    }
+    // The picture callback (PictureDone) frees the name and writes the picture's line.
+    return driver->TakeCameraPicture(cameraName, target.path, &CViewDoc::ProgressRelay);
 }
 
 void CViewDoc::PictureDone(const std::string& asked, const std::string& saved) {

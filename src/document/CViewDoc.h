@@ -30,6 +30,7 @@ public:
     using CameraEventReceiver = void (*)(std::uint32_t value);
     using FrameReceiver = void (*)(const std::uint8_t* frame);   // 54-byte header + pixels
     using ProgressReceiver = void (*)(std::int32_t value);
+    using SettingsReceiver = void (*)();   // the camera changed a setting by itself
 
     // configPath: where config.cfg lives ("config.cfg" in the working directory by default).
     CViewDoc(const sdk::Api& cdApi, const sdk::Api& rcApi, std::string configPath = "config.cfg");
@@ -86,6 +87,16 @@ public:
     void setOnCameraEvent(CameraEventReceiver receiver) { onCameraEvent_.store(receiver); }
     void setOnFrame(FrameReceiver receiver) { onFrame_.store(receiver); }
     void setOnProgress(ProgressReceiver receiver) { onProgress_.store(receiver); }
+    void setOnSettingsChanged(SettingsReceiver receiver) { onSettingsChanged_.store(receiver); }
+
+    // A picture the camera took by itself (its own shutter button, a cable release, its timer):
+    // one console line names it ("Picture taken on the camera: IMG_0412.JPG"), then it is
+    // fetched into the capture folder under the next number (the other file of a RAW+JPEG pair
+    // under the same number) and gets the usual picture line. lateFile: it is the other file
+    // of a capture's picture that came after the capture ended ("Late file of the last
+    // capture: IMG_0412.CR2"), saved under that picture's number. Runs on the camera event
+    // callback's thread and takes no driver operation lock. False when it was not saved.
+    bool TakeCameraPicture(const std::string& cameraName, bool lateFile = false);
 
     // Relays handed to the SDKs through the drivers.
     static void LogRelay(const std::string& step, const std::string& errorText);
@@ -174,6 +185,7 @@ private:
     std::atomic<CameraEventReceiver> onCameraEvent_{nullptr};
     std::atomic<FrameReceiver> onFrame_{nullptr};
     std::atomic<ProgressReceiver> onProgress_{nullptr};
+    std::atomic<SettingsReceiver> onSettingsChanged_{nullptr};
 
     // Picture lines held between the start of a capture and its kPhotoCaptured line.
     mutable std::mutex heldLock_;

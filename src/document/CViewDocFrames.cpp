@@ -21,15 +21,37 @@ void CViewDoc::LogRelay(const std::string& step, const std::string& errorText) {
 sdk::Result CViewDoc::CameraEventRelay(std::uint32_t eventId, const void* data, std::uint32_t size,
                                        void* /*context*/) {
     CViewDoc* doc = instance_.load();
-    if (doc == nullptr || (eventId & 0xFFFFu) != sdk::kEventBattery) return 0;
-    CameraEventReceiver receiver = doc->onCameraEvent_.load();
-    if (receiver == nullptr) return 0;
-    // At most four bytes, little-endian; missing bytes are 0.
-    std::uint32_t value = 0;
+    if (doc == nullptr) return 0;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
-    const std::uint32_t taken = bytes == nullptr ? 0 : std::min<std::uint32_t>(size, 4);
-    for (std::uint32_t i = 0; i < taken; ++i) value |= std::uint32_t{bytes[i]} << (8 * i);
-    receiver(value);
+    if (bytes == nullptr) size = 0;
+    // A text after the first offset bytes, up to its NUL or the end of the data.
+    const auto textAt = [bytes, size](std::uint32_t offset) {
+        if (size <= offset) return std::string();
+        const char* text = reinterpret_cast<const char*>(bytes + offset);
+        return std::string(text, strnlen(text, size - offset));
+    };
+    switch (eventId & 0xFFFFu) {
+        case sdk::kEventBattery: {
+            // At most four bytes, little-endian; missing bytes are 0. A text may follow.
+            std::uint32_t value = 0;
+            const std::uint32_t taken = std::min<std::uint32_t>(size, 4);
+            for (std::uint32_t i = 0; i < taken; ++i) value |= std::uint32_t{bytes[i]} << (8 * i);
+            if (camera::CanonDriver* driver = doc->openDriver())
+                driver->NoteBattery(value, textAt(4));
+            if (CameraEventReceiver receiver = doc->onCameraEvent_.load()) receiver(value);
+            break;
+        }
+        case sdk::kEventSettingsChanged:
+            if (SettingsReceiver receiver = doc->onSettingsChanged_.load()) receiver();
+            break;
+        case sdk::kEventCameraPicture: {
+            const std::string name = textAt(0);
+            const bool late = size > name.size() + 1 && bytes[name.size() + 1] == 1;
+            doc->TakeCameraPicture(name, late);
+            break;
+        }
+        default: break;
+    }
     return 0;
 }
 

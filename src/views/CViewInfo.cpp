@@ -174,6 +174,11 @@ QString CViewInfo::BatteryText(std::uint32_t level) {
     return QString::asprintf("%.0f%%", static_cast<double>(level) / 6.0 * 100.0);
 }
 
+QString CViewInfo::BatteryShown(const camera::CameraProperties& facts) {
+    return facts.batteryText.empty() ? BatteryText(facts.batteryLevel)
+                                     : QString::fromStdString(facts.batteryText);
+}
+
 void CViewInfo::UpdateInfo() {
     if (!document_) return;
     camera::CameraProperties facts;
@@ -182,7 +187,7 @@ void CViewInfo::UpdateInfo() {
     values_[0]->setText(QString::fromStdString(facts.name));
     values_[1]->setText(QString::fromStdString(facts.ownerName));
     values_[2]->setText(QString::fromStdString(facts.firmware));
-    values_[3]->setText(open ? BatteryText(facts.batteryLevel) : QString());
+    values_[3]->setText(open ? BatteryShown(facts) : QString());
     folderBox_->setText(QString::fromStdString(document_->captureFolder()));
     update();
 }
@@ -206,7 +211,7 @@ void CViewInfo::SetProgress(std::int32_t value) {
 void CViewInfo::RefreshBattery() {
     if (!document_) return;
     camera::CanonDriver* driver = document_->openDriver();
-    values_[3]->setText(driver ? BatteryText(driver->properties().batteryLevel) : QString());
+    values_[3]->setText(driver ? BatteryShown(driver->properties()) : QString());
 }
 
 void CViewInfo::OnBrowse() {

@@ -2,6 +2,7 @@
 // transfer progress bar and the brightness histogram of the live picture.
 #pragma once
 
+#include "camera/Options.h"
 #include "document/CView.h"
 
 #include <QFont>
@@ -55,6 +56,8 @@ public:
 
     // "2/3 of 6" as the battery percentage text: "67%".
     static QString BatteryText(std::uint32_t level);
+    // The camera's own battery words when it gives them ("75%"), else BatteryText.
+    static QString BatteryShown(const camera::CameraProperties& facts);
 
     // The children carry object names for tests and tools: "infoName", "infoOwner",
     // "infoFirmware", "infoBattery", "captureFolder", "captureName", "browse",

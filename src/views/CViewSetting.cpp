@@ -7,6 +7,7 @@
 #include "camera/CanonRCSDK.h"
 #include "document/CViewDoc.h"
 #include "views/EvenCaptions.h"
+#include "views/UiWakeup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,6 +15,8 @@
 #include <QPainter>
 #include <QSlider>
 #include <QToolTip>
+
+#include <mutex>
 
 namespace {
 
@@ -30,6 +33,11 @@ constexpr RowPlace kRows[CViewSetting::RowCount] = {
 static_assert(CViewSetting::RowCount == camera::kSettingCount);
 static_assert(CViewSetting::TVMode == camera::IndexOf(camera::Setting::TV) &&
               CViewSetting::Flash == camera::IndexOf(camera::Setting::Flash));
+
+// The pane's wake-up while it exists; held under the lock while woken, so the pane cannot go
+// away meanwhile (waking never waits for the user-interface thread).
+std::mutex gWakeupLock;
+UiWakeup* gWakeup = nullptr;
 
 camera::Setting KeyOf(int row) { return camera::kSettings[row].key; }
 
@@ -113,10 +121,26 @@ CViewSetting::CViewSetting(CViewDoc* document, QWidget* parent)
         if (!filling_) OnZoomMoved();
     });
 
-    if (document_) document_->RegisterView(this, "Setting");
+    wakeup_ = new UiWakeup([this] { RefreshFromCamera(); }, this);
+    {
+        std::lock_guard<std::mutex> guard(gWakeupLock);
+        gWakeup = wakeup_;
+    }
+    if (document_) {
+        document_->RegisterView(this, "Setting");
+        document_->setOnSettingsChanged(&CViewSetting::CameraChangedSettings);
+    }
 }
 
-CViewSetting::~CViewSetting() = default;
+CViewSetting::~CViewSetting() {
+    std::lock_guard<std::mutex> guard(gWakeupLock);
+    if (gWakeup == wakeup_) gWakeup = nullptr;
+}
+
+void CViewSetting::CameraChangedSettings() {
+    std::lock_guard<std::mutex> guard(gWakeupLock);
+    if (gWakeup) gWakeup->wake();
+}
 
 camera::CanonDriver* CViewSetting::chosenDriver() const {
     if (!document_) return nullptr;
@@ -170,17 +194,25 @@ void CViewSetting::refillImageSizeAndQuality() {
     filling_ = false;
 }
 
-void CViewSetting::RefreshSettings() {
+void CViewSetting::readValues(camera::CanonDriver* driver) {
     refillImageSizeAndQuality();
     for (int row = ShootingMode; row < RowCount; ++row) refillList(static_cast<Row>(row));
-    if (camera::CanonDriver* driver = chosenDriver()) {
+    if (driver) {
         filling_ = true;
         zoom_->setRange(0, static_cast<int>(driver->maxZoomPos()));
         zoom_->setValue(static_cast<int>(driver->GetZoomPos()));
         filling_ = false;
         showZoomValue();
     }
+}
+
+void CViewSetting::RefreshSettings() {
+    readValues(chosenDriver());
     afLock_->setChecked(false);
+}
+
+void CViewSetting::RefreshFromCamera() {
+    if (camera::CanonDriver* driver = chosenDriver()) readValues(driver);
 }
 
 void CViewSetting::reEnumerateAndRefill(camera::CanonDriver* driver) {

@@ -14,6 +14,7 @@ class CViewDoc;
 class QCheckBox;
 class QComboBox;
 class QSlider;
+class UiWakeup;
 namespace camera {
 class CanonDriver;
 }
@@ -44,6 +45,14 @@ public:
     // Refills every control from the driver with an open camera; empties the lists and clears
     // the AF lock box when none is open. The slider keeps its range and position then.
     void RefreshSettings();
+    // Shows what the camera holds now, quietly: every list re-selects the camera's current
+    // value and the slider its position; nothing is sent back and nothing is logged (unless a
+    // read fails). The AF lock box keeps its state. Nothing happens without an open camera.
+    void RefreshFromCamera();
+    // The document's settings receiver: the camera changed a setting by itself (a dial turned
+    // on the body). Any thread; the pane reads the settings again on the user-interface thread,
+    // once for a burst of changes.
+    static void CameraChangedSettings();
 
     // What the timed sequence records: the selected text of a list and the zoom position.
     QString selectedText(Row row) const;
@@ -66,12 +75,14 @@ private:
     void refillList(Row row);
     void refillImageSizeAndQuality();
     void reEnumerateAndRefill(camera::CanonDriver* driver);
-    void showZoomValue();   // the slider's tooltip names its position
+    void showZoomValue();                           // the slider's tooltip names its position
+    void readValues(camera::CanonDriver* driver);   // every list and the slider, from driver
 
     CViewDoc* document_;
     QFont font_;
     std::array<QComboBox*, RowCount> combos_{};
     QCheckBox* afLock_ = nullptr;
     QSlider* zoom_ = nullptr;
-    bool filling_ = false;   // true while the pane itself fills a list
+    bool filling_ = false;         // true while the pane itself fills a list
+    UiWakeup* wakeup_ = nullptr;   // woken by CameraChangedSettings; a child of the pane
 };

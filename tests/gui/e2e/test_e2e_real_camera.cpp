@@ -6,13 +6,16 @@
 
 #include "capture/CCapNormalDlg.h"
 #include "capture/CCapTimeDlg.h"
+#include "capture/CPictureControl.h"
 
 #include <QComboBox>
 #include <QImage>
 #include <QPushButton>
 #include <QtTest>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 class E2eRealCameraTest : public QObject {
     Q_OBJECT
@@ -67,8 +70,21 @@ private slots:
                      "libgphoto2: gp_camera_capture: Unspecified error (-1)")) > step,
                  qPrintable(failure));
 
+        // A frame still on its way to the screen at Disconnect never shows: the picture is
+        // black and stays black.
+        const auto delivered = w.viewscreen()->framesDelivered();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (w.viewscreen()->framesDelivered() == delivered &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();   // no event is handled: the new frame waits unshown
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
         QCOMPARE(w.cameraList()->connectButton()->text(), QStringLiteral("Connect"));
+        QTest::qWait(100);   // the wake-up of that frame is handled meanwhile
+        const QImage& picture = w.viewscreen()->picture(CViewViewscreen::LivePicture)->image();
+        QVERIFY(!picture.isNull());
+        for (int y = 0; y < picture.height(); y += 7)
+            for (int x = 0; x < picture.width(); x += 7)
+                QCOMPARE(picture.pixel(x, y) & 0xFFFFFFu, 0u);
     }
 
     // A Time run over the real-camera backend: the photo step puts the camera back to the ISO

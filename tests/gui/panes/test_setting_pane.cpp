@@ -1,5 +1,6 @@
 // The settings pane: refill from the open camera, writes by label, the re-enumeration each
 // driver does after a mode change, AF lock, zoom, and the empty state after a disconnect.
+#include "support/ThreadWait.h"
 #include "PaneTestSupport.h"
 
 #include "views/CViewSetting.h"
@@ -10,6 +11,8 @@
 #include <QSlider>
 #include <QWheelEvent>
 #include <QtTest>
+
+#include <thread>
 
 using namespace panetest;
 
@@ -125,6 +128,29 @@ private slots:
 
         const QString wb = chooseAnother(pane, CViewSetting::WhiteBalance);
         QCOMPARE(QString::fromStdString(fx.doc->cdDriver().GetWhiteBalance()), wb);
+    }
+
+    // A setting the camera changed by itself (a dial on the body) shows within a wake-up,
+    // from any thread, with nothing sent back, nothing logged and the AF lock box kept.
+    void followsTheCamerasOwnChanges() {
+        DocFixture fx;
+        CViewSetting pane(fx.doc.get());
+        fx.doc->UpdateDeviceList();
+        QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
+        pane.RefreshSettings();
+        QTest::mouseClick(pane.afLockBox(), Qt::LeftButton);
+        QVERIFY(pane.afLockBox()->isChecked());
+        camera::CanonDriver& d = fx.doc->cdDriver();
+        const std::string tv = d.tvModes().at(d.tvModes().size() / 2).label;
+        QVERIFY(tv != d.GetTV());
+        QVERIFY(d.SetTV(tv));   // the camera now holds another value than the pane shows
+        sim::Simulator::cd().clearJournal();
+        std::thread([] { CViewSetting::CameraChangedSettings(); }).join();
+        QTRY_COMPARE_WITH_TIMEOUT(pane.selectedText(CViewSetting::TVMode),
+                                  QString::fromStdString(tv), kThreadWaitMs);
+        QCOMPARE(sim::Simulator::cd().countCalls("CDSetTvValue"), std::size_t{0});
+        QVERIFY(pane.afLockBox()->isChecked());
+        QCOMPARE(fx.console.text(), std::string());
     }
 
     void choosingASizeRefillsItsQualities() {
