@@ -189,6 +189,9 @@ void CMainFrame::applyViewOptions(bool save) {
 void CMainFrame::onConnectionChanged(const QString& cameraName) {
     if (!cameraName.isEmpty()) {
         setWindowTitle(QStringLiteral("Kestrel - ") + cameraName);
+        // Off the Disconnect button (or the list, now disabled): Space captures, and no key
+        // pressed right after the connect can disconnect.
+        static_cast<CViewMain*>(panes_[4])->FocusCapture();
         return;
     }
     setWindowTitle(QStringLiteral("Kestrel"));
@@ -241,8 +244,10 @@ int CMainFrame::activePaneIndex() const {
 
 namespace {
 
-// The first control of the pane that takes the focus by keyboard, or the pane itself.
+// The first control of the pane that takes the focus by keyboard, or the pane itself; in the
+// capture panel host, the shown panel's capture button rather than the tab bar.
 QWidget* focusTarget(QWidget* pane) {
+    if (auto* host = qobject_cast<CViewMain*>(pane)) return host->firstControl();
     for (QWidget* child : pane->findChildren<QWidget*>()) {
         if ((child->focusPolicy() & Qt::TabFocus) && child->isVisibleTo(pane) && child->isEnabled())
             return child;

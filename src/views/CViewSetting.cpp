@@ -183,6 +183,20 @@ void CViewSetting::RefreshSettings() {
     afLock_->setChecked(false);
 }
 
+void CViewSetting::RefreshFromCamera() {
+    camera::CanonDriver* driver = chosenDriver();
+    if (!driver) return;
+    // The values a camera allows follow its mode: a changed mode, AV or TV reads them anew.
+    for (Row row : {ShootingMode, AVMode, TVMode})
+        if (selectedText(row).toStdString() != driver->GetLabel(KeyOf(row))) {
+            reEnumerateAndRefill(driver);
+            break;
+        }
+    const bool locked = afLock_->isChecked();
+    RefreshSettings();
+    afLock_->setChecked(locked);
+}
+
 void CViewSetting::reEnumerateAndRefill(camera::CanonDriver* driver) {
     if (driver == static_cast<camera::CanonDriver*>(&document_->rcDriver())) {
         driver->GetAVModes();

@@ -44,6 +44,11 @@ public:
     // Refills every control from the driver with an open camera; empties the lists and clears
     // the AF lock box when none is open. The slider keeps its range and position then.
     void RefreshSettings();
+    // Reads the camera's values back into the controls quietly: nothing is logged and nothing
+    // is sent to the camera; the AF lock box keeps its state. Called when the camera's
+    // settings changed without the pane (a Time run's photo steps, the camera itself). With no
+    // camera open it does nothing. User-interface thread.
+    void RefreshFromCamera();
 
     // What the timed sequence records: the selected text of a list and the zoom position.
     QString selectedText(Row row) const;
