@@ -200,6 +200,13 @@ void CMainFrame::onConnectionChanged(const QString& cameraName) {
     const std::vector<std::uint8_t> black(FrameBuffers::kPixelBytes, 0);
     static_cast<CViewViewscreen*>(panes_[2])->ShowFrame(
         CViewViewscreen::LivePicture, FrameBuffers::kWidth, FrameBuffers::kHeight, black.data());
+    // The histogram too, as at start: that of the black picture, not the camera's last frame.
+    if (document_) {
+        std::uint64_t now = 0;
+        document_->UpdateHistogram(black.data(), FrameBuffers::kWidth, FrameBuffers::kHeight, 1,
+                                   now);
+    }
+    static_cast<CViewInfo*>(panes_[3])->InvalidateHistogram();
 }
 
 QWidget* CMainFrame::pane(int index) const {
@@ -208,7 +215,7 @@ QWidget* CMainFrame::pane(int index) const {
 
 QStringList CMainFrame::InstalledManualDirs() {
     return {QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/kestrel/manual"),
-            QStringLiteral(KESTREL_MANUAL_DIR)};
+            QStringLiteral(KESTREL_MANUAL_DIR), QStringLiteral(KESTREL_SOURCE_MANUAL_DIR)};
 }
 
 QUrl CMainFrame::ManualUrl(const QStringList& htmlManualDirs) {
@@ -222,9 +229,17 @@ QUrl CMainFrame::ManualUrl(const QStringList& htmlManualDirs) {
 }
 
 void CMainFrame::openManual() {
-    // With no manual at all, or no viewer for it, nothing is shown.
     const QUrl url = ManualUrl();
-    if (url.isEmpty()) return;
+    if (url.isEmpty()) {
+        // Nothing to open: say where it was looked for.
+        QStringList places{QDir::current().absoluteFilePath(QStringLiteral("Kestrel.chm"))};
+        for (const QString& dir : InstalledManualDirs())
+            places << QDir::cleanPath(dir + QStringLiteral("/index.html"));
+        if (document_)
+            document_->Log("Manual not found: looked for " +
+                           places.join(QStringLiteral(", ")).toStdString() + "\r\n");
+        return;
+    }
     if (urlOpener_) urlOpener_(url);
     else QDesktopServices::openUrl(url);
 }
