@@ -189,12 +189,23 @@ void CMainFrame::applyViewOptions(bool save) {
 void CMainFrame::onConnectionChanged(const QString& cameraName) {
     if (!cameraName.isEmpty()) {
         setWindowTitle(QStringLiteral("Kestrel - ") + cameraName);
+        // Off the Disconnect button (or the list, now disabled): Space captures, and no key
+        // pressed right after the connect can disconnect.
+        static_cast<CViewMain*>(panes_[4])->FocusCapture();
         return;
     }
     setWindowTitle(QStringLiteral("Kestrel"));
     // The live picture goes black, as at start, instead of keeping the last frame of a camera
     // that is gone (one still on its way to the screen included).
     static_cast<CViewViewscreen*>(panes_[2])->ClearLivePicture();
+    // The histogram too, as at start: that of the black picture, not the camera's last frame.
+    if (document_) {
+        const std::vector<std::uint8_t> black(FrameBuffers::kPixelBytes, 0);
+        std::uint64_t now = 0;
+        document_->UpdateHistogram(black.data(), FrameBuffers::kWidth, FrameBuffers::kHeight, 1,
+                                   now);
+    }
+    static_cast<CViewInfo*>(panes_[3])->InvalidateHistogram();
 }
 
 QWidget* CMainFrame::pane(int index) const {
@@ -203,7 +214,7 @@ QWidget* CMainFrame::pane(int index) const {
 
 QStringList CMainFrame::InstalledManualDirs() {
     return {QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/kestrel/manual"),
-            QStringLiteral(KESTREL_MANUAL_DIR)};
+            QStringLiteral(KESTREL_MANUAL_DIR), QStringLiteral(KESTREL_SOURCE_MANUAL_DIR)};
 }
 
 QUrl CMainFrame::ManualUrl(const QStringList& htmlManualDirs) {
@@ -217,9 +228,17 @@ QUrl CMainFrame::ManualUrl(const QStringList& htmlManualDirs) {
 }
 
 void CMainFrame::openManual() {
-    // With no manual at all, or no viewer for it, nothing is shown.
     const QUrl url = ManualUrl();
-    if (url.isEmpty()) return;
+    if (url.isEmpty()) {
+        // Nothing to open: say where it was looked for.
+        QStringList places{QDir::current().absoluteFilePath(QStringLiteral("Kestrel.chm"))};
+        for (const QString& dir : InstalledManualDirs())
+            places << QDir::cleanPath(dir + QStringLiteral("/index.html"));
+        if (document_)
+            document_->Log("Manual not found: looked for " +
+                           places.join(QStringLiteral(", ")).toStdString() + "\r\n");
+        return;
+    }
     if (urlOpener_) urlOpener_(url);
     else QDesktopServices::openUrl(url);
 }
@@ -239,8 +258,10 @@ int CMainFrame::activePaneIndex() const {
 
 namespace {
 
-// The first control of the pane that takes the focus by keyboard, or the pane itself.
+// The first control of the pane that takes the focus by keyboard, or the pane itself; in the
+// capture panel host, the shown panel's capture button rather than the tab bar.
 QWidget* focusTarget(QWidget* pane) {
+    if (auto* host = qobject_cast<CViewMain*>(pane)) return host->firstControl();
     for (QWidget* child : pane->findChildren<QWidget*>()) {
         if ((child->focusPolicy() & Qt::TabFocus) && child->isVisibleTo(pane) && child->isEnabled())
             return child;

@@ -32,12 +32,19 @@ public:
     QSlider* slider() const { return slider_; }
     QGroupBox* group() const { return group_; }
 
+    QLabel* framesLabel() const { return frames_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void OnScroll();   // every move of slider 1007, dragging included
+    void showFrames();
 
     CViewDoc* document_ = nullptr;
     QPushButton* capture_ = nullptr;
     QGroupBox* group_ = nullptr;
     QSlider* slider_ = nullptr;
     QPushButton* calibrate_ = nullptr;
+    QLabel* frames_ = nullptr;
 };

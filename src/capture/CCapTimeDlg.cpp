@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QStringList>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -87,7 +88,7 @@ int CCapTimeDlg::NextNumber() const {
     return largest + 1;
 }
 
-void CCapTimeDlg::AppendRow(const QString& text, SequenceItem item) {
+void CCapTimeDlg::AppendRow(const QString& text, SequenceItem item, const QString& tip) {
     const int number = NextNumber();
     const std::uint64_t id = sequence_->Append(std::move(item), number);
     const int row = list_->rowCount();
@@ -95,7 +96,9 @@ void CCapTimeDlg::AppendRow(const QString& text, SequenceItem item) {
     auto* cell = new QTableWidgetItem(QString::number(number));
     cell->setData(kIdRole, QVariant::fromValue<qulonglong>(id));
     list_->setItem(row, 0, cell);
-    list_->setItem(row, 1, new QTableWidgetItem(text));
+    auto* item1 = new QTableWidgetItem(text);
+    item1->setToolTip(tip.isEmpty() ? text : tip);
+    list_->setItem(row, 1, item1);
     list_->scrollToBottom();
 }
 
@@ -120,7 +123,34 @@ void CCapTimeDlg::OnAddPhoto() {
             item.labels[i] = settings->selectedText(CViewSetting::Row(i)).toStdString();
         item.zoomPosition = static_cast<std::uint32_t>(std::max(0, settings->zoomPosition()));
     }
-    AppendRow(QStringLiteral("Photo"), std::move(item));
+    const QString text = PhotoRowText(item), tip = PhotoRowTip(item);
+    AppendRow(text, std::move(item), tip);
+}
+
+QString CCapTimeDlg::PhotoRowText(const SequenceItem& item) {
+    QStringList parts;
+    auto label = [&item](camera::Setting key) {
+        return QString::fromStdString(item.label(key));
+    };
+    if (const QString iso = label(camera::Setting::ISO); !iso.isEmpty())
+        parts << (iso.startsWith(QLatin1String("ISO")) ? iso : QStringLiteral("ISO ") + iso);
+    if (const QString tv = label(camera::Setting::TV); !tv.isEmpty()) parts << tv;
+    if (const QString av = label(camera::Setting::AV); !av.isEmpty())
+        parts << (av.front().isDigit() ? QStringLiteral("f/") + av : QStringLiteral("AV ") + av);
+    if (parts.isEmpty()) return QStringLiteral("Photo");
+    return QStringLiteral("Photo: ") + parts.join(QStringLiteral(", "));
+}
+
+QString CCapTimeDlg::PhotoRowTip(const SequenceItem& item) {
+    QStringList lines;
+    for (const camera::SettingInfo& info : camera::kSettings) {
+        const std::string& value = item.label(info.key);
+        lines << QStringLiteral("%1: %2").arg(QString::fromLatin1(info.title),
+                                               value.empty() ? QStringLiteral("as the camera has it")
+                                                             : QString::fromStdString(value));
+    }
+    lines << QStringLiteral("Zoom: %1").arg(item.zoomPosition);
+    return lines.join(QLatin1Char('\n'));
 }
 
 void CCapTimeDlg::OnRemoveItem() {
@@ -136,7 +166,15 @@ void CCapTimeDlg::OnRemoveItem() {
 
 void CCapTimeDlg::OnCapturePhotos() {
     if (sequence_->running()) {
+        if (sequence_->stopRequested()) return;   // said already
         sequence_->RequestStop();
+        // Said at once: the step under way finishes first (a delay runs out).
+        const int left = sequence_->RunningDelayLeft();
+        if (document_)
+            document_->Log(left > 0 ? "Stopping: the run ends when the current delay has run out (" +
+                                          std::to_string(left) + " s left)\r\n"
+                                    : std::string("Stopping: the run ends after the current step\r\n"));
+        capture_->setText(QStringLiteral("Stopping..."));
         return;
     }
     if (sequence_->Start()) capture_->setText(QStringLiteral("Stop"));
@@ -153,15 +191,25 @@ void CCapTimeDlg::RemoveRowOf(std::uint64_t id) {
 }
 
 // The worker hands over through a mutex and an eventfd wake-up, never waiting for this thread.
-void CCapTimeDlg::ItemDone(std::uint64_t id) {
+void CCapTimeDlg::HandOver(std::uint64_t event) {
     {
         std::lock_guard lock(handOverMutex_);
-        handedOver_.push_back(id);
+        handedOver_.push_back(event);
     }
     wakeup_->wake();
 }
 
-void CCapTimeDlg::RunEnded() { ItemDone(0); }
+void CCapTimeDlg::ItemDone(std::uint64_t id) { HandOver(id); }
+
+void CCapTimeDlg::RunEnded() { HandOver(0); }
+
+void CCapTimeDlg::SettingsApplied() { HandOver(kSettingsEvent); }
+
+void CCapTimeDlg::RefreshSettingsPane() {
+    if (auto* settings =
+            document_ ? dynamic_cast<CViewSetting*>(document_->GetView("Setting")) : nullptr)
+        settings->RefreshFromCamera();
+}
 
 void CCapTimeDlg::ApplyHandedOver() {
     std::vector<std::uint64_t> events;
@@ -169,10 +217,15 @@ void CCapTimeDlg::ApplyHandedOver() {
         std::lock_guard lock(handOverMutex_);
         events.swap(handedOver_);
     }
+    bool refresh = false;
     for (std::uint64_t id : events) {
-        if (id != 0) RemoveRowOf(id);
-        else
+        if (id == kSettingsEvent) refresh = true;
+        else if (id != 0) RemoveRowOf(id);
+        else {
             capture_->setText(sequence_->running() ? QStringLiteral("Stop")
                                                    : QStringLiteral("Capture Photos"));
+            refresh = true;   // the pane shows what the camera holds after a run
+        }
     }
+    if (refresh) RefreshSettingsPane();
 }

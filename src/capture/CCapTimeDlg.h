@@ -39,6 +39,11 @@ public:
     void OnAddPhoto();
     void OnRemoveItem();
 
+    // The row text of a photo step: "Photo: ISO 1600, 1/125, f/5.6" (what the camera keeps
+    // left out), and the tooltip naming every setting it stores.
+    static QString PhotoRowText(const SequenceItem& item);
+    static QString PhotoRowTip(const SequenceItem& item);
+
     CSequenceThread& sequence() { return *sequence_; }
     QPushButton* captureButton() const { return capture_; }
     QLineEdit* secondsEdit() const { return seconds_; }
@@ -50,12 +55,18 @@ public:
 private:
     void ItemDone(std::uint64_t id) override;   // worker thread
     void RunEnded() override;                   // worker thread
+    void SettingsApplied() override;            // worker thread
+    void HandOver(std::uint64_t event);         // worker thread
     int NextNumber() const;
-    void AppendRow(const QString& text, SequenceItem item);
+    void AppendRow(const QString& text, SequenceItem item, const QString& tip = QString());
     void RemoveRowOf(std::uint64_t id);
     void ApplyHandedOver();   // UI thread: what the worker handed over, in order
+    // UI thread: the settings pane reads the camera's values back (quietly).
+    void RefreshSettingsPane();
 
-    // Handed over by the worker: a finished step's id, or 0 for the end of a run.
+    // Handed over by the worker: a finished step's id, 0 for the end of a run, or
+    // kSettingsEvent when a photo step changed the camera's settings.
+    static constexpr std::uint64_t kSettingsEvent = ~std::uint64_t{0};
     std::mutex handOverMutex_;
     std::vector<std::uint64_t> handedOver_;
     UiWakeup* wakeup_ = nullptr;

@@ -69,6 +69,12 @@ bool CSequenceThread::stopRequested() const {
     return stopRequested_;
 }
 
+int CSequenceThread::RunningDelayLeft() const {
+    std::lock_guard lock(lock_);
+    if (!running_ || queue_.empty() || !queue_.front().item.isDelay()) return 0;
+    return queue_.front().item.delaySeconds;
+}
+
 void CSequenceThread::Quit() {
     running_ = false;
     clock_->Abort();
@@ -103,6 +109,7 @@ void CSequenceThread::Run() {
     using namespace std::chrono;
     SequenceCamera* camera = camera_.get();
     if (camera == nullptr || !camera->Ready()) return EndRun();
+    notOffered_.clear();
 
     const auto runStart = clock_->Now();
     const auto wallStart = clock_->WallNow();
@@ -181,6 +188,7 @@ void CSequenceThread::Run() {
         row.end = wall(end);
         planned += end - start;
         csv.Write(row);
+        if (!row.settingsChanged.empty() && events_) events_->SettingsApplied();
         if (!FinishStep(step.id)) return;
     }
     EndRun();
@@ -199,8 +207,10 @@ bool CSequenceThread::PhotoStep(const Entry& step, std::string& file, std::strin
         if (wanted.empty()) continue;   // nothing was selected: the camera keeps its value
         if (camera.Get(info.key) == wanted) continue;
         if (!camera.Offers(info.key, wanted)) {
-            camera.Log(
-                Format("Setting not offered by the camera: %s %s\r\n", info.name, wanted.c_str()));
+            // Said once per run, not in every step that asks for it.
+            if (notOffered_.insert(std::string(info.name) + ' ' + wanted).second)
+                camera.Log(Format("Setting not offered by the camera: %s %s\r\n", info.name,
+                                  wanted.c_str()));
             continue;
         }
         camera.Log(Format(info.changeText, wanted.c_str()));

@@ -18,6 +18,8 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <string>
 #include <vector>
 
 class CSequenceThread : public CThreadBase {
@@ -28,6 +30,8 @@ public:
         virtual ~Events() = default;
         virtual void ItemDone(std::uint64_t id) = 0;
         virtual void RunEnded() = 0;
+        // A photo step changed settings (or the zoom) on the camera; told before its ItemDone.
+        virtual void SettingsApplied() {}
     };
 
     struct Entry {
@@ -53,6 +57,8 @@ public:
 
     void RequestStop();
     bool stopRequested() const;
+    // Whole seconds left of the delay being run; 0 when no delay runs.
+    int RunningDelayLeft() const;
     // Ends the run before its next step, cutting a delay short; a photo under way finishes.
     void Quit();
 
@@ -68,6 +74,8 @@ private:
     Events* const events_;
     const std::unique_ptr<SequenceClock> clock_;
     std::unique_ptr<SequenceCamera> camera_;
+    // Settings (name and label) already said to be not offered in this run; worker only.
+    std::set<std::string> notOffered_;
 
     mutable std::mutex lock_;   // guards queue_, nextId_, stopRequested_
     std::deque<Entry> queue_;

@@ -71,6 +71,17 @@ CCapAstroDlg* CViewMain::astroPanel() const {
 
 CCapTimeDlg* CViewMain::timePanel() const { return static_cast<CCapTimeDlg*>(panels_[TimeTab]); }
 
+QWidget* CViewMain::firstControl() const {
+    switch (tabs_->currentIndex()) {
+        case StitchTab: return stitchPanel()->captureButton();
+        case AstroTab: return astroPanel()->captureButton();
+        case TimeTab: return timePanel()->captureButton();
+        default: return normalPanel()->captureButton();
+    }
+}
+
+void CViewMain::FocusCapture() { firstControl()->setFocus(Qt::OtherFocusReason); }
+
 CViewViewscreen* CViewMain::viewscreen() const {
     return document_ ? dynamic_cast<CViewViewscreen*>(document_->GetView("Viewscreen")) : nullptr;
 }

@@ -33,6 +33,11 @@ public:
     // this up last when the window gets small.
     QSize essentialSize() const;
 
+    // The shown panel's first control, its capture button: where the keyboard focus goes after
+    // a connect and when F6 enters the pane, so Space captures.
+    QWidget* firstControl() const;
+    void FocusCapture();
+
     QTabWidget* tabs() const { return tabs_; }
     QWidget* panel(int index) const { return panels_[index]; }
     CCapNormalDlg* normalPanel() const;

@@ -264,7 +264,11 @@ bool CViewDoc::TakePicture(std::string* writtenPath) {
     if (writtenPath) *writtenPath = target.path;
     switch (target.status) {
         case CaptureNameStatus::Ok: break;
-        case CaptureNameStatus::Empty: return false;
+        case CaptureNameStatus::Empty:
+            Log(captureFolder().empty()
+                    ? "Capture refused: no capture folder: choose one with Browse in the Info pane\r\n"
+                    : "Capture refused: the capture name is empty: type one in the Info pane\r\n");
+            return false;
         case CaptureNameStatus::BadName:
             Log("Capture refused: the capture name \"" + captureName() +
                 "\" must not contain '/' or be \".\" or \"..\"\r\n");

@@ -15,6 +15,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 #include <algorithm>
 #include <atomic>
@@ -46,6 +48,30 @@ void LeaveReport(Leave leave) {
     leave(*gFeed);
     gFeed->wakeup->wake();
 }
+
+// The capture folder's box: the end of the path, elided at the start when it does not fit
+// (the whole path is its tooltip); the box keeps the whole path as its text.
+class FolderBox : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QStyleOptionFrame option;
+        initStyleOption(&option);
+        const QRect contents =
+            style()->subElementRect(QStyle::SE_LineEditContents, &option, this).adjusted(2, 0, -2, 0);
+        if (hasFocus() || fontMetrics().horizontalAdvance(text()) <= contents.width()) {
+            QLineEdit::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &option, &painter, this);
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(contents, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideLeft, contents.width()));
+    }
+};
 
 // The histogram control: a white-framed surface the pane draws the histogram into.
 class HistogramControl : public QWidget {
@@ -105,12 +131,12 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
     }
 
     // The folder is chosen with "Browse" only; the box shows the folder in use.
-    folderBox_ = new QLineEdit(this);
+    folderBox_ = new FolderBox(this);
     folderBox_->setObjectName(QStringLiteral("captureFolder"));
     folderBox_->setGeometry(75, 110, 100, 14);
     folderBox_->setFont(font_);
     folderBox_->setReadOnly(true);
-    if (document_) folderBox_->setText(QString::fromStdString(document_->captureFolder()));
+    if (document_) ShowFolder(QString::fromStdString(document_->captureFolder()));
 
     browseButton_ = new QPushButton(QStringLiteral("Browse"), this);
     browseButton_->setObjectName(QStringLiteral("browse"));
@@ -188,7 +214,7 @@ void CViewInfo::UpdateInfo() {
     values_[1]->setText(QString::fromStdString(facts.ownerName));
     values_[2]->setText(QString::fromStdString(facts.firmware));
     values_[3]->setText(open ? BatteryShown(facts) : QString());
-    folderBox_->setText(QString::fromStdString(document_->captureFolder()));
+    ShowFolder(QString::fromStdString(document_->captureFolder()));
     update();
 }
 
@@ -214,17 +240,29 @@ void CViewInfo::RefreshBattery() {
     values_[3]->setText(driver ? BatteryShown(driver->properties()) : QString());
 }
 
+void CViewInfo::ShowFolder(const QString& folder) {
+    folderBox_->setText(folder);
+    folderBox_->setToolTip(folder);
+}
+
 void CViewInfo::OnBrowse() {
-    const QString folder =
-        QFileDialog::getExistingDirectory(this, QStringLiteral("Where to save captures?"));
+    // The chooser opens at the folder in use.
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("Where to save captures?"),
+        document_ ? QString::fromStdString(document_->captureFolder()) : QString());
     ApplyChosenFolder(folder);
 }
 
 void CViewInfo::ApplyChosenFolder(const QString& folder) {
     if (folder.isEmpty()) return;
     const QString withSeparator = folder + QLatin1Char('/');
-    if (document_) document_->SetCaptureFolder(withSeparator.toStdString());
-    folderBox_->setText(withSeparator);
+    if (document_) {
+        const bool changed = document_->captureFolder() != withSeparator.toStdString();
+        document_->SetCaptureFolder(withSeparator.toStdString());
+        // Named once here, so the short "Saved ..." lines can be placed.
+        if (changed) document_->Log("Capture folder: " + withSeparator.toStdString() + "\r\n");
+    }
+    ShowFolder(withSeparator);
 }
 
 void CViewInfo::OnCaptureNameChanged() {

@@ -46,6 +46,8 @@ public:
     // Chooses folder without a dialog (empty: nothing happens), as after a choice in the dialog.
     void ApplyChosenFolder(const QString& folder);
     void OnCaptureNameChanged();
+    // The capture folder in its box (the end shown when it does not fit) and its tooltip.
+    void ShowFolder(const QString& folder);
 
     // Repaints the histogram control (the viewscreen asks after each recomputation).
     void InvalidateHistogram();

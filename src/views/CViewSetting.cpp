@@ -212,7 +212,15 @@ void CViewSetting::RefreshSettings() {
 }
 
 void CViewSetting::RefreshFromCamera() {
-    if (camera::CanonDriver* driver = chosenDriver()) readValues(driver);
+    camera::CanonDriver* driver = chosenDriver();
+    if (!driver) return;
+    // The values a camera allows follow its mode: a changed mode, AV or TV reads them anew.
+    for (Row row : {ShootingMode, AVMode, TVMode})
+        if (selectedText(row).toStdString() != driver->GetLabel(KeyOf(row))) {
+            reEnumerateAndRefill(driver);
+            break;
+        }
+    readValues(driver);   // the AF lock box keeps its state
 }
 
 void CViewSetting::reEnumerateAndRefill(camera::CanonDriver* driver) {

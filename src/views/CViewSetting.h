@@ -45,13 +45,13 @@ public:
     // Refills every control from the driver with an open camera; empties the lists and clears
     // the AF lock box when none is open. The slider keeps its range and position then.
     void RefreshSettings();
-    // Shows what the camera holds now, quietly: every list re-selects the camera's current
-    // value and the slider its position; nothing is sent back and nothing is logged (unless a
-    // read fails). The AF lock box keeps its state. Nothing happens without an open camera.
+    // Reads the camera's values back into the controls quietly: nothing is logged (unless a
+    // read fails) and nothing is sent to the camera; the AF lock box keeps its state. Called
+    // when the camera's settings changed without the pane (a Time run's photo steps, a dial
+    // turned on the body). With no camera open it does nothing. User-interface thread.
     void RefreshFromCamera();
-    // The document's settings receiver: the camera changed a setting by itself (a dial turned
-    // on the body). Any thread; the pane reads the settings again on the user-interface thread,
-    // once for a burst of changes.
+    // The document's settings receiver: the camera changed a setting by itself. Any thread;
+    // the pane reads the settings again on the user-interface thread, once for a burst.
     static void CameraChangedSettings();
 
     // What the timed sequence records: the selected text of a list and the zoom position.

@@ -51,7 +51,7 @@ TEST_F(DocumentTest, WithoutCameraTheNameIsJpegAndNothingIsReleased) {
     EXPECT_FALSE(Exists(dir.file("Photo-0000.jpg")));
 }
 
-TEST_F(DocumentTest, EmptyFolderOrNameReleasesNothingAndSkipsTheStitchStep) {
+TEST_F(DocumentTest, EmptyFolderOrNameIsRefusedWithAConsoleLineAndSkipsTheStitchStep) {
     Connected("PowerShot G5");
     doc->setOnFrame(&Probe::OnFrame);
     doc->PrepareStitchStrip(3);
@@ -66,7 +66,10 @@ TEST_F(DocumentTest, EmptyFolderOrNameReleasesNothingAndSkipsTheStitchStep) {
     }
     EXPECT_EQ(Cd().countCalls("CDRelease"), 0u);
     EXPECT_TRUE(AllBytes(doc->previousShot(), 0));
-    EXPECT_EQ(console.text(), "");
+    // Each refusal says why in one line.
+    EXPECT_EQ(console.text(),
+              "Capture refused: no capture folder: choose one with Browse in the Info pane\r\n"
+              "Capture refused: the capture name is empty: type one in the Info pane\r\n");
 }
 
 TEST_F(DocumentTest, NamesThatLeaveTheFolderAreRefusedWithAConsoleLine) {

@@ -1,5 +1,5 @@
 // Procedural scene: a 1280-pixel-wide panorama (night sky with stars and a moon, mountains,
-// houses and trees) built once, viewed through a 320 x 240 window that drifts to the right.
+// irregularly placed houses and trees) built once, viewed through a 320 x 240 window that drifts to the right.
 #include "sdk/sim/Scene.h"
 
 #include "sdk/sdk.h"
@@ -109,11 +109,22 @@ void build(Tables& t) {
     }
     disc(t, 300, 45, 16, 235, 230, 200);   // moon
     disc(t, 306, 41, 13, 12, 24, 70);      // its shadowed part
+    // Houses and trees stand irregularly, each of its own size and colour, as in a real
+    // village: no stretch of the panorama repeats another (which would fool the stitch
+    // overlap readout into a confident match that is not there).
     for (int i = 0; i < 8; ++i) {
-        const int x = 60 + i * 160;
-        house(t, x, horizonAt(x) + 40, 30 + (i % 3) * 8, 22 + (i % 2) * 10, 200 - i * 12,
-              170 + i * 8, 120 + i * 10);
-        tree(t, x + 90, horizonAt(x + 90) + 30, 14 + (i * 7) % 12);
+        const int x = 60 + i * 160 + static_cast<int>(xorshift(seed) % 81) - 40;
+        const int w = 26 + static_cast<int>(xorshift(seed) % 24);
+        const int h = 18 + static_cast<int>(xorshift(seed) % 18);
+        const int ground = horizonAt(x) + 25 + static_cast<int>(xorshift(seed) % 30);
+        house(t, x, ground, w, h, 120 + static_cast<int>(xorshift(seed) % 120),
+              110 + static_cast<int>(xorshift(seed) % 100),
+              90 + static_cast<int>(xorshift(seed) % 110));
+        for (int k = 0, trees = 1 + static_cast<int>(xorshift(seed) % 3); k < trees; ++k) {
+            const int tx = x + w + 15 + static_cast<int>(xorshift(seed) % 90);
+            tree(t, tx, horizonAt(tx) + 20 + static_cast<int>(xorshift(seed) % 40),
+                 10 + static_cast<int>(xorshift(seed) % 16));
+        }
     }
     for (int i = 0; i < kHotPixels; ++i) {
         HotPixel& h = t.hot[i];

@@ -5,10 +5,14 @@
 
 #include "camera/ErrorText.h"
 #include "capture/CCapNormalDlg.h"
+#include "capture/CCapStitchDlg.h"
 
 #include <QComboBox>
 #include <QImage>
+#include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
@@ -16,6 +20,62 @@
 class E2eWindowTest : public QObject {
     Q_OBJECT
 private slots:
+    // Issue 17: after a connect (button or Enter on a row) Space captures instead of pressing
+    // the Disconnect button that kept the focus; F6 into the capture pane lands on the shown
+    // panel's first control, not the tab bar.
+    void spaceAfterConnectCapturesAndNeverDisconnects() {
+        for (const bool byEnter : {false, true}) {
+            e2e::Window w(0);
+            QVERIFY(w.ok);
+            w.frame()->show();
+            w.frame()->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(w.frame()));
+            QVERIFY(w.selectCamera(QStringLiteral("PowerShot G5")));
+            if (byEnter) {
+                w.cameraList()->cameraList()->setFocus();
+                QTest::keyClick(w.cameraList()->cameraList(), Qt::Key_Return);
+            } else {
+                w.cameraList()->connectButton()->setFocus();
+                QTest::keyClick(w.cameraList()->connectButton(), Qt::Key_Space);
+            }
+            QVERIFY(w.document()->cdDriver().isOpen());
+            QPushButton* capture = w.host()->normalPanel()->captureButton();
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(capture));
+            const QString before = w.console();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+            QVERIFY(w.document()->cdDriver().isOpen());
+            const QString after = w.console().mid(before.size());
+            QVERIFY2(after.startsWith(QStringLiteral("Capturing Photo...\nPhoto Captured\n")),
+                     qPrintable(after));
+            QCOMPARE(after.count(QStringLiteral("Capturing Photo...")), 1);
+            QVERIFY(!after.contains(QStringLiteral("Disconnecting")));
+
+            // F6 from the console into the capture pane, on the Stitch tab too.
+            w.host()->tabs()->setCurrentIndex(CViewMain::StitchTab);
+            w.frame()->pane(5)->setFocus();
+            for (int i = 0; i < 6 && w.frame()->activePaneIndex() != 4; ++i)
+                QTest::keyClick(w.frame(), Qt::Key_F6);
+            QCOMPARE(QApplication::focusWidget(),
+                     static_cast<QWidget*>(w.host()->stitchPanel()->captureButton()));
+        }
+    }
+
+    // Issue 17: a capture with an empty capture name says why in one line.
+    void emptyCaptureNameIsRefusedWithALine() {
+        e2e::Window w(0);
+        QVERIFY(w.ok);
+        QVERIFY(w.selectCamera(QStringLiteral("PowerShot G5")));
+        QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
+        auto* name = w.info()->findChild<QLineEdit*>(QStringLiteral("captureName"));
+        QVERIFY(name);
+        name->clear();
+        const QString before = w.console();
+        QTest::mouseClick(w.host()->normalPanel()->captureButton(), Qt::LeftButton);
+        QCOMPARE(w.console().mid(before.size()),
+                 QStringLiteral("Capturing Photo...\nCapture refused: the capture name is empty: "
+                                "type one in the Info pane\n"));
+    }
+
     void connectStreamSetCaptureDisconnect() {
         e2e::Window w(30);
         QVERIFY(w.ok);

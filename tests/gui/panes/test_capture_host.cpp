@@ -120,11 +120,13 @@ private slots:
         QCOMPARE(fx.console.text(), "Capturing Photo...\r\nPhoto Captured\r\n" +
                                         CViewDoc::SavedLine("Photo-0000.jpg", shot.size()));
 
-        // An empty capture name: nothing is released, only the first line is written.
+        // An empty capture name: nothing is released, and one line says why.
         fx.console.clear();
         fx.doc->SetCaptureName("");
         QTest::mouseClick(host.normalPanel()->captureButton(), Qt::LeftButton);
-        QCOMPARE(fx.console.text(), std::string("Capturing Photo...\r\n"));
+        QCOMPARE(fx.console.text(),
+                 std::string("Capturing Photo...\r\nCapture refused: the capture name is empty: "
+                             "type one in the Info pane\r\n"));
     }
 };
 

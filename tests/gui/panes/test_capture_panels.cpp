@@ -21,6 +21,8 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTabWidget>
+#include <QWheelEvent>
+#include <QApplication>
 #include <QtTest>
 
 #include <atomic>
@@ -151,25 +153,42 @@ private slots:
             auto* label = a.findChild<QLabel*>(QString::fromLatin1(l.text));
             QVERIFY(label);
             QCOMPARE(label->text(), QString::fromLatin1(l.text));
-            QCOMPARE(label->geometry(),
-                     dluRect(l.place.x(), l.place.y(), l.place.width(), l.place.height()));
+            // At its place, and wide and tall enough for its text (issue 17: not cut off).
+            const QRect place = dluRect(l.place.x(), l.place.y(), l.place.width(), l.place.height());
+            QCOMPARE(label->y(), place.y());
+            QVERIFY(label->x() >= place.x());
+            QVERIFY(label->width() >= label->sizeHint().width());
+            QVERIFY(label->height() >= label->sizeHint().height());
         }
-        QCOMPARE(a.slider()->geometry(), dluRect(74, 43, 110, 11));
+        // The slider follows its caption and ends where the dialog puts it.
+        const QRect sliderBox = dluRect(74, 43, 110, 11);
+        QVERIFY(a.slider()->x() > a.findChild<QLabel*>("Additive Frames:")->geometry().right());
+        QCOMPARE(a.slider()->geometry().right(), sliderBox.right());
+        QVERIFY(a.calibrateButton()->width() >= a.calibrateButton()->sizeHint().width());
+        // The number of added frames beside the slider.
+        QCOMPARE(a.framesLabel()->text(), QStringLiteral("no frames added"));
         QCOMPARE(a.slider()->minimum(), 0);
         QCOMPARE(a.slider()->maximum(), 150);
         QCOMPARE(a.slider()->value(), 0);
         QCOMPARE(a.slider()->tickPosition(), QSlider::TicksAbove);
         QCOMPARE(a.calibrateButton()->text(), QStringLiteral("Calibrate for Noise"));
-        QCOMPARE(a.calibrateButton()->geometry(), dluRect(74, 58, 69, 11));
+        QVERIFY(a.calibrateButton()->geometry().bottom() < a.group()->geometry().bottom());
 
         // The value follows the thumb while it is dragged.
         w.host.tabs()->setCurrentIndex(CViewMain::AstroTab);
         a.slider()->setSliderDown(true);
         a.slider()->setSliderPosition(37);
         QCOMPARE(w.fx.doc->additiveFrames(), 37);
+        QCOMPARE(a.framesLabel()->text(), QStringLiteral("37 frames added"));
         a.slider()->setSliderDown(false);
         QTest::keyClick(a.slider(), Qt::Key_End);
         QCOMPARE(w.fx.doc->additiveFrames(), 150);
+        // The wheel moves the slider only while it has the keyboard focus.
+        a.slider()->clearFocus();
+        QWheelEvent wheel(QPointF(5, 5), a.slider()->mapToGlobal(QPointF(5, 5)), QPoint(),
+                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(a.slider(), &wheel);
+        QCOMPARE(a.slider()->value(), 150);
     }
 
     void directionStrips_data() {

@@ -153,6 +153,14 @@ public:
         ++runs_;
         ended_.notify_all();
     }
+    void SettingsApplied() override {
+        std::lock_guard lock(mutex_);
+        ++settingsApplied_;
+    }
+    int settingsApplied() {
+        std::lock_guard lock(mutex_);
+        return settingsApplied_;
+    }
     bool WaitForRuns(int runs) {
         std::unique_lock lock(mutex_);
         return ended_.wait_for(lock, 30s, [&] { return runs_ >= runs; });
@@ -167,6 +175,7 @@ private:
     std::condition_variable ended_;
     std::vector<std::string> events;
     int runs_ = 0;
+    int settingsApplied_ = 0;
 };
 
 inline SequenceItem Delay(int seconds) {

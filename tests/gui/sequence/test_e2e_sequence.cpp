@@ -105,6 +105,43 @@ private slots:
                  qPrintable(lines[3]));
     }
 
+    // Issue 17: a photo step at ISO 1600 run while the pane shows ISO 100 leaves the pane
+    // showing what the camera holds (1600), read back quietly; the next Normal capture is then
+    // no surprise.
+    void settingsPaneShowsTheCameraAfterARun() {
+        e2e::Window w(0);
+        QVERIFY(w.ok);
+        QVERIFY(Connect(w));
+        CCapTimeDlg* time = w.host()->timePanel();
+        w.host()->tabs()->setCurrentIndex(CViewMain::TimeTab);
+        QComboBox* iso = w.settings()->combo(CViewSetting::ISO);
+        QVERIFY(iso->count() > 2);
+        auto choose = [&](int index) {
+            iso->setCurrentIndex(index);
+            emit iso->activated(index);
+            return iso->itemText(index);
+        };
+        const QString high = choose(iso->count() - 1);
+        QTest::mouseClick(time->addPhotoButton(), Qt::LeftButton);
+        QVERIFY2(time->stepList()->item(0, 1)->text().contains(high),
+                 qPrintable(time->stepList()->item(0, 1)->text()));
+        const QString low = choose(1);
+        QVERIFY(low != high);
+        QCOMPARE(w.settings()->selectedText(CViewSetting::ISO), low);
+
+        const QString before = w.console();
+        QTest::mouseClick(time->captureButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(time->captureButton()->text(), QStringLiteral("Capture Photos"),
+                                  kThreadWaitMs);
+        QCOMPARE(w.document()->cdDriver().GetLabel(camera::Setting::ISO), high.toStdString());
+        QTRY_COMPARE_WITH_TIMEOUT(w.settings()->selectedText(CViewSetting::ISO), high,
+                                  kThreadWaitMs);
+        // Quietly: only the run's own lines.
+        QCOMPARE(w.console().mid(before.size()),
+                 "Changing ISO mode to: " + high + "\nTaking photo...\nPhoto Captured\n" +
+                     e2e::SavedLine(w.shotsFolder() + "Photo-0000.jpg"));
+    }
+
     void runWhileStreamingThenQuitDuringALongDelay() {
         e2e::Window w(240);
         QVERIFY(w.ok);

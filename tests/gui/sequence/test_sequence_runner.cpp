@@ -93,14 +93,16 @@ private slots:
              "Changing zoom to: 5\r\nSetting not applied: TV is 1/60, wanted 1/125\r\n"
              "Taking photo...\r\nPhoto Captured\r\n",
              1},
-            {{Photo({{Setting::TV, "1/8000"}, {Setting::AV, ""}, {Setting::ISO, "ISO 100"}})},
+            // A label the camera does not offer is said once in a run, not in every step.
+            {{Photo({{Setting::TV, "1/8000"}, {Setting::AV, ""}, {Setting::ISO, "ISO 100"}}),
+              Photo({{Setting::TV, "1/8000"}})},
              [](FakeCamera& c) {
                  c.values = {{Setting::TV, "1/60"}, {Setting::AV, "5.6"}};
                  c.offered = {"1/60", "ISO 100"};
              },
              "Setting not offered by the camera: TV 1/8000\r\nChanging ISO mode to: ISO 100\r\n"
-             "Taking photo...\r\nPhoto Captured\r\n",
-             1},
+             "Taking photo...\r\nPhoto Captured\r\nTaking photo...\r\nPhoto Captured\r\n",
+             2},
             {{Photo(), Photo()},
              [](FakeCamera& c) { c.failRelease = true; },
              Repeat("Taking photo...\r\n\r\n--- TakePicture::CDRelease ---\r\n", 2),
@@ -122,6 +124,8 @@ private slots:
         expected.push_back("ended");
         QCOMPARE(run.events.list(), expected);
         if (caseIndex == 5) QCOMPARE(run.camera->values[Setting::AV], std::string("5.6"));
+        // The settings pane is told of each photo step that changed something on the camera.
+        QCOMPARE(run.events.settingsApplied(), caseIndex == 4 || caseIndex == 5 ? 1 : 0);
     }
 
     // Each second ends on the step's own timeline, however long the logging takes; five nines

@@ -131,7 +131,8 @@ private slots:
                  (std::vector<int>{1, 2, 3}));   // 1 + the larger of 2 rows and #2
         QTest::mouseClick(p.dlg->captureButton(), Qt::LeftButton);   // Stop
         QVERIFY(p.dlg->sequence().stopRequested());
-        QCOMPARE(p.dlg->captureButton()->text(), QStringLiteral("Stop"));
+        // Said at once (issue 17), not when the step ends.
+        QCOMPARE(p.dlg->captureButton()->text(), QStringLiteral("Stopping..."));
         p.clock->Open();
         QTRY_COMPARE_WITH_TIMEOUT(p.dlg->captureButton()->text(), QStringLiteral("Capture Photos"),
                                   kThreadWaitMs);
