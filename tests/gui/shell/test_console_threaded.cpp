@@ -205,7 +205,7 @@ void TestConsoleThreaded::consoleClosesWhileWorkersLog() {
         const bool registryLeft = doc.GetView("Debug") == nullptr;
         const bool errorsLeft = CViewDebug::activeConsole() == nullptr;
         const int atClose = written.load();
-        QTest::qWaitFor([&] { return written.load() > atClose + 100; }, kThreadWaitMs);
+        (void)QTest::qWaitFor([&] { return written.load() > atClose + 100; }, kThreadWaitMs);
         stop = true;
         for (auto& t : workers) t.join();
         QVERIFY(registryLeft);
