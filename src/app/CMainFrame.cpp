@@ -40,7 +40,10 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
     buildPanes();
     viewOptionsPath_ = ViewOptions::PathBeside(
         QString::fromStdString(document_ ? document_->configPath() : std::string("config.cfg")));
-    const ViewOptions options = ViewOptions::Load(viewOptionsPath_);
+    QString error;
+    const ViewOptions options = ViewOptions::Load(viewOptionsPath_, &error);
+    if (!error.isEmpty() && document_)
+        document_->Log("View settings not read: " + error.toStdString() + "\r\n");
     highlightClippedAction_->setChecked(options.highlightClipped);
     thirdsGridAction_->setChecked(options.thirdsGrid);
     applyViewOptions(false);

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QSet>
 
 CommandLine ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
@@ -51,7 +52,11 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
             QStringLiteral("--cameras takes all, real or simulated, not \"%1\".\n").arg(listing);
         return result;
     }
+    // A camera named again is the same camera: repeats collapse into its first mention.
+    QSet<QString> seen;
     for (const QString& named : parser.values(camera)) {
+        if (seen.contains(named)) continue;
+        seen.insert(named);
         const qsizetype at = named.lastIndexOf(QLatin1Char('@'));
         if (at <= 0 || at == named.size() - 1) {
             result.outcome = CommandLine::Outcome::Error;

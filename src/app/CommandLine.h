@@ -11,7 +11,7 @@
 
 struct CameraOptions {
     gphoto::Listing listing = gphoto::Listing::All;
-    std::vector<std::string> cameras;   // "MODEL@PORT"
+    std::vector<std::string> cameras;   // "MODEL@PORT", each once, in the order first given
     bool autodetect = true;
 };
 

@@ -118,6 +118,14 @@ void CSequenceThread::Run() {
     };
     SequenceLog csv;
     bool csvTried = false;
+    std::string csvPath;
+    bool csvFailed = false;   // said once per run
+    auto logRow = [&](const SequenceLog::Row& row) {
+        std::string error;
+        if (!csv.isOpen() || csv.Write(row, error) || csvFailed) return;
+        csvFailed = true;
+        camera->Log("Sequence log not written: " + csvPath + ": " + error + "\r\n");
+    };
     // The planned start of the next step: the run's start plus the delays before it and the
     // photo steps before it as long as they took.
     auto planned = runStart;
@@ -132,10 +140,12 @@ void CSequenceThread::Run() {
         if (!camera->Ready()) break;
         if (!csvTried) {
             csvTried = true;
-            const std::string path = camera->LogPath();
+            csvPath = camera->LogPath();
             std::string error;
-            if (!path.empty() && !csv.Open(path, wallStart, error))
-                camera->Log("Sequence log not written: " + path + ": " + error + "\r\n");
+            if (!csvPath.empty() && !csv.Open(csvPath, wallStart, error)) {
+                csvFailed = true;
+                camera->Log("Sequence log not written: " + csvPath + ": " + error + "\r\n");
+            }
         }
         SequenceLog::Row row;
         row.step = step.number;
@@ -164,7 +174,7 @@ void CSequenceThread::Run() {
             }
             row.end = wall(clock_->Now());
             row.result = finished ? "done" : "dropped";
-            csv.Write(row);
+            logRow(row);
             if (!finished) break;   // quit during the delay: the step stays listed
             planned += seconds(step.item.delaySeconds);
             if (!FinishStep(step.id)) return;
@@ -187,7 +197,7 @@ void CSequenceThread::Run() {
         const auto end = clock_->Now();
         row.end = wall(end);
         planned += end - start;
-        csv.Write(row);
+        logRow(row);
         if (!row.settingsChanged.empty() && events_) events_->SettingsApplied();
         if (!FinishStep(step.id)) return;
     }

@@ -49,6 +49,8 @@ std::string DocumentSequenceCamera::LogPath() {
 }
 
 std::string DocumentSequenceCamera::LogPathFor(const std::string& folder, const std::string& name) {
-    if (folder.empty() || name.empty() || !CaptureNaming::IsSafeName(name)) return {};
+    if (folder.empty() || name.empty() || !CaptureNaming::IsSafeName(name) ||
+        CaptureNaming::HasControl(name) || CaptureNaming::HasControl(folder))
+        return {};
     return folder + name + "-sequence.csv";
 }

@@ -22,8 +22,9 @@ public:
     bool TakePicture(std::string& writtenPath) override;
     std::string LogPath() override;
 
-    // The log beside the captures: folder + name + "-sequence.csv"; empty without a folder or
-    // with a name that would leave the folder.
+    // The log beside the captures: folder + name + "-sequence.csv"; empty without a folder, with
+    // a name that would leave the folder, or with a control character in either (every capture
+    // is refused then, so no log is made).
     static std::string LogPathFor(const std::string& folder, const std::string& name);
 
 private:

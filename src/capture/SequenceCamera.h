@@ -23,7 +23,8 @@ public:
     virtual bool HasZoom() { return true; }
     virtual std::uint32_t GetZoomPos() = 0;
     virtual void SetZoomPos(std::uint32_t position) = 0;
-    // True when the picture was taken; writtenPath gets the file it goes to.
+    // True when the picture was taken; writtenPath gets the file(s) it was saved under (";"
+    // between several), empty when none was.
     virtual bool TakePicture(std::string& writtenPath) = 0;
     // "<capture folder><capture name>-sequence.csv", empty when no log can be kept.
     virtual std::string LogPath() = 0;

@@ -1,7 +1,6 @@
 #include "capture/SequenceLog.h"
 
-#include <cerrno>
-#include <cstring>
+#include <cstdio>
 #include <ctime>
 
 SequenceLog::~SequenceLog() { Close(); }
@@ -9,38 +8,24 @@ SequenceLog::~SequenceLog() { Close(); }
 bool SequenceLog::Open(const std::string& path, std::chrono::system_clock::time_point runStart,
                        std::string& error) {
     Close();
-    file_ = std::fopen(path.c_str(), "ab");
-    if (file_ == nullptr) {
-        error = std::strerror(errno);
-        return false;
-    }
+    if (!file_.Open(path, error)) return false;
     runStart_ = FormatTime(runStart);
-    std::fseek(file_, 0, SEEK_END);
-    if (std::ftell(file_) == 0) {
-        std::fprintf(file_, "%s\r\n", kHeader);
-        if (std::fflush(file_) != 0) {
-            error = std::strerror(errno);
-            Close();
-            return false;
-        }
+    if (file_.wasEmpty() && !file_.Append(std::string(kHeader) + "\r\n", error)) {
+        Close();
+        return false;
     }
     return true;
 }
 
-bool SequenceLog::Write(const Row& row) {
-    if (file_ == nullptr) return false;
+bool SequenceLog::Write(const Row& row, std::string& error) {
     const std::string line = runStart_ + ',' + std::to_string(row.step) + ',' + row.kind + ',' +
                              FormatTime(row.plannedStart) + ',' + FormatTime(row.actualStart) +
                              ',' + FormatTime(row.end) + ',' + Field(row.file) + ',' +
                              Field(row.settingsChanged) + ',' + row.result + "\r\n";
-    const bool written = std::fputs(line.c_str(), file_) >= 0;
-    return std::fflush(file_) == 0 && written;
+    return file_.Append(line, error);
 }
 
-void SequenceLog::Close() {
-    if (file_ != nullptr) std::fclose(file_);
-    file_ = nullptr;
-}
+void SequenceLog::Close() { file_.Close(); }
 
 std::string SequenceLog::FormatTime(std::chrono::system_clock::time_point time) {
     using namespace std::chrono;

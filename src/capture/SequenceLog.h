@@ -1,11 +1,13 @@
 // The sequence log: one CSV row per finished or dropped step of a timed sequence, appended to
 // "<capture folder><capture name>-sequence.csv". The header is written when the file is new or
-// empty; each row is flushed as it is written, so a crash loses at most the step in progress.
-// Used by the sequence worker only.
+// empty; each row goes to the file in one write as it is written, so a crash loses at most the
+// step in progress, and a row the disk takes only in part is cut off again (sdk::AppendFile).
+// Never opened through a link, nor on a fifo or device. Used by the sequence worker only.
 #pragma once
 
+#include "sdk/SettingsFile.h"
+
 #include <chrono>
-#include <cstdio>
 #include <string>
 
 class SequenceLog {
@@ -17,7 +19,7 @@ public:
         int step = 0;       // the step's "#" in the list
         std::string kind;   // "delay" or "photo"
         std::chrono::system_clock::time_point plannedStart, actualStart, end;
-        std::string file;              // written picture, or empty
+        std::string file;              // the file(s) the picture was saved under, or empty
         std::string settingsChanged;   // "TV=1/125;AV=5.6"
         std::string result;   // "done" (delay), "captured", "failed", "no camera", "dropped"
     };
@@ -30,9 +32,9 @@ public:
     // Opens path for appending; runStart stamps every row. On failure error says why.
     bool Open(const std::string& path, std::chrono::system_clock::time_point runStart,
               std::string& error);
-    bool isOpen() const { return file_ != nullptr; }
-    // False when the row could not be written.
-    bool Write(const Row& row);
+    bool isOpen() const { return file_.isOpen(); }
+    // False, with the reason in error, when the row could not be written whole.
+    bool Write(const Row& row, std::string& error);
     void Close();
 
     // "2026-12-08T02:33:08.123Z"
@@ -41,6 +43,6 @@ public:
     static std::string Field(const std::string& text);
 
 private:
-    std::FILE* file_ = nullptr;
+    sdk::AppendFile file_;
     std::string runStart_;
 };

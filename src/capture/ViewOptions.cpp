@@ -1,13 +1,14 @@
 #include "capture/ViewOptions.h"
 
+#include "sdk/SettingsFile.h"
+
+#include <QByteArray>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
-constexpr qint64 kMaxFileBytes = 64 * 1024;   // beyond this the file is not ours
+constexpr std::size_t kMaxFileBytes = 64 * 1024;   // beyond this the file is not ours
 
 }   // namespace
 
@@ -16,11 +17,13 @@ QString ViewOptions::PathBeside(const QString& configPath) {
     return config.dir().filePath(QStringLiteral("view.cfg"));
 }
 
-ViewOptions ViewOptions::Load(const QString& path) {
+ViewOptions ViewOptions::Load(const QString& path, QString* error) {
     ViewOptions options;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return options;
-    const QByteArray data = file.read(kMaxFileBytes);
+    std::string text, reason;
+    const bool read = sdk::ReadSettingsFile(path.toStdString(), kMaxFileBytes, text, reason);
+    if (error) *error = QString::fromStdString(reason);
+    if (!read) return options;
+    const QByteArray data = QByteArray::fromStdString(text);
     for (QByteArray line : data.split('\n')) {
         line = line.trimmed();
         const qsizetype equals = line.indexOf('=');
@@ -35,17 +38,10 @@ ViewOptions ViewOptions::Load(const QString& path) {
 }
 
 bool ViewOptions::Save(const QString& path, QString& error) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    const QByteArray text = QByteArray("highlight_clipped=") + (highlightClipped ? "1" : "0") +
-                            "\nthirds_grid=" + (thirdsGrid ? "1" : "0") + "\n";
-    file.write(text);
-    if (!file.commit()) {
-        error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    const std::string text = std::string("highlight_clipped=") + (highlightClipped ? "1" : "0") +
+                             "\nthirds_grid=" + (thirdsGrid ? "1" : "0") + "\n";
+    std::string reason;
+    if (sdk::ReplaceSettingsFile(path.toStdString(), text, reason)) return true;
+    error = QString::fromStdString(reason);
+    return false;
 }

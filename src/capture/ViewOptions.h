@@ -12,9 +12,11 @@ struct ViewOptions {
     // The view file beside the given config.cfg path ("view.cfg" in the same folder).
     static QString PathBeside(const QString& configPath);
     // Reads path; unknown keys and values other than 0 and 1 are ignored (the default stays).
-    static ViewOptions Load(const QString& path);
-    // Writes through a temporary file renamed over path, so a failed save leaves the old file
-    // whole. False, with the reason in error, when it could not be written.
+    // A fifo, a device or a link another user made is not read: error says why (else empty).
+    static ViewOptions Load(const QString& path, QString* error = nullptr);
+    // Writes through sdk::ReplaceSettingsFile (a random temporary renamed over path, every write
+    // checked), so a failed save leaves the old file whole. False, with the reason in error, when
+    // it could not be written.
     bool Save(const QString& path, QString& error) const;
 
     bool operator==(const ViewOptions&) const = default;

@@ -6,9 +6,11 @@
 #include "document/StackingWindow.h"
 #include "document/StripCut.h"
 #include "sdk/CaptureFile.h"
+#include "sdk/SettingsFile.h"
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 #include <stdexcept>
@@ -41,6 +43,9 @@ CViewDoc::CViewDoc(const sdk::Api& cdApi, const sdk::Api& rcApi, std::string con
             buffers_->overlapStrip.fill(0);
         }
         sdk::CaptureFile::RemoveLeftovers(captureFolder());
+        const std::size_t slash = configPath_.rfind('/');
+        sdk::RemoveSettingsLeftovers(slash == std::string::npos ? std::string()
+                                                                : configPath_.substr(0, slash + 1));
         cdDriver_ = std::make_unique<camera::CanonSDK>(cdApi, &CViewDoc::LogRelay);
         rcDriver_ = std::make_unique<camera::CanonRCSDK>(rcApi, &CViewDoc::LogRelay);
         auto picture = [this](const std::string& asked, const std::string& saved) {
@@ -84,9 +89,18 @@ void CView::LeaveRegistry() {
 }
 
 void CViewDoc::RegisterView(CView* view, const std::string& name) {
-    std::lock_guard lock(viewsLock_);
-    views_.emplace_back(view, name);
-    view->registry_ = this;
+    {
+        std::lock_guard lock(viewsLock_);
+        views_.emplace_back(view, name);
+        view->registry_ = this;
+    }
+    if (name != "Debug") return;
+    std::vector<std::string> notes;
+    {
+        std::lock_guard lock(heldLock_);
+        notes.swap(startupNotes_);
+    }
+    for (const std::string& note : notes) Log(note);
 }
 
 void CViewDoc::UnregisterView(CView* view) {
@@ -261,7 +275,6 @@ bool CViewDoc::TakePicture(std::string* writtenPath) {
         !EnsureCaptureFolder(captureFolder()))
         return false;
     const CapturePath target = NextCapturePath(true);
-    if (writtenPath) *writtenPath = target.path;
     switch (target.status) {
         case CaptureNameStatus::Ok: break;
         case CaptureNameStatus::Empty:
@@ -285,6 +298,17 @@ bool CViewDoc::TakePicture(std::string* writtenPath) {
             Log("Capture refused: no file number is left for \"" + captureName() + "\" in " +
                 captureFolder() + "\r\n");
             return false;
+        case CaptureNameStatus::TooLong:
+            Log("Capture refused: the capture name is too long: with its number and extension "
+                "it makes a file name longer than the " +
+                std::to_string(target.nameMax) + " bytes the file system allows\r\n");
+            return false;
+    }
+    if (writtenPath) {
+        std::lock_guard lock(watchLock_);
+        watchAsked_ = target.path;
+        watchSaved_.clear();
+        watchEnded_ = false;
     }
 
     bool result = false;
@@ -307,6 +331,17 @@ bool CViewDoc::TakePicture(std::string* writtenPath) {
         std::lock_guard lock(frameLock_);
         buffers_->previousShot = buffers_->liveFrame;
         CutStrip(buffers_->previousShot, direction, buffers_->overlapStrip);
+    }
+    if (writtenPath) {
+        std::unique_lock lock(watchLock_);
+        // A capture-session picture arrives after the release: the caller (a worker, never the
+        // user-interface thread) hears where it went when it has.
+        if (filePending)
+            watchChanged_.wait_for(lock, std::chrono::seconds(3), [this] { return watchEnded_; });
+        for (const std::string& saved : watchSaved_)
+            *writtenPath += (writtenPath->empty() ? "" : ";") + saved;
+        watchAsked_.clear();
+        watchSaved_.clear();
     }
     if (!result)
         for (const std::string& line : TakeHeldLines()) Log(line);
@@ -352,6 +387,14 @@ bool CViewDoc::TakeCameraPicture(const std::string& cameraName, bool lateFile) {
 
 void CViewDoc::PictureDone(const std::string& asked, const std::string& saved) {
     naming_->Release(asked);
+    {
+        std::lock_guard lock(watchLock_);
+        if (!watchAsked_.empty() && asked == watchAsked_) {
+            if (!saved.empty()) watchSaved_.push_back(saved);
+            watchEnded_ = true;
+        }
+    }
+    watchChanged_.notify_all();
     const auto fileName = [](const std::string& path) {
         return path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
     };
@@ -367,8 +410,14 @@ void CViewDoc::PictureDone(const std::string& asked, const std::string& saved) {
 // ---- Configuration ----
 
 bool CViewDoc::LoadConfig() {
-    std::string folder, name;
-    if (!config::Load(configPath_, folder, name)) return false;
+    std::string folder, name, error;
+    if (!config::Load(configPath_, folder, name, &error)) {
+        if (error.empty()) return false;   // no file: the defaults, without a word
+        std::cerr << "Kestrel: the capture folder and name were not read: " << error << std::endl;
+        std::lock_guard lock(heldLock_);
+        startupNotes_.push_back("Settings not read: " + error + "\r\n");
+        return false;
+    }
     std::lock_guard lock(stateLock_);
     captureFolder_ = std::move(folder);
     captureName_ = std::move(name);

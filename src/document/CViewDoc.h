@@ -17,6 +17,7 @@ class StackingWindow;
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -65,7 +66,9 @@ public:
     camera::CanonDriver* openDriver();
 
     // Captures.
-    // writtenPath, when given, receives the path the picture goes to (when one was formed).
+    // writtenPath, when given, receives the path each picture of the release was saved under
+    // (";" between several), empty when none was; the files of a capture-session camera are
+    // waited for, up to 3 seconds, so only a worker thread may ask for it.
     // A missing capture folder is created first, with its parents; when that fails one
     // console line says why and nothing is released. Each picture gets one console line
     // ("Saved ...", or "Picture not received: ..."), held until the capture's kPhotoCaptured
@@ -191,6 +194,16 @@ private:
     mutable std::mutex heldLock_;
     mutable bool holding_ = false;
     mutable std::vector<std::string> held_;
+    // Console lines from before the console existed (config.cfg not read), written when the
+    // "Debug" pane registers. Guarded by heldLock_.
+    std::vector<std::string> startupNotes_;
+
+    // Where the pictures of the capture a TakePicture caller asked about went.
+    std::mutex watchLock_;
+    std::condition_variable watchChanged_;
+    std::string watchAsked_;                // its path as asked; empty when none is watched
+    std::vector<std::string> watchSaved_;   // the paths its pictures were saved under
+    bool watchEnded_ = false;               // one of its pictures has ended
 
     // File numbering and the paths handed to capture-session cameras whose files are pending.
     std::unique_ptr<CaptureNaming> naming_;

@@ -40,6 +40,12 @@ void SplitPattern(const std::string& folder, const std::string& name, std::strin
     }
 }
 
+// The longest file name the folder's file system takes (255 where it does not say).
+std::size_t NameMax(const std::string& directory) {
+    const long max = ::pathconf(directory.empty() ? "." : directory.c_str(), _PC_NAME_MAX);
+    return max > 0 ? static_cast<std::size_t>(max) : 255;
+}
+
 bool EntryExists(const std::string& path) {
     struct stat st;
     return ::lstat(path.c_str(), &st) == 0;
@@ -158,8 +164,15 @@ CapturePath CaptureNaming::NextLocked(const std::string& folder, const std::stri
         consider(fileName, [] { return true; });
     }
 
+    const std::size_t nameMax = NameMax(directory);
     for (; candidate <= std::numeric_limits<std::uint32_t>::max(); ++candidate) {
         std::string path = Format(folder, name, static_cast<std::uint32_t>(candidate), ext);
+        // Refused before the release: the camera would fail to write it, with a vaguer error.
+        if (path.size() - directory.size() > nameMax) {
+            result.status = CaptureNameStatus::TooLong;
+            result.nameMax = nameMax;
+            return result;
+        }
         if (!EntryExists(path) && reserved_.count(path) == 0) {
             result.status = CaptureNameStatus::Ok;
             result.path = std::move(path);

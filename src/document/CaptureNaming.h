@@ -17,11 +17,13 @@ enum class CaptureNameStatus {
     ControlName,     // the name contains a control character (a line break, a tab, ...)
     ControlFolder,   // the folder contains a control character
     Exhausted,       // the highest number present is the largest 32-bit number
+    TooLong,         // the file name would be longer than the folder's file system allows
 };
 
 struct CapturePath {
     CaptureNameStatus status = CaptureNameStatus::Empty;
-    std::string path;   // empty unless status is Ok
+    std::string path;          // empty unless status is Ok
+    std::size_t nameMax = 0;   // TooLong: the longest file name the file system takes
 };
 
 class CaptureNaming {

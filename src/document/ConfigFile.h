@@ -6,14 +6,16 @@
 namespace config {
 
 // Reads the two lines, at any length. False (nothing changed) when the file does not open; true
-// otherwise, whatever it holds. Line ends may be "\n" or "\r\n".
-bool Load(const std::string& path, std::string& folder, std::string& name);
+// otherwise, whatever it holds. Line ends may be "\n" or "\r\n". A fifo, a device or a link
+// another user made is not read: false, with the reason in error when given.
+bool Load(const std::string& path, std::string& folder, std::string& name,
+          std::string* error = nullptr);
 
-// Writes folder, "\n", name (no line end after the name) to a unique temporary beside the file
-// (mkstemp), with the old file's mode (or 0666 less the umask for a new one), syncs it and
-// renames it over the file, so a failed save never leaves a half-written file. A symlinked
-// config.cfg stays a symlink: its target is replaced. Nothing is written, and false returned
-// with the reason in error, when the existing file is read-only or a value holds a line break
+// Writes folder, "\n", name (no line end after the name) through sdk::ReplaceSettingsFile: a
+// random temporary beside the file, synced and renamed over it, so a failed save never leaves a
+// half-written file. A config.cfg symlinked by the user stays a symlink: its target is
+// replaced. Nothing is written, and false returned with the reason in error, when the existing
+// file is read-only, not a regular file, a link another user made, or a value holds a line break
 // (it would not read back as it was).
 bool Save(const std::string& path, const std::string& folder, const std::string& name,
           std::string& error);

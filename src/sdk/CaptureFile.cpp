@@ -1,27 +1,23 @@
 // Capture files: the hidden temporary, the sync, the move that never replaces, leftovers.
 #include "sdk/CaptureFile.h"
 
+#include "sdk/TempFiles.h"
 #include "sdk/sdk.h"
 
 #include <algorithm>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace sdk {
 namespace {
-
-std::atomic<std::uint64_t> tempCounter{0};
 
 // The next "<name>-<NNNN>.<ext>" after fileName; empty outside that pattern or past 2^32 - 1.
 std::string NextNumbered(const std::string& fileName) {
@@ -52,20 +48,6 @@ int MoveNoReplace(int dir, const char* from, const char* to) {
     return 0;
 }
 
-// A leftover of a process that has ended: ".kestrel-capture-<pid>-<n>.part".
-bool IsLeftover(const char* name) {
-    const std::size_t prefix = std::strlen(CaptureFile::kTempPrefix);
-    if (std::strncmp(name, CaptureFile::kTempPrefix, prefix) != 0) return false;
-    char* end = nullptr;
-    errno = 0;
-    const long pid = std::strtol(name + prefix, &end, 10);
-    if (errno != 0 || end == name + prefix || *end != '-' || pid <= 0) return false;
-    const std::size_t length = std::strlen(name);
-    if (length < 5 || std::strcmp(name + length - 5, ".part") != 0) return false;
-    if (pid == ::getpid()) return false;
-    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
-}
-
 }   // namespace
 
 CaptureFile::~CaptureFile() { discard(); }
@@ -80,8 +62,7 @@ int CaptureFile::open(const std::string& path) {
     dir_ = ::open(dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir_ < 0) return errno;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempName_ = std::string(kTempPrefix) + std::to_string(::getpid()) + "-" +
-                    std::to_string(tempCounter.fetch_add(1)) + ".part";
+        tempName_ = TempName(kTempPrefix, kTempSuffix);
         fd_ = ::openat(dir_, tempName_.c_str(),
                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd_ >= 0) return 0;
@@ -149,24 +130,7 @@ void CaptureFile::discard() {
 }
 
 int CaptureFile::RemoveLeftovers(const std::string& folder) {
-    const int dir =
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return 0;
-    DIR* listing = ::fdopendir(dir);
-    if (!listing) {
-        ::close(dir);
-        return 0;
-    }
-    int removed = 0;
-    while (const dirent* entry = ::readdir(listing)) {
-        if (!IsLeftover(entry->d_name)) continue;
-        struct stat st;
-        if (::fstatat(dir, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
-            continue;
-        if (::unlinkat(dir, entry->d_name, 0) == 0) ++removed;
-    }
-    ::closedir(listing);
-    return removed;
+    return RemoveTempLeftovers(folder, kTempPrefix, kTempSuffix);
 }
 
 void ReportSaved(const StorageMedium* medium, const std::string& saved) {

@@ -10,9 +10,9 @@
 //   // saved is "/photos/Photo-0012.jpg", or "/photos/Photo-0013.jpg" when 0012 appeared meanwhile
 //
 // Guarantees:
-// - open creates ".kestrel-capture-<pid>-<n>.part" in the folder of the path with
+// - open creates ".kestrel-capture-<pid>-<random>.part" in the folder of the path with
 //   O_CREAT|O_EXCL|O_NOFOLLOW (mode 0666 less the umask): it never opens, truncates or follows
-//   anything that was there. Nothing outside that folder is ever written.
+//   anything that was there, and its name (64 random bits) cannot be planted in advance. Nothing outside that folder is ever written.
 // - commit syncs the file (fsync), moves it to the path with renameat2(RENAME_NOREPLACE), or
 //   link + unlink where the file system has no such rename, and syncs the folder. It never
 //   replaces an entry: when the name is taken (a file, a directory, a symlink, even a dangling
@@ -52,6 +52,7 @@ public:
     static int RemoveLeftovers(const std::string& folder);
     // The prefix of every temporary's name.
     static constexpr const char* kTempPrefix = ".kestrel-capture-";
+    static constexpr const char* kTempSuffix = ".part";
 
 private:
     int dir_ = -1;

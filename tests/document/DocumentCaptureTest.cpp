@@ -139,7 +139,9 @@ TEST_F(DocumentTest, ANameTakenAfterItWasWorkedOutSendsThePictureToTheNextNumber
     d.setOnProgress([](std::int32_t value) {   // another program takes the name meanwhile
         if (value == 0) WriteFile(CViewDoc::instance()->captureFolder() + "Photo-0000.jpg", "x");
     });
-    ASSERT_TRUE(d.TakePicture());
+    std::string written;   // what the sequence log names: the file really written
+    ASSERT_TRUE(d.TakePicture(&written));
+    EXPECT_EQ(written, dir.file("Photo-0001.jpg"));
     EXPECT_EQ(ReadFile(dir.file("Photo-0000.jpg")), "x");
     EXPECT_GT(ReadFile(dir.file("Photo-0001.jpg")).size(), 100u);
     d.Log(CViewDoc::kPhotoCaptured);
@@ -202,6 +204,33 @@ TEST_F(DocumentTest, AMissingCaptureFolderIsCreatedOrOneLineSaysWhy) {
     EXPECT_EQ(console.text(),
               before + "Cannot create capture folder " + blocked + ": Not a directory\r\n");
     EXPECT_EQ(Cd().countCalls("CDRelease"), 1u);
+}
+
+TEST_F(DocumentTest, TheWrittenPathOfACaptureSessionPictureIsWhereItArrived) {
+    CViewDoc& d = Connected("EOS 20D");
+    WriteFile(dir.file("Photo-0000.jpg"), "x", 0444);   // passed over by the scan, kept
+    std::string written;
+    ASSERT_TRUE(d.TakePicture(&written));
+    EXPECT_EQ(written, dir.file("Photo-0001.jpg"));
+    EXPECT_TRUE(Exists(written));
+    Rc().failOnce("TakeCapturedImage", sim::err::kFileWrite);
+    ASSERT_TRUE(d.TakePicture(&written));
+    EXPECT_EQ(written, "");   // no file
+}
+
+TEST_F(DocumentTest, ANameTooLongForTheFileSystemIsRefusedBeforeTheRelease) {
+    Connected("PowerShot G5");
+    doc->SetCaptureName(std::string(246, 'n'));   // 255 bytes with "-0000.jpg"
+    ASSERT_TRUE(doc->TakePicture());
+    EXPECT_TRUE(Exists(dir.file(std::string(246, 'n') + "-0000.jpg")));
+    doc->SetCaptureName(std::string(247, 'n'));
+    EXPECT_FALSE(doc->TakePicture());
+    EXPECT_EQ(Cd().countCalls("CDRelease"), 1u);
+    EXPECT_NE(console.text().find("Capture refused: the capture name is too long: with its number "
+                                  "and extension it makes a file name longer than the 255 bytes "
+                                  "the file system allows\r\n"),
+              std::string::npos)
+        << console.text();
 }
 
 TEST_F(DocumentTest, CaptureSessionPicturesThatNeverArriveAreNamedAndTheirNumbersFreed) {

@@ -3,6 +3,8 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 using namespace testsupport;
 
 namespace {
@@ -52,6 +54,14 @@ TEST_F(DocumentTest, FailedSaveAtExitIsReportedOnStandardError) {
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("not saved"), std::string::npos) << err;
     EXPECT_NE(err.find(dir.file("config.cfg")), std::string::npos) << err;
+}
+
+TEST_F(DocumentTest, AFifoAtConfigCfgIsNotWaitedOnAndSaidOnTheConsoleOnceItExists) {
+    ASSERT_EQ(::mkfifo(dir.file("config.cfg").c_str(), 0600), 0);
+    MakeDoc(false);   // start-up goes on with the defaults
+    EXPECT_EQ(doc->captureName(), "Photo");
+    EXPECT_EQ(console.text(), "Settings not read: " + dir.file("config.cfg") +
+                                  " is a fifo, not a regular file; it is not read\r\n");
 }
 
 TEST_F(DocumentTest, BuffersStartBlack) {

@@ -106,5 +106,15 @@ TEST(CaptureFile, LeftoversOfEndedProcessesAreRemovedOthersKept) {
     EXPECT_EQ(sdk::CaptureFile::RemoveLeftovers(folder.string() + "/"), 0);
 }
 
+TEST(CaptureFile, TemporaryNamesCannotBePlantedInAdvance) {
+    const fs::path folder = freshFolder("planted");
+    const std::string own = sdk::CaptureFile::kTempPrefix + std::to_string(::getpid()) + "-";
+    for (int n = 0; n < 1000; ++n)
+        fs::create_directory(folder / (own + std::to_string(n) + ".part"));
+    std::string saved;
+    EXPECT_EQ(writeAndCommit((folder / "Photo-0000.jpg").string(), "picture", saved), 0);
+    EXPECT_EQ(saved, (folder / "Photo-0000.jpg").string());
+}
+
 }   // namespace
 }   // namespace testsupport

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace seqtest;
 using camera::Setting;
 
@@ -246,6 +248,8 @@ private slots:
                  std::string("/shots/Photo-sequence.csv"));
         QVERIFY(DocumentSequenceCamera::LogPathFor("/shots/", "../x").empty());
         QVERIFY(DocumentSequenceCamera::LogPathFor("", "Photo").empty());
+        QVERIFY(DocumentSequenceCamera::LogPathFor("/shots/", "Pho\nto").empty());   // refused
+        QVERIFY(DocumentSequenceCamera::LogPathFor("/sh\tots/", "Photo").empty());
         QCOMPARE(SequenceLog::Field("a,\"b\""), std::string("\"a,\"\"b\"\"\""));
     }
 
@@ -260,6 +264,22 @@ private slots:
                  QStringLiteral("Sequence log not written: /nonexistent-folder/Photo-sequence.csv: "
                                 "No such file or directory\r\n") +
                      "Taking photo...\r\nPhoto Captured\r\nTaking photo...\r\nPhoto Captured\r\n");
+    }
+
+    // A fifo at the log's name is refused at once, said once: the run neither blocks nor stops.
+    void fifoAtTheLogIsRefusedAtOnce() {
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("Photo-sequence.csv").toStdString();
+        QVERIFY(::mkfifo(path.c_str(), 0600) == 0);
+        Run run;
+        run.camera->logPath = path;
+        run.thread.Append(Photo(), 1);
+        run.thread.Append(Photo(), 2);
+        QVERIFY(run.go());
+        QCOMPARE(run.camera->text(), "Sequence log not written: " + path + ": " + path +
+                                         " is a fifo, not a regular file; nothing is written to "
+                                         "it\r\n" +
+                                         Repeat("Taking photo...\r\nPhoto Captured\r\n", 2));
     }
 };
 

@@ -26,6 +26,12 @@ private slots:
             << int(O::Run) << int(L::All)
             << QStringList{"Canon EOS 600D@ptpip:192.168.1.20", "Nikon DSC D90@usb:001,004"}
             << QString();
+        QStringList repeated;
+        for (int i = 0; i < 5000; ++i)
+            repeated << QStringLiteral("--camera=A@usb:001,004")
+                     << (i == 1 ? "--camera=B@usb:2" : "--camera=A@usb:001,004");
+        QTest::newRow("repeats collapse") << repeated << int(O::Run) << int(L::All)
+                                          << QStringList{"A@usb:001,004", "B@usb:2"} << QString();
         QTest::newRow("help") << QStringList{"--help"} << int(O::Help) << int(L::All)
                               << QStringList{} << QString("--camera <MODEL@PORT>");
         QTest::newRow("bad listing")
