@@ -72,7 +72,7 @@ void CCapAstroDlg::OnScroll() {
 
 void CCapAstroDlg::showFrames() {
     const int n = slider_->sliderPosition();
-    frames_->setText(n == 0 ? QStringLiteral("no frames added")
+    frames_->setText(n == 0   ? QStringLiteral("no frames added")
                      : n == 1 ? QStringLiteral("1 frame added")
                               : QStringLiteral("%1 frames added").arg(n));
 }

@@ -129,9 +129,7 @@ void CCapTimeDlg::OnAddPhoto() {
 
 QString CCapTimeDlg::PhotoRowText(const SequenceItem& item) {
     QStringList parts;
-    auto label = [&item](camera::Setting key) {
-        return QString::fromStdString(item.label(key));
-    };
+    auto label = [&item](camera::Setting key) { return QString::fromStdString(item.label(key)); };
     if (const QString iso = label(camera::Setting::ISO); !iso.isEmpty())
         parts << (iso.startsWith(QLatin1String("ISO")) ? iso : QStringLiteral("ISO ") + iso);
     if (const QString tv = label(camera::Setting::TV); !tv.isEmpty()) parts << tv;
@@ -145,9 +143,9 @@ QString CCapTimeDlg::PhotoRowTip(const SequenceItem& item) {
     QStringList lines;
     for (const camera::SettingInfo& info : camera::kSettings) {
         const std::string& value = item.label(info.key);
-        lines << QStringLiteral("%1: %2").arg(QString::fromLatin1(info.title),
-                                               value.empty() ? QStringLiteral("as the camera has it")
-                                                             : QString::fromStdString(value));
+        lines << QStringLiteral("%1: %2").arg(
+            QString::fromLatin1(info.title),
+            value.empty() ? QStringLiteral("as the camera has it") : QString::fromStdString(value));
     }
     lines << QStringLiteral("Zoom: %1").arg(item.zoomPosition);
     return lines.join(QLatin1Char('\n'));
@@ -171,9 +169,10 @@ void CCapTimeDlg::OnCapturePhotos() {
         // Said at once: the step under way finishes first (a delay runs out).
         const int left = sequence_->RunningDelayLeft();
         if (document_)
-            document_->Log(left > 0 ? "Stopping: the run ends when the current delay has run out (" +
-                                          std::to_string(left) + " s left)\r\n"
-                                    : std::string("Stopping: the run ends after the current step\r\n"));
+            document_->Log(left > 0
+                               ? "Stopping: the run ends when the current delay has run out (" +
+                                     std::to_string(left) + " s left)\r\n"
+                               : std::string("Stopping: the run ends after the current step\r\n"));
         capture_->setText(QStringLiteral("Stopping..."));
         return;
     }

@@ -279,7 +279,8 @@ bool CViewDoc::TakePicture(std::string* writtenPath) {
         case CaptureNameStatus::Ok: break;
         case CaptureNameStatus::Empty:
             Log(captureFolder().empty()
-                    ? "Capture refused: no capture folder: choose one with Browse in the Info pane\r\n"
+                    ? "Capture refused: no capture folder: choose one with Browse in the Info "
+                      "pane\r\n"
                     : "Capture refused: the capture name is empty: type one in the Info pane\r\n");
             return false;
         case CaptureNameStatus::BadName:

@@ -232,10 +232,9 @@ OverlapEstimate EstimateOverlap(const FrameBuffers::Frame& live, const FrameBuff
     // y; its content continues the live picture at y = edge (memory rows: the top of the
     // picture is the highest row).
     constexpr int kThick = 80;
-    const Plane live1 =
-        LumaOf(live.data(), FrameBuffers::kWidth, FrameBuffers::kHeight, FrameBuffers::kRowBytes,
-               vertical);
-    const int edge = direction == 2 ? FrameBuffers::kWidth - kThick
+    const Plane live1 = LumaOf(live.data(), FrameBuffers::kWidth, FrameBuffers::kHeight,
+                               FrameBuffers::kRowBytes, vertical);
+    const int edge = direction == 2   ? FrameBuffers::kWidth - kThick
                      : direction == 3 ? FrameBuffers::kHeight - kThick
                                       : 0;
     // The search at full resolution: across +-kOverlapAcross, along every place that keeps at
@@ -271,8 +270,7 @@ OverlapEstimate EstimateOverlap(const FrameBuffers::Frame& live, const FrameBuff
             bool peak = true;
             for (int j = -1; j <= 1 && peak; ++j)
                 for (int i = -1; i <= 1 && peak; ++i) {
-                    if ((i == 0 && j == 0) || x + i < 0 || x + i >= cw || y + j < 0 ||
-                        y + j >= ch)
+                    if ((i == 0 && j == 0) || x + i < 0 || x + i >= cw || y + j < 0 || y + j >= ch)
                         continue;
                     const double n = grid[static_cast<std::size_t>(y + j) * cw + x + i];
                     // Of a flat top, only the first place counts.
@@ -295,12 +293,12 @@ OverlapEstimate EstimateOverlap(const FrameBuffers::Frame& live, const FrameBuff
     std::vector<Level> halfPlain;
     halfPlain.emplace_back(liveLuma[1], stripLuma[1], 0);
     for (Channel channel : {Channel::RedLessGreen, Channel::BlueLessGreen})
-        halfPlain.emplace_back(LumaOf(live.data(), FrameBuffers::kWidth, FrameBuffers::kHeight,
-                                      FrameBuffers::kRowBytes, vertical, channel, 2),
-                               LumaOf(strip.data(), stripWidth, stripHeight,
-                                      static_cast<std::size_t>(3 * stripWidth), vertical,
-                                      channel, 2),
-                               0);
+        halfPlain.emplace_back(
+            LumaOf(live.data(), FrameBuffers::kWidth, FrameBuffers::kHeight,
+                   FrameBuffers::kRowBytes, vertical, channel, 2),
+            LumaOf(strip.data(), stripWidth, stripHeight, static_cast<std::size_t>(3 * stripWidth),
+                   vertical, channel, 2),
+            0);
     const Area quarterArea = areaAt(4);
     struct Followed {
         Shift quarter, half, full;
@@ -326,7 +324,8 @@ OverlapEstimate EstimateOverlap(const FrameBuffers::Frame& live, const FrameBuff
     // How clearly the best place beats every other: the best distinct peak of the search...
     double lead = 1;
     for (std::size_t i = 1; i < followed.size(); ++i)
-        if (std::abs(followed[i].full.x - best.x) > 4 || std::abs(followed[i].full.y - best.y) > 4) {
+        if (std::abs(followed[i].full.x - best.x) > 4 ||
+            std::abs(followed[i].full.y - best.y) > 4) {
             lead = chosen.half.score - followed[i].half.score;
             break;
         }
@@ -350,12 +349,14 @@ OverlapEstimate EstimateOverlap(const FrameBuffers::Frame& live, const FrameBuff
                 bool peak = true;
                 for (int b = -1; b <= 1 && peak; ++b)
                     for (int a = -1; a <= 1 && peak; ++a) {
-                        if ((a == 0 && b == 0) || i + a < 0 || i + a >= n || j + b < 0 || j + b >= n)
+                        if ((a == 0 && b == 0) || i + a < 0 || i + a >= n || j + b < 0 ||
+                            j + b >= n)
                             continue;
                         peak = near[static_cast<std::size_t>(j + b) * n + i + a] <= v;
                     }
                 if (!peak) continue;
-                if (std::abs(i - kNear) <= 1 && std::abs(j - kNear) <= 1) centre = std::max(centre, v);
+                if (std::abs(i - kNear) <= 1 && std::abs(j - kNear) <= 1)
+                    centre = std::max(centre, v);
                 else other = std::max(other, v);
             }
         if (centre > -2 && other > -2) lead = std::min(lead, centre - other);
@@ -368,8 +369,8 @@ OverlapEstimate EstimateOverlap(const FrameBuffers::Frame& live, const FrameBuff
     };
     result.score = percent(bestScore);
     result.runnerUp = percent(runnerUp);
-    result.atEdge = best.x == full.x0 || best.x == full.x1 || best.y == full.y0 ||
-                    best.y == full.y1;
+    result.atEdge =
+        best.x == full.x0 || best.x == full.x1 || best.y == full.y0 || best.y == full.y1;
     result.match = result.score >= kOverlapMinScore &&
                    result.score - result.runnerUp >= kOverlapMinLead && !result.atEdge;
     int dx = best.x, dy = best.y - edge;

@@ -10,13 +10,13 @@
 #include <string>
 
 struct OverlapEstimate {
-    bool shown = false;   // false when there is nothing to match (no direction, black strip)
-    bool match = false;   // true only for a confident reading (see EstimateOverlap)
-    int dx = 0;           // where the strip's content sits in the live picture, relative to the
-    int dy = 0;           // adjoining edge: + right / + down, in viewfinder pixels
-    int score = 0;        // 0..100: correlation of the strip with the live picture at (dx, dy)
-    int runnerUp = 0;     // 0..100: the best score of a distinct other shift
-    bool atEdge = false;  // the best shift lies on the border of the search
+    bool shown = false;    // false when there is nothing to match (no direction, black strip)
+    bool match = false;    // true only for a confident reading (see EstimateOverlap)
+    int dx = 0;            // where the strip's content sits in the live picture, relative to the
+    int dy = 0;            // adjoining edge: + right / + down, in viewfinder pixels
+    int score = 0;         // 0..100: correlation of the strip with the live picture at (dx, dy)
+    int runnerUp = 0;      // 0..100: the best score of a distinct other shift
+    bool atEdge = false;   // the best shift lies on the border of the search
 };
 
 // The search: across the strip, this far each way; along it (towards and away from the

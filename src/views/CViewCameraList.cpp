@@ -122,7 +122,7 @@ void CViewCameraList::resizeEvent(QResizeEvent* event) {
     // Whole rows only: the list ends below its last whole row (the pane's face shows beneath).
     const int room = std::max(0, event->size().height() - 50);
     const int row = std::max(1, list_->sizeHintForRow(0) > 0 ? list_->sizeHintForRow(0)
-                                                            : list_->fontMetrics().height() + 4);
+                                                             : list_->fontMetrics().height() + 4);
     const int frame = 2 * list_->frameWidth();
     const int rows = (room - frame) / row;
     list_->setGeometry(0, 50, event->size().width(), rows > 0 ? rows * row + frame : room);

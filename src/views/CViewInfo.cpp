@@ -59,8 +59,9 @@ protected:
     void paintEvent(QPaintEvent* event) override {
         QStyleOptionFrame option;
         initStyleOption(&option);
-        const QRect contents =
-            style()->subElementRect(QStyle::SE_LineEditContents, &option, this).adjusted(2, 0, -2, 0);
+        const QRect contents = style()
+                                   ->subElementRect(QStyle::SE_LineEditContents, &option, this)
+                                   .adjusted(2, 0, -2, 0);
         if (hasFocus() || fontMetrics().horizontalAdvance(text()) <= contents.width()) {
             QLineEdit::paintEvent(event);
             return;

@@ -133,7 +133,8 @@ Canvas Landscape(unsigned seed) {
         const double wall = 120 + (xs(rng) % 120);
         for (int y = ground - h; y < ground; ++y)
             for (int x = x0; x < x0 + w; ++x) {
-                const bool window = (x - x0) % 12 > 4 && (x - x0) % 12 < 9 && (y - ground) % 14 < -8;
+                const bool window =
+                    (x - x0) % 12 > 4 && (x - x0) % 12 < 9 && (y - ground) % 14 < -8;
                 c.put(x, y, window ? 40 : wall * 0.8, window ? 50 : wall * 0.9, window ? 60 : wall);
             }
         for (int i2 = 0; i2 <= w / 2; ++i2)
@@ -144,7 +145,8 @@ Canvas Landscape(unsigned seed) {
         for (int y = -r; y <= r; ++y)
             for (int x = -r; x <= r; ++x)
                 if (x * x + y * y <= r * r) {
-                    const double v = 70 + 50 * grass.at(std::abs(cx + x) % Canvas::kW, std::abs(cy + y) % Canvas::kH);
+                    const double v = 70 + 50 * grass.at(std::abs(cx + x) % Canvas::kW,
+                                                        std::abs(cy + y) % Canvas::kH);
                     c.put(cx + x, cy + y, 0.3 * v, v, 0.5 * v);
                 }
     }
@@ -285,7 +287,8 @@ struct Tally {
         if (right && !e.atEdge && e.score - e.runnerUp >= kOverlapMinLead)
             trueScores[scene].push_back(e.score);
         if (!right && !e.atEdge && e.score - e.runnerUp >= kOverlapMinLead)
-            falseScores[where.find(" on ") != std::string::npos ? "unrelated" : scene].push_back(e.score);
+            falseScores[where.find(" on ") != std::string::npos ? "unrelated" : scene].push_back(
+                e.score);
         if (e.match && right) {
             ++detected;
             if (e.score < lowestTrueScore) lowestTrueScore = e.score, lowestTrue = text;
@@ -299,15 +302,17 @@ struct Tally {
         if (!right && !e.atEdge && e.score - e.runnerUp >= kOverlapMinLead &&
             e.score > highestFalseScore)
             highestFalseScore = e.score, worstFalse = text;
-        if (reachable && o.across == 0) (e.match && right ? detectedAlong : missedAlong)[direction].push_back(o.along);
+        if (reachable && o.across == 0)
+            (e.match && right ? detectedAlong : missedAlong)[direction].push_back(o.along);
     }
 };
 
 void Report(const Tally& t) {
-    std::printf("overlap table: %d readings, %d in reach, %d detected (%.1f %%), false guidance "
-                "%d (%.2f %% of all readings)\n",
-                t.readings, t.inReach, t.detected, 100.0 * t.detected / std::max(1, t.inReach),
-                t.falseGuidance, 100.0 * t.falseGuidance / std::max(1, t.readings));
+    std::printf(
+        "overlap table: %d readings, %d in reach, %d detected (%.1f %%), false guidance "
+        "%d (%.2f %% of all readings)\n",
+        t.readings, t.inReach, t.detected, 100.0 * t.detected / std::max(1, t.inReach),
+        t.falseGuidance, 100.0 * t.falseGuidance / std::max(1, t.readings));
     std::printf("overlap table: lowest true score shown %d (%s)\n", t.lowestTrueScore,
                 t.lowestTrue.c_str());
     std::printf("overlap table: highest false-match score %d (%s)\n", t.highestFalseScore,
@@ -395,7 +400,8 @@ TEST(OverlapEstimate, TableOfKnownOffsetsAndUnrelatedScenes) {
                 FrameBuffers::Strip strip{};
                 CutStrip(*shot, direction, strip);
                 for (int i = 0; i < 6; ++i) {
-                    const auto live = all[b].canvas.frame(100 + 130 * i, 80 + 100 * i, noise++, 1.0);
+                    const auto live =
+                        all[b].canvas.frame(100 + 130 * i, 80 + 100 * i, noise++, 1.0);
                     tally.add(all[a].name + " on " + all[b].name, direction, {0, 0}, false,
                               EstimateOverlap(*live, strip, direction));
                 }

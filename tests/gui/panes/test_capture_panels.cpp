@@ -154,7 +154,8 @@ private slots:
             QVERIFY(label);
             QCOMPARE(label->text(), QString::fromLatin1(l.text));
             // At its place, and wide and tall enough for its text (issue 17: not cut off).
-            const QRect place = dluRect(l.place.x(), l.place.y(), l.place.width(), l.place.height());
+            const QRect place =
+                dluRect(l.place.x(), l.place.y(), l.place.width(), l.place.height());
             QCOMPARE(label->y(), place.y());
             QVERIFY(label->x() >= place.x());
             QVERIFY(label->width() >= label->sizeHint().width());
