@@ -64,8 +64,7 @@ void CMainApp::CameraVanished() {
             if (doc.rcDriver().isOpen() &&
                 current->realCameras_->Vanished(doc.rcDriver().sourceHandle()) && list != nullptr)
                 list->OnConnect();   // the open camera is the one gone: disconnect as the button does
-            if (list != nullptr && !doc.rcDriver().isOpen() && !doc.cdDriver().isOpen())
-                list->FillCameraList();
+            if (list != nullptr && doc.openDriver() == nullptr) list->FillCameraList();
         },
         Qt::QueuedConnection);
 }

@@ -25,12 +25,12 @@ CCapNormalDlg::CCapNormalDlg(QWidget* parent) : QWidget(parent) {
 
 void CCapNormalDlg::CapturePhoto(CViewDoc* document) {
     if (!document) return;
-    if (!document->cdDriver().isOpen() && !document->rcDriver().isOpen()) {
+    if (document->openDriver() == nullptr) {
         document->Log("No camera connected: connect one before capturing\r\n");
         return;
     }
     document->Log("Capturing Photo...\r\n");
-    if (document->TakePicture()) document->Log("Photo Captured\r\n");
+    if (document->TakePicture()) document->PhotoCaptured();
 }
 
 void CCapNormalDlg::OnCapturePhoto() { CapturePhoto(document_); }

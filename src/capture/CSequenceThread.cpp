@@ -254,7 +254,7 @@ bool CSequenceThread::PhotoStep(const Entry& step, std::string& file, std::strin
     camera.Log("Taking photo...\r\n");
     std::string path;
     if (!camera.TakePicture(path)) return false;
-    camera.Log("Photo Captured\r\n");
+    camera.PhotoCaptured();
     file = path;
     return true;
 }

@@ -44,6 +44,8 @@ bool DocumentSequenceCamera::TakePicture(std::string& writtenPath) {
     return document_->TakePicture(&writtenPath);
 }
 
+void DocumentSequenceCamera::PhotoCaptured() { document_->PhotoCaptured(); }
+
 std::string DocumentSequenceCamera::LogPath() {
     return LogPathFor(document_->captureFolder(), document_->captureName());
 }

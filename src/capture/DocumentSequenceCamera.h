@@ -20,6 +20,7 @@ public:
     std::uint32_t GetZoomPos() override;
     void SetZoomPos(std::uint32_t position) override;
     bool TakePicture(std::string& writtenPath) override;
+    void PhotoCaptured() override;
     std::string LogPath() override;
 
     // The log beside the captures: folder + name + "-sequence.csv"; empty without a folder, with

@@ -26,6 +26,8 @@ public:
     // True when the picture was taken; writtenPath gets the file(s) it was saved under (";"
     // between several), empty when none was.
     virtual bool TakePicture(std::string& writtenPath) = 0;
+    // After a successful TakePicture: "Photo Captured", then what the capture's pictures say.
+    virtual void PhotoCaptured() { Log("Photo Captured\r\n"); }
     // "<capture folder><capture name>-sequence.csv", empty when no log can be kept.
     virtual std::string LogPath() = 0;
 };

@@ -120,9 +120,12 @@ void CViewDoc::Log(const std::string& text) const {
     std::lock_guard lock(viewsLock_);
     auto* sink = dynamic_cast<CLogSink*>(GetView("Debug"));
     if (sink) sink->WriteLog(text);
-    if (text != kPhotoCaptured) return;
-    for (const std::string& line : TakeHeldLines())
-        if (sink) sink->WriteLog(line);
+}
+
+void CViewDoc::PhotoCaptured() {
+    std::lock_guard lock(viewsLock_);   // the capture's lines follow it with nothing between
+    Log(kPhotoCaptured);
+    for (const std::string& line : TakeHeldLines()) Log(line);
 }
 
 std::vector<std::string> CViewDoc::TakeHeldLines() const {

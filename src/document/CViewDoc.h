@@ -48,10 +48,12 @@ public:
     // Writes text to the pane registered as "Debug" when it is a CLogSink; else nothing. Any
     // thread: the registry lock is held while the sink writes (CLogSink::WriteLog never
     // blocks), so the console cannot be destroyed half-way through a write.
-    // After kPhotoCaptured it writes the lines held for that capture's pictures.
     void Log(const std::string& text) const;
     // The line a capture panel or run writes when TakePicture succeeded.
     static constexpr const char* kPhotoCaptured = "Photo Captured\r\n";
+    // Writes kPhotoCaptured, then the lines held for that capture's pictures: the capture panels
+    // and the Time run call it when TakePicture succeeded (any thread).
+    void PhotoCaptured();
     // "Saved Photo-0003.jpg (2.4 MB)": MB are 1,000,000 bytes, KB 1,000 bytes, one decimal.
     static std::string SavedLine(const std::string& fileName, std::uintmax_t bytes);
 

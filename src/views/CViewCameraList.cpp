@@ -74,7 +74,7 @@ void CViewCameraList::onConnectClicked() {
 
 void CViewCameraList::OnConnect() {
     if (!document_) return;
-    const bool open = document_->cdDriver().isOpen() || document_->rcDriver().isOpen();
+    const bool open = document_->openDriver() != nullptr;
     if (!open) {
         const QList<QListWidgetItem*> selected = list_->selectedItems();
         if (list_->count() == 0) {
@@ -97,8 +97,8 @@ void CViewCameraList::OnConnect() {
         return;
     } else {
         document_->Log("Disconnecting camera\r\n");
-        if (document_->cdDriver().isOpen()) document_->cdDriver().Disconnect();
-        if (document_->rcDriver().isOpen()) document_->rcDriver().Disconnect();
+        for (int driver = 0; driver < 2; ++driver)   // each driver with a camera open
+            if (camera::CanonDriver* open = document_->openDriver()) open->Disconnect();
         connectButton_->setText(QStringLiteral("Connect"));
         updateButton_->setEnabled(true);
         list_->setEnabled(true);

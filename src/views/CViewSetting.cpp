@@ -143,10 +143,7 @@ void CViewSetting::CameraChangedSettings() {
 }
 
 camera::CanonDriver* CViewSetting::chosenDriver() const {
-    if (!document_) return nullptr;
-    if (document_->cdDriver().isOpen()) return &document_->cdDriver();
-    if (document_->rcDriver().isOpen()) return &document_->rcDriver();
-    return nullptr;
+    return document_ ? document_->openDriver() : nullptr;
 }
 
 void CViewSetting::refillList(Row row) {

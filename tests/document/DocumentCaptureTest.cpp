@@ -144,7 +144,7 @@ TEST_F(DocumentTest, ANameTakenAfterItWasWorkedOutSendsThePictureToTheNextNumber
     EXPECT_EQ(written, dir.file("Photo-0001.jpg"));
     EXPECT_EQ(ReadFile(dir.file("Photo-0000.jpg")), "x");
     EXPECT_GT(ReadFile(dir.file("Photo-0001.jpg")).size(), 100u);
-    d.Log(CViewDoc::kPhotoCaptured);
+    d.PhotoCaptured();
     EXPECT_EQ(console.text(), "Photo Captured\r\n" +
                                   CViewDoc::SavedLine("Photo-0001.jpg",
                                                       ReadFile(dir.file("Photo-0001.jpg")).size()));
@@ -182,7 +182,7 @@ TEST_F(DocumentTest, EachPictureGetsOneSavedLineAfterPhotoCaptured) {
         const std::string before = console.text();
         Rc().setHoldCaptures(true);
         ASSERT_TRUE(d.TakePicture());
-        d.Log(CViewDoc::kPhotoCaptured);
+        d.PhotoCaptured();
         Rc().deliverCaptures();
         const std::string saved = CViewDoc::SavedLine(
             "Photo-0000.jpg", ReadFile(dir.file(camera + "/Photo-0000.jpg")).size());
@@ -198,7 +198,7 @@ TEST_F(DocumentTest, AMissingCaptureFolderIsCreatedOrOneLineSaysWhy) {
     WriteFile(dir.file("plain"), "a file, not a folder");
     const std::string blocked = dir.file("plain") + "/shoot/";
     doc->SetCaptureFolder(blocked);
-    doc->Log(CViewDoc::kPhotoCaptured);
+    doc->PhotoCaptured();
     const std::string before = console.text();
     EXPECT_FALSE(doc->TakePicture());
     EXPECT_EQ(console.text(),
@@ -238,12 +238,12 @@ TEST_F(DocumentTest, CaptureSessionPicturesThatNeverArriveAreNamedAndTheirNumber
     Rc().setHoldCaptures(true);
     Rc().failOnce("TakeCapturedImage", sim::err::kFileWrite);
     ASSERT_TRUE(d.TakePicture());
-    d.Log(CViewDoc::kPhotoCaptured);
+    d.PhotoCaptured();
     EXPECT_EQ(Rc().deliverCaptures(), 1u);   // the transfer fails
     EXPECT_EQ(d.GetCaptureFileName(), dir.folder() + "Photo-0000.jpg");
     for (int i = 0; i < 2; ++i) {
         ASSERT_TRUE(d.TakePicture());
-        d.Log(CViewDoc::kPhotoCaptured);
+        d.PhotoCaptured();
     }
     d.rcDriver().setPictureWait(std::chrono::milliseconds(20));   // held: they cannot arrive
     d.rcDriver().Disconnect();

@@ -1,3 +1,0 @@
-// Moved to tests/support/ (the one test support library); kept so existing includes still build.
-#pragma once
-#include "support/ThreadWait.h"
