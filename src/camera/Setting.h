@@ -1,6 +1,6 @@
 // The twelve camera settings as one key, and the table every list of settings is driven from:
 // the driver's access by key, the settings pane's rows and the timed sequence's steps.
-// Adding a setting means a key here, a row in Settings() and its access in the driver.
+// Adding a setting means a key here, a row in kSettings and its access in the driver.
 #pragma once
 
 #include <array>

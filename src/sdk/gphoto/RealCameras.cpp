@@ -3,6 +3,8 @@
 #include "sdk/gphoto/RealCameras.h"
 
 #include "sdk/CaptureFile.h"
+#include "sdk/LittleEndian.h"
+#include "sdk/Listing.h"
 
 #include "sdk/gphoto/CameraThread.h"
 #include "sdk/gphoto/Session.h"
@@ -30,7 +32,8 @@ struct Enumeration {
     std::vector<sdk::DeviceRecord> devices;   // real cameras of a device listing
     Handle simulated = 0;                     // the simulated table's device listing
     uint32_t simulatedCount = 0;
-    std::size_t next = 0;
+    std::size_t next = 0;   // the cursor of sdk::Listings
+    std::size_t size() const { return std::max(first.size(), labels.size()); }
 };
 
 struct State {
@@ -41,7 +44,7 @@ struct State {
 
     // Guards enumerations, nextHandle, realNames, gone.
     std::mutex mutex;
-    std::map<Handle, Enumeration> enumerations;
+    sdk::Listings<Enumeration> enumerations;
     Handle nextHandle = kRealBit | 1;
     std::vector<std::string> realNames;   // the latest real listing
     std::vector<Handle> gone;             // sources closed because the camera vanished
@@ -74,16 +77,13 @@ void pace(Session& s) {
         std::chrono::milliseconds(s.Streaming() ? 33 : 250));
 }
 
-Enumeration* findEnum(Handle h) {
-    auto it = g->enumerations.find(h);
-    return it == g->enumerations.end() ? nullptr : &it->second;
-}
+Enumeration* findEnum(Handle h) { return g->enumerations.Find(h); }
 
 Result addEnum(Enumeration e, Handle* out) {
     if (out == nullptr) return err::kInvalidParameter;
     const Handle h = g->newHandle();
     std::lock_guard lock(g->mutex);
-    g->enumerations[h] = std::move(e);
+    g->enumerations.Add(h, std::move(e));
     *out = h;
     return sdk::kOk;
 }
@@ -109,8 +109,7 @@ struct Real {
             }
             simulated = e->simulated;
         }
-        return simulated != 0 ? g->simulated->EnumDeviceNext(simulated, record)
-                              : err::kInvalidIndex;
+        return simulated != 0 ? g->simulated->EnumDeviceNext(simulated, record) : err::kEnumNA;
     }
     static Result EnumDeviceRelease(Handle h) {
         Handle simulated = 0;
@@ -119,7 +118,7 @@ struct Real {
             Enumeration* e = findEnum(h);
             if (e == nullptr) return err::kInvalidHandle;
             simulated = e->simulated;
-            g->enumerations.erase(h);
+            g->enumerations.Release(h);
         }
         return simulated != 0 ? g->simulated->EnumDeviceRelease(simulated) : sdk::kOk;
     }
@@ -223,8 +222,7 @@ struct Real {
         uint32_t code = 0;
         const Result r = get(s, setting, &code);
         const uint32_t n = std::min<uint32_t>(*size, 4);
-        for (uint32_t i = 0; i < n; ++i)
-            static_cast<std::uint8_t*>(data)[i] = (code >> (8 * i)) & 0xFF;
+        sdk::WriteLeField(static_cast<std::uint8_t*>(data), n, code);
         *size = n;
         return r;
     }
@@ -232,10 +230,7 @@ struct Real {
         Setting setting;
         if (!relCam(id, setting)) return err::kNotSupported;
         if (data == nullptr) return err::kInvalidParameter;
-        uint32_t code = 0;
-        for (uint32_t i = 0; i < std::min<uint32_t>(size, 4); ++i)
-            code |= static_cast<uint32_t>(static_cast<const std::uint8_t*>(data)[i]) << (8 * i);
-        return set(s, setting, code);
+        return set(s, setting, sdk::ReadLeField(static_cast<const std::uint8_t*>(data), size));
     }
     static Result GetImageFormatAttribute(Handle s, uint32_t* q, uint32_t* z) {
         uint32_t quality = 0, size = 0;
@@ -297,17 +292,20 @@ struct Real {
     }
     static Result count(Handle h, uint32_t* n) {
         std::lock_guard lock(g->mutex);
-        Enumeration* e = findEnum(h);
-        if (e == nullptr || n == nullptr) return err::kInvalidHandle;
-        *n = static_cast<uint32_t>(std::max(e->first.size(), e->labels.size()));
-        return sdk::kOk;
+        return g->enumerations.Count(h, n);
+    }
+    // The next item of e; a listing of another kind (no such items) is at its end.
+    static Result take(Enumeration& e, const std::size_t items, std::size_t& i) {
+        if (const Result r = sdk::Listings<Enumeration>::TakeFrom(e, i)) return r;
+        return i < items ? sdk::kOk : err::kEnumNA;
     }
     static Result next32(Handle h, uint32_t* code) {
         std::lock_guard lock(g->mutex);
         Enumeration* e = findEnum(h);
         if (e == nullptr || code == nullptr) return err::kInvalidHandle;
-        if (e->next >= e->first.size()) return err::kInvalidIndex;
-        *code = e->first[e->next++];
+        std::size_t i = 0;
+        if (const Result r = take(*e, e->first.size(), i)) return r;
+        *code = e->first[i];
         return sdk::kOk;
     }
     static Result next16(Handle h, uint16_t* code) {
@@ -318,7 +316,7 @@ struct Real {
     }
     static Result release(Handle h) {
         std::lock_guard lock(g->mutex);
-        return g->enumerations.erase(h) != 0 ? sdk::kOk : err::kInvalidHandle;
+        return g->enumerations.Release(h);
     }
     static Result EnumSupportedImageSizeReset(Handle s, uint32_t, Handle* h) {
         std::vector<std::string> labels;
@@ -332,11 +330,11 @@ struct Real {
         std::lock_guard lock(g->mutex);
         Enumeration* e = findEnum(h);
         if (e == nullptr || record == nullptr) return err::kInvalidHandle;
-        if (e->next >= e->labels.size()) return err::kInvalidIndex;
+        std::size_t i = 0;
+        if (const Result r = take(*e, e->labels.size(), i)) return r;
         *record = sdk::ImageSizeRecord{};
-        const uint16_t code = static_cast<uint16_t>(e->next);
-        std::memcpy(record->bytes, &code, sizeof code);
-        const std::string& label = e->labels[e->next++];
+        sdk::WriteLe16(record->bytes, static_cast<uint16_t>(i));
+        const std::string& label = e->labels[i];
         std::memcpy(record->bytes + sdk::ImageSizeRecord::kLabelOffset, label.data(),
                     std::min(label.size(), sdk::ImageSizeRecord::kLabelCapacity - 1));
         return sdk::kOk;
@@ -356,9 +354,10 @@ struct Real {
         std::lock_guard lock(g->mutex);
         Enumeration* e = findEnum(h);
         if (e == nullptr || q == nullptr || z == nullptr) return err::kInvalidHandle;
-        if (e->next >= e->first.size()) return err::kInvalidIndex;
-        *q = e->first[e->next];
-        *z = e->second[e->next++];
+        std::size_t i = 0;
+        if (const Result r = take(*e, e->second.size(), i)) return r;
+        *q = e->first[i];
+        *z = e->second[i];
         return sdk::kOk;
     }
     static Result EnumRelCamSettingReset(Handle s, Handle* h) {
@@ -388,8 +387,7 @@ struct Real {
         uint32_t value = 0;
         const Result r = next32(h, &value);
         if (r == sdk::kOk && code != nullptr)
-            for (uint32_t i = 0; i < std::min<uint32_t>(size, 4); ++i)
-                static_cast<std::uint8_t*>(code)[i] = (value >> (8 * i)) & 0xFF;
+            sdk::WriteLeField(static_cast<std::uint8_t*>(code), std::min<uint32_t>(size, 4), value);
         return r;
     }
 };
