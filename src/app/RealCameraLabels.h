@@ -13,8 +13,8 @@ inline gphoto::Labels RealCameraLabels() {
             labels.tables[static_cast<std::size_t>(s)].push_back({o.code, o.label});
     };
     put(Setting::ShootingMode, camera::shootingModeLabels());
-    put(Setting::Av, camera::avLabels());
-    put(Setting::Tv, camera::tvLabels());
+    put(Setting::AV, camera::avLabels());
+    put(Setting::TV, camera::tvLabels());
     put(Setting::Exposure, camera::exposureLabels());
     put(Setting::WhiteBalance, camera::whiteBalanceLabels());
     put(Setting::AFDistance, camera::afDistanceLabels());

@@ -97,7 +97,9 @@ TEST(Listings, ResetCountNextReleaseAndOneAnswerPastTheEnd) {
         const sdk::Result r =
             row.op == Op::Take ? listings.Take(row.handle, index) : listings.Release(row.handle);
         EXPECT_EQ(r, row.result) << row.what;
-        if (row.op == Op::Take && r == sdk::kOk) EXPECT_EQ(index, row.index) << row.what;
+        if (row.op == Op::Take && r == sdk::kOk) {
+            EXPECT_EQ(index, row.index) << row.what;
+        }
     }
     EXPECT_EQ(listings.OpenCount(), 1u);
 }

@@ -5,6 +5,7 @@
 #include "sdk/CaptureFile.h"
 #include "sdk/LittleEndian.h"
 #include "sdk/Listing.h"
+#include "sdk/ValueSettings.h"
 
 #include "sdk/gphoto/CameraThread.h"
 #include "sdk/gphoto/Session.h"
@@ -201,13 +202,6 @@ struct Real {
     static Result set(Handle s, Setting setting, uint32_t code) {
         return onCamera([&](Session& x) { return x.Set(s, setting, code); });
     }
-    static Result GetFlashSetting(Handle s, uint32_t* c, uint32_t* second) {
-        if (second != nullptr) *second = 0;
-        return get(s, Setting::Flash, c);
-    }
-    static Result SetFlashSetting(Handle s, uint16_t c, uint16_t) {
-        return set(s, Setting::Flash, c);
-    }
     static bool relCam(uint32_t id, Setting& setting) {
         if (id == sdk::kSettingMeter) setting = Setting::Meter;
         else if (id == sdk::kSettingIso) setting = Setting::Iso;
@@ -308,10 +302,11 @@ struct Real {
         *code = e->first[i];
         return sdk::kOk;
     }
-    static Result next16(Handle h, uint16_t* code) {
+    template <class Code>
+    static Result next(Handle h, Code* code) {
         uint32_t value = 0;
         const Result r = next32(h, &value);
-        if (r == sdk::kOk && code != nullptr) *code = static_cast<uint16_t>(value);
+        if (r == sdk::kOk && code != nullptr) *code = static_cast<Code>(value);
         return r;
     }
     static Result release(Handle h) {
@@ -407,18 +402,19 @@ struct Route<Member, RealFn, Result (*)(Handle, A...)> {
 };
 #define KESTREL_ROUTE(Name, RealFn) &Route<&sdk::Api::Name, RealFn, decltype(sdk::Api::Name)>::call
 
+// The calls of one value-list setting. Flash's Get and Set carry a second word: read as 0,
+// ignored when written.
 template <Setting S>
-Result getSetting(Handle h, uint32_t* c) {
-    return Real::get(h, S, c);
-}
-template <Setting S>
-Result setSetting(Handle h, uint16_t c) {
-    return Real::set(h, S, c);
-}
-template <Setting S>
-Result resetSetting(Handle h, Handle* e) {
-    return Real::choices(h, S, e);
-}
+struct Access {
+    static Result get(Handle h, uint32_t* c) { return Real::get(h, S, c); }
+    static Result get(Handle h, uint32_t* c, uint32_t* second) {
+        if (second != nullptr) *second = 0;
+        return Real::get(h, S, c);
+    }
+    static Result set(Handle h, uint16_t c) { return Real::set(h, S, c); }
+    static Result set(Handle h, uint16_t c, uint16_t) { return Real::set(h, S, c); }
+    static Result choices(Handle h, Handle* e) { return Real::choices(h, S, e); }
+};
 
 Result StartSDK(const sdk::VersionRecord* v, uint32_t o) { return g->simulated->StartSDK(v, o); }
 Result FinishSDK() { return g->simulated->FinishSDK(); }
@@ -502,18 +498,18 @@ sdk::Api makeApi() {
         KESTREL_ROUTE(SelectViewFinderCameraOutput, &Real::SelectViewFinderCameraOutput);
     a.StartViewfinder = KESTREL_ROUTE(StartViewfinder, &Real::StartViewfinder);
     a.TermViewfinder = KESTREL_ROUTE(TermViewfinder, &Real::TermViewfinder);
-#define KESTREL_SETTING(Name, Id)                                     \
-    a.Get##Name = KESTREL_ROUTE(Get##Name, &getSetting<Setting::Id>); \
-    a.Set##Name = KESTREL_ROUTE(Set##Name, &setSetting<Setting::Id>);
-    KESTREL_SETTING(ShootingMode, ShootingMode)
-    KESTREL_SETTING(AvValue, Av)
-    KESTREL_SETTING(TvValue, Tv)
-    KESTREL_SETTING(ExposureComp, Exposure)
-    KESTREL_SETTING(WBSetting, WhiteBalance)
-    KESTREL_SETTING(AFDistanceSetting, AFDistance)
+// Flash's Get and Set differ from the others': the cast picks Access's overload for each.
+#define KESTREL_PICK(Name, Fn) static_cast<decltype(sdk::Api::Name)>(Fn)
+#define KESTREL_SETTING(Key, Sdk, Code, Listing, Labels)                                      \
+    a.Get##Sdk = KESTREL_ROUTE(Get##Sdk, KESTREL_PICK(Get##Sdk, &Access<Setting::Key>::get)); \
+    a.Set##Sdk = KESTREL_ROUTE(Set##Sdk, KESTREL_PICK(Set##Sdk, &Access<Setting::Key>::set)); \
+    a.Enum##Sdk##Reset = KESTREL_ROUTE(Enum##Sdk##Reset, &Access<Setting::Key>::choices);     \
+    a.Get##Sdk##Count = KESTREL_ROUTE(Get##Sdk##Count, &Real::count);                         \
+    a.Enum##Sdk##Next = KESTREL_ROUTE(Enum##Sdk##Next, &Real::next<Code>);                    \
+    a.Enum##Sdk##Release = KESTREL_ROUTE(Enum##Sdk##Release, &Real::release);
+    KESTREL_VALUE_SETTINGS(KESTREL_SETTING)
 #undef KESTREL_SETTING
-    a.GetFlashSetting = KESTREL_ROUTE(GetFlashSetting, &Real::GetFlashSetting);
-    a.SetFlashSetting = KESTREL_ROUTE(SetFlashSetting, &Real::SetFlashSetting);
+#undef KESTREL_PICK
     a.GetRelCamSettingData = KESTREL_ROUTE(GetRelCamSettingData, &Real::GetRelCamSettingData);
     a.SetRelCamSettingData = KESTREL_ROUTE(SetRelCamSettingData, &Real::SetRelCamSettingData);
     a.GetImageFormatAttribute =
@@ -530,19 +526,6 @@ sdk::Api makeApi() {
     a.EnumDevicePropertyNext = KESTREL_ROUTE(EnumDevicePropertyNext, &Real::EnumDevicePropertyNext);
     a.EnumDevicePropertyRelease = KESTREL_ROUTE(EnumDevicePropertyRelease, &Real::release);
     a.GetDevicePropertyData = KESTREL_ROUTE(GetDevicePropertyData, &Real::GetDevicePropertyData);
-#define KESTREL_ENUM(Name, Id, NextFn)                                                  \
-    a.Enum##Name##Reset = KESTREL_ROUTE(Enum##Name##Reset, &resetSetting<Setting::Id>); \
-    a.Get##Name##Count = KESTREL_ROUTE(Get##Name##Count, &Real::count);                 \
-    a.Enum##Name##Next = KESTREL_ROUTE(Enum##Name##Next, &Real::NextFn);                \
-    a.Enum##Name##Release = KESTREL_ROUTE(Enum##Name##Release, &Real::release);
-    KESTREL_ENUM(ShootingMode, ShootingMode, next32)
-    KESTREL_ENUM(AvValue, Av, next16)
-    KESTREL_ENUM(TvValue, Tv, next16)
-    KESTREL_ENUM(ExposureComp, Exposure, next16)
-    KESTREL_ENUM(WBSetting, WhiteBalance, next16)
-    KESTREL_ENUM(AFDistanceSetting, AFDistance, next16)
-    KESTREL_ENUM(FlashSetting, Flash, next16)
-#undef KESTREL_ENUM
     a.EnumSupportedImageSizeReset =
         KESTREL_ROUTE(EnumSupportedImageSizeReset, &Real::EnumSupportedImageSizeReset);
     a.GetSupportedImageSizeCount = KESTREL_ROUTE(GetSupportedImageSizeCount, &Real::count);

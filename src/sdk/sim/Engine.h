@@ -3,6 +3,7 @@
 #pragma once
 
 #include "sdk/Listing.h"
+#include "sdk/ValueSettings.h"
 #include "sdk/sim/ImageFile.h"
 #include "sdk/sim/Simulator.h"
 
@@ -18,23 +19,21 @@
 
 namespace sim {
 
-enum class Setting { ShootingMode, Av, Tv, Exposure, WB, AFDistance, Flash, Meter, Iso, Effect };
+// The value-list settings under their names in KESTREL_VALUE_SETTINGS, then the three of
+// RelCamSettingData.
+#define KESTREL_SIM_KEY(Key, Sdk, Code, Listing, Labels) Key,
+enum class Setting { KESTREL_VALUE_SETTINGS(KESTREL_SIM_KEY) Meter, Iso, Effect };
 
 enum class EnumKind {
     Device,
     Property,
-    ShootingMode,
-    Av,
-    Tv,
-    Exposure,
-    WB,
-    AFDistance,
-    Flash,
+    KESTREL_VALUE_SETTINGS(KESTREL_SIM_KEY)   // ShootingMode .. Flash
     ImageSize,
     ImageFormat,
     RelCamSetting,
     RelCamSettingData
 };
+#undef KESTREL_SIM_KEY
 
 // One viewfinder thread. Its owner sets `stop` (under the world's lock) and joins `thread`;
 // the thread never touches its camera once `stop` is set.

@@ -19,10 +19,10 @@ std::vector<std::uint32_t> offered(const CameraSpec& c, Setting s) {
     switch (s) {
         case Setting::ShootingMode:
             return c.hasShootingModes ? c.shootingModes : std::vector<std::uint32_t>{};
-        case Setting::Av: return widen(c.av);
-        case Setting::Tv: return widen(c.tv);
+        case Setting::AV: return widen(c.av);
+        case Setting::TV: return widen(c.tv);
         case Setting::Exposure: return widen(c.exposure);
-        case Setting::WB: return widen(c.wb);
+        case Setting::WhiteBalance: return widen(c.wb);
         case Setting::AFDistance: return widen(c.afDistance);
         case Setting::Flash: return widen(c.flash);
         case Setting::Meter: return c.meter;
@@ -35,10 +35,10 @@ std::vector<std::uint32_t> offered(const CameraSpec& c, Setting s) {
 std::uint32_t& current(CameraSpec& c, Setting s) {
     switch (s) {
         case Setting::ShootingMode: return c.shootingMode;
-        case Setting::Av: return c.avValue;
-        case Setting::Tv: return c.tvValue;
+        case Setting::AV: return c.avValue;
+        case Setting::TV: return c.tvValue;
         case Setting::Exposure: return c.exposureComp;
-        case Setting::WB: return c.wbValue;
+        case Setting::WhiteBalance: return c.wbValue;
         case Setting::AFDistance: return c.afDistanceValue;
         case Setting::Flash: return c.flashValue;
         case Setting::Meter: return c.meterValue;
@@ -245,10 +245,10 @@ sdk::Result Engine::enumReset(EnumKind kind, const char* name, sdk::Handle s, sd
             if (!c.hasShootingModes) return call(err::kNotSupported);
             en.a = c.shootingModes;
             break;
-        case EnumKind::Av: en.a = widen(c.av); break;
-        case EnumKind::Tv: en.a = widen(c.tv); break;
+        case EnumKind::AV: en.a = widen(c.av); break;
+        case EnumKind::TV: en.a = widen(c.tv); break;
         case EnumKind::Exposure: en.a = widen(c.exposure); break;
-        case EnumKind::WB: en.a = widen(c.wb); break;
+        case EnumKind::WhiteBalance: en.a = widen(c.wb); break;
         case EnumKind::AFDistance: en.a = widen(c.afDistance); break;
         case EnumKind::Flash: en.a = widen(c.flash); break;
         case EnumKind::RelCamSetting: en.a = c.relCamSettingIds; break;
