@@ -12,13 +12,9 @@ inline gphoto::Labels RealCameraLabels() {
         for (const camera::SettingOption& o : table)
             labels.tables[static_cast<std::size_t>(s)].push_back({o.code, o.label});
     };
-    put(Setting::ShootingMode, camera::shootingModeLabels());
-    put(Setting::Av, camera::avLabels());
-    put(Setting::Tv, camera::tvLabels());
-    put(Setting::Exposure, camera::exposureLabels());
-    put(Setting::WhiteBalance, camera::whiteBalanceLabels());
-    put(Setting::AFDistance, camera::afDistanceLabels());
-    put(Setting::Flash, camera::flashLabels());
+#define KESTREL_PUT_LABELS(Key, Sdk, Code, Listing, Labels) put(Setting::Key, camera::Labels());
+    KESTREL_VALUE_SETTINGS(KESTREL_PUT_LABELS)
+#undef KESTREL_PUT_LABELS
     put(Setting::Meter, camera::meterLabels());
     put(Setting::Iso, camera::isoLabels());
     put(Setting::Effect, camera::effectLabels());

@@ -4,6 +4,7 @@
 #include "camera/ErrorText.h"
 #include "camera/LabelTables.h"
 #include "camera/TextFields.h"
+#include "sdk/ValueSettings.h"
 
 #include <algorithm>
 
@@ -339,15 +340,10 @@ std::vector<SettingOption> CanonDriver::enumerate(const Step& step, const char* 
         lists_[Slot] = std::move(options);                                                         \
     }
 
-KESTREL_SIMPLE_ENUMERATION(GetShootingModes, ShootingMode, std::uint32_t, kShootingMode,
-                           shootingModeLabels)
-KESTREL_SIMPLE_ENUMERATION(GetAVModes, AvValue, std::uint16_t, kAV, avLabels)
-KESTREL_SIMPLE_ENUMERATION(GetTVModes, TvValue, std::uint16_t, kTV, tvLabels)
-KESTREL_SIMPLE_ENUMERATION(GetExposures, ExposureComp, std::uint16_t, kExposure, exposureLabels)
-KESTREL_SIMPLE_ENUMERATION(GetWBValues, WBSetting, std::uint16_t, kWhiteBalance, whiteBalanceLabels)
-KESTREL_SIMPLE_ENUMERATION(GetAFDistances, AFDistanceSetting, std::uint16_t, kAFDistance,
-                           afDistanceLabels)
-KESTREL_SIMPLE_ENUMERATION(GetFlashModes, FlashSetting, std::uint16_t, kFlash, flashLabels)
+#define KESTREL_VALUE_ENUMERATION(Key, Sdk, Code, Listing, Labels) \
+    KESTREL_SIMPLE_ENUMERATION(Listing, Sdk, Code, k##Key, Labels)
+KESTREL_VALUE_SETTINGS(KESTREL_VALUE_ENUMERATION)
+#undef KESTREL_VALUE_ENUMERATION
 
 #undef KESTREL_SIMPLE_ENUMERATION
 

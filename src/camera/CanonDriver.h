@@ -182,19 +182,15 @@ protected:
 private:
     // The settings with a value list of their own in lists_ (image size and quality are one
     // SDK attribute pair, listed in imageSizes_).
+#define KESTREL_DRIVER_SLOT(Key, Sdk, Code, Listing, Labels) k##Key,
     enum Slot : std::size_t {
-        kShootingMode,
-        kAV,
-        kTV,
-        kExposure,
-        kWhiteBalance,
-        kAFDistance,
-        kFlash,
+        KESTREL_VALUE_SETTINGS(KESTREL_DRIVER_SLOT)   // kShootingMode .. kFlash
         kMeter,
         kISO,
         kEffect,
         kSettingCount
     };
+#undef KESTREL_DRIVER_SLOT
     struct Pending {
         std::uint64_t id = 0;
         std::string path;

@@ -3,8 +3,10 @@
 
 #include "camera/LabelTables.h"
 #include "camera/TextFields.h"
+#include "sdk/ValueSettings.h"
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 #include <vector>
 
@@ -22,23 +24,41 @@ struct SettingCalls {
     std::uint32_t relCamId;   // 0 for the settings with calls of their own
 };
 
-// Indexed by CanonDriver's Setting order.
+// Indexed by CanonDriver's Slot order: the value-list settings, then the three of
+// RelCamSettingData.
+#define KESTREL_CALLS(Key, Sdk, Code, Listing, Labels) {#Key, "Get" #Sdk, "Set" #Sdk, 0},
 constexpr SettingCalls kCalls[] = {
-    {"ShootingMode", "GetShootingMode", "SetShootingMode", 0},
-    {"AV", "GetAvValue", "SetAvValue", 0},
-    {"TV", "GetTvValue", "SetTvValue", 0},
-    {"Exposure", "GetExposureComp", "SetExposureComp", 0},
-    {"WhiteBalance", "GetWBSetting", "SetWBSetting", 0},
-    {"AFDistance", "GetAFDistanceSetting", "SetAFDistanceSetting", 0},
-    {"Flash", "GetFlashSetting", "SetFlashSetting", 0},
+    KESTREL_VALUE_SETTINGS(KESTREL_CALLS)   // ShootingMode .. Flash
     {"Meter", "GetRelCamSettingData", "SetRelCamSettingData", sdk::kSettingMeter},
     {"ISO", "GetRelCamSettingData", "SetRelCamSettingData", sdk::kSettingIso},
     {"Effect", "GetRelCamSettingData", "SetRelCamSettingData", sdk::kSettingEffect},
 };
+#undef KESTREL_CALLS
+
+// The call of a value-list setting, whichever its signature: Flash's Get and Set carry a second
+// word besides the code (read and dropped; written as kFlashSecond).
+sdk::Result GetValue(sdk::Result (*get)(sdk::Handle, std::uint32_t*), sdk::Handle source,
+                     std::uint32_t& code) {
+    return get(source, &code);
+}
+sdk::Result GetValue(sdk::Result (*get)(sdk::Handle, std::uint32_t*, std::uint32_t*),
+                     sdk::Handle source, std::uint32_t& code) {
+    std::uint32_t second = 0;
+    return get(source, &code, &second);
+}
+sdk::Result SetValue(sdk::Result (*set)(sdk::Handle, std::uint16_t), sdk::Handle source,
+                     std::uint16_t code) {
+    return set(source, code);
+}
+sdk::Result SetValue(sdk::Result (*set)(sdk::Handle, std::uint16_t, std::uint16_t),
+                     sdk::Handle source, std::uint16_t code) {
+    return set(source, code, kFlashSecond);
+}
 
 }   // namespace
 
 std::uint32_t CanonDriver::readCode(Slot setting) {
+    static_assert(std::size(kCalls) == CanonDriver::kSettingCount, "a call row for every slot");
     if (lists_[setting].empty()) return 0;   // not offered by this camera: not asked for
     const SettingCalls& calls = kCalls[setting];
     const Step step(*this, std::string("Get") + calls.name);
@@ -46,17 +66,10 @@ std::uint32_t CanonDriver::readCode(Slot setting) {
     std::uint32_t code = 0;
     sdk::Result result = sdk::kOk;
     switch (setting) {
-        case kShootingMode: result = api_.GetShootingMode(source, &code); break;
-        case kAV: result = api_.GetAvValue(source, &code); break;
-        case kTV: result = api_.GetTvValue(source, &code); break;
-        case kExposure: result = api_.GetExposureComp(source, &code); break;
-        case kWhiteBalance: result = api_.GetWBSetting(source, &code); break;
-        case kAFDistance: result = api_.GetAFDistanceSetting(source, &code); break;
-        case kFlash: {
-            std::uint32_t second = 0;
-            result = api_.GetFlashSetting(source, &code, &second);
-            break;
-        }
+#define KESTREL_GET(Key, Sdk, Code, Listing, Labels) \
+    case k##Key: result = GetValue(api_.Get##Sdk, source, code); break;
+        KESTREL_VALUE_SETTINGS(KESTREL_GET)
+#undef KESTREL_GET
         case kMeter:
         case kISO:
         case kEffect: {
@@ -79,13 +92,10 @@ bool CanonDriver::writeCode(Slot setting, std::uint32_t code) {
     const auto code16 = static_cast<std::uint16_t>(code);
     sdk::Result result = sdk::kOk;
     switch (setting) {
-        case kShootingMode: result = api_.SetShootingMode(source, code16); break;
-        case kAV: result = api_.SetAvValue(source, code16); break;
-        case kTV: result = api_.SetTvValue(source, code16); break;
-        case kExposure: result = api_.SetExposureComp(source, code16); break;
-        case kWhiteBalance: result = api_.SetWBSetting(source, code16); break;
-        case kAFDistance: result = api_.SetAFDistanceSetting(source, code16); break;
-        case kFlash: result = api_.SetFlashSetting(source, code16, kFlashSecond); break;
+#define KESTREL_SET(Key, Sdk, Code, Listing, Labels) \
+    case k##Key: result = SetValue(api_.Set##Sdk, source, code16); break;
+        KESTREL_VALUE_SETTINGS(KESTREL_SET)
+#undef KESTREL_SET
         case kMeter:
         case kISO:
         case kEffect: {
@@ -213,13 +223,10 @@ bool CanonDriver::setImageQuality(const std::string& label) {
 
 CanonDriver::Slot CanonDriver::slotOf(Setting setting) {
     switch (setting) {
-        case Setting::ShootingMode: return kShootingMode;
-        case Setting::AV: return kAV;
-        case Setting::TV: return kTV;
-        case Setting::Exposure: return kExposure;
-        case Setting::WhiteBalance: return kWhiteBalance;
-        case Setting::AFDistance: return kAFDistance;
-        case Setting::Flash: return kFlash;
+#define KESTREL_SLOT_OF(Key, Sdk, Code, Listing, Labels) \
+    case Setting::Key: return k##Key;
+        KESTREL_VALUE_SETTINGS(KESTREL_SLOT_OF)
+#undef KESTREL_SLOT_OF
         case Setting::Meter: return kMeter;
         case Setting::ISO: return kISO;
         case Setting::Effect: return kEffect;

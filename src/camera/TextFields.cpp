@@ -1,6 +1,8 @@
 // Bounded reads of the text and number fields of SDK records.
 #include "camera/TextFields.h"
 
+#include "sdk/LittleEndian.h"
+
 #include <cstring>
 
 namespace camera {
@@ -30,17 +32,10 @@ std::string LastWord(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
-std::uint16_t LittleEndianHalf(const std::uint8_t* bytes) {
-    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
+std::uint16_t LittleEndianHalf(const std::uint8_t* bytes) { return sdk::ReadLe16(bytes); }
 
-std::uint32_t LittleEndianWord(const std::uint8_t* bytes) {
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
+std::uint32_t LittleEndianWord(const std::uint8_t* bytes) { return sdk::ReadLe32(bytes); }
 
-void PutLittleEndianWord(std::uint8_t* bytes, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
+void PutLittleEndianWord(std::uint8_t* bytes, std::uint32_t value) { sdk::WriteLe32(bytes, value); }
 
 }   // namespace camera

@@ -2,7 +2,8 @@
 // viewfinder frame, strips, noise calibration, the histogram and the buffer copies.
 #include "document/CViewDoc.h"
 
-#include "document/FrameHeader.h"
+#include "sdk/FrameHeader.h"
+#include "sdk/LittleEndian.h"
 #include "document/HistogramCalc.h"
 #include "document/StackingWindow.h"
 #include "document/StripCut.h"
@@ -33,9 +34,7 @@ sdk::Result CViewDoc::CameraEventRelay(std::uint32_t eventId, const void* data, 
     switch (eventId & 0xFFFFu) {
         case sdk::kEventBattery: {
             // At most four bytes, little-endian; missing bytes are 0. A text may follow.
-            std::uint32_t value = 0;
-            const std::uint32_t taken = std::min<std::uint32_t>(size, 4);
-            for (std::uint32_t i = 0; i < taken; ++i) value |= std::uint32_t{bytes[i]} << (8 * i);
+            const std::uint32_t value = sdk::ReadLeField(bytes, size);
             if (camera::CanonDriver* driver = doc->openDriver())
                 driver->NoteBattery(value, textAt(4));
             if (CameraEventReceiver receiver = doc->onCameraEvent_.load()) receiver(value);
@@ -70,7 +69,7 @@ sdk::Result CViewDoc::FrameRelay(void* frame, std::uint32_t size, std::uint32_t 
     if (doc == nullptr) return 0;
     FrameReceiver receiver = doc->onFrame_.load();
     if (receiver == nullptr) return 0;
-    if (!IsViewfinderFrame(frame, size)) {
+    if (!sdk::IsViewfinderFrame(frame, size)) {
         doc->droppedFrames_.fetch_add(1, std::memory_order_relaxed);
         return 0;
     }

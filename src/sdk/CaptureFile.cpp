@@ -140,4 +140,13 @@ void ReportSaved(const StorageMedium* medium, const std::string& saved) {
     medium->savedPath[n] = '\0';
 }
 
+int CaptureFile::WriteWhole(const std::string& path, const void* bytes, std::size_t size,
+                            std::string& saved) {
+    saved.clear();
+    CaptureFile file;
+    if (const int e = file.open(path)) return e;
+    if (const int e = file.write(bytes, size)) return e;
+    return file.commit(saved);
+}
+
 }   // namespace sdk

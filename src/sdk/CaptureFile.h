@@ -53,6 +53,10 @@ public:
     // The prefix of every temporary's name.
     static constexpr const char* kTempPrefix = ".kestrel-capture-";
     static constexpr const char* kTempSuffix = ".part";
+    // A whole picture in one call: open, write and commit. saved gets the path written (the next
+    // free number when path was taken meanwhile), empty on failure. Returns 0 or an errno value.
+    static int WriteWhole(const std::string& path, const void* bytes, std::size_t size,
+                          std::string& saved);
 
 private:
     int dir_ = -1;

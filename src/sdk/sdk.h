@@ -2,6 +2,8 @@
 // camera drivers are written against. One table per SDK ("CD" or "RC").
 #pragma once
 
+#include "sdk/ValueSettings.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -181,40 +183,15 @@ struct Api {
                                     void* buffer, std::uint32_t option);
 
     // Enumerations: Reset(source, &enum), Get...Count(enum, &n), Next, Release(enum).
-    Result (*EnumShootingModeReset)(Handle source, Handle* enumeration);
-    Result (*GetShootingModeCount)(Handle enumeration, std::uint32_t* count);
-    Result (*EnumShootingModeNext)(Handle enumeration, std::uint32_t* code);
-    Result (*EnumShootingModeRelease)(Handle enumeration);
-
-    Result (*EnumAvValueReset)(Handle source, Handle* enumeration);
-    Result (*GetAvValueCount)(Handle enumeration, std::uint32_t* count);
-    Result (*EnumAvValueNext)(Handle enumeration, std::uint16_t* code);
-    Result (*EnumAvValueRelease)(Handle enumeration);
-
-    Result (*EnumTvValueReset)(Handle source, Handle* enumeration);
-    Result (*GetTvValueCount)(Handle enumeration, std::uint32_t* count);
-    Result (*EnumTvValueNext)(Handle enumeration, std::uint16_t* code);
-    Result (*EnumTvValueRelease)(Handle enumeration);
-
-    Result (*EnumExposureCompReset)(Handle source, Handle* enumeration);
-    Result (*GetExposureCompCount)(Handle enumeration, std::uint32_t* count);
-    Result (*EnumExposureCompNext)(Handle enumeration, std::uint16_t* code);
-    Result (*EnumExposureCompRelease)(Handle enumeration);
-
-    Result (*EnumWBSettingReset)(Handle source, Handle* enumeration);
-    Result (*GetWBSettingCount)(Handle enumeration, std::uint32_t* count);
-    Result (*EnumWBSettingNext)(Handle enumeration, std::uint16_t* code);
-    Result (*EnumWBSettingRelease)(Handle enumeration);
-
-    Result (*EnumAFDistanceSettingReset)(Handle source, Handle* enumeration);
-    Result (*GetAFDistanceSettingCount)(Handle enumeration, std::uint32_t* count);
-    Result (*EnumAFDistanceSettingNext)(Handle enumeration, std::uint16_t* code);
-    Result (*EnumAFDistanceSettingRelease)(Handle enumeration);
-
-    Result (*EnumFlashSettingReset)(Handle source, Handle* enumeration);
-    Result (*GetFlashSettingCount)(Handle enumeration, std::uint32_t* count);
-    Result (*EnumFlashSettingNext)(Handle enumeration, std::uint16_t* code);
-    Result (*EnumFlashSettingRelease)(Handle enumeration);
+    // The value-list settings' listings, in the list's order:
+    //   Enum<Sdk>Reset, Get<Sdk>Count, Enum<Sdk>Next, Enum<Sdk>Release (sdk/ValueSettings.h)
+#define KESTREL_SDK_LISTING(Key, Sdk, Code, Listing, Labels)              \
+    Result (*Enum##Sdk##Reset)(Handle source, Handle * enumeration);      \
+    Result (*Get##Sdk##Count)(Handle enumeration, std::uint32_t * count); \
+    Result (*Enum##Sdk##Next)(Handle enumeration, Code * code);           \
+    Result (*Enum##Sdk##Release)(Handle enumeration);
+    KESTREL_VALUE_SETTINGS(KESTREL_SDK_LISTING)
+#undef KESTREL_SDK_LISTING
 
     Result (*EnumSupportedImageSizeReset)(Handle source, std::uint32_t option, Handle* enumeration);
     Result (*GetSupportedImageSizeCount)(Handle enumeration, std::uint32_t* count);

@@ -2,6 +2,7 @@
 // the driver with an open camera and written back to it by label.
 #pragma once
 
+#include "camera/Setting.h"
 #include "document/CView.h"
 
 #include <QFont>
@@ -22,22 +23,11 @@ class CanonDriver;
 class CViewSetting : public QWidget, public CView {
     Q_OBJECT
 public:
-    // The twelve lists, top to bottom: the index of their camera::Setting key.
-    enum Row {
-        ImageSize,
-        ImageQuality,
-        ShootingMode,
-        AVMode,
-        TVMode,
-        ISO,
-        Meter,
-        Exposure,
-        WhiteBalance,
-        Effect,
-        AFDistance,
-        Flash,
-        RowCount
-    };
+    // The twelve lists, top to bottom: the index of their camera::Setting key, under its name
+    // (AVMode and TVMode are the pane's older names of AV and TV).
+#define KESTREL_SETTING_ROW(Key, Name, Title, ChangeText) Key,
+    enum Row { KESTREL_CAMERA_SETTINGS(KESTREL_SETTING_ROW) RowCount, AVMode = AV, TVMode = TV };
+#undef KESTREL_SETTING_ROW
 
     explicit CViewSetting(CViewDoc* document, QWidget* parent = nullptr);
     ~CViewSetting() override;

@@ -1,6 +1,8 @@
 // Helpers shared by the document tests.
 #include "support/TestSupport.h"
 
+#include "sdk/FrameHeader.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -49,19 +51,7 @@ bool Exists(const std::string& path) {
 
 std::vector<std::uint8_t> MakeFrame(std::uint8_t (*pixel)(std::size_t)) {
     std::vector<std::uint8_t> frame(FrameBuffers::kHeaderBytes + FrameBuffers::kPixelBytes, 0);
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) frame[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    };
-    frame[0] = 'B';
-    frame[1] = 'M';
-    put32(2, static_cast<std::uint32_t>(frame.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, 320);
-    put32(22, 240);
-    frame[26] = 1;
-    frame[28] = 24;
-    put32(30, 0);
+    sdk::WriteFrameHeader(frame.data());
     for (std::size_t i = 0; i < FrameBuffers::kPixelBytes; ++i)
         frame[FrameBuffers::kHeaderBytes + i] = pixel(i);
     return frame;

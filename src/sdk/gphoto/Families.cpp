@@ -15,8 +15,8 @@ FamilyNames eosNames() {
         n.settings[static_cast<std::size_t>(s)] = std::move(names);
     };
     set(Setting::ShootingMode, {"autoexposuremodedial", "autoexposuremode"});
-    set(Setting::Av, {"aperture"});
-    set(Setting::Tv, {"shutterspeed"});
+    set(Setting::AV, {"aperture"});
+    set(Setting::TV, {"shutterspeed"});
     set(Setting::Exposure, {"exposurecompensation"});
     set(Setting::WhiteBalance, {"whitebalance"});
     set(Setting::AFDistance, {"focusmode"});
@@ -39,8 +39,8 @@ FamilyNames compactNames() {
         n.settings[static_cast<std::size_t>(s)] = std::move(names);
     };
     set(Setting::ShootingMode, {"shootingmode"});
-    set(Setting::Av, {"aperture"});
-    set(Setting::Tv, {"shutterspeed"});
+    set(Setting::AV, {"aperture"});
+    set(Setting::TV, {"shutterspeed"});
     set(Setting::Exposure, {"exposurecompensation"});
     set(Setting::WhiteBalance, {"whitebalance"});
     set(Setting::AFDistance, {"afdistance"});
@@ -129,7 +129,7 @@ double exposureStep(double v) {
     return std::fabs(third - v) <= std::fabs(half - v) ? third : half;
 }
 
-bool numeric(Setting setting) { return setting == Setting::Av || setting == Setting::Exposure; }
+bool numeric(Setting setting) { return setting == Setting::AV || setting == Setting::Exposure; }
 
 }   // namespace
 

@@ -3,6 +3,8 @@
 // Pure functions and constant tables; no libgphoto2 call.
 #pragma once
 
+#include "sdk/ValueSettings.h"
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -12,13 +14,9 @@ namespace gphoto {
 
 // The settings the drivers read and set; the order of the label tables in Labels.
 enum class Setting {
-    ShootingMode,
-    Av,
-    Tv,
-    Exposure,
-    WhiteBalance,
-    AFDistance,
-    Flash,
+#define KESTREL_GPHOTO_KEY(Key, Sdk, Code, Listing, Labels) Key,
+    KESTREL_VALUE_SETTINGS(KESTREL_GPHOTO_KEY)   // ShootingMode .. Flash
+#undef KESTREL_GPHOTO_KEY
     Meter,
     Iso,
     Effect,

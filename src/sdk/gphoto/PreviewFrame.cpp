@@ -1,41 +1,14 @@
 // Preview JPEG to viewfinder frame.
 #include "sdk/gphoto/PreviewFrame.h"
 
+#include "sdk/FrameHeader.h"
+
 #include <turbojpeg.h>
 
 #include <algorithm>
 #include <cstring>
 
 namespace gphoto {
-
-namespace {
-
-void put16(std::uint8_t* at, std::uint32_t v) {
-    at[0] = static_cast<std::uint8_t>(v);
-    at[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void put32(std::uint8_t* at, std::uint32_t v) {
-    put16(at, v & 0xFFFFu);
-    put16(at + 2, v >> 16);
-}
-
-}   // namespace
-
-void WriteFrameHeader(std::uint8_t* h) {
-    std::memset(h, 0, sdk::kFrameHeaderBytes);
-    h[0] = 'B';
-    h[1] = 'M';
-    put32(h + 2, static_cast<std::uint32_t>(sdk::kFrameBytes));
-    put32(h + 10, static_cast<std::uint32_t>(sdk::kFrameHeaderBytes));
-    put32(h + 14, 40);
-    put32(h + 18, sdk::kFrameWidth);
-    put32(h + 22, sdk::kFrameHeight);   // positive: rows bottom-up
-    put16(h + 26, 1);
-    put16(h + 28, 24);
-    put32(h + 34, static_cast<std::uint32_t>(sdk::kFramePixelBytes));
-    put32(h + 38, 2835);
-    put32(h + 42, 2835);
-}
 
 PreviewFrame::PreviewFrame() : decoder_(tjInitDecompress()), columns_(sdk::kFrameWidth) {}
 
@@ -89,7 +62,7 @@ PreviewFrame::Outcome PreviewFrame::Convert(const unsigned char* jpeg, std::size
         tjGetErrorCode(tj) == TJERR_FATAL)
         return Outcome::Undecodable;
 
-    WriteFrameHeader(frame);
+    sdk::WriteFrameHeader(frame);
     std::uint8_t* pixels = frame + sdk::kFrameHeaderBytes;
     const int left = (W - boxW) / 2;
     const int top = (H - boxH) / 2;   // in picture rows, from the top

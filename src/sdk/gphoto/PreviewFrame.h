@@ -40,7 +40,4 @@ private:
     int lastHeight_ = 0;
 };
 
-// The 54-byte header of a 320 x 240, 24-bit, bottom-up frame.
-void WriteFrameHeader(std::uint8_t* header);
-
 }   // namespace gphoto

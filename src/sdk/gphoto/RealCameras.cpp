@@ -3,6 +3,9 @@
 #include "sdk/gphoto/RealCameras.h"
 
 #include "sdk/CaptureFile.h"
+#include "sdk/LittleEndian.h"
+#include "sdk/Listing.h"
+#include "sdk/ValueSettings.h"
 
 #include "sdk/gphoto/CameraThread.h"
 #include "sdk/gphoto/Session.h"
@@ -30,7 +33,8 @@ struct Enumeration {
     std::vector<sdk::DeviceRecord> devices;   // real cameras of a device listing
     Handle simulated = 0;                     // the simulated table's device listing
     uint32_t simulatedCount = 0;
-    std::size_t next = 0;
+    std::size_t next = 0;   // the cursor of sdk::Listings
+    std::size_t size() const { return std::max(first.size(), labels.size()); }
 };
 
 struct State {
@@ -41,7 +45,7 @@ struct State {
 
     // Guards enumerations, nextHandle, realNames, gone.
     std::mutex mutex;
-    std::map<Handle, Enumeration> enumerations;
+    sdk::Listings<Enumeration> enumerations;
     Handle nextHandle = kRealBit | 1;
     std::vector<std::string> realNames;   // the latest real listing
     std::vector<Handle> gone;             // sources closed because the camera vanished
@@ -74,16 +78,13 @@ void pace(Session& s) {
         std::chrono::milliseconds(s.Streaming() ? 33 : 250));
 }
 
-Enumeration* findEnum(Handle h) {
-    auto it = g->enumerations.find(h);
-    return it == g->enumerations.end() ? nullptr : &it->second;
-}
+Enumeration* findEnum(Handle h) { return g->enumerations.Find(h); }
 
 Result addEnum(Enumeration e, Handle* out) {
     if (out == nullptr) return err::kInvalidParameter;
     const Handle h = g->newHandle();
     std::lock_guard lock(g->mutex);
-    g->enumerations[h] = std::move(e);
+    g->enumerations.Add(h, std::move(e));
     *out = h;
     return sdk::kOk;
 }
@@ -109,8 +110,7 @@ struct Real {
             }
             simulated = e->simulated;
         }
-        return simulated != 0 ? g->simulated->EnumDeviceNext(simulated, record)
-                              : err::kInvalidIndex;
+        return simulated != 0 ? g->simulated->EnumDeviceNext(simulated, record) : err::kEnumNA;
     }
     static Result EnumDeviceRelease(Handle h) {
         Handle simulated = 0;
@@ -119,7 +119,7 @@ struct Real {
             Enumeration* e = findEnum(h);
             if (e == nullptr) return err::kInvalidHandle;
             simulated = e->simulated;
-            g->enumerations.erase(h);
+            g->enumerations.Release(h);
         }
         return simulated != 0 ? g->simulated->EnumDeviceRelease(simulated) : sdk::kOk;
     }
@@ -202,13 +202,6 @@ struct Real {
     static Result set(Handle s, Setting setting, uint32_t code) {
         return onCamera([&](Session& x) { return x.Set(s, setting, code); });
     }
-    static Result GetFlashSetting(Handle s, uint32_t* c, uint32_t* second) {
-        if (second != nullptr) *second = 0;
-        return get(s, Setting::Flash, c);
-    }
-    static Result SetFlashSetting(Handle s, uint16_t c, uint16_t) {
-        return set(s, Setting::Flash, c);
-    }
     static bool relCam(uint32_t id, Setting& setting) {
         if (id == sdk::kSettingMeter) setting = Setting::Meter;
         else if (id == sdk::kSettingIso) setting = Setting::Iso;
@@ -223,8 +216,7 @@ struct Real {
         uint32_t code = 0;
         const Result r = get(s, setting, &code);
         const uint32_t n = std::min<uint32_t>(*size, 4);
-        for (uint32_t i = 0; i < n; ++i)
-            static_cast<std::uint8_t*>(data)[i] = (code >> (8 * i)) & 0xFF;
+        sdk::WriteLeField(static_cast<std::uint8_t*>(data), n, code);
         *size = n;
         return r;
     }
@@ -232,10 +224,7 @@ struct Real {
         Setting setting;
         if (!relCam(id, setting)) return err::kNotSupported;
         if (data == nullptr) return err::kInvalidParameter;
-        uint32_t code = 0;
-        for (uint32_t i = 0; i < std::min<uint32_t>(size, 4); ++i)
-            code |= static_cast<uint32_t>(static_cast<const std::uint8_t*>(data)[i]) << (8 * i);
-        return set(s, setting, code);
+        return set(s, setting, sdk::ReadLeField(static_cast<const std::uint8_t*>(data), size));
     }
     static Result GetImageFormatAttribute(Handle s, uint32_t* q, uint32_t* z) {
         uint32_t quality = 0, size = 0;
@@ -297,28 +286,32 @@ struct Real {
     }
     static Result count(Handle h, uint32_t* n) {
         std::lock_guard lock(g->mutex);
-        Enumeration* e = findEnum(h);
-        if (e == nullptr || n == nullptr) return err::kInvalidHandle;
-        *n = static_cast<uint32_t>(std::max(e->first.size(), e->labels.size()));
-        return sdk::kOk;
+        return g->enumerations.Count(h, n);
+    }
+    // The next item of e; a listing of another kind (no such items) is at its end.
+    static Result take(Enumeration& e, const std::size_t items, std::size_t& i) {
+        if (const Result r = sdk::Listings<Enumeration>::TakeFrom(e, i)) return r;
+        return i < items ? sdk::kOk : err::kEnumNA;
     }
     static Result next32(Handle h, uint32_t* code) {
         std::lock_guard lock(g->mutex);
         Enumeration* e = findEnum(h);
         if (e == nullptr || code == nullptr) return err::kInvalidHandle;
-        if (e->next >= e->first.size()) return err::kInvalidIndex;
-        *code = e->first[e->next++];
+        std::size_t i = 0;
+        if (const Result r = take(*e, e->first.size(), i)) return r;
+        *code = e->first[i];
         return sdk::kOk;
     }
-    static Result next16(Handle h, uint16_t* code) {
+    template <class Code>
+    static Result next(Handle h, Code* code) {
         uint32_t value = 0;
         const Result r = next32(h, &value);
-        if (r == sdk::kOk && code != nullptr) *code = static_cast<uint16_t>(value);
+        if (r == sdk::kOk && code != nullptr) *code = static_cast<Code>(value);
         return r;
     }
     static Result release(Handle h) {
         std::lock_guard lock(g->mutex);
-        return g->enumerations.erase(h) != 0 ? sdk::kOk : err::kInvalidHandle;
+        return g->enumerations.Release(h);
     }
     static Result EnumSupportedImageSizeReset(Handle s, uint32_t, Handle* h) {
         std::vector<std::string> labels;
@@ -332,11 +325,11 @@ struct Real {
         std::lock_guard lock(g->mutex);
         Enumeration* e = findEnum(h);
         if (e == nullptr || record == nullptr) return err::kInvalidHandle;
-        if (e->next >= e->labels.size()) return err::kInvalidIndex;
+        std::size_t i = 0;
+        if (const Result r = take(*e, e->labels.size(), i)) return r;
         *record = sdk::ImageSizeRecord{};
-        const uint16_t code = static_cast<uint16_t>(e->next);
-        std::memcpy(record->bytes, &code, sizeof code);
-        const std::string& label = e->labels[e->next++];
+        sdk::WriteLe16(record->bytes, static_cast<uint16_t>(i));
+        const std::string& label = e->labels[i];
         std::memcpy(record->bytes + sdk::ImageSizeRecord::kLabelOffset, label.data(),
                     std::min(label.size(), sdk::ImageSizeRecord::kLabelCapacity - 1));
         return sdk::kOk;
@@ -356,9 +349,10 @@ struct Real {
         std::lock_guard lock(g->mutex);
         Enumeration* e = findEnum(h);
         if (e == nullptr || q == nullptr || z == nullptr) return err::kInvalidHandle;
-        if (e->next >= e->first.size()) return err::kInvalidIndex;
-        *q = e->first[e->next];
-        *z = e->second[e->next++];
+        std::size_t i = 0;
+        if (const Result r = take(*e, e->second.size(), i)) return r;
+        *q = e->first[i];
+        *z = e->second[i];
         return sdk::kOk;
     }
     static Result EnumRelCamSettingReset(Handle s, Handle* h) {
@@ -388,8 +382,7 @@ struct Real {
         uint32_t value = 0;
         const Result r = next32(h, &value);
         if (r == sdk::kOk && code != nullptr)
-            for (uint32_t i = 0; i < std::min<uint32_t>(size, 4); ++i)
-                static_cast<std::uint8_t*>(code)[i] = (value >> (8 * i)) & 0xFF;
+            sdk::WriteLeField(static_cast<std::uint8_t*>(code), std::min<uint32_t>(size, 4), value);
         return r;
     }
 };
@@ -409,18 +402,19 @@ struct Route<Member, RealFn, Result (*)(Handle, A...)> {
 };
 #define KESTREL_ROUTE(Name, RealFn) &Route<&sdk::Api::Name, RealFn, decltype(sdk::Api::Name)>::call
 
+// The calls of one value-list setting. Flash's Get and Set carry a second word: read as 0,
+// ignored when written.
 template <Setting S>
-Result getSetting(Handle h, uint32_t* c) {
-    return Real::get(h, S, c);
-}
-template <Setting S>
-Result setSetting(Handle h, uint16_t c) {
-    return Real::set(h, S, c);
-}
-template <Setting S>
-Result resetSetting(Handle h, Handle* e) {
-    return Real::choices(h, S, e);
-}
+struct Access {
+    static Result get(Handle h, uint32_t* c) { return Real::get(h, S, c); }
+    static Result get(Handle h, uint32_t* c, uint32_t* second) {
+        if (second != nullptr) *second = 0;
+        return Real::get(h, S, c);
+    }
+    static Result set(Handle h, uint16_t c) { return Real::set(h, S, c); }
+    static Result set(Handle h, uint16_t c, uint16_t) { return Real::set(h, S, c); }
+    static Result choices(Handle h, Handle* e) { return Real::choices(h, S, e); }
+};
 
 Result StartSDK(const sdk::VersionRecord* v, uint32_t o) { return g->simulated->StartSDK(v, o); }
 Result FinishSDK() { return g->simulated->FinishSDK(); }
@@ -504,18 +498,18 @@ sdk::Api makeApi() {
         KESTREL_ROUTE(SelectViewFinderCameraOutput, &Real::SelectViewFinderCameraOutput);
     a.StartViewfinder = KESTREL_ROUTE(StartViewfinder, &Real::StartViewfinder);
     a.TermViewfinder = KESTREL_ROUTE(TermViewfinder, &Real::TermViewfinder);
-#define KESTREL_SETTING(Name, Id)                                     \
-    a.Get##Name = KESTREL_ROUTE(Get##Name, &getSetting<Setting::Id>); \
-    a.Set##Name = KESTREL_ROUTE(Set##Name, &setSetting<Setting::Id>);
-    KESTREL_SETTING(ShootingMode, ShootingMode)
-    KESTREL_SETTING(AvValue, Av)
-    KESTREL_SETTING(TvValue, Tv)
-    KESTREL_SETTING(ExposureComp, Exposure)
-    KESTREL_SETTING(WBSetting, WhiteBalance)
-    KESTREL_SETTING(AFDistanceSetting, AFDistance)
+// Flash's Get and Set differ from the others': the cast picks Access's overload for each.
+#define KESTREL_PICK(Name, Fn) static_cast<decltype(sdk::Api::Name)>(Fn)
+#define KESTREL_SETTING(Key, Sdk, Code, Listing, Labels)                                      \
+    a.Get##Sdk = KESTREL_ROUTE(Get##Sdk, KESTREL_PICK(Get##Sdk, &Access<Setting::Key>::get)); \
+    a.Set##Sdk = KESTREL_ROUTE(Set##Sdk, KESTREL_PICK(Set##Sdk, &Access<Setting::Key>::set)); \
+    a.Enum##Sdk##Reset = KESTREL_ROUTE(Enum##Sdk##Reset, &Access<Setting::Key>::choices);     \
+    a.Get##Sdk##Count = KESTREL_ROUTE(Get##Sdk##Count, &Real::count);                         \
+    a.Enum##Sdk##Next = KESTREL_ROUTE(Enum##Sdk##Next, &Real::next<Code>);                    \
+    a.Enum##Sdk##Release = KESTREL_ROUTE(Enum##Sdk##Release, &Real::release);
+    KESTREL_VALUE_SETTINGS(KESTREL_SETTING)
 #undef KESTREL_SETTING
-    a.GetFlashSetting = KESTREL_ROUTE(GetFlashSetting, &Real::GetFlashSetting);
-    a.SetFlashSetting = KESTREL_ROUTE(SetFlashSetting, &Real::SetFlashSetting);
+#undef KESTREL_PICK
     a.GetRelCamSettingData = KESTREL_ROUTE(GetRelCamSettingData, &Real::GetRelCamSettingData);
     a.SetRelCamSettingData = KESTREL_ROUTE(SetRelCamSettingData, &Real::SetRelCamSettingData);
     a.GetImageFormatAttribute =
@@ -532,19 +526,6 @@ sdk::Api makeApi() {
     a.EnumDevicePropertyNext = KESTREL_ROUTE(EnumDevicePropertyNext, &Real::EnumDevicePropertyNext);
     a.EnumDevicePropertyRelease = KESTREL_ROUTE(EnumDevicePropertyRelease, &Real::release);
     a.GetDevicePropertyData = KESTREL_ROUTE(GetDevicePropertyData, &Real::GetDevicePropertyData);
-#define KESTREL_ENUM(Name, Id, NextFn)                                                  \
-    a.Enum##Name##Reset = KESTREL_ROUTE(Enum##Name##Reset, &resetSetting<Setting::Id>); \
-    a.Get##Name##Count = KESTREL_ROUTE(Get##Name##Count, &Real::count);                 \
-    a.Enum##Name##Next = KESTREL_ROUTE(Enum##Name##Next, &Real::NextFn);                \
-    a.Enum##Name##Release = KESTREL_ROUTE(Enum##Name##Release, &Real::release);
-    KESTREL_ENUM(ShootingMode, ShootingMode, next32)
-    KESTREL_ENUM(AvValue, Av, next16)
-    KESTREL_ENUM(TvValue, Tv, next16)
-    KESTREL_ENUM(ExposureComp, Exposure, next16)
-    KESTREL_ENUM(WBSetting, WhiteBalance, next16)
-    KESTREL_ENUM(AFDistanceSetting, AFDistance, next16)
-    KESTREL_ENUM(FlashSetting, Flash, next16)
-#undef KESTREL_ENUM
     a.EnumSupportedImageSizeReset =
         KESTREL_ROUTE(EnumSupportedImageSizeReset, &Real::EnumSupportedImageSizeReset);
     a.GetSupportedImageSizeCount = KESTREL_ROUTE(GetSupportedImageSizeCount, &Real::count);

@@ -1,6 +1,7 @@
 // The libgphoto2 session: release and download, live view, camera events, progress.
 #include "sdk/gphoto/CameraFiles.h"
-#include "sdk/gphoto/CaptureFile.h"
+#include "sdk/CaptureFile.h"
+#include "sdk/LittleEndian.h"
 #include "sdk/gphoto/SessionCam.h"
 
 #include <algorithm>
@@ -134,7 +135,7 @@ void Session::propertyChanged(sdk::Handle h, const std::string& text, bool& sett
         const std::string shown = PrintableName(value, 15);
         std::vector<std::uint8_t> event(4 + shown.size() + 1, 0);
         const std::uint32_t sixths = BatteryLevel(value);
-        for (int b = 0; b < 4; ++b) event[b] = static_cast<std::uint8_t>(sixths >> (8 * b));
+        sdk::WriteLe32(event.data(), sixths);
         std::memcpy(event.data() + 4, shown.c_str(), shown.size() + 1);
         c->event(sdk::kEventBattery, event.data(), static_cast<std::uint32_t>(event.size()),
                  c->eventContext);
@@ -230,7 +231,7 @@ sdk::Result Session::downloadFile(sdk::Handle h, const CameraPath& file, bool re
         gp_file_get_data_and_size(data, &bytes, &size);
         gp_file_get_mime_type(data, &mime);
         const std::string target = stem + "." + SavedExtension(file.name, mime ? mime : "");
-        if (const int e = WriteCaptureFile(target, bytes, size, saved))
+        if (const int e = sdk::CaptureFile::WriteWhole(target, bytes, size, saved))
             r = e == ENOSPC ? err::kDiskFull : e == EEXIST ? err::kFileExists : err::kFileWrite;
     }
     gp_file_unref(data);

@@ -13,6 +13,13 @@ using std::uint32_t;
 template <int W>
 struct Fns {
     static Engine& e() { return Engine::of(W); }
+    // Next of a simple enumeration, by the width of its code.
+    static Result enumNext(EnumKind k, const char* name, Handle h, uint16_t* c) {
+        return e().enumNext16(k, name, h, c);
+    }
+    static Result enumNext(EnumKind k, const char* name, Handle h, uint32_t* c) {
+        return e().enumNext32(k, name, h, c);
+    }
 
     static Result StartSDK(const sdk::VersionRecord* v, uint32_t o) { return e().startSdk(v, o); }
     static Result FinishSDK() { return e().finishSdk(); }
@@ -72,16 +79,16 @@ struct Fns {
         return e().setSetting(Setting::ShootingMode, "SetShootingMode", s, c);
     }
     static Result GetAvValue(Handle s, uint32_t* c) {
-        return e().getSetting(Setting::Av, "GetAvValue", s, c);
+        return e().getSetting(Setting::AV, "GetAvValue", s, c);
     }
     static Result SetAvValue(Handle s, uint16_t c) {
-        return e().setSetting(Setting::Av, "SetAvValue", s, c);
+        return e().setSetting(Setting::AV, "SetAvValue", s, c);
     }
     static Result GetTvValue(Handle s, uint32_t* c) {
-        return e().getSetting(Setting::Tv, "GetTvValue", s, c);
+        return e().getSetting(Setting::TV, "GetTvValue", s, c);
     }
     static Result SetTvValue(Handle s, uint16_t c) {
-        return e().setSetting(Setting::Tv, "SetTvValue", s, c);
+        return e().setSetting(Setting::TV, "SetTvValue", s, c);
     }
     static Result GetExposureComp(Handle s, uint32_t* c) {
         return e().getSetting(Setting::Exposure, "GetExposureComp", s, c);
@@ -90,10 +97,10 @@ struct Fns {
         return e().setSetting(Setting::Exposure, "SetExposureComp", s, c);
     }
     static Result GetWBSetting(Handle s, uint32_t* c) {
-        return e().getSetting(Setting::WB, "GetWBSetting", s, c);
+        return e().getSetting(Setting::WhiteBalance, "GetWBSetting", s, c);
     }
     static Result SetWBSetting(Handle s, uint16_t c) {
-        return e().setSetting(Setting::WB, "SetWBSetting", s, c);
+        return e().setSetting(Setting::WhiteBalance, "SetWBSetting", s, c);
     }
     static Result GetAFDistanceSetting(Handle s, uint32_t* c) {
         return e().getSetting(Setting::AFDistance, "GetAFDistanceSetting", s, c);
@@ -151,20 +158,17 @@ struct Fns {
         return e().enumCount(EnumKind::Kind, "Get" #Name "Count", h, n);   \
     }                                                                      \
     static Result Enum##Name##Next(Handle h, CodeType* c) {                \
-        return e().NextFn(EnumKind::Kind, "Enum" #Name "Next", h, c);      \
+        return NextFn(EnumKind::Kind, "Enum" #Name "Next", h, c);          \
     }                                                                      \
     static Result Enum##Name##Release(Handle h) {                          \
         return e().enumRelease(EnumKind::Kind, "Enum" #Name "Release", h); \
     }
 
-    KESTREL_SIM_ENUM(ShootingMode, ShootingMode, uint32_t, enumNext32)
-    KESTREL_SIM_ENUM(AvValue, Av, uint16_t, enumNext16)
-    KESTREL_SIM_ENUM(TvValue, Tv, uint16_t, enumNext16)
-    KESTREL_SIM_ENUM(ExposureComp, Exposure, uint16_t, enumNext16)
-    KESTREL_SIM_ENUM(WBSetting, WB, uint16_t, enumNext16)
-    KESTREL_SIM_ENUM(AFDistanceSetting, AFDistance, uint16_t, enumNext16)
-    KESTREL_SIM_ENUM(FlashSetting, Flash, uint16_t, enumNext16)
-    KESTREL_SIM_ENUM(RelCamSetting, RelCamSetting, uint32_t, enumNext32)
+#define KESTREL_SIM_VALUE_ENUM(Key, Sdk, Code, Listing, Labels) \
+    KESTREL_SIM_ENUM(Sdk, Key, Code, enumNext)
+    KESTREL_VALUE_SETTINGS(KESTREL_SIM_VALUE_ENUM)
+#undef KESTREL_SIM_VALUE_ENUM
+    KESTREL_SIM_ENUM(RelCamSetting, RelCamSetting, uint32_t, enumNext)
 #undef KESTREL_SIM_ENUM
 
     static Result EnumSupportedImageSizeReset(Handle s, uint32_t o, Handle* h) {
@@ -260,35 +264,12 @@ sdk::Api makeApi() {
         .EnumDevicePropertyNext = &F::EnumDevicePropertyNext,
         .EnumDevicePropertyRelease = &F::EnumDevicePropertyRelease,
         .GetDevicePropertyData = &F::GetDevicePropertyData,
-        .EnumShootingModeReset = &F::EnumShootingModeReset,
-        .GetShootingModeCount = &F::GetShootingModeCount,
-        .EnumShootingModeNext = &F::EnumShootingModeNext,
-        .EnumShootingModeRelease = &F::EnumShootingModeRelease,
-        .EnumAvValueReset = &F::EnumAvValueReset,
-        .GetAvValueCount = &F::GetAvValueCount,
-        .EnumAvValueNext = &F::EnumAvValueNext,
-        .EnumAvValueRelease = &F::EnumAvValueRelease,
-        .EnumTvValueReset = &F::EnumTvValueReset,
-        .GetTvValueCount = &F::GetTvValueCount,
-        .EnumTvValueNext = &F::EnumTvValueNext,
-        .EnumTvValueRelease = &F::EnumTvValueRelease,
-        .EnumExposureCompReset = &F::EnumExposureCompReset,
-        .GetExposureCompCount = &F::GetExposureCompCount,
-        .EnumExposureCompNext = &F::EnumExposureCompNext,
-        .EnumExposureCompRelease = &F::EnumExposureCompRelease,
-        .EnumWBSettingReset = &F::EnumWBSettingReset,
-        .GetWBSettingCount = &F::GetWBSettingCount,
-        .EnumWBSettingNext = &F::EnumWBSettingNext,
-        .EnumWBSettingRelease = &F::EnumWBSettingRelease,
-        .EnumAFDistanceSettingReset = &F::EnumAFDistanceSettingReset,
-        .GetAFDistanceSettingCount = &F::GetAFDistanceSettingCount,
-        .EnumAFDistanceSettingNext = &F::EnumAFDistanceSettingNext,
-        .EnumAFDistanceSettingRelease = &F::EnumAFDistanceSettingRelease,
-        .EnumFlashSettingReset = &F::EnumFlashSettingReset,
-        .GetFlashSettingCount = &F::GetFlashSettingCount,
-        .EnumFlashSettingNext = &F::EnumFlashSettingNext,
-        .EnumFlashSettingRelease = &F::EnumFlashSettingRelease,
-        .EnumSupportedImageSizeReset = &F::EnumSupportedImageSizeReset,
+#define KESTREL_SIM_LISTING_FIELDS(Key, Sdk, Code, Listing, Labels)                   \
+    .Enum##Sdk##Reset = &F::Enum##Sdk##Reset, .Get##Sdk##Count = &F::Get##Sdk##Count, \
+    .Enum##Sdk##Next = &F::Enum##Sdk##Next, .Enum##Sdk##Release = &F::Enum##Sdk##Release,
+        KESTREL_VALUE_SETTINGS(KESTREL_SIM_LISTING_FIELDS)
+#undef KESTREL_SIM_LISTING_FIELDS
+            .EnumSupportedImageSizeReset = &F::EnumSupportedImageSizeReset,
         .GetSupportedImageSizeCount = &F::GetSupportedImageSizeCount,
         .EnumSupportedImageSizeNext = &F::EnumSupportedImageSizeNext,
         .EnumSupportedImageSizeRelease = &F::EnumSupportedImageSizeRelease,

@@ -2,6 +2,7 @@
 // viewfinder and event threads with their start, stop and join rules.
 #include "sdk/sim/Engine.h"
 
+#include "sdk/FrameHeader.h"
 #include "sdk/sim/Scene.h"
 
 #include <algorithm>
@@ -90,14 +91,13 @@ sdk::Result Engine::lookup(sdk::Handle source, Camera*& cam, bool teardown) {
 
 sdk::Handle Engine::newEnumeration(Enumeration e) {
     const sdk::Handle h = newHandle();
-    enumerations.emplace(h, std::move(e));
+    enumerations.Add(h, std::move(e));
     return h;
 }
 
 Enumeration* Engine::enumeration(sdk::Handle h, EnumKind kind) {
-    auto it = enumerations.find(h);
-    if (it == enumerations.end() || it->second.kind != kind) return nullptr;
-    return &it->second;
+    Enumeration* e = enumerations.Find(h);
+    return e != nullptr && e->kind == kind ? e : nullptr;
 }
 
 double Engine::brightnessOf(const Camera& cam) const {
@@ -169,7 +169,7 @@ void Engine::joinZombies(Lock& lk) {
 
 void Engine::viewfinderLoop(Camera* cam, std::shared_ptr<ViewfinderRun> run) {
     std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[sdk::kFrameBytes]);
-    scene::writeFrameHeader(buffer.get());
+    sdk::WriteFrameHeader(buffer.get());
     Lock lk(mutex);
     auto next = std::chrono::steady_clock::now() + period();
     for (;;) {

@@ -2,6 +2,8 @@
 // failure injection, journal, and the viewfinder and event threads. Private to src/sdk/sim.
 #pragma once
 
+#include "sdk/Listing.h"
+#include "sdk/ValueSettings.h"
 #include "sdk/sim/ImageFile.h"
 #include "sdk/sim/Simulator.h"
 
@@ -17,23 +19,21 @@
 
 namespace sim {
 
-enum class Setting { ShootingMode, Av, Tv, Exposure, WB, AFDistance, Flash, Meter, Iso, Effect };
+// The value-list settings under their names in KESTREL_VALUE_SETTINGS, then the three of
+// RelCamSettingData.
+#define KESTREL_SIM_KEY(Key, Sdk, Code, Listing, Labels) Key,
+enum class Setting { KESTREL_VALUE_SETTINGS(KESTREL_SIM_KEY) Meter, Iso, Effect };
 
 enum class EnumKind {
     Device,
     Property,
-    ShootingMode,
-    Av,
-    Tv,
-    Exposure,
-    WB,
-    AFDistance,
-    Flash,
+    KESTREL_VALUE_SETTINGS(KESTREL_SIM_KEY)   // ShootingMode .. Flash
     ImageSize,
     ImageFormat,
     RelCamSetting,
     RelCamSettingData
 };
+#undef KESTREL_SIM_KEY
 
 // One viewfinder thread. Its owner sets `stop` (under the world's lock) and joins `thread`;
 // the thread never touches its camera once `stop` is set.
@@ -91,8 +91,9 @@ struct Enumeration {
     EnumKind kind = EnumKind::Device;
     std::vector<std::uint32_t> a, b;   // items (b: second word of pairs, property sizes)
     std::vector<std::string> labels;   // device names, image size labels
-    std::size_t pos = 0;
+    std::size_t next = 0;              // the cursor of sdk::Listings
     std::uint32_t dataSize = 0;
+    std::size_t size() const { return a.size(); }
 };
 
 using Lock = std::unique_lock<std::mutex>;
@@ -115,7 +116,7 @@ struct Engine {
     std::vector<std::unique_ptr<Camera>> cameras;
     std::uint32_t nextCameraId = 1;
     sdk::Handle nextHandle = 1;   // sources, enumerations and registrations; never reused
-    std::map<sdk::Handle, Enumeration> enumerations;
+    sdk::Listings<Enumeration> enumerations;
     std::map<std::string, std::deque<sdk::Result>> failOnce;
     std::map<std::string, sdk::Result> failAlways;
     std::deque<std::pair<std::uint64_t, Call>> journal;   // (sequence number, call)

@@ -2,6 +2,7 @@
 #include "sdk/sim/ImageFile.h"
 
 #include "sdk/CaptureFile.h"
+#include "sdk/LittleEndian.h"
 #include "sdk/sim/Scene.h"
 #include "sdk/sim/Simulator.h"
 
@@ -26,7 +27,9 @@ int jpegQuality(std::uint32_t quality) {
 }
 
 void putU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    std::uint8_t bytes[4];
+    sdk::WriteLe32(bytes, v);
+    out.insert(out.end(), bytes, bytes + 4);
 }
 
 // RGGB mosaic of 12-bit samples, one sample per stored pixel, at a quarter of the size.
@@ -45,8 +48,9 @@ std::vector<std::uint8_t> rawFile(const std::vector<std::uint8_t>& rgb, int widt
                 (static_cast<std::size_t>(y * 4) * width + static_cast<std::size_t>(x * 4)) * 3;
             const int channel = (y % 2 == 0) ? (x % 2 == 0 ? 0 : 1) : (x % 2 == 0 ? 1 : 2);
             const std::uint16_t sample = static_cast<std::uint16_t>(rgb[at + channel] << 4);
-            out.push_back(static_cast<std::uint8_t>(sample));
-            out.push_back(static_cast<std::uint8_t>(sample >> 8));
+            std::uint8_t bytes[2];
+            sdk::WriteLe16(bytes, sample);
+            out.insert(out.end(), bytes, bytes + 2);
         }
     }
     return out;

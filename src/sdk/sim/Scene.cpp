@@ -190,31 +190,6 @@ int sceneOffset(std::uint64_t frameIndex) {
     return static_cast<int>((frameIndex / 2) % kPanoWidth);   // half a pixel a frame
 }
 
-void writeFrameHeader(std::uint8_t* h) {
-    auto u16 = [&](int at, std::uint32_t v) {
-        h[at] = static_cast<std::uint8_t>(v);
-        h[at + 1] = static_cast<std::uint8_t>(v >> 8);
-    };
-    auto u32 = [&](int at, std::uint32_t v) {
-        u16(at, v & 0xFFFF);
-        u16(at + 2, v >> 16);
-    };
-    std::memset(h, 0, sdk::kFrameHeaderBytes);
-    h[0] = 'B';
-    h[1] = 'M';
-    u32(2, static_cast<std::uint32_t>(sdk::kFrameBytes));
-    u32(10, static_cast<std::uint32_t>(sdk::kFrameHeaderBytes));
-    u32(14, 40);   // info header size
-    u32(18, kWidth);
-    u32(22, kHeight);   // positive: rows bottom-up
-    u16(26, 1);         // planes
-    u16(28, 24);        // bits a pixel
-    u32(30, 0);         // uncompressed RGB
-    u32(34, static_cast<std::uint32_t>(sdk::kFramePixelBytes));
-    u32(38, 2835);   // 72 dpi
-    u32(42, 2835);
-}
-
 void renderFramePixels(std::uint8_t* pixels, std::uint64_t frameIndex, double brightness) {
     const Tables& t = tables();
     std::uint8_t lut[256];

@@ -11,9 +11,6 @@ namespace sim::scene {
 double exposureBrightness(std::uint32_t av, std::uint32_t tv, std::uint32_t iso,
                           std::uint32_t exposureComp);
 
-// Writes the 54-byte BMP header of a 320 x 240, 24-bit bottom-up frame.
-void writeFrameHeader(std::uint8_t* header);
-
 // Renders the 230,400 pixel bytes (BGR, bottom-up) of viewfinder frame `frameIndex`.
 // No allocation; deterministic for one (frameIndex, brightness).
 void renderFramePixels(std::uint8_t* pixels, std::uint64_t frameIndex, double brightness);

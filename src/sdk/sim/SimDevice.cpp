@@ -2,6 +2,8 @@
 // release control, camera event registration and device properties.
 #include "sdk/sim/Engine.h"
 
+#include "sdk/LittleEndian.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -11,15 +13,6 @@ namespace {
 constexpr std::uint32_t kPropSerial = 0x0000000A;    // listed, not used by the drivers
 constexpr std::uint32_t kPropSkipped = 0xFFFFFFFF;   // a record the drivers must skip
 constexpr std::uint32_t kTypeText = 1, kTypeWord = 2;
-
-std::uint32_t readU32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-void writeU32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 std::string recordName(const sdk::DeviceRecord* info) {
     const auto* text = reinterpret_cast<const char*>(info->bytes + sdk::DeviceRecord::kNameOffset);
@@ -37,7 +30,7 @@ bool propertyBytes(const Camera& cam, std::uint32_t id, std::vector<std::uint8_t
     };
     auto setWord = [&](std::uint32_t v) {
         out.assign(4, 0);
-        writeU32(out.data(), v);
+        sdk::WriteLe32(out.data(), v);
         text = false;
     };
     switch (id) {
@@ -99,13 +92,13 @@ sdk::Result Engine::deviceNext(sdk::Handle e, sdk::DeviceRecord* info) {
     Enumeration* en = enumeration(e, EnumKind::Device);
     if (!en) return call(err::kInvalidHandle);
     if (!info) return call(err::kInvalidPointer);
-    if (en->pos >= en->a.size()) return call(err::kEnumNA);
+    std::size_t i = 0;
+    if (const sdk::Result r = sdk::Listings<Enumeration>::TakeFrom(*en, i)) return call(r);
     std::memset(info->bytes, 0, sizeof info->bytes);
-    writeU32(info->bytes, en->a[en->pos]);
-    const std::string& name = en->labels[en->pos];
+    sdk::WriteLe32(info->bytes, en->a[i]);
+    const std::string& name = en->labels[i];
     const std::size_t n = std::min(name.size(), sdk::DeviceRecord::kNameCapacity - 1);
     std::memcpy(info->bytes + sdk::DeviceRecord::kNameOffset, name.data(), n);
-    ++en->pos;
     return call(sdk::kOk);
 }
 
@@ -115,7 +108,7 @@ sdk::Result Engine::openSource(const sdk::DeviceRecord* info, sdk::Handle* sourc
     CallScope call(*this, "OpenSource", info ? quoted(name.c_str()) : "0");
     if (call.failure()) return call.failure();
     if (!info || !source) return call(err::kInvalidPointer);
-    const std::uint32_t id = readU32(info->bytes);
+    const std::uint32_t id = sdk::ReadLe32(info->bytes);
     Camera* cam = nullptr;
     for (auto& c : cameras) {
         if (id != 0 ? c->id == id : (c->model.name == name && !c->removed)) {
@@ -237,12 +230,12 @@ sdk::Result Engine::propertyNext(sdk::Handle e, sdk::PropertyRecord* record) {
     Enumeration* en = enumeration(e, EnumKind::Property);
     if (!en) return call(err::kInvalidHandle);
     if (!record) return call(err::kInvalidPointer);
-    if (en->pos >= en->a.size()) return call(err::kEnumNA);
-    record->words[0] = static_cast<std::uint32_t>(en->pos);
-    record->words[1] = en->a[en->pos];
-    record->words[2] = en->labels[en->pos] == "t" ? kTypeText : kTypeWord;
-    record->words[3] = en->b[en->pos];
-    ++en->pos;
+    std::size_t i = 0;
+    if (const sdk::Result r = sdk::Listings<Enumeration>::TakeFrom(*en, i)) return call(r);
+    record->words[0] = static_cast<std::uint32_t>(i);
+    record->words[1] = en->a[i];
+    record->words[2] = en->labels[i] == "t" ? kTypeText : kTypeWord;
+    record->words[3] = en->b[i];
     return call(sdk::kOk);
 }
 

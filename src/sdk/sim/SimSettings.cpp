@@ -2,6 +2,8 @@
 // offer is refused and changes nothing), image format, AF lock, zoom, and the enumerations.
 #include "sdk/sim/Engine.h"
 
+#include "sdk/LittleEndian.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -17,10 +19,10 @@ std::vector<std::uint32_t> offered(const CameraSpec& c, Setting s) {
     switch (s) {
         case Setting::ShootingMode:
             return c.hasShootingModes ? c.shootingModes : std::vector<std::uint32_t>{};
-        case Setting::Av: return widen(c.av);
-        case Setting::Tv: return widen(c.tv);
+        case Setting::AV: return widen(c.av);
+        case Setting::TV: return widen(c.tv);
         case Setting::Exposure: return widen(c.exposure);
-        case Setting::WB: return widen(c.wb);
+        case Setting::WhiteBalance: return widen(c.wb);
         case Setting::AFDistance: return widen(c.afDistance);
         case Setting::Flash: return widen(c.flash);
         case Setting::Meter: return c.meter;
@@ -33,10 +35,10 @@ std::vector<std::uint32_t> offered(const CameraSpec& c, Setting s) {
 std::uint32_t& current(CameraSpec& c, Setting s) {
     switch (s) {
         case Setting::ShootingMode: return c.shootingMode;
-        case Setting::Av: return c.avValue;
-        case Setting::Tv: return c.tvValue;
+        case Setting::AV: return c.avValue;
+        case Setting::TV: return c.tvValue;
         case Setting::Exposure: return c.exposureComp;
-        case Setting::WB: return c.wbValue;
+        case Setting::WhiteBalance: return c.wbValue;
         case Setting::AFDistance: return c.afDistanceValue;
         case Setting::Flash: return c.flashValue;
         case Setting::Meter: return c.meterValue;
@@ -68,17 +70,11 @@ sdk::Result apply(CameraSpec& c, Setting s, std::uint32_t code) {
 }
 
 std::uint32_t readLe(const void* data, std::uint32_t size) {
-    std::uint32_t v = 0;
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    for (std::uint32_t i = 0; i < std::min<std::uint32_t>(size, 4); ++i)
-        v |= std::uint32_t(p[i]) << (8 * i);
-    return v;
+    return sdk::ReadLeField(static_cast<const std::uint8_t*>(data), size);
 }
 
 void writeLe(void* data, std::uint32_t size, std::uint32_t v) {
-    auto* p = static_cast<std::uint8_t*>(data);
-    for (std::uint32_t i = 0; i < size; ++i)
-        p[i] = i < 4 ? static_cast<std::uint8_t>(v >> (8 * i)) : 0;
+    sdk::WriteLeField(static_cast<std::uint8_t*>(data), size, v);
 }
 
 }   // namespace
@@ -249,10 +245,10 @@ sdk::Result Engine::enumReset(EnumKind kind, const char* name, sdk::Handle s, sd
             if (!c.hasShootingModes) return call(err::kNotSupported);
             en.a = c.shootingModes;
             break;
-        case EnumKind::Av: en.a = widen(c.av); break;
-        case EnumKind::Tv: en.a = widen(c.tv); break;
+        case EnumKind::AV: en.a = widen(c.av); break;
+        case EnumKind::TV: en.a = widen(c.tv); break;
         case EnumKind::Exposure: en.a = widen(c.exposure); break;
-        case EnumKind::WB: en.a = widen(c.wb); break;
+        case EnumKind::WhiteBalance: en.a = widen(c.wb); break;
         case EnumKind::AFDistance: en.a = widen(c.afDistance); break;
         case EnumKind::Flash: en.a = widen(c.flash); break;
         case EnumKind::RelCamSetting: en.a = c.relCamSettingIds; break;
@@ -320,7 +316,7 @@ sdk::Result Engine::enumRelease(EnumKind kind, const char* name, sdk::Handle e) 
     CallScope call(*this, name, num(e));
     if (call.failure()) return call.failure();
     if (!enumeration(e, kind)) return call(err::kInvalidHandle);
-    enumerations.erase(e);
+    enumerations.Release(e);
     return call(sdk::kOk);
 }
 
@@ -340,8 +336,9 @@ sdk::Result Engine::enumNext32(EnumKind kind, const char* name, sdk::Handle e,
     Enumeration* en = enumeration(e, kind);
     if (!en) return call(err::kInvalidHandle);
     if (!code) return call(err::kInvalidPointer);
-    if (en->pos >= en->a.size()) return call(err::kEnumNA);
-    *code = en->a[en->pos++];
+    std::size_t i = 0;
+    if (const sdk::Result r = sdk::Listings<Enumeration>::TakeFrom(*en, i)) return call(r);
+    *code = en->a[i];
     return call(sdk::kOk);
 }
 
@@ -352,14 +349,13 @@ sdk::Result Engine::imageSizeNext(sdk::Handle e, sdk::ImageSizeRecord* record) {
     Enumeration* en = enumeration(e, EnumKind::ImageSize);
     if (!en) return call(err::kInvalidHandle);
     if (!record) return call(err::kInvalidPointer);
-    if (en->pos >= en->a.size()) return call(err::kEnumNA);
+    std::size_t i = 0;
+    if (const sdk::Result r = sdk::Listings<Enumeration>::TakeFrom(*en, i)) return call(r);
     std::memset(record->bytes, 0, sizeof record->bytes);
-    record->bytes[0] = static_cast<std::uint8_t>(en->a[en->pos]);
-    record->bytes[1] = static_cast<std::uint8_t>(en->a[en->pos] >> 8);
-    const std::string& label = en->labels[en->pos];
+    sdk::WriteLe16(record->bytes, static_cast<std::uint16_t>(en->a[i]));
+    const std::string& label = en->labels[i];
     const std::size_t n = std::min(label.size(), sdk::ImageSizeRecord::kLabelCapacity - 1);
     std::memcpy(record->bytes + sdk::ImageSizeRecord::kLabelOffset, label.data(), n);
-    ++en->pos;
     return call(sdk::kOk);
 }
 
@@ -370,10 +366,10 @@ sdk::Result Engine::formatNext(sdk::Handle e, std::uint32_t* quality, std::uint3
     Enumeration* en = enumeration(e, EnumKind::ImageFormat);
     if (!en) return call(err::kInvalidHandle);
     if (!quality || !size) return call(err::kInvalidPointer);
-    if (en->pos >= en->a.size()) return call(err::kEnumNA);
-    *quality = en->a[en->pos];
-    *size = en->b[en->pos];
-    ++en->pos;
+    std::size_t i = 0;
+    if (const sdk::Result r = sdk::Listings<Enumeration>::TakeFrom(*en, i)) return call(r);
+    *quality = en->a[i];
+    *size = en->b[i];
     return call(sdk::kOk);
 }
 
@@ -385,8 +381,9 @@ sdk::Result Engine::relCamDataNext(sdk::Handle e, std::uint32_t dataSize, void* 
     if (!en) return call(err::kInvalidHandle);
     if (!code) return call(err::kInvalidPointer);
     if (dataSize == 0) return call(err::kInvalidLength);
-    if (en->pos >= en->a.size()) return call(err::kEnumNA);
-    writeLe(code, std::min(dataSize, en->dataSize), en->a[en->pos++]);
+    std::size_t i = 0;
+    if (const sdk::Result r = sdk::Listings<Enumeration>::TakeFrom(*en, i)) return call(r);
+    writeLe(code, std::min(dataSize, en->dataSize), en->a[i]);
     return call(sdk::kOk);
 }
 

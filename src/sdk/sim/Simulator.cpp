@@ -2,6 +2,7 @@
 #include "sdk/sim/Simulator.h"
 
 #include "sdk/sim/Engine.h"
+#include "sdk/FrameHeader.h"
 #include "sdk/sim/Scene.h"
 
 #include <algorithm>
@@ -42,7 +43,7 @@ void Simulator::reset() {
     e.failOnce.clear();
     e.failAlways.clear();
     e.journal.clear();
-    e.enumerations.clear();
+    e.enumerations.Clear();
     e.fps = 30;
     e.manual = false;
     e.hold = false;
@@ -269,7 +270,7 @@ bool Simulator::waitForEvents(double timeoutSeconds) {
 std::size_t Simulator::openEnumerations() const {
     Engine& e = impl_->engine;
     Lock lk(e.mutex);
-    return e.enumerations.size();
+    return e.enumerations.OpenCount();
 }
 
 int Simulator::sdkStarts() const {
@@ -279,7 +280,7 @@ int Simulator::sdkStarts() const {
 }
 
 void Simulator::renderFrame(std::uint8_t* frame, std::uint64_t frameIndex, double brightness) {
-    scene::writeFrameHeader(frame);
+    sdk::WriteFrameHeader(frame);
     scene::renderFramePixels(frame + sdk::kFrameHeaderBytes, frameIndex, brightness);
 }
 

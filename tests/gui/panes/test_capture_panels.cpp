@@ -10,6 +10,7 @@
 #include "capture/CPictureControl.h"
 #include "capture/CViewMain.h"
 #include "capture/CViewViewscreen.h"
+#include "sdk/FrameHeader.h"
 #include "sdk/sim/Scene.h"
 #include "document/StripCut.h"
 #include "sdk/sdk.h"
@@ -57,7 +58,7 @@ struct Window {
 // An SDK frame (header + pixels) with every pixel byte the same.
 std::vector<std::uint8_t> flatFrame(std::uint8_t value) {
     std::vector<std::uint8_t> frame(sdk::kFrameBytes, value);
-    sim::scene::writeFrameHeader(frame.data());
+    sdk::WriteFrameHeader(frame.data());
     return frame;
 }
 
