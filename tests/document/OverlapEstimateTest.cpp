@@ -79,7 +79,10 @@ public:
             octaves_.push_back(std::move(oct));
         }
     }
+    // Anywhere: coordinates wrap around the canvas (the grids cover the canvas and one cell).
     double at(int x, int y) const {
+        x = (x % Canvas::kW + Canvas::kW) % Canvas::kW;
+        y = (y % Canvas::kH + Canvas::kH) % Canvas::kH;
         double sum = 0, weight = 0, amplitude = 1;
         for (const Octave& o : octaves_) {
             const int gx = x / o.step, gy = y / o.step;
