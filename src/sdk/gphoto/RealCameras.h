@@ -5,13 +5,17 @@
 //
 // Threads: the table may be called from any thread; every libgphoto2 call runs on the one
 // camera thread this object owns, which also makes the frame, progress and event callbacks.
-// One RealCameras exists at a time; it must outlive every driver that uses its table.
+// One RealCameras exists at a time (a second throws std::logic_error); it must outlive every
+// driver that uses its table. It owns the backend (RealCameraBackend: camera thread, session,
+// listings) and the table that routes to it (RealCameraTable).
 #pragma once
 
 #include "sdk/gphoto/Families.h"
+#include "sdk/gphoto/RealCameraTable.h"
 #include "sdk/sdk.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,7 +38,8 @@ struct Options {
 };
 
 // A copy of table whose device listing is always empty (the other slot's simulated cameras
-// under --cameras=real). One at a time; table must outlive its users.
+// under --cameras=real). It serves one table: asked for another, it throws std::logic_error.
+// The table must outlive the copy's users.
 const sdk::Api& WithoutListing(const sdk::Api& table);
 
 class RealCameras {
@@ -47,6 +52,10 @@ public:
     const sdk::Api& api() const;
     // True when this source was closed because its camera was unplugged or switched off.
     bool Vanished(sdk::Handle source) const;
+
+private:
+    RealCameraTable table_;   // first: claims the one table before the backend starts
+    std::unique_ptr<RealCameraBackend> backend_;
 };
 
 }   // namespace gphoto
