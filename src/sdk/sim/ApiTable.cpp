@@ -1,5 +1,5 @@
-// The two sdk::Api tables: plain static functions, one set per world (template on the world
-// index), each routing its call to that world's engine.
+// The two sdk::Api tables: plain static functions, one set per world (a template on whether it
+// is the RC world), each sending its call to that world's engine.
 #include "sdk/sim/Engine.h"
 
 namespace sim {
@@ -10,209 +10,220 @@ using sdk::Result;
 using std::uint16_t;
 using std::uint32_t;
 
-template <int W>
-struct Fns {
-    static Engine& e() { return Engine::of(W); }
+template <bool RcWorld>
+struct WorldCalls {
+    static Engine& engine() { return RcWorld ? Engine::Rc() : Engine::Cd(); }
     // Next of a simple enumeration, by the width of its code.
-    static Result enumNext(EnumKind k, const char* name, Handle h, uint16_t* c) {
-        return e().enumNext16(k, name, h, c);
+    static Result nextCode(ListingKind k, const char* name, Handle h, uint16_t* c) {
+        return engine().nextCode16(k, name, h, c);
     }
-    static Result enumNext(EnumKind k, const char* name, Handle h, uint32_t* c) {
-        return e().enumNext32(k, name, h, c);
+    static Result nextCode(ListingKind k, const char* name, Handle h, uint32_t* c) {
+        return engine().nextCode32(k, name, h, c);
     }
 
-    static Result StartSDK(const sdk::VersionRecord* v, uint32_t o) { return e().startSdk(v, o); }
-    static Result FinishSDK() { return e().finishSdk(); }
-    static Result EnumDeviceReset(uint32_t k, Handle* h) { return e().enumDeviceReset(k, h); }
+    static Result StartSDK(const sdk::VersionRecord* v, uint32_t o) {
+        return engine().startSdk(v, o);
+    }
+    static Result FinishSDK() { return engine().finishSdk(); }
+    static Result EnumDeviceReset(uint32_t k, Handle* h) { return engine().enumDeviceReset(k, h); }
     static Result GetDeviceCount(Handle h, uint32_t* n) {
-        return e().enumCount(EnumKind::Device, "GetDeviceCount", h, n);
+        return engine().listingCount(ListingKind::Device, "GetDeviceCount", h, n);
     }
-    static Result EnumDeviceNext(Handle h, sdk::DeviceRecord* i) { return e().deviceNext(h, i); }
+    static Result EnumDeviceNext(Handle h, sdk::DeviceRecord* i) {
+        return engine().deviceNext(h, i);
+    }
     static Result EnumDeviceRelease(Handle h) {
-        return e().enumRelease(EnumKind::Device, "EnumDeviceRelease", h);
+        return engine().listingRelease(ListingKind::Device, "EnumDeviceRelease", h);
     }
-    static Result OpenSource(const sdk::DeviceRecord* i, Handle* s) { return e().openSource(i, s); }
-    static Result CloseSource(Handle s) { return e().closeSource(s); }
+    static Result OpenSource(const sdk::DeviceRecord* i, Handle* s) {
+        return engine().openSource(i, s);
+    }
+    static Result CloseSource(Handle s) { return engine().closeSource(s); }
     static Result EnterReleaseControl(Handle s, sdk::EventCallback cb, void* c) {
-        return e().enterReleaseControl(s, cb, c);
+        return engine().enterReleaseControl(s, cb, c);
     }
-    static Result ExitReleaseControl(Handle s) { return e().exitReleaseControl(s); }
+    static Result ExitReleaseControl(Handle s) { return engine().exitReleaseControl(s); }
     static Result SelectReleaseDataKind(Handle s, uint32_t k) {
-        return e().selectReleaseDataKind(s, k);
+        return engine().selectReleaseDataKind(s, k);
     }
     static Result RegisterEventCallbackFunction(Handle s, sdk::EventCallback cb, void* c,
                                                 Handle* r) {
-        return e().registerEvent(s, cb, c, r);
+        return engine().registerEvent(s, cb, c, r);
     }
     static Result UnregisterEventCallbackFunction(Handle s, Handle r) {
-        return e().unregisterEvent(s, r);
+        return engine().unregisterEvent(s, r);
     }
     static Result Release(Handle s, uint32_t sync, sdk::ProgressCallback p, void* c, uint32_t o,
                           uint32_t* n) {
-        return e().release(s, sync, p, c, o, n);
+        return engine().release(s, sync, p, c, o, n);
     }
     static Result GetReleasedData(Handle s, sdk::ProgressCallback p, void* c, uint32_t o,
                                   sdk::ImageInfo* i, const sdk::StorageMedium* m) {
-        return e().getReleasedData(s, p, c, o, i, m);
+        return engine().getReleasedData(s, p, c, o, i, m);
     }
     static Result StartCaptureSession(Handle s, sdk::EventCallback cb, void* c) {
-        return e().startCaptureSession(s, cb, c);
+        return engine().startCaptureSession(s, cb, c);
     }
-    static Result EndCaptureSession(Handle s) { return e().endCaptureSession(s); }
-    static Result Capture(Handle s) { return e().capture(s); }
+    static Result EndCaptureSession(Handle s) { return engine().endCaptureSession(s); }
+    static Result Capture(Handle s) { return engine().capture(s); }
     static Result TakeCapturedImage(Handle s, sdk::ProgressCallback p, void* c, uint32_t o,
                                     const void* d, const sdk::StorageMedium* m) {
-        return e().takeCapturedImage(s, p, c, o, d, m);
+        return engine().takeCapturedImage(s, p, c, o, d, m);
     }
     static Result SelectViewFinderCameraOutput(Handle s, uint32_t o) {
-        return e().selectViewfinderOutput(s, o);
+        return engine().selectViewfinderOutput(s, o);
     }
     static Result StartViewfinder(Handle s, uint32_t f, sdk::FrameCallback cb, void* c) {
-        return e().startViewfinder(s, f, cb, c);
+        return engine().startViewfinder(s, f, cb, c);
     }
-    static Result TermViewfinder(Handle s) { return e().termViewfinder(s); }
+    static Result TermViewfinder(Handle s) { return engine().termViewfinder(s); }
 
     static Result GetShootingMode(Handle s, uint32_t* c) {
-        return e().getSetting(Setting::ShootingMode, "GetShootingMode", s, c);
+        return engine().getSetting(Setting::ShootingMode, "GetShootingMode", s, c);
     }
     static Result SetShootingMode(Handle s, uint16_t c) {
-        return e().setSetting(Setting::ShootingMode, "SetShootingMode", s, c);
+        return engine().setSetting(Setting::ShootingMode, "SetShootingMode", s, c);
     }
     static Result GetAvValue(Handle s, uint32_t* c) {
-        return e().getSetting(Setting::AV, "GetAvValue", s, c);
+        return engine().getSetting(Setting::AV, "GetAvValue", s, c);
     }
     static Result SetAvValue(Handle s, uint16_t c) {
-        return e().setSetting(Setting::AV, "SetAvValue", s, c);
+        return engine().setSetting(Setting::AV, "SetAvValue", s, c);
     }
     static Result GetTvValue(Handle s, uint32_t* c) {
-        return e().getSetting(Setting::TV, "GetTvValue", s, c);
+        return engine().getSetting(Setting::TV, "GetTvValue", s, c);
     }
     static Result SetTvValue(Handle s, uint16_t c) {
-        return e().setSetting(Setting::TV, "SetTvValue", s, c);
+        return engine().setSetting(Setting::TV, "SetTvValue", s, c);
     }
     static Result GetExposureComp(Handle s, uint32_t* c) {
-        return e().getSetting(Setting::Exposure, "GetExposureComp", s, c);
+        return engine().getSetting(Setting::Exposure, "GetExposureComp", s, c);
     }
     static Result SetExposureComp(Handle s, uint16_t c) {
-        return e().setSetting(Setting::Exposure, "SetExposureComp", s, c);
+        return engine().setSetting(Setting::Exposure, "SetExposureComp", s, c);
     }
     static Result GetWBSetting(Handle s, uint32_t* c) {
-        return e().getSetting(Setting::WhiteBalance, "GetWBSetting", s, c);
+        return engine().getSetting(Setting::WhiteBalance, "GetWBSetting", s, c);
     }
     static Result SetWBSetting(Handle s, uint16_t c) {
-        return e().setSetting(Setting::WhiteBalance, "SetWBSetting", s, c);
+        return engine().setSetting(Setting::WhiteBalance, "SetWBSetting", s, c);
     }
     static Result GetAFDistanceSetting(Handle s, uint32_t* c) {
-        return e().getSetting(Setting::AFDistance, "GetAFDistanceSetting", s, c);
+        return engine().getSetting(Setting::AFDistance, "GetAFDistanceSetting", s, c);
     }
     static Result SetAFDistanceSetting(Handle s, uint16_t c) {
-        return e().setSetting(Setting::AFDistance, "SetAFDistanceSetting", s, c);
+        return engine().setSetting(Setting::AFDistance, "SetAFDistanceSetting", s, c);
     }
     static Result GetFlashSetting(Handle s, uint32_t* c, uint32_t* x) {
-        return e().getFlash(s, c, x);
+        return engine().getFlash(s, c, x);
     }
     static Result SetFlashSetting(Handle s, uint16_t c, uint16_t x) {
-        return e().setFlash(s, c, x);
+        return engine().setFlash(s, c, x);
     }
     static Result GetRelCamSettingData(Handle s, uint32_t id, uint32_t* n, void* d) {
-        return e().getRelCam(s, id, n, d);
+        return engine().getRelCam(s, id, n, d);
     }
     static Result SetRelCamSettingData(Handle s, uint32_t id, uint32_t n, const void* d) {
-        return e().setRelCam(s, id, n, d);
+        return engine().setRelCam(s, id, n, d);
     }
     static Result GetImageFormatAttribute(Handle s, uint32_t* q, uint32_t* z) {
-        return e().getFormat(s, q, z);
+        return engine().getFormat(s, q, z);
     }
     static Result SetImageFormatAttribute(Handle s, uint16_t q, uint16_t z) {
-        return e().setFormat(s, q, z);
+        return engine().setFormat(s, q, z);
     }
-    static Result AFLock(Handle s, uint16_t l) { return e().afLock(s, l); }
-    static Result GetZoomPos(Handle s, uint32_t* p) { return e().getZoom(s, p); }
-    static Result SetZoomPos(Handle s, uint32_t p) { return e().setZoom(s, p); }
+    static Result AFLock(Handle s, uint16_t l) { return engine().afLock(s, l); }
+    static Result GetZoomPos(Handle s, uint32_t* p) { return engine().getZoom(s, p); }
+    static Result SetZoomPos(Handle s, uint32_t p) { return engine().setZoom(s, p); }
     static Result GetMaximumZoomPos(Handle s, uint32_t* a, uint32_t* b) {
-        return e().getMaxZoom(s, a, b);
+        return engine().getMaxZoom(s, a, b);
     }
 
     static Result EnumDevicePropertyReset(Handle s, uint32_t o, Handle* h) {
-        return e().propertyReset(s, o, h);
+        return engine().propertyReset(s, o, h);
     }
     static Result GetDevicePropertyCount(Handle h, uint32_t* n) {
-        return e().enumCount(EnumKind::Property, "GetDevicePropertyCount", h, n);
+        return engine().listingCount(ListingKind::Property, "GetDevicePropertyCount", h, n);
     }
     static Result EnumDevicePropertyNext(Handle h, sdk::PropertyRecord* r) {
-        return e().propertyNext(h, r);
+        return engine().propertyNext(h, r);
     }
     static Result EnumDevicePropertyRelease(Handle h) {
-        return e().enumRelease(EnumKind::Property, "EnumDevicePropertyRelease", h);
+        return engine().listingRelease(ListingKind::Property, "EnumDevicePropertyRelease", h);
     }
     static Result GetDevicePropertyData(Handle s, uint32_t id, uint32_t* n, void* b, uint32_t o) {
-        return e().propertyData(s, id, n, b, o);
+        return engine().propertyData(s, id, n, b, o);
     }
 
 // One simple enumeration: Reset(source, &enum), Get...Count, Next with a 16- or 32-bit code, Release.
-#define KESTREL_SIM_ENUM(Name, Kind, CodeType, NextFn)                     \
-    static Result Enum##Name##Reset(Handle s, Handle* h) {                 \
-        return e().enumReset(EnumKind::Kind, "Enum" #Name "Reset", s, h);  \
-    }                                                                      \
-    static Result Get##Name##Count(Handle h, uint32_t* n) {                \
-        return e().enumCount(EnumKind::Kind, "Get" #Name "Count", h, n);   \
-    }                                                                      \
-    static Result Enum##Name##Next(Handle h, CodeType* c) {                \
-        return NextFn(EnumKind::Kind, "Enum" #Name "Next", h, c);          \
-    }                                                                      \
-    static Result Enum##Name##Release(Handle h) {                          \
-        return e().enumRelease(EnumKind::Kind, "Enum" #Name "Release", h); \
+#define KESTREL_SIM_ENUM(Name, Kind, CodeType, NextFn)                                \
+    static Result Enum##Name##Reset(Handle s, Handle* h) {                            \
+        return engine().listingReset(ListingKind::Kind, "Enum" #Name "Reset", s, h);  \
+    }                                                                                 \
+    static Result Get##Name##Count(Handle h, uint32_t* n) {                           \
+        return engine().listingCount(ListingKind::Kind, "Get" #Name "Count", h, n);   \
+    }                                                                                 \
+    static Result Enum##Name##Next(Handle h, CodeType* c) {                           \
+        return NextFn(ListingKind::Kind, "Enum" #Name "Next", h, c);                  \
+    }                                                                                 \
+    static Result Enum##Name##Release(Handle h) {                                     \
+        return engine().listingRelease(ListingKind::Kind, "Enum" #Name "Release", h); \
     }
 
 #define KESTREL_SIM_VALUE_ENUM(Key, Sdk, Code, Listing, Labels) \
-    KESTREL_SIM_ENUM(Sdk, Key, Code, enumNext)
+    KESTREL_SIM_ENUM(Sdk, Key, Code, nextCode)
     KESTREL_VALUE_SETTINGS(KESTREL_SIM_VALUE_ENUM)
 #undef KESTREL_SIM_VALUE_ENUM
-    KESTREL_SIM_ENUM(RelCamSetting, RelCamSetting, uint32_t, enumNext)
+    KESTREL_SIM_ENUM(RelCamSetting, RelCamSetting, uint32_t, nextCode)
 #undef KESTREL_SIM_ENUM
 
     static Result EnumSupportedImageSizeReset(Handle s, uint32_t o, Handle* h) {
-        return e().imageSizeReset(s, o, h);
+        return engine().imageSizeReset(s, o, h);
     }
     static Result GetSupportedImageSizeCount(Handle h, uint32_t* n) {
-        return e().enumCount(EnumKind::ImageSize, "GetSupportedImageSizeCount", h, n);
+        return engine().listingCount(ListingKind::ImageSize, "GetSupportedImageSizeCount", h, n);
     }
     static Result EnumSupportedImageSizeNext(Handle h, sdk::ImageSizeRecord* r) {
-        return e().imageSizeNext(h, r);
+        return engine().imageSizeNext(h, r);
     }
     static Result EnumSupportedImageSizeRelease(Handle h) {
-        return e().enumRelease(EnumKind::ImageSize, "EnumSupportedImageSizeRelease", h);
+        return engine().listingRelease(ListingKind::ImageSize, "EnumSupportedImageSizeRelease", h);
     }
     static Result EnumImageFormatAttributeReset(Handle s, Handle* h) {
-        return e().enumReset(EnumKind::ImageFormat, "EnumImageFormatAttributeReset", s, h);
+        return engine().listingReset(ListingKind::ImageFormat, "EnumImageFormatAttributeReset", s,
+                                     h);
     }
     static Result GetImageFormatAttributeCount(Handle h, uint32_t* n) {
-        return e().enumCount(EnumKind::ImageFormat, "GetImageFormatAttributeCount", h, n);
+        return engine().listingCount(ListingKind::ImageFormat, "GetImageFormatAttributeCount", h,
+                                     n);
     }
     static Result EnumImageFormatAttributeNext(Handle h, uint32_t* q, uint32_t* z) {
-        return e().formatNext(h, q, z);
+        return engine().formatNext(h, q, z);
     }
     static Result EnumImageFormatAttributeRelease(Handle h) {
-        return e().enumRelease(EnumKind::ImageFormat, "EnumImageFormatAttributeRelease", h);
+        return engine().listingRelease(ListingKind::ImageFormat, "EnumImageFormatAttributeRelease",
+                                       h);
     }
     static Result EnumRelCamSettingDataReset(Handle s, uint32_t id, Handle* h, uint32_t* n) {
-        return e().relCamDataReset(s, id, h, n);
+        return engine().relCamDataReset(s, id, h, n);
     }
     static Result GetRelCamSettingDataCount(Handle h, uint32_t* n) {
-        return e().enumCount(EnumKind::RelCamSettingData, "GetRelCamSettingDataCount", h, n);
+        return engine().listingCount(ListingKind::RelCamSettingData, "GetRelCamSettingDataCount", h,
+                                     n);
     }
     static Result EnumRelCamSettingDataNext(Handle h, uint32_t n, void* c) {
-        return e().relCamDataNext(h, n, c);
+        return engine().relCamDataNext(h, n, c);
     }
     static Result EnumRelCamSettingDataRelease(Handle h) {
-        return e().enumRelease(EnumKind::RelCamSettingData, "EnumRelCamSettingDataRelease", h);
+        return engine().listingRelease(ListingKind::RelCamSettingData,
+                                       "EnumRelCamSettingDataRelease", h);
     }
 };
 
-template <int W>
+template <bool RcWorld>
 sdk::Api makeApi() {
-    using F = Fns<W>;
-    constexpr bool rc = W == 1;
+    using F = WorldCalls<RcWorld>;
+    constexpr bool rc = RcWorld;
     return sdk::Api{
         .prefix = rc ? "RC" : "CD",
         .StartSDK = &F::StartSDK,
@@ -292,8 +303,8 @@ sdk::Api makeApi() {
 }   // namespace
 
 const sdk::Api& apiTable(bool rc) {
-    static const sdk::Api cd = makeApi<0>();
-    static const sdk::Api rcApi = makeApi<1>();
+    static const sdk::Api cd = makeApi<false>();
+    static const sdk::Api rcApi = makeApi<true>();
     return rc ? rcApi : cd;
 }
 

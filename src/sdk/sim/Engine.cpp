@@ -1,117 +1,62 @@
-// Engine basics: the two worlds, journal and failure injection, handle look-ups, and the
-// viewfinder and event threads with their start, stop and join rules.
+// Engine basics: the two worlds, handles and listings, and the controls Simulator forwards.
 #include "sdk/sim/Engine.h"
 
-#include "sdk/FrameHeader.h"
 #include "sdk/sim/Scene.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 
 namespace sim {
 
 const sdk::Api& apiTable(bool rc);   // ApiTable.cpp
 
-namespace {
-constexpr std::size_t kJournalLimit = 200000;   // oldest calls are dropped beyond this
-}
-
-Engine& Engine::of(int world) {
+Engine& Engine::Cd() {
     // Never destroyed: a driver destroyed late at exit may still call in. Threads stop at exit.
-    static Engine* const cd = [] {
-        auto* e = new Engine(false);
-        std::atexit([] { Engine::of(0).shutdown(); });
-        return e;
+    static Engine* const world = [] {
+        auto* engine = new Engine(false);
+        std::atexit([] { Engine::Cd().Shutdown(); });
+        return engine;
     }();
-    static Engine* const rc = [] {
-        auto* e = new Engine(true);
-        std::atexit([] { Engine::of(1).shutdown(); });
-        return e;
+    return *world;
+}
+
+Engine& Engine::Rc() {
+    static Engine* const world = [] {
+        auto* engine = new Engine(true);
+        std::atexit([] { Engine::Rc().Shutdown(); });
+        return engine;
     }();
-    return world == 0 ? *cd : *rc;
+    return *world;
 }
 
-Engine::Engine(bool rcWorld) : rc(rcWorld), prefix(rcWorld ? "RC" : "CD"), api(&apiTable(rcWorld)) {
-    installWorld(rc ? defaultRcWorld() : defaultCdWorld());
+Engine::Engine(bool rcWorld)
+    : rc_(rcWorld), api_(&apiTable(rcWorld)), journal_(rcWorld ? "RC" : "CD") {
+    installWorldLocked(rc_ ? defaultRcWorld() : defaultCdWorld());
 }
 
-sdk::Result Engine::enter(const char* call, std::string args, std::uint64_t& seq) {
-    seq = nextSeq++;
-    sdk::Result r = sdk::kOk;
-    const std::string name(call);
-    if (auto once = failOnce.find(name); once != failOnce.end() && !once->second.empty()) {
-        r = once->second.front();
-        once->second.pop_front();
-    } else if (auto always = failAlways.find(name); always != failAlways.end()) {
-        r = always->second;
-    }
-    if (!journalOn) return r;
-    journal.emplace_back(seq, Call{prefix + name, std::move(args), r});
-    if (journal.size() > kJournalLimit) journal.pop_front();
-    return r;
+sdk::Handle Engine::addListingLocked(SimListing listing) {
+    const sdk::Handle handle = newHandleLocked();
+    listings_.Add(handle, std::move(listing));
+    return handle;
 }
 
-sdk::Result Engine::leave(std::uint64_t seq, sdk::Result r) {
-    for (auto it = journal.rbegin(); it != journal.rend(); ++it) {
-        if (it->first == seq) {
-            it->second.result = r;
-            break;
-        }
-        if (it->first < seq) break;
-    }
-    return r;
+SimListing* Engine::listingLocked(sdk::Handle handle, ListingKind kind) {
+    SimListing* listing = listings_.Find(handle);
+    return listing != nullptr && listing->kind == kind ? listing : nullptr;
 }
 
-Camera* Engine::bySource(sdk::Handle source) {
-    if (source == 0) return nullptr;
-    for (auto& c : cameras)
-        if (c->source == source) return c.get();
-    return nullptr;
-}
-
-Camera* Engine::byName(const std::string& name) {
-    for (auto& c : cameras)
-        if (c->model.name == name) return c.get();
-    return nullptr;
-}
-
-const Camera* Engine::byName(const std::string& name) const {
-    for (const auto& c : cameras)
-        if (c->model.name == name) return c.get();
-    return nullptr;
-}
-
-sdk::Result Engine::lookup(sdk::Handle source, Camera*& cam, bool teardown) {
-    cam = bySource(source);
-    if (!cam) return err::kInvalidHandle;
-    if (cam->removed && !teardown) return err::kDisconnected;
-    return sdk::kOk;
-}
-
-sdk::Handle Engine::newEnumeration(Enumeration e) {
-    const sdk::Handle h = newHandle();
-    enumerations.Add(h, std::move(e));
-    return h;
-}
-
-Enumeration* Engine::enumeration(sdk::Handle h, EnumKind kind) {
-    Enumeration* e = enumerations.Find(h);
-    return e != nullptr && e->kind == kind ? e : nullptr;
-}
-
-double Engine::brightnessOf(const Camera& cam) const {
-    const CameraSpec& s = cam.model;
+double Engine::brightness(const Camera& camera) {
+    const CameraSpec& s = camera.model;
     return scene::exposureBrightness(s.avValue, s.tvValue, s.isoValue, s.exposureComp);
 }
 
-Shot Engine::shotOf(const Camera& cam) const {
+Shot Engine::shotOf(const Camera& camera) {
     Shot shot;
-    shot.frameIndex = cam.frameIndex ? cam.frameIndex - 1 : 0;   // the frame of this moment
-    shot.brightness = brightnessOf(cam);
-    shot.quality = cam.model.quality;
-    for (const auto& [code, pixels] : cam.model.sizePixels) {
-        if (code == cam.model.size) {
+    shot.frameIndex = camera.frameIndex ? camera.frameIndex - 1 : 0;   // the frame of this moment
+    shot.brightness = brightness(camera);
+    shot.quality = camera.model.quality;
+    for (const auto& [code, pixels] : camera.model.sizePixels) {
+        if (code == camera.model.size) {
             shot.width = pixels.first;
             shot.height = pixels.second;
             break;
@@ -120,250 +65,155 @@ Shot Engine::shotOf(const Camera& cam) const {
     return shot;
 }
 
-std::chrono::nanoseconds Engine::period() const {
-    return std::chrono::nanoseconds(static_cast<std::int64_t>(1e9 / fps));
+void Engine::installWorldLocked(World world) {
+    cameras_.Install(std::move(world), rc_);
+    events_.queue.clear();
+    events_.held.clear();
+    events_.captured.clear();
+    changed_.notify_all();
 }
 
-// ---------------------------------------------------------------- viewfinder threads
+// ---------------------------------------------------------------- controls
 
-void Engine::startViewfinderThread(Camera& cam) {
-    auto run = std::make_shared<ViewfinderRun>();
-    cam.run = run;
-    run->thread = std::thread(&Engine::viewfinderLoop, this, &cam, run);
+void Engine::Reset() {
+    Lock lock(mutex_);
+    quiesceLocked(lock, true);
+    installWorldLocked(rc_ ? defaultRcWorld() : defaultCdWorld());
+    journal_.ClearFailures();
+    journal_.Clear();
+    listings_.Clear();
+    viewfinders_.fps = 30;
+    viewfinders_.manual = false;
+    events_.hold = false;
 }
 
-std::shared_ptr<ViewfinderRun> Engine::detachRun(Camera& cam) {
-    std::shared_ptr<ViewfinderRun> run = std::move(cam.run);
-    cam.run.reset();
-    if (run) {
-        run->stop = true;
-        run->cv.notify_all();
+void Engine::SetWorld(World world) {
+    Lock lock(mutex_);
+    quiesceLocked(lock, false);
+    installWorldLocked(std::move(world));
+}
+
+void Engine::RemoveCamera(const std::string& name) {
+    Lock lock(mutex_);
+    std::vector<std::shared_ptr<ViewfinderRun>> runs;
+    for (auto& camera : cameras_) {
+        if (camera->model.name != name) continue;
+        camera->removed = true;
+        camera->viewfinderRunning = false;   // a vanished camera sends no more frames
+        if (camera->run) runs.push_back(detachRun(*camera));
     }
-    return run;
+    for (auto& run : runs) joinRunLocked(lock, std::move(run));
 }
 
-void Engine::joinRun(Lock& lk, std::shared_ptr<ViewfinderRun> run) {
-    if (!run || !run->thread.joinable()) return;
-    if (run->thread.get_id() == std::this_thread::get_id()) {
-        zombies.push_back(std::move(run));   // stopped from its own frame callback
-        return;
+void Engine::SetFrameRate(double fps) {
+    Lock lock(mutex_);
+    viewfinders_.fps = std::clamp(fps, 0.1, 2000.0);
+    for (auto& camera : cameras_) {
+        if (camera->run) {
+            camera->run->wake = true;
+            camera->run->cv.notify_all();
+        }
     }
-    lk.unlock();
-    run->thread.join();
-    lk.lock();
 }
 
-void Engine::joinZombies(Lock& lk) {
-    std::vector<std::shared_ptr<ViewfinderRun>> list;
-    list.swap(zombies);
-    for (auto& run : list) {
-        if (run->thread.get_id() == std::this_thread::get_id()) {
-            zombies.push_back(run);
+void Engine::SetManualViewfinder(bool manual) {
+    Lock lock(mutex_);
+    if (viewfinders_.manual == manual) return;
+    viewfinders_.manual = manual;
+    if (manual) {
+        std::vector<std::shared_ptr<ViewfinderRun>> runs;
+        for (auto& camera : cameras_)
+            if (camera->run) runs.push_back(detachRun(*camera));
+        for (auto& run : runs) joinRunLocked(lock, std::move(run));
+    } else {
+        for (auto& camera : cameras_)
+            if (camera->viewfinderRunning && !camera->run && camera->source)
+                startViewfinderLocked(*camera);
+    }
+}
+
+void Engine::SetBattery(const std::string& name, std::uint32_t level) {
+    Lock lock(mutex_);
+    Camera* camera = cameras_.ByName(name);
+    if (!camera) return;
+    camera->model.battery = level;
+    const sdk::Handle source = camera->source;
+    if (!source) return;
+    const std::vector<Registration> registrations = camera->registrations;
+    for (const Registration& registration : registrations) {
+        Camera* now = cameras_.BySource(source);   // still open and still registered?
+        if (!now) break;
+        const auto& live = now->registrations;
+        if (std::none_of(live.begin(), live.end(),
+                         [&](const auto& r) { return r.id == registration.id; }))
             continue;
-        }
-        lk.unlock();
-        run->thread.join();
-        lk.lock();
+        beginCallbackLocked(source, CallbackKind::CameraEvent, registration.id);
+        lock.unlock();
+        const std::uint32_t data = level;
+        registration.callback(sdk::kEventBattery, &data, sizeof data, registration.context);
+        lock.lock();
+        endCallbackLocked(source, CallbackKind::CameraEvent);
     }
 }
 
-void Engine::viewfinderLoop(Camera* cam, std::shared_ptr<ViewfinderRun> run) {
-    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[sdk::kFrameBytes]);
-    sdk::WriteFrameHeader(buffer.get());
-    Lock lk(mutex);
-    auto next = std::chrono::steady_clock::now() + period();
-    for (;;) {
-        if (run->cv.wait_until(lk, next, [&] { return run->stop || run->wake; })) {
-            if (run->stop) break;
-            run->wake = false;
-            next = std::chrono::steady_clock::now() + period();
-            continue;
-        }
-        // `stop` is false: the camera is alive and still ours.
-        const sdk::FrameCallback callback = cam->frameCallback;
-        void* const context = cam->frameContext;
-        const std::uint64_t index = cam->frameIndex++;
-        const double brightness = brightnessOf(*cam);
-        ++cam->framesDelivered;
-        changed.notify_all();
-        lk.unlock();
-        scene::renderFramePixels(buffer.get() + sdk::kFrameHeaderBytes, index, brightness);
-        if (callback)
-            callback(buffer.get(), static_cast<std::uint32_t>(sdk::kFrameBytes), 1, context);
-        lk.lock();
-        const auto now = std::chrono::steady_clock::now();
-        next += period();
-        if (next < now) next = now;   // fell behind: no burst of catch-up frames
-    }
+std::optional<CameraState> Engine::State(const std::string& name) const {
+    Lock lock(mutex_);
+    const Camera* c = cameras_.ByName(name);
+    if (!c) return std::nullopt;
+    CameraState st;
+    const CameraSpec& s = c->model;
+    st.open = c->source != 0;
+    st.viewfinderRunning = c->viewfinderRunning;
+    st.releaseControl = c->releaseControl;
+    st.captureSession = c->session;
+    st.afLocked = c->afLocked;
+    st.shootingMode = s.shootingMode;
+    st.avValue = s.avValue;
+    st.tvValue = s.tvValue;
+    st.exposureComp = s.exposureComp;
+    st.wbValue = s.wbValue;
+    st.afDistanceValue = s.afDistanceValue;
+    st.flashValue = s.flashValue;
+    st.meterValue = s.meterValue;
+    st.isoValue = s.isoValue;
+    st.effectValue = s.effectValue;
+    st.quality = s.quality;
+    st.size = s.size;
+    st.zoomPos = s.zoomPos;
+    st.battery = s.battery;
+    st.framesDelivered = c->framesDelivered;
+    st.pendingCaptures = c->pendingCaptures;
+    return st;
 }
 
-// ---------------------------------------------------------------- callbacks under way
-
-void Engine::beginCallback(sdk::Handle source, CallbackKind kind, sdk::Handle registration) {
-    inflight.push_back({source, kind, registration, std::this_thread::get_id()});
-}
-
-void Engine::endCallback(sdk::Handle source, CallbackKind kind) {
-    const auto me = std::this_thread::get_id();
-    for (auto it = inflight.rbegin(); it != inflight.rend(); ++it) {
-        if (it->thread == me && it->source == source && it->kind == kind) {
-            inflight.erase(std::next(it).base());
-            break;
-        }
-    }
-    changed.notify_all();
-}
-
-void Engine::waitCallbacks(Lock& lk, sdk::Handle source, int kind, sdk::Handle reg) {
-    const auto me = std::this_thread::get_id();
-    changed.wait(lk, [&] {
-        return std::none_of(inflight.begin(), inflight.end(), [&](const InFlight& f) {
-            return f.thread != me && (source == 0 || f.source == source) &&
-                   (kind < 0 || static_cast<int>(f.kind) == kind) &&
-                   (reg == 0 || f.registration == reg);
-        });
+bool Engine::WaitForFrames(const std::string& name, std::uint32_t count,
+                           std::chrono::nanoseconds timeout) {
+    Lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] {
+        const Camera* camera = cameras_.ByName(name);
+        return camera && camera->framesDelivered >= count;
     });
 }
 
-// ---------------------------------------------------------------- event thread
-
-void Engine::ensureEventThread() {
-    if (eventThread.joinable()) return;
-    eventStop = false;
-    eventThread = std::thread(&Engine::eventLoop, this);
+bool Engine::WaitForEvents(std::chrono::nanoseconds timeout) {
+    Lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return events_.queue.empty() && !events_.busy; });
 }
 
-void Engine::eventLoop() {
-    Lock lk(mutex);
-    for (;;) {
-        eventCv.wait(lk, [&] { return eventStop || !eventQueue.empty(); });
-        if (eventStop) break;
-        const CaptureEvent ev = eventQueue.front();
-        eventQueue.pop_front();
-        eventBusy = true;
-        sendCaptureEvent(lk, ev);
-        eventBusy = false;
-        changed.notify_all();
-    }
+std::size_t Engine::OpenListings() const {
+    Lock lock(mutex_);
+    return listings_.OpenCount();
 }
 
-void Engine::sendCaptureEvent(Lock& lk, CaptureEvent ev) {
-    Camera* cam = bySource(ev.source);
-    if (!cam || cam->removed || !cam->session || !cam->releaseCallback) {
-        if (cam && cam->pendingCaptures) --cam->pendingCaptures;
-        changed.notify_all();
-        return;
-    }
-    const sdk::EventCallback callback = cam->releaseCallback;
-    void* const context = cam->releaseContext;
-    const CaptureEventData data{ev.captureId, ev.source};
-    beginCallback(ev.source, CallbackKind::ReleaseEvent);
-    lk.unlock();
-    callback(sdk::kEventImageCaptured, &data, sizeof data, context);
-    lk.lock();
-    endCallback(ev.source, CallbackKind::ReleaseEvent);
-    if (Camera* c = bySource(ev.source); c && c->pendingCaptures) --c->pendingCaptures;
-    changed.notify_all();
+int Engine::SdkStarts() const {
+    Lock lock(mutex_);
+    return sdkStarts_;
 }
 
-void Engine::dropCaptures(sdk::Handle source) {
-    auto bySrc = [&](const CaptureEvent& e) { return e.source == source; };
-    eventQueue.erase(std::remove_if(eventQueue.begin(), eventQueue.end(), bySrc), eventQueue.end());
-    held.erase(std::remove_if(held.begin(), held.end(), bySrc), held.end());
-    for (auto it = captured.begin(); it != captured.end();)
-        it = it->second.first == source ? captured.erase(it) : std::next(it);
-    changed.notify_all();
+void Engine::Shutdown() {
+    Lock lock(mutex_);
+    quiesceLocked(lock, true);
+    for (auto& camera : cameras_) camera->viewfinderRunning = false;
 }
-
-// ---------------------------------------------------------------- teardown
-
-void Engine::closeCamera(Lock& lk, Camera& cam) {
-    const sdk::Handle source = cam.source;
-    cam.source = 0;
-    cam.releaseControl = cam.session = cam.afLocked = false;
-    cam.releaseCallback = nullptr;
-    cam.releaseContext = nullptr;
-    cam.registrations.clear();
-    cam.viewfinderRunning = false;
-    cam.frameCallback = nullptr;
-    cam.frameContext = nullptr;
-    cam.itemsPending = 0;
-    cam.pendingCaptures = 0;
-    dropCaptures(source);
-    std::shared_ptr<ViewfinderRun> run = detachRun(cam);
-    joinRun(lk, std::move(run));   // may unlock: `cam` is not touched after this
-    waitCallbacks(lk, source);
-}
-
-void Engine::quiesce(Lock& lk, bool stopEventThread) {
-    const auto me = std::this_thread::get_id();
-    for (;;) {
-        std::vector<std::shared_ptr<ViewfinderRun>> runs;
-        for (auto& c : cameras)
-            if (c->run) runs.push_back(detachRun(*c));
-        const bool otherZombies = std::any_of(zombies.begin(), zombies.end(), [&](const auto& z) {
-            return z->thread.get_id() != me;
-        });
-        const bool eventToStop =
-            stopEventThread && eventThread.joinable() && eventThread.get_id() != me;
-        if (runs.empty() && !otherZombies && !eventToStop) break;
-        for (auto& run : runs) joinRun(lk, std::move(run));
-        joinZombies(lk);
-        if (eventToStop && eventThread.joinable()) {
-            eventStop = true;
-            eventCv.notify_all();
-            std::thread t = std::move(eventThread);
-            lk.unlock();
-            t.join();
-            lk.lock();
-            eventStop = false;
-        }
-    }
-    waitCallbacks(lk, 0);
-}
-
-void Engine::installWorld(World world) {
-    cameras.clear();
-    for (CameraSpec& model : world.cameras) {
-        auto cam = std::make_unique<Camera>();
-        cam->id = nextCameraId++;
-        if (rc && sdk::IsCaptureSessionModel(model.name)) model.captureSession = true;
-        cam->model = std::move(model);
-        cameras.push_back(std::move(cam));
-    }
-    eventQueue.clear();
-    held.clear();
-    captured.clear();
-    changed.notify_all();
-}
-
-void Engine::shutdown() {
-    Lock lk(mutex);
-    quiesce(lk, true);
-    for (auto& c : cameras) c->viewfinderRunning = false;
-}
-
-// ---------------------------------------------------------------- journal argument texts
-
-std::string argList(std::initializer_list<std::string> parts) {
-    std::string out;
-    for (const std::string& p : parts) {
-        if (!out.empty()) out += ", ";
-        out += p;
-    }
-    return out;
-}
-
-std::string num(std::uint64_t v) { return std::to_string(v); }
-
-std::string hex(std::uint32_t v) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%x", v);
-    return text;
-}
-
-std::string ptr(const void* p) { return p ? "ptr" : "0"; }
-std::string fn(bool set) { return set ? "fn" : "0"; }
-std::string quoted(const char* text) { return text ? "\"" + std::string(text) + "\"" : "0"; }
 
 }   // namespace sim

@@ -19,19 +19,20 @@ void fillInfo(sdk::ImageInfo* info, const Shot& shot) {
 }
 
 std::string mediumText(const sdk::StorageMedium* medium) {
-    return medium ? quoted(medium->path) : "0";
+    return medium ? quotedText(medium->path) : "0";
 }
 
 }   // namespace
 
 sdk::Result Engine::release(sdk::Handle s, std::uint32_t sync, sdk::ProgressCallback progress,
                             void* ctx, std::uint32_t option, std::uint32_t* count) {
-    Lock lk(mutex);
-    CallScope call(*this, "Release",
-                   argList({num(s), num(sync), fn(progress), ptr(ctx), num(option)}));
+    Lock lock(mutex_);
+    CallScope call(journal_, "Release",
+                   argumentList({decimalText(s), decimalText(sync), callbackText(progress),
+                                 pointerText(ctx), decimalText(option)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!count) return call(err::kInvalidPointer);
     if (!cam->releaseControl) return call(err::kInvalidFnCall);
     cam->releasedShot = shotOf(*cam);
@@ -43,13 +44,13 @@ sdk::Result Engine::release(sdk::Handle s, std::uint32_t sync, sdk::ProgressCall
 sdk::Result Engine::getReleasedData(sdk::Handle s, sdk::ProgressCallback progress, void* ctx,
                                     std::uint32_t option, sdk::ImageInfo* info,
                                     const sdk::StorageMedium* medium) {
-    Lock lk(mutex);
-    CallScope call(
-        *this, "GetReleasedData",
-        argList({num(s), fn(progress), ptr(ctx), num(option), ptr(info), mediumText(medium)}));
+    Lock lock(mutex_);
+    CallScope call(journal_, "GetReleasedData",
+                   argumentList({decimalText(s), callbackText(progress), pointerText(ctx),
+                                 decimalText(option), pointerText(info), mediumText(medium)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!info || !medium || !medium->path) return call(err::kInvalidPointer);
     if (medium->kind != 0) return call(err::kInvalidParameter);
     if (!cam->releaseControl || cam->itemsPending == 0) return call(err::kInvalidFnCall);
@@ -57,24 +58,26 @@ sdk::Result Engine::getReleasedData(sdk::Handle s, sdk::ProgressCallback progres
     --cam->itemsPending;
     fillInfo(info, shot);
     const std::string path = medium->path;
-    lk.unlock();   // rendering, compression, writing and progress run without the lock
+    lock.unlock();   // rendering, compression, writing and progress run without the lock
     std::string saved;
     const sdk::Result r =
         writeShot(shot, path.c_str(), option == kProgressOption ? progress : nullptr, ctx, &saved);
     sdk::ReportSaved(medium, saved);
-    lk.lock();
+    lock.lock();
     if (r != sdk::kOk)
-        if (Camera* again = bySource(s)) ++again->itemsPending;   // the item can be fetched again
+        if (Camera* again = cameras_.BySource(s))
+            ++again->itemsPending;   // the item can be fetched again
     return call(r);
 }
 
 sdk::Result Engine::startCaptureSession(sdk::Handle s, sdk::EventCallback cb, void* ctx) {
-    Lock lk(mutex);
-    CallScope call(*this, "StartCaptureSession", argList({num(s), fn(cb), ptr(ctx)}));
+    Lock lock(mutex_);
+    CallScope call(journal_, "StartCaptureSession",
+                   argumentList({decimalText(s), callbackText(cb), pointerText(ctx)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
-    if (!rc || !cam->model.captureSession) return call(err::kNotSupported);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
+    if (!rc_ || !cam->model.captureSession) return call(err::kNotSupported);
     if (!cb) return call(err::kInvalidFnPointer);
     if (cam->session) return call(err::kInvalidFnCall);
     cam->session = true;
@@ -84,37 +87,37 @@ sdk::Result Engine::startCaptureSession(sdk::Handle s, sdk::EventCallback cb, vo
 }
 
 sdk::Result Engine::endCaptureSession(sdk::Handle s) {
-    Lock lk(mutex);
-    CallScope call(*this, "EndCaptureSession", num(s));
+    Lock lock(mutex_);
+    CallScope call(journal_, "EndCaptureSession", decimalText(s));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam, true)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam, true)) return call(r);
     if (!cam->session) return call(err::kSessionNotOpen);
     cam->session = false;
     cam->releaseCallback = nullptr;
     cam->releaseContext = nullptr;
     cam->pendingCaptures = 0;
-    dropCaptures(s);
-    waitCallbacks(lk, s, static_cast<int>(CallbackKind::ReleaseEvent));
+    dropCapturesLocked(s);
+    waitCallbacksLocked(lock, s, CallbackKind::ReleaseEvent);
     return call(sdk::kOk);
 }
 
 sdk::Result Engine::capture(sdk::Handle s) {
-    Lock lk(mutex);
-    CallScope call(*this, "Capture", num(s));
+    Lock lock(mutex_);
+    CallScope call(journal_, "Capture", decimalText(s));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!cam->session) return call(err::kSessionNotOpen);
-    const std::uint32_t id = nextCaptureId++;
-    captured[id] = {s, shotOf(*cam)};
+    const std::uint32_t id = events_.nextCaptureId++;
+    events_.captured[id] = {s, shotOf(*cam)};
     ++cam->pendingCaptures;
-    if (hold) {
-        held.push_back({s, id});
+    if (events_.hold) {
+        events_.held.push_back({s, id});
     } else {
-        ensureEventThread();
-        eventQueue.push_back({s, id});
-        eventCv.notify_one();
+        ensureEventThreadLocked();
+        events_.queue.push_back({s, id});
+        events_.wake.notify_one();
     }
     return call(sdk::kOk);
 }
@@ -122,38 +125,39 @@ sdk::Result Engine::capture(sdk::Handle s) {
 sdk::Result Engine::takeCapturedImage(sdk::Handle s, sdk::ProgressCallback progress, void* ctx,
                                       std::uint32_t option, const void* eventData,
                                       const sdk::StorageMedium* medium) {
-    Lock lk(mutex);
-    CallScope call(
-        *this, "TakeCapturedImage",
-        argList({num(s), fn(progress), ptr(ctx), num(option), ptr(eventData), mediumText(medium)}));
+    Lock lock(mutex_);
+    CallScope call(journal_, "TakeCapturedImage",
+                   argumentList({decimalText(s), callbackText(progress), pointerText(ctx),
+                                 decimalText(option), pointerText(eventData), mediumText(medium)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!cam->session) return call(err::kSessionNotOpen);
     if (!eventData || !medium || !medium->path) return call(err::kInvalidPointer);
     if (medium->kind != 0) return call(err::kInvalidParameter);
     CaptureEventData data;
     std::memcpy(&data, eventData, sizeof data);
-    auto it = captured.find(data.captureId);
-    if (it == captured.end() || it->second.first != s) return call(err::kInvalidParameter);
+    auto it = events_.captured.find(data.captureId);
+    if (it == events_.captured.end() || it->second.first != s) return call(err::kInvalidParameter);
     const Shot shot = it->second.second;
     const std::string path = medium->path;
-    lk.unlock();
+    lock.unlock();
     std::string saved;
     const sdk::Result r =
         writeShot(shot, path.c_str(), option == kProgressOption ? progress : nullptr, ctx, &saved);
     sdk::ReportSaved(medium, saved);
-    lk.lock();
-    if (r == sdk::kOk) captured.erase(data.captureId);
+    lock.lock();
+    if (r == sdk::kOk) events_.captured.erase(data.captureId);
     return call(r);
 }
 
 sdk::Result Engine::selectViewfinderOutput(sdk::Handle s, std::uint32_t output) {
-    Lock lk(mutex);
-    CallScope call(*this, "SelectViewFinderCameraOutput", argList({num(s), num(output)}));
+    Lock lock(mutex_);
+    CallScope call(journal_, "SelectViewFinderCameraOutput",
+                   argumentList({decimalText(s), decimalText(output)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!cam->model.hasViewfinder) return call(err::kNotSupported);
     if (output < 1 || output > 3) return call(err::kInvalidParameter);
     cam->viewfinderOutput = output;
@@ -162,12 +166,14 @@ sdk::Result Engine::selectViewfinderOutput(sdk::Handle s, std::uint32_t output) 
 
 sdk::Result Engine::startViewfinder(sdk::Handle s, std::uint32_t format, sdk::FrameCallback cb,
                                     void* ctx) {
-    Lock lk(mutex);
-    CallScope call(*this, "StartViewfinder", argList({num(s), num(format), fn(cb), ptr(ctx)}));
+    Lock lock(mutex_);
+    CallScope call(
+        journal_, "StartViewfinder",
+        argumentList({decimalText(s), decimalText(format), callbackText(cb), pointerText(ctx)}));
     if (call.failure()) return call.failure();
-    joinZombies(lk);   // threads that stopped themselves from their own frame callback
+    joinZombiesLocked(lock);   // threads that stopped themselves from their own frame callback
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!cam->model.hasViewfinder) return call(err::kNotSupported);
     if (format != 1) return call(err::kInvalidParameter);
     if (!cb) return call(err::kInvalidFnPointer);
@@ -175,23 +181,23 @@ sdk::Result Engine::startViewfinder(sdk::Handle s, std::uint32_t format, sdk::Fr
     cam->viewfinderRunning = true;
     cam->frameCallback = cb;
     cam->frameContext = ctx;
-    if (!manual) startViewfinderThread(*cam);
+    if (!viewfinders_.manual) startViewfinderLocked(*cam);
     return call(sdk::kOk);
 }
 
 sdk::Result Engine::termViewfinder(sdk::Handle s) {
-    Lock lk(mutex);
-    CallScope call(*this, "TermViewfinder", num(s));
+    Lock lock(mutex_);
+    CallScope call(journal_, "TermViewfinder", decimalText(s));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam, true)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam, true)) return call(r);
     if (!cam->viewfinderRunning) return call(sdk::kOk);
     cam->viewfinderRunning = false;
     cam->frameCallback = nullptr;
     cam->frameContext = nullptr;
     std::shared_ptr<ViewfinderRun> run = detachRun(*cam);
-    joinRun(lk, std::move(run));   // from the frame callback itself: stops after it returns
-    waitCallbacks(lk, s, static_cast<int>(CallbackKind::Frame));
+    joinRunLocked(lock, std::move(run));   // from the frame callback itself: stops after it returns
+    waitCallbacksLocked(lock, s, CallbackKind::Frame);
     return call(sdk::kOk);
 }
 

@@ -50,67 +50,64 @@ bool propertyBytes(const Camera& cam, std::uint32_t id, std::vector<std::uint8_t
 }   // namespace
 
 sdk::Result Engine::startSdk(const sdk::VersionRecord* version, std::uint32_t option) {
-    Lock lk(mutex);
-    CallScope call(*this, "StartSDK", argList({version ? num(version->major) : "0", num(option)}));
+    Lock lock(mutex_);
+    CallScope call(
+        journal_, "StartSDK",
+        argumentList({version ? decimalText(version->major) : "0", decimalText(option)}));
     if (call.failure()) return call.failure();
     if (!version) return call(err::kInvalidPointer);
-    if (version->size != sizeof(sdk::VersionRecord) || version->major != (rc ? 8 : 7))
+    if (version->size != sizeof(sdk::VersionRecord) || version->major != (rc_ ? 8 : 7))
         return call(err::kIncompatibleVersion);
-    ++sdkStarts;
+    ++sdkStarts_;
     return call(sdk::kOk);
 }
 
 sdk::Result Engine::finishSdk() {
-    Lock lk(mutex);
-    CallScope call(*this, "FinishSDK", "");
+    Lock lock(mutex_);
+    CallScope call(journal_, "FinishSDK", "");
     if (call.failure()) return call.failure();
-    if (sdkStarts > 0) --sdkStarts;
+    if (sdkStarts_ > 0) --sdkStarts_;
     return call(sdk::kOk);
 }
 
-sdk::Result Engine::enumDeviceReset(std::uint32_t kind, sdk::Handle* e) {
-    Lock lk(mutex);
-    CallScope call(*this, "EnumDeviceReset", num(kind));
+sdk::Result Engine::enumDeviceReset(std::uint32_t kind, sdk::Handle* listing) {
+    Lock lock(mutex_);
+    CallScope call(journal_, "EnumDeviceReset", decimalText(kind));
     if (call.failure()) return call.failure();
-    if (!e) return call(err::kInvalidPointer);
+    if (!listing) return call(err::kInvalidPointer);
     if (kind != 1) return call(err::kInvalidParameter);
-    Enumeration en;
-    en.kind = EnumKind::Device;
-    for (const auto& c : cameras) {
+    SimListing items;
+    items.kind = ListingKind::Device;
+    for (const auto& c : cameras_) {
         if (c->removed) continue;
-        en.a.push_back(c->id);
-        en.labels.push_back(c->model.name);
+        items.codes.push_back(c->id);
+        items.labels.push_back(c->model.name);
     }
-    *e = newEnumeration(std::move(en));
+    *listing = addListingLocked(std::move(items));
     return call(sdk::kOk);
 }
 
-sdk::Result Engine::deviceNext(sdk::Handle e, sdk::DeviceRecord* info) {
-    Lock lk(mutex);
-    CallScope call(*this, "EnumDeviceNext", num(e));
-    if (call.failure()) return call.failure();
-    Enumeration* en = enumeration(e, EnumKind::Device);
-    if (!en) return call(err::kInvalidHandle);
-    if (!info) return call(err::kInvalidPointer);
-    std::size_t i = 0;
-    if (const sdk::Result r = sdk::Listings<Enumeration>::TakeFrom(*en, i)) return call(r);
-    std::memset(info->bytes, 0, sizeof info->bytes);
-    sdk::WriteLe32(info->bytes, en->a[i]);
-    const std::string& name = en->labels[i];
-    const std::size_t n = std::min(name.size(), sdk::DeviceRecord::kNameCapacity - 1);
-    std::memcpy(info->bytes + sdk::DeviceRecord::kNameOffset, name.data(), n);
-    return call(sdk::kOk);
+sdk::Result Engine::deviceNext(sdk::Handle listing, sdk::DeviceRecord* info) {
+    return takeNext(
+        "EnumDeviceNext", decimalText(listing), ListingKind::Device, listing,
+        info ? sdk::kOk : err::kInvalidPointer, [&](const SimListing& items, std::size_t i) {
+            std::memset(info->bytes, 0, sizeof info->bytes);
+            sdk::WriteLe32(info->bytes, items.codes[i]);
+            const std::string& name = items.labels[i];
+            const std::size_t n = std::min(name.size(), sdk::DeviceRecord::kNameCapacity - 1);
+            std::memcpy(info->bytes + sdk::DeviceRecord::kNameOffset, name.data(), n);
+        });
 }
 
 sdk::Result Engine::openSource(const sdk::DeviceRecord* info, sdk::Handle* source) {
-    Lock lk(mutex);
+    Lock lock(mutex_);
     const std::string name = info ? recordName(info) : std::string();
-    CallScope call(*this, "OpenSource", info ? quoted(name.c_str()) : "0");
+    CallScope call(journal_, "OpenSource", info ? quotedText(name.c_str()) : "0");
     if (call.failure()) return call.failure();
     if (!info || !source) return call(err::kInvalidPointer);
     const std::uint32_t id = sdk::ReadLe32(info->bytes);
     Camera* cam = nullptr;
-    for (auto& c : cameras) {
+    for (auto& c : cameras_) {
         if (id != 0 ? c->id == id : (c->model.name == name && !c->removed)) {
             cam = c.get();
             break;
@@ -118,7 +115,7 @@ sdk::Result Engine::openSource(const sdk::DeviceRecord* info, sdk::Handle* sourc
     }
     if (!cam || cam->removed) return call(err::kDeviceNotFound);
     if (cam->source != 0) return call(err::kDeviceBusy);
-    cam->source = newHandle();
+    cam->source = newHandleLocked();
     cam->frameIndex = 0;
     cam->framesDelivered = 0;
     cam->itemsPending = 0;
@@ -128,33 +125,34 @@ sdk::Result Engine::openSource(const sdk::DeviceRecord* info, sdk::Handle* sourc
 }
 
 sdk::Result Engine::closeSource(sdk::Handle source) {
-    Lock lk(mutex);
-    CallScope call(*this, "CloseSource", num(source));
+    Lock lock(mutex_);
+    CallScope call(journal_, "CloseSource", decimalText(source));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(source, cam, true)) return call(r);
-    closeCamera(lk, *cam);
+    if (sdk::Result r = cameras_.Lookup(source, cam, true)) return call(r);
+    closeCameraLocked(lock, *cam);
     return call(sdk::kOk);
 }
 
 sdk::Result Engine::enterReleaseControl(sdk::Handle s, sdk::EventCallback cb, void* ctx) {
-    Lock lk(mutex);
-    CallScope call(*this, "EnterReleaseControl", argList({num(s), fn(cb), ptr(ctx)}));
+    Lock lock(mutex_);
+    CallScope call(journal_, "EnterReleaseControl",
+                   argumentList({decimalText(s), callbackText(cb), pointerText(ctx)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
-    if (rc && cam->model.captureSession) return call(err::kNotSupported);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
+    if (rc_ && cam->model.captureSession) return call(err::kNotSupported);
     if (cam->releaseControl) return call(err::kInvalidFnCall);
     cam->releaseControl = true;
     return call(sdk::kOk);
 }
 
 sdk::Result Engine::exitReleaseControl(sdk::Handle s) {
-    Lock lk(mutex);
-    CallScope call(*this, "ExitReleaseControl", num(s));
+    Lock lock(mutex_);
+    CallScope call(journal_, "ExitReleaseControl", decimalText(s));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam, true)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam, true)) return call(r);
     if (!cam->releaseControl) return call(err::kInvalidFnCall);
     cam->releaseControl = false;
     cam->itemsPending = 0;
@@ -162,11 +160,12 @@ sdk::Result Engine::exitReleaseControl(sdk::Handle s) {
 }
 
 sdk::Result Engine::selectReleaseDataKind(sdk::Handle s, std::uint32_t kind) {
-    Lock lk(mutex);
-    CallScope call(*this, "SelectReleaseDataKind", argList({num(s), num(kind)}));
+    Lock lock(mutex_);
+    CallScope call(journal_, "SelectReleaseDataKind",
+                   argumentList({decimalText(s), decimalText(kind)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (kind < 1 || kind > 3) return call(err::kInvalidParameter);
     cam->releaseDataKind = kind;
     return call(sdk::kOk);
@@ -174,79 +173,78 @@ sdk::Result Engine::selectReleaseDataKind(sdk::Handle s, std::uint32_t kind) {
 
 sdk::Result Engine::registerEvent(sdk::Handle s, sdk::EventCallback cb, void* ctx,
                                   sdk::Handle* reg) {
-    Lock lk(mutex);
-    CallScope call(*this, "RegisterEventCallbackFunction", argList({num(s), fn(cb), ptr(ctx)}));
+    Lock lock(mutex_);
+    CallScope call(journal_, "RegisterEventCallbackFunction",
+                   argumentList({decimalText(s), callbackText(cb), pointerText(ctx)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!reg) return call(err::kInvalidPointer);
     if (!cb) return call(err::kInvalidFnPointer);
-    const sdk::Handle h = newHandle();
+    const sdk::Handle h = newHandleLocked();
     cam->registrations.push_back({h, cb, ctx});
     *reg = h;
     return call(sdk::kOk);
 }
 
 sdk::Result Engine::unregisterEvent(sdk::Handle s, sdk::Handle reg) {
-    Lock lk(mutex);
-    CallScope call(*this, "UnregisterEventCallbackFunction", argList({num(s), num(reg)}));
+    Lock lock(mutex_);
+    CallScope call(journal_, "UnregisterEventCallbackFunction",
+                   argumentList({decimalText(s), decimalText(reg)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam, true)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam, true)) return call(r);
     auto& regs = cam->registrations;
     auto it = std::find_if(regs.begin(), regs.end(), [&](const auto& r) { return r.id == reg; });
     if (it == regs.end()) return call(err::kInvalidHandle);
     regs.erase(it);
-    waitCallbacks(lk, s, static_cast<int>(CallbackKind::CameraEvent), reg);
+    waitCallbacksLocked(lock, s, CallbackKind::CameraEvent, reg);
     return call(sdk::kOk);
 }
 
-sdk::Result Engine::propertyReset(sdk::Handle s, std::uint32_t option, sdk::Handle* e) {
-    Lock lk(mutex);
-    CallScope call(*this, "EnumDevicePropertyReset", argList({num(s), num(option)}));
+sdk::Result Engine::propertyReset(sdk::Handle s, std::uint32_t option, sdk::Handle* listing) {
+    Lock lock(mutex_);
+    CallScope call(journal_, "EnumDevicePropertyReset",
+                   argumentList({decimalText(s), decimalText(option)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
-    if (!e) return call(err::kInvalidPointer);
-    Enumeration en;
-    en.kind = EnumKind::Property;
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
+    if (!listing) return call(err::kInvalidPointer);
+    SimListing items;
+    items.kind = ListingKind::Property;
     for (std::uint32_t id : {sdk::kPropName, sdk::kPropCapabilities, kPropSkipped, sdk::kPropOwner,
                              kPropSerial, sdk::kPropFirmware, sdk::kPropBattery}) {
         std::vector<std::uint8_t> bytes;
         bool text = false;
         const bool offered = propertyBytes(*cam, id, bytes, text);
-        en.a.push_back(id);
-        en.b.push_back(static_cast<std::uint32_t>(bytes.size()));
-        en.labels.push_back(offered && text ? "t" : "w");
+        items.codes.push_back(id);
+        items.second.push_back(static_cast<std::uint32_t>(bytes.size()));
+        items.labels.push_back(offered && text ? "t" : "w");
     }
-    *e = newEnumeration(std::move(en));
+    *listing = addListingLocked(std::move(items));
     return call(sdk::kOk);
 }
 
-sdk::Result Engine::propertyNext(sdk::Handle e, sdk::PropertyRecord* record) {
-    Lock lk(mutex);
-    CallScope call(*this, "EnumDevicePropertyNext", num(e));
-    if (call.failure()) return call.failure();
-    Enumeration* en = enumeration(e, EnumKind::Property);
-    if (!en) return call(err::kInvalidHandle);
-    if (!record) return call(err::kInvalidPointer);
-    std::size_t i = 0;
-    if (const sdk::Result r = sdk::Listings<Enumeration>::TakeFrom(*en, i)) return call(r);
-    record->words[0] = static_cast<std::uint32_t>(i);
-    record->words[1] = en->a[i];
-    record->words[2] = en->labels[i] == "t" ? kTypeText : kTypeWord;
-    record->words[3] = en->b[i];
-    return call(sdk::kOk);
+sdk::Result Engine::propertyNext(sdk::Handle listing, sdk::PropertyRecord* record) {
+    return takeNext("EnumDevicePropertyNext", decimalText(listing), ListingKind::Property, listing,
+                    record ? sdk::kOk : err::kInvalidPointer,
+                    [&](const SimListing& items, std::size_t i) {
+                        record->words[0] = static_cast<std::uint32_t>(i);
+                        record->words[1] = items.codes[i];
+                        record->words[2] = items.labels[i] == "t" ? kTypeText : kTypeWord;
+                        record->words[3] = items.second[i];
+                    });
 }
 
 sdk::Result Engine::propertyData(sdk::Handle s, std::uint32_t id, std::uint32_t* size, void* buffer,
                                  std::uint32_t option) {
-    Lock lk(mutex);
-    CallScope call(*this, "GetDevicePropertyData",
-                   argList({num(s), hex(id), size ? num(*size) : "0", num(option)}));
+    Lock lock(mutex_);
+    CallScope call(journal_, "GetDevicePropertyData",
+                   argumentList({decimalText(s), hexText(id), size ? decimalText(*size) : "0",
+                                 decimalText(option)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!size || !buffer) return call(err::kInvalidPointer);
     std::vector<std::uint8_t> bytes;
     bool text = false;

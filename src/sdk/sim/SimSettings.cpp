@@ -81,31 +81,31 @@ void writeLe(void* data, std::uint32_t size, std::uint32_t v) {
 
 sdk::Result Engine::getSetting(Setting which, const char* name, sdk::Handle s,
                                std::uint32_t* code) {
-    Lock lk(mutex);
-    CallScope call(*this, name, num(s));
+    Lock lock(mutex_);
+    CallScope call(journal_, name, decimalText(s));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!code) return call(err::kInvalidPointer);
     *code = current(cam->model, which);
     return call(sdk::kOk);
 }
 
 sdk::Result Engine::setSetting(Setting which, const char* name, sdk::Handle s, std::uint32_t code) {
-    Lock lk(mutex);
-    CallScope call(*this, name, argList({num(s), num(code)}));
+    Lock lock(mutex_);
+    CallScope call(journal_, name, argumentList({decimalText(s), decimalText(code)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     return call(apply(cam->model, which, code));
 }
 
 sdk::Result Engine::getFlash(sdk::Handle s, std::uint32_t* code, std::uint32_t* second) {
-    Lock lk(mutex);
-    CallScope call(*this, "GetFlashSetting", num(s));
+    Lock lock(mutex_);
+    CallScope call(journal_, "GetFlashSetting", decimalText(s));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!code || !second) return call(err::kInvalidPointer);
     *code = cam->model.flashValue;
     *second = 0;
@@ -113,21 +113,22 @@ sdk::Result Engine::getFlash(sdk::Handle s, std::uint32_t* code, std::uint32_t* 
 }
 
 sdk::Result Engine::setFlash(sdk::Handle s, std::uint16_t code, std::uint16_t second) {
-    Lock lk(mutex);
-    CallScope call(*this, "SetFlashSetting", argList({num(s), num(code), num(second)}));
+    Lock lock(mutex_);
+    CallScope call(journal_, "SetFlashSetting",
+                   argumentList({decimalText(s), decimalText(code), decimalText(second)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     return call(apply(cam->model, Setting::Flash, code));
 }
 
 sdk::Result Engine::getRelCam(sdk::Handle s, std::uint32_t id, std::uint32_t* size, void* data) {
-    Lock lk(mutex);
-    CallScope call(*this, "GetRelCamSettingData",
-                   argList({num(s), hex(id), size ? num(*size) : "0"}));
+    Lock lock(mutex_);
+    CallScope call(journal_, "GetRelCamSettingData",
+                   argumentList({decimalText(s), hexText(id), size ? decimalText(*size) : "0"}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!size || !data) return call(err::kInvalidPointer);
     Setting which;
     if (!relCamSetting(cam->model, id, which)) return call(err::kPropertyNotSupported);
@@ -140,12 +141,13 @@ sdk::Result Engine::getRelCam(sdk::Handle s, std::uint32_t id, std::uint32_t* si
 
 sdk::Result Engine::setRelCam(sdk::Handle s, std::uint32_t id, std::uint32_t size,
                               const void* data) {
-    Lock lk(mutex);
-    CallScope call(*this, "SetRelCamSettingData",
-                   argList({num(s), hex(id), num(size), data ? num(readLe(data, size)) : "0"}));
+    Lock lock(mutex_);
+    CallScope call(journal_, "SetRelCamSettingData",
+                   argumentList({decimalText(s), hexText(id), decimalText(size),
+                                 data ? decimalText(readLe(data, size)) : "0"}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!data) return call(err::kInvalidPointer);
     Setting which;
     if (!relCamSetting(cam->model, id, which)) return call(err::kPropertyNotSupported);
@@ -154,11 +156,11 @@ sdk::Result Engine::setRelCam(sdk::Handle s, std::uint32_t id, std::uint32_t siz
 }
 
 sdk::Result Engine::getFormat(sdk::Handle s, std::uint32_t* quality, std::uint32_t* size) {
-    Lock lk(mutex);
-    CallScope call(*this, "GetImageFormatAttribute", num(s));
+    Lock lock(mutex_);
+    CallScope call(journal_, "GetImageFormatAttribute", decimalText(s));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!quality || !size) return call(err::kInvalidPointer);
     *quality = cam->model.quality;
     *size = cam->model.size;
@@ -166,11 +168,12 @@ sdk::Result Engine::getFormat(sdk::Handle s, std::uint32_t* quality, std::uint32
 }
 
 sdk::Result Engine::setFormat(sdk::Handle s, std::uint16_t quality, std::uint16_t size) {
-    Lock lk(mutex);
-    CallScope call(*this, "SetImageFormatAttribute", argList({num(s), num(quality), num(size)}));
+    Lock lock(mutex_);
+    CallScope call(journal_, "SetImageFormatAttribute",
+                   argumentList({decimalText(s), decimalText(quality), decimalText(size)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     const auto& f = cam->model.formats;
     if (std::find(f.begin(), f.end(),
                   std::make_pair<std::uint32_t, std::uint32_t>(quality, size)) == f.end())
@@ -180,23 +183,23 @@ sdk::Result Engine::setFormat(sdk::Handle s, std::uint16_t quality, std::uint16_
     return call(sdk::kOk);
 }
 
-sdk::Result Engine::afLock(sdk::Handle s, std::uint16_t lock) {
-    Lock lk(mutex);
-    CallScope call(*this, "AFLock", argList({num(s), num(lock)}));
+sdk::Result Engine::afLock(sdk::Handle s, std::uint16_t locked) {
+    Lock lock(mutex_);
+    CallScope call(journal_, "AFLock", argumentList({decimalText(s), decimalText(locked)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
-    if (lock > 1) return call(err::kInvalidParameter);
-    cam->afLocked = lock == 1;
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
+    if (locked > 1) return call(err::kInvalidParameter);
+    cam->afLocked = locked == 1;
     return call(sdk::kOk);
 }
 
 sdk::Result Engine::getZoom(sdk::Handle s, std::uint32_t* pos) {
-    Lock lk(mutex);
-    CallScope call(*this, "GetZoomPos", num(s));
+    Lock lock(mutex_);
+    CallScope call(journal_, "GetZoomPos", decimalText(s));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!cam->model.hasZoom) return call(err::kNotSupported);
     if (!pos) return call(err::kInvalidPointer);
     *pos = cam->model.zoomPos;
@@ -204,11 +207,11 @@ sdk::Result Engine::getZoom(sdk::Handle s, std::uint32_t* pos) {
 }
 
 sdk::Result Engine::setZoom(sdk::Handle s, std::uint32_t pos) {
-    Lock lk(mutex);
-    CallScope call(*this, "SetZoomPos", argList({num(s), num(pos)}));
+    Lock lock(mutex_);
+    CallScope call(journal_, "SetZoomPos", argumentList({decimalText(s), decimalText(pos)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!cam->model.hasZoom) return call(err::kNotSupported);
     if (pos > cam->model.maxZoomPos) return call(err::kDeviceInvalidParameter);
     cam->model.zoomPos = pos;
@@ -216,11 +219,11 @@ sdk::Result Engine::setZoom(sdk::Handle s, std::uint32_t pos) {
 }
 
 sdk::Result Engine::getMaxZoom(sdk::Handle s, std::uint32_t* first, std::uint32_t* second) {
-    Lock lk(mutex);
-    CallScope call(*this, "GetMaximumZoomPos", num(s));
+    Lock lock(mutex_);
+    CallScope call(journal_, "GetMaximumZoomPos", decimalText(s));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!cam->model.hasZoom) return call(err::kNotSupported);
     if (!first || !second) return call(err::kInvalidPointer);
     *first = cam->model.zoomFirst;
@@ -230,161 +233,146 @@ sdk::Result Engine::getMaxZoom(sdk::Handle s, std::uint32_t* first, std::uint32_
 
 // ---------------------------------------------------------------- enumerations
 
-sdk::Result Engine::enumReset(EnumKind kind, const char* name, sdk::Handle s, sdk::Handle* e) {
-    Lock lk(mutex);
-    CallScope call(*this, name, num(s));
+sdk::Result Engine::listingReset(ListingKind kind, const char* name, sdk::Handle s,
+                                 sdk::Handle* listing) {
+    Lock lock(mutex_);
+    CallScope call(journal_, name, decimalText(s));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
-    if (!e) return call(err::kInvalidPointer);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
+    if (!listing) return call(err::kInvalidPointer);
     const CameraSpec& c = cam->model;
-    Enumeration en;
-    en.kind = kind;
+    SimListing items;
+    items.kind = kind;
     switch (kind) {
-        case EnumKind::ShootingMode:
+        case ListingKind::ShootingMode:
             if (!c.hasShootingModes) return call(err::kNotSupported);
-            en.a = c.shootingModes;
+            items.codes = c.shootingModes;
             break;
-        case EnumKind::AV: en.a = widen(c.av); break;
-        case EnumKind::TV: en.a = widen(c.tv); break;
-        case EnumKind::Exposure: en.a = widen(c.exposure); break;
-        case EnumKind::WhiteBalance: en.a = widen(c.wb); break;
-        case EnumKind::AFDistance: en.a = widen(c.afDistance); break;
-        case EnumKind::Flash: en.a = widen(c.flash); break;
-        case EnumKind::RelCamSetting: en.a = c.relCamSettingIds; break;
-        case EnumKind::ImageFormat:
+        case ListingKind::AV: items.codes = widen(c.av); break;
+        case ListingKind::TV: items.codes = widen(c.tv); break;
+        case ListingKind::Exposure: items.codes = widen(c.exposure); break;
+        case ListingKind::WhiteBalance: items.codes = widen(c.wb); break;
+        case ListingKind::AFDistance: items.codes = widen(c.afDistance); break;
+        case ListingKind::Flash: items.codes = widen(c.flash); break;
+        case ListingKind::RelCamSetting: items.codes = c.relCamSettingIds; break;
+        case ListingKind::ImageFormat:
             for (const auto& [q, size] : c.formats) {
-                en.a.push_back(q);
-                en.b.push_back(size);
+                items.codes.push_back(q);
+                items.second.push_back(size);
             }
             break;
         default: return call(err::kInvalidParameter);
     }
-    *e = newEnumeration(std::move(en));
+    *listing = addListingLocked(std::move(items));
     return call(sdk::kOk);
 }
 
-sdk::Result Engine::imageSizeReset(sdk::Handle s, std::uint32_t option, sdk::Handle* e) {
-    Lock lk(mutex);
-    CallScope call(*this, "EnumSupportedImageSizeReset", argList({num(s), num(option)}));
+sdk::Result Engine::imageSizeReset(sdk::Handle s, std::uint32_t option, sdk::Handle* listing) {
+    Lock lock(mutex_);
+    CallScope call(journal_, "EnumSupportedImageSizeReset",
+                   argumentList({decimalText(s), decimalText(option)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
-    if (!e) return call(err::kInvalidPointer);
-    Enumeration en;
-    en.kind = EnumKind::ImageSize;
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
+    if (!listing) return call(err::kInvalidPointer);
+    SimListing items;
+    items.kind = ListingKind::ImageSize;
     for (const auto& [code, label] : cam->model.imageSizes) {
-        en.a.push_back(code);
-        en.labels.push_back(label);
+        items.codes.push_back(code);
+        items.labels.push_back(label);
     }
-    *e = newEnumeration(std::move(en));
+    *listing = addListingLocked(std::move(items));
     return call(sdk::kOk);
 }
 
-sdk::Result Engine::relCamDataReset(sdk::Handle s, std::uint32_t id, sdk::Handle* e,
+sdk::Result Engine::relCamDataReset(sdk::Handle s, std::uint32_t id, sdk::Handle* listing,
                                     std::uint32_t* dataSize) {
-    Lock lk(mutex);
-    CallScope call(*this, "EnumRelCamSettingDataReset", argList({num(s), hex(id)}));
+    Lock lock(mutex_);
+    CallScope call(journal_, "EnumRelCamSettingDataReset",
+                   argumentList({decimalText(s), hexText(id)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
-    if (sdk::Result r = lookup(s, cam)) return call(r);
-    if (!e || !dataSize) return call(err::kInvalidPointer);
+    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
+    if (!listing || !dataSize) return call(err::kInvalidPointer);
     Setting which;
     if (!relCamSetting(cam->model, id, which)) return call(err::kPropertyNotSupported);
-    Enumeration en;
-    en.kind = EnumKind::RelCamSettingData;
-    en.a = offered(cam->model, which);
-    en.dataSize = cam->model.relCamDataSize;
-    *dataSize = en.dataSize;
-    *e = newEnumeration(std::move(en));
+    SimListing items;
+    items.kind = ListingKind::RelCamSettingData;
+    items.codes = offered(cam->model, which);
+    items.dataSize = cam->model.relCamDataSize;
+    *dataSize = items.dataSize;
+    *listing = addListingLocked(std::move(items));
     return call(sdk::kOk);
 }
 
-sdk::Result Engine::enumCount(EnumKind kind, const char* name, sdk::Handle e, std::uint32_t* n) {
-    Lock lk(mutex);
-    CallScope call(*this, name, num(e));
+sdk::Result Engine::listingCount(ListingKind kind, const char* name, sdk::Handle listing,
+                                 std::uint32_t* n) {
+    Lock lock(mutex_);
+    CallScope call(journal_, name, decimalText(listing));
     if (call.failure()) return call.failure();
-    Enumeration* en = enumeration(e, kind);
-    if (!en) return call(err::kInvalidHandle);
+    SimListing* items = listingLocked(listing, kind);
+    if (!items) return call(err::kInvalidHandle);
     if (!n) return call(err::kInvalidPointer);
-    *n = static_cast<std::uint32_t>(en->a.size());
+    *n = static_cast<std::uint32_t>(items->codes.size());
     return call(sdk::kOk);
 }
 
-sdk::Result Engine::enumRelease(EnumKind kind, const char* name, sdk::Handle e) {
-    Lock lk(mutex);
-    CallScope call(*this, name, num(e));
+sdk::Result Engine::listingRelease(ListingKind kind, const char* name, sdk::Handle listing) {
+    Lock lock(mutex_);
+    CallScope call(journal_, name, decimalText(listing));
     if (call.failure()) return call.failure();
-    if (!enumeration(e, kind)) return call(err::kInvalidHandle);
-    enumerations.Release(e);
+    if (!listingLocked(listing, kind)) return call(err::kInvalidHandle);
+    listings_.Release(listing);
     return call(sdk::kOk);
 }
 
-sdk::Result Engine::enumNext16(EnumKind kind, const char* name, sdk::Handle e,
+sdk::Result Engine::nextCode16(ListingKind kind, const char* name, sdk::Handle listing,
                                std::uint16_t* code) {
     std::uint32_t wide = 0;
-    const sdk::Result r = enumNext32(kind, name, e, code ? &wide : nullptr);
+    const sdk::Result r = nextCode32(kind, name, listing, code ? &wide : nullptr);
     if (r == sdk::kOk) *code = static_cast<std::uint16_t>(wide);
     return r;
 }
 
-sdk::Result Engine::enumNext32(EnumKind kind, const char* name, sdk::Handle e,
+sdk::Result Engine::nextCode32(ListingKind kind, const char* name, sdk::Handle listing,
                                std::uint32_t* code) {
-    Lock lk(mutex);
-    CallScope call(*this, name, num(e));
-    if (call.failure()) return call.failure();
-    Enumeration* en = enumeration(e, kind);
-    if (!en) return call(err::kInvalidHandle);
-    if (!code) return call(err::kInvalidPointer);
-    std::size_t i = 0;
-    if (const sdk::Result r = sdk::Listings<Enumeration>::TakeFrom(*en, i)) return call(r);
-    *code = en->a[i];
-    return call(sdk::kOk);
+    return takeNext(name, decimalText(listing), kind, listing,
+                    code ? sdk::kOk : err::kInvalidPointer,
+                    [&](const SimListing& items, std::size_t i) { *code = items.codes[i]; });
 }
 
-sdk::Result Engine::imageSizeNext(sdk::Handle e, sdk::ImageSizeRecord* record) {
-    Lock lk(mutex);
-    CallScope call(*this, "EnumSupportedImageSizeNext", num(e));
-    if (call.failure()) return call.failure();
-    Enumeration* en = enumeration(e, EnumKind::ImageSize);
-    if (!en) return call(err::kInvalidHandle);
-    if (!record) return call(err::kInvalidPointer);
-    std::size_t i = 0;
-    if (const sdk::Result r = sdk::Listings<Enumeration>::TakeFrom(*en, i)) return call(r);
-    std::memset(record->bytes, 0, sizeof record->bytes);
-    sdk::WriteLe16(record->bytes, static_cast<std::uint16_t>(en->a[i]));
-    const std::string& label = en->labels[i];
-    const std::size_t n = std::min(label.size(), sdk::ImageSizeRecord::kLabelCapacity - 1);
-    std::memcpy(record->bytes + sdk::ImageSizeRecord::kLabelOffset, label.data(), n);
-    return call(sdk::kOk);
+sdk::Result Engine::imageSizeNext(sdk::Handle listing, sdk::ImageSizeRecord* record) {
+    return takeNext(
+        "EnumSupportedImageSizeNext", decimalText(listing), ListingKind::ImageSize, listing,
+        record ? sdk::kOk : err::kInvalidPointer, [&](const SimListing& items, std::size_t i) {
+            std::memset(record->bytes, 0, sizeof record->bytes);
+            sdk::WriteLe16(record->bytes, static_cast<std::uint16_t>(items.codes[i]));
+            const std::string& label = items.labels[i];
+            const std::size_t n = std::min(label.size(), sdk::ImageSizeRecord::kLabelCapacity - 1);
+            std::memcpy(record->bytes + sdk::ImageSizeRecord::kLabelOffset, label.data(), n);
+        });
 }
 
-sdk::Result Engine::formatNext(sdk::Handle e, std::uint32_t* quality, std::uint32_t* size) {
-    Lock lk(mutex);
-    CallScope call(*this, "EnumImageFormatAttributeNext", num(e));
-    if (call.failure()) return call.failure();
-    Enumeration* en = enumeration(e, EnumKind::ImageFormat);
-    if (!en) return call(err::kInvalidHandle);
-    if (!quality || !size) return call(err::kInvalidPointer);
-    std::size_t i = 0;
-    if (const sdk::Result r = sdk::Listings<Enumeration>::TakeFrom(*en, i)) return call(r);
-    *quality = en->a[i];
-    *size = en->b[i];
-    return call(sdk::kOk);
+sdk::Result Engine::formatNext(sdk::Handle listing, std::uint32_t* quality, std::uint32_t* size) {
+    return takeNext("EnumImageFormatAttributeNext", decimalText(listing), ListingKind::ImageFormat,
+                    listing, quality && size ? sdk::kOk : err::kInvalidPointer,
+                    [&](const SimListing& items, std::size_t i) {
+                        *quality = items.codes[i];
+                        *size = items.second[i];
+                    });
 }
 
-sdk::Result Engine::relCamDataNext(sdk::Handle e, std::uint32_t dataSize, void* code) {
-    Lock lk(mutex);
-    CallScope call(*this, "EnumRelCamSettingDataNext", argList({num(e), num(dataSize)}));
-    if (call.failure()) return call.failure();
-    Enumeration* en = enumeration(e, EnumKind::RelCamSettingData);
-    if (!en) return call(err::kInvalidHandle);
-    if (!code) return call(err::kInvalidPointer);
-    if (dataSize == 0) return call(err::kInvalidLength);
-    std::size_t i = 0;
-    if (const sdk::Result r = sdk::Listings<Enumeration>::TakeFrom(*en, i)) return call(r);
-    writeLe(code, std::min(dataSize, en->dataSize), en->a[i]);
-    return call(sdk::kOk);
+sdk::Result Engine::relCamDataNext(sdk::Handle listing, std::uint32_t dataSize, void* code) {
+    const sdk::Result check = !code           ? err::kInvalidPointer
+                              : dataSize == 0 ? err::kInvalidLength
+                                              : sdk::kOk;
+    return takeNext("EnumRelCamSettingDataNext",
+                    argumentList({decimalText(listing), decimalText(dataSize)}),
+                    ListingKind::RelCamSettingData, listing, check,
+                    [&](const SimListing& items, std::size_t i) {
+                        writeLe(code, std::min(dataSize, items.dataSize), items.codes[i]);
+                    });
 }
 
 }   // namespace sim

@@ -1,8 +1,8 @@
-// Simulator: the public face of a world, its sdk::Api table and the controls tests use.
+// Simulator: the public face of a world; each control is the engine's.
 #include "sdk/sim/Simulator.h"
 
-#include "sdk/sim/Engine.h"
 #include "sdk/FrameHeader.h"
+#include "sdk/sim/Engine.h"
 #include "sdk/sim/Scene.h"
 
 #include <algorithm>
@@ -29,255 +29,55 @@ Simulator& Simulator::rc() {
     return *instance;
 }
 
-Simulator::Simulator(bool rc) : impl_(new Impl{Engine::of(rc ? 1 : 0)}) {}
+Simulator::Simulator(bool rc) : impl_(new Impl{rc ? Engine::Rc() : Engine::Cd()}) {}
 
 Simulator::~Simulator() = default;
 
-const sdk::Api& Simulator::api() const { return *impl_->engine.api; }
+const sdk::Api& Simulator::api() const { return impl_->engine.api(); }
 
-void Simulator::reset() {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    e.quiesce(lk, true);
-    e.installWorld(e.rc ? defaultRcWorld() : defaultCdWorld());
-    e.failOnce.clear();
-    e.failAlways.clear();
-    e.journal.clear();
-    e.enumerations.Clear();
-    e.fps = 30;
-    e.manual = false;
-    e.hold = false;
-}
-
-void Simulator::setWorld(World world) {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    e.quiesce(lk, false);
-    e.installWorld(std::move(world));
-}
+void Simulator::reset() { impl_->engine.Reset(); }
+void Simulator::setWorld(World world) { impl_->engine.SetWorld(std::move(world)); }
 
 void Simulator::failOnce(const std::string& call, sdk::Result code) {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    e.failOnce[call].push_back(code);
+    impl_->engine.journal().FailOnce(call, code);
 }
-
 void Simulator::failAlways(const std::string& call, sdk::Result code) {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    e.failAlways[call] = code;
+    impl_->engine.journal().FailAlways(call, code);
 }
+void Simulator::clearFailures() { impl_->engine.journal().ClearFailures(); }
 
-void Simulator::clearFailures() {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    e.failOnce.clear();
-    e.failAlways.clear();
-}
-
-void Simulator::setJournal(bool on) {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    e.journalOn = on;
-    if (!on) e.journal.clear();
-}
-
-std::vector<Call> Simulator::journal() const {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    std::vector<Call> out;
-    out.reserve(e.journal.size());
-    for (const auto& entry : e.journal) out.push_back(entry.second);
-    return out;
-}
-
-void Simulator::clearJournal() {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    e.journal.clear();
-}
-
+void Simulator::setJournal(bool on) { impl_->engine.journal().SetOn(on); }
+std::vector<Call> Simulator::journal() const { return impl_->engine.journal().Calls(); }
+void Simulator::clearJournal() { impl_->engine.journal().Clear(); }
 std::size_t Simulator::countCalls(const std::string& callWithPrefix) const {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    return static_cast<std::size_t>(
-        std::count_if(e.journal.begin(), e.journal.end(),
-                      [&](const auto& entry) { return entry.second.name == callWithPrefix; }));
+    return impl_->engine.journal().Count(callWithPrefix);
 }
 
-void Simulator::removeCamera(const std::string& name) {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    std::vector<std::shared_ptr<ViewfinderRun>> runs;
-    for (auto& c : e.cameras) {
-        if (c->model.name != name) continue;
-        c->removed = true;
-        c->viewfinderRunning = false;   // a vanished camera sends no more frames
-        if (c->run) runs.push_back(e.detachRun(*c));
-    }
-    for (auto& run : runs) e.joinRun(lk, std::move(run));
-}
-
-void Simulator::setFrameRate(double fps) {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    e.fps = std::clamp(fps, 0.1, 2000.0);
-    for (auto& c : e.cameras) {
-        if (c->run) {
-            c->run->wake = true;
-            c->run->cv.notify_all();
-        }
-    }
-}
-
-void Simulator::setManualViewfinder(bool manual) {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    if (e.manual == manual) return;
-    e.manual = manual;
-    if (manual) {
-        std::vector<std::shared_ptr<ViewfinderRun>> runs;
-        for (auto& c : e.cameras)
-            if (c->run) runs.push_back(e.detachRun(*c));
-        for (auto& run : runs) e.joinRun(lk, std::move(run));
-    } else {
-        for (auto& c : e.cameras)
-            if (c->viewfinderRunning && !c->run && c->source) e.startViewfinderThread(*c);
-    }
-}
-
-bool Simulator::pushFrame() {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    if (!e.manual) return false;
-    Camera* cam = nullptr;
-    for (auto& c : e.cameras) {
-        if (c->viewfinderRunning && c->frameCallback && c->source) {
-            cam = c.get();
-            break;
-        }
-    }
-    if (!cam) return false;
-    const sdk::Handle source = cam->source;
-    const sdk::FrameCallback callback = cam->frameCallback;
-    void* const context = cam->frameContext;
-    const std::uint64_t index = cam->frameIndex++;
-    const double brightness = e.brightnessOf(*cam);
-    ++cam->framesDelivered;
-    e.beginCallback(source, CallbackKind::Frame);
-    lk.unlock();
-    // One buffer per pushing thread, made once: no allocation per frame.
-    thread_local std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[sdk::kFrameBytes]);
-    renderFrame(buffer.get(), index, brightness);
-    callback(buffer.get(), static_cast<std::uint32_t>(sdk::kFrameBytes), 1, context);
-    lk.lock();
-    e.endCallback(source, CallbackKind::Frame);
-    return true;
-}
-
-void Simulator::setHoldCaptures(bool hold) {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    e.hold = hold;
-    if (!hold && !e.held.empty()) {   // nothing held is lost: the event thread sends it
-        e.ensureEventThread();
-        e.eventQueue.insert(e.eventQueue.end(), e.held.begin(), e.held.end());
-        e.held.clear();
-        e.eventCv.notify_one();
-    }
-}
-
-std::size_t Simulator::deliverCaptures() {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    std::deque<CaptureEvent> batch;
-    batch.swap(e.held);
-    for (const CaptureEvent& ev : batch) e.sendCaptureEvent(lk, ev);
-    return batch.size();
-}
+void Simulator::removeCamera(const std::string& name) { impl_->engine.RemoveCamera(name); }
+void Simulator::setFrameRate(double fps) { impl_->engine.SetFrameRate(fps); }
+void Simulator::setManualViewfinder(bool manual) { impl_->engine.SetManualViewfinder(manual); }
+bool Simulator::pushFrame() { return impl_->engine.PushFrame(); }
+void Simulator::setHoldCaptures(bool hold) { impl_->engine.SetHoldCaptures(hold); }
+std::size_t Simulator::deliverCaptures() { return impl_->engine.DeliverCaptures(); }
 
 void Simulator::setBattery(const std::string& name, std::uint32_t level) {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    Camera* cam = e.byName(name);
-    if (!cam) return;
-    cam->model.battery = level;
-    const sdk::Handle source = cam->source;
-    if (!source) return;
-    std::vector<Registration> regs = cam->registrations;
-    for (const Registration& reg : regs) {
-        Camera* now = e.bySource(source);   // still open and still registered?
-        if (!now) break;
-        const auto& live = now->registrations;
-        if (std::none_of(live.begin(), live.end(), [&](const auto& r) { return r.id == reg.id; }))
-            continue;
-        e.beginCallback(source, CallbackKind::CameraEvent, reg.id);
-        lk.unlock();
-        const std::uint32_t data = level;
-        reg.callback(sdk::kEventBattery, &data, sizeof data, reg.context);
-        lk.lock();
-        e.endCallback(source, CallbackKind::CameraEvent);
-    }
+    impl_->engine.SetBattery(name, level);
 }
 
 std::optional<CameraState> Simulator::state(const std::string& name) const {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    const Camera* c = e.byName(name);
-    if (!c) return std::nullopt;
-    CameraState st;
-    const CameraSpec& s = c->model;
-    st.open = c->source != 0;
-    st.viewfinderRunning = c->viewfinderRunning;
-    st.releaseControl = c->releaseControl;
-    st.captureSession = c->session;
-    st.afLocked = c->afLocked;
-    st.shootingMode = s.shootingMode;
-    st.avValue = s.avValue;
-    st.tvValue = s.tvValue;
-    st.exposureComp = s.exposureComp;
-    st.wbValue = s.wbValue;
-    st.afDistanceValue = s.afDistanceValue;
-    st.flashValue = s.flashValue;
-    st.meterValue = s.meterValue;
-    st.isoValue = s.isoValue;
-    st.effectValue = s.effectValue;
-    st.quality = s.quality;
-    st.size = s.size;
-    st.zoomPos = s.zoomPos;
-    st.battery = s.battery;
-    st.framesDelivered = c->framesDelivered;
-    st.pendingCaptures = c->pendingCaptures;
-    return st;
+    return impl_->engine.State(name);
 }
 
 bool Simulator::waitForFrames(const std::string& name, std::uint32_t count, double timeoutSeconds) {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    return e.changed.wait_for(lk, seconds(timeoutSeconds), [&] {
-        const Camera* c = e.byName(name);
-        return c && c->framesDelivered >= count;
-    });
+    return impl_->engine.WaitForFrames(name, count, seconds(timeoutSeconds));
 }
 
 bool Simulator::waitForEvents(double timeoutSeconds) {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    return e.changed.wait_for(lk, seconds(timeoutSeconds),
-                              [&] { return e.eventQueue.empty() && !e.eventBusy; });
+    return impl_->engine.WaitForEvents(seconds(timeoutSeconds));
 }
 
-std::size_t Simulator::openEnumerations() const {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    return e.enumerations.OpenCount();
-}
-
-int Simulator::sdkStarts() const {
-    Engine& e = impl_->engine;
-    Lock lk(e.mutex);
-    return e.sdkStarts;
-}
+std::size_t Simulator::openEnumerations() const { return impl_->engine.OpenListings(); }
+int Simulator::sdkStarts() const { return impl_->engine.SdkStarts(); }
 
 void Simulator::renderFrame(std::uint8_t* frame, std::uint64_t frameIndex, double brightness) {
     sdk::WriteFrameHeader(frame);
