@@ -116,90 +116,99 @@ Result OpenSource(const sdk::DeviceRecord* record, Handle* source) {
     return gBound->OpenSource(record, source);
 }
 
-using B = RealCameraBackend;
-using A = sdk::Api;
+using Backend = RealCameraBackend;
+using Api = sdk::Api;
 
 sdk::Api MakeTable(const sdk::Api& simulated) {
-    sdk::Api t{};
-    t.prefix = simulated.prefix;   // the step texts name the slot's SDK
-    t.StartSDK = &StartSDK;
-    t.FinishSDK = &FinishSDK;
-    t.EnumDeviceReset = &EnumDeviceReset;
-    t.GetDeviceCount = route<&A::GetDeviceCount, &B::GetDeviceCount>;
-    t.EnumDeviceNext = route<&A::EnumDeviceNext, &B::EnumDeviceNext>;
-    t.EnumDeviceRelease = route<&A::EnumDeviceRelease, &B::EnumDeviceRelease>;
-    t.OpenSource = &OpenSource;
-    t.CloseSource = route<&A::CloseSource, &B::CloseSource>;
-    t.EnterReleaseControl =
-        route<&A::EnterReleaseControl, pick<&A::EnterReleaseControl>(&OpenOnly)>;
-    t.ExitReleaseControl = route<&A::ExitReleaseControl, &B::ExitReleaseControl>;
-    t.SelectReleaseDataKind =
-        route<&A::SelectReleaseDataKind, pick<&A::SelectReleaseDataKind>(&OpenOnly)>;
-    t.RegisterEventCallbackFunction =
-        route<&A::RegisterEventCallbackFunction, &B::RegisterEventCallbackFunction>;
-    t.UnregisterEventCallbackFunction =
-        route<&A::UnregisterEventCallbackFunction, &B::UnregisterEventCallbackFunction>;
-    t.Release = route<&A::Release, &B::Release>;
-    t.GetReleasedData = route<&A::GetReleasedData, &B::GetReleasedData>;
-    t.GetCameraPicture = route<&A::GetCameraPicture, &B::GetCameraPicture>;
+    sdk::Api table{};
+    table.prefix = simulated.prefix;   // the step texts name the slot's SDK
+    table.StartSDK = &StartSDK;
+    table.FinishSDK = &FinishSDK;
+    table.EnumDeviceReset = &EnumDeviceReset;
+    table.GetDeviceCount = route<&Api::GetDeviceCount, &Backend::GetDeviceCount>;
+    table.EnumDeviceNext = route<&Api::EnumDeviceNext, &Backend::EnumDeviceNext>;
+    table.EnumDeviceRelease = route<&Api::EnumDeviceRelease, &Backend::EnumDeviceRelease>;
+    table.OpenSource = &OpenSource;
+    table.CloseSource = route<&Api::CloseSource, &Backend::CloseSource>;
+    table.EnterReleaseControl =
+        route<&Api::EnterReleaseControl, pick<&Api::EnterReleaseControl>(&OpenOnly)>;
+    table.ExitReleaseControl = route<&Api::ExitReleaseControl, &Backend::ExitReleaseControl>;
+    table.SelectReleaseDataKind =
+        route<&Api::SelectReleaseDataKind, pick<&Api::SelectReleaseDataKind>(&OpenOnly)>;
+    table.RegisterEventCallbackFunction =
+        route<&Api::RegisterEventCallbackFunction, &Backend::RegisterEventCallbackFunction>;
+    table.UnregisterEventCallbackFunction =
+        route<&Api::UnregisterEventCallbackFunction, &Backend::UnregisterEventCallbackFunction>;
+    table.Release = route<&Api::Release, &Backend::Release>;
+    table.GetReleasedData = route<&Api::GetReleasedData, &Backend::GetReleasedData>;
+    table.GetCameraPicture = route<&Api::GetCameraPicture, &Backend::GetCameraPicture>;
     if (simulated.StartCaptureSession != nullptr) {
-        t.StartCaptureSession =
-            route<&A::StartCaptureSession, pick<&A::StartCaptureSession>(&Unsupported)>;
-        t.EndCaptureSession =
-            route<&A::EndCaptureSession, pick<&A::EndCaptureSession>(&Unsupported)>;
-        t.Capture = route<&A::Capture, pick<&A::Capture>(&Unsupported)>;
-        t.TakeCapturedImage =
-            route<&A::TakeCapturedImage, pick<&A::TakeCapturedImage>(&Unsupported)>;
+        table.StartCaptureSession =
+            route<&Api::StartCaptureSession, pick<&Api::StartCaptureSession>(&Unsupported)>;
+        table.EndCaptureSession =
+            route<&Api::EndCaptureSession, pick<&Api::EndCaptureSession>(&Unsupported)>;
+        table.Capture = route<&Api::Capture, pick<&Api::Capture>(&Unsupported)>;
+        table.TakeCapturedImage =
+            route<&Api::TakeCapturedImage, pick<&Api::TakeCapturedImage>(&Unsupported)>;
     }
-    t.SelectViewFinderCameraOutput =
-        route<&A::SelectViewFinderCameraOutput, pick<&A::SelectViewFinderCameraOutput>(&OpenOnly)>;
-    t.StartViewfinder = route<&A::StartViewfinder, &B::StartViewfinder>;
-    t.TermViewfinder = route<&A::TermViewfinder, &B::TermViewfinder>;
-#define KESTREL_REAL_SETTING(Key, Sdk, Code, Listing, Labels)                             \
-    t.Get##Sdk = route<&A::Get##Sdk, pick<&A::Get##Sdk>(&ValueCalls<Setting::Key>::get)>; \
-    t.Set##Sdk = route<&A::Set##Sdk, pick<&A::Set##Sdk>(&ValueCalls<Setting::Key>::set)>; \
-    t.Enum##Sdk##Reset = route<&A::Enum##Sdk##Reset, &ValueCalls<Setting::Key>::choices>; \
-    t.Get##Sdk##Count = route<&A::Get##Sdk##Count, &B::Count>;                            \
-    t.Enum##Sdk##Next = route<&A::Enum##Sdk##Next, &NextCode<Code>>;                      \
-    t.Enum##Sdk##Release = route<&A::Enum##Sdk##Release, &B::Forget>;
+    table.SelectViewFinderCameraOutput = route<&Api::SelectViewFinderCameraOutput,
+                                               pick<&Api::SelectViewFinderCameraOutput>(&OpenOnly)>;
+    table.StartViewfinder = route<&Api::StartViewfinder, &Backend::StartViewfinder>;
+    table.TermViewfinder = route<&Api::TermViewfinder, &Backend::TermViewfinder>;
+#define KESTREL_REAL_SETTING(Key, Sdk, Code, Listing, Labels)                                     \
+    table.Get##Sdk = route<&Api::Get##Sdk, pick<&Api::Get##Sdk>(&ValueCalls<Setting::Key>::get)>; \
+    table.Set##Sdk = route<&Api::Set##Sdk, pick<&Api::Set##Sdk>(&ValueCalls<Setting::Key>::set)>; \
+    table.Enum##Sdk##Reset = route<&Api::Enum##Sdk##Reset, &ValueCalls<Setting::Key>::choices>;   \
+    table.Get##Sdk##Count = route<&Api::Get##Sdk##Count, &Backend::Count>;                        \
+    table.Enum##Sdk##Next = route<&Api::Enum##Sdk##Next, &NextCode<Code>>;                        \
+    table.Enum##Sdk##Release = route<&Api::Enum##Sdk##Release, &Backend::Forget>;
     KESTREL_VALUE_SETTINGS(KESTREL_REAL_SETTING)
 #undef KESTREL_REAL_SETTING
-    t.GetRelCamSettingData = route<&A::GetRelCamSettingData, &B::GetRelCamSettingData>;
-    t.SetRelCamSettingData = route<&A::SetRelCamSettingData, &B::SetRelCamSettingData>;
-    t.GetImageFormatAttribute = route<&A::GetImageFormatAttribute, &B::GetImageFormatAttribute>;
-    t.SetImageFormatAttribute = route<&A::SetImageFormatAttribute, &B::SetImageFormatAttribute>;
-    t.AFLock = route<&A::AFLock, &B::AFLock>;
-    t.GetZoomPos = route<&A::GetZoomPos, &B::GetZoomPos>;
-    t.SetZoomPos = route<&A::SetZoomPos, &B::SetZoomPos>;
-    t.GetMaximumZoomPos = route<&A::GetMaximumZoomPos, &B::GetMaximumZoomPos>;
-    t.EnumDevicePropertyReset = route<&A::EnumDevicePropertyReset, &B::EnumDevicePropertyReset>;
-    t.GetDevicePropertyCount = route<&A::GetDevicePropertyCount, &B::Count>;
-    t.EnumDevicePropertyNext = route<&A::EnumDevicePropertyNext, &B::EnumDevicePropertyNext>;
-    t.EnumDevicePropertyRelease = route<&A::EnumDevicePropertyRelease, &B::Forget>;
-    t.GetDevicePropertyData = route<&A::GetDevicePropertyData, &B::GetDevicePropertyData>;
-    t.EnumSupportedImageSizeReset =
-        route<&A::EnumSupportedImageSizeReset, &B::EnumSupportedImageSizeReset>;
-    t.GetSupportedImageSizeCount = route<&A::GetSupportedImageSizeCount, &B::Count>;
-    t.EnumSupportedImageSizeNext =
-        route<&A::EnumSupportedImageSizeNext, &B::EnumSupportedImageSizeNext>;
-    t.EnumSupportedImageSizeRelease = route<&A::EnumSupportedImageSizeRelease, &B::Forget>;
-    t.EnumImageFormatAttributeReset =
-        route<&A::EnumImageFormatAttributeReset, &B::EnumImageFormatAttributeReset>;
-    t.GetImageFormatAttributeCount = route<&A::GetImageFormatAttributeCount, &B::Count>;
-    t.EnumImageFormatAttributeNext =
-        route<&A::EnumImageFormatAttributeNext, &B::EnumImageFormatAttributeNext>;
-    t.EnumImageFormatAttributeRelease = route<&A::EnumImageFormatAttributeRelease, &B::Forget>;
-    t.EnumRelCamSettingReset = route<&A::EnumRelCamSettingReset, &B::EnumRelCamSettingReset>;
-    t.GetRelCamSettingCount = route<&A::GetRelCamSettingCount, &B::Count>;
-    t.EnumRelCamSettingNext = route<&A::EnumRelCamSettingNext, &B::NextCode>;
-    t.EnumRelCamSettingRelease = route<&A::EnumRelCamSettingRelease, &B::Forget>;
-    t.EnumRelCamSettingDataReset =
-        route<&A::EnumRelCamSettingDataReset, &B::EnumRelCamSettingDataReset>;
-    t.GetRelCamSettingDataCount = route<&A::GetRelCamSettingDataCount, &B::Count>;
-    t.EnumRelCamSettingDataNext =
-        route<&A::EnumRelCamSettingDataNext, &B::EnumRelCamSettingDataNext>;
-    t.EnumRelCamSettingDataRelease = route<&A::EnumRelCamSettingDataRelease, &B::Forget>;
-    return t;
+    table.GetRelCamSettingData = route<&Api::GetRelCamSettingData, &Backend::GetRelCamSettingData>;
+    table.SetRelCamSettingData = route<&Api::SetRelCamSettingData, &Backend::SetRelCamSettingData>;
+    table.GetImageFormatAttribute =
+        route<&Api::GetImageFormatAttribute, &Backend::GetImageFormatAttribute>;
+    table.SetImageFormatAttribute =
+        route<&Api::SetImageFormatAttribute, &Backend::SetImageFormatAttribute>;
+    table.AFLock = route<&Api::AFLock, &Backend::AFLock>;
+    table.GetZoomPos = route<&Api::GetZoomPos, &Backend::GetZoomPos>;
+    table.SetZoomPos = route<&Api::SetZoomPos, &Backend::SetZoomPos>;
+    table.GetMaximumZoomPos = route<&Api::GetMaximumZoomPos, &Backend::GetMaximumZoomPos>;
+    table.EnumDevicePropertyReset =
+        route<&Api::EnumDevicePropertyReset, &Backend::EnumDevicePropertyReset>;
+    table.GetDevicePropertyCount = route<&Api::GetDevicePropertyCount, &Backend::Count>;
+    table.EnumDevicePropertyNext =
+        route<&Api::EnumDevicePropertyNext, &Backend::EnumDevicePropertyNext>;
+    table.EnumDevicePropertyRelease = route<&Api::EnumDevicePropertyRelease, &Backend::Forget>;
+    table.GetDevicePropertyData =
+        route<&Api::GetDevicePropertyData, &Backend::GetDevicePropertyData>;
+    table.EnumSupportedImageSizeReset =
+        route<&Api::EnumSupportedImageSizeReset, &Backend::EnumSupportedImageSizeReset>;
+    table.GetSupportedImageSizeCount = route<&Api::GetSupportedImageSizeCount, &Backend::Count>;
+    table.EnumSupportedImageSizeNext =
+        route<&Api::EnumSupportedImageSizeNext, &Backend::EnumSupportedImageSizeNext>;
+    table.EnumSupportedImageSizeRelease =
+        route<&Api::EnumSupportedImageSizeRelease, &Backend::Forget>;
+    table.EnumImageFormatAttributeReset =
+        route<&Api::EnumImageFormatAttributeReset, &Backend::EnumImageFormatAttributeReset>;
+    table.GetImageFormatAttributeCount = route<&Api::GetImageFormatAttributeCount, &Backend::Count>;
+    table.EnumImageFormatAttributeNext =
+        route<&Api::EnumImageFormatAttributeNext, &Backend::EnumImageFormatAttributeNext>;
+    table.EnumImageFormatAttributeRelease =
+        route<&Api::EnumImageFormatAttributeRelease, &Backend::Forget>;
+    table.EnumRelCamSettingReset =
+        route<&Api::EnumRelCamSettingReset, &Backend::EnumRelCamSettingReset>;
+    table.GetRelCamSettingCount = route<&Api::GetRelCamSettingCount, &Backend::Count>;
+    table.EnumRelCamSettingNext = route<&Api::EnumRelCamSettingNext, &Backend::NextCode>;
+    table.EnumRelCamSettingRelease = route<&Api::EnumRelCamSettingRelease, &Backend::Forget>;
+    table.EnumRelCamSettingDataReset =
+        route<&Api::EnumRelCamSettingDataReset, &Backend::EnumRelCamSettingDataReset>;
+    table.GetRelCamSettingDataCount = route<&Api::GetRelCamSettingDataCount, &Backend::Count>;
+    table.EnumRelCamSettingDataNext =
+        route<&Api::EnumRelCamSettingDataNext, &Backend::EnumRelCamSettingDataNext>;
+    table.EnumRelCamSettingDataRelease =
+        route<&Api::EnumRelCamSettingDataRelease, &Backend::Forget>;
+    return table;
 }
 
 // WithoutListing's one table: the table it copies, which its device count asks.
