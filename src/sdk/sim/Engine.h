@@ -170,6 +170,13 @@ private:
     sdk::Handle newHandleLocked() { return nextHandle_++; }
     sdk::Handle addListingLocked(SimListing listing);
     SimListing* listingLocked(sdk::Handle handle, ListingKind kind);
+    // One Reset call: journals it, finds the open camera of source, answers argumentCheck when
+    // it is not kOk (a missing out-pointer), lets fill(camera, listing) fill a new listing of
+    // kind (or refuse with a code) and hands the listing's handle out.
+    template <class Fill>
+    sdk::Result makeListing(const char* call, std::string args, ListingKind kind,
+                            sdk::Handle source, sdk::Handle* listing, sdk::Result argumentCheck,
+                            Fill fill);
     // One Next call: journals it, finds the listing of kind, answers argumentCheck when it is
     // not kOk (a missing out-pointer), takes the next index and lets fill(listing, index)
     // write that item out.
@@ -241,6 +248,23 @@ private:
         std::condition_variable wake;   // queue and stop changed
     } events_;
 };
+
+template <class Fill>
+sdk::Result Engine::makeListing(const char* call, std::string args, ListingKind kind,
+                                sdk::Handle source, sdk::Handle* listing, sdk::Result argumentCheck,
+                                Fill fill) {
+    Lock lock(mutex_);
+    CallScope scope(journal_, call, std::move(args));
+    if (scope.failure()) return scope.failure();
+    Camera* camera = nullptr;
+    if (const sdk::Result r = cameras_.Lookup(source, camera)) return scope(r);
+    if (argumentCheck != sdk::kOk) return scope(argumentCheck);
+    SimListing items;
+    items.kind = kind;
+    if (const sdk::Result r = fill(*camera, items)) return scope(r);
+    *listing = addListingLocked(std::move(items));
+    return scope(sdk::kOk);
+}
 
 template <class Fill>
 sdk::Result Engine::takeNext(const char* call, std::string args, ListingKind kind,

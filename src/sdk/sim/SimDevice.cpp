@@ -203,26 +203,22 @@ sdk::Result Engine::unregisterEvent(sdk::Handle s, sdk::Handle reg) {
 }
 
 sdk::Result Engine::propertyReset(sdk::Handle s, std::uint32_t option, sdk::Handle* listing) {
-    Lock lock(mutex_);
-    CallScope call(journal_, "EnumDevicePropertyReset",
-                   argumentList({decimalText(s), decimalText(option)}));
-    if (call.failure()) return call.failure();
-    Camera* cam = nullptr;
-    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
-    if (!listing) return call(err::kInvalidPointer);
-    SimListing items;
-    items.kind = ListingKind::Property;
-    for (std::uint32_t id : {sdk::kPropName, sdk::kPropCapabilities, kPropSkipped, sdk::kPropOwner,
-                             kPropSerial, sdk::kPropFirmware, sdk::kPropBattery}) {
-        std::vector<std::uint8_t> bytes;
-        bool text = false;
-        const bool offered = propertyBytes(*cam, id, bytes, text);
-        items.codes.push_back(id);
-        items.second.push_back(static_cast<std::uint32_t>(bytes.size()));
-        items.labels.push_back(offered && text ? "t" : "w");
-    }
-    *listing = addListingLocked(std::move(items));
-    return call(sdk::kOk);
+    return makeListing("EnumDevicePropertyReset",
+                       argumentList({decimalText(s), decimalText(option)}), ListingKind::Property,
+                       s, listing, listing ? sdk::kOk : err::kInvalidPointer,
+                       [](const Camera& camera, SimListing& items) {
+                           for (std::uint32_t id : {sdk::kPropName, sdk::kPropCapabilities,
+                                                    kPropSkipped, sdk::kPropOwner, kPropSerial,
+                                                    sdk::kPropFirmware, sdk::kPropBattery}) {
+                               std::vector<std::uint8_t> bytes;
+                               bool text = false;
+                               const bool offered = propertyBytes(camera, id, bytes, text);
+                               items.codes.push_back(id);
+                               items.second.push_back(static_cast<std::uint32_t>(bytes.size()));
+                               items.labels.push_back(offered && text ? "t" : "w");
+                           }
+                           return sdk::kOk;
+                       });
 }
 
 sdk::Result Engine::propertyNext(sdk::Handle listing, sdk::PropertyRecord* record) {

@@ -235,75 +235,70 @@ sdk::Result Engine::getMaxZoom(sdk::Handle s, std::uint32_t* first, std::uint32_
 
 sdk::Result Engine::listingReset(ListingKind kind, const char* name, sdk::Handle s,
                                  sdk::Handle* listing) {
-    Lock lock(mutex_);
-    CallScope call(journal_, name, decimalText(s));
-    if (call.failure()) return call.failure();
-    Camera* cam = nullptr;
-    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
-    if (!listing) return call(err::kInvalidPointer);
-    const CameraSpec& c = cam->model;
-    SimListing items;
-    items.kind = kind;
-    switch (kind) {
-        case ListingKind::ShootingMode:
-            if (!c.hasShootingModes) return call(err::kNotSupported);
-            items.codes = c.shootingModes;
-            break;
-        case ListingKind::AV: items.codes = widen(c.av); break;
-        case ListingKind::TV: items.codes = widen(c.tv); break;
-        case ListingKind::Exposure: items.codes = widen(c.exposure); break;
-        case ListingKind::WhiteBalance: items.codes = widen(c.wb); break;
-        case ListingKind::AFDistance: items.codes = widen(c.afDistance); break;
-        case ListingKind::Flash: items.codes = widen(c.flash); break;
-        case ListingKind::RelCamSetting: items.codes = c.relCamSettingIds; break;
-        case ListingKind::ImageFormat:
-            for (const auto& [q, size] : c.formats) {
-                items.codes.push_back(q);
-                items.second.push_back(size);
-            }
-            break;
-        default: return call(err::kInvalidParameter);
-    }
-    *listing = addListingLocked(std::move(items));
-    return call(sdk::kOk);
+    return makeListing(name, decimalText(s), kind, s, listing,
+                       listing ? sdk::kOk : err::kInvalidPointer,
+                       [kind](const Camera& camera, SimListing& items) -> sdk::Result {
+                           const CameraSpec& c = camera.model;
+                           switch (kind) {
+                               case ListingKind::ShootingMode:
+                                   if (!c.hasShootingModes) return err::kNotSupported;
+                                   items.codes = c.shootingModes;
+                                   return sdk::kOk;
+                               case ListingKind::AV: items.codes = widen(c.av); return sdk::kOk;
+                               case ListingKind::TV: items.codes = widen(c.tv); return sdk::kOk;
+                               case ListingKind::Exposure:
+                                   items.codes = widen(c.exposure);
+                                   return sdk::kOk;
+                               case ListingKind::WhiteBalance:
+                                   items.codes = widen(c.wb);
+                                   return sdk::kOk;
+                               case ListingKind::AFDistance:
+                                   items.codes = widen(c.afDistance);
+                                   return sdk::kOk;
+                               case ListingKind::Flash:
+                                   items.codes = widen(c.flash);
+                                   return sdk::kOk;
+                               case ListingKind::RelCamSetting:
+                                   items.codes = c.relCamSettingIds;
+                                   return sdk::kOk;
+                               case ListingKind::ImageFormat:
+                                   for (const auto& [quality, size] : c.formats) {
+                                       items.codes.push_back(quality);
+                                       items.second.push_back(size);
+                                   }
+                                   return sdk::kOk;
+                               default: return err::kInvalidParameter;
+                           }
+                       });
 }
 
 sdk::Result Engine::imageSizeReset(sdk::Handle s, std::uint32_t option, sdk::Handle* listing) {
-    Lock lock(mutex_);
-    CallScope call(journal_, "EnumSupportedImageSizeReset",
-                   argumentList({decimalText(s), decimalText(option)}));
-    if (call.failure()) return call.failure();
-    Camera* cam = nullptr;
-    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
-    if (!listing) return call(err::kInvalidPointer);
-    SimListing items;
-    items.kind = ListingKind::ImageSize;
-    for (const auto& [code, label] : cam->model.imageSizes) {
-        items.codes.push_back(code);
-        items.labels.push_back(label);
-    }
-    *listing = addListingLocked(std::move(items));
-    return call(sdk::kOk);
+    return makeListing("EnumSupportedImageSizeReset",
+                       argumentList({decimalText(s), decimalText(option)}), ListingKind::ImageSize,
+                       s, listing, listing ? sdk::kOk : err::kInvalidPointer,
+                       [](const Camera& camera, SimListing& items) {
+                           for (const auto& [code, label] : camera.model.imageSizes) {
+                               items.codes.push_back(code);
+                               items.labels.push_back(label);
+                           }
+                           return sdk::kOk;
+                       });
 }
 
 sdk::Result Engine::relCamDataReset(sdk::Handle s, std::uint32_t id, sdk::Handle* listing,
                                     std::uint32_t* dataSize) {
-    Lock lock(mutex_);
-    CallScope call(journal_, "EnumRelCamSettingDataReset",
-                   argumentList({decimalText(s), hexText(id)}));
-    if (call.failure()) return call.failure();
-    Camera* cam = nullptr;
-    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
-    if (!listing || !dataSize) return call(err::kInvalidPointer);
-    Setting which;
-    if (!relCamSetting(cam->model, id, which)) return call(err::kPropertyNotSupported);
-    SimListing items;
-    items.kind = ListingKind::RelCamSettingData;
-    items.codes = offered(cam->model, which);
-    items.dataSize = cam->model.relCamDataSize;
-    *dataSize = items.dataSize;
-    *listing = addListingLocked(std::move(items));
-    return call(sdk::kOk);
+    return makeListing("EnumRelCamSettingDataReset", argumentList({decimalText(s), hexText(id)}),
+                       ListingKind::RelCamSettingData, s, listing,
+                       listing && dataSize ? sdk::kOk : err::kInvalidPointer,
+                       [&](const Camera& camera, SimListing& items) {
+                           Setting which;
+                           if (!relCamSetting(camera.model, id, which))
+                               return err::kPropertyNotSupported;
+                           items.codes = offered(camera.model, which);
+                           items.dataSize = camera.model.relCamDataSize;
+                           *dataSize = items.dataSize;
+                           return sdk::kOk;
+                       });
 }
 
 sdk::Result Engine::listingCount(ListingKind kind, const char* name, sdk::Handle listing,
