@@ -20,10 +20,21 @@
 
 namespace picture {
 
+namespace {
+// The XMP toolkit inside libexiv2 keeps global state: every thread's XMP work goes through
+// this lock, which libexiv2 takes and gives back itself.
+std::mutex gXmpLock;
+void lockXmp(void* data, bool lock) {
+    auto* mutex = static_cast<std::mutex*>(data);
+    if (lock) mutex->lock();
+    else mutex->unlock();
+}
+}   // namespace
+
 void EnsureExivReady() {
     static std::once_flag once;
     std::call_once(once, [] {
-        Exiv2::XmpParser::initialize();
+        Exiv2::XmpParser::initialize(&lockXmp, &gXmpLock);
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
     });
 }
@@ -73,6 +84,12 @@ void writeOne(const std::string& sidecar, bool exists, std::optional<int> rating
     const auto at = xmp.findKey(Exiv2::XmpKey(kRatingKey));
     if (at != xmp.end()) xmp.erase(at);
     if (rating) xmp[kRatingKey] = static_cast<long>(*rating);
+    if (xmp.empty()) {
+        // Nothing left to keep: libexiv2 writes no empty packet, so the sidecar goes.
+        if (exists && std::remove(sidecar.c_str()) != 0)
+            throw Exiv2::Error(Exiv2::kerCallFailed, sidecar, std::strerror(errno), "remove");
+        return;
+    }
     image->setXmpData(xmp);
     // Reading a sidecar also fills EXIF and IPTC from its XMP, and writing copies them back
     // over it (a removed rating would return): the XMP alone is written.

@@ -47,6 +47,15 @@ TEST(Sidecar, RatingsAreWrittenBesideThePicturesOrNotAtAll) {
         {"reject", {"Photo-0001.jpg"}, nullptr, picture::kReject, "", {}},
         {"merge", {"Photo-0001.jpg"}, kForeign, 5, "", {"Red", "harbour", "xmp_version"}},
         {"clear", {"Photo-0001.jpg"}, kForeign, std::nullopt, "", {"Red", "harbour"}},
+        {"clear the last property",
+         {"Photo-0001.jpg"},
+         R"(<x:xmpmeta xmlns:x="adobe:ns:meta/">
+ <rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">
+  <rdf:Description rdf:about="" xmlns:xmp="http://ns.adobe.com/xap/1.0/" xmp:Rating="4"/>
+ </rdf:RDF></x:xmpmeta>)",
+         std::nullopt,
+         "",
+         {}},
         {"pair", {"Photo-0001.crw", "Photo-0001.jpg"}, nullptr, 3, "", {}},
         {"read-only folder",
          {"Photo-0001.jpg"},
