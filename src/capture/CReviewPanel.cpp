@@ -199,6 +199,8 @@ void CReviewPanel::Rescan() {
             item = new QListWidgetItem(placeholderIcon(), QFileInfo(path).fileName());
             item->setData(kPathRole, path);
             item->setData(kLoadedRole, false);
+            // Room for the name and the rating line under the thumbnail.
+            item->setSizeHint(strip_->gridSize() - QSize(6, 4));
         }
         strip_->addItem(item);
     }
@@ -244,6 +246,8 @@ void CReviewPanel::remember(const QString& path) {
         if (item) {
             item->setIcon(placeholderIcon());
             item->setData(kLoadedRole, false);
+            // Room for the name and the rating line under the thumbnail.
+            item->setSizeHint(strip_->gridSize() - QSize(6, 4));
         }
     }
 }

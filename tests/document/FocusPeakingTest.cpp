@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -39,6 +41,28 @@ TEST(FocusPeaking, MarksGreenStepsAboveTheThresholdOnly) {
     MarkPeaking(image.data(), 4, 3, 4, mask.data(), 4);
     EXPECT_EQ(mask, (std::vector<std::uint32_t>{0, 0, 0, 0, kPeakingColour, kPeakingColour,
                                                 kPeakingColour, 0, 0, 0, 0, 0}));
+}
+
+TEST(FocusPeaking, WideRowsMatchThePlainRuleOnNoise) {
+    // 37 wide: four eight-pixel steps of the vector path and a tail; every byte random, so
+    // the red and blue bytes must not leak into the green test.
+    constexpr int w = 37, h = 6, stride = 40;
+    std::vector<std::uint32_t> image(stride * h), mask(stride * h);
+    std::uint32_t seed = 7;
+    for (auto& p : image) p = seed = seed * 1664525u + 1013904223u;
+    for (int threshold : {0, 20, kPeakingThreshold, 200, 254, 255, 600}) {
+        MarkPeaking(image.data(), w, h, stride, mask.data(), stride, threshold);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x + 1 < w; ++x) {
+                const auto g = [&](int px, int py) {
+                    return static_cast<int>((image[py * stride + px] >> 8) & 0xff);
+                };
+                const int contrast = std::abs(g(x, y) - g(x + 1, y)) +
+                                     std::abs(g(x, y) - g(x, std::min(y + 1, h - 1)));
+                ASSERT_EQ(mask[y * stride + x], contrast > threshold ? kPeakingColour : 0u)
+                    << x << "," << y << " threshold " << threshold;
+            }
+    }
 }
 
 TEST(FocusPeaking, ColourHistogramCountsClippedPixelsPerChannel) {
