@@ -46,6 +46,7 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
         document_->Log("View settings not read: " + error.toStdString() + "\r\n");
     highlightClippedAction_->setChecked(options.highlightClipped);
     thirdsGridAction_->setChecked(options.thirdsGrid);
+    focusPeakingAction_->setChecked(options.focusPeaking);
     applyViewOptions(false);
 
     auto* next = new QShortcut(QKeySequence(Qt::Key_F6), this);
@@ -73,7 +74,8 @@ void CMainFrame::buildMenu() {
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     highlightClippedAction_ = view->addAction(QStringLiteral("Highlight Clipped Pixels"));
     thirdsGridAction_ = view->addAction(QStringLiteral("Rule-of-Thirds Grid"));
-    for (QAction* aid : {highlightClippedAction_, thirdsGridAction_}) {
+    focusPeakingAction_ = view->addAction(QStringLiteral("Focus Peaking"));
+    for (QAction* aid : {highlightClippedAction_, thirdsGridAction_, focusPeakingAction_}) {
         aid->setCheckable(true);
         connect(aid, &QAction::toggled, this, [this] { applyViewOptions(true); });
     }
@@ -180,9 +182,11 @@ void CMainFrame::applyViewOptions(bool save) {
     ViewOptions options;
     options.highlightClipped = highlightClippedAction_->isChecked();
     options.thirdsGrid = thirdsGridAction_->isChecked();
+    options.focusPeaking = focusPeakingAction_->isChecked();
     if (auto* screen = static_cast<CViewViewscreen*>(panes_[2])) {
         screen->setHighlightClipped(options.highlightClipped);
         screen->setThirdsGrid(options.thirdsGrid);
+        screen->setFocusPeaking(options.focusPeaking);
     }
     QString error;
     if (save && !options.Save(viewOptionsPath_, error) && document_)

@@ -39,6 +39,7 @@ public:
     // View menu: the exposure aids over the live picture, kept in view.cfg beside config.cfg.
     QAction* highlightClippedAction() const { return highlightClippedAction_; }
     QAction* thirdsGridAction() const { return thirdsGridAction_; }
+    QAction* focusPeakingAction() const { return focusPeakingAction_; }
 
     // What "Manual" opens: Kestrel.chm in the current working directory when it is there, else
     // the first HTML manual (index.html) found in `htmlManualDirs`; an empty URL when neither is.
@@ -82,6 +83,7 @@ private:
     QAction* aboutAction_ = nullptr;
     QAction* highlightClippedAction_ = nullptr;
     QAction* thirdsGridAction_ = nullptr;
+    QAction* focusPeakingAction_ = nullptr;
     QString viewOptionsPath_;
     QSize viewscreenSpace_{320, 260};   // as asked for at the base scale
     // What the frame last gave the camera list column, the viewscreen column, the viewscreen

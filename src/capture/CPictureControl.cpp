@@ -1,5 +1,7 @@
 #include "capture/CPictureControl.h"
 
+#include "document/FocusPeaking.h"
+
 #include <QPainter>
 
 #include <cstdint>
@@ -39,6 +41,12 @@ void CPictureControl::setHighlightClipped(bool on) {
 void CPictureControl::setThirdsGrid(bool on) {
     if (on == thirdsGrid_) return;
     thirdsGrid_ = on;
+    update();
+}
+
+void CPictureControl::setFocusPeaking(bool on) {
+    if (on == focusPeaking_) return;
+    focusPeaking_ = on;
     update();
 }
 
@@ -85,6 +93,15 @@ void CPictureControl::paintEvent(QPaintEvent*) {
     if (highlightClipped_ && !shown->isNull()) {
         MarkClipped(*shown, clipMask_);
         painter.drawImage(0, 0, clipMask_);
+    }
+    if (focusPeaking_ && !shown->isNull()) {
+        if (peakMask_.size() != shown->size() || peakMask_.format() != QImage::Format_ARGB32)
+            peakMask_ = QImage(shown->size(), QImage::Format_ARGB32);
+        MarkPeaking(reinterpret_cast<const std::uint32_t*>(shown->constBits()), shown->width(),
+                    shown->height(), static_cast<std::size_t>(shown->bytesPerLine()) / 4,
+                    reinterpret_cast<std::uint32_t*>(peakMask_.bits()),
+                    static_cast<std::size_t>(peakMask_.bytesPerLine()) / 4);
+        painter.drawImage(0, 0, peakMask_);
     }
     if (thirdsGrid_) {
         painter.setPen(QPen(QColor(255, 255, 255, 160), 1));

@@ -27,6 +27,9 @@ public:
     void setThirdsGrid(bool on);
     bool highlightClipped() const { return highlightClipped_; }
     bool thirdsGrid() const { return thirdsGrid_; }
+    // Edges in focus tinted (MarkPeaking over the shown image).
+    void setFocusPeaking(bool on);
+    bool focusPeaking() const { return focusPeaking_; }
 
     // Marks in mask (ARGB32, the image's size, reallocated only when that differs) every pixel
     // of image with 255 in its red, green or blue channel: kClippedColour there, transparent
@@ -46,8 +49,10 @@ private:
     QImage image_;
     QImage scaled_;     // the image at the control's size, reused from frame to frame
     QImage clipMask_;   // reused from frame to frame
+    QImage peakMask_;   // reused from frame to frame
     bool highlightClipped_ = false;
     bool thirdsGrid_ = false;
+    bool focusPeaking_ = false;
 };
 
 // Converts width x height frame pixels (3 bytes a pixel, blue, green, red, rows bottom-up) into

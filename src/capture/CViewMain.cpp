@@ -6,19 +6,21 @@
 #include "capture/CCapNormalDlg.h"
 #include "capture/CCapStitchDlg.h"
 #include "capture/CCapTimeDlg.h"
+#include "capture/CReviewPanel.h"
 #include "capture/CViewViewscreen.h"
 #include "document/CViewDoc.h"
 
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QListWidget>
 #include <QTabWidget>
 
 CViewMain::CViewMain(CViewDoc* document, QWidget* parent)
     : QWidget(parent), document_(document), font_(paneFont()) {
     tabs_ = new QTabWidget(this);
     tabs_->setGeometry(0, 20, 100, 80);
-    for (const char* text : {"Normal", "Stitch", "Astrophotography", "Time"})
+    for (const char* text : {"Normal", "Stitch", "Astrophotography", "Time", "Review"})
         tabs_->addTab(new QWidget, QString::fromLatin1(text));
     tabs_->setFont(font_);
 
@@ -36,7 +38,8 @@ CViewMain::CViewMain(CViewDoc* document, QWidget* parent)
     auto* time = new CCapTimeDlg(this);
     time->setDocument(document_);
     panels_[TimeTab] = time;
-    for (int i = 0; i < 4; ++i) panels_[i]->setVisible(i == NormalTab);
+    panels_[ReviewTab] = new CReviewPanel(document_, this);
+    for (int i = 0; i <= ReviewTab; ++i) panels_[i]->setVisible(i == NormalTab);
     tabs_->setCurrentIndex(NormalTab);
     connect(tabs_, &QTabWidget::currentChanged, this, &CViewMain::OnTabChanged);
 
@@ -71,11 +74,16 @@ CCapAstroDlg* CViewMain::astroPanel() const {
 
 CCapTimeDlg* CViewMain::timePanel() const { return static_cast<CCapTimeDlg*>(panels_[TimeTab]); }
 
+CReviewPanel* CViewMain::reviewPanel() const {
+    return static_cast<CReviewPanel*>(panels_[ReviewTab]);
+}
+
 QWidget* CViewMain::firstControl() const {
     switch (tabs_->currentIndex()) {
         case StitchTab: return stitchPanel()->captureButton();
         case AstroTab: return astroPanel()->captureButton();
         case TimeTab: return timePanel()->captureButton();
+        case ReviewTab: return reviewPanel()->strip();
         default: return normalPanel()->captureButton();
     }
 }
@@ -88,9 +96,11 @@ CViewViewscreen* CViewMain::viewscreen() const {
 
 void CViewMain::OnTabChanged() {
     const int index = tabs_->currentIndex();
-    if (index < 0 || index > TimeTab) return;
-    for (int i = 0; i < 4; ++i) panels_[i]->setVisible(i == index);
-    if (!document_) return;
+    if (index < 0 || index > ReviewTab) return;
+    for (int i = 0; i <= ReviewTab; ++i) panels_[i]->setVisible(i == index);
+    // Leaving the review returns the viewscreen to the live picture.
+    if (index != ReviewTab) reviewPanel()->ShowLive();
+    if (!document_ || index == ReviewTab) return;
     switch (index) {
         case NormalTab:
         case TimeTab:

@@ -1,5 +1,6 @@
-// The capture panel host ("Main"): four tabs, Normal, Stitch, Astrophotography and Time; the
-// chosen tab shows its panel, sets the document's capture mode and asks for viewscreen room.
+// The capture panel host ("Main"): four capture tabs, Normal, Stitch, Astrophotography and
+// Time, whose choice shows its panel, sets the document's capture mode and asks for viewscreen
+// room; and "Review", the pictures already taken (it leaves the capture mode as it was).
 #pragma once
 
 #include "document/CView.h"
@@ -16,12 +17,13 @@ class CCapNormalDlg;
 class CCapStitchDlg;
 class CCapAstroDlg;
 class CCapTimeDlg;
+class CReviewPanel;
 class QTabWidget;
 
 class CViewMain : public QWidget, public CView {
     Q_OBJECT
 public:
-    enum Tab { NormalTab = 0, StitchTab = 1, AstroTab = 2, TimeTab = 3 };
+    enum Tab { NormalTab = 0, StitchTab = 1, AstroTab = 2, TimeTab = 3, ReviewTab = 4 };
 
     explicit CViewMain(CViewDoc* document, QWidget* parent = nullptr);
     ~CViewMain() override;
@@ -44,6 +46,7 @@ public:
     CCapStitchDlg* stitchPanel() const;
     CCapAstroDlg* astroPanel() const;
     CCapTimeDlg* timePanel() const;
+    CReviewPanel* reviewPanel() const;
 
 signals:
     // The viewscreen pane should be this big (caption band included) for the chosen mode: the
@@ -61,5 +64,5 @@ private:
     CViewDoc* document_;
     QFont font_;
     QTabWidget* tabs_ = nullptr;
-    std::array<QWidget*, 4> panels_{};
+    std::array<QWidget*, 5> panels_{};
 };

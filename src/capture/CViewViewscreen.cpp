@@ -8,6 +8,7 @@
 #include "views/CViewInfo.h"
 #include "views/UiWakeup.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -56,6 +57,7 @@ CViewViewscreen::CViewViewscreen(CViewDoc* document, QWidget* parent)
         pictures_[i]->setVisible(i == LivePicture);
     }
     placePictures();
+    pictures_[LivePicture]->installEventFilter(this);
     wakeup_ = new UiWakeup([this] { takeLatestFrame(); }, this);
     feed_ = std::make_shared<ViewscreenFeed>(wakeup_, document_, this);
 
@@ -119,7 +121,9 @@ void CViewViewscreen::takeLatestFrame() {
     bool histogramChanged = false;
     // The picture's current image goes back into the rotation in exchange for the newest one.
     CPictureControl* live = pictures_[LivePicture];
-    if (feed_->mailbox.take(live->imageBuffer(), histogramChanged)) {
+    if (!review_.isNull()) {
+        feed_->mailbox.take(parked_, histogramChanged);
+    } else if (feed_->mailbox.take(live->imageBuffer(), histogramChanged)) {
         live->imageReplaced();
         ++shown_;
     }
@@ -153,6 +157,84 @@ void CViewViewscreen::placePictures() {
     pictures_[LivePicture]->setGeometry(rectOf(kPlaces[LivePicture], kLiveOffset[direction_]));
     for (int i = LeftStrip; i <= BottomStrip; ++i)
         pictures_[i]->setGeometry(rectOf(kPlaces[i], {}));
+    if (!review_.isNull()) renderReview();
+}
+
+void CViewViewscreen::ShowPicture(const QImage& picture) {
+    if (picture.isNull()) return;
+    if (review_.isNull()) parked_ = pictures_[LivePicture]->image();
+    review_ = picture.convertToFormat(QImage::Format_RGB32);
+    actualSize_ = false;
+    renderReview();
+}
+
+void CViewViewscreen::ShowLive() {
+    if (review_.isNull()) return;
+    review_ = QImage();
+    actualSize_ = false;
+    // The newest frame that arrived meanwhile, or the one shown before.
+    std::swap(pictures_[LivePicture]->imageBuffer(), parked_);
+    pictures_[LivePicture]->imageReplaced();
+}
+
+QPoint CViewViewscreen::PicturePoint(QPoint at) const {
+    if (review_.isNull()) return {};
+    const QSize size = pictures_[LivePicture]->size();
+    QPoint p;
+    if (actualSize_) {
+        p = centre_ + at - QPoint(size.width() / 2, size.height() / 2);
+    } else {
+        if (fitted_.isEmpty()) return {};
+        p = QPoint(
+            static_cast<int>(qint64(at.x() - fitted_.x()) * review_.width() / fitted_.width()),
+            static_cast<int>(qint64(at.y() - fitted_.y()) * review_.height() / fitted_.height()));
+    }
+    return {std::clamp(p.x(), 0, review_.width() - 1), std::clamp(p.y(), 0, review_.height() - 1)};
+}
+
+void CViewViewscreen::ToggleActualSize(QPoint at) {
+    if (review_.isNull()) return;
+    if (!actualSize_) centre_ = PicturePoint(at);
+    actualSize_ = !actualSize_;
+    renderReview();
+}
+
+void CViewViewscreen::renderReview() {
+    CPictureControl* live = pictures_[LivePicture];
+    const QSize size = live->size().isEmpty() ? QSize(320, 240) : live->size();
+    QImage canvas(size, QImage::Format_RGB32);
+    canvas.fill(Qt::black);
+    QPainter painter(&canvas);
+    if (actualSize_) {
+        // The picture's pixels one for one, the chosen point in the middle (kept inside).
+        const int x = std::clamp(centre_.x() - size.width() / 2, 0,
+                                 std::max(0, review_.width() - size.width()));
+        const int y = std::clamp(centre_.y() - size.height() / 2, 0,
+                                 std::max(0, review_.height() - size.height()));
+        centre_ = QPoint(x + size.width() / 2, y + size.height() / 2);
+        painter.drawImage(QPoint(std::max(0, (size.width() - review_.width()) / 2),
+                                 std::max(0, (size.height() - review_.height()) / 2)),
+                          review_, QRect(QPoint(x, y), size));
+    } else {
+        const QSize fit = review_.size().scaled(size, Qt::KeepAspectRatio);
+        fitted_ = QRect(
+            QPoint((size.width() - fit.width()) / 2, (size.height() - fit.height()) / 2), fit);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(fitted_, review_);
+    }
+    painter.end();
+    live->imageBuffer() = std::move(canvas);
+    live->imageReplaced();
+}
+
+bool CViewViewscreen::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == pictures_[LivePicture] && event->type() == QEvent::MouseButtonPress &&
+        !review_.isNull()) {
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+        ToggleActualSize(at);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 int CViewViewscreen::StepForWindow(QSize window) {
@@ -178,6 +260,8 @@ void CViewViewscreen::setHighlightClipped(bool on) {
 }
 
 void CViewViewscreen::setThirdsGrid(bool on) { pictures_[LivePicture]->setThirdsGrid(on); }
+
+void CViewViewscreen::setFocusPeaking(bool on) { pictures_[LivePicture]->setFocusPeaking(on); }
 
 std::uint64_t CViewViewscreen::framesShown() const { return shown_; }
 std::uint64_t CViewViewscreen::framesDelivered() const { return feed_->delivered.load(); }

@@ -11,6 +11,9 @@
 
 #include "document/CView.h"
 
+#include <QImage>
+#include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QWidget>
 
@@ -60,6 +63,19 @@ public:
     // The exposure aids over the live picture: clipped pixels marked, the rule-of-thirds grid.
     void setHighlightClipped(bool on);
     void setThirdsGrid(bool on);
+    void setFocusPeaking(bool on);
+
+    // A saved picture large in the live picture's place, fitted with its aspect kept; live
+    // frames keep arriving and are dropped until ShowLive. The exposure aids apply to it.
+    void ShowPicture(const QImage& picture);
+    void ShowLive();
+    bool showingPicture() const { return !review_.isNull(); }
+    // 100 % view of the shown picture around at (a point of the live picture control), or back
+    // to the fitted view when already at 100 %.
+    void ToggleActualSize(QPoint at);
+    bool actualSize() const { return actualSize_; }
+    // The picture's pixel under a point of the live picture control (fitted or at 100 %).
+    QPoint PicturePoint(QPoint at) const;
 
     CPictureControl* picture(int index) const { return pictures_[index]; }
     // Frames the live picture has taken from the mailbox / that DisplayFrame converted.
@@ -68,10 +84,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void takeLatestFrame();   // user-interface side of the mailbox
     void placePictures();     // geometry of the five controls for direction_ and step_
+    void renderReview();      // the shown picture into the live control at its size
 
     CViewDoc* document_;
     std::array<CPictureControl*, 5> pictures_{};
@@ -80,4 +98,9 @@ private:
     std::uint64_t shown_ = 0;
     std::uint32_t direction_ = 0;   // the stitch direction last laid out
     int step_ = kBaseStep;
+    QImage review_;   // the picture shown large, or null for the live view
+    QImage parked_;   // where live frames go while a picture is shown
+    QRect fitted_;    // the picture's place in the control when fitted
+    QPoint centre_;   // the picture's point at the middle of the control at 100 %
+    bool actualSize_ = false;
 };

@@ -33,13 +33,15 @@ ViewOptions ViewOptions::Load(const QString& path, QString* error) {
         if (value != "0" && value != "1") continue;
         if (key == "highlight_clipped") options.highlightClipped = value == "1";
         if (key == "thirds_grid") options.thirdsGrid = value == "1";
+        if (key == "focus_peaking") options.focusPeaking = value == "1";
     }
     return options;
 }
 
 bool ViewOptions::Save(const QString& path, QString& error) const {
     const std::string text = std::string("highlight_clipped=") + (highlightClipped ? "1" : "0") +
-                             "\nthirds_grid=" + (thirdsGrid ? "1" : "0") + "\n";
+                             "\nthirds_grid=" + (thirdsGrid ? "1" : "0") +
+                             "\nfocus_peaking=" + (focusPeaking ? "1" : "0") + "\n";
     std::string reason;
     if (sdk::ReplaceSettingsFile(path.toStdString(), text, reason)) return true;
     error = QString::fromStdString(reason);

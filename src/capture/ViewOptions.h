@@ -8,6 +8,7 @@
 struct ViewOptions {
     bool highlightClipped = false;   // key "highlight_clipped", value 0 or 1
     bool thirdsGrid = false;         // key "thirds_grid", value 0 or 1
+    bool focusPeaking = false;       // key "focus_peaking", value 0 or 1
 
     // The view file beside the given config.cfg path ("view.cfg" in the same folder).
     static QString PathBeside(const QString& configPath);

@@ -289,8 +289,45 @@ QPolygon CViewInfo::HistogramPolygon(const std::array<float, 256>& bins, float p
     return polygon;
 }
 
+void CViewInfo::ShowPictureHistogram(const RgbHistogram* histogram) {
+    if (histogram) pictureHistogram_ = std::make_unique<RgbHistogram>(*histogram);
+    else pictureHistogram_.reset();
+    histogramControl_->setToolTip(histogram ? ClippedText(*histogram) : QString());
+    histogramControl_->update();
+}
+
+QString CViewInfo::ClippedText(const RgbHistogram& histogram) {
+    return QStringLiteral("Clipped R %1  G %2  B %3")
+        .arg(histogram.clipped[0])
+        .arg(histogram.clipped[1])
+        .arg(histogram.clipped[2]);
+}
+
 void CViewInfo::DrawHistogram(QPainter& painter, int w, int h) const {
     if (w <= 0 || h <= 0) return;
+    if (pictureHistogram_) {
+        const RgbHistogram& rgb = *pictureHistogram_;
+        QImage surface(w, h, QImage::Format_RGB32);
+        surface.fill(Qt::black);
+        QPainter off(&surface);
+        off.setRenderHint(QPainter::Antialiasing);
+        const QColor colours[3] = {QColor(255, 60, 60), QColor(60, 220, 60), QColor(80, 120, 255)};
+        for (int c = 0; c < 3; ++c) {
+            std::array<float, 256> bins{};
+            for (int i = 0; i < 256; ++i) bins[i] = static_cast<float>(rgb.counts[c][i]);
+            off.setPen(QPen(colours[c], 1));
+            off.setBrush(Qt::NoBrush);
+            off.drawPolyline(HistogramPolygon(bins, static_cast<float>(rgb.peak), w, h));
+        }
+        QFont small = font_;
+        small.setPixelSize(9);
+        off.setFont(small);
+        off.setPen(Qt::white);
+        off.drawText(QRect(2, 0, w - 4, 12), Qt::AlignLeft | Qt::AlignTop, ClippedText(rgb));
+        off.end();
+        painter.drawImage(0, 0, surface);
+        return;
+    }
     Histogram histogram;
     if (document_) histogram = document_->histogram();
     QImage surface(w, h, QImage::Format_RGB32);

@@ -4,6 +4,7 @@
 
 #include "camera/Options.h"
 #include "document/CView.h"
+#include "document/FocusPeaking.h"
 
 #include <QFont>
 #include <QPolygon>
@@ -53,6 +54,13 @@ public:
     void InvalidateHistogram();
     // Draws the histogram of the document into a w x h surface: black silhouette on white.
     void DrawHistogram(QPainter& painter, int w, int h) const;
+    // While a picture is shown large: its red, green and blue histogram (three outlines in
+    // their colours, the clipped counts written over them) in place of the live one; null
+    // returns to the live histogram.
+    void ShowPictureHistogram(const RgbHistogram* histogram);
+    bool showingPictureHistogram() const { return pictureHistogram_ != nullptr; }
+    // "Clipped R 12  G 0  B 3400": the text drawn over a picture's histogram.
+    static QString ClippedText(const RgbHistogram& histogram);
     // The silhouette's 257 points for the given bins and peak in a w x h surface.
     static QPolygon HistogramPolygon(const std::array<float, 256>& bins, float peak, int w, int h);
 
@@ -81,5 +89,6 @@ private:
     QPushButton* browseButton_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QWidget* histogramControl_ = nullptr;
+    std::unique_ptr<RgbHistogram> pictureHistogram_;
     std::unique_ptr<InfoFeed> feed_;   // what SDK threads reach (see CViewInfo.cpp)
 };

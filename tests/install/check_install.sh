@@ -22,6 +22,7 @@ expected=(
   share/doc/kestrel/manual/style.css
   share/doc/kestrel/screenshot.png
   share/doc/kestrel/screenshot-stitch.png
+  share/doc/kestrel/screenshot-review.png
 )
 status=0
 for f in "${expected[@]}"; do

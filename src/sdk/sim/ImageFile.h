@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -31,6 +32,17 @@ constexpr std::size_t kRawHeaderBytes = 12 + 7 * 4;
 // 0, 25, 50, 75 and 100 (status 0 while under way, 1 with the final 100) passing `context`.
 // Returns 0, err::kFileOpen when the file cannot be created, err::kDiskFull when the disk is
 // full, err::kFileWrite when writing fails otherwise.
+// The EXIF APP1 segment (marker and length included) that carries thumbJpeg as the picture's
+// thumbnail: a little-endian TIFF block with an IFD0 (orientation 1) and an IFD1 pointing at
+// the thumbnail, as cameras write it. Empty when the thumbnail does not fit in one segment.
+std::vector<std::uint8_t> exifThumbnailSegment(const std::uint8_t* thumbJpeg, std::size_t size);
+
+// width x height RGB pixels as a baseline JPEG of the given quality (1..100) that carries a
+// 160-pixel-wide EXIF thumbnail of the same picture (aspect kept) right after its start marker.
+// Empty when compression fails.
+std::vector<std::uint8_t> jpegWithThumbnail(const std::uint8_t* rgb, int width, int height,
+                                            int quality);
+
 sdk::Result writeShot(const Shot& shot, const char* path, sdk::ProgressCallback progress,
                       void* context, std::string* saved = nullptr);
 

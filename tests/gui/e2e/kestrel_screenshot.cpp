@@ -2,10 +2,12 @@
 // histogram running, one photo taken, grabbed offscreen into the PNG named on the command line.
 // With --stitch: the Stitch tab after a photo, the simulated scene turned 230 px so the strip of
 // that photo stands beside the live picture with the overlap line under the buttons.
+// With --review: three photos, the Review tab, the newest rated and shown large.
 #include "E2eSupport.h"
 
 #include "capture/CCapNormalDlg.h"
 #include "capture/CCapStitchDlg.h"
+#include "capture/CReviewPanel.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -27,13 +29,14 @@ void pump(int ms) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: kestrel_screenshot OUTPUT.png [--stitch]\n");
+        std::fprintf(stderr, "usage: kestrel_screenshot OUTPUT.png [--stitch|--review]\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     const QString output = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
     const bool stitch = argc > 2 && std::string(argv[2]) == "--stitch";
+    const bool review = argc > 2 && std::string(argv[2]) == "--review";
     e2e::Window w(stitch ? 0 : 30);   // stitch: frames pushed here, the scene turned at will
     if (!w.ok || !w.selectCamera(QStringLiteral("PowerShot G5"))) return 1;
     sim::Simulator::cd().setBattery("PowerShot G5", 5);   // five sixths charged
@@ -44,6 +47,16 @@ int main(int argc, char** argv) {
         w.host()->stitchPanel()->captureButton()->click();
         // The scene drifts half a pixel a frame: 10 px short of continuing the strip.
         for (int i = 0; i < 2 * 230; ++i) sim::Simulator::cd().pushFrame();
+    } else if (review) {
+        for (int i = 0; i < 3; ++i) {
+            w.host()->normalPanel()->captureButton()->click();
+            pump(700);
+        }
+        w.host()->tabs()->setCurrentIndex(CViewMain::ReviewTab);
+        pump(800);
+        CReviewPanel* panel = w.host()->reviewPanel();
+        panel->Rate(4);
+        panel->ShowLarge();
     } else {
         w.host()->normalPanel()->captureButton()->click();
     }

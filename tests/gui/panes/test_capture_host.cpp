@@ -39,7 +39,7 @@ private slots:
         CViewMain host(fx.doc.get());
         host.resize(480, 200);
         host.show();
-        QCOMPARE(host.tabs()->count(), 4);
+        QCOMPARE(host.tabs()->count(), 5);
         QCOMPARE(host.tabs()->tabText(2), QStringLiteral("Astrophotography"));
 
         // Leave a mode behind that the chosen tab must undo: stacking and a stitch strip.

@@ -157,9 +157,10 @@ void TestFrame::menuItems() {
     QCOMPARE(file[0]->text(), QStringLiteral("E&xit"));
 
     const QList<QAction*> view = top[1]->menu()->actions();
-    QCOMPARE(view.size(), 2);
+    QCOMPARE(view.size(), 3);
     QCOMPARE(view[0]->text(), QStringLiteral("Highlight Clipped Pixels"));
     QCOMPARE(view[1]->text(), QStringLiteral("Rule-of-Thirds Grid"));
+    QCOMPARE(view[2]->text(), QStringLiteral("Focus Peaking"));
     for (QAction* aid : view) {
         QVERIFY(aid->isCheckable());
         QVERIFY(!aid->isChecked());   // off until chosen

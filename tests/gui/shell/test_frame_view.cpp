@@ -170,19 +170,23 @@ void TestFrameView::viewAidsPersist_data() {
     QTest::addColumn<QByteArray>("file");   // view.cfg before the start; "-": none
     QTest::addColumn<bool>("clipped");
     QTest::addColumn<bool>("grid");
-    QTest::newRow("missing") << QByteArray("-") << false << false;
-    QTest::newRow("both on") << QByteArray("highlight_clipped=1\nthirds_grid=1\n") << true << true;
+    QTest::addColumn<bool>("peaking");
+    QTest::newRow("missing") << QByteArray("-") << false << false << false;
+    QTest::newRow("all on") << QByteArray("highlight_clipped=1\nthirds_grid=1\nfocus_peaking=1\n")
+                            << true << true << true;
     QTest::newRow("grid only, CRLF")
-        << QByteArray("thirds_grid=1\r\nhighlight_clipped=0\r\n") << false << true;
+        << QByteArray("thirds_grid=1\r\nhighlight_clipped=0\r\n") << false << true << false;
+    QTest::newRow("peaking only") << QByteArray("focus_peaking=1\n") << false << false << true;
     QTest::newRow("garbled") << QByteArray("highlight_clipped=yes\nthirds_grid\n\xff\xfe=1")
-                             << false << false;
-    QTest::newRow("empty") << QByteArray() << false << false;
+                             << false << false << false;
+    QTest::newRow("empty") << QByteArray() << false << false << false;
 }
 
 void TestFrameView::viewAidsPersist() {
     QFETCH(QByteArray, file);
     QFETCH(bool, clipped);
     QFETCH(bool, grid);
+    QFETCH(bool, peaking);
     QFile::remove(viewFile());
     if (file != "-") {
         QFile out(viewFile());
@@ -195,16 +199,20 @@ void TestFrameView::viewAidsPersist() {
     QCOMPARE(frame->thirdsGridAction()->isChecked(), grid);
     QCOMPARE(screen()->picture(0)->highlightClipped(), clipped);
     QCOMPARE(screen()->picture(0)->thirdsGrid(), grid);
+    QCOMPARE(frame->focusPeakingAction()->isChecked(), peaking);
+    QCOMPARE(screen()->picture(0)->focusPeaking(), peaking);
 
     // Turned over from the menu, remembered across a restart; config.cfg keeps its two lines.
     frame->highlightClippedAction()->trigger();
     frame->thirdsGridAction()->trigger();
+    frame->focusPeakingAction()->trigger();
     QCOMPARE(screen()->picture(0)->highlightClipped(), !clipped);
     cleanup();
     init();
     QCOMPARE(frame->highlightClippedAction()->isChecked(), !clipped);
     QCOMPARE(frame->thirdsGridAction()->isChecked(), !grid);
     QCOMPARE(screen()->picture(0)->thirdsGrid(), !grid);
+    QCOMPARE(screen()->picture(0)->focusPeaking(), !peaking);
     QFile config(dir.filePath(QStringLiteral("config.cfg")));
     QVERIFY(config.open(QIODevice::ReadOnly));
     const QByteArray lines = config.readAll();

@@ -1,0 +1,31 @@
+// The pictures of a capture name in a folder: the files numbered as captures are named
+// ("Photo-0003.jpg", any extension but a sidecar's), newest first, and a picture's pair (the
+// other files of the same number, a RAW beside its JPEG).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace picture {
+
+struct PictureEntry {
+    std::string path;
+    std::string fileName;
+    std::uint32_t number = 0;
+    bool operator==(const PictureEntry&) const = default;
+};
+
+// The numbered pictures of name in folder (a folder path with or without its trailing '/'):
+// highest number first, the same number by file name. Sidecars (".xmp"), hidden files and
+// anything that is not a regular file are passed over; a folder that cannot be read lists none.
+std::vector<PictureEntry> ListPictures(const std::string& folder, const std::string& name);
+
+// path and the other files of its folder whose name differs from it only by the extension
+// (compared without regard to ASCII case), path first.
+std::vector<std::string> PairOf(const std::string& path);
+
+// The sidecar darktable and digiKam read for path: the whole file name plus ".xmp".
+inline std::string SidecarPath(const std::string& path) { return path + ".xmp"; }
+
+}   // namespace picture
