@@ -324,4 +324,4 @@ void TestFrame::titleNamesCameraAndDisconnectClearsPicture() {
 }
 
 QTEST_MAIN(TestFrame)
-#include "test_frame.moc"
+#include "FrameTest.moc"
