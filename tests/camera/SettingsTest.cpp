@@ -4,8 +4,6 @@
 namespace testsupport {
 namespace {
 
-const char* kCamera = "PowerShot G5";
-
 class SettingsTest : public DriverTest {
 protected:
     void SetUp() override {

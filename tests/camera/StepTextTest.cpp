@@ -21,8 +21,6 @@ struct StepCase {
     std::function<void(camera::CanonDriver&)> run;
 };
 
-const char* kCamera = "PowerShot G5";
-
 void connect(camera::CanonDriver& d) { d.Connect(kCamera, &noEvent); }
 
 // Operations that run the same on both drivers (for CanonRCSDK on a release-control model).

@@ -15,13 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path freshFolder(const std::string& leaf) {
-    const fs::path folder = tempDir() / leaf;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
-
 std::size_t entries(const fs::path& folder) {
     return static_cast<std::size_t>(
         std::distance(fs::directory_iterator(folder), fs::directory_iterator()));

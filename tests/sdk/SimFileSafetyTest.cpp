@@ -20,13 +20,6 @@ std::string readAll(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-fs::path freshFolder(const std::string& leaf) {
-    const fs::path folder = tempDir() / leaf;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
-
 std::vector<std::string> visibleNames(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder)) {

@@ -20,6 +20,9 @@ namespace testsupport {
 
 using Entry = std::pair<std::string, std::string>;   // step, error text
 
+// The model the driver tests open: every setting and both drivers' calls.
+inline constexpr const char* kCamera = "PowerShot G5";
+
 // Collects what a driver logs; safe to feed from several threads.
 class LogSink {
 public:

@@ -81,6 +81,14 @@ inline const std::filesystem::path& tempDir() {
     return folder.path;
 }
 
+// An empty folder of that name in the test's temporary folder (emptied if it was there).
+inline std::filesystem::path freshFolder(const std::string& leaf) {
+    const std::filesystem::path folder = tempDir() / leaf;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
 // A fresh file path in the test's temporary folder.
 inline std::string tempPath(const std::string& leaf) {
     const auto path = tempDir() / leaf;

@@ -326,4 +326,4 @@ private slots:
 };
 
 QTEST_MAIN(CapturePanelsTest)
-#include "test_capture_panels.moc"
+#include "CapturePanelsTest.moc"

@@ -181,4 +181,4 @@ void TestSplitter::sunkenEdgesShowBesideTheBars() {
 }
 
 QTEST_MAIN(TestSplitter)
-#include "test_splitter.moc"
+#include "SplitterTest.moc"

@@ -240,4 +240,4 @@ private slots:
 };
 
 QTEST_MAIN(InfoPaneTest)
-#include "test_info_pane.moc"
+#include "InfoPaneTest.moc"

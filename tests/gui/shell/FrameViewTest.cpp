@@ -221,4 +221,4 @@ void TestFrameView::viewAidsPersist() {
 }
 
 QTEST_MAIN(TestFrameView)
-#include "test_frame_view.moc"
+#include "FrameViewTest.moc"

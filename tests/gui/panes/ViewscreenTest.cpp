@@ -230,4 +230,4 @@ private slots:
 };
 
 QTEST_MAIN(ViewscreenTest)
-#include "test_viewscreen.moc"
+#include "ViewscreenTest.moc"

@@ -189,4 +189,4 @@ private slots:
 };
 
 QTEST_MAIN(E2eSequenceTest)
-#include "test_e2e_sequence.moc"
+#include "E2ESequenceTest.moc"

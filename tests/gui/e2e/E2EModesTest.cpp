@@ -96,4 +96,4 @@ private slots:
 };
 
 QTEST_MAIN(E2eModesTest)
-#include "test_e2e_modes.moc"
+#include "E2EModesTest.moc"

@@ -252,4 +252,4 @@ void TestConsoleThreaded::wakeupWithoutEventfdStillWakesAndSaysSo() {
 }
 
 QTEST_MAIN(TestConsoleThreaded)
-#include "test_console_threaded.moc"
+#include "ConsoleThreadedTest.moc"

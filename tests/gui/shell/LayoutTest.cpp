@@ -142,4 +142,4 @@ void TestLayout::barsFollowPanes() {
 }
 
 QTEST_APPLESS_MAIN(TestLayout)
-#include "test_layout.moc"
+#include "LayoutTest.moc"

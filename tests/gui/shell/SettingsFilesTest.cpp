@@ -153,4 +153,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestSettingsFiles)
-#include "test_settings_files.moc"
+#include "SettingsFilesTest.moc"

@@ -236,4 +236,4 @@ void TestConsole::noConsoleNothingHappens() {
 }
 
 QTEST_MAIN(TestConsole)
-#include "test_console.moc"
+#include "ConsoleTest.moc"

@@ -161,4 +161,4 @@ void TestKit::labelShrinksTextThatWouldBeCut() {
 }
 
 QTEST_MAIN(TestKit)
-#include "test_kit.moc"
+#include "KitTest.moc"

@@ -155,4 +155,4 @@ private slots:
 };
 
 QTEST_MAIN(E2eWindowTest)
-#include "test_e2e_window.moc"
+#include "E2EWindowTest.moc"

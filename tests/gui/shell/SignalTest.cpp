@@ -68,4 +68,4 @@ private slots:
 };
 
 QTEST_MAIN(TestSignal)
-#include "test_signal.moc"
+#include "SignalTest.moc"

@@ -284,4 +284,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(SequenceRunnerTest)
-#include "test_sequence_runner.moc"
+#include "SequenceRunnerTest.moc"

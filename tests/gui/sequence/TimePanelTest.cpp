@@ -183,4 +183,4 @@ private slots:
 };
 
 QTEST_MAIN(TimePanelTest)
-#include "test_time_panel.moc"
+#include "TimePanelTest.moc"

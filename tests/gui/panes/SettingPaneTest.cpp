@@ -324,4 +324,4 @@ private slots:
 };
 
 QTEST_MAIN(SettingPaneTest)
-#include "test_setting_pane.moc"
+#include "SettingPaneTest.moc"

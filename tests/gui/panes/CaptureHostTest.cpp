@@ -131,4 +131,4 @@ private slots:
 };
 
 QTEST_MAIN(CaptureHostTest)
-#include "test_capture_host.moc"
+#include "CaptureHostTest.moc"

@@ -325,4 +325,4 @@ void TestFrame::titleNamesCameraAndDisconnectClearsPicture() {
 }
 
 QTEST_MAIN(TestFrame)
-#include "test_frame.moc"
+#include "FrameTest.moc"

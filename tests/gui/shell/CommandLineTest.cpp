@@ -64,4 +64,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestCommandLine)
-#include "test_command_line.moc"
+#include "CommandLineTest.moc"

@@ -189,4 +189,4 @@ private slots:
 };
 
 QTEST_MAIN(CameraListTest)
-#include "test_camera_list.moc"
+#include "CameraListTest.moc"

@@ -130,4 +130,4 @@ private slots:
 };
 
 QTEST_MAIN(E2eRealCameraTest)
-#include "test_e2e_real_camera.moc"
+#include "E2ERealCameraTest.moc"

@@ -97,4 +97,4 @@ private slots:
 };
 
 QTEST_MAIN(E2eThreadsTest)
-#include "test_e2e_threads.moc"
+#include "E2EThreadsTest.moc"

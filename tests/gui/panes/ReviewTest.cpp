@@ -139,4 +139,4 @@ private slots:
 };
 
 QTEST_MAIN(TestReview)
-#include "test_review.moc"
+#include "ReviewTest.moc"
