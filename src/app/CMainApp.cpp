@@ -62,9 +62,13 @@ void CMainApp::CameraVanished() {
             CViewDoc& doc = *current->document_;
             auto* list = dynamic_cast<CViewCameraList*>(doc.GetView("CameraList"));
             if (doc.rcDriver().isOpen() &&
-                current->realCameras_->Vanished(doc.rcDriver().sourceHandle()) && list != nullptr)
-                list->OnConnect();   // the open camera is the one gone: disconnect as the button does
-            if (list != nullptr && doc.openDriver() == nullptr) list->FillCameraList();
+                current->realCameras_->Vanished(doc.rcDriver().sourceHandle())) {
+                // The open camera is the one gone: the camera list closes it and waits for it.
+                doc.cameraWatch().NoteGone();
+                return;
+            }
+            if (list != nullptr && doc.openDriver() == nullptr && !doc.cameraWatch().waiting())
+                list->FillCameraList();
         },
         Qt::QueuedConnection);
 }

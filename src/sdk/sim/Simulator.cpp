@@ -284,4 +284,56 @@ void Simulator::renderFrame(std::uint8_t* frame, std::uint64_t frameIndex, doubl
     scene::renderFramePixels(frame + sdk::kFrameHeaderBytes, frameIndex, brightness);
 }
 
+void Simulator::unplug(const std::string& name) {
+    removeCamera(name);
+    Engine& e = impl_->engine;
+    Lock lk(e.mutex);
+    Camera* cam = e.byName(name);
+    if (!cam || !cam->source) return;
+    const sdk::Handle source = cam->source;
+    std::vector<Registration> regs = cam->registrations;
+    for (const Registration& reg : regs) {
+        Camera* now = e.bySource(source);   // still open and still registered?
+        if (!now) break;
+        const auto& live = now->registrations;
+        if (std::none_of(live.begin(), live.end(), [&](const auto& r) { return r.id == reg.id; }))
+            continue;
+        e.beginCallback(source, CallbackKind::CameraEvent, reg.id);
+        lk.unlock();
+        reg.callback(sdk::kEventCameraGone, nullptr, 0, reg.context);
+        lk.lock();
+        e.endCallback(source, CallbackKind::CameraEvent);
+    }
+}
+
+void Simulator::replug(const std::string& name) {
+    Engine& e = impl_->engine;
+    Lock lk(e.mutex);
+    for (auto it = e.cameras.begin(); it != e.cameras.end(); ++it) {
+        Camera& old = **it;
+        if (old.model.name != name || !old.removed) continue;
+        if (old.source == 0) {
+            old.removed = false;
+            return;
+        }
+        // The old session stays dead: the camera comes back as a new device ahead of it,
+        // with the same record, so it is found first by name and by record.
+        auto back = std::make_unique<Camera>();
+        back->id = old.id;
+        back->model = old.model;
+        e.cameras.insert(it, std::move(back));
+        return;
+    }
+}
+
+void Simulator::plugIn(CameraSpec spec) {
+    Engine& e = impl_->engine;
+    Lock lk(e.mutex);
+    auto cam = std::make_unique<Camera>();
+    cam->id = e.nextCameraId++;
+    if (e.rc && sdk::IsCaptureSessionModel(spec.name)) spec.captureSession = true;
+    cam->model = std::move(spec);
+    e.cameras.push_back(std::move(cam));
+}
+
 }   // namespace sim
