@@ -188,9 +188,12 @@ void CSequenceThread::Run() {
             row.result = "camera lost";
             camera->Log("Camera away: the run waits for it (at most " + LimitText(awayLimit_) +
                         ")\r\n");
-        } else {
+        } else if (camera->CameraOpen()) {
             row.result = "camera back";
             camera->Log("Camera back: the run goes on\r\n");
+        } else {   // the user's Disconnect ended the waiting
+            row.result = "camera given up";
+            camera->Log("Camera no longer waited for: the run goes on without it\r\n");
         }
         logRow(row);
     };

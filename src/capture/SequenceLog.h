@@ -22,7 +22,8 @@ public:
         std::string file;              // the file(s) the picture was saved under, or empty
         std::string settingsChanged;   // "TV=1/125;AV=5.6"
         std::string result;   // "done" (delay), "captured", "failed", "missed", "no camera",
-                              // "dropped", "camera lost", "camera back"
+                              // "dropped", "camera lost", "camera back",
+                              // "camera given up"
     };
 
     SequenceLog() = default;

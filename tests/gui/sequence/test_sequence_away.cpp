@@ -27,6 +27,7 @@ private slots:
         QTest::newRow("back 7 s after the moment: missed") << 2;
         QTest::newRow("lost during the release") << 3;
         QTest::newRow("never back") << 4;
+        QTest::newRow("waiting ended by Disconnect") << 5;
     }
     void cameraAwayAndBack() {
         QFETCH(int, caseIndex);
@@ -93,6 +94,16 @@ private slots:
              0,
              3,
              {"camera:camera lost"}},
+            {{Photo()},
+             0ms,
+             2000ms,
+             0ms,
+             limit,
+             kAway + "Camera no longer waited for: the run goes on without it\r\n"
+                     "No camera detected!\r\n",
+             0,
+             0,
+             {"camera:camera lost", "camera:camera given up", "photo:no camera"}},
         };
         const Case& c = cases[caseIndex];
         QTemporaryDir dir;
@@ -104,6 +115,7 @@ private slots:
         camera->awayFrom = clock->start() + c.from;
         camera->awayUntil = clock->start() + c.until;
         camera->vanishOnTake = c.vanishOnTake;
+        camera->open = caseIndex != 5;   // Disconnect while waiting: not open when it ends
         CSequenceThread thread(&events, std::unique_ptr<SequenceClock>(clock));
         thread.setCamera(std::unique_ptr<SequenceCamera>(camera));
         thread.setAwayLimit(c.limit);
