@@ -12,11 +12,13 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdio>
 #include <new>
 
 namespace {
-CMainApp* current = nullptr;   // set and read on the UI thread only
+// Set on the user-interface thread; read there and on the camera thread (a vanished camera).
+std::atomic<CMainApp*> current{nullptr};
 
 void WarnInBox(const QString& text) {
     QMessageBox::warning(nullptr, QStringLiteral("Kestrel"), text);
@@ -37,7 +39,8 @@ CMainApp::~CMainApp() {
     frame_.reset();         // panes go while the document they point at still exists
     document_.reset();      // writes config.cfg and closes the drivers
     realCameras_.reset();   // no driver uses the table any more
-    if (current == this) current = nullptr;
+    CMainApp* self = this;
+    current.compare_exchange_strong(self, nullptr);
 }
 
 void CMainApp::Note(const std::string& line) {
@@ -55,16 +58,26 @@ void CMainApp::Note(const std::string& line) {
 }
 
 void CMainApp::CameraVanished() {
+    // The open camera is the one gone: noted at once, on the camera thread, so a Time run
+    // whose release failed on it sees the loss and takes the step again on its return; the
+    // camera list closes the camera and waits for it.
+    CViewDoc* doc = CViewDoc::instance();
+    CMainApp* app = current.load();
+    gphoto::RealCameras* real = app != nullptr ? app->realCameras_.get() : nullptr;
+    if (doc != nullptr && real != nullptr && doc->rcDriver().isOpen() &&
+        real->Vanished(doc->rcDriver().sourceHandle())) {
+        doc->cameraWatch().NoteGone();
+        return;
+    }
     QMetaObject::invokeMethod(
         qApp,
         [] {
-            if (current == nullptr || !current->document_ || !current->realCameras_) return;
-            CViewDoc& doc = *current->document_;
-            auto* list = dynamic_cast<CViewCameraList*>(doc.GetView("CameraList"));
-            if (doc.rcDriver().isOpen() &&
-                current->realCameras_->Vanished(doc.rcDriver().sourceHandle()) && list != nullptr)
-                list->OnConnect();   // the open camera is the one gone: disconnect as the button does
-            if (list != nullptr && doc.openDriver() == nullptr) list->FillCameraList();
+            CMainApp* app = current.load();
+            if (app == nullptr || !app->document_) return;
+            CViewDoc& d = *app->document_;
+            auto* list = dynamic_cast<CViewCameraList*>(d.GetView("CameraList"));
+            if (list != nullptr && d.openDriver() == nullptr && !d.cameraWatch().waiting())
+                list->FillCameraList();
         },
         Qt::QueuedConnection);
 }

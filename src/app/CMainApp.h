@@ -38,7 +38,8 @@ private:
     // A console line of the real-camera backend (camera thread): shown after the driver's own
     // error line for the same call.
     static void Note(const std::string& line);
-    // A real camera vanished (camera thread): close it in the window and read the list again.
+    // A real camera vanished (camera thread): the open one is noted gone for the camera watch;
+    // otherwise the list is read again.
     static void CameraVanished();
 
     const CameraOptions cameraOptions_;

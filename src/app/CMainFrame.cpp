@@ -134,6 +134,12 @@ void CMainFrame::buildPanes() {
 
     connect(static_cast<CViewCameraList*>(panes_[0]), &CViewCameraList::connectionChanged, this,
             &CMainFrame::onConnectionChanged);
+    connect(static_cast<CViewCameraList*>(panes_[0]), &CViewCameraList::cameraWaiting, this,
+            [this](const QString& cameraName) {
+                onConnectionChanged(QString());   // the live picture goes black
+                setWindowTitle(QStringLiteral("Kestrel - ") + cameraName +
+                               QStringLiteral(" (waiting)"));
+            });
 }
 
 namespace {

@@ -233,6 +233,8 @@ private:
     bool writeCode(Slot setting, std::uint32_t code);
     std::string labelOf(Slot setting);
     bool setByLabel(Slot setting, const std::string& label);
+    // SetImageFormatAttribute, retried while busy where the thread allows it.
+    sdk::Result setFormat(sdk::Handle source, std::uint16_t quality, std::uint16_t size);
     bool readFormat(const Step& step, std::uint32_t& quality, std::uint32_t& size);
     std::string imageSizeLabel();
     std::string imageQualityLabel();

@@ -2,6 +2,8 @@
 // through release event 34, viewfinder start and stop, and the read-only accessors.
 #include "camera/CanonDriver.h"
 
+#include "camera/BusyRetry.h"
+
 namespace camera {
 
 namespace {
@@ -42,7 +44,7 @@ bool CanonDriver::TakePicture(const std::string& path, sdk::ProgressCallback pro
             id = ++nextPendingId_;
             pending_.push_back({id, path, progress});
         }
-        if (step.failed(api_.Capture(source), "Capture")) {
+        if (step.failed(RetryWhileBusy([&] { return api_.Capture(source); }), "Capture")) {
             std::lock_guard<std::mutex> guard(pendingMutex_);
             for (auto it = pending_.begin(); it != pending_.end(); ++it) {
                 if (it->id == id) {
@@ -57,9 +59,9 @@ bool CanonDriver::TakePicture(const std::string& path, sdk::ProgressCallback pro
 
     bool ok = true;
     std::uint32_t count = 0;
-    if (step.failed(api_.Release(source, kSyncRelease, progress, nullptr, option, &count),
-                    "Release"))
-        ok = false;
+    const sdk::Result released = RetryWhileBusy(
+        [&] { return api_.Release(source, kSyncRelease, progress, nullptr, option, &count); });
+    if (step.failed(released, "Release")) ok = false;
     if (count > kMaxCount) ok = false;
     count = step.bounded(count, "Release");
     // Every item asks for the capture name: the first gets it, the next ones the following

@@ -1,6 +1,7 @@
 // CanonDriver: reading and changing the open camera's settings by label or code, AF lock and zoom.
 #include "camera/CanonDriver.h"
 
+#include "camera/BusyRetry.h"
 #include "camera/LabelTables.h"
 #include "camera/TextFields.h"
 #include "sdk/ValueSettings.h"
@@ -57,6 +58,10 @@ sdk::Result SetValue(sdk::Result (*set)(sdk::Handle, std::uint16_t, std::uint16_
 
 }   // namespace
 
+sdk::Result CanonDriver::setFormat(sdk::Handle source, std::uint16_t quality, std::uint16_t size) {
+    return RetryWhileBusy([&] { return api_.SetImageFormatAttribute(source, quality, size); });
+}
+
 std::uint32_t CanonDriver::readCode(Slot setting) {
     static_assert(std::size(kCalls) == CanonDriver::kSettingCount, "a call row for every slot");
     if (lists_[setting].empty()) return 0;   // not offered by this camera: not asked for
@@ -92,8 +97,10 @@ bool CanonDriver::writeCode(Slot setting, std::uint32_t code) {
     const auto code16 = static_cast<std::uint16_t>(code);
     sdk::Result result = sdk::kOk;
     switch (setting) {
-#define KESTREL_SET(Key, Sdk, Code, Listing, Labels) \
-    case k##Key: result = SetValue(api_.Set##Sdk, source, code16); break;
+#define KESTREL_SET(Key, Sdk, Code, Listing, Labels)                                      \
+    case k##Key:                                                                          \
+        result = RetryWhileBusy([&] { return SetValue(api_.Set##Sdk, source, code16); }); \
+        break;
         KESTREL_VALUE_SETTINGS(KESTREL_SET)
 #undef KESTREL_SET
         case kMeter:
@@ -103,7 +110,9 @@ bool CanonDriver::writeCode(Slot setting, std::uint32_t code) {
             const std::uint32_t dataSize = dataSizeOf(setting);
             std::vector<std::uint8_t> data(std::max<std::uint32_t>(dataSize, 4), 0);
             PutLittleEndianWord(data.data(), code);
-            result = api_.SetRelCamSettingData(source, calls.relCamId, dataSize, data.data());
+            result = RetryWhileBusy([&] {
+                return api_.SetRelCamSettingData(source, calls.relCamId, dataSize, data.data());
+            });
             break;
         }
         case kSettingCount: break;
@@ -197,8 +206,8 @@ bool CanonDriver::setImageSize(const std::string& label) {
     std::uint32_t quality = 0, size = 0;
     // Without the camera's quality the write would set an unknown one: leave the camera alone.
     if (!readFormat(Step(*this, "GetImageQuality"), quality, size)) return false;
-    return !step.failed(api_.SetImageFormatAttribute(source_, static_cast<std::uint16_t>(quality),
-                                                     static_cast<std::uint16_t>(sizeCode)),
+    return !step.failed(setFormat(source_, static_cast<std::uint16_t>(quality),
+                                  static_cast<std::uint16_t>(sizeCode)),
                         "SetImageFormatAttribute");
 }
 
@@ -215,10 +224,9 @@ bool CanonDriver::setImageQuality(const std::string& label) {
     if (option == nullptr) return false;
     const SettingOption* target = FindLabel(option->qualities, label);
     if (target == nullptr) return false;   // offered only at another size
-    return !step.failed(
-        api_.SetImageFormatAttribute(source_, static_cast<std::uint16_t>(target->code),
-                                     static_cast<std::uint16_t>(size)),
-        "SetImageFormatAttribute");
+    return !step.failed(setFormat(source_, static_cast<std::uint16_t>(target->code),
+                                  static_cast<std::uint16_t>(size)),
+                        "SetImageFormatAttribute");
 }
 
 CanonDriver::Slot CanonDriver::slotOf(Setting setting) {

@@ -3,17 +3,24 @@
 #include "kit/CLabel.h"
 #include "kit/DialogUnits.h"
 #include "capture/DocumentSequenceCamera.h"
+#include "capture/SequenceListFile.h"
 #include "document/CViewDoc.h"
 #include "views/UiWakeup.h"
 #include "views/CViewSetting.h"
 
+#include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QSaveFile>
+#include <QSpinBox>
 #include <QStringList>
 #include <QTableWidget>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdlib>
@@ -58,7 +65,35 @@ CCapTimeDlg::CCapTimeDlg(QWidget* parent, std::unique_ptr<SequenceClock> clock)
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setSortingEnabled(false);
 
+    progress_ = new QLabel(this);
+    progress_->setGeometry(dluRect(7, 24, 114, 12));
+    repeats_ = new QSpinBox(this);
+    repeats_->setGeometry(dluRect(7, 58, 29, 14));
+    repeats_->setRange(0, 999999);
+    repeats_->setValue(1);
+    repeats_->setSpecialValueText(QStringLiteral("Until stopped"));
+    repeats_->setToolTip(QStringLiteral("How many times the list runs (0: until stopped)"));
+    auto* times = new CLabel(QStringLiteral("Times"), this);
+    times->move(dluX(38), dluY(61));
+    save_ = new QPushButton(QStringLiteral("Save List"), this);
+    save_->setGeometry(dluRect(7, 77, 30, 14));
+    load_ = new QPushButton(QStringLiteral("Load List"), this);
+    load_->setGeometry(dluRect(38, 77, 30, 14));
+    progressTimer_ = new QTimer(this);
+    progressTimer_->setInterval(250);
+    connect(progressTimer_, &QTimer::timeout, this, &CCapTimeDlg::ShowProgress);
+
     wakeup_ = new UiWakeup([this] { ApplyHandedOver(); }, this);
+    connect(save_, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(
+            this, QStringLiteral("Save List"), QString(), QStringLiteral("Time lists (*.ktl)"));
+        if (!path.isEmpty()) SaveList(path);
+    });
+    connect(load_, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(
+            this, QStringLiteral("Load List"), QString(), QStringLiteral("Time lists (*.ktl)"));
+        if (!path.isEmpty()) LoadList(path);
+    });
     connect(capture_, &QPushButton::clicked, this, &CCapTimeDlg::OnCapturePhotos);
     connect(addDelay_, &QPushButton::clicked, this, &CCapTimeDlg::OnAddDelay);
     connect(addPhoto_, &QPushButton::clicked, this, &CCapTimeDlg::OnAddPhoto);
@@ -176,7 +211,103 @@ void CCapTimeDlg::OnCapturePhotos() {
         capture_->setText(QStringLiteral("Stopping..."));
         return;
     }
-    if (sequence_->Start()) capture_->setText(QStringLiteral("Stop"));
+    sequence_->setRepeats(repeats_->value());
+    if (sequence_->Start()) {
+        capture_->setText(QStringLiteral("Stop"));
+        progressTimer_->start();
+        ShowProgress();
+    }
+}
+
+QString CCapTimeDlg::ProgressText() const {
+    const CSequenceThread::Progress p = sequence_->progress();
+    if (!p.running) return {};
+    QString text = p.passes == 0 ? QStringLiteral("Repeat %1 (until stopped)").arg(p.pass)
+                                 : QStringLiteral("Repeat %1 of %2").arg(p.pass).arg(p.passes);
+    if (p.step > 0) text += QStringLiteral(", step %1").arg(p.step);
+    if (p.secondsToPhoto >= 0)
+        text += p.secondsToPhoto == 0
+                    ? QStringLiteral(", photo now")
+                    : QStringLiteral(", next photo in %1 s").arg(p.secondsToPhoto);
+    return text;
+}
+
+void CCapTimeDlg::ShowProgress() {
+    progress_->setText(ProgressText());
+    if (!sequence_->running()) progressTimer_->stop();
+}
+
+bool CCapTimeDlg::SaveList(const QString& path) {
+    SequenceList list;
+    list.repeats = repeats_->value();
+    for (const CSequenceThread::Entry& entry : sequence_->Queue()) list.steps.push_back(entry.item);
+    const std::string text = WriteSequenceList(list);
+    QSaveFile file(path);
+    const bool saved = file.open(QIODevice::WriteOnly) &&
+                       file.write(text.data(), static_cast<qint64>(text.size())) ==
+                           static_cast<qint64>(text.size()) &&
+                       file.commit();
+    if (document_)
+        document_->Log(saved ? "List saved: " + path.toStdString() + "\r\n"
+                             : "List not saved: " + path.toStdString() + ": " +
+                                   file.errorString().toStdString() + "\r\n");
+    return saved;
+}
+
+bool CCapTimeDlg::LoadList(const QString& path) {
+    auto say = [this](const std::string& line) {
+        if (document_) document_->Log(line + "\r\n");
+    };
+    if (sequence_->running()) {
+        say("List not loaded: a run goes on; stop it first");
+        return false;
+    }
+    QFile file(path);
+    constexpr qint64 kMaxListBytes = 16 * 1024 * 1024;
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxListBytes) {
+        say("List not loaded: " + path.toStdString() + ": " +
+            (file.isOpen() ? std::string("larger than 16 MB") : file.errorString().toStdString()));
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    SequenceList list;
+    std::string error;
+    if (!ReadSequenceList(bytes.toStdString(), list, error)) {
+        say("List not loaded: " + path.toStdString() + ": " + error);
+        return false;
+    }
+    for (const CSequenceThread::Entry& entry : sequence_->Queue()) sequence_->Remove(entry.id);
+    list_->setRowCount(0);
+    for (SequenceItem& item : list.steps) {
+        if (item.isDelay()) {
+            const QString text = QStringLiteral("Delay: %1 secs").arg(item.delaySeconds);
+            AppendRow(text, std::move(item));
+        } else {
+            const QString text = PhotoRowText(item), tip = PhotoRowTip(item);
+            AppendRow(text, std::move(item), tip);
+        }
+    }
+    repeats_->setValue(list.repeats);
+    say("List loaded: " + path.toStdString() + " (" + std::to_string(list.steps.size()) +
+        " steps)");
+    return true;
+}
+
+void CCapTimeDlg::RebuildRows() {
+    list_->setRowCount(0);
+    for (const CSequenceThread::Entry& entry : sequence_->Queue()) {
+        const int row = list_->rowCount();
+        list_->insertRow(row);
+        auto* cell = new QTableWidgetItem(QString::number(entry.number));
+        cell->setData(kIdRole, QVariant::fromValue<qulonglong>(entry.id));
+        list_->setItem(row, 0, cell);
+        const QString text = entry.item.isDelay()
+                                 ? QStringLiteral("Delay: %1 secs").arg(entry.item.delaySeconds)
+                                 : PhotoRowText(entry.item);
+        auto* item1 = new QTableWidgetItem(text);
+        item1->setToolTip(entry.item.isDelay() ? text : PhotoRowTip(entry.item));
+        list_->setItem(row, 1, item1);
+    }
 }
 
 void CCapTimeDlg::RemoveRowOf(std::uint64_t id) {
@@ -204,6 +335,8 @@ void CCapTimeDlg::RunEnded() { HandOver(0); }
 
 void CCapTimeDlg::SettingsApplied() { HandOver(kSettingsEvent); }
 
+void CCapTimeDlg::PassStarted() { HandOver(kPassEvent); }
+
 void CCapTimeDlg::RefreshSettingsPane() {
     if (auto* settings =
             document_ ? dynamic_cast<CViewSetting*>(document_->GetView("Setting")) : nullptr)
@@ -219,6 +352,7 @@ void CCapTimeDlg::ApplyHandedOver() {
     bool refresh = false;
     for (std::uint64_t id : events) {
         if (id == kSettingsEvent) refresh = true;
+        else if (id == kPassEvent) RebuildRows();
         else if (id != 0) RemoveRowOf(id);
         else {
             capture_->setText(sequence_->running() ? QStringLiteral("Stop")

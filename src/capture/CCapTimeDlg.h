@@ -17,9 +17,12 @@
 #include <vector>
 
 class CViewDoc;
+class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTableWidget;
+class QTimer;
 class UiWakeup;
 
 class CCapTimeDlg : public QWidget, private CSequenceThread::Events {
@@ -38,6 +41,14 @@ public:
     void OnAddDelay();
     void OnAddPhoto();
     void OnRemoveItem();
+    // The list, its stored settings and the repeat count to a file and back (the format of
+    // SequenceListFile.h). Loading replaces the list; a bad file is refused with the line where
+    // it went wrong and changes nothing; nothing is loaded while a run goes on. False (with a
+    // console line) when it did not work.
+    bool SaveList(const QString& path);
+    bool LoadList(const QString& path);
+    // "Repeat 2 of 500, step 3, next photo in 7 s"; empty when no run goes on.
+    QString ProgressText() const;
 
     // The row text of a photo step: "Photo: ISO 1600, 1/125, f/5.6" (what the camera keeps
     // left out), and the tooltip naming every setting it stores.
@@ -51,12 +62,18 @@ public:
     QPushButton* addPhotoButton() const { return addPhoto_; }
     QPushButton* removeButton() const { return remove_; }
     QTableWidget* stepList() const { return list_; }
+    QSpinBox* repeatBox() const { return repeats_; }
+    QLabel* progressLabel() const { return progress_; }
 
 private:
     void ItemDone(std::uint64_t id) override;   // worker thread
     void RunEnded() override;                   // worker thread
     void SettingsApplied() override;            // worker thread
-    void HandOver(std::uint64_t event);         // worker thread
+    void PassStarted() override;                // worker thread
+    // UI thread: the rows again from the worker's queue (a new pass).
+    void RebuildRows();
+    void ShowProgress();
+    void HandOver(std::uint64_t event);   // worker thread
     int NextNumber() const;
     void AppendRow(const QString& text, SequenceItem item, const QString& tip = QString());
     void RemoveRowOf(std::uint64_t id);
@@ -67,6 +84,7 @@ private:
     // Handed over by the worker: a finished step's id, 0 for the end of a run, or
     // kSettingsEvent when a photo step changed the camera's settings.
     static constexpr std::uint64_t kSettingsEvent = ~std::uint64_t{0};
+    static constexpr std::uint64_t kPassEvent = ~std::uint64_t{0} - 1;
     std::mutex handOverMutex_;
     std::vector<std::uint64_t> handedOver_;
     UiWakeup* wakeup_ = nullptr;
@@ -78,5 +96,10 @@ private:
     QPushButton* addPhoto_ = nullptr;
     QPushButton* remove_ = nullptr;
     QTableWidget* list_ = nullptr;
+    QSpinBox* repeats_ = nullptr;
+    QLabel* progress_ = nullptr;
+    QPushButton* save_ = nullptr;
+    QPushButton* load_ = nullptr;
+    QTimer* progressTimer_ = nullptr;
     std::unique_ptr<CSequenceThread> sequence_;   // last member: goes first
 };

@@ -2,6 +2,7 @@
 
 #include "capture/SequenceLog.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -16,6 +17,15 @@ std::string Format(const char* format, ...) {
     va_end(args);
     return text;
 }
+
+// "30 min", "90 s": the away limit as the console says it.
+std::string LimitText(std::chrono::milliseconds limit) {
+    const auto secs = std::chrono::duration_cast<std::chrono::seconds>(limit).count();
+    if (secs >= 60 && secs % 60 == 0) return Format("%lld min", static_cast<long long>(secs / 60));
+    return Format("%lld s", static_cast<long long>(secs));
+}
+
+constexpr std::chrono::milliseconds kAwayPoll{100};   // how often a waiting step looks
 
 }   // namespace
 
@@ -80,11 +90,36 @@ void CSequenceThread::Quit() {
     clock_->Abort();
 }
 
+CSequenceThread::Progress CSequenceThread::progress() const {
+    std::lock_guard lock(lock_);
+    Progress p;
+    p.running = running_;
+    p.pass = pass_;
+    p.passes = passes_;
+    if (!queue_.empty()) p.step = queue_.front().number;
+    int seconds = 0;
+    for (const Entry& e : queue_) {
+        if (!e.item.isDelay()) {
+            p.secondsToPhoto = seconds;
+            break;
+        }
+        seconds += e.item.delaySeconds;
+    }
+    return p;
+}
+
 bool CSequenceThread::FinishStep(std::uint64_t id) {
-    bool end = false;
+    bool end = false, newPass = false;
     {
         std::lock_guard lock(lock_);
         if (!queue_.empty() && queue_.front().id == id) queue_.pop_front();
+        const int passes = passes_;
+        if (queue_.empty() && !stopRequested_ && running_ && !pattern_.empty() &&
+            (passes == 0 || pass_ < passes)) {
+            for (const Entry& e : pattern_) queue_.push_back({nextId_++, e.number, e.item});
+            ++pass_;
+            newPass = true;
+        }
         end = queue_.empty() || stopRequested_ || !running_;
         if (end) {
             stopRequested_ = false;
@@ -92,6 +127,7 @@ bool CSequenceThread::FinishStep(std::uint64_t id) {
         }
     }
     if (events_) events_->ItemDone(id);
+    if (newPass && events_) events_->PassStarted();
     if (end && events_) events_->RunEnded();
     return !end;
 }
@@ -109,8 +145,15 @@ void CSequenceThread::Run() {
     using namespace std::chrono;
     SequenceCamera* camera = camera_.get();
     if (camera == nullptr || !camera->Ready()) return EndRun();
+    // A setting or release answered busy is tried again before it counts as failed.
+    const camera::BusyRetryScope busy(busyRetry_);
     notOffered_.clear();
 
+    {
+        std::lock_guard lock(lock_);
+        pattern_.assign(queue_.begin(), queue_.end());
+        pass_ = 1;
+    }
     const auto runStart = clock_->Now();
     const auto wallStart = clock_->WallNow();
     auto wall = [&](SequenceClock::Clock::time_point t) {
@@ -129,6 +172,31 @@ void CSequenceThread::Run() {
     // The planned start of the next step: the run's start plus the delays before it and the
     // photo steps before it as long as they took.
     auto planned = runStart;
+    // The camera's comings and goings as the run sees them: a console line and a row each.
+    bool away = false;
+    auto awaySince = runStart;
+    auto noteCamera = [&](int stepNumber) {
+        if (camera->CameraAway() == away) return;
+        away = !away;
+        const auto now = clock_->Now();
+        SequenceLog::Row row;
+        row.step = stepNumber;
+        row.kind = "camera";
+        row.plannedStart = row.actualStart = row.end = wall(now);
+        if (away) {
+            awaySince = now;
+            row.result = "camera lost";
+            camera->Log("Camera away: the run waits for it (at most " + LimitText(awayLimit_) +
+                        ")\r\n");
+        } else if (camera->CameraOpen()) {
+            row.result = "camera back";
+            camera->Log("Camera back: the run goes on\r\n");
+        } else {   // the user's Disconnect ended the waiting
+            row.result = "camera given up";
+            camera->Log("Camera no longer waited for: the run goes on without it\r\n");
+        }
+        logRow(row);
+    };
 
     while (running_) {
         Entry step;
@@ -166,6 +234,7 @@ void CSequenceThread::Run() {
                     if (queue_.empty() || queue_.front().id != step.id) break;
                     remaining = --queue_.front().item.delaySeconds;
                 }
+                noteCamera(step.number);   // a delay runs on while the camera is away
                 if (remaining <= 0) {
                     finished = true;
                     break;
@@ -188,20 +257,70 @@ void CSequenceThread::Run() {
         }
 
         row.kind = "photo";
-        if (!camera->CameraOpen()) {
-            camera->Log("No camera detected!\r\n");
-            row.result = "no camera";
-        } else {
-            row.result = PhotoStep(step, row.file, row.settingsChanged) ? "captured" : "failed";
+        Wait wait = Wait::Back;
+        bool waited = false;
+        for (;;) {
+            noteCamera(step.number);
+            if (away) {
+                // The step waits for the camera; a delay after it runs from its return.
+                waited = true;
+                wait = AwaitCamera(awaySince);
+                if (wait != Wait::Back) break;
+                noteCamera(step.number);
+            }
+            const auto photoStart = clock_->Now();
+            row.actualStart = wall(photoStart);
+            if (waited && photoStart - planned > kMissedTolerance) {
+                // Late shots are not bunched together: this one is left out.
+                camera->Log(Format(
+                    "Photo step %d missed: the camera came back %lld s after its moment\r\n",
+                    step.number,
+                    static_cast<long long>(duration_cast<seconds>(photoStart - planned).count())));
+                row.result = "missed";
+                break;
+            }
+            if (!camera->CameraOpen()) {
+                camera->Log("No camera detected!\r\n");
+                row.result = "no camera";
+                break;
+            }
+            row.file.clear();
+            row.settingsChanged.clear();
+            if (PhotoStep(step, row.file, row.settingsChanged)) {
+                row.result = "captured";
+                break;
+            }
+            row.result = "failed";
+            if (!camera->CameraAway()) break;
+            // The camera went away during the step: no picture; taken again on its return.
+        }
+        if (wait != Wait::Back) {
+            // Quit, Stop or the limit: the step and those after it stay listed.
+            if (wait == Wait::TooLong)
+                camera->Log("Run ended: the camera stayed away longer than " +
+                            LimitText(awayLimit_) + "; the steps left stay listed\r\n");
+            break;
         }
         const auto end = clock_->Now();
         row.end = wall(end);
-        planned += end - start;
+        planned = waited ? end : planned + (end - start);
         logRow(row);
         if (!row.settingsChanged.empty() && events_) events_->SettingsApplied();
         if (!FinishStep(step.id)) return;
     }
     EndRun();
+}
+
+CSequenceThread::Wait CSequenceThread::AwaitCamera(SequenceClock::Clock::time_point awaySince) {
+    for (;;) {
+        if (!camera_->CameraAway()) return Wait::Back;
+        if (!running_) return Wait::Quit;
+        if (stopRequested()) return Wait::Stop;
+        const auto now = clock_->Now();
+        const auto limit = awaySince + awayLimit_;
+        if (now >= limit) return Wait::TooLong;
+        if (!clock_->WaitUntil(std::min(now + kAwayPoll, limit))) return Wait::Quit;
+    }
 }
 
 bool CSequenceThread::PhotoStep(const Entry& step, std::string& file, std::string& changed) {

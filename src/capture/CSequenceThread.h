@@ -9,11 +9,14 @@
 // current step; Quit (and destruction) also wakes a delay, so the run ends before its next step.
 #pragma once
 
+#include "camera/BusyRetry.h"
 #include "capture/CThreadBase.h"
 #include "capture/SequenceCamera.h"
 #include "capture/SequenceClock.h"
 #include "capture/SequenceItem.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -32,6 +35,17 @@ public:
         virtual void RunEnded() = 0;
         // A photo step changed settings (or the zoom) on the camera; told before its ItemDone.
         virtual void SettingsApplied() {}
+        // The list was queued again for the next pass (new ids: read Queue()).
+        virtual void PassStarted() {}
+    };
+
+    // Where a run stands: pass k of n (n 0: until stopped), the step at the front of the
+    // queue, and the seconds until the next photo step starts (-1: none ahead).
+    struct Progress {
+        bool running = false;
+        int pass = 0, passes = 1;
+        int step = 0;
+        int secondsToPhoto = -1;
     };
 
     struct Entry {
@@ -46,6 +60,22 @@ public:
 
     // Set before a run: the program the run works on (null: the run ends at once).
     void setCamera(std::unique_ptr<SequenceCamera> camera);
+
+    // How the run's camera calls answered busy are retried (camera::kRunBusyRetry unless
+    // set); set before a run.
+    void setBusyRetry(camera::BusyRetry retry) { busyRetry_ = retry; }
+
+    // A photo step whose moment passed more than this while the camera was away is logged
+    // as missed and left out; the run ends when the camera stays away longer than the limit.
+    static constexpr std::chrono::seconds kMissedTolerance{5};
+    static constexpr std::chrono::minutes kAwayLimit{30};
+    void setAwayLimit(std::chrono::milliseconds limit) { awayLimit_ = limit; }
+
+    // Passes through the list (0: until stopped); set before a run. Each pass runs the list
+    // as it stood when the run started.
+    void setRepeats(int passes) { passes_ = passes < 0 ? 0 : passes; }
+    int repeats() const { return passes_; }
+    Progress progress() const;
 
     // Queue operations, any thread.
     std::uint64_t Append(SequenceItem item, int number);
@@ -67,6 +97,10 @@ protected:
 
 private:
     bool PhotoStep(const Entry& step, std::string& file, std::string& changed);
+    enum class Wait { Back, Quit, Stop, TooLong };
+    // The camera is away: waits on the run's clock until it is back, the run is told to end,
+    // or the away limit passes.
+    Wait AwaitCamera(SequenceClock::Clock::time_point awaySince);
     // Takes the step off the queue and tells the events; false when the run ends here.
     bool FinishStep(std::uint64_t id);
     void EndRun();
@@ -74,11 +108,16 @@ private:
     Events* const events_;
     const std::unique_ptr<SequenceClock> clock_;
     std::unique_ptr<SequenceCamera> camera_;
+    camera::BusyRetry busyRetry_ = camera::kRunBusyRetry;
+    std::chrono::milliseconds awayLimit_ = kAwayLimit;
     // Settings (name and label) already said to be not offered in this run; worker only.
     std::set<std::string> notOffered_;
 
-    mutable std::mutex lock_;   // guards queue_, nextId_, stopRequested_
+    mutable std::mutex lock_;   // guards queue_, nextId_, stopRequested_, pattern_, pass_
     std::deque<Entry> queue_;
+    std::vector<Entry> pattern_;   // the list at the run's start, queued again for each pass
+    int pass_ = 0;
+    std::atomic<int> passes_{1};
     std::uint64_t nextId_ = 1;
     bool stopRequested_ = false;
 };

@@ -11,6 +11,8 @@ void DocumentSequenceCamera::Log(const std::string& text) { document_->Log(text)
 
 bool DocumentSequenceCamera::CameraOpen() { return document_->openDriver() != nullptr; }
 
+bool DocumentSequenceCamera::CameraAway() { return document_->cameraWatch().away(); }
+
 std::string DocumentSequenceCamera::Get(camera::Setting key) {
     camera::CanonDriver* driver = document_->openDriver();
     return driver ? driver->GetLabel(key) : std::string();

@@ -13,6 +13,7 @@ public:
     bool Ready() override;
     void Log(const std::string& text) override;
     bool CameraOpen() override;
+    bool CameraAway() override;
     std::string Get(camera::Setting key) override;
     bool Offers(camera::Setting key, const std::string& label) override;
     bool Set(camera::Setting key, const std::string& label) override;

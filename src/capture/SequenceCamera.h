@@ -15,6 +15,9 @@ public:
     virtual bool Ready() = 0;
     virtual void Log(const std::string& text) = 0;
     virtual bool CameraOpen() = 0;
+    // True while the camera has gone away without the user's Disconnect and Kestrel waits
+    // for it to come back (until it is open and set up again).
+    virtual bool CameraAway() { return false; }
     virtual std::string Get(camera::Setting key) = 0;
     // True when the open camera lists this label for the setting.
     virtual bool Offers(camera::Setting key, const std::string& label) = 0;

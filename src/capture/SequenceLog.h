@@ -17,11 +17,13 @@ public:
 
     struct Row {
         int step = 0;       // the step's "#" in the list
-        std::string kind;   // "delay" or "photo"
+        std::string kind;   // "delay", "photo", or "camera" (it went away or came back)
         std::chrono::system_clock::time_point plannedStart, actualStart, end;
         std::string file;              // the file(s) the picture was saved under, or empty
         std::string settingsChanged;   // "TV=1/125;AV=5.6"
-        std::string result;   // "done" (delay), "captured", "failed", "no camera", "dropped"
+        std::string result;   // "done" (delay), "captured", "failed", "missed", "no camera",
+                              // "dropped", "camera lost", "camera back",
+                              // "camera given up"
     };
 
     SequenceLog() = default;

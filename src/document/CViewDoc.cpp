@@ -185,6 +185,11 @@ camera::CanonDriver* CViewDoc::openDriver() {
     return nullptr;
 }
 
+std::string CViewDoc::connectedName() const {
+    std::lock_guard lock(stateLock_);
+    return connectedName_;
+}
+
 bool CViewDoc::ConnectCamera(const std::string& deviceName) {
     camera::CanonDriver* driver = nullptr;
     {

@@ -10,6 +10,7 @@
 #include "camera/CanonRCSDK.h"
 #include "camera/CanonSDK.h"
 #include "document/CView.h"
+#include "document/CameraWatch.h"
 #include "document/CaptureNaming.h"
 #include "document/FrameBuffers.h"
 
@@ -66,6 +67,10 @@ public:
     camera::CanonRCSDK& rcDriver() { return *rcDriver_; }
     // The driver with an open camera, CanonSDK first; null when none.
     camera::CanonDriver* openDriver();
+    // The device name of the latest successful ConnectCamera.
+    std::string connectedName() const;
+    // The watch over a camera that went away without the user's Disconnect.
+    CameraWatch& cameraWatch() { return watch_; }
 
     // Captures.
     // writtenPath, when given, receives the path each picture of the release was saved under
@@ -209,6 +214,8 @@ private:
 
     // File numbering and the paths handed to capture-session cameras whose files are pending.
     std::unique_ptr<CaptureNaming> naming_;
+
+    CameraWatch watch_{*this};
 
     std::unique_ptr<camera::CanonSDK> cdDriver_;
     std::unique_ptr<camera::CanonRCSDK> rcDriver_;

@@ -98,6 +98,8 @@ constexpr std::uint32_t kEventSettingsChanged = 0x101;
 // GetCameraPicture, then one byte: 1 when the file is instead the late other file (RAW or JPEG)
 // of a picture a release already brought.
 constexpr std::uint32_t kEventCameraPicture = 0x102;
+// The open camera went away (unplugged, switched off): its calls fail from now on; no data.
+constexpr std::uint32_t kEventCameraGone = 0x103;
 
 // Callbacks; each returns 0.
 using ProgressCallback = Result (*)(std::uint32_t value, std::uint32_t status, void* context);

@@ -211,7 +211,9 @@ void CViewInfo::UpdateInfo() {
     camera::CameraProperties facts;
     const bool open = document_->openDriver() != nullptr;
     if (camera::CanonDriver* driver = document_->openDriver()) facts = driver->properties();
-    values_[0]->setText(QString::fromStdString(facts.name));
+    const std::string waitingFor = document_->cameraWatch().waitingFor();
+    values_[0]->setText(QString::fromStdString(
+        open || waitingFor.empty() ? facts.name : waitingFor + " (waiting)"));
     values_[1]->setText(QString::fromStdString(facts.ownerName));
     values_[2]->setText(QString::fromStdString(facts.firmware));
     values_[3]->setText(open ? BatteryShown(facts) : QString());

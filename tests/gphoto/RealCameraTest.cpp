@@ -452,6 +452,32 @@ TEST_F(RealCameraTest, CameraGoneMidTransferLeavesNoFileAndIsClosedOnce) {
     EXPECT_EQ(listChanges.load(), 1);
 }
 
+// A camera on a port without hotplug events stays listed while away: it is tried at once, then
+// every three seconds, quietly, and taken again when it answers.
+TEST_F(RealCameraTest, AVanishedCameraIsWaitedForAndOpenedAgainWhenItAnswers) {
+    using Change = CameraWatch::Change;
+    ASSERT_TRUE(doc->ConnectCamera(kEos));
+    Inject(eosDisk, "set -52 1000\ninit -52 1\n");
+    EXPECT_FALSE(Driver().SetISO("200"));   // the call that finds it gone
+    ASSERT_TRUE(WaitFor([this] { return listChanges.load() == 1; }));
+    ASSERT_TRUE(real->Vanished(Driver().sourceHandle()));
+    CameraWatch& watch = doc->cameraWatch();
+    watch.NoteGone();   // what the program does on the backend's report
+    const auto t0 = CameraWatch::Clock::now();
+    EXPECT_EQ(watch.Tick(t0), Change::Lost);
+    EXPECT_EQ(doc->openDriver(), nullptr);
+    const int logs = Probe::logs.load();
+    EXPECT_EQ(watch.Tick(t0 + std::chrono::seconds(1)), Change::None);   // still away
+    Inject(eosDisk, "");                                                 // it answers again
+    EXPECT_EQ(watch.Tick(t0 + std::chrono::seconds(2)), Change::None);   // not tried yet
+    EXPECT_EQ(watch.Tick(t0 + std::chrono::seconds(4)), Change::Back) << Logs();
+    EXPECT_EQ(Probe::logs.load(), logs) << Logs();
+    EXPECT_NE(console.text().find("Camera back: " + std::string(kEos) + " (away 4.0 s)\r\n"),
+              std::string::npos)
+        << console.text();
+    EXPECT_TRUE(Driver().SetISO("200")) << Logs();
+}
+
 std::atomic<int> settingsChanges{0};
 void OnSettingsChanged() { ++settingsChanges; }
 

@@ -105,6 +105,38 @@ void Engine::RemoveCamera(const std::string& name) {
     for (auto& run : runs) joinRunLocked(lock, std::move(run));
 }
 
+void Engine::UnplugCamera(const std::string& name) {
+    RemoveCamera(name);
+    Lock lock(mutex_);
+    Camera* camera = cameras_.ByName(name);
+    if (!camera || !camera->source) return;
+    const sdk::Handle source = camera->source;
+    const std::vector<Registration> registrations = camera->registrations;
+    for (const Registration& registration : registrations) {
+        Camera* open = cameras_.BySource(source);   // still open and still registered?
+        if (!open) break;
+        const auto& live = open->registrations;
+        if (std::none_of(live.begin(), live.end(),
+                         [&](const Registration& r) { return r.id == registration.id; }))
+            continue;
+        beginCallbackLocked(source, CallbackKind::CameraEvent, registration.id);
+        lock.unlock();
+        registration.callback(sdk::kEventCameraGone, nullptr, 0, registration.context);
+        lock.lock();
+        endCallbackLocked(source, CallbackKind::CameraEvent);
+    }
+}
+
+void Engine::ReplugCamera(const std::string& name) {
+    Lock lock(mutex_);
+    cameras_.Return(name);
+}
+
+void Engine::PlugInCamera(CameraSpec spec) {
+    Lock lock(mutex_);
+    cameras_.Add(std::move(spec), rc_);
+}
+
 void Engine::SetFrameRate(double fps) {
     Lock lock(mutex_);
     viewfinders_.fps = std::clamp(fps, 0.1, 2000.0);

@@ -69,6 +69,11 @@ public:
     void Reset();
     void SetWorld(World world);
     void RemoveCamera(const std::string& name);
+    // As RemoveCamera, then an open camera sends kEventCameraGone to its registrations.
+    void UnplugCamera(const std::string& name);
+    // An unplugged camera is listed again, as a new device (its old session stays dead).
+    void ReplugCamera(const std::string& name);
+    void PlugInCamera(CameraSpec spec);
     void SetFrameRate(double fps);
     void SetManualViewfinder(bool manual);
     bool PushFrame();

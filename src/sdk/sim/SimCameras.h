@@ -58,13 +58,35 @@ public:
     // Replaces every camera; on the RC world the capture-session models deliver by event 34.
     void Install(World world, bool rcWorld) {
         cameras_.clear();
-        for (CameraSpec& model : world.cameras) {
-            auto camera = std::make_unique<Camera>();
-            camera->id = nextId_++;
-            if (rcWorld && sdk::IsCaptureSessionModel(model.name)) model.captureSession = true;
-            camera->model = std::move(model);
-            cameras_.push_back(std::move(camera));
+        for (CameraSpec& model : world.cameras) Add(std::move(model), rcWorld);
+    }
+
+    // A camera more, at the end of the list.
+    void Add(CameraSpec model, bool rcWorld) {
+        auto camera = std::make_unique<Camera>();
+        camera->id = nextId_++;
+        if (rcWorld && sdk::IsCaptureSessionModel(model.name)) model.captureSession = true;
+        camera->model = std::move(model);
+        cameras_.push_back(std::move(camera));
+    }
+    // A removed camera comes back: listed again as a new device, with the same record and
+    // model, ahead of its old entry (so it is found first by name); an old entry with an open
+    // session stays as it is, its session dead for good. False if no such camera was removed.
+    bool Return(const std::string& name) {
+        for (auto it = cameras_.begin(); it != cameras_.end(); ++it) {
+            Camera& old = **it;
+            if (old.model.name != name || !old.removed) continue;
+            if (old.source == 0) {
+                old.removed = false;
+                return true;
+            }
+            auto back = std::make_unique<Camera>();
+            back->id = old.id;
+            back->model = old.model;
+            cameras_.insert(it, std::move(back));
+            return true;
         }
+        return false;
     }
 
     Camera* BySource(sdk::Handle source) {

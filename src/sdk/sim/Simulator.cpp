@@ -84,4 +84,8 @@ void Simulator::renderFrame(std::uint8_t* frame, std::uint64_t frameIndex, doubl
     scene::renderFramePixels(frame + sdk::kFrameHeaderBytes, frameIndex, brightness);
 }
 
+void Simulator::unplug(const std::string& name) { impl_->engine.UnplugCamera(name); }
+void Simulator::replug(const std::string& name) { impl_->engine.ReplugCamera(name); }
+void Simulator::plugIn(CameraSpec spec) { impl_->engine.PlugInCamera(std::move(spec)); }
+
 }   // namespace sim

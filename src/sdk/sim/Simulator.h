@@ -138,6 +138,14 @@ public:
     // The camera disappears: it is no longer listed, and opening its record fails.
     void removeCamera(const std::string& name);
 
+    // Unplugging and plugging in, as a USB cable does. unplug: as removeCamera, and an open
+    // camera sends camera event kEventCameraGone; its session stays dead for good (calls fail
+    // as disconnected), even after replug. replug: the same camera (same record) is listed
+    // again and can be opened anew, with the settings it had. plugIn: a camera more.
+    void unplug(const std::string& name);
+    void replug(const std::string& name);
+    void plugIn(CameraSpec spec);
+
     // Viewfinder: threaded at a rate, or manual (the test pushes frames, no thread).
     void setFrameRate(double fps);
     void setManualViewfinder(bool manual);

@@ -130,6 +130,44 @@ private slots:
         QCOMPARE(run.events.settingsApplied(), caseIndex == 4 || caseIndex == 5 ? 1 : 0);
     }
 
+    // The list runs again for each pass, as it stood at the start; 0 runs until Stop. The
+    // progress names the pass, the step and the seconds to the next photo.
+    void repeatsRunTheListAgain_data() {
+        QTest::addColumn<int>("passes");
+        QTest::addColumn<int>("pictures");
+        QTest::addColumn<int>("left");
+        QTest::newRow("three passes") << 3 << 3 << 0;
+        QTest::newRow("until stopped (Stop in the third pass)") << 0 << 2 << 1;
+    }
+    void repeatsRunTheListAgain() {
+        QFETCH(int, passes);
+        QFETCH(int, pictures);
+        QFETCH(int, left);
+        Run run;
+        run.thread.setRepeats(passes);
+        run.thread.Append(Delay(1), 1);
+        run.thread.Append(Photo(), 2);
+        std::vector<CSequenceThread::Progress> seen;
+        run.clock->onWait = [&](int index) {
+            seen.push_back(run.thread.progress());
+            if (passes == 0 && index == 2) run.thread.RequestStop();
+        };
+        QVERIFY(run.go());
+        QCOMPARE(run.camera->pictures, pictures);
+        QCOMPARE(static_cast<int>(run.thread.Queue().size()), left);
+        QCOMPARE(QString::fromStdString(run.camera->text()),
+                 QString::fromStdString(Repeat(
+                     "Delay remaining: 0\r\nTaking photo...\r\nPhoto Captured\r\n", pictures)));
+        QCOMPARE(seen.size(), std::size_t(pictures + left));
+        for (std::size_t i = 0; i < seen.size(); ++i) {
+            QCOMPARE(seen[i].pass, static_cast<int>(i) + 1);
+            QCOMPARE(seen[i].passes, passes);
+            QCOMPARE(seen[i].step, 1);
+            QCOMPARE(seen[i].secondsToPhoto, 1);
+        }
+        QVERIFY(!run.thread.progress().running);
+    }
+
     // Each second ends on the step's own timeline, however long the logging takes; five nines
     // run through in test time.
     void countdownDoesNotDrift() {

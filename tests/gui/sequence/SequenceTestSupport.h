@@ -94,7 +94,14 @@ public:
         log += text;
         if (clock && logCost.count() > 0) clock->Advance(logCost);
     }
-    bool CameraOpen() override { return open; }
+    bool CameraOpen() override { return open && !CameraAway(); }
+    // Away from awayFrom until awayUntil on the run's clock, as a camera unplugged and back.
+    bool CameraAway() override {
+        if (!clock) return false;
+        const TimePoint now = clock->Now();
+        std::lock_guard lock(mutex_);
+        return now >= awayFrom && now < awayUntil;
+    }
     std::string Get(camera::Setting key) override {
         std::lock_guard lock(mutex_);
         return values[key];
@@ -114,6 +121,15 @@ public:
     bool TakePicture(std::string& writtenPath) override {
         writtenPath = "/shots/Photo-" + std::to_string(pictures) + ".jpg";
         ++pictures;
+        if (vanishOnTake.count() > 0 && clock) {
+            // Pulled out during the release: no picture, back after vanishOnTake.
+            std::lock_guard lock(mutex_);
+            awayFrom = clock->Now();
+            awayUntil = awayFrom + vanishOnTake;
+            vanishOnTake = {};
+            writtenPath.clear();
+            return false;
+        }
         if (failRelease) {
             Log("\r\n--- TakePicture::CDRelease ---\r\n");
             return false;
@@ -137,6 +153,8 @@ public:
     int pictures = 0;
     std::string logPath;
     FakeClock* clock = nullptr;
+    TimePoint awayFrom = TimePoint::max(), awayUntil = TimePoint::max();
+    std::chrono::milliseconds vanishOnTake{0};
     std::chrono::milliseconds logCost{0};
 };
 

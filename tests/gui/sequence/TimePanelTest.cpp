@@ -10,7 +10,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -151,6 +153,35 @@ private slots:
 
     // The worker finishes a whole run while the user-interface thread does not run its event
     // loop; the rows and the button follow when it does.
+    // A saved list loads back as the same rows and repeat count; a bad file changes nothing.
+    void saveAndLoadTheList() {
+        QTemporaryDir dir;
+        Panel panel;
+        panel.addDelay("10");
+        QTest::mouseClick(panel.dlg->addPhotoButton(), Qt::LeftButton);
+        panel.dlg->repeatBox()->setValue(500);
+        const QString path = dir.filePath("night.ktl");
+        QVERIFY(panel.dlg->SaveList(path));
+
+        Panel other;
+        other.addDelay("3");
+        QFile bad(dir.filePath("bad.ktl"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("kestrel-time-list 1\ndelay 1\nphoto\n  TV = 1/125\n  TV = 1/60\n");
+        bad.close();
+        QVERIFY(!other.dlg->LoadList(bad.fileName()));
+        QCOMPARE(other.column(1), QStringList{"Delay: 3 secs"});
+        QCOMPARE(other.dlg->repeatBox()->value(), 1);
+
+        QVERIFY(other.dlg->LoadList(path));
+        QCOMPARE(other.column(1), panel.column(1));
+        QCOMPARE(other.column(0), (QStringList{"1", "2"}));
+        QCOMPARE(other.dlg->repeatBox()->value(), 500);
+        QCOMPARE(other.dlg->sequence().Queue().size(), std::size_t(2));
+        QCOMPARE(other.dlg->sequence().Queue().front().item.delaySeconds, 10);
+        QVERIFY(other.dlg->ProgressText().isEmpty());   // no run
+    }
+
     void workerNeverWaitsForTheWindow() {
         Panel p;
         p.addDelay("2");
