@@ -355,7 +355,7 @@ TEST(OverlapEstimate, TableOfKnownOffsetsAndUnrelatedScenes) {
             FrameBuffers::Strip strip{};
             CutStrip(*shot, direction, strip);
             const bool side = direction <= 2;
-            for (int along : side ? Steps(-160, 300, 10) : Steps(-120, 220, 10))
+            for (int along : side ? Steps(-160, 300, 20) : Steps(-120, 220, 20))
                 for (int a : across) {
                     const Offset o{along, a};
                     int dx = 0, dy = 0, left = 0, top = 0;
@@ -382,7 +382,7 @@ TEST(OverlapEstimate, TableOfKnownOffsetsAndUnrelatedScenes) {
                 const auto shot = render(start);
                 FrameBuffers::Strip strip{};
                 CutStrip(*shot, direction, strip);
-                for (int along : Steps(-160, 300, 10)) {
+                for (int along : Steps(-150, 290, 20)) {
                     // Direction 1: the content drifts left, from along 240 at the shot.
                     const int drift = direction == 1 ? 240 - along : along - 240;
                     const auto live = render(start + 2 * drift);

@@ -585,8 +585,8 @@ TEST_F(RealCameraTest, PicturesInTheCameraRamLeaveItOncSavedAndOnesOnTheCardStay
     struct Row {
         const char* ram;   // capacity, or "" for the card
         int releases;
-        const char* left;   // files the camera holds afterwards
-    } rows[] = {{"20", 300, "0"}, {"", 3, "3"}};
+        const char* left;                         // files the camera holds afterwards
+    } rows[] = {{"20", 60, "0"}, {"", 3, "3"}};   // 60 releases: three times what the RAM holds
     for (const Row& row : rows) {
         SCOPED_TRACE(*row.ram ? "RAM" : "card");
         TempDir disk;
