@@ -73,7 +73,8 @@ BENCHMARK(BM_Decode24MPFull)->Unit(benchmark::kMillisecond);
 
 static void BM_FocusPeaking(benchmark::State& state) {
     constexpr int w = 320, h = 240;
-    std::vector<std::uint32_t> image(w * h), mask(w * h);
+    std::vector<std::uint32_t> image(w * h);
+    std::vector<std::uint8_t> mask(w * h);
     for (int i = 0; i < w * h; ++i)
         image[i] = 0xff000000u | static_cast<std::uint32_t>((i * 37) % 251) << 8 |
                    static_cast<std::uint32_t>(i % 199);

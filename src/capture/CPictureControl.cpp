@@ -95,12 +95,14 @@ void CPictureControl::paintEvent(QPaintEvent*) {
         painter.drawImage(0, 0, clipMask_);
     }
     if (focusPeaking_ && !shown->isNull()) {
-        if (peakMask_.size() != shown->size() || peakMask_.format() != QImage::Format_ARGB32)
-            peakMask_ = QImage(shown->size(), QImage::Format_ARGB32);
+        // One byte a pixel, drawn through a two-colour table (0 transparent).
+        if (peakMask_.size() != shown->size() || peakMask_.format() != QImage::Format_Indexed8) {
+            peakMask_ = QImage(shown->size(), QImage::Format_Indexed8);
+            peakMask_.setColorTable({0u, kPeakingColour});
+        }
         MarkPeaking(reinterpret_cast<const std::uint32_t*>(shown->constBits()), shown->width(),
                     shown->height(), static_cast<std::size_t>(shown->bytesPerLine()) / 4,
-                    reinterpret_cast<std::uint32_t*>(peakMask_.bits()),
-                    static_cast<std::size_t>(peakMask_.bytesPerLine()) / 4);
+                    peakMask_.bits(), static_cast<std::size_t>(peakMask_.bytesPerLine()));
         painter.drawImage(0, 0, peakMask_);
     }
     if (thirdsGrid_) {

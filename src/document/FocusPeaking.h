@@ -8,16 +8,19 @@
 
 // What an edge pixel is painted with when focus peaking is on (opaque ARGB).
 constexpr std::uint32_t kPeakingColour = 0xff00ff40u;
+// The mask's byte for an edge pixel (0 elsewhere): the index of kPeakingColour in the colour
+// table of the 8-bit image the painter draws.
+constexpr std::uint8_t kPeakingMark = 1;
 // The contrast (green difference to the right neighbour plus the one below) that counts as an
 // edge in focus.
 constexpr int kPeakingThreshold = 48;
 
 // Marks in mask every pixel of the width x height 0xAARRGGBB image (rows strideWords apart)
 // whose green channel differs from its right and lower neighbours by more than threshold in
-// sum: kPeakingColour there, 0 (transparent) elsewhere. The last column is never marked.
+// sum: kPeakingMark there, 0 elsewhere, one byte a pixel (rows maskStride bytes apart, a
+// quarter of what a 32-bit mask moves). The last column is never marked.
 void MarkPeaking(const std::uint32_t* image, int width, int height, std::size_t strideWords,
-                 std::uint32_t* mask, std::size_t maskStrideWords,
-                 int threshold = kPeakingThreshold);
+                 std::uint8_t* mask, std::size_t maskStride, int threshold = kPeakingThreshold);
 
 // Red, green and blue counts of a picture, and how many pixels each channel clips (255).
 struct RgbHistogram {

@@ -23,45 +23,53 @@ TEST(FocusPeaking, MarksGreenStepsAboveTheThresholdOnly) {
     constexpr int w = 5, h = 3, stride = 8;   // rows padded, as QImage pads them
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<std::uint32_t> image(stride * h, 0xff000000u | (100u << 8)),
-            mask(stride * h, 7);
+        std::vector<std::uint32_t> image(stride * h, 0xff000000u | (100u << 8));
+        std::vector<std::uint8_t> mask(stride * h, 7);
         for (int y = 0; y < h; ++y)
             for (int x = 3; x < w; ++x)
                 image[y * stride + x] = 0xff000000u | static_cast<std::uint32_t>(100 + c.step) << 8;
         MarkPeaking(image.data(), w, h, stride, mask.data(), stride);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
-                EXPECT_EQ(mask[y * stride + x], x == 2 && c.marked ? kPeakingColour : 0u)
+                EXPECT_EQ(mask[y * stride + x], x == 2 && c.marked ? kPeakingMark : 0)
                     << x << "," << y;
-        EXPECT_EQ(mask[w], 7u);   // the padding is not written
+        EXPECT_EQ(mask[w], 7);   // the padding is not written
     }
     // A horizontal edge: the row above it is marked, the last row (nothing below) is not.
-    std::vector<std::uint32_t> image(4 * 3, 0xff000000u), mask(4 * 3);
+    std::vector<std::uint32_t> image(4 * 3, 0xff000000u);
+    std::vector<std::uint8_t> mask(4 * 3);
     for (int x = 0; x < 4; ++x) image[2 * 4 + x] = 0xff00ff00u;
     MarkPeaking(image.data(), 4, 3, 4, mask.data(), 4);
-    EXPECT_EQ(mask, (std::vector<std::uint32_t>{0, 0, 0, 0, kPeakingColour, kPeakingColour,
-                                                kPeakingColour, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(mask, (std::vector<std::uint8_t>{0, 0, 0, 0, kPeakingMark, kPeakingMark, kPeakingMark,
+                                               0, 0, 0, 0, 0}));
 }
 
 TEST(FocusPeaking, WideRowsMatchThePlainRuleOnNoise) {
-    // 37 wide: four eight-pixel steps of the vector path and a tail; every byte random, so
-    // the red and blue bytes must not leak into the green test.
-    constexpr int w = 37, h = 6, stride = 40;
-    std::vector<std::uint32_t> image(stride * h), mask(stride * h);
-    std::uint32_t seed = 7;
-    for (auto& p : image) p = seed = seed * 1664525u + 1013904223u;
-    for (int threshold : {0, 20, kPeakingThreshold, 200, 254, 255, 600}) {
-        MarkPeaking(image.data(), w, h, stride, mask.data(), stride, threshold);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x + 1 < w; ++x) {
-                const auto g = [&](int px, int py) {
-                    return static_cast<int>((image[py * stride + px] >> 8) & 0xff);
-                };
-                const int contrast = std::abs(g(x, y) - g(x + 1, y)) +
-                                     std::abs(g(x, y) - g(x, std::min(y + 1, h - 1)));
-                ASSERT_EQ(mask[y * stride + x], contrast > threshold ? kPeakingColour : 0u)
-                    << x << "," << y << " threshold " << threshold;
-            }
+    // Every byte random, so the red and blue bytes must not leak into the green test and a
+    // pixel out of order shows. 70 wide: two 32-pixel steps, the second overlapping the first;
+    // 1040 wide: a column chunk and a narrow one after it; 20 wide: the plain loop alone.
+    for (const int w : {70, 1040, 20}) {
+        SCOPED_TRACE(w);
+        const int h = 6, stride = w + 3;
+        std::vector<std::uint32_t> image(stride * h);
+        std::vector<std::uint8_t> mask(stride * h);
+        std::uint32_t seed = 7;
+        for (auto& p : image) p = seed = seed * 1664525u + 1013904223u;
+        for (int threshold : {0, 20, kPeakingThreshold, 200, 254, 255, 600}) {
+            MarkPeaking(image.data(), w, h, stride, mask.data(), stride, threshold);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const auto g = [&](int px, int py) {
+                        return static_cast<int>((image[py * stride + px] >> 8) & 0xff);
+                    };
+                    const int contrast = x + 1 == w
+                                             ? 0
+                                             : std::abs(g(x, y) - g(x + 1, y)) +
+                                                   std::abs(g(x, y) - g(x, std::min(y + 1, h - 1)));
+                    ASSERT_EQ(mask[y * stride + x], contrast > threshold ? kPeakingMark : 0)
+                        << x << "," << y << " threshold " << threshold;
+                }
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include "PaneTestSupport.h"
 
 #include "capture/CPictureControl.h"
+#include "document/FocusPeaking.h"
 #include "capture/CViewViewscreen.h"
 #include "document/FrameBuffers.h"
 
@@ -153,6 +154,26 @@ private slots:
             QVERIFY(shown.pixel(onLine) != qRgb(0, 0, 0));
         for (QPoint off : {QPoint(50, 50), QPoint(160, 120), QPoint(300, 230)})
             QCOMPARE(shown.pixel(off), qRgb(0, 0, 0));
+    }
+
+    void focusPeakingTintsEdgesOnly() {
+        // A black picture whose right half is bright green: the column before the edge is
+        // tinted once peaking is on, at the picture's size and scaled up; flat areas are not.
+        std::vector<std::uint8_t> pixels(FrameBuffers::kPixelBytes, 0);
+        for (int y = 0; y < 240; ++y)
+            for (int x = 160; x < 320; ++x) pixels[(y * 320 + x) * 3 + 1] = 200;
+        CPictureControl control;
+        control.setFramePixels(320, 240, pixels.data());
+        control.resize(320, 240);
+        QCOMPARE(control.grab().toImage().pixel(159, 100), qRgb(0, 0, 0));
+        control.setFocusPeaking(true);
+        for (int scale : {1, 2}) {
+            control.resize(320 * scale, 240 * scale);
+            const QImage shown = control.grab().toImage();
+            QCOMPARE(shown.pixel(160 * scale - 1, 100 * scale), kPeakingColour);
+            QCOMPARE(shown.pixel(100 * scale, 100 * scale), qRgb(0, 0, 0));
+            QCOMPARE(shown.pixel(200 * scale, 100 * scale), qRgb(0, 200, 0));
+        }
     }
 
     void histogramOncePerInterval() {

@@ -1,0 +1,118 @@
+// The Review strip's cold start: fills a temporary capture folder with numbered JPEGs that
+// carry EXIF thumbnails, then times, for each run, a new strip (new panel, loader and watcher,
+// nothing cached) from its construction to every thumbnail in sight being shown.
+//   kestrel_review_bench [--pictures N] [--runs R]     (defaults 2000 and 5)
+// Runs on Qt's offscreen platform unless QT_QPA_PLATFORM says otherwise. The last line printed
+// is one JSON object: {"pictures", "in_sight": thumbnails in the first screenful,
+// "first_screenful_ms_p50", "first_screenful_ms_max", "listed_ms_p50": construction to the
+// strip filled with placeholders}.
+#include "capture/CReviewPanel.h"
+#include "document/CViewDoc.h"
+#include "sdk/sim/ImageFile.h"
+#include "sdk/sim/Simulator.h"
+
+#include <QApplication>
+#include <QListWidget>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// Written as the panel marks a thumbnail that arrived (its second user role).
+bool Loaded(const QListWidgetItem* item) { return item->data(Qt::UserRole + 1).toBool(); }
+
+// The items whose thumbnails are in sight, and how many of them are shown.
+std::pair<int, int> InSight(const QListWidget* strip) {
+    const QRect sight = strip->viewport()->rect();
+    int seen = 0, shown = 0;
+    for (int i = 0; i < strip->count(); ++i) {
+        const QListWidgetItem* item = strip->item(i);
+        if (!strip->visualItemRect(item).intersects(sight)) continue;
+        ++seen;
+        shown += Loaded(item) ? 1 : 0;
+    }
+    return {seen, shown};
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+}   // namespace
+
+int main(int argc, char** argv) {
+    int pictures = 2000, runs = 5;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--pictures") == 0) pictures = std::max(1, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("kestrel-review-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    {
+        // A small picture is enough: the strip reads the 160 x 120 thumbnail, not the picture.
+        constexpr int w = 640, h = 480;
+        std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * h * 3);
+        for (std::size_t i = 0; i < rgb.size(); ++i)
+            rgb[i] = static_cast<std::uint8_t>((i * 7) % 251);
+        const std::vector<std::uint8_t> jpeg = sim::jpegWithThumbnail(rgb.data(), w, h, 90);
+        for (int n = 1; n <= pictures; ++n) {
+            char name[32];
+            std::snprintf(name, sizeof name, "Photo-%04d.jpg", n);
+            std::ofstream(folder / name, std::ios::binary)
+                .write(reinterpret_cast<const char*>(jpeg.data()),
+                       static_cast<std::streamsize>(jpeg.size()));
+        }
+    }
+
+    std::vector<double> listed, firstScreenful;
+    int inSight = 0;
+    {
+        CViewDoc doc(sim::Simulator::cd().api(), sim::Simulator::rc().api(),
+                     (folder / "config.cfg").string());
+        doc.SetCaptureFolder(folder.string() + "/");
+        doc.SetCaptureName("Photo");
+        for (int run = 0; run < runs; ++run) {
+            const Clock::time_point start = Clock::now();
+            CReviewPanel panel(&doc);
+            panel.resize(1024, 600);
+            panel.show();
+            listed.push_back(Ms(Clock::now() - start));
+            for (;;) {
+                const auto [seen, shown] = InSight(panel.strip());
+                if (seen > 0 && shown == seen) {
+                    inSight = seen;
+                    break;
+                }
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            }
+            firstScreenful.push_back(Ms(Clock::now() - start));
+            std::printf("run %d: listed %.1f ms, first screenful (%d thumbnails) %.1f ms\n", run,
+                        listed.back(), inSight, firstScreenful.back());
+        }
+    }
+    std::filesystem::remove_all(folder);
+    std::printf(
+        "{\"pictures\": %d, \"in_sight\": %d, \"first_screenful_ms_p50\": %.1f, "
+        "\"first_screenful_ms_max\": %.1f, \"listed_ms_p50\": %.1f}\n",
+        pictures, inSight, Median(firstScreenful),
+        *std::max_element(firstScreenful.begin(), firstScreenful.end()), Median(listed));
+    return 0;
+}
