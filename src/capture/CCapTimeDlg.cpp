@@ -4,7 +4,7 @@
 #include "kit/DialogUnits.h"
 #include "capture/DocumentSequenceCamera.h"
 #include "document/CViewDoc.h"
-#include "views/UiWakeup.h"
+#include "kit/UiWakeup.h"
 #include "views/CViewSetting.h"
 
 #include <QHeaderView>

@@ -7,7 +7,7 @@
 #include "camera/CanonRCSDK.h"
 #include "document/CViewDoc.h"
 #include "views/EvenCaptions.h"
-#include "views/UiWakeup.h"
+#include "kit/UiWakeup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
