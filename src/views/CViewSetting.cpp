@@ -97,6 +97,7 @@ CViewSetting::CViewSetting(CViewDoc* document, QWidget* parent)
     for (int row = 0; row < Flash; ++row) makeCombo(row);
 
     afLock_ = new QCheckBox(this);
+    afLock_->setObjectName(QStringLiteral("afLock"));
     // The whole box, centred on its caption's line (270 to 284).
     const QSize box = afLock_->sizeHint();
     afLock_->setGeometry(90, 277 - box.height() / 2, box.width(), box.height());
