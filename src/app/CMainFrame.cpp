@@ -68,13 +68,17 @@ CMainFrame::~CMainFrame() = default;   // the splitters destroy the panes with t
 void CMainFrame::buildMenu() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     exitAction_ = file->addAction(QStringLiteral("E&xit"));
+    exitAction_->setObjectName(QStringLiteral("exitAction"));
     exitAction_->setMenuRole(QAction::QuitRole);
     connect(exitAction_, &QAction::triggered, this, &QWidget::close);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     highlightClippedAction_ = view->addAction(QStringLiteral("Highlight Clipped Pixels"));
+    highlightClippedAction_->setObjectName(QStringLiteral("highlightClippedAction"));
     thirdsGridAction_ = view->addAction(QStringLiteral("Rule-of-Thirds Grid"));
+    thirdsGridAction_->setObjectName(QStringLiteral("thirdsGridAction"));
     focusPeakingAction_ = view->addAction(QStringLiteral("Focus Peaking"));
+    focusPeakingAction_->setObjectName(QStringLiteral("focusPeakingAction"));
     for (QAction* aid : {highlightClippedAction_, thirdsGridAction_, focusPeakingAction_}) {
         aid->setCheckable(true);
         connect(aid, &QAction::toggled, this, [this] { applyViewOptions(true); });
@@ -82,9 +86,11 @@ void CMainFrame::buildMenu() {
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     manualAction_ = help->addAction(QStringLiteral("Manual"));
+    manualAction_->setObjectName(QStringLiteral("manualAction"));
     connect(manualAction_, &QAction::triggered, this, &CMainFrame::openManual);
     help->addSeparator();
     aboutAction_ = help->addAction(QStringLiteral("&About Kestrel..."));
+    aboutAction_->setObjectName(QStringLiteral("aboutAction"));
     aboutAction_->setMenuRole(QAction::AboutRole);
     connect(aboutAction_, &QAction::triggered, this, &CMainFrame::showAbout);
 }

@@ -23,23 +23,9 @@ public:
     explicit CMainFrame(CViewDoc* document, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
-    CPaneSplitter* rootSplitter() const { return rootSplitter_; }
-    CPaneSplitter* listSplitter() const { return listSplitter_; }
-    CPaneSplitter* rowSplitter() const { return rowSplitter_; }
-    CPaneSplitter* columnSplitter() const { return columnSplitter_; }
-    CPaneSplitter* consoleSplitter() const { return consoleSplitter_; }
-
     // The six panes in creation order: camera list, settings, viewscreen, info, main, console.
     static constexpr int kPaneCount = 6;
     QWidget* pane(int index) const;
-
-    QAction* exitAction() const { return exitAction_; }
-    QAction* manualAction() const { return manualAction_; }
-    QAction* aboutAction() const { return aboutAction_; }
-    // View menu: the exposure aids over the live picture, kept in view.cfg beside config.cfg.
-    QAction* highlightClippedAction() const { return highlightClippedAction_; }
-    QAction* thirdsGridAction() const { return thirdsGridAction_; }
-    QAction* focusPeakingAction() const { return focusPeakingAction_; }
 
     // What "Manual" opens: Kestrel.chm in the current working directory when it is there, else
     // the first HTML manual (index.html) found in `htmlManualDirs`; an empty URL when neither is.

@@ -5,7 +5,7 @@
 #include "capture/DocumentSequenceCamera.h"
 #include "capture/SequenceListFile.h"
 #include "document/CViewDoc.h"
-#include "views/UiWakeup.h"
+#include "kit/UiWakeup.h"
 #include "views/CViewSetting.h"
 
 #include <QFile>

@@ -6,7 +6,7 @@
 #include "document/CViewDoc.h"
 #include "document/FrameBuffers.h"
 #include "views/CViewInfo.h"
-#include "views/UiWakeup.h"
+#include "kit/UiWakeup.h"
 
 #include <QMouseEvent>
 #include <QPainter>

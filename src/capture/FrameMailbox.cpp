@@ -1,6 +1,6 @@
 #include "capture/FrameMailbox.h"
 
-#include "views/UiWakeup.h"
+#include "kit/UiWakeup.h"
 
 FrameMailbox::FrameMailbox(UiWakeup* wakeup) : wakeup_(wakeup) {}
 

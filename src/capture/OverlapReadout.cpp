@@ -2,7 +2,7 @@
 
 #include "document/CViewDoc.h"
 #include "document/OverlapEstimate.h"
-#include "views/UiWakeup.h"
+#include "kit/UiWakeup.h"
 
 #include <memory>
 

@@ -2,7 +2,7 @@
 
 #include "picture/Preview.h"
 #include "picture/Sidecar.h"
-#include "views/UiWakeup.h"
+#include "kit/UiWakeup.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "views/CViewDebug.h"
 
-#include "views/UiWakeup.h"
+#include "kit/UiWakeup.h"
 
 #include "kit/PaneCaption.h"
 #include "document/CViewDoc.h"
@@ -46,6 +46,10 @@ CViewDebug::CViewDebug(CViewDoc* document, QWidget* parent)
     text_->setReadOnly(true);
     text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text_->setGeometry(0, kPaneCaptionHeight, 10, 10);
+    // A wake-up that falls back to queued calls says why on the console, this one's included.
+    UiWakeup::setFallbackReporter([](const QString& line) {
+        if (CViewDoc* document = CViewDoc::instance()) document->Log(line.toStdString() + "\r\n");
+    });
     // An eventfd wake-up rather than a queued call: the hand-over stays visible to the thread
     // checker, since it goes through pendingMutex_ alone.
     wakeup_ = new UiWakeup([this] { flushPending(); }, this);

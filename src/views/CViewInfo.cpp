@@ -6,7 +6,7 @@
 #include "camera/CanonDriver.h"
 #include "document/CViewDoc.h"
 #include "views/EvenCaptions.h"
-#include "views/UiWakeup.h"
+#include "kit/UiWakeup.h"
 
 #include <QFileDialog>
 #include <QImage>

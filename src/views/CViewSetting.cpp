@@ -7,7 +7,7 @@
 #include "camera/CanonRCSDK.h"
 #include "document/CViewDoc.h"
 #include "views/EvenCaptions.h"
-#include "views/UiWakeup.h"
+#include "kit/UiWakeup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -97,6 +97,7 @@ CViewSetting::CViewSetting(CViewDoc* document, QWidget* parent)
     for (int row = 0; row < Flash; ++row) makeCombo(row);
 
     afLock_ = new QCheckBox(this);
+    afLock_->setObjectName(QStringLiteral("afLock"));
     // The whole box, centred on its caption's line (270 to 284).
     const QSize box = afLock_->sizeHint();
     afLock_->setGeometry(90, 277 - box.height() / 2, box.width(), box.height());

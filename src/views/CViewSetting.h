@@ -48,10 +48,6 @@ public:
     QString selectedText(Row row) const;
     int zoomPosition() const;
 
-    QComboBox* combo(Row row) const { return combos_[row]; }
-    QCheckBox* afLockBox() const { return afLock_; }
-    QSlider* zoomSlider() const { return zoom_; }
-
     // The user's actions, also callable directly.
     void OnSelectionChanged(Row row);
     void OnAFLockClicked();

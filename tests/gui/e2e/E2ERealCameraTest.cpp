@@ -39,7 +39,8 @@ private slots:
         const auto shown = w.viewscreen()->framesShown();
         QTRY_VERIFY_WITH_TIMEOUT(w.viewscreen()->framesShown() > shown + 3, kThreadWaitMs);
 
-        QComboBox* iso = w.settings()->combo(CViewSetting::ISO);
+        QComboBox* iso = w.settings()->findChild<QComboBox*>(
+            QStringLiteral("setting.%1").arg(int(CViewSetting::ISO)));
         const int index = iso->findText(QStringLiteral("800"));
         QVERIFY(index >= 0);
         iso->setCurrentIndex(index);
@@ -100,7 +101,8 @@ private slots:
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
         QCOMPARE(w.cameraList()->connectButton()->text(), QStringLiteral("Disconnect"));
 
-        QComboBox* iso = w.settings()->combo(CViewSetting::ISO);
+        QComboBox* iso = w.settings()->findChild<QComboBox*>(
+            QStringLiteral("setting.%1").arg(int(CViewSetting::ISO)));
         const auto choose = [iso](const QString& label) {
             const int index = iso->findText(label);
             if (index < 0) return false;

@@ -92,7 +92,8 @@ private slots:
                                  kThreadWaitMs);
 
         // TV: another label, held by the camera.
-        QComboBox* tv = w.settings()->combo(CViewSetting::TVMode);
+        QComboBox* tv = w.settings()->findChild<QComboBox*>(
+            QStringLiteral("setting.%1").arg(int(CViewSetting::TVMode)));
         QVERIFY(tv->count() > 2);
         const int index = tv->currentIndex() == 1 ? 2 : 1;
         tv->setCurrentIndex(index);
@@ -148,7 +149,11 @@ private slots:
         QCOMPARE(w.console().mid(beforeDisconnect.size()),
                  QStringLiteral("Disconnecting camera\n"));
         for (int row = 0; row < CViewSetting::RowCount; ++row)
-            QCOMPARE(w.settings()->combo(CViewSetting::Row(row))->count(), 0);
+            QCOMPARE(w.settings()
+                         ->findChild<QComboBox*>(
+                             QStringLiteral("setting.%1").arg(int(CViewSetting::Row(row))))
+                         ->count(),
+                     0);
         QVERIFY(!sim::Simulator::cd().state("PowerShot G5")->open);
         QCOMPARE(w.info()->findChild<QLabel*>("infoName")->text(), QString());
     }

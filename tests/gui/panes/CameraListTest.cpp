@@ -141,7 +141,10 @@ private slots:
         QVERIFY(!pane.updateButton()->isEnabled());
         QVERIFY(sim::Simulator::cd().state("Cd One")->open == (camera == "Cd One"));
         QVERIFY(sim::Simulator::rc().state("Rc One")->open == (camera == "Rc One"));
-        QVERIFY(settings.combo(CViewSetting::TVMode)->count() > 0);
+        QVERIFY(
+            settings
+                .findChild<QComboBox*>(QStringLiteral("setting.%1").arg(int(CViewSetting::TVMode)))
+                ->count() > 0);
         QCOMPARE(Child<QLabel>(info, "infoName")->text(), camera);
 
         fx.console.clear();
@@ -152,7 +155,11 @@ private slots:
         QVERIFY(pane.updateButton()->isEnabled());
         QVERIFY(!sim::Simulator::cd().state("Cd One")->open);
         QVERIFY(!sim::Simulator::rc().state("Rc One")->open);
-        QCOMPARE(settings.combo(CViewSetting::TVMode)->count(), 0);
+        QCOMPARE(
+            settings
+                .findChild<QComboBox*>(QStringLiteral("setting.%1").arg(int(CViewSetting::TVMode)))
+                ->count(),
+            0);
         QCOMPARE(Child<QLabel>(info, "infoName")->text(), QString());
         // The list is not refilled by a connect or disconnect.
         QCOMPARE(pane.cameraList()->count(), 2);
@@ -184,7 +191,11 @@ private slots:
         QCOMPARE(pane.connectButton()->text(), QStringLiteral("Connect"));
         QVERIFY(pane.cameraList()->isEnabled());
         QVERIFY(pane.updateButton()->isEnabled());
-        QCOMPARE(settings.combo(CViewSetting::TVMode)->count(), 0);
+        QCOMPARE(
+            settings
+                .findChild<QComboBox*>(QStringLiteral("setting.%1").arg(int(CViewSetting::TVMode)))
+                ->count(),
+            0);
     }
 };
 

@@ -44,7 +44,7 @@ private slots:
                                      .pixelSize());
             QCOMPARE(sizes.size(), 1);
         }
-        const QCheckBox* box = setting.afLockBox();
+        const QCheckBox* box = setting.findChild<QCheckBox*>(QStringLiteral("afLock"));
         QVERIFY(box->width() >= box->sizeHint().width());
         QVERIFY(box->height() >= box->sizeHint().height());
     }

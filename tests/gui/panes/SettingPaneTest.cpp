@@ -32,7 +32,7 @@ QStringList labelsOf(const std::vector<camera::SettingOption>& options) {
 
 // Picks the first entry that is not selected now, as the user would, and returns its text.
 QString chooseAnother(CViewSetting& pane, CViewSetting::Row row) {
-    QComboBox* combo = pane.combo(row);
+    QComboBox* combo = pane.findChild<QComboBox*>(QStringLiteral("setting.%1").arg(int(row)));
     const int index = combo->currentIndex() == 0 ? 1 : 0;
     combo->setCurrentIndex(index);
     emit combo->activated(index);
@@ -52,14 +52,17 @@ private slots:
     void emptyWithoutCamera() {
         DocFixture fx;
         CViewSetting pane(fx.doc.get());
-        const int sliderStart = pane.zoomSlider()->value();
+        const int sliderStart = pane.findChild<QSlider*>(QStringLiteral("zoom"))->value();
         pane.RefreshSettings();
         for (int row = 0; row < CViewSetting::RowCount; ++row)
-            QCOMPARE(pane.combo(CViewSetting::Row(row))->count(), 0);
-        QCOMPARE(pane.zoomSlider()->value(), sliderStart);
+            QCOMPARE(pane.findChild<QComboBox*>(
+                             QStringLiteral("setting.%1").arg(int(CViewSetting::Row(row))))
+                         ->count(),
+                     0);
+        QCOMPARE(pane.findChild<QSlider*>(QStringLiteral("zoom"))->value(), sliderStart);
         // The AF lock box cannot change while no camera is open.
-        QTest::mouseClick(pane.afLockBox(), Qt::LeftButton);
-        QVERIFY(!pane.afLockBox()->isChecked());
+        QTest::mouseClick(pane.findChild<QCheckBox*>(QStringLiteral("afLock")), Qt::LeftButton);
+        QVERIFY(!pane.findChild<QCheckBox*>(QStringLiteral("afLock"))->isChecked());
         QCOMPARE(fx.console.text(), std::string());
     }
 
@@ -95,7 +98,9 @@ private slots:
         };
         for (const Expect& e : rows) {
             QVERIFY2(!e.options.empty(), "the full camera offers every setting");
-            QCOMPARE(itemsOf(pane.combo(e.row)), labelsOf(e.options));
+            QCOMPARE(
+                itemsOf(pane.findChild<QComboBox*>(QStringLiteral("setting.%1").arg(int(e.row)))),
+                labelsOf(e.options));
             QCOMPARE(pane.selectedText(e.row), QString::fromStdString(e.current));
         }
         // Image quality offers only the qualities of the current size.
@@ -103,13 +108,17 @@ private slots:
         for (const auto& size : d.imageSizes()) {
             sizes << QString::fromStdString(size.label);
             if (size.label == d.GetImageSize())
-                QCOMPARE(itemsOf(pane.combo(CViewSetting::ImageQuality)), labelsOf(size.qualities));
+                QCOMPARE(itemsOf(pane.findChild<QComboBox*>(
+                             QStringLiteral("setting.%1").arg(int(CViewSetting::ImageQuality)))),
+                         labelsOf(size.qualities));
         }
-        QCOMPARE(itemsOf(pane.combo(CViewSetting::ImageSize)), sizes);
+        QCOMPARE(itemsOf(pane.findChild<QComboBox*>(
+                     QStringLiteral("setting.%1").arg(int(CViewSetting::ImageSize)))),
+                 sizes);
         QCOMPARE(pane.selectedText(CViewSetting::ImageQuality),
                  QString::fromStdString(d.GetImageQuality()));
-        QCOMPARE(pane.zoomSlider()->maximum(), int(d.maxZoomPos()));
-        QCOMPARE(pane.zoomSlider()->value(), int(d.GetZoomPos()));
+        QCOMPARE(pane.findChild<QSlider*>(QStringLiteral("zoom"))->maximum(), int(d.maxZoomPos()));
+        QCOMPARE(pane.findChild<QSlider*>(QStringLiteral("zoom"))->value(), int(d.GetZoomPos()));
     }
 
     void choosingWritesTheLabelToTheCamera() {
@@ -138,8 +147,8 @@ private slots:
         fx.doc->UpdateDeviceList();
         QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
         pane.RefreshSettings();
-        QTest::mouseClick(pane.afLockBox(), Qt::LeftButton);
-        QVERIFY(pane.afLockBox()->isChecked());
+        QTest::mouseClick(pane.findChild<QCheckBox*>(QStringLiteral("afLock")), Qt::LeftButton);
+        QVERIFY(pane.findChild<QCheckBox*>(QStringLiteral("afLock"))->isChecked());
         camera::CanonDriver& d = fx.doc->cdDriver();
         const std::string tv = d.tvModes().at(d.tvModes().size() / 2).label;
         QVERIFY(tv != d.GetTV());
@@ -149,7 +158,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(pane.selectedText(CViewSetting::TVMode),
                                   QString::fromStdString(tv), kThreadWaitMs);
         QCOMPARE(sim::Simulator::cd().countCalls("CDSetTvValue"), std::size_t{0});
-        QVERIFY(pane.afLockBox()->isChecked());
+        QVERIFY(pane.findChild<QCheckBox*>(QStringLiteral("afLock"))->isChecked());
         QCOMPARE(fx.console.text(), std::string());
     }
 
@@ -159,9 +168,11 @@ private slots:
         fx.doc->UpdateDeviceList();
         QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
         pane.RefreshSettings();
-        const QStringList before = itemsOf(pane.combo(CViewSetting::ImageQuality));
+        const QStringList before = itemsOf(pane.findChild<QComboBox*>(
+            QStringLiteral("setting.%1").arg(int(CViewSetting::ImageQuality))));
         // Small has no Lossless quality in the full camera.
-        QComboBox* sizes = pane.combo(CViewSetting::ImageSize);
+        QComboBox* sizes = pane.findChild<QComboBox*>(
+            QStringLiteral("setting.%1").arg(int(CViewSetting::ImageSize)));
         const int small = sizes->findText(QStringLiteral("Small"));
         QVERIFY(small >= 0);
         sizes->setCurrentIndex(small);
@@ -169,8 +180,11 @@ private slots:
         QCOMPARE(pane.selectedText(CViewSetting::ImageSize), QStringLiteral("Small"));
         for (const auto& size : fx.doc->cdDriver().imageSizes())
             if (size.label == "Small")
-                QCOMPARE(itemsOf(pane.combo(CViewSetting::ImageQuality)), labelsOf(size.qualities));
-        QVERIFY(itemsOf(pane.combo(CViewSetting::ImageQuality)) != before);
+                QCOMPARE(itemsOf(pane.findChild<QComboBox*>(
+                             QStringLiteral("setting.%1").arg(int(CViewSetting::ImageQuality)))),
+                         labelsOf(size.qualities));
+        QVERIFY(itemsOf(pane.findChild<QComboBox*>(
+                    QStringLiteral("setting.%1").arg(int(CViewSetting::ImageQuality)))) != before);
         QCOMPARE(pane.selectedText(CViewSetting::ImageQuality),
                  QString::fromStdString(fx.doc->cdDriver().GetImageQuality()));
     }
@@ -200,7 +214,8 @@ private slots:
         const CViewSetting::Row unrefilled[] = {CViewSetting::ImageQuality};
         QMap<int, QString> cameraValue;
         auto moveOnlyInList = [&](CViewSetting::Row row) {
-            QComboBox* combo = pane.combo(row);
+            QComboBox* combo =
+                pane.findChild<QComboBox*>(QStringLiteral("setting.%1").arg(int(row)));
             cameraValue[row] = combo->currentText();
             combo->setCurrentIndex(combo->currentIndex() == 0 ? 1 : 0);
         };
@@ -226,13 +241,13 @@ private slots:
         fx.doc->UpdateDeviceList();
         QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
         pane.RefreshSettings();
-        QTest::mouseClick(pane.afLockBox(), Qt::LeftButton);
-        QVERIFY(pane.afLockBox()->isChecked());
+        QTest::mouseClick(pane.findChild<QCheckBox*>(QStringLiteral("afLock")), Qt::LeftButton);
+        QVERIFY(pane.findChild<QCheckBox*>(QStringLiteral("afLock"))->isChecked());
         QVERIFY(sim::Simulator::cd().state("Cd Camera")->afLocked);
         // A refused call is logged by the driver, and the box follows the click anyway.
         sim::Simulator::cd().failOnce("AFLock", 0x81);
-        QTest::mouseClick(pane.afLockBox(), Qt::LeftButton);
-        QVERIFY(!pane.afLockBox()->isChecked());
+        QTest::mouseClick(pane.findChild<QCheckBox*>(QStringLiteral("afLock")), Qt::LeftButton);
+        QVERIFY(!pane.findChild<QCheckBox*>(QStringLiteral("afLock"))->isChecked());
         QVERIFY(sim::Simulator::cd().state("Cd Camera")->afLocked);
         QCOMPARE(errors().size(), size_t(1));
         QVERIFY(QString::fromStdString(errors().front()).startsWith("SetAFLock::CDAFLock: "));
@@ -244,9 +259,9 @@ private slots:
         fx.doc->UpdateDeviceList();
         QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
         pane.RefreshSettings();
-        QVERIFY(pane.zoomSlider()->maximum() >= 3);
-        for (int position : {3, 1, pane.zoomSlider()->maximum()}) {
-            pane.zoomSlider()->setValue(position);
+        QVERIFY(pane.findChild<QSlider*>(QStringLiteral("zoom"))->maximum() >= 3);
+        for (int position : {3, 1, pane.findChild<QSlider*>(QStringLiteral("zoom"))->maximum()}) {
+            pane.findChild<QSlider*>(QStringLiteral("zoom"))->setValue(position);
             QCOMPARE(sim::Simulator::cd().state("Cd Camera")->zoomPos, std::uint32_t(position));
         }
     }
@@ -276,8 +291,10 @@ private slots:
                                   : pane.findChild<QComboBox*>(
                                         QStringLiteral("setting.%1").arg(CViewSetting::TVMode));
         QVERIFY(control);
-        pane.zoomSlider()->setValue(1);   // the wheel can move either list or slider from here
-        pane.combo(CViewSetting::TVMode)->setCurrentIndex(1);
+        pane.findChild<QSlider*>(QStringLiteral("zoom"))
+            ->setValue(1);   // the wheel can move either list or slider from here
+        pane.findChild<QComboBox*>(QStringLiteral("setting.%1").arg(int(CViewSetting::TVMode)))
+            ->setCurrentIndex(1);
         (focused ? control : static_cast<QWidget*>(&elsewhere))->setFocus();
         QCOMPARE(control->hasFocus(), focused);
         auto tvNow = [] { return sim::Simulator::cd().state("Cd Camera")->tvValue; };
@@ -299,9 +316,10 @@ private slots:
         fx.doc->UpdateDeviceList();
         QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
         pane.RefreshSettings();
-        pane.zoomSlider()->setValue(2);
-        QCOMPARE(pane.zoomSlider()->toolTip(),
-                 QStringLiteral("Zoom position 2 of %1").arg(pane.zoomSlider()->maximum()));
+        pane.findChild<QSlider*>(QStringLiteral("zoom"))->setValue(2);
+        QCOMPARE(pane.findChild<QSlider*>(QStringLiteral("zoom"))->toolTip(),
+                 QStringLiteral("Zoom position 2 of %1")
+                     .arg(pane.findChild<QSlider*>(QStringLiteral("zoom"))->maximum()));
     }
 
     void disconnectEmptiesTheLists() {
@@ -310,16 +328,20 @@ private slots:
         fx.doc->UpdateDeviceList();
         QVERIFY(fx.doc->ConnectCamera("Rc Camera"));
         pane.RefreshSettings();
-        QTest::mouseClick(pane.afLockBox(), Qt::LeftButton);
-        pane.zoomSlider()->setValue(2);
-        const int range = pane.zoomSlider()->maximum();
+        QTest::mouseClick(pane.findChild<QCheckBox*>(QStringLiteral("afLock")), Qt::LeftButton);
+        pane.findChild<QSlider*>(QStringLiteral("zoom"))->setValue(2);
+        const int range = pane.findChild<QSlider*>(QStringLiteral("zoom"))->maximum();
         fx.doc->rcDriver().Disconnect();
         pane.RefreshSettings();
         for (int row = 0; row < CViewSetting::RowCount; ++row)
-            QCOMPARE(pane.combo(CViewSetting::Row(row))->count(), 0);
-        QVERIFY(!pane.afLockBox()->isChecked());
-        QCOMPARE(pane.zoomSlider()->value(), 2);   // the slider keeps its place
-        QCOMPARE(pane.zoomSlider()->maximum(), range);
+            QCOMPARE(pane.findChild<QComboBox*>(
+                             QStringLiteral("setting.%1").arg(int(CViewSetting::Row(row))))
+                         ->count(),
+                     0);
+        QVERIFY(!pane.findChild<QCheckBox*>(QStringLiteral("afLock"))->isChecked());
+        QCOMPARE(pane.findChild<QSlider*>(QStringLiteral("zoom"))->value(),
+                 2);   // the slider keeps its place
+        QCOMPARE(pane.findChild<QSlider*>(QStringLiteral("zoom"))->maximum(), range);
     }
 };
 

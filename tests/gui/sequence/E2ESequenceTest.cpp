@@ -16,7 +16,8 @@
 namespace {
 
 QString ChooseTv(e2e::Window& w, int index) {
-    QComboBox* tv = w.settings()->combo(CViewSetting::TVMode);
+    QComboBox* tv = w.settings()->findChild<QComboBox*>(
+        QStringLiteral("setting.%1").arg(int(CViewSetting::TVMode)));
     tv->setCurrentIndex(index);
     emit tv->activated(index);
     return tv->itemText(index);
@@ -47,7 +48,10 @@ private slots:
         QVERIFY(time);
         w.host()->tabs()->setCurrentIndex(CViewMain::TimeTab);
         QVERIFY(time->isVisible());
-        QVERIFY(w.settings()->combo(CViewSetting::TVMode)->count() > 3);
+        QVERIFY(
+            w.settings()
+                ->findChild<QComboBox*>(QStringLiteral("setting.%1").arg(int(CViewSetting::TVMode)))
+                ->count() > 3);
 
         const QString first = ChooseTv(w, 1);
         time->secondsEdit()->setText("1");
@@ -114,7 +118,8 @@ private slots:
         QVERIFY(Connect(w));
         CCapTimeDlg* time = w.host()->timePanel();
         w.host()->tabs()->setCurrentIndex(CViewMain::TimeTab);
-        QComboBox* iso = w.settings()->combo(CViewSetting::ISO);
+        QComboBox* iso = w.settings()->findChild<QComboBox*>(
+            QStringLiteral("setting.%1").arg(int(CViewSetting::ISO)));
         QVERIFY(iso->count() > 2);
         auto choose = [&](int index) {
             iso->setCurrentIndex(index);

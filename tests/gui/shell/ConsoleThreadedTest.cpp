@@ -4,7 +4,7 @@
 #include "document/CViewDoc.h"
 #include "sdk/sim/Simulator.h"
 #include "views/CViewDebug.h"
-#include "views/UiWakeup.h"
+#include "kit/UiWakeup.h"
 
 #include <QPlainTextEdit>
 #include <QTemporaryDir>

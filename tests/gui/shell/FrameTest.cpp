@@ -89,7 +89,7 @@ void TestFrame::paneTreeAt800x600() {
     QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
     frame->resize(800, 600 + frame->menuBar()->height());
     QWidget* client = frame->centralWidget();
-    QCOMPARE(client, frame->rootSplitter());
+    QCOMPARE(client, frame->findChild<CPaneSplitter*>(QStringLiteral("rootSplitter")));
     QTRY_COMPARE(client->size(), QSize(800, 600));
 
     auto inClient = [client](QWidget* pane) {
@@ -107,17 +107,29 @@ void TestFrame::paneTreeAt800x600() {
         QVERIFY(frame->pane(i)->isVisible());
         QCOMPARE(inClient(frame->pane(i)), expected[i]);
     }
-    QCOMPARE(inClient(frame->listSplitter()), QRect(0, 0, 202, 600));
-    QCOMPARE(inClient(frame->rowSplitter()), QRect(206, 0, 594, 600));
-    QCOMPARE(inClient(frame->columnSplitter()), QRect(206, 0, 594, 262));
-    QCOMPARE(inClient(frame->consoleSplitter()), QRect(206, 266, 594, 334));
+    QCOMPARE(inClient(frame->findChild<CPaneSplitter*>(QStringLiteral("listSplitter"))),
+             QRect(0, 0, 202, 600));
+    QCOMPARE(inClient(frame->findChild<CPaneSplitter*>(QStringLiteral("rowSplitter"))),
+             QRect(206, 0, 594, 600));
+    QCOMPARE(inClient(frame->findChild<CPaneSplitter*>(QStringLiteral("columnSplitter"))),
+             QRect(206, 0, 594, 262));
+    QCOMPARE(inClient(frame->findChild<CPaneSplitter*>(QStringLiteral("consoleSplitter"))),
+             QRect(206, 266, 594, 334));
 
-    QCOMPARE(frame->rootSplitter()->ColumnInfo(0).ideal, 200);
-    QCOMPARE(frame->listSplitter()->RowInfo(0).ideal, 100);
-    QCOMPARE(frame->rowSplitter()->RowInfo(0).ideal, 260);
-    QCOMPARE(frame->columnSplitter()->ColumnInfo(0).ideal, 320);
-    QCOMPARE(frame->columnSplitter()->ColumnInfo(1).minimum, 125);
-    QCOMPARE(frame->consoleSplitter()->RowInfo(0).ideal, 200);
+    QCOMPARE(frame->findChild<CPaneSplitter*>(QStringLiteral("rootSplitter"))->ColumnInfo(0).ideal,
+             200);
+    QCOMPARE(frame->findChild<CPaneSplitter*>(QStringLiteral("listSplitter"))->RowInfo(0).ideal,
+             100);
+    QCOMPARE(frame->findChild<CPaneSplitter*>(QStringLiteral("rowSplitter"))->RowInfo(0).ideal,
+             260);
+    QCOMPARE(
+        frame->findChild<CPaneSplitter*>(QStringLiteral("columnSplitter"))->ColumnInfo(0).ideal,
+        320);
+    QCOMPARE(
+        frame->findChild<CPaneSplitter*>(QStringLiteral("columnSplitter"))->ColumnInfo(1).minimum,
+        125);
+    QCOMPARE(frame->findChild<CPaneSplitter*>(QStringLiteral("consoleSplitter"))->RowInfo(0).ideal,
+             200);
 }
 
 void TestFrame::panesRegisterInOrder() {
@@ -174,7 +186,7 @@ void TestFrame::menuItems() {
 
     frame->show();
     QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
-    frame->exitAction()->trigger();
+    frame->findChild<QAction*>(QStringLiteral("exitAction"))->trigger();
     QVERIFY(!frame->isVisible());
 }
 
@@ -239,11 +251,11 @@ void TestFrame::manualPicksChmThenHtmlThenNothing() {
         opened << url;
         return true;
     });
-    frame->manualAction()->trigger();
+    frame->findChild<QAction*>(QStringLiteral("manualAction"))->trigger();
     QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(chm)});
     QVERIFY(QFile::remove(chm));
     if (CMainFrame::ManualUrl().isEmpty()) {   // no manual installed on this machine
-        frame->manualAction()->trigger();
+        frame->findChild<QAction*>(QStringLiteral("manualAction"))->trigger();
         QCOMPARE(opened.size(), 1);
     }
     QVERIFY(QDir::setCurrent(dir.path()));

@@ -195,22 +195,25 @@ void TestFrameView::viewAidsPersist() {
     }
     cleanup();
     init();   // a fresh start reads the file
-    QCOMPARE(frame->highlightClippedAction()->isChecked(), clipped);
-    QCOMPARE(frame->thirdsGridAction()->isChecked(), grid);
+    QCOMPARE(frame->findChild<QAction*>(QStringLiteral("highlightClippedAction"))->isChecked(),
+             clipped);
+    QCOMPARE(frame->findChild<QAction*>(QStringLiteral("thirdsGridAction"))->isChecked(), grid);
     QCOMPARE(screen()->picture(0)->highlightClipped(), clipped);
     QCOMPARE(screen()->picture(0)->thirdsGrid(), grid);
-    QCOMPARE(frame->focusPeakingAction()->isChecked(), peaking);
+    QCOMPARE(frame->findChild<QAction*>(QStringLiteral("focusPeakingAction"))->isChecked(),
+             peaking);
     QCOMPARE(screen()->picture(0)->focusPeaking(), peaking);
 
     // Turned over from the menu, remembered across a restart; config.cfg keeps its two lines.
-    frame->highlightClippedAction()->trigger();
-    frame->thirdsGridAction()->trigger();
-    frame->focusPeakingAction()->trigger();
+    frame->findChild<QAction*>(QStringLiteral("highlightClippedAction"))->trigger();
+    frame->findChild<QAction*>(QStringLiteral("thirdsGridAction"))->trigger();
+    frame->findChild<QAction*>(QStringLiteral("focusPeakingAction"))->trigger();
     QCOMPARE(screen()->picture(0)->highlightClipped(), !clipped);
     cleanup();
     init();
-    QCOMPARE(frame->highlightClippedAction()->isChecked(), !clipped);
-    QCOMPARE(frame->thirdsGridAction()->isChecked(), !grid);
+    QCOMPARE(frame->findChild<QAction*>(QStringLiteral("highlightClippedAction"))->isChecked(),
+             !clipped);
+    QCOMPARE(frame->findChild<QAction*>(QStringLiteral("thirdsGridAction"))->isChecked(), !grid);
     QCOMPARE(screen()->picture(0)->thirdsGrid(), !grid);
     QCOMPARE(screen()->picture(0)->focusPeaking(), !peaking);
     QFile config(dir.filePath(QStringLiteral("config.cfg")));

@@ -1,8 +1,7 @@
-#include "views/UiWakeup.h"
-
-#include "document/CViewDoc.h"
+#include "kit/UiWakeup.h"
 
 #include <QSocketNotifier>
+#include <QString>
 #include <QTimer>
 
 #include <cerrno>
@@ -12,6 +11,17 @@
 #include <string>
 #include <sys/eventfd.h>
 #include <unistd.h>
+
+namespace {
+
+UiWakeup::FallbackReporter& Reporter() {
+    static UiWakeup::FallbackReporter reporter;
+    return reporter;
+}
+
+}   // namespace
+
+void UiWakeup::setFallbackReporter(FallbackReporter reporter) { Reporter() = std::move(reporter); }
 
 UiWakeup::UiWakeup(std::function<void()> handler, QObject* parent)
     : QObject(parent), handler_(std::move(handler)) {
@@ -59,6 +69,6 @@ void UiWakeup::reportFallback(int error) {
     std::fprintf(stderr, "Kestrel: %s\n", line.c_str());
     // Once the event loop runs the console exists, even when this wake-up is its own.
     QTimer::singleShot(0, this, [line] {
-        if (CViewDoc* document = CViewDoc::instance()) document->Log(line + "\r\n");
+        if (const FallbackReporter& report = Reporter()) report(QString::fromStdString(line));
     });
 }

@@ -1,8 +1,8 @@
 // Wakes the user-interface thread from any thread without a Qt call and without allocating:
 // an eventfd watched by a QSocketNotifier. Wakes that arrive before the handler runs merge
 // into one; the handler runs on the thread that owns the object. Without an eventfd (the
-// process is out of file descriptors) it falls back to queued calls and says so once on the
-// console and on stderr, so the live view and the console keep working.
+// process is out of file descriptors) it falls back to queued calls and says so once on stderr
+// and to the fallback reporter (the console installs one), so the live view keeps working.
 #pragma once
 
 #include <QObject>
@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 
+class QString;
 class QSocketNotifier;
 
 class UiWakeup : public QObject {
@@ -21,6 +22,11 @@ public:
     void wake();
 
     bool usesEventfd() const { return fd_ >= 0; }
+
+    // Told once a process, from the event loop, why wake-ups fall back to queued calls; by
+    // default nobody but stderr is. UI thread only.
+    using FallbackReporter = std::function<void(const QString& line)>;
+    static void setFallbackReporter(FallbackReporter reporter);
 
 private:
     void drain();
