@@ -15,6 +15,7 @@
 
 class CPaneSplitter;
 class CViewDoc;
+class LiveMagnifier;
 class QAction;
 
 class CMainFrame : public QMainWindow {
@@ -40,6 +41,10 @@ public:
     QAction* highlightClippedAction() const { return highlightClippedAction_; }
     QAction* thirdsGridAction() const { return thirdsGridAction_; }
     QAction* focusPeakingAction() const { return focusPeakingAction_; }
+    // View > Magnify: the camera's own magnified live view, 1x / 5x / 10x; enabled only while
+    // the open camera offers it, back at 1x on every connect.
+    QAction* magnifyAction(int index) const { return magnifyActions_[index]; }
+    LiveMagnifier* magnifier() const { return magnifier_; }
 
     // What "Manual" opens: Kestrel.chm in the current working directory when it is there, else
     // the first HTML manual (index.html) found in `htmlManualDirs`; an empty URL when neither is.
@@ -84,6 +89,8 @@ private:
     QAction* highlightClippedAction_ = nullptr;
     QAction* thirdsGridAction_ = nullptr;
     QAction* focusPeakingAction_ = nullptr;
+    std::array<QAction*, 3> magnifyActions_{};
+    LiveMagnifier* magnifier_ = nullptr;
     QString viewOptionsPath_;
     QSize viewscreenSpace_{320, 260};   // as asked for at the base scale
     // What the frame last gave the camera list column, the viewscreen column, the viewscreen
