@@ -237,14 +237,15 @@ bool CViewViewscreen::eventFilter(QObject* watched, QEvent* event) {
         ToggleActualSize(at);
         return true;
     }
-    if (watched == pictures_[LivePicture] && review_.isNull() && magnifier_ != nullptr) {
+    if (watched == pictures_[LivePicture] && review_.isNull() && magnifier_ != nullptr &&
+        magnifier_->factor() > 1) {
         const QWidget* live = pictures_[LivePicture];
         if (event->type() == QEvent::MouseButtonPress && live->width() > 0 && live->height() > 0) {
             const QPointF at = static_cast<QMouseEvent*>(event)->position();
             magnifier_->CentreOn(at.x() / live->width(), at.y() / live->height());
             return false;   // the picture still takes the focus
         }
-        if (event->type() == QEvent::KeyPress && magnifier_->factor() > 1) {
+        if (event->type() == QEvent::KeyPress) {
             switch (static_cast<QKeyEvent*>(event)->key()) {
                 case Qt::Key_Left: magnifier_->Move(-1, 0); return true;
                 case Qt::Key_Right: magnifier_->Move(1, 0); return true;

@@ -65,8 +65,8 @@ public:
     void setHighlightClipped(bool on);
     void setThirdsGrid(bool on);
     void setFocusPeaking(bool on);
-    // The camera's magnified live view: a click on the live picture centres the magnified area
-    // there, and the arrow keys move it while magnified (the picture takes the focus on a
+    // The camera's magnified live view: while magnified, a click on the live picture centres
+    // the magnified area there and the arrow keys move it (the picture takes the focus on a
     // click). Null: neither.
     void setMagnifier(LiveMagnifier* magnifier) { magnifier_ = magnifier; }
 

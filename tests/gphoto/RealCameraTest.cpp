@@ -624,8 +624,8 @@ TEST_F(RealCameraTest, MagnifiedLiveViewIsOfferedSetAndKeptOnTheSensor) {
         {kEos, "", "", 10, 9000, 9000, true, true, 5400, 3600},
         {kEos, "", "", 5, 4900, 10, true, true, 4800, 10},
         {kEos, "", "set -2 1\n", 5, 10, 10, true, false, 10, 10},
-        {kEos, "off\n", "", 5, 10, 10, false, false, 10, 10},
         {kCompact, "", "", 5, 10, 10, false, false, 10, 10},
+        {kEos, "off\n", "", 5, 10, 10, false, false, 10, 10},
         {"EOS 300D", "", "", 5, 10, 10, false, false, 10, 10},   // simulated
     };
     for (const Row& row : rows) {
