@@ -5,6 +5,7 @@
 #include "kit/CPaneSplitter.h"
 #include "capture/CViewMain.h"
 #include "capture/CViewViewscreen.h"
+#include "capture/LiveMagnifier.h"
 #include "capture/ViewOptions.h"
 #include "document/CViewDoc.h"
 #include "document/FrameBuffers.h"
@@ -15,6 +16,7 @@
 #include "views/CViewSetting.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QCoreApplication>
@@ -83,6 +85,21 @@ void CMainFrame::buildMenu() {
         aid->setCheckable(true);
         connect(aid, &QAction::toggled, this, [this] { applyViewOptions(true); });
     }
+    QMenu* magnify = view->addMenu(QStringLiteral("Magnify"));
+    auto* factors = new QActionGroup(this);
+    constexpr std::array<std::uint32_t, 3> kFactors{1, 5, 10};
+    for (std::size_t i = 0; i < kFactors.size(); ++i) {
+        const std::uint32_t factor = kFactors[i];
+        QAction* action = magnify->addAction(QStringLiteral("%1x").arg(factor));
+        action->setCheckable(true);
+        action->setEnabled(false);
+        factors->addAction(action);
+        connect(action, &QAction::triggered, this, [this, factor] {
+            if (magnifier_) magnifier_->Magnify(factor);
+        });
+        magnifyActions_[i] = action;
+    }
+    magnifyActions_[0]->setChecked(true);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     manualAction_ = help->addAction(QStringLiteral("Manual"));
@@ -146,6 +163,12 @@ void CMainFrame::buildPanes() {
                 setWindowTitle(QStringLiteral("Kestrel - ") + cameraName +
                                QStringLiteral(" (waiting)"));
             });
+
+    magnifier_ = new LiveMagnifier(document_, this);
+    magnifier_->onChanged = [this](std::uint32_t factor) {
+        magnifyActions_[factor == 10 ? 2 : factor == 5 ? 1 : 0]->setChecked(true);
+    };
+    static_cast<CViewViewscreen*>(panes_[2])->setMagnifier(magnifier_);
 }
 
 namespace {
@@ -206,6 +229,13 @@ void CMainFrame::applyViewOptions(bool save) {
 }
 
 void CMainFrame::onConnectionChanged(const QString& cameraName) {
+    // A camera is never left magnified by the last one's choice: 1x, offered or not.
+    magnifier_->Forget();
+    magnifyActions_[0]->setChecked(true);
+    camera::CanonDriver* driver =
+        cameraName.isEmpty() || !document_ ? nullptr : document_->openDriver();
+    const bool offered = driver != nullptr && driver->properties().hasMagnify;
+    for (QAction* action : magnifyActions_) action->setEnabled(offered);
     if (!cameraName.isEmpty()) {
         setWindowTitle(QStringLiteral("Kestrel - ") + cameraName);
         // Off the Disconnect button (or the list, now disabled): Space captures, and no key

@@ -15,6 +15,7 @@
 
 class CPaneSplitter;
 class CViewDoc;
+class LiveMagnifier;
 class QAction;
 
 class CMainFrame : public QMainWindow {
@@ -70,6 +71,8 @@ private:
     QAction* highlightClippedAction_ = nullptr;
     QAction* thirdsGridAction_ = nullptr;
     QAction* focusPeakingAction_ = nullptr;
+    std::array<QAction*, 3> magnifyActions_{};
+    LiveMagnifier* magnifier_ = nullptr;
     QString viewOptionsPath_;
     QSize viewscreenSpace_{320, 260};   // as asked for at the base scale
     // What the frame last gave the camera list column, the viewscreen column, the viewscreen

@@ -27,6 +27,7 @@ void StoreProperty(CameraProperties& read, std::uint32_t id,
             read.hasZoom = (bits & 1u) != 0;
             read.hasShootingModes = (bits & 2u) != 0;
             read.hasViewfinder = (bits & 4u) != 0;
+            read.hasMagnify = (bits & 8u) != 0;
             break;
         }
         case sdk::kPropOwner: read.ownerName = BoundedText(buffer, sizeof buffer); break;

@@ -68,6 +68,12 @@ public:
     // A camera without zoom (capability bit) is not asked: 0, and a position is not sent.
     std::uint32_t GetZoomPos();
     void SetZoomPos(std::uint32_t position);
+    // The camera's own magnified live view (properties().hasMagnify; never asked otherwise):
+    // factor 1, 5 or 10 and the magnified area's place on the sensor. SetMagnify sends both,
+    // then reads back where the camera put the area (it keeps it on its sensor) into x, y.
+    // False when not offered or a call failed (logged).
+    bool GetMagnify(std::uint32_t& factor, std::uint32_t& x, std::uint32_t& y);
+    bool SetMagnify(std::uint32_t factor, std::uint32_t& x, std::uint32_t& y);
 
     // Access by key. GetLabel: the current value's label, empty when it is not listed.
     // GetLabel and GetCode ask nothing of a camera whose list for the setting is empty (it does

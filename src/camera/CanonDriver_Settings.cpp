@@ -322,4 +322,20 @@ void CanonDriver::SetZoomPos(std::uint32_t position) {
     step.failed(api_.SetZoomPos(source_, position), "SetZoomPos");
 }
 
+bool CanonDriver::GetMagnify(std::uint32_t& factor, std::uint32_t& x, std::uint32_t& y) {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "GetMagnify");
+    if (!properties_.hasMagnify || api_.GetLiveMagnify == nullptr) return false;
+    return !step.failed(api_.GetLiveMagnify(source_, &factor, &x, &y), "GetLiveMagnify");
+}
+
+bool CanonDriver::SetMagnify(std::uint32_t factor, std::uint32_t& x, std::uint32_t& y) {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step step(*this, "SetMagnify");
+    if (!properties_.hasMagnify || api_.SetLiveMagnify == nullptr) return false;
+    if (step.failed(api_.SetLiveMagnify(source_, factor, x, y), "SetLiveMagnify")) return false;
+    std::uint32_t now = 0;
+    return !step.failed(api_.GetLiveMagnify(source_, &now, &x, &y), "GetLiveMagnify");
+}
+
 }   // namespace camera

@@ -27,6 +27,7 @@ struct CameraProperties {
     bool hasZoom = false;
     bool hasShootingModes = false;
     bool hasViewfinder = false;
+    bool hasMagnify = false;   // the camera's own magnified live view
     std::string ownerName;
     std::string firmware;
     std::uint32_t batteryLevel = 0;

@@ -3,11 +3,13 @@
 #include "kit/PaneCaption.h"
 #include "capture/CPictureControl.h"
 #include "capture/FrameMailbox.h"
+#include "capture/LiveMagnifier.h"
 #include "document/CViewDoc.h"
 #include "document/FrameBuffers.h"
 #include "views/CViewInfo.h"
 #include "kit/UiWakeup.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -58,6 +60,7 @@ CViewViewscreen::CViewViewscreen(CViewDoc* document, QWidget* parent)
     }
     placePictures();
     pictures_[LivePicture]->installEventFilter(this);
+    pictures_[LivePicture]->setFocusPolicy(Qt::ClickFocus);   // for the magnified area's keys
     wakeup_ = new UiWakeup([this] { takeLatestFrame(); }, this);
     feed_ = std::make_shared<ViewscreenFeed>(wakeup_, document_, this);
 
@@ -233,6 +236,24 @@ bool CViewViewscreen::eventFilter(QObject* watched, QEvent* event) {
         const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
         ToggleActualSize(at);
         return true;
+    }
+    if (watched == pictures_[LivePicture] && review_.isNull() && magnifier_ != nullptr &&
+        magnifier_->factor() > 1) {
+        const QWidget* live = pictures_[LivePicture];
+        if (event->type() == QEvent::MouseButtonPress && live->width() > 0 && live->height() > 0) {
+            const QPointF at = static_cast<QMouseEvent*>(event)->position();
+            magnifier_->CentreOn(at.x() / live->width(), at.y() / live->height());
+            return false;   // the picture still takes the focus
+        }
+        if (event->type() == QEvent::KeyPress) {
+            switch (static_cast<QKeyEvent*>(event)->key()) {
+                case Qt::Key_Left: magnifier_->Move(-1, 0); return true;
+                case Qt::Key_Right: magnifier_->Move(1, 0); return true;
+                case Qt::Key_Up: magnifier_->Move(0, -1); return true;
+                case Qt::Key_Down: magnifier_->Move(0, 1); return true;
+                default: break;
+            }
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

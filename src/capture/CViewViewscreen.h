@@ -23,6 +23,7 @@
 
 class CViewDoc;
 class CPictureControl;
+class LiveMagnifier;
 class UiWakeup;
 struct ViewscreenFeed;
 
@@ -64,6 +65,10 @@ public:
     void setHighlightClipped(bool on);
     void setThirdsGrid(bool on);
     void setFocusPeaking(bool on);
+    // The camera's magnified live view: while magnified, a click on the live picture centres
+    // the magnified area there and the arrow keys move it (the picture takes the focus on a
+    // click). Null: neither.
+    void setMagnifier(LiveMagnifier* magnifier) { magnifier_ = magnifier; }
 
     // A saved picture large in the live picture's place, fitted with its aspect kept; live
     // frames keep arriving and are dropped until ShowLive. The exposure aids apply to it.
@@ -103,4 +108,5 @@ private:
     QRect fitted_;    // the picture's place in the control when fitted
     QPoint centre_;   // the picture's point at the middle of the control at 100 %
     bool actualSize_ = false;
+    LiveMagnifier* magnifier_ = nullptr;
 };

@@ -75,7 +75,7 @@ constexpr std::size_t kFrameBytes = kFrameHeaderBytes + kFramePixelBytes;
 // Property ids.
 constexpr std::uint32_t kPropName = 2;
 constexpr std::uint32_t kPropCapabilities =
-    8;   // bit 0 zoom, bit 1 shooting modes, bit 2 viewfinder
+    8;   // bit 0 zoom, bit 1 shooting modes, bit 2 viewfinder, bit 3 magnified live view
 constexpr std::uint32_t kPropFirmware = 14;
 constexpr std::uint32_t kPropBattery = 15;
 constexpr std::uint32_t kPropOwner = 0x800000c;
@@ -222,6 +222,14 @@ struct Api {
     // the file's own kind. May be called from the camera event callback.
     Result (*GetCameraPicture)(Handle source, const char* cameraName, ProgressCallback progress,
                                void* context, const StorageMedium* medium);
+
+    // Null where a table has none: the camera's own magnified live view. factor is 1, 5 or
+    // 10; x, y the magnified area's place on the sensor as the camera holds it (a camera keeps
+    // the area on its sensor, so a place read back may differ from the one sent). Not
+    // supported by a camera that does not offer it (capability bit 3 clear).
+    Result (*GetLiveMagnify)(Handle source, std::uint32_t* factor, std::uint32_t* x,
+                             std::uint32_t* y);
+    Result (*SetLiveMagnify)(Handle source, std::uint32_t factor, std::uint32_t x, std::uint32_t y);
 };
 
 }   // namespace sdk

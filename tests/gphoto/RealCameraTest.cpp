@@ -636,4 +636,43 @@ TEST_F(RealCameraTest, ImplausibleNumbersFromACameraAreRefused) {
     EXPECT_EQ(notes.find(refused), notes.rfind(refused)) << notes;
 }
 
+// The camera's own magnified live view: offered by a real EOS body only; the body keeps the
+// magnified area on its sensor (6000 x 4000 in the test camera), and a refused call is logged.
+TEST_F(RealCameraTest, MagnifiedLiveViewIsOfferedSetAndKeptOnTheSensor) {
+    struct Row {
+        std::string camera, magnifyControl, inject;
+        std::uint32_t factor, x, y;
+        bool offered, set;
+        std::uint32_t wantX, wantY;
+    };
+    const std::vector<Row> rows{
+        {kEos, "", "", 5, 2500, 1500, true, true, 2500, 1500},
+        {kEos, "", "", 10, 9000, 9000, true, true, 5400, 3600},
+        {kEos, "", "", 5, 4900, 10, true, true, 4800, 10},
+        {kEos, "", "set -2 1\n", 5, 10, 10, true, false, 10, 10},
+        {kCompact, "", "", 5, 10, 10, false, false, 10, 10},
+        {kEos, "off\n", "", 5, 10, 10, false, false, 10, 10},
+        {"EOS 300D", "", "", 5, 10, 10, false, false, 10, 10},   // simulated
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.camera + " " + row.magnifyControl + row.inject + std::to_string(row.x));
+        std::ofstream(eosDisk.file("magnify")) << row.magnifyControl;
+        ASSERT_TRUE(doc->ConnectCamera(row.camera));
+        Inject(eosDisk, row.inject);
+        const int logsBefore = Probe::logs.load();
+        EXPECT_EQ(Driver().properties().hasMagnify, row.offered);
+        std::uint32_t x = row.x, y = row.y, factor = 0;
+        EXPECT_EQ(Driver().SetMagnify(row.factor, x, y), row.set);
+        EXPECT_EQ(Probe::logs.load() - logsBefore, row.offered && !row.set ? 1 : 0) << Logs();
+        if (!row.set) continue;
+        EXPECT_EQ(std::to_string(x) + "," + std::to_string(y),
+                  std::to_string(row.wantX) + "," + std::to_string(row.wantY));
+        ASSERT_TRUE(Driver().GetMagnify(factor, x, y));
+        EXPECT_EQ(factor, row.factor);
+        EXPECT_TRUE(Driver().SetMagnify(1, x, y));
+        ASSERT_TRUE(Driver().GetMagnify(factor, x, y));
+        EXPECT_EQ(factor, 1u);
+    }
+}
+
 }   // namespace

@@ -355,6 +355,20 @@ Result RealCameraBackend::GetMaximumZoomPos(Handle source, uint32_t* first, uint
     return r;
 }
 
+Result RealCameraBackend::GetLiveMagnify(Handle source, uint32_t* factor, uint32_t* x,
+                                         uint32_t* y) {
+    uint32_t f = 0, px = 0, py = 0;
+    const Result r = onCamera([&](Session& session) { return session.Magnify(source, f, px, py); });
+    if (factor != nullptr) *factor = f;
+    if (x != nullptr) *x = px;
+    if (y != nullptr) *y = py;
+    return r;
+}
+
+Result RealCameraBackend::SetLiveMagnify(Handle source, uint32_t factor, uint32_t x, uint32_t y) {
+    return onCamera([&](Session& session) { return session.SetMagnify(source, factor, x, y); });
+}
+
 Result RealCameraBackend::GetDevicePropertyData(Handle source, uint32_t id, uint32_t* size,
                                                 void* buffer, uint32_t) {
     return onCamera(

@@ -92,6 +92,10 @@ public:
     sdk::Result GetZoomPos(sdk::Handle source, std::uint32_t* position);
     sdk::Result SetZoomPos(sdk::Handle source, std::uint32_t position);
     sdk::Result GetMaximumZoomPos(sdk::Handle source, std::uint32_t* first, std::uint32_t* last);
+    sdk::Result GetLiveMagnify(sdk::Handle source, std::uint32_t* factor, std::uint32_t* x,
+                               std::uint32_t* y);
+    sdk::Result SetLiveMagnify(sdk::Handle source, std::uint32_t factor, std::uint32_t x,
+                               std::uint32_t y);
     sdk::Result GetDevicePropertyData(sdk::Handle source, std::uint32_t id, std::uint32_t* size,
                                       void* buffer, std::uint32_t option);
 

@@ -142,6 +142,8 @@ sdk::Api MakeTable(const sdk::Api& simulated) {
     table.Release = route<&Api::Release, &Backend::Release>;
     table.GetReleasedData = route<&Api::GetReleasedData, &Backend::GetReleasedData>;
     table.GetCameraPicture = route<&Api::GetCameraPicture, &Backend::GetCameraPicture>;
+    table.GetLiveMagnify = route<&Api::GetLiveMagnify, &Backend::GetLiveMagnify>;
+    table.SetLiveMagnify = route<&Api::SetLiveMagnify, &Backend::SetLiveMagnify>;
     if (simulated.StartCaptureSession != nullptr) {
         table.StartCaptureSession =
             route<&Api::StartCaptureSession, pick<&Api::StartCaptureSession>(&Unsupported)>;

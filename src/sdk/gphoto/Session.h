@@ -81,6 +81,9 @@ public:
     sdk::Result Zoom(sdk::Handle h, std::uint32_t& position, std::uint32_t& first,
                      std::uint32_t& last);
     sdk::Result SetZoom(sdk::Handle h, std::uint32_t position);
+    // The camera's magnified live view: factor (1, 5, 10) and the area's place "x,y".
+    sdk::Result Magnify(sdk::Handle h, std::uint32_t& factor, std::uint32_t& x, std::uint32_t& y);
+    sdk::Result SetMagnify(sdk::Handle h, std::uint32_t factor, std::uint32_t x, std::uint32_t y);
 
     // Release: takes the picture and gathers every file it gives: events are taken until the
     // camera has announced as many files as its image format makes (RAW+JPEG: two), says the

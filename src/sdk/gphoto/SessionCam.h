@@ -13,6 +13,8 @@ struct Session::Cam {
     Family family = Family::Compact;
     std::string widget[kSettingCount];   // empty: the camera lacks the setting
     std::string imageFormat, imageSize, afLock, zoom, owner, firmware, battery, viewfinder;
+    // The magnified live view's factor and place (EOS), both or neither.
+    std::string magnify, magnifyPosition;
     bool canPreview = false;
     std::vector<std::string> sizes;   // image size texts; the index is the size code
     // EOS image format choices: (quality code, size code) -> the camera's text.

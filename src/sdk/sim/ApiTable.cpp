@@ -297,6 +297,8 @@ sdk::Api makeApi() {
         .EnumRelCamSettingDataNext = &F::EnumRelCamSettingDataNext,
         .EnumRelCamSettingDataRelease = &F::EnumRelCamSettingDataRelease,
         .GetCameraPicture = nullptr,   // the simulated cameras take pictures only when asked
+        .GetLiveMagnify = nullptr,     // nor do they magnify their live view
+        .SetLiveMagnify = nullptr,
     };
 }
 

@@ -20,6 +20,9 @@
 // The camera writes how many files it holds (RAM or card) to FOLDER/stored after every change.
 //   zoomrange "LOW HIGH" read at init (compact): the zoom widget's range, NaN included
 //   preview-size "W H": previews claim this size in their header (the pixels stay small)
+//   magnify   "off", read at init (EOS): the body lacks the magnified live view (eoszoom, a
+//             RADIO of 1, 5, 10, and eoszoomposition, the area's top-left "x,y" on a 6000 x 4000
+//             sensor, kept by the body so that the area stays on the sensor)
 // Each capture writes its start time to FOLDER/capture-started, each preview to
 // FOLDER/preview-at.
 #include <gphoto2/gphoto2-library.h>
@@ -117,6 +120,8 @@ std::vector<Widget> eosWidgets() {
          "Large Fine JPEG"},
         {"autofocusdrive", GP_WIDGET_TOGGLE, {}, "0"},
         {"viewfinder", GP_WIDGET_TOGGLE, {}, "0"},
+        {"eoszoom", GP_WIDGET_RADIO, {"1", "5", "10"}, "1"},
+        {"eoszoomposition", GP_WIDGET_TEXT, {}, "0,0"},
         {"capturetarget", GP_WIDGET_RADIO, {"Internal RAM", "Memory card"}, "Memory card"},
         {"ownername", GP_WIDGET_TEXT, {}, "Test Owner"},
         {"deviceversion", GP_WIDGET_TEXT, {}, "3-1.0.9"},
@@ -259,6 +264,21 @@ CameraWidget* makeWidget(const Widget& w) {
     return widget;
 }
 
+// The magnified area's place held on the sensor at the widgets' factor, as a body does: false
+// for text that is not "x,y".
+bool keepOnSensor(State& s, const std::string& text, std::string& kept) {
+    long x = 0, y = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%ld,%ld%c", &x, &y, &tail) != 2) return false;
+    Widget* zoom = find(s, "eoszoom");
+    const long factor = zoom != nullptr ? std::atol(zoom->value.c_str()) : 1;
+    constexpr long kSensorW = 6000, kSensorH = 4000;
+    x = std::clamp(x, 0L, kSensorW - kSensorW / std::max(factor, 1L));
+    y = std::clamp(y, 0L, kSensorH - kSensorH / std::max(factor, 1L));
+    kept = std::to_string(x) + "," + std::to_string(y);
+    return true;
+}
+
 int store(Widget& w, CameraWidget* widget) {
     if (w.type == GP_WIDGET_RADIO || w.type == GP_WIDGET_TEXT) {
         const char* v = nullptr;
@@ -309,7 +329,15 @@ int setSingleConfig(Camera* camera, const char* name, CameraWidget* widget, GPCo
     if (int r = injected(s, "set"); r != GP_OK) return r;
     Widget* w = find(s, name);
     if (w == nullptr) return GP_ERROR_BAD_PARAMETERS;
-    return store(*w, widget);
+    const std::string before = w->value;
+    if (int r = store(*w, widget); r != GP_OK) return r;
+    Widget* place = find(s, "eoszoomposition");
+    if ((w == place || w->name == "eoszoom") && place != nullptr &&
+        !keepOnSensor(s, place->value, place->value)) {
+        w->value = before;
+        return GP_ERROR_BAD_PARAMETERS;
+    }
+    return GP_OK;
 }
 
 int setConfig(Camera* camera, CameraWidget* window, GPContext*) {
@@ -549,6 +577,8 @@ int camera_init(Camera* camera, GPContext*) {
     std::istringstream(control(*s, "ram", true)) >> s->ramCapacity;
     if (s->ramCapacity > 0)
         if (Widget* w = find(*s, "capturetarget")) w->value = "Internal RAM";
+    if (control(*s, "magnify", true).starts_with("off"))
+        std::erase_if(s->widgets, [](const Widget& w) { return w.name.starts_with("eoszoom"); });
     float low = 0, high = 0;
     const std::string range = control(*s, "zoomrange", true);
     if (Widget* zoom = find(*s, "zoom"); zoom != nullptr && !range.empty()) {
