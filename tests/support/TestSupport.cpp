@@ -73,6 +73,11 @@ std::string ConsolePane::text() const {
     return text_;
 }
 
+void ConsolePane::clear() {
+    std::lock_guard lock(lock_);
+    text_.clear();
+}
+
 std::atomic<int> Probe::logs{0}, Probe::events{0}, Probe::frames{0}, Probe::progress{0};
 std::atomic<std::uint32_t> Probe::lastEvent{0};
 std::atomic<std::int32_t> Probe::lastProgress{0};

@@ -40,11 +40,12 @@ inline std::uint8_t* Pixels(std::vector<std::uint8_t>& frame) {
     return frame.data() + FrameBuffers::kHeaderBytes;
 }
 
-// The console pane: records everything written to it.
+// The console pane: records everything written to it, from any thread.
 class ConsolePane : public CView, public CLogSink {
 public:
     void WriteLog(const std::string& text) override;
     std::string text() const;
+    void clear();
 
 private:
     mutable std::mutex lock_;

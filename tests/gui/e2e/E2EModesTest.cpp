@@ -2,7 +2,7 @@
 // scene turned by a known amount and the overlap line that reads it; the slider brightening the
 // shown picture while the saved pictures stay as the camera took them.
 #include "support/ThreadWait.h"
-#include "E2eSupport.h"
+#include "support/E2eSupport.h"
 
 #include "capture/CCapAstroDlg.h"
 #include "capture/CCapStitchDlg.h"
@@ -27,7 +27,7 @@ double meanLuma(const QImage& image) {
 }
 
 // Pushes frames one by one and lets the window show the last.
-void push(e2e::Window& w, int frames) {
+void push(testsupport::Window& w, int frames) {
     for (int i = 0; i < frames; ++i) QVERIFY(sim::Simulator::cd().pushFrame());
     const auto shown = w.viewscreen()->framesShown();
     QVERIFY(sim::Simulator::cd().pushFrame());
@@ -40,7 +40,7 @@ class E2eModesTest : public QObject {
     Q_OBJECT
 private slots:
     void stitchReadsTheTurn() {
-        e2e::Window w(0);
+        testsupport::Window w(0);
         QVERIFY(w.ok);
         QVERIFY(w.selectCamera(QStringLiteral("PowerShot G5")));
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
@@ -65,7 +65,7 @@ private slots:
     }
 
     void astroBrightensTheDisplayNotThePictures() {
-        e2e::Window w(0);
+        testsupport::Window w(0);
         QVERIFY(w.ok);
         QVERIFY(w.selectCamera(QStringLiteral("PowerShot G5")));
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);

@@ -2,7 +2,7 @@
 // camera driver of the test suite, loaded through CAMLIBS) named on the command line as
 // MODEL@PORT, listed first, connected, streaming, a setting changed and a picture taken.
 #include "support/ThreadWait.h"
-#include "E2eSupport.h"
+#include "support/E2eSupport.h"
 
 #include "capture/CCapNormalDlg.h"
 #include "capture/CCapTimeDlg.h"
@@ -27,7 +27,7 @@ private slots:
         CameraOptions cameras;
         cameras.autodetect = false;
         cameras.cameras = {"Kestrel Test EOS@disk:" + disk.path().toStdString()};
-        e2e::Window w(30, cameras);
+        testsupport::Window w(30, cameras);
         QVERIFY(w.ok);
         QListWidget* list = w.cameraList()->cameraList();
         QVERIFY(list->count() > 1);
@@ -52,8 +52,9 @@ private slots:
         const QString first = w.shotsFolder() + "Photo-0000.jpg";
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(first), kThreadWaitMs);
         QCOMPARE(QImage(first).width(), 1600);
-        QCOMPARE(w.console().mid(before.size()),
-                 QStringLiteral("Capturing Photo...\nPhoto Captured\n") + e2e::SavedLine(first));
+        QCOMPARE(
+            w.console().mid(before.size()),
+            QStringLiteral("Capturing Photo...\nPhoto Captured\n") + testsupport::SavedLine(first));
 
         // A failure: the driver's step and error, then libgphoto2's own line.
         std::FILE* inject = std::fopen((disk.path() + "/inject").toLocal8Bit().constData(), "w");
@@ -95,7 +96,7 @@ private slots:
         CameraOptions cameras;
         cameras.autodetect = false;
         cameras.cameras = {"Kestrel Test EOS@disk:" + disk.path().toStdString()};
-        e2e::Window w(30, cameras);
+        testsupport::Window w(30, cameras);
         QVERIFY(w.ok);
         QVERIFY(w.selectCamera(QStringLiteral("Kestrel Test EOS")));
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);

@@ -3,7 +3,7 @@
 // (arrows, slider drags, calibration, the overlap readout). Run under ThreadSanitizer by the
 // threaded pass.
 #include "support/ThreadWait.h"
-#include "E2eSupport.h"
+#include "support/E2eSupport.h"
 
 #include "capture/CCapAstroDlg.h"
 #include "capture/CCapNormalDlg.h"
@@ -21,7 +21,7 @@ class E2eThreadsTest : public QObject {
     Q_OBJECT
 private slots:
     void streamWhileSwitchingAndCapturing() {
-        e2e::Window w(240);
+        testsupport::Window w(240);
         QVERIFY(w.ok);
         QVERIFY(w.selectCamera(QStringLiteral("PowerShot G5")));
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
@@ -49,7 +49,7 @@ private slots:
     }
 
     void streamWhileWorkingThePanels() {
-        e2e::Window w(240);
+        testsupport::Window w(240);
         QVERIFY(w.ok);
         QVERIFY(w.selectCamera(QStringLiteral("PowerShot G5")));
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);

@@ -1,7 +1,7 @@
 // The main window end to end over the simulated SDK: connect, live frames, a setting held by
 // the camera, captures on disk, a failed release, disconnect.
 #include "support/ThreadWait.h"
-#include "E2eSupport.h"
+#include "support/E2eSupport.h"
 
 #include "camera/ErrorText.h"
 #include "capture/CCapNormalDlg.h"
@@ -25,7 +25,7 @@ private slots:
     // panel's first control, not the tab bar.
     void spaceAfterConnectCapturesAndNeverDisconnects() {
         for (const bool byEnter : {false, true}) {
-            e2e::Window w(0);
+            testsupport::Window w(0);
             QVERIFY(w.ok);
             w.frame()->show();
             w.frame()->activateWindow();
@@ -62,7 +62,7 @@ private slots:
 
     // Issue 17: a capture with an empty capture name says why in one line.
     void emptyCaptureNameIsRefusedWithALine() {
-        e2e::Window w(0);
+        testsupport::Window w(0);
         QVERIFY(w.ok);
         QVERIFY(w.selectCamera(QStringLiteral("PowerShot G5")));
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
@@ -77,7 +77,7 @@ private slots:
     }
 
     void connectStreamSetCaptureDisconnect() {
-        e2e::Window w(30);
+        testsupport::Window w(30);
         QVERIFY(w.ok);
         QVERIFY(w.cameraList() && w.settings() && w.viewscreen() && w.info() && w.host());
         QVERIFY(w.selectCamera(QStringLiteral("PowerShot G5")));
@@ -118,8 +118,9 @@ private slots:
         QImage picture;
         QVERIFY(picture.load(first));
         QVERIFY(picture.width() > 0);
-        QCOMPARE(w.console().mid(before.size()),
-                 QStringLiteral("Capturing Photo...\nPhoto Captured\n") + e2e::SavedLine(first));
+        QCOMPARE(
+            w.console().mid(before.size()),
+            QStringLiteral("Capturing Photo...\nPhoto Captured\n") + testsupport::SavedLine(first));
         QTest::mouseClick(capture, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(w.shotsFolder() + "Photo-0001.jpg"), kThreadWaitMs);
         QVERIFY(QImage(w.shotsFolder() + "Photo-0001.jpg").width() > 0);

@@ -3,7 +3,7 @@
 // With --stitch: the Stitch tab after a photo, the simulated scene turned 230 px so the strip of
 // that photo stands beside the live picture with the overlap line under the buttons.
 // With --review: three photos, the Review tab, the newest rated and shown large.
-#include "E2eSupport.h"
+#include "support/E2eSupport.h"
 
 #include "capture/CCapNormalDlg.h"
 #include "capture/CCapStitchDlg.h"
@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
     const QString output = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
     const bool stitch = argc > 2 && std::string(argv[2]) == "--stitch";
     const bool review = argc > 2 && std::string(argv[2]) == "--review";
-    e2e::Window w(stitch ? 0 : 30);   // stitch: frames pushed here, the scene turned at will
+    testsupport::Window w(stitch ? 0
+                                 : 30);   // stitch: frames pushed here, the scene turned at will
     if (!w.ok || !w.selectCamera(QStringLiteral("PowerShot G5"))) return 1;
     sim::Simulator::cd().setBattery("PowerShot G5", 5);   // five sixths charged
     w.cameraList()->OnConnect();

@@ -1,6 +1,6 @@
 // The camera list: fill order over both drivers, the connect and disconnect states, console
 // lines, failures, and the refresh of the settings and info panes.
-#include "PaneTestSupport.h"
+#include "support/PaneTestSupport.h"
 
 #include "views/CViewCameraList.h"
 #include "views/CViewInfo.h"
@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-using namespace panetest;
+using namespace testsupport;
 
 namespace {
 

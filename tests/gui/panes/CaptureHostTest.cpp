@@ -1,6 +1,6 @@
 // The capture panel host and the Normal panel: the mode each tab sets, which panel shows, where
 // the live picture goes, the panel geometry, and the console lines of "Capture Photo".
-#include "PaneTestSupport.h"
+#include "support/PaneTestSupport.h"
 
 #include "capture/CCapNormalDlg.h"
 #include "capture/CPictureControl.h"
@@ -14,7 +14,7 @@
 #include <QTabWidget>
 #include <QtTest>
 
-using namespace panetest;
+using namespace testsupport;
 
 class CaptureHostTest : public QObject {
     Q_OBJECT

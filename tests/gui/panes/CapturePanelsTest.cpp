@@ -2,7 +2,7 @@
 // put them, the arrow group, each direction's strip against the cut of the frame that was live
 // at the capture, "Clear Stitch", tab changes, the frame slider and the noise calibration.
 #include "support/ThreadWait.h"
-#include "PaneTestSupport.h"
+#include "support/PaneTestSupport.h"
 
 #include "kit/DialogUnits.h"
 #include "capture/CCapAstroDlg.h"
@@ -29,7 +29,7 @@
 #include <atomic>
 #include <vector>
 
-using namespace panetest;
+using namespace testsupport;
 
 namespace {
 

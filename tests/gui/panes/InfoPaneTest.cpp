@@ -1,7 +1,7 @@
 // The Info pane: battery text, progress bar, histogram drawing, capture folder and name boxes,
 // camera facts.
 #include "support/ThreadWait.h"
-#include "PaneTestSupport.h"
+#include "support/PaneTestSupport.h"
 
 #include "capture/CViewViewscreen.h"
 #include "kit/CLabel.h"
@@ -15,7 +15,7 @@
 #include <QProgressBar>
 #include <QtTest>
 
-using namespace panetest;
+using namespace testsupport;
 
 namespace {
 QProgressBar* progressOf(const CViewInfo& info) {

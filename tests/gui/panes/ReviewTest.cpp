@@ -2,7 +2,7 @@
 // selected, a file with no picture says why, and the keys rate (sidecars on disk, both files of
 // a RAW+JPEG pair), show the picture large with its colour histogram, step, zoom, return to the
 // live view and move a pair with its sidecars to the trash.
-#include "PaneTestSupport.h"
+#include "support/PaneTestSupport.h"
 
 #include "capture/CPictureControl.h"
 #include "capture/CReviewPanel.h"
@@ -18,7 +18,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-using namespace panetest;
+using namespace testsupport;
 
 namespace {
 

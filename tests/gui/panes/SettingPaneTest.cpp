@@ -1,7 +1,7 @@
 // The settings pane: refill from the open camera, writes by label, the re-enumeration each
 // driver does after a mode change, AF lock, zoom, and the empty state after a disconnect.
 #include "support/ThreadWait.h"
-#include "PaneTestSupport.h"
+#include "support/PaneTestSupport.h"
 
 #include "views/CViewSetting.h"
 
@@ -14,7 +14,7 @@
 
 #include <thread>
 
-using namespace panetest;
+using namespace testsupport;
 
 namespace {
 

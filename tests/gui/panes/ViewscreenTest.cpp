@@ -3,7 +3,7 @@
 // latest-frame hand-over from the viewfinder thread (replacement, one wake-up, destruction
 // while frames arrive).
 #include "support/ThreadWait.h"
-#include "PaneTestSupport.h"
+#include "support/PaneTestSupport.h"
 
 #include "capture/CPictureControl.h"
 #include "document/FocusPeaking.h"
@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-using namespace panetest;
+using namespace testsupport;
 
 namespace {
 

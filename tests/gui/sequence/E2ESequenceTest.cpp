@@ -2,7 +2,7 @@
 // steps with different TV labels; and a run under a 240 fps stream while rows come and go,
 // Stop, and quitting the program during a long delay.
 #include "support/ThreadWait.h"
-#include "../e2e/E2eSupport.h"
+#include "support/E2eSupport.h"
 
 #include "capture/CCapTimeDlg.h"
 
@@ -15,7 +15,7 @@
 
 namespace {
 
-QString ChooseTv(e2e::Window& w, int index) {
+QString ChooseTv(testsupport::Window& w, int index) {
     QComboBox* tv = w.settings()->findChild<QComboBox*>(
         QStringLiteral("setting.%1").arg(int(CViewSetting::TVMode)));
     tv->setCurrentIndex(index);
@@ -23,13 +23,13 @@ QString ChooseTv(e2e::Window& w, int index) {
     return tv->itemText(index);
 }
 
-std::uint32_t TvCode(e2e::Window& w, const QString& label) {
+std::uint32_t TvCode(testsupport::Window& w, const QString& label) {
     for (const auto& option : w.document()->cdDriver().tvModes())
         if (QString::fromStdString(option.label) == label) return option.code;
     return 0xFFFFFFFF;
 }
 
-bool Connect(e2e::Window& w) {
+bool Connect(testsupport::Window& w) {
     if (!w.selectCamera(QStringLiteral("PowerShot G5"))) return false;
     QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
     return w.document()->cdDriver().isOpen();
@@ -41,7 +41,7 @@ class E2eSequenceTest : public QObject {
     Q_OBJECT
 private slots:
     void delayAndTwoPhotosWithTheirOwnTv() {
-        e2e::Window w(0);
+        testsupport::Window w(0);
         QVERIFY(w.ok);
         QVERIFY(Connect(w));
         CCapTimeDlg* time = w.host()->timePanel();
@@ -77,9 +77,9 @@ private slots:
         QCOMPARE(w.console().mid(before.size()),
                  "Delay remaining: 0\nChanging TV mode to: " + first +
                      "\nTaking photo...\nPhoto Captured\n" +
-                     e2e::SavedLine(shots + "Photo-0000.jpg") + "Changing TV mode to: " + second +
-                     "\nTaking photo...\nPhoto Captured\n" +
-                     e2e::SavedLine(shots + "Photo-0001.jpg"));
+                     testsupport::SavedLine(shots + "Photo-0000.jpg") +
+                     "Changing TV mode to: " + second + "\nTaking photo...\nPhoto Captured\n" +
+                     testsupport::SavedLine(shots + "Photo-0001.jpg"));
 
         // The camera held each step's TV when its picture was taken.
         QStringList calls;
@@ -113,7 +113,7 @@ private slots:
     // showing what the camera holds (1600), read back quietly; the next Normal capture is then
     // no surprise.
     void settingsPaneShowsTheCameraAfterARun() {
-        e2e::Window w(0);
+        testsupport::Window w(0);
         QVERIFY(w.ok);
         QVERIFY(Connect(w));
         CCapTimeDlg* time = w.host()->timePanel();
@@ -144,11 +144,11 @@ private slots:
         // Quietly: only the run's own lines.
         QCOMPARE(w.console().mid(before.size()),
                  "Changing ISO mode to: " + high + "\nTaking photo...\nPhoto Captured\n" +
-                     e2e::SavedLine(w.shotsFolder() + "Photo-0000.jpg"));
+                     testsupport::SavedLine(w.shotsFolder() + "Photo-0000.jpg"));
     }
 
     void runWhileStreamingThenQuitDuringALongDelay() {
-        e2e::Window w(240);
+        testsupport::Window w(240);
         QVERIFY(w.ok);
         QVERIFY(Connect(w));
         QTRY_VERIFY_WITH_TIMEOUT(w.viewscreen()->framesShown() > 10, kThreadWaitMs);

@@ -1,13 +1,13 @@
 // A Time run while its camera goes away and comes back, on the injected clock: a step that
 // waits, one taken late within the tolerance, one missed, one lost during its release, a camera
 // that never returns; console lines to the letter and the sequence log's rows.
-#include "SequenceTestSupport.h"
+#include "support/SequenceTestSupport.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
-using namespace seqtest;
+using namespace testsupport;
 
 namespace {
 

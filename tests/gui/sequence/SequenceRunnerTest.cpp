@@ -1,6 +1,6 @@
 // The sequence runner below the window, on an injected clock: console texts to the letter,
 // the countdown's deadlines, Stop, removal while running, read-back, failures, the CSV log.
-#include "SequenceTestSupport.h"
+#include "support/SequenceTestSupport.h"
 
 #include "capture/DocumentSequenceCamera.h"
 #include "capture/SequenceLog.h"
@@ -12,7 +12,7 @@
 
 #include <sys/stat.h>
 
-using namespace seqtest;
+using namespace testsupport;
 using camera::Setting;
 
 namespace {

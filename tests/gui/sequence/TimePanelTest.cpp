@@ -1,7 +1,7 @@
 // The Time panel: its rows, numbering and delay check, removal and Stop while running, and the
 // hand-over from the worker, which never waits for the user-interface thread.
 #include "support/ThreadWait.h"
-#include "SequenceTestSupport.h"
+#include "support/SequenceTestSupport.h"
 
 #include "capture/CCapTimeDlg.h"
 
@@ -18,7 +18,7 @@
 
 #include <thread>
 
-using namespace seqtest;
+using namespace testsupport;
 
 namespace {
 

@@ -1,10 +1,13 @@
-// Shared fixture pieces for the pane tests: a console stand-in registered as "Debug" that keeps
-// every line, a collector of failed SDK steps, and a document over the simulated SDK with its
+// Shared fixture pieces for the pane tests (Qt Test): the console stand-in registered as
+// "Debug", a collector of failed SDK steps, and a document over the simulated SDK with its
 // configuration file in a temporary folder.
 #pragma once
 
 #include "document/CViewDoc.h"
 #include "sdk/sim/Simulator.h"
+
+#include "support/TestSupport.h"
+#include "support/Worlds.h"
 
 #include <QObject>
 #include <QString>
@@ -15,7 +18,7 @@
 #include <string>
 #include <vector>
 
-namespace panetest {
+namespace testsupport {
 
 // A pane's child control by its object name; fails the test when there is none.
 template <class Widget>
@@ -24,27 +27,6 @@ Widget* Child(const QObject& pane, const char* name) {
     if (!child) qFatal("no child named %s", name);
     return child;
 }
-
-// Takes console text from any thread.
-class TestConsole : public CView, public CLogSink {
-public:
-    void WriteLog(const std::string& text) override {
-        std::lock_guard<std::mutex> guard(lock_);
-        text_ += text;
-    }
-    std::string text() const {
-        std::lock_guard<std::mutex> guard(lock_);
-        return text_;
-    }
-    void clear() {
-        std::lock_guard<std::mutex> guard(lock_);
-        text_.clear();
-    }
-
-private:
-    mutable std::mutex lock_;
-    std::string text_;
-};
 
 // Failed SDK steps as "step: error text" lines.
 inline std::mutex gErrorLock;
@@ -71,16 +53,10 @@ inline void ResetSimulators(sim::World cdWorld, sim::World rcWorld, bool manualF
     gErrors.clear();
 }
 
-inline sim::World WorldOf(std::vector<sim::CameraSpec> cameras) {
-    sim::World world;
-    world.cameras = std::move(cameras);
-    return world;
-}
-
 // A document with its config file in its own temporary folder, and the console registered.
 struct DocFixture {
     QTemporaryDir dir;
-    TestConsole console;
+    ConsolePane console;
     std::unique_ptr<CViewDoc> doc;
 
     DocFixture() {
@@ -93,4 +69,4 @@ struct DocFixture {
     ~DocFixture() { doc.reset(); }
 };
 
-}   // namespace panetest
+}   // namespace testsupport

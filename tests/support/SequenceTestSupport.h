@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace seqtest {
+namespace testsupport {
 
 using namespace std::chrono_literals;
 using TimePoint = SequenceClock::Clock::time_point;
@@ -210,4 +210,4 @@ inline SequenceItem Photo(std::map<camera::Setting, std::string> labels = {},
     return item;
 }
 
-}   // namespace seqtest
+}   // namespace testsupport

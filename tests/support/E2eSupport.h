@@ -21,7 +21,7 @@
 
 #include <memory>
 
-namespace e2e {
+namespace testsupport {
 
 struct Window {
     QTemporaryDir dir;
@@ -82,4 +82,4 @@ inline QString SavedLine(const QString& path) {
         .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
-}   // namespace e2e
+}   // namespace testsupport
