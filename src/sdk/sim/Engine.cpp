@@ -132,9 +132,9 @@ void Engine::ReplugCamera(const std::string& name) {
     cameras_.Return(name);
 }
 
-void Engine::PlugInCamera(CameraSpec spec) {
+void Engine::PlugInCamera(CameraSpec model) {
     Lock lock(mutex_);
-    cameras_.Add(std::move(spec), rc_);
+    cameras_.Add(std::move(model), rc_);
 }
 
 void Engine::SetFrameRate(double fps) {

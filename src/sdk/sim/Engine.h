@@ -73,7 +73,7 @@ public:
     void UnplugCamera(const std::string& name);
     // An unplugged camera is listed again, as a new device (its old session stays dead).
     void ReplugCamera(const std::string& name);
-    void PlugInCamera(CameraSpec spec);
+    void PlugInCamera(CameraSpec model);
     void SetFrameRate(double fps);
     void SetManualViewfinder(bool manual);
     bool PushFrame();

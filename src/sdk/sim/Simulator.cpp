@@ -86,6 +86,6 @@ void Simulator::renderFrame(std::uint8_t* frame, std::uint64_t frameIndex, doubl
 
 void Simulator::unplug(const std::string& name) { impl_->engine.UnplugCamera(name); }
 void Simulator::replug(const std::string& name) { impl_->engine.ReplugCamera(name); }
-void Simulator::plugIn(CameraSpec spec) { impl_->engine.PlugInCamera(std::move(spec)); }
+void Simulator::plugIn(CameraSpec model) { impl_->engine.PlugInCamera(std::move(model)); }
 
 }   // namespace sim

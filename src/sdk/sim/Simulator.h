@@ -144,7 +144,7 @@ public:
     // again and can be opened anew, with the settings it had. plugIn: a camera more.
     void unplug(const std::string& name);
     void replug(const std::string& name);
-    void plugIn(CameraSpec spec);
+    void plugIn(CameraSpec model);
 
     // Viewfinder: threaded at a rate, or manual (the test pushes frames, no thread).
     void setFrameRate(double fps);
