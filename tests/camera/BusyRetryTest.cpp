@@ -34,8 +34,7 @@ TEST_F(BusyRetryTest, BusyAnswersAreRetriedWithinTheBound) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.call) + " busy " + std::to_string(c.busy));
-        cd.reset();
-        cd.setWorld({{sim::fullCamera("PowerShot G5")}});
+        ResetSimulators(WorldOf({sim::fullCamera("PowerShot G5")}), std::nullopt);
         log.clear();
         auto driver = makeCd();
         ASSERT_TRUE(driver->Connect("PowerShot G5", nullptr));

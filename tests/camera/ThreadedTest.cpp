@@ -56,14 +56,6 @@ sdk::Result progress(std::uint32_t, std::uint32_t, void*) {
     return 0;
 }
 
-// A full camera writing small pictures, so that encoding stays quick under the sanitizers.
-sim::CameraSpec smallPictures(const std::string& name) {
-    auto model = sim::fullCamera(name);
-    model.sizePixels.clear();
-    for (const auto& [code, label] : model.imageSizes) model.sizePixels.push_back({code, {64, 48}});
-    return model;
-}
-
 class ThreadedTest : public DriverTest {
 protected:
     void SetUp() override {
@@ -79,7 +71,7 @@ protected:
 };
 
 TEST_F(ThreadedTest, UiAndWorkerThreadsShareOneDriver) {
-    cd.setWorld({{smallPictures("PowerShot G5")}});
+    cd.setWorld({{SmallCamera("PowerShot G5")}});
     cd.setManualViewfinder(false);
     cd.setFrameRate(200);
     auto driver = makeCd();
@@ -126,7 +118,7 @@ TEST_F(ThreadedTest, UiAndWorkerThreadsShareOneDriver) {
 }
 
 TEST_F(ThreadedTest, CaptureSessionImagesFromTwoThreadsEachGoToTheirOwnPath) {
-    rc.setWorld({{smallPictures("EOS 20D")}});
+    rc.setWorld({{SmallCamera("EOS 20D")}});
     rc.setHoldCaptures(false);   // event 34 on the SDK's own thread
     auto driver = makeRc();
     ASSERT_TRUE(driver->Connect("EOS 20D", nullptr));
@@ -158,7 +150,7 @@ TEST_F(ThreadedTest, CaptureSessionImagesFromTwoThreadsEachGoToTheirOwnPath) {
 }
 
 TEST_F(ThreadedTest, ImmediateReleaseEventWritesTheFile) {
-    rc.setWorld({{smallPictures("EOS-1Ds Mark II")}});
+    rc.setWorld({{SmallCamera("EOS-1Ds Mark II")}});
     auto driver = makeRc();
     ASSERT_TRUE(driver->Connect("EOS-1Ds Mark II", nullptr));
     const std::string path = dir.file("now.jpg");
@@ -169,7 +161,7 @@ TEST_F(ThreadedTest, ImmediateReleaseEventWritesTheFile) {
 }
 
 TEST_F(ThreadedTest, ConnectAndDisconnectWhileFramesStreamDoNotDeadlock) {
-    cd.setWorld({{smallPictures("PowerShot G5")}});
+    cd.setWorld({{SmallCamera("PowerShot G5")}});
     cd.setManualViewfinder(false);
     cd.setFrameRate(500);
     auto driver = makeCd();
@@ -198,7 +190,7 @@ TEST_F(ThreadedTest, ConnectAndDisconnectWhileFramesStreamDoNotDeadlock) {
 }
 
 TEST_F(ThreadedTest, DestroyingTheDriverWhileImagesArePendingIsSafe) {
-    rc.setWorld({{smallPictures("EOS 20D")}});
+    rc.setWorld({{SmallCamera("EOS 20D")}});
     rc.setHoldCaptures(true);
     {
         auto driver = makeRc();

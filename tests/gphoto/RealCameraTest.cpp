@@ -7,6 +7,7 @@
 #include "sdk/sim/Simulator.h"
 
 #include "support/TestSupport.h"
+#include "support/Worlds.h"
 
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
@@ -66,11 +67,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(camlibsSet);
         Probe::Reset();
-        sim::Simulator::cd().reset();
-        sim::Simulator::rc().reset();
-        sim::World world;
-        world.cameras = {sim::fullCamera("EOS 300D")};
-        sim::Simulator::rc().setWorld(world);
+        ResetSimulators(std::nullopt, WorldOf({sim::fullCamera("EOS 300D")}), Frames::Streamed);
         gphoto::Options options;
         options.autodetect = false;
         options.cameras = {kEos + "@disk:" + eosDisk.path(),
@@ -95,7 +92,7 @@ protected:
     void TearDown() override {
         doc.reset();
         real.reset();
-        sim::Simulator::rc().reset();
+        ResetSimulators();
     }
     void Inject(const TempDir& disk, const std::string& lines) {
         std::ofstream(disk.file("inject")) << lines;
@@ -164,9 +161,7 @@ TEST_F(RealCameraTest, ListingNarrowsToRealOrSimulatedCameras) {
         {gphoto::Listing::Real, {kEos}, {}},
         {gphoto::Listing::Simulated, {"EOS 300D"}, {"PowerShot G5"}},
     };
-    sim::World cdWorld;
-    cdWorld.cameras = {sim::fullCamera("PowerShot G5")};
-    sim::Simulator::cd().setWorld(cdWorld);
+    sim::Simulator::cd().setWorld(WorldOf({sim::fullCamera("PowerShot G5")}));
     for (const Row& row : rows) {
         gphoto::Options options;
         options.listing = row.listing;
@@ -185,7 +180,6 @@ TEST_F(RealCameraTest, ListingNarrowsToRealOrSimulatedCameras) {
         doc.reset();
         real.reset();
     }
-    sim::Simulator::cd().reset();
 }
 
 TEST_F(RealCameraTest, EverySettingReadsAndSetsByLabelOnBothFamilies) {

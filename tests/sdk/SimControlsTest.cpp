@@ -129,7 +129,7 @@ TEST_F(SimControls, RemovingAnOpenCameraDisconnectsIt) {
 
 TEST_F(SimControls, DuplicateNamesOpenTheRecordThatWasListed) {
     sim::World w;
-    w.cameras = {smallCamera("Twin"), smallCamera("Twin")};
+    w.cameras = {SmallCamera("Twin"), SmallCamera("Twin")};
     w.cameras[1].tvValue = 120;
     Simulator::cd().setWorld(w);
     const sdk::Api& api = Simulator::cd().api();
@@ -148,9 +148,7 @@ TEST_F(SimControls, DuplicateNamesOpenTheRecordThatWasListed) {
 
 TEST_F(SimControls, ResetRestoresTheDefaultWorld) {
     Simulator& sim = Simulator::cd();
-    sim::World w;
-    w.cameras = {smallCamera("Only")};
-    sim.setWorld(w);
+    sim.setWorld(WorldOf({SmallCamera("Only")}));
     const sdk::Handle s = openCamera(sim.api(), "Only");
     ASSERT_NE(s, 0u);
     sim.failAlways("GetTvValue", 1);

@@ -17,7 +17,7 @@ namespace {
 
 class SimImage : public SimTest {
 protected:
-    sdk::Handle openSmall(sim::CameraSpec model = smallCamera("Small")) {
+    sdk::Handle openSmall(sim::CameraSpec model = SmallCamera("Small")) {
         sim::World w;
         w.cameras.push_back(std::move(model));
         Simulator::cd().setWorld(w);
@@ -136,7 +136,7 @@ TEST_F(SimImage, ReleaseWritesAJpegOfTheSelectedSize) {
     const struct {
         std::uint16_t quality, size;
         int width, height;
-    } cases[] = {{3, 0, 96, 64}, {1, 1, 48, 32}, {5, 1, 48, 32}, {2, 2, 32, 24}};
+    } cases[] = {{3, 0, 64, 48}, {1, 1, 48, 32}, {5, 1, 48, 32}, {2, 2, 32, 24}};
     std::size_t economyBytes = 0, superfineBytes = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "quality " << c.quality << " size " << c.size);
@@ -177,14 +177,14 @@ TEST_F(SimImage, LosslessWritesTheRawFile) {
     const auto bytes = readFile(path);
     ASSERT_GE(bytes.size(), sim::kRawHeaderBytes);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data())), "KESTREL-RAW");
-    EXPECT_EQ(le32(&bytes[16]), 96u);
-    EXPECT_EQ(le32(&bytes[20]), 64u);
+    EXPECT_EQ(le32(&bytes[16]), 64u);
+    EXPECT_EQ(le32(&bytes[20]), 48u);
     const std::uint32_t sw = le32(&bytes[24]), sh = le32(&bytes[28]);
     EXPECT_EQ(bytes.size(), sim::kRawHeaderBytes + sw * sh * 2);
 }
 
 TEST_F(SimImage, ProgressRisesToHundredOnlyWithOption3) {
-    sim::CameraSpec model = smallCamera("Small");
+    sim::CameraSpec model = SmallCamera("Small");
     model.releaseItems = 2;
     const sdk::Handle s = openSmall(model);
     struct Log {

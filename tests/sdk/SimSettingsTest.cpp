@@ -75,13 +75,11 @@ TEST_F(SimSettings, DefaultDevicesAndCaptureSessionModel) {
 }
 
 TEST_F(SimSettings, PropertiesHonourTheCallersCapacity) {
-    sim::World w;
     sim::CameraSpec c = sim::fullCamera("Cam");
     c.owner = std::string(40, 'o');   // longer than the 32-byte buffer of the drivers
     c.hasZoom = false;
     c.battery = 0xA1B2C3D4;
-    w.cameras.push_back(c);
-    Simulator::cd().setWorld(w);
+    Simulator::cd().setWorld(WorldOf({c}));
     const sdk::Api& api = Simulator::cd().api();
     const sdk::Handle s = openCamera(api, "Cam");
     ASSERT_NE(s, 0u);
@@ -181,13 +179,11 @@ TEST_F(SimSettings, SetTakesOfferedValuesAndRefusesOthers) {
 }
 
 TEST_F(SimSettings, ReleaseCameraSettingsUseIdsAndDataSize) {
-    sim::World w;
     sim::CameraSpec c = sim::fullCamera("Cam");
     c.relCamSettingIds = {sdk::kSettingIso, sdk::kSettingEffect};   // no metering
     c.relCamDataSize = 2;
     c.iso = {72, 80, 0x1FF};
-    w.cameras.push_back(c);
-    Simulator::rc().setWorld(w);
+    Simulator::rc().setWorld(WorldOf({c}));
     const sdk::Api& api = Simulator::rc().api();
     const sdk::Handle s = openCamera(api, "Cam");
     ASSERT_NE(s, 0u);
@@ -307,12 +303,10 @@ TEST_F(SimSettings, OpenCloseAndStaleHandles) {
 }
 
 TEST_F(SimSettings, CapabilitiesGateTheirCalls) {
-    sim::World w;
     sim::CameraSpec c = sim::fullCamera("Bare");
     c.hasShootingModes = false;
     c.hasViewfinder = false;
-    w.cameras.push_back(c);
-    Simulator::cd().setWorld(w);
+    Simulator::cd().setWorld(WorldOf({c}));
     const sdk::Api& api = Simulator::cd().api();
     const sdk::Handle s = openCamera(api, "Bare");
     sdk::Handle e = 0;

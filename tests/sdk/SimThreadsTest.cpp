@@ -169,9 +169,7 @@ TEST_F(SimThreads, ResetStopsStreamingAndQueuedEvents) {
 // afterwards holds every call.
 TEST_F(SimThreads, ConcurrentCallsWhileStreaming) {
     Simulator& sim = Simulator::cd();
-    sim::World w;
-    w.cameras = {smallCamera("Busy")};
-    sim.setWorld(w);
+    sim.setWorld(WorldOf({SmallCamera("Busy")}));
     sim.setFrameRate(1000);
     const sdk::Api& api = sim.api();
     const sdk::Handle s = openCamera(api, "Busy");
@@ -240,7 +238,7 @@ protected:
     void SetUp() override {
         SimThreads::SetUp();
         sim::World w;
-        w.cameras = {smallCamera("EOS 20D")};
+        w.cameras = {SmallCamera("EOS 20D")};
         w.cameras[0].captureSession = false;   // the model's name makes it a session camera
         Simulator::rc().setWorld(w);
         session.api = &Simulator::rc().api();

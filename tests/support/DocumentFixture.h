@@ -23,18 +23,13 @@ protected:
 
     void SetUp() override {
         Probe::Reset();
-        for (sim::Simulator* s : {&Cd(), &Rc()}) {
-            s->reset();
-            s->setManualViewfinder(true);
-        }
-        Cd().setWorld(WorldOf({SmallCamera("PowerShot G5")}));
-        Rc().setWorld(WorldOf({SmallCamera("EOS 20D"), SmallCamera("EOS 300D")}));
+        ResetSimulators(WorldOf({SmallCamera("PowerShot G5")}),
+                        WorldOf({SmallCamera("EOS 20D"), SmallCamera("EOS 300D")}));
     }
 
     void TearDown() override {
         doc.reset();
-        Cd().reset();
-        Rc().reset();
+        ResetSimulators();
     }
 
     // The document with config.cfg in the temporary folder and captures going there too.

@@ -227,16 +227,12 @@ std::vector<std::string> callNames(const sim::Simulator& simulator) {
 }
 
 void DriverTest::SetUp() {
-    cd.reset();
-    rc.reset();
-    cd.setManualViewfinder(true);
-    rc.setManualViewfinder(true);
+    ResetSimulators(Frames::Pushed);
     clearSpy();
 }
 
 void DriverTest::TearDown() {
-    cd.reset();
-    rc.reset();
+    ResetSimulators();
     clearSpy();
 }
 

@@ -6,6 +6,7 @@
 #include "camera/CanonSDK.h"
 #include "sdk/sim/Simulator.h"
 #include "support/TestSupport.h"
+#include "support/Worlds.h"
 
 #include <gtest/gtest.h>
 

@@ -13,6 +13,8 @@
 #include "views/CViewInfo.h"
 #include "views/CViewSetting.h"
 
+#include "support/Worlds.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QListWidget>
@@ -31,11 +33,7 @@ struct Window {
     // fps 0 keeps the viewfinder manual (frames only when pushed). cameras: the command line's
     // camera options (real cameras through libgphoto2 beside the simulated ones).
     explicit Window(double fps, CameraOptions cameras = CameraOptions()) {
-        for (sim::Simulator* s : {&sim::Simulator::cd(), &sim::Simulator::rc()}) {
-            s->reset();
-            s->setManualViewfinder(fps <= 0);
-            if (fps > 0) s->setFrameRate(fps);
-        }
+        ResetSimulators(fps > 0 ? Frames::Streamed : Frames::Pushed, fps);
         QDir::setCurrent(dir.path());
         QDir(dir.path()).mkdir(QStringLiteral("shots"));
         app = std::make_unique<CMainApp>(std::move(cameras));

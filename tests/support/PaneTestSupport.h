@@ -40,19 +40,6 @@ inline std::vector<std::string> errors() {
     return gErrors;
 }
 
-// Both simulators back to their defaults, then the given worlds (manual viewfinder by default,
-// so no thread runs unless a test asks for one).
-inline void ResetSimulators(sim::World cdWorld, sim::World rcWorld, bool manualFrames = true) {
-    for (sim::Simulator* s : {&sim::Simulator::cd(), &sim::Simulator::rc()}) {
-        s->reset();
-        s->setManualViewfinder(manualFrames);
-    }
-    sim::Simulator::cd().setWorld(std::move(cdWorld));
-    sim::Simulator::rc().setWorld(std::move(rcWorld));
-    std::lock_guard<std::mutex> guard(gErrorLock);
-    gErrors.clear();
-}
-
 // A document with its config file in its own temporary folder, and the console registered.
 struct DocFixture {
     QTemporaryDir dir;
@@ -65,6 +52,8 @@ struct DocFixture {
         doc->RegisterView(&console, "Debug");
         doc->setOnLog(&CollectError);
         doc->SetCaptureFolder(dir.path().toStdString() + "/");
+        std::lock_guard<std::mutex> guard(gErrorLock);
+        gErrors.clear();
     }
     ~DocFixture() { doc.reset(); }
 };

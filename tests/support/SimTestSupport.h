@@ -4,6 +4,8 @@
 
 #include "sdk/sim/Simulator.h"
 
+#include "support/Worlds.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -17,14 +19,8 @@ namespace testsupport {
 
 class SimTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        sim::Simulator::cd().reset();
-        sim::Simulator::rc().reset();
-    }
-    void TearDown() override {
-        sim::Simulator::cd().reset();
-        sim::Simulator::rc().reset();
-    }
+    void SetUp() override { ResetSimulators(); }
+    void TearDown() override { ResetSimulators(); }
 };
 
 // Opens the first listed camera with that name; 0 if none (or the open failed).
@@ -58,13 +54,6 @@ inline std::vector<std::string> deviceNames(const sdk::Api& api) {
     }
     api.EnumDeviceRelease(e);
     return names;
-}
-
-// A small camera: sizes of a few dozen pixels so that files are quick to write.
-inline sim::CameraSpec smallCamera(const std::string& name) {
-    sim::CameraSpec c = sim::fullCamera(name);
-    c.sizePixels = {{0, {96, 64}}, {1, {48, 32}}, {2, {32, 24}}};
-    return c;
 }
 
 // The test program's temporary folder, removed when the program ends.

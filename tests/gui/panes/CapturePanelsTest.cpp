@@ -87,11 +87,7 @@ class CapturePanelsTest : public QObject {
 private slots:
     void init() {
         // Small pictures, so that saving stays quick under the sanitizers.
-        auto model = sim::fullCamera("Cd One");
-        model.sizePixels.clear();
-        for (const auto& [code, label] : model.imageSizes)
-            model.sizePixels.push_back({code, {64, 48}});
-        ResetSimulators(WorldOf({model}), WorldOf({}));
+        ResetSimulators(WorldOf({SmallCamera("Cd One")}), WorldOf({}));
     }
 
     void stitchControls() {

@@ -11,6 +11,8 @@
 #include "views/CViewCameraList.h"
 #include "views/CViewDebug.h"
 
+#include "support/Worlds.h"
+
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -61,8 +63,7 @@ void TestFrame::initTestCase() {
 }
 
 void TestFrame::init() {
-    sim::Simulator::cd().reset();
-    sim::Simulator::rc().reset();
+    testsupport::ResetSimulators();
     doc = std::make_unique<CViewDoc>(sim::Simulator::cd().api(), sim::Simulator::rc().api(),
                                      dir.filePath(QStringLiteral("config.cfg")).toStdString());
     frame = std::make_unique<CMainFrame>(doc.get());

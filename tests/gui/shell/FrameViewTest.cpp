@@ -13,6 +13,8 @@
 #include "sdk/sim/Simulator.h"
 #include "views/CViewDebug.h"
 
+#include "support/Worlds.h"
+
 #include <QAction>
 #include <QFile>
 #include <QMenuBar>
@@ -58,8 +60,7 @@ void TestFrameView::initTestCase() {
 }
 
 void TestFrameView::init() {
-    sim::Simulator::cd().reset();
-    sim::Simulator::rc().reset();
+    testsupport::ResetSimulators();
     doc = std::make_unique<CViewDoc>(sim::Simulator::cd().api(), sim::Simulator::rc().api(),
                                      dir.filePath(QStringLiteral("config.cfg")).toStdString());
     frame = std::make_unique<CMainFrame>(doc.get());
