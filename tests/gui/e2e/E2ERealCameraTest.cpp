@@ -17,6 +17,18 @@
 #include <cstdlib>
 #include <thread>
 
+namespace {
+
+// The command line's camera options for the libgphoto2 test camera on that disk folder alone.
+CameraOptions testEosOn(const QTemporaryDir& disk) {
+    CameraOptions cameras;
+    cameras.autodetect = false;
+    cameras.cameras = {"Kestrel Test EOS@disk:" + disk.path().toStdString()};
+    return cameras;
+}
+
+}   // namespace
+
 class E2eRealCameraTest : public QObject {
     Q_OBJECT
 private slots:
@@ -24,10 +36,7 @@ private slots:
 
     void connectStreamSetCapture() {
         QTemporaryDir disk;
-        CameraOptions cameras;
-        cameras.autodetect = false;
-        cameras.cameras = {"Kestrel Test EOS@disk:" + disk.path().toStdString()};
-        testsupport::Window w(30, cameras);
+        testsupport::Window w(30, testEosOn(disk));
         QVERIFY(w.ok);
         QListWidget* list = w.cameraList()->cameraList();
         QVERIFY(list->count() > 1);
@@ -93,10 +102,7 @@ private slots:
     // the settings pane showed when the step was added, then the picture arrives.
     void timeRunAppliesItsSettingThenCaptures() {
         QTemporaryDir disk;
-        CameraOptions cameras;
-        cameras.autodetect = false;
-        cameras.cameras = {"Kestrel Test EOS@disk:" + disk.path().toStdString()};
-        testsupport::Window w(30, cameras);
+        testsupport::Window w(30, testEosOn(disk));
         QVERIFY(w.ok);
         QVERIFY(w.selectCamera(QStringLiteral("Kestrel Test EOS")));
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);

@@ -30,9 +30,25 @@ QStringList labelsOf(const std::vector<camera::SettingOption>& options) {
     return labels;
 }
 
+// The pane's controls, by their object names.
+QComboBox* listOf(const CViewSetting& pane, CViewSetting::Row row) {
+    return Child<QComboBox>(pane,
+                            QStringLiteral("setting.%1").arg(int(row)).toLatin1().constData());
+}
+QSlider* zoomOf(const CViewSetting& pane) { return Child<QSlider>(pane, "zoom"); }
+QCheckBox* afLockOf(const CViewSetting& pane) { return Child<QCheckBox>(pane, "afLock"); }
+
+// Lists the cameras, connects the named one and refills the pane; false if it did not connect.
+bool connectAndRefill(DocFixture& fx, CViewSetting& pane, const std::string& camera) {
+    fx.doc->UpdateDeviceList();
+    if (!fx.doc->ConnectCamera(camera)) return false;
+    pane.RefreshSettings();
+    return true;
+}
+
 // Picks the first entry that is not selected now, as the user would, and returns its text.
 QString chooseAnother(CViewSetting& pane, CViewSetting::Row row) {
-    QComboBox* combo = pane.findChild<QComboBox*>(QStringLiteral("setting.%1").arg(int(row)));
+    QComboBox* combo = listOf(pane, row);
     const int index = combo->currentIndex() == 0 ? 1 : 0;
     combo->setCurrentIndex(index);
     emit combo->activated(index);
@@ -52,17 +68,14 @@ private slots:
     void emptyWithoutCamera() {
         DocFixture fx;
         CViewSetting pane(fx.doc.get());
-        const int sliderStart = pane.findChild<QSlider*>(QStringLiteral("zoom"))->value();
+        const int sliderStart = zoomOf(pane)->value();
         pane.RefreshSettings();
         for (int row = 0; row < CViewSetting::RowCount; ++row)
-            QCOMPARE(pane.findChild<QComboBox*>(
-                             QStringLiteral("setting.%1").arg(int(CViewSetting::Row(row))))
-                         ->count(),
-                     0);
-        QCOMPARE(pane.findChild<QSlider*>(QStringLiteral("zoom"))->value(), sliderStart);
+            QCOMPARE(listOf(pane, CViewSetting::Row(row))->count(), 0);
+        QCOMPARE(zoomOf(pane)->value(), sliderStart);
         // The AF lock box cannot change while no camera is open.
-        QTest::mouseClick(pane.findChild<QCheckBox*>(QStringLiteral("afLock")), Qt::LeftButton);
-        QVERIFY(!pane.findChild<QCheckBox*>(QStringLiteral("afLock"))->isChecked());
+        QTest::mouseClick(afLockOf(pane), Qt::LeftButton);
+        QVERIFY(!afLockOf(pane)->isChecked());
         QCOMPARE(fx.console.text(), std::string());
     }
 
@@ -75,9 +88,7 @@ private slots:
         QFETCH(QString, camera);
         DocFixture fx;
         CViewSetting pane(fx.doc.get());
-        fx.doc->UpdateDeviceList();
-        QVERIFY(fx.doc->ConnectCamera(camera.toStdString()));
-        pane.RefreshSettings();
+        QVERIFY(connectAndRefill(fx, pane, camera.toStdString()));
         camera::CanonDriver& d = *fx.doc->openDriver();
         struct Expect {
             CViewSetting::Row row;
@@ -98,9 +109,7 @@ private slots:
         };
         for (const Expect& e : rows) {
             QVERIFY2(!e.options.empty(), "the full camera offers every setting");
-            QCOMPARE(
-                itemsOf(pane.findChild<QComboBox*>(QStringLiteral("setting.%1").arg(int(e.row)))),
-                labelsOf(e.options));
+            QCOMPARE(itemsOf(listOf(pane, e.row)), labelsOf(e.options));
             QCOMPARE(pane.selectedText(e.row), QString::fromStdString(e.current));
         }
         // Image quality offers only the qualities of the current size.
@@ -108,25 +117,20 @@ private slots:
         for (const auto& size : d.imageSizes()) {
             sizes << QString::fromStdString(size.label);
             if (size.label == d.GetImageSize())
-                QCOMPARE(itemsOf(pane.findChild<QComboBox*>(
-                             QStringLiteral("setting.%1").arg(int(CViewSetting::ImageQuality)))),
+                QCOMPARE(itemsOf(listOf(pane, CViewSetting::ImageQuality)),
                          labelsOf(size.qualities));
         }
-        QCOMPARE(itemsOf(pane.findChild<QComboBox*>(
-                     QStringLiteral("setting.%1").arg(int(CViewSetting::ImageSize)))),
-                 sizes);
+        QCOMPARE(itemsOf(listOf(pane, CViewSetting::ImageSize)), sizes);
         QCOMPARE(pane.selectedText(CViewSetting::ImageQuality),
                  QString::fromStdString(d.GetImageQuality()));
-        QCOMPARE(pane.findChild<QSlider*>(QStringLiteral("zoom"))->maximum(), int(d.maxZoomPos()));
-        QCOMPARE(pane.findChild<QSlider*>(QStringLiteral("zoom"))->value(), int(d.GetZoomPos()));
+        QCOMPARE(zoomOf(pane)->maximum(), int(d.maxZoomPos()));
+        QCOMPARE(zoomOf(pane)->value(), int(d.GetZoomPos()));
     }
 
     void choosingWritesTheLabelToTheCamera() {
         DocFixture fx;
         CViewSetting pane(fx.doc.get());
-        fx.doc->UpdateDeviceList();
-        QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
-        pane.RefreshSettings();
+        QVERIFY(connectAndRefill(fx, pane, "Cd Camera"));
         const QString tv = chooseAnother(pane, CViewSetting::TVMode);
         QCOMPARE(QString::fromStdString(fx.doc->cdDriver().GetTV()), tv);
         std::uint32_t code = 0;
@@ -144,11 +148,9 @@ private slots:
     void followsTheCamerasOwnChanges() {
         DocFixture fx;
         CViewSetting pane(fx.doc.get());
-        fx.doc->UpdateDeviceList();
-        QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
-        pane.RefreshSettings();
-        QTest::mouseClick(pane.findChild<QCheckBox*>(QStringLiteral("afLock")), Qt::LeftButton);
-        QVERIFY(pane.findChild<QCheckBox*>(QStringLiteral("afLock"))->isChecked());
+        QVERIFY(connectAndRefill(fx, pane, "Cd Camera"));
+        QTest::mouseClick(afLockOf(pane), Qt::LeftButton);
+        QVERIFY(afLockOf(pane)->isChecked());
         camera::CanonDriver& d = fx.doc->cdDriver();
         const std::string tv = d.tvModes().at(d.tvModes().size() / 2).label;
         QVERIFY(tv != d.GetTV());
@@ -158,21 +160,17 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(pane.selectedText(CViewSetting::TVMode),
                                   QString::fromStdString(tv), kThreadWaitMs);
         QCOMPARE(sim::Simulator::cd().countCalls("CDSetTvValue"), std::size_t{0});
-        QVERIFY(pane.findChild<QCheckBox*>(QStringLiteral("afLock"))->isChecked());
+        QVERIFY(afLockOf(pane)->isChecked());
         QCOMPARE(fx.console.text(), std::string());
     }
 
     void choosingASizeRefillsItsQualities() {
         DocFixture fx;
         CViewSetting pane(fx.doc.get());
-        fx.doc->UpdateDeviceList();
-        QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
-        pane.RefreshSettings();
-        const QStringList before = itemsOf(pane.findChild<QComboBox*>(
-            QStringLiteral("setting.%1").arg(int(CViewSetting::ImageQuality))));
+        QVERIFY(connectAndRefill(fx, pane, "Cd Camera"));
+        const QStringList before = itemsOf(listOf(pane, CViewSetting::ImageQuality));
         // Small has no Lossless quality in the full camera.
-        QComboBox* sizes = pane.findChild<QComboBox*>(
-            QStringLiteral("setting.%1").arg(int(CViewSetting::ImageSize)));
+        QComboBox* sizes = listOf(pane, CViewSetting::ImageSize);
         const int small = sizes->findText(QStringLiteral("Small"));
         QVERIFY(small >= 0);
         sizes->setCurrentIndex(small);
@@ -180,11 +178,9 @@ private slots:
         QCOMPARE(pane.selectedText(CViewSetting::ImageSize), QStringLiteral("Small"));
         for (const auto& size : fx.doc->cdDriver().imageSizes())
             if (size.label == "Small")
-                QCOMPARE(itemsOf(pane.findChild<QComboBox*>(
-                             QStringLiteral("setting.%1").arg(int(CViewSetting::ImageQuality)))),
+                QCOMPARE(itemsOf(listOf(pane, CViewSetting::ImageQuality)),
                          labelsOf(size.qualities));
-        QVERIFY(itemsOf(pane.findChild<QComboBox*>(
-                    QStringLiteral("setting.%1").arg(int(CViewSetting::ImageQuality)))) != before);
+        QVERIFY(itemsOf(listOf(pane, CViewSetting::ImageQuality)) != before);
         QCOMPARE(pane.selectedText(CViewSetting::ImageQuality),
                  QString::fromStdString(fx.doc->cdDriver().GetImageQuality()));
     }
@@ -203,9 +199,7 @@ private slots:
         QFETCH(bool, refillsOthers);
         DocFixture fx;
         CViewSetting pane(fx.doc.get());
-        fx.doc->UpdateDeviceList();
-        QVERIFY(fx.doc->ConnectCamera(camera.toStdString()));
-        pane.RefreshSettings();
+        QVERIFY(connectAndRefill(fx, pane, camera.toStdString()));
 
         const CViewSetting::Row others[] = {CViewSetting::ISO,      CViewSetting::Meter,
                                             CViewSetting::Exposure, CViewSetting::WhiteBalance,
@@ -214,8 +208,7 @@ private slots:
         const CViewSetting::Row unrefilled[] = {CViewSetting::ImageQuality};
         QMap<int, QString> cameraValue;
         auto moveOnlyInList = [&](CViewSetting::Row row) {
-            QComboBox* combo =
-                pane.findChild<QComboBox*>(QStringLiteral("setting.%1").arg(int(row)));
+            QComboBox* combo = listOf(pane, row);
             cameraValue[row] = combo->currentText();
             combo->setCurrentIndex(combo->currentIndex() == 0 ? 1 : 0);
         };
@@ -238,16 +231,14 @@ private slots:
     void afLockToggles() {
         DocFixture fx;
         CViewSetting pane(fx.doc.get());
-        fx.doc->UpdateDeviceList();
-        QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
-        pane.RefreshSettings();
-        QTest::mouseClick(pane.findChild<QCheckBox*>(QStringLiteral("afLock")), Qt::LeftButton);
-        QVERIFY(pane.findChild<QCheckBox*>(QStringLiteral("afLock"))->isChecked());
+        QVERIFY(connectAndRefill(fx, pane, "Cd Camera"));
+        QTest::mouseClick(afLockOf(pane), Qt::LeftButton);
+        QVERIFY(afLockOf(pane)->isChecked());
         QVERIFY(sim::Simulator::cd().state("Cd Camera")->afLocked);
         // A refused call is logged by the driver, and the box follows the click anyway.
         sim::Simulator::cd().failOnce("AFLock", 0x81);
-        QTest::mouseClick(pane.findChild<QCheckBox*>(QStringLiteral("afLock")), Qt::LeftButton);
-        QVERIFY(!pane.findChild<QCheckBox*>(QStringLiteral("afLock"))->isChecked());
+        QTest::mouseClick(afLockOf(pane), Qt::LeftButton);
+        QVERIFY(!afLockOf(pane)->isChecked());
         QVERIFY(sim::Simulator::cd().state("Cd Camera")->afLocked);
         QCOMPARE(errors().size(), size_t(1));
         QVERIFY(QString::fromStdString(errors().front()).startsWith("SetAFLock::CDAFLock: "));
@@ -256,12 +247,10 @@ private slots:
     void zoomFollowsTheSlider() {
         DocFixture fx;
         CViewSetting pane(fx.doc.get());
-        fx.doc->UpdateDeviceList();
-        QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
-        pane.RefreshSettings();
-        QVERIFY(pane.findChild<QSlider*>(QStringLiteral("zoom"))->maximum() >= 3);
-        for (int position : {3, 1, pane.findChild<QSlider*>(QStringLiteral("zoom"))->maximum()}) {
-            pane.findChild<QSlider*>(QStringLiteral("zoom"))->setValue(position);
+        QVERIFY(connectAndRefill(fx, pane, "Cd Camera"));
+        QVERIFY(zoomOf(pane)->maximum() >= 3);
+        for (int position : {3, 1, zoomOf(pane)->maximum()}) {
+            zoomOf(pane)->setValue(position);
             QCOMPARE(sim::Simulator::cd().state("Cd Camera")->zoomPos, std::uint32_t(position));
         }
     }
@@ -282,19 +271,13 @@ private slots:
         DocFixture fx;
         CViewSetting pane(fx.doc.get());
         QLineEdit elsewhere(&pane);   // holds the focus when the control must not
-        fx.doc->UpdateDeviceList();
-        QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
-        pane.RefreshSettings();
+        QVERIFY(connectAndRefill(fx, pane, "Cd Camera"));
         pane.show();
         QVERIFY(QTest::qWaitForWindowActive(&pane));
-        QWidget* control = slider ? static_cast<QWidget*>(pane.findChild<QSlider*>("zoom"))
-                                  : pane.findChild<QComboBox*>(
-                                        QStringLiteral("setting.%1").arg(CViewSetting::TVMode));
-        QVERIFY(control);
-        pane.findChild<QSlider*>(QStringLiteral("zoom"))
-            ->setValue(1);   // the wheel can move either list or slider from here
-        pane.findChild<QComboBox*>(QStringLiteral("setting.%1").arg(int(CViewSetting::TVMode)))
-            ->setCurrentIndex(1);
+        QWidget* control =
+            slider ? static_cast<QWidget*>(zoomOf(pane)) : listOf(pane, CViewSetting::TVMode);
+        zoomOf(pane)->setValue(1);   // the wheel can move either list or slider from here
+        listOf(pane, CViewSetting::TVMode)->setCurrentIndex(1);
         (focused ? control : static_cast<QWidget*>(&elsewhere))->setFocus();
         QCOMPARE(control->hasFocus(), focused);
         auto tvNow = [] { return sim::Simulator::cd().state("Cd Camera")->tvValue; };
@@ -313,35 +296,27 @@ private slots:
     void zoomValueShows() {
         DocFixture fx;
         CViewSetting pane(fx.doc.get());
-        fx.doc->UpdateDeviceList();
-        QVERIFY(fx.doc->ConnectCamera("Cd Camera"));
-        pane.RefreshSettings();
-        pane.findChild<QSlider*>(QStringLiteral("zoom"))->setValue(2);
-        QCOMPARE(pane.findChild<QSlider*>(QStringLiteral("zoom"))->toolTip(),
-                 QStringLiteral("Zoom position 2 of %1")
-                     .arg(pane.findChild<QSlider*>(QStringLiteral("zoom"))->maximum()));
+        QVERIFY(connectAndRefill(fx, pane, "Cd Camera"));
+        zoomOf(pane)->setValue(2);
+        QCOMPARE(zoomOf(pane)->toolTip(),
+                 QStringLiteral("Zoom position 2 of %1").arg(zoomOf(pane)->maximum()));
     }
 
     void disconnectEmptiesTheLists() {
         DocFixture fx;
         CViewSetting pane(fx.doc.get());
-        fx.doc->UpdateDeviceList();
-        QVERIFY(fx.doc->ConnectCamera("Rc Camera"));
-        pane.RefreshSettings();
-        QTest::mouseClick(pane.findChild<QCheckBox*>(QStringLiteral("afLock")), Qt::LeftButton);
-        pane.findChild<QSlider*>(QStringLiteral("zoom"))->setValue(2);
-        const int range = pane.findChild<QSlider*>(QStringLiteral("zoom"))->maximum();
+        QVERIFY(connectAndRefill(fx, pane, "Rc Camera"));
+        QTest::mouseClick(afLockOf(pane), Qt::LeftButton);
+        zoomOf(pane)->setValue(2);
+        const int range = zoomOf(pane)->maximum();
         fx.doc->rcDriver().Disconnect();
         pane.RefreshSettings();
         for (int row = 0; row < CViewSetting::RowCount; ++row)
-            QCOMPARE(pane.findChild<QComboBox*>(
-                             QStringLiteral("setting.%1").arg(int(CViewSetting::Row(row))))
-                         ->count(),
-                     0);
-        QVERIFY(!pane.findChild<QCheckBox*>(QStringLiteral("afLock"))->isChecked());
-        QCOMPARE(pane.findChild<QSlider*>(QStringLiteral("zoom"))->value(),
+            QCOMPARE(listOf(pane, CViewSetting::Row(row))->count(), 0);
+        QVERIFY(!afLockOf(pane)->isChecked());
+        QCOMPARE(zoomOf(pane)->value(),
                  2);   // the slider keeps its place
-        QCOMPARE(pane.findChild<QSlider*>(QStringLiteral("zoom"))->maximum(), range);
+        QCOMPARE(zoomOf(pane)->maximum(), range);
     }
 };
 
