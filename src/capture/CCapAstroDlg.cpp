@@ -53,10 +53,17 @@ CCapAstroDlg::CCapAstroDlg(QWidget* parent) : QWidget(parent) {
     // How many frames are added, beside the slider.
     frames_ = new QLabel(this);
     frames_->setObjectName(QStringLiteral("addedFrames"));
-    frames_->setGeometry(dluX(14), dluY(56), sliderLeft - dluX(14) - 4, dluY(10));
+    // As wide as its widest text, the button after it moved on when that is past the slider.
+    int framesWidth = sliderLeft - dluX(14) - 4;
+    for (const QString& text :
+         {QStringLiteral("no frames added"), QStringLiteral("150 frames added")})
+        framesWidth = std::max(framesWidth, frames_->fontMetrics().horizontalAdvance(text) + 2);
+    frames_->setGeometry(dluX(14), dluY(56), framesWidth,
+                         std::max(dluY(10), frames_->sizeHint().height()));
     showFrames();
     calibrate_ = new QPushButton(QStringLiteral("Calibrate for Noise"), this);
-    fit(calibrate_, QRect(sliderLeft, dluY(58), dluX(69), dluY(11)));
+    fit(calibrate_,
+        QRect(std::max(sliderLeft, frames_->geometry().right() + 5), dluY(58), dluX(69), dluY(11)));
 
     connect(capture_, &QPushButton::clicked, this, &CCapAstroDlg::OnCapturePhoto);
     connect(calibrate_, &QPushButton::clicked, this, &CCapAstroDlg::CalibrateNoise);

@@ -8,7 +8,6 @@
 #include "kit/UiWakeup.h"
 #include "views/CViewSetting.h"
 
-#include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,7 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QSaveFile>
+#include <QResizeEvent>
 #include <QSpinBox>
 #include <QStringList>
 #include <QTableWidget>
@@ -29,6 +28,16 @@ namespace {
 
 constexpr int kIdRole = Qt::UserRole;
 
+// A button's width for the widest of its texts at its font, at least `units` dialog units.
+int ButtonWidth(const QPushButton* button, std::initializer_list<QString> texts, int units) {
+    const QFontMetrics metrics = button->fontMetrics();
+    const int frame = button->sizeHint().width() - metrics.horizontalAdvance(button->text());
+    int width = dluX(units);
+    for (const QString& text : texts)
+        width = std::max(width, metrics.horizontalAdvance(text) + frame);
+    return width;
+}
+
 }   // namespace
 
 CCapTimeDlg::CCapTimeDlg(QWidget* parent, std::unique_ptr<SequenceClock> clock)
@@ -37,23 +46,16 @@ CCapTimeDlg::CCapTimeDlg(QWidget* parent, std::unique_ptr<SequenceClock> clock)
                                                   std::move(clock))) {
     resize(dluX(216), dluY(98));
     capture_ = new QPushButton(QStringLiteral("Capture Photos"), this);
-    capture_->setGeometry(dluRect(7, 7, 67, 14));
     seconds_ = new QLineEdit(QStringLiteral("1"), this);
-    seconds_->setGeometry(dluRect(7, 39, 29, 14));
     seconds_->setMaxLength(5);
     seconds_->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), this));
-    auto* label = new CLabel(QStringLiteral("Seconds"), this);
-    label->move(dluX(38), dluY(42));
+    secondsLabel_ = new CLabel(QStringLiteral("Seconds"), this);
     addDelay_ = new QPushButton(QStringLiteral("Add Delay"), this);
-    addDelay_->setGeometry(dluRect(71, 39, 50, 14));
     addPhoto_ = new QPushButton(QStringLiteral("Add Photo"), this);
-    addPhoto_->setGeometry(dluRect(71, 58, 50, 14));
     remove_ = new QPushButton(QStringLiteral("Remove Item"), this);
-    remove_->setGeometry(dluRect(71, 77, 50, 14));
 
     list_ = new QTableWidget(0, 2, this);
-    list_->setGeometry(dluRect(125, 7, 84, 84));
     list_->setHorizontalHeaderLabels({QStringLiteral("#"), QStringLiteral("Item")});
     list_->horizontalHeader()->setMinimumSectionSize(0);
     list_->setColumnWidth(0, 20);
@@ -66,28 +68,29 @@ CCapTimeDlg::CCapTimeDlg(QWidget* parent, std::unique_ptr<SequenceClock> clock)
     list_->setSortingEnabled(false);
 
     progress_ = new QLabel(this);
-    progress_->setGeometry(dluRect(7, 24, 114, 12));
+    progress_->setWordWrap(true);   // only when the panel is narrower than the line
+    progress_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     repeats_ = new QSpinBox(this);
-    repeats_->setGeometry(dluRect(7, 58, 29, 14));
     repeats_->setRange(0, 999999);
     repeats_->setValue(1);
     repeats_->setSpecialValueText(QStringLiteral("Until stopped"));
     repeats_->setToolTip(QStringLiteral("How many times the list runs (0: until stopped)"));
-    auto* times = new CLabel(QStringLiteral("Times"), this);
-    times->move(dluX(38), dluY(61));
+    timesLabel_ = new CLabel(QStringLiteral("Times"), this);
     save_ = new QPushButton(QStringLiteral("Save List"), this);
-    save_->setGeometry(dluRect(7, 77, 30, 14));
     load_ = new QPushButton(QStringLiteral("Load List"), this);
-    load_->setGeometry(dluRect(38, 77, 30, 14));
+    LayOut();
     progressTimer_ = new QTimer(this);
     progressTimer_->setInterval(250);
     connect(progressTimer_, &QTimer::timeout, this, &CCapTimeDlg::ShowProgress);
 
     wakeup_ = new UiWakeup([this] { ApplyHandedOver(); }, this);
     connect(save_, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(
-            this, QStringLiteral("Save List"), QString(), QStringLiteral("Time lists (*.ktl)"));
-        if (!path.isEmpty()) SaveList(path);
+        QFileDialog dialog(this, QStringLiteral("Save List"), QString(),
+                           QStringLiteral("Time lists (*.ktl)"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("ktl"));   // asked about before it is replaced
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            SaveList(dialog.selectedFiles().front());
     });
     connect(load_, &QPushButton::clicked, this, [this] {
         const QString path = QFileDialog::getOpenFileName(
@@ -102,6 +105,50 @@ CCapTimeDlg::CCapTimeDlg(QWidget* parent, std::unique_ptr<SequenceClock> clock)
 
 CCapTimeDlg::~CCapTimeDlg() {
     sequence_.reset();   // ends a run promptly and waits for the worker
+}
+
+// The dialog-unit places, each control widened to its text where the window's font needs it
+// and the controls to its right moved on: the left column's buttons, then the list; the
+// progress line beside "Capture Photos" to the right edge.
+void CCapTimeDlg::LayOut() {
+    const int gap = dluX(2);
+    const int rowHeight = dluY(14);
+    capture_->setGeometry(dluX(7), dluY(7),
+                          ButtonWidth(capture_,
+                                      {QStringLiteral("Capture Photos"), QStringLiteral("Stop"),
+                                       QStringLiteral("Stopping...")},
+                                      67),
+                          rowHeight);
+    save_->setGeometry(dluX(7), dluY(77), ButtonWidth(save_, {save_->text()}, 30), rowHeight);
+    load_->setGeometry(save_->geometry().right() + 1 + gap / 2, dluY(77),
+                       ButtonWidth(load_, {load_->text()}, 30), rowHeight);
+    seconds_->setGeometry(dluX(7), dluY(39), dluX(29), rowHeight);
+    repeats_->setGeometry(dluX(7), dluY(58), dluX(29), rowHeight);
+    const int labelLeft = dluX(38);
+    const int labelWidth =
+        std::max(secondsLabel_->sizeHint().width(), timesLabel_->sizeHint().width());
+    const int buttonsLeft =
+        std::max({dluX(71), load_->geometry().right() + 1 + gap, labelLeft + labelWidth + gap});
+    const int buttonsWidth = std::max({ButtonWidth(addDelay_, {addDelay_->text()}, 50),
+                                       ButtonWidth(addPhoto_, {addPhoto_->text()}, 50),
+                                       ButtonWidth(remove_, {remove_->text()}, 50)});
+    secondsLabel_->setGeometry(labelLeft, dluY(42), buttonsLeft - gap - labelLeft,
+                               secondsLabel_->sizeHint().height());
+    timesLabel_->setGeometry(labelLeft, dluY(61), buttonsLeft - gap - labelLeft,
+                             timesLabel_->sizeHint().height());
+    addDelay_->setGeometry(buttonsLeft, dluY(39), buttonsWidth, rowHeight);
+    addPhoto_->setGeometry(buttonsLeft, dluY(58), buttonsWidth, rowHeight);
+    remove_->setGeometry(buttonsLeft, dluY(77), buttonsWidth, rowHeight);
+    const int listLeft = std::max(dluX(125), buttonsLeft + buttonsWidth + gap);
+    list_->setGeometry(listLeft, dluY(24), dluX(84), dluY(67));
+    const int progressLeft = capture_->geometry().right() + 1 + gap;
+    const int right = std::max(width(), list_->geometry().right() + 1 + dluX(7)) - dluX(7);
+    progress_->setGeometry(progressLeft, dluY(7) - dluY(2), right - progressLeft, dluY(18));
+}
+
+void CCapTimeDlg::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayOut();
 }
 
 void CCapTimeDlg::setDocument(CViewDoc* document) {
@@ -123,18 +170,28 @@ int CCapTimeDlg::NextNumber() const {
     return largest + 1;
 }
 
-void CCapTimeDlg::AppendRow(const QString& text, SequenceItem item, const QString& tip) {
-    const int number = NextNumber();
-    const std::uint64_t id = sequence_->Append(std::move(item), number);
-    const int row = list_->rowCount();
-    list_->insertRow(row);
+void CCapTimeDlg::SetRow(int row, std::uint64_t id, int number, const SequenceItem& item,
+                         const QString& text) {
     auto* cell = new QTableWidgetItem(QString::number(number));
     cell->setData(kIdRole, QVariant::fromValue<qulonglong>(id));
     list_->setItem(row, 0, cell);
-    auto* item1 = new QTableWidgetItem(text);
-    item1->setToolTip(tip.isEmpty() ? text : tip);
-    list_->setItem(row, 1, item1);
+    auto* step = new QTableWidgetItem(text);
+    step->setToolTip(item.isDelay() ? text : PhotoRowTip(item));
+    list_->setItem(row, 1, step);
+}
+
+void CCapTimeDlg::AppendRow(const QString& text, const SequenceItem& item) {
+    const int number = NextNumber();
+    const int row = list_->rowCount();
+    list_->insertRow(row);
+    SetRow(row, sequence_->Append(item, number), number, item, text);
     list_->scrollToBottom();
+}
+
+QString CCapTimeDlg::DelayRowText(const QString& seconds) {
+    return std::atoi(seconds.toLatin1().constData()) == 1
+               ? QStringLiteral("Delay: %1 sec").arg(seconds)
+               : QStringLiteral("Delay: %1 secs").arg(seconds);
 }
 
 void CCapTimeDlg::OnAddDelay() {
@@ -146,7 +203,7 @@ void CCapTimeDlg::OnAddDelay() {
     }
     SequenceItem item;
     item.delaySeconds = value;
-    AppendRow(QStringLiteral("Delay: %1 secs").arg(text), std::move(item));
+    AppendRow(DelayRowText(text), item);
 }
 
 void CCapTimeDlg::OnAddPhoto() {
@@ -158,8 +215,7 @@ void CCapTimeDlg::OnAddPhoto() {
             item.labels[i] = settings->selectedText(CViewSetting::Row(i)).toStdString();
         item.zoomPosition = static_cast<std::uint32_t>(std::max(0, settings->zoomPosition()));
     }
-    const QString text = PhotoRowText(item), tip = PhotoRowTip(item);
-    AppendRow(text, std::move(item), tip);
+    AppendRow(PhotoRowText(item), item);
 }
 
 QString CCapTimeDlg::PhotoRowText(const SequenceItem& item) {
@@ -212,23 +268,37 @@ void CCapTimeDlg::OnCapturePhotos() {
         return;
     }
     sequence_->setRepeats(repeats_->value());
+    if (sequence_->RepeatsWithoutDelay()) {
+        // Shutter wear and a full card: pictures as fast as the camera takes them, again and
+        // again, are never what a repeat count asks for.
+        QMessageBox::information(this, QString(),
+                                 QStringLiteral("A list that repeats needs a delay: without one "
+                                                "it would take pictures as fast as the camera "
+                                                "allows. Add a delay, or set Times to 1"));
+        return;
+    }
     if (sequence_->Start()) {
         capture_->setText(QStringLiteral("Stop"));
+        load_->setEnabled(false);   // the list being run is not replaced
         progressTimer_->start();
         ShowProgress();
     }
 }
 
-QString CCapTimeDlg::ProgressText() const {
-    const CSequenceThread::Progress p = sequence_->progress();
+QString CCapTimeDlg::ProgressText() const { return ProgressText(sequence_->progress()); }
+
+QString CCapTimeDlg::ProgressText(const CSequenceThread::Progress& p) {
     if (!p.running) return {};
     QString text = p.passes == 0 ? QStringLiteral("Repeat %1 (until stopped)").arg(p.pass)
                                  : QStringLiteral("Repeat %1 of %2").arg(p.pass).arg(p.passes);
     if (p.step > 0) text += QStringLiteral(", step %1").arg(p.step);
+    if (p.cameraAway && (p.photoStep || p.secondsToPhoto == 0))
+        return text + QStringLiteral(", waiting for the camera");
     if (p.secondsToPhoto >= 0)
         text += p.secondsToPhoto == 0
                     ? QStringLiteral(", photo now")
                     : QStringLiteral(", next photo in %1 s").arg(p.secondsToPhoto);
+    if (p.cameraAway) text += QStringLiteral(", camera away");
     return text;
 }
 
@@ -237,20 +307,16 @@ void CCapTimeDlg::ShowProgress() {
     if (!sequence_->running()) progressTimer_->stop();
 }
 
-bool CCapTimeDlg::SaveList(const QString& path) {
+bool CCapTimeDlg::SaveList(const QString& chosen) {
+    const std::string path = WithListExtension(chosen.toStdString());
     SequenceList list;
     list.repeats = repeats_->value();
     for (const CSequenceThread::Entry& entry : sequence_->Queue()) list.steps.push_back(entry.item);
-    const std::string text = WriteSequenceList(list);
-    QSaveFile file(path);
-    const bool saved = file.open(QIODevice::WriteOnly) &&
-                       file.write(text.data(), static_cast<qint64>(text.size())) ==
-                           static_cast<qint64>(text.size()) &&
-                       file.commit();
+    std::string error;
+    const bool saved = SaveSequenceListFile(path, list, error);
     if (document_)
-        document_->Log(saved ? "List saved: " + path.toStdString() + "\r\n"
-                             : "List not saved: " + path.toStdString() + ": " +
-                                   file.errorString().toStdString() + "\r\n");
+        document_->Log(saved ? "List saved: " + path + "\r\n"
+                             : "List not saved: " + error + "\r\n");
     return saved;
 }
 
@@ -262,52 +328,32 @@ bool CCapTimeDlg::LoadList(const QString& path) {
         say("List not loaded: a run goes on; stop it first");
         return false;
     }
-    QFile file(path);
-    constexpr qint64 kMaxListBytes = 16 * 1024 * 1024;
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxListBytes) {
-        say("List not loaded: " + path.toStdString() + ": " +
-            (file.isOpen() ? std::string("larger than 16 MB") : file.errorString().toStdString()));
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
     SequenceList list;
     std::string error;
-    if (!ReadSequenceList(bytes.toStdString(), list, error)) {
-        say("List not loaded: " + path.toStdString() + ": " + error);
+    if (!LoadSequenceListFile(path.toStdString(), list, error)) {
+        say("List not loaded: " + error);
         return false;
     }
     for (const CSequenceThread::Entry& entry : sequence_->Queue()) sequence_->Remove(entry.id);
+    // All rows at once, numbered from 1: no row-by-row search for the next number, and the
+    // view is laid out once.
+    list_->setUpdatesEnabled(false);
     list_->setRowCount(0);
-    for (SequenceItem& item : list.steps) {
-        if (item.isDelay()) {
-            const QString text = QStringLiteral("Delay: %1 secs").arg(item.delaySeconds);
-            AppendRow(text, std::move(item));
-        } else {
-            const QString text = PhotoRowText(item), tip = PhotoRowTip(item);
-            AppendRow(text, std::move(item), tip);
-        }
+    list_->setRowCount(static_cast<int>(list.steps.size()));
+    for (std::size_t i = 0; i < list.steps.size(); ++i) {
+        const SequenceItem& item = list.steps[i];
+        const int number = static_cast<int>(i) + 1;
+        const QString text =
+            item.isDelay() ? DelayRowText(QString::number(item.delaySeconds)) : PhotoRowText(item);
+        SetRow(static_cast<int>(i), sequence_->Append(item, number), number, item, text);
     }
+    list_->setUpdatesEnabled(true);
+    list_->scrollToBottom();
     repeats_->setValue(list.repeats);
-    say("List loaded: " + path.toStdString() + " (" + std::to_string(list.steps.size()) +
-        " steps)");
+    const std::size_t n = list.steps.size();
+    say("List loaded: " + path.toStdString() + " (" + std::to_string(n) +
+        (n == 1 ? " step)" : " steps)"));
     return true;
-}
-
-void CCapTimeDlg::RebuildRows() {
-    list_->setRowCount(0);
-    for (const CSequenceThread::Entry& entry : sequence_->Queue()) {
-        const int row = list_->rowCount();
-        list_->insertRow(row);
-        auto* cell = new QTableWidgetItem(QString::number(entry.number));
-        cell->setData(kIdRole, QVariant::fromValue<qulonglong>(entry.id));
-        list_->setItem(row, 0, cell);
-        const QString text = entry.item.isDelay()
-                                 ? QStringLiteral("Delay: %1 secs").arg(entry.item.delaySeconds)
-                                 : PhotoRowText(entry.item);
-        auto* item1 = new QTableWidgetItem(text);
-        item1->setToolTip(entry.item.isDelay() ? text : PhotoRowTip(entry.item));
-        list_->setItem(row, 1, item1);
-    }
 }
 
 void CCapTimeDlg::RemoveRowOf(std::uint64_t id) {
@@ -335,7 +381,12 @@ void CCapTimeDlg::RunEnded() { HandOver(0); }
 
 void CCapTimeDlg::SettingsApplied() { HandOver(kSettingsEvent); }
 
-void CCapTimeDlg::PassStarted() { HandOver(kPassEvent); }
+void CCapTimeDlg::RunStopped() {
+    const bool running = sequence_->running();   // a new run may have started meanwhile
+    capture_->setText(running ? QStringLiteral("Stop") : QStringLiteral("Capture Photos"));
+    load_->setEnabled(!running);
+    ShowProgress();
+}
 
 void CCapTimeDlg::RefreshSettingsPane() {
     if (auto* settings =
@@ -352,11 +403,9 @@ void CCapTimeDlg::ApplyHandedOver() {
     bool refresh = false;
     for (std::uint64_t id : events) {
         if (id == kSettingsEvent) refresh = true;
-        else if (id == kPassEvent) RebuildRows();
         else if (id != 0) RemoveRowOf(id);
         else {
-            capture_->setText(sequence_->running() ? QStringLiteral("Stop")
-                                                   : QStringLiteral("Capture Photos"));
+            RunStopped();
             refresh = true;   // the pane shows what the camera holds after a run
         }
     }

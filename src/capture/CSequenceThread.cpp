@@ -29,6 +29,98 @@ constexpr std::chrono::milliseconds kAwayPoll{100};   // how often a waiting ste
 
 }   // namespace
 
+// One run's bookkeeping on the worker: the planned timeline, the sequence log (its failure said
+// once) and the camera's comings and goings as the run sees them (a console line and a row each).
+class CSequenceThread::RunLog {
+public:
+    using TimePoint = SequenceClock::Clock::time_point;
+
+    RunLog(SequenceCamera& camera, SequenceClock& clock, std::chrono::milliseconds awayLimit,
+           std::atomic<bool>& awayFlag)
+        : camera_(camera),
+          clock_(clock),
+          awayLimit_(awayLimit),
+          awayFlag_(awayFlag),
+          start_(clock.Now()),
+          wallStart_(clock.WallNow()) {
+        planned = awaySince = start_;
+    }
+
+    std::chrono::system_clock::time_point Wall(TimePoint t) const {
+        return wallStart_ +
+               std::chrono::duration_cast<std::chrono::system_clock::duration>(t - start_);
+    }
+
+    // A row for the step starting now, planned at `planned`.
+    SequenceLog::Row Begin(const Entry& step, const char* kind) {
+        if (!csvTried_) {   // opened with the first step, so an empty run leaves no file
+            csvTried_ = true;
+            csvPath_ = camera_.LogPath();
+            std::string error;
+            if (!csvPath_.empty() && !csv_.Open(csvPath_, wallStart_, error)) Failed(error);
+        }
+        SequenceLog::Row row;
+        row.step = step.number;
+        row.kind = kind;
+        row.plannedStart = Wall(planned);
+        row.actualStart = Wall(clock_.Now());
+        return row;
+    }
+
+    void Write(const SequenceLog::Row& row) {
+        std::string error;
+        if (csv_.isOpen() && !csv_.Write(row, error)) Failed(error);
+    }
+
+    // Says (and logs) when the camera has gone away or come back since last asked.
+    void NoteCamera(int stepNumber) {
+        if (camera_.CameraAway() == away) return;
+        away = !away;
+        awayFlag_ = away;
+        const auto now = clock_.Now();
+        SequenceLog::Row row;
+        row.step = stepNumber;
+        row.kind = "camera";
+        row.plannedStart = row.actualStart = row.end = Wall(now);
+        if (away) {
+            awaySince = now;
+            row.result = "camera lost";
+            camera_.Log("Camera away: the run waits for it (at most " + LimitText(awayLimit_) +
+                        ")\r\n");
+        } else if (camera_.CameraOpen()) {
+            row.result = "camera back";
+            camera_.Log("Camera back: the run goes on\r\n");
+        } else {   // the user's Disconnect ended the waiting
+            row.result = "camera given up";
+            camera_.Log("Camera no longer waited for: the run goes on without it\r\n");
+        }
+        Write(row);
+    }
+
+    // The planned start of the next step: the run's start plus the delays before it and the
+    // photo steps before it as long as they took.
+    TimePoint planned;
+    bool away = false;
+    TimePoint awaySince;
+
+private:
+    void Failed(const std::string& error) {
+        if (csvFailed_) return;
+        csvFailed_ = true;
+        camera_.Log("Sequence log not written: " + csvPath_ + ": " + error + "\r\n");
+    }
+
+    SequenceCamera& camera_;
+    SequenceClock& clock_;
+    const std::chrono::milliseconds awayLimit_;
+    std::atomic<bool>& awayFlag_;
+    const TimePoint start_;
+    const std::chrono::system_clock::time_point wallStart_;
+    SequenceLog csv_;
+    std::string csvPath_;
+    bool csvTried_ = false, csvFailed_ = false;
+};
+
 CSequenceThread::CSequenceThread(Events* events, std::unique_ptr<SequenceClock> clock)
     : events_(events), clock_(clock ? std::move(clock) : std::make_unique<SteadySequenceClock>()) {}
 
@@ -52,8 +144,10 @@ bool CSequenceThread::Remove(std::uint64_t id) {
     std::lock_guard lock(lock_);
     for (auto it = queue_.begin(); it != queue_.end(); ++it) {
         if (it->id != id) continue;
-        if (it == queue_.begin() && running_) return false;
+        if (running_ && id == current_) return false;
+        const auto index = static_cast<std::size_t>(it - queue_.begin());
         queue_.erase(it);
+        if (index < cursor_) --cursor_;   // the running step moved up
         break;
     }
     return true;
@@ -61,7 +155,7 @@ bool CSequenceThread::Remove(std::uint64_t id) {
 
 bool CSequenceThread::IsRunningStep(std::uint64_t id) const {
     std::lock_guard lock(lock_);
-    return running_ && !queue_.empty() && queue_.front().id == id;
+    return running_ && id != 0 && current_ == id;
 }
 
 std::vector<CSequenceThread::Entry> CSequenceThread::Queue() const {
@@ -81,13 +175,23 @@ bool CSequenceThread::stopRequested() const {
 
 int CSequenceThread::RunningDelayLeft() const {
     std::lock_guard lock(lock_);
-    if (!running_ || queue_.empty() || !queue_.front().item.isDelay()) return 0;
-    return queue_.front().item.delaySeconds;
+    return running_ && current_ != 0 ? delayLeft_ : 0;
 }
 
 void CSequenceThread::Quit() {
     running_ = false;
     clock_->Abort();
+}
+
+bool CSequenceThread::RepeatsWithoutDelay() const {
+    std::lock_guard lock(lock_);
+    return RepeatsWithoutDelayLocked();
+}
+
+bool CSequenceThread::RepeatsWithoutDelayLocked() const {
+    if (passes_ == 1 || queue_.empty()) return false;
+    return std::none_of(queue_.begin(), queue_.end(),
+                        [](const Entry& e) { return e.item.isDelay(); });
 }
 
 CSequenceThread::Progress CSequenceThread::progress() const {
@@ -96,38 +200,70 @@ CSequenceThread::Progress CSequenceThread::progress() const {
     p.running = running_;
     p.pass = pass_;
     p.passes = passes_;
-    if (!queue_.empty()) p.step = queue_.front().number;
+    p.cameraAway = cameraAway_;
+    if (cursor_ >= queue_.size()) return p;
+    const Entry& now = queue_[cursor_];
+    p.step = now.number;
+    p.photoStep = !now.item.isDelay();
+    // The delays from here to the next photo step, on into the next pass when there is one.
+    const bool wrap = keep_ && (p.passes == 0 || p.pass < p.passes);
     int seconds = 0;
-    for (const Entry& e : queue_) {
-        if (!e.item.isDelay()) {
+    for (std::size_t i = cursor_; i < queue_.size() + (wrap ? cursor_ : 0); ++i) {
+        const SequenceItem& item = queue_[i % queue_.size()].item;
+        if (!item.isDelay()) {
             p.secondsToPhoto = seconds;
             break;
         }
-        seconds += e.item.delaySeconds;
+        seconds += i == cursor_ && current_ != 0 ? delayLeft_ : item.delaySeconds;
     }
     return p;
 }
 
+bool CSequenceThread::NextStep(Entry& step) {
+    std::lock_guard lock(lock_);
+    if (cursor_ >= queue_.size()) return false;
+    step = queue_[cursor_];
+    current_ = step.id;
+    delayLeft_ = step.item.isDelay() ? step.item.delaySeconds : 0;
+    return true;
+}
+
+int CSequenceThread::NextDelaySeconds() const {
+    std::lock_guard lock(lock_);
+    return cursor_ < queue_.size() ? queue_[cursor_].item.delaySeconds : 0;
+}
+
 bool CSequenceThread::FinishStep(std::uint64_t id) {
-    bool end = false, newPass = false;
+    bool end = false, noPause = false;
     {
         std::lock_guard lock(lock_);
-        if (!queue_.empty() && queue_.front().id == id) queue_.pop_front();
-        const int passes = passes_;
-        if (queue_.empty() && !stopRequested_ && running_ && !pattern_.empty() &&
-            (passes == 0 || pass_ < passes)) {
-            for (const Entry& e : pattern_) queue_.push_back({nextId_++, e.number, e.item});
-            ++pass_;
-            newPass = true;
+        current_ = 0;
+        delayLeft_ = 0;
+        if (!keep_) {
+            if (!queue_.empty() && queue_.front().id == id) queue_.pop_front();
+        } else if (cursor_ < queue_.size() && queue_[cursor_].id == id) {
+            ++cursor_;
         }
-        end = queue_.empty() || stopRequested_ || !running_;
+        const int passes = passes_;
+        if (keep_ && cursor_ >= queue_.size() && !stopRequested_ && running_ &&
+            (passes == 0 || pass_ < passes)) {
+            // The next pass, unless the list lost its delays meanwhile.
+            noPause = RepeatsWithoutDelayLocked();
+            if (!noPause) {
+                cursor_ = 0;
+                ++pass_;
+            }
+        }
+        end = cursor_ >= queue_.size() || stopRequested_ || !running_;
         if (end) {
             stopRequested_ = false;
             running_ = false;
+            cursor_ = 0;
         }
     }
-    if (events_) events_->ItemDone(id);
-    if (newPass && events_) events_->PassStarted();
+    if (noPause)
+        camera_->Log("Run ended: the list has no delay left, so it would repeat with no pause\r\n");
+    if (!keep_ && events_) events_->ItemDone(id);
     if (end && events_) events_->RunEnded();
     return !end;
 }
@@ -137,178 +273,125 @@ void CSequenceThread::EndRun() {
         std::lock_guard lock(lock_);
         stopRequested_ = false;
         running_ = false;
+        current_ = 0;
+        delayLeft_ = 0;
+        cursor_ = 0;
     }
+    cameraAway_ = false;
     if (events_) events_->RunEnded();
 }
 
 void CSequenceThread::Run() {
-    using namespace std::chrono;
     SequenceCamera* camera = camera_.get();
     if (camera == nullptr || !camera->Ready()) return EndRun();
     // A setting or release answered busy is tried again before it counts as failed.
     const camera::BusyRetryScope busy(busyRetry_);
     notOffered_.clear();
-
     {
         std::lock_guard lock(lock_);
-        pattern_.assign(queue_.begin(), queue_.end());
+        keep_ = passes_ != 1;
+        cursor_ = 0;
         pass_ = 1;
     }
-    const auto runStart = clock_->Now();
-    const auto wallStart = clock_->WallNow();
-    auto wall = [&](SequenceClock::Clock::time_point t) {
-        return wallStart + duration_cast<system_clock::duration>(t - runStart);
-    };
-    SequenceLog csv;
-    bool csvTried = false;
-    std::string csvPath;
-    bool csvFailed = false;   // said once per run
-    auto logRow = [&](const SequenceLog::Row& row) {
-        std::string error;
-        if (!csv.isOpen() || csv.Write(row, error) || csvFailed) return;
-        csvFailed = true;
-        camera->Log("Sequence log not written: " + csvPath + ": " + error + "\r\n");
-    };
-    // The planned start of the next step: the run's start plus the delays before it and the
-    // photo steps before it as long as they took.
-    auto planned = runStart;
-    // The camera's comings and goings as the run sees them: a console line and a row each.
-    bool away = false;
-    auto awaySince = runStart;
-    auto noteCamera = [&](int stepNumber) {
-        if (camera->CameraAway() == away) return;
-        away = !away;
-        const auto now = clock_->Now();
-        SequenceLog::Row row;
-        row.step = stepNumber;
-        row.kind = "camera";
-        row.plannedStart = row.actualStart = row.end = wall(now);
-        if (away) {
-            awaySince = now;
-            row.result = "camera lost";
-            camera->Log("Camera away: the run waits for it (at most " + LimitText(awayLimit_) +
-                        ")\r\n");
-        } else if (camera->CameraOpen()) {
-            row.result = "camera back";
-            camera->Log("Camera back: the run goes on\r\n");
-        } else {   // the user's Disconnect ended the waiting
-            row.result = "camera given up";
-            camera->Log("Camera no longer waited for: the run goes on without it\r\n");
+    RunLog run(*camera, *clock_, awayLimit_, cameraAway_);
+    Entry step;
+    while (running_ && NextStep(step) && camera->Ready()) {
+        const Next next = step.item.isDelay() ? DelayStep(run, step) : PhotoStep(run, step);
+        if (next == Next::Ended) {
+            cameraAway_ = false;
+            return;
         }
-        logRow(row);
-    };
-
-    while (running_) {
-        Entry step;
-        {
-            std::lock_guard lock(lock_);
-            if (queue_.empty()) break;
-            step = queue_.front();
-        }
-        if (!camera->Ready()) break;
-        if (!csvTried) {
-            csvTried = true;
-            csvPath = camera->LogPath();
-            std::string error;
-            if (!csvPath.empty() && !csv.Open(csvPath, wallStart, error)) {
-                csvFailed = true;
-                camera->Log("Sequence log not written: " + csvPath + ": " + error + "\r\n");
-            }
-        }
-        SequenceLog::Row row;
-        row.step = step.number;
-        row.plannedStart = wall(planned);
-        const auto start = clock_->Now();
-        row.actualStart = wall(start);
-
-        if (step.item.isDelay()) {
-            row.kind = "delay";
-            bool finished = false;
-            // Each second of the countdown ends on the step's own timeline.
-            for (int second = 1;; ++second) {
-                if (!clock_->WaitUntil(start + seconds(second))) break;
-                int remaining = 0;
-                {
-                    std::lock_guard lock(lock_);
-                    // Only a quit lets the running step be taken away meanwhile.
-                    if (queue_.empty() || queue_.front().id != step.id) break;
-                    remaining = --queue_.front().item.delaySeconds;
-                }
-                noteCamera(step.number);   // a delay runs on while the camera is away
-                if (remaining <= 0) {
-                    finished = true;
-                    break;
-                }
-                camera->Log(Format("Delay remaining: %d\r\n", remaining));
-            }
-            row.end = wall(clock_->Now());
-            row.result = finished ? "done" : "dropped";
-            logRow(row);
-            if (!finished) break;   // quit during the delay: the step stays listed
-            planned += seconds(step.item.delaySeconds);
-            if (!FinishStep(step.id)) return;
-            int next = 0;
-            {
-                std::lock_guard lock(lock_);
-                if (!queue_.empty()) next = queue_.front().item.delaySeconds;
-            }
-            camera->Log(Format("Delay remaining: %d\r\n", next));
-            continue;
-        }
-
-        row.kind = "photo";
-        Wait wait = Wait::Back;
-        bool waited = false;
-        for (;;) {
-            noteCamera(step.number);
-            if (away) {
-                // The step waits for the camera; a delay after it runs from its return.
-                waited = true;
-                wait = AwaitCamera(awaySince);
-                if (wait != Wait::Back) break;
-                noteCamera(step.number);
-            }
-            const auto photoStart = clock_->Now();
-            row.actualStart = wall(photoStart);
-            if (waited && photoStart - planned > kMissedTolerance) {
-                // Late shots are not bunched together: this one is left out.
-                camera->Log(Format(
-                    "Photo step %d missed: the camera came back %lld s after its moment\r\n",
-                    step.number,
-                    static_cast<long long>(duration_cast<seconds>(photoStart - planned).count())));
-                row.result = "missed";
-                break;
-            }
-            if (!camera->CameraOpen()) {
-                camera->Log("No camera detected!\r\n");
-                row.result = "no camera";
-                break;
-            }
-            row.file.clear();
-            row.settingsChanged.clear();
-            if (PhotoStep(step, row.file, row.settingsChanged)) {
-                row.result = "captured";
-                break;
-            }
-            row.result = "failed";
-            if (!camera->CameraAway()) break;
-            // The camera went away during the step: no picture; taken again on its return.
-        }
-        if (wait != Wait::Back) {
-            // Quit, Stop or the limit: the step and those after it stay listed.
-            if (wait == Wait::TooLong)
-                camera->Log("Run ended: the camera stayed away longer than " +
-                            LimitText(awayLimit_) + "; the steps left stay listed\r\n");
-            break;
-        }
-        const auto end = clock_->Now();
-        row.end = wall(end);
-        planned = waited ? end : planned + (end - start);
-        logRow(row);
-        if (!row.settingsChanged.empty() && events_) events_->SettingsApplied();
-        if (!FinishStep(step.id)) return;
+        if (next == Next::Leave) break;
     }
     EndRun();
+}
+
+CSequenceThread::Next CSequenceThread::DelayStep(RunLog& run, const Entry& step) {
+    using namespace std::chrono;
+    SequenceLog::Row row = run.Begin(step, "delay");
+    const auto start = clock_->Now();
+    bool finished = false;
+    // Each second of the countdown ends on the step's own timeline.
+    for (int second = 1;; ++second) {
+        if (!clock_->WaitUntil(start + seconds(second))) break;   // quit
+        int remaining = 0;
+        {
+            std::lock_guard lock(lock_);
+            remaining = --delayLeft_;
+        }
+        run.NoteCamera(step.number);   // a delay runs on while the camera is away
+        if (remaining <= 0) {
+            finished = true;
+            break;
+        }
+        camera_->Log(Format("Delay remaining: %d\r\n", remaining));
+    }
+    row.end = run.Wall(clock_->Now());
+    row.result = finished ? "done" : "dropped";
+    run.Write(row);
+    if (!finished) return Next::Leave;   // the step stays listed
+    run.planned += seconds(step.item.delaySeconds);
+    if (!FinishStep(step.id)) return Next::Ended;
+    camera_->Log(Format("Delay remaining: %d\r\n", NextDelaySeconds()));
+    return Next::Step;
+}
+
+CSequenceThread::Next CSequenceThread::PhotoStep(RunLog& run, const Entry& step) {
+    using namespace std::chrono;
+    SequenceCamera& camera = *camera_;
+    SequenceLog::Row row = run.Begin(step, "photo");
+    const auto start = clock_->Now();
+    bool waited = false;
+    for (;;) {
+        run.NoteCamera(step.number);
+        if (run.away) {
+            // The step waits for the camera; a delay after it runs from its return.
+            waited = true;
+            const Wait wait = AwaitCamera(run.awaySince);
+            if (wait != Wait::Back) {
+                // Quit, Stop or the limit: the step and those after it stay listed.
+                if (wait == Wait::TooLong)
+                    camera.Log("Run ended: the camera stayed away longer than " +
+                               LimitText(awayLimit_) + "; the steps left stay listed\r\n");
+                return Next::Leave;
+            }
+            run.NoteCamera(step.number);
+        }
+        const auto photoStart = clock_->Now();
+        row.actualStart = run.Wall(photoStart);
+        if (waited && photoStart - run.planned > kMissedTolerance) {
+            // Late shots are not bunched together: this one is left out.
+            camera.Log(Format(
+                "Photo step %d missed: the camera came back %lld s after its moment\r\n",
+                step.number,
+                static_cast<long long>(duration_cast<seconds>(photoStart - run.planned).count())));
+            row.result = "missed";
+            break;
+        }
+        if (!camera.CameraOpen()) {
+            camera.Log("No camera detected!\r\n");
+            row.result = "no camera";
+            break;
+        }
+        row.settingsChanged = ApplyStoredSettings(step.item);
+        camera.Log("Taking photo...\r\n");
+        std::string path;
+        if (camera.TakePicture(path)) {
+            camera.PhotoCaptured();
+            row.file = path;
+            row.result = "captured";
+            break;
+        }
+        row.result = "failed";
+        if (!camera.CameraAway()) break;
+        // The camera went away during the step: no picture; taken again on its return.
+    }
+    const auto end = clock_->Now();
+    row.end = run.Wall(end);
+    run.planned = waited ? end : run.planned + (end - start);
+    run.Write(row);
+    if (!row.settingsChanged.empty() && events_) events_->SettingsApplied();
+    return FinishStep(step.id) ? Next::Step : Next::Ended;
 }
 
 CSequenceThread::Wait CSequenceThread::AwaitCamera(SequenceClock::Clock::time_point awaySince) {
@@ -323,14 +406,14 @@ CSequenceThread::Wait CSequenceThread::AwaitCamera(SequenceClock::Clock::time_po
     }
 }
 
-bool CSequenceThread::PhotoStep(const Entry& step, std::string& file, std::string& changed) {
+std::string CSequenceThread::ApplyStoredSettings(const SequenceItem& item) {
     SequenceCamera& camera = *camera_;
-    const SequenceItem& item = step.item;
-    std::vector<camera::Setting> applied;
+    std::string changed;
     auto note = [&changed](const std::string& text) {
         if (!changed.empty()) changed += ';';
         changed += text;
     };
+    std::vector<camera::Setting> applied;
     for (const camera::SettingInfo& info : camera::kSettings) {
         const std::string& wanted = item.label(info.key);
         if (wanted.empty()) continue;   // nothing was selected: the camera keeps its value
@@ -370,10 +453,5 @@ bool CSequenceThread::PhotoStep(const Entry& step, std::string& file, std::strin
             camera.Log(
                 Format("Setting not applied: Zoom is %u, wanted %u\r\n", held, item.zoomPosition));
     }
-    camera.Log("Taking photo...\r\n");
-    std::string path;
-    if (!camera.TakePicture(path)) return false;
-    camera.PhotoCaptured();
-    file = path;
-    return true;
+    return changed;
 }

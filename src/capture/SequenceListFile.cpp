@@ -1,6 +1,9 @@
 #include "capture/SequenceListFile.h"
 
+#include "sdk/SettingsFile.h"
+
 #include <charconv>
+#include <string_view>
 #include <sstream>
 
 namespace {
@@ -57,7 +60,9 @@ bool ReadSequenceList(const std::string& text, SequenceList& list, std::string& 
     SequenceList read;
     bool header = false, repeatSeen = false;
     std::vector<bool> given;   // settings given for the photo step being read (and zoom last)
-    std::istringstream in(text);
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    std::istringstream in(text.starts_with(kByteOrderMark) ? text.substr(kByteOrderMark.size())
+                                                           : text);
     std::string raw;
     int number = 0;
     auto fail = [&](const std::string& what) {
@@ -67,6 +72,8 @@ bool ReadSequenceList(const std::string& text, SequenceList& list, std::string& 
     while (std::getline(in, raw)) {
         ++number;
         if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+        if (raw.size() > kMaxListLineLength)
+            return fail("longer than " + std::to_string(kMaxListLineLength) + " characters");
         for (char c : raw)
             if (static_cast<unsigned char>(c) < 0x20 && c != '\t')
                 return fail("a control character");
@@ -117,6 +124,9 @@ bool ReadSequenceList(const std::string& text, SequenceList& list, std::string& 
                 return fail("repeat must be a whole number 0 to 999999");
             read.repeats = static_cast<int>(repeats);
             repeatSeen = true;
+        } else if ((line == "photo" || line.starts_with("delay")) &&
+                   read.steps.size() >= kMaxListSteps) {
+            return fail("more than " + std::to_string(kMaxListSteps) + " steps");
         } else if (Keyword(line, "delay", rest)) {
             long seconds = 0;
             if (!Number(rest, 1, kMaxDelay, seconds))
@@ -137,4 +147,32 @@ bool ReadSequenceList(const std::string& text, SequenceList& list, std::string& 
     }
     list = std::move(read);
     return true;
+}
+
+bool LoadSequenceListFile(const std::string& path, SequenceList& list, std::string& error) {
+    std::string text;
+    if (!sdk::ReadSettingsFile(path, kMaxListFileBytes + 1, text, error)) {
+        if (error.empty()) error = path + ": there is no such file";
+        return false;
+    }
+    if (text.size() > kMaxListFileBytes) {
+        error = path + " is larger than " + std::to_string(kMaxListFileBytes >> 20) +
+                " MB; it is not read";
+        return false;
+    }
+    if (ReadSequenceList(text, list, error)) return true;
+    error = path + ": " + error;
+    return false;
+}
+
+bool SaveSequenceListFile(const std::string& path, const SequenceList& list, std::string& error) {
+    return sdk::ReplaceSettingsFile(path, WriteSequenceList(list), error);
+}
+
+std::string WithListExtension(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot + 1 == name.size()) return path + "ktl";   // "night."
+    return dot == std::string::npos || dot == 0 ? path + ".ktl" : path;
 }

@@ -119,6 +119,7 @@ public:
     std::uint32_t GetZoomPos() override { return zoom; }
     void SetZoomPos(std::uint32_t position) override { zoom = position; }
     bool TakePicture(std::string& writtenPath) override {
+        if (onTake) onTake();
         writtenPath = "/shots/Photo-" + std::to_string(pictures) + ".jpg";
         ++pictures;
         if (vanishOnTake.count() > 0 && clock) {
@@ -156,6 +157,7 @@ public:
     TimePoint awayFrom = TimePoint::max(), awayUntil = TimePoint::max();
     std::chrono::milliseconds vanishOnTake{0};
     std::chrono::milliseconds logCost{0};
+    std::function<void()> onTake;   // runs on the worker as each release starts
 };
 
 // The worker's events in order ("done 1", "ended"), and a wait for the end of a run.

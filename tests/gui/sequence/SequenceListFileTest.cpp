@@ -38,6 +38,10 @@ private slots:
         QVERIFY(ReadSequenceList("# mine\r\n\r\nkestrel-time-list 1\r\ndelay 5\r\n", back, error));
         QCOMPARE(back.repeats, 1);
         QCOMPARE(back.steps.size(), std::size_t(1));
+        // A byte-order mark, as some editors save UTF-8.
+        QVERIFY2(ReadSequenceList("\xEF\xBB\xBFkestrel-time-list 1\ndelay 2\n", back, error),
+                 error.c_str());
+        QCOMPARE(back.steps.size(), std::size_t(1));
     }
 
     void badLines_data() {
@@ -78,10 +82,29 @@ private slots:
                                    << "line 3: a setting line needs \"NAME = LABEL\"";
         QTest::newRow("bad zoom") << h + "photo\n  zoom = -2\n"
                                   << "line 3: zoom must be a whole number 0 to 99999";
+        QTest::newRow("5 MB line") << h + "delay 1\n# " + QString(5 * 1024 * 1024, 'x') + "\n"
+                                   << "line 3: longer than 4096 characters";
+        QTest::newRow("100,001 steps")
+            << h + QString("delay 1\n").repeated(100001) << "line 100002: more than 100000 steps";
+        QTest::newRow("byte-order mark not at the start")
+            << h + QChar(0xFEFF) + "delay 1\n"
+            << QStringLiteral("line 2: unknown line \"\uFEFFdelay 1\"");
         QTest::newRow("control character") << h + "photo\n  TV = 1/1\x01"
                                                   "25\n"
                                            << "line 3: a control character";
     }
+    // Save List's names: ".ktl" is added to a name without an extension.
+    void listExtension() {
+        for (const auto& [given, saved] : std::vector<std::pair<std::string, std::string>>{
+                 {"/me/night", "/me/night.ktl"},
+                 {"/me/night.", "/me/night.ktl"},
+                 {"/me/night.ktl", "/me/night.ktl"},
+                 {"/me/night.list", "/me/night.list"},
+                 {"/my.lists/.hidden", "/my.lists/.hidden.ktl"}})
+            QCOMPARE(QString::fromStdString(WithListExtension(given)),
+                     QString::fromStdString(saved));
+    }
+
     void badLines() {
         QFETCH(QString, text);
         QFETCH(QString, error);

@@ -130,23 +130,22 @@ private slots:
         QCOMPARE(run.events.settingsApplied(), caseIndex == 4 || caseIndex == 5 ? 1 : 0);
     }
 
-    // The list runs again for each pass, as it stood at the start; 0 runs until Stop. The
-    // progress names the pass, the step and the seconds to the next photo.
+    // A repeated run keeps the list as it was built: each pass runs it again from the top, and
+    // Stop (here during a delay) or the end of the run gives it back whole, ids and delays as
+    // they were. The progress names the pass, the step and the seconds to the next photo.
     void repeatsRunTheListAgain_data() {
         QTest::addColumn<int>("passes");
         QTest::addColumn<int>("pictures");
-        QTest::addColumn<int>("left");
-        QTest::newRow("three passes") << 3 << 3 << 0;
-        QTest::newRow("until stopped (Stop in the third pass)") << 0 << 2 << 1;
+        QTest::newRow("three passes") << 3 << 3;
+        QTest::newRow("until stopped (Stop in the third pass)") << 0 << 2;
     }
     void repeatsRunTheListAgain() {
         QFETCH(int, passes);
         QFETCH(int, pictures);
-        QFETCH(int, left);
         Run run;
         run.thread.setRepeats(passes);
-        run.thread.Append(Delay(1), 1);
-        run.thread.Append(Photo(), 2);
+        const auto delay = run.thread.Append(Delay(1), 1);
+        const auto photo = run.thread.Append(Photo(), 2);
         std::vector<CSequenceThread::Progress> seen;
         run.clock->onWait = [&](int index) {
             seen.push_back(run.thread.progress());
@@ -154,11 +153,17 @@ private slots:
         };
         QVERIFY(run.go());
         QCOMPARE(run.camera->pictures, pictures);
-        QCOMPARE(static_cast<int>(run.thread.Queue().size()), left);
+        const auto queue = run.thread.Queue();
+        QCOMPARE(queue.size(), std::size_t(2));
+        QCOMPARE(queue[0].id, delay);
+        QCOMPARE(queue[0].item.delaySeconds, 1);
+        QCOMPARE(queue[1].id, photo);
+        // No step left the list, so none was handed over as done.
+        QCOMPARE(run.events.list(), std::vector<std::string>{"ended"});
         QCOMPARE(QString::fromStdString(run.camera->text()),
                  QString::fromStdString(Repeat(
                      "Delay remaining: 0\r\nTaking photo...\r\nPhoto Captured\r\n", pictures)));
-        QCOMPARE(seen.size(), std::size_t(pictures + left));
+        QCOMPARE(seen.size(), std::size_t(3));
         for (std::size_t i = 0; i < seen.size(); ++i) {
             QCOMPARE(seen[i].pass, static_cast<int>(i) + 1);
             QCOMPARE(seen[i].passes, passes);
@@ -166,6 +171,29 @@ private slots:
             QCOMPARE(seen[i].secondsToPhoto, 1);
         }
         QVERIFY(!run.thread.progress().running);
+        // The next run starts again from the top.
+        run.clock->onWait = nullptr;
+        run.thread.setRepeats(2);
+        QVERIFY(run.go(2));
+        QCOMPARE(run.camera->pictures, pictures + 2);
+        QCOMPARE(run.thread.Queue().size(), std::size_t(2));
+    }
+
+    // A repeated list whose delays are removed while it runs would repeat with no pause
+    // (pictures as fast as the camera takes them): the run ends before the next pass.
+    void repeatWithoutADelayEndsTheRun() {
+        Run run;
+        run.thread.setRepeats(0);
+        const auto delay = run.thread.Append(Delay(1), 1);
+        run.thread.Append(Photo(), 2);
+        run.camera->onTake = [&] { run.thread.Remove(delay); };
+        QVERIFY(run.go());
+        QCOMPARE(run.camera->pictures, 1);
+        QCOMPARE(QString::fromStdString(run.camera->text()),
+                 QStringLiteral("Delay remaining: 0\r\nTaking photo...\r\nPhoto Captured\r\n"
+                                "Run ended: the list has no delay left, so it would repeat with "
+                                "no pause\r\n"));
+        QCOMPARE(run.thread.Queue().size(), std::size_t(1));
     }
 
     // Each second ends on the step's own timeline, however long the logging takes; five nines

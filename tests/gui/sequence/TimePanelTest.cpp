@@ -1,7 +1,8 @@
 // The Time panel: its rows, numbering and delay check, removal and Stop while running, and the
 // hand-over from the worker, which never waits for the user-interface thread.
-#include "support/ThreadWait.h"
+#include "support/PaneTestSupport.h"
 #include "support/SequenceTestSupport.h"
+#include "support/ThreadWait.h"
 
 #include "capture/CCapTimeDlg.h"
 
@@ -16,7 +17,12 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <csignal>
 #include <thread>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -26,9 +32,11 @@ struct Panel {
     FakeClock* clock;
     FakeCamera* camera = new FakeCamera;
     std::unique_ptr<CCapTimeDlg> dlg;
-    explicit Panel(bool gated = false, bool realClock = false)
+    // With a document, the panel's console lines go to its console.
+    explicit Panel(bool gated = false, bool realClock = false, CViewDoc* document = nullptr)
         : clock(realClock ? nullptr : new FakeClock(gated)) {
         dlg = std::make_unique<CCapTimeDlg>(nullptr, std::unique_ptr<SequenceClock>(clock));
+        if (document) dlg->setDocument(document);
         dlg->setSequenceCamera(std::unique_ptr<SequenceCamera>(camera));
     }
     QTableWidget* list() const { return dlg->stepList(); }
@@ -66,6 +74,12 @@ QString NextMessageBox(const std::function<void()>& action) {
     });
     action();
     return text;
+}
+
+QPushButton* Button(const QWidget& panel, const char* text) {
+    for (QPushButton* button : panel.findChildren<QPushButton*>())
+        if (button->text() == QLatin1String(text)) return button;
+    return nullptr;
 }
 
 }   // namespace
@@ -151,6 +165,62 @@ private slots:
         QCOMPARE(p.camera->pictures, 2);
     }
 
+    // A repeated run keeps its rows as built: Stop during a delay of a run "until stopped"
+    // gives the list back whole, a finished run of three passes too, and the next run starts
+    // from the top. Load List is greyed while a run goes on.
+    void repeatedRunKeepsTheList() {
+        Panel p(true);
+        p.addDelay("5");
+        QTest::mouseClick(p.dlg->addPhotoButton(), Qt::LeftButton);
+        QPushButton* load = Button(*p.dlg, "Load List");
+        p.dlg->repeatBox()->setValue(0);
+        QTest::mouseClick(p.dlg->captureButton(), Qt::LeftButton);
+        QVERIFY(p.clock->WaitForWaiting());
+        QVERIFY(!load->isEnabled());
+        QTest::mouseClick(p.dlg->captureButton(), Qt::LeftButton);   // Stop
+        p.clock->Open();
+        QTRY_COMPARE_WITH_TIMEOUT(p.dlg->captureButton()->text(), QStringLiteral("Capture Photos"),
+                                  kThreadWaitMs);
+        const QStringList built = {"Delay: 5 secs", "Photo"};
+        QCOMPARE(p.column(1), built);
+        QCOMPARE(p.column(0), (QStringList{"1", "2"}));
+        QCOMPARE(p.queueNumbers(), (std::vector<int>{1, 2}));
+        QCOMPARE(p.dlg->sequence().Queue().front().item.delaySeconds, 5);
+        QCOMPARE(p.camera->pictures, 0);
+        QVERIFY(load->isEnabled());
+
+        p.dlg->repeatBox()->setValue(3);
+        QTest::mouseClick(p.dlg->captureButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(p.dlg->captureButton()->text(), QStringLiteral("Capture Photos"),
+                                  kThreadWaitMs);
+        QCOMPARE(p.camera->pictures, 3);
+        QCOMPARE(p.column(1), built);
+        QCOMPARE(p.queueNumbers(), (std::vector<int>{1, 2}));
+    }
+
+    // A list with no delay that repeats would take pictures as fast as the camera allows: it is
+    // refused before it starts, with a box saying why. Run once, it runs.
+    void repeatedListWithoutADelayIsRefused() {
+        Panel p;
+        QTest::mouseClick(p.dlg->addPhotoButton(), Qt::LeftButton);
+        QTest::mouseClick(p.dlg->addPhotoButton(), Qt::LeftButton);
+        for (int times : {0, 3}) {
+            p.dlg->repeatBox()->setValue(times);
+            const QString shown =
+                NextMessageBox([&] { QTest::mouseClick(p.dlg->captureButton(), Qt::LeftButton); });
+            QCOMPARE(shown, QStringLiteral("A list that repeats needs a delay: without one it "
+                                           "would take pictures as fast as the camera allows. "
+                                           "Add a delay, or set Times to 1"));
+            QVERIFY(!p.dlg->sequence().running());
+            QCOMPARE(p.dlg->captureButton()->text(), QStringLiteral("Capture Photos"));
+        }
+        QCOMPARE(p.camera->pictures, 0);
+        p.dlg->repeatBox()->setValue(1);
+        QTest::mouseClick(p.dlg->captureButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(p.list()->rowCount(), 0, kThreadWaitMs);
+        QCOMPARE(p.camera->pictures, 2);
+    }
+
     // The worker finishes a whole run while the user-interface thread does not run its event
     // loop; the rows and the button follow when it does.
     // A saved list loads back as the same rows and repeat count; a bad file changes nothing.
@@ -180,6 +250,80 @@ private slots:
         QCOMPARE(other.dlg->sequence().Queue().size(), std::size_t(2));
         QCOMPARE(other.dlg->sequence().Queue().front().item.delaySeconds, 10);
         QVERIFY(other.dlg->ProgressText().isEmpty());   // no run
+    }
+
+    // Load List reads as the settings files are read: a regular file only, never waited on,
+    // at most 16 MB. A refusal is one console line and the list stays as it was.
+    void loadListRefusals() {
+        DocFixture fx;
+        Panel p(false, false, fx.doc.get());
+        p.addDelay("3");
+        const QString dir = fx.dir.path();
+        const std::string fifo = (dir + "/fifo.ktl").toStdString();
+        QVERIFY(::mkfifo(fifo.c_str(), 0600) == 0);
+        const std::string big = (dir + "/big.ktl").toStdString();
+        QFile header(QString::fromStdString(big));
+        QVERIFY(header.open(QIODevice::WriteOnly));
+        header.write("kestrel-time-list 1\n");
+        header.close();
+        QVERIFY(::truncate(big.c_str(), 16 * 1024 * 1024 + 1) == 0);   // sparse
+        const std::string none = (dir + "/none.ktl").toStdString();
+        const std::pair<std::string, std::string> cases[] = {
+            {fifo, fifo + " is a fifo, not a regular file; it is not read"},
+            {dir.toStdString(),
+             dir.toStdString() + " is a folder, not a regular file; it is not read"},
+            {big, big + " is larger than 16 MB; it is not read"},
+            {none, none + ": there is no such file"},
+        };
+        for (const auto& [path, said] : cases) {
+            fx.console.clear();
+            QVERIFY(!p.dlg->LoadList(QString::fromStdString(path)));
+            QCOMPARE(QString::fromStdString(fx.console.text()),
+                     QString::fromStdString("List not loaded: " + said + "\r\n"));
+            QCOMPARE(p.column(1), QStringList{"Delay: 3 secs"});
+        }
+    }
+
+    // Save List adds ".ktl" to a name without one and replaces the file whole: a write that
+    // fails (the file size limit standing in for a full disk) leaves the old file as it was
+    // and says so, never "List saved". One step is "1 step".
+    void saveListWritesWholeOrNothing() {
+        DocFixture fx;
+        Panel p(false, false, fx.doc.get());
+        p.addDelay("1");
+        const QString bare = fx.dir.filePath("night");
+        QVERIFY(p.dlg->SaveList(bare));
+        QVERIFY(!QFile::exists(bare));
+        QCOMPARE(QString::fromStdString(fx.console.text()), "List saved: " + bare + ".ktl\r\n");
+        QVERIFY(p.dlg->LoadList(bare + ".ktl"));
+        QCOMPARE(QString::fromStdString(fx.console.text()).section("\r\n", 1),
+                 "List loaded: " + bare + ".ktl (1 step)\r\n");
+        QCOMPARE(p.column(1), QStringList{"Delay: 1 sec"});
+
+        const QString path = fx.dir.filePath("kept.ktl");
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("kestrel-time-list 1\n");
+        old.close();
+        for (int i = 0; i < 40; ++i) QTest::mouseClick(p.dlg->addPhotoButton(), Qt::LeftButton);
+        fx.console.clear();
+        rlimit saved{};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 64;
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+        const bool written = p.dlg->SaveList(path);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+        QVERIFY(!written);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("kestrel-time-list 1\n"));
+        QCOMPARE(QString::fromStdString(fx.console.text()),
+                 "List not saved: cannot write " + path + ": File too large\r\n");
+        QVERIFY(QDir(fx.dir.path())
+                    .entryList({QStringLiteral(".kestrel-save-*")}, QDir::Hidden | QDir::Files)
+                    .isEmpty());
     }
 
     void workerNeverWaitsForTheWindow() {
