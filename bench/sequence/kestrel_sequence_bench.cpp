@@ -1,11 +1,15 @@
 // Runs a timed sequence on the real steady clock over the simulated camera and measures it:
 //   kestrel_sequence_bench --delays N     (default 10)
+//   kestrel_sequence_bench --load N       Load List of a saved list of N steps (offscreen):
+//                                         {"steps", "load_ms"}
 // N one-second delays alternate with photo steps (each photo changes the TV setting). The last
 // line printed is one JSON object: {"steps", "max_delay_error_ms": the largest |actual -
 // planned| length of a delay step, "drift_ms": end of the run minus its planned end given the
 // photo steps' measured durations, "photo_step_ms_p50", "photo_step_ms_max"}. A step's length
 // runs from the end of the step before it (or the start of the run) to its own end.
+#include "capture/CCapTimeDlg.h"
 #include "capture/CSequenceThread.h"
+#include "capture/SequenceListFile.h"
 #include "capture/DocumentSequenceCamera.h"
 #include "document/CViewDoc.h"
 #include "sdk/sim/Simulator.h"
@@ -17,8 +21,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <vector>
+
+#include <QApplication>
+#include <QTableWidget>
+
+#include <unistd.h>
 
 namespace {
 
@@ -54,12 +64,54 @@ private:
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
+// The time Load List takes for a list of `steps` steps, photos with three settings between
+// one-second delays, as the window thread sees it.
+int LoadBench(int argc, char** argv, int steps) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    SequenceList list;
+    for (int i = 0; i < steps; ++i) {
+        SequenceItem step;
+        if (i % 2 == 0) {
+            step.delaySeconds = 1;
+        } else {
+            step.labels[camera::IndexOf(camera::Setting::TV)] = "1/125";
+            step.labels[camera::IndexOf(camera::Setting::AV)] = "5.6";
+            step.labels[camera::IndexOf(camera::Setting::ISO)] = "ISO 400";
+        }
+        list.steps.push_back(step);
+    }
+    const std::string path = std::filesystem::temp_directory_path() /
+                             ("kestrel-list-bench-" + std::to_string(::getpid()) + ".ktl");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << WriteSequenceList(list);
+        if (!out) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            return 1;
+        }
+    }
+    CCapTimeDlg panel;
+    panel.resize(600, 160);
+    panel.show();
+    const auto start = Clock::now();
+    const bool loaded = panel.LoadList(QString::fromStdString(path));
+    QApplication::processEvents();
+    const double ms = Ms(Clock::now() - start);
+    std::filesystem::remove(path);
+    std::printf("{\"steps\": %d, \"load_ms\": %.1f}\n", panel.stepList()->rowCount(), ms);
+    return loaded && panel.stepList()->rowCount() == steps ? 0 : 1;
+}
+
 }   // namespace
 
 int main(int argc, char** argv) {
     int delays = 10;
-    for (int i = 1; i + 1 < argc; ++i)
+    for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--delays") == 0) delays = std::max(1, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--load") == 0)
+            return LoadBench(argc, argv, std::max(1, std::atoi(argv[i + 1])));
+    }
 
     const auto folder = std::filesystem::temp_directory_path() /
                         ("kestrel-sequence-bench-" + std::to_string(::getpid()));

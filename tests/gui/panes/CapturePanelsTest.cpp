@@ -163,8 +163,13 @@ private slots:
         QVERIFY(a.slider()->x() > a.findChild<QLabel*>("Additive Frames:")->geometry().right());
         QCOMPARE(a.slider()->geometry().right(), sliderBox.right());
         QVERIFY(a.calibrateButton()->width() >= a.calibrateButton()->sizeHint().width());
-        // The number of added frames beside the slider.
+        // The number of added frames beside the slider, its widest texts whole, the button
+        // after it.
         QCOMPARE(a.framesLabel()->text(), QStringLiteral("no frames added"));
+        for (const char* text : {"no frames added", "150 frames added"})
+            QVERIFY(QFontMetrics(a.framesLabel()->font()).horizontalAdvance(text) <=
+                    a.framesLabel()->width());
+        QVERIFY(a.framesLabel()->geometry().right() < a.calibrateButton()->x());
         QCOMPARE(a.slider()->minimum(), 0);
         QCOMPARE(a.slider()->maximum(), 150);
         QCOMPARE(a.slider()->value(), 0);

@@ -3,6 +3,8 @@
 // that never returns; console lines to the letter and the sequence log's rows.
 #include "support/SequenceTestSupport.h"
 
+#include "capture/CCapTimeDlg.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -136,6 +138,35 @@ private slots:
             rows << fields.value(2) + ":" + fields.value(8);
         }
         QCOMPARE(rows, c.rows);
+    }
+
+    // While a photo step waits for the camera the progress line says so; while a delay runs on
+    // without it, it says the camera is away.
+    void progressSaysTheRunWaits() {
+        Recorder events;
+        auto* clock = new FakeClock;
+        auto* camera = new FakeCamera;
+        camera->clock = clock;
+        camera->awayFrom = clock->start() + 500ms;
+        camera->awayUntil = clock->start() + 3000ms;
+        CSequenceThread thread(&events, std::unique_ptr<SequenceClock>(clock));
+        thread.setCamera(std::unique_ptr<SequenceCamera>(camera));
+        thread.setRepeats(2);
+        thread.Append(Delay(2), 1);
+        thread.Append(Photo(), 2);
+        QStringList said;
+        clock->onWait = [&](int) {
+            const QString text = CCapTimeDlg::ProgressText(thread.progress());
+            if (said.isEmpty() || said.back() != text) said << text;
+        };
+        QVERIFY(thread.Start() && events.WaitForRuns(1));
+        QCOMPARE(said, (QStringList{"Repeat 1 of 2, step 1, next photo in 2 s",
+                                    "Repeat 1 of 2, step 1, next photo in 1 s, camera away",
+                                    "Repeat 1 of 2, step 2, waiting for the camera",
+                                    "Repeat 2 of 2, step 1, next photo in 2 s",
+                                    "Repeat 2 of 2, step 1, next photo in 1 s"}));
+        QCOMPARE(camera->pictures, 2);
+        QVERIFY(!thread.progress().cameraAway);
     }
 };
 

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -105,6 +106,8 @@ private slots:
         std::vector<int> delays;
         for (const auto& e : p.dlg->sequence().Queue()) delays.push_back(e.item.delaySeconds);
         QCOMPARE(delays, (std::vector<int>{5, 3, 0, 7, 99999}));
+        QCOMPARE(CCapTimeDlg::DelayRowText("1"), QStringLiteral("Delay: 1 sec"));
+        QCOMPARE(CCapTimeDlg::DelayRowText("01"), QStringLiteral("Delay: 01 sec"));
 
         for (const QString& refused : {QStringLiteral("00"), QString()}) {
             const QString shown = NextMessageBox([&] { p.addDelay(refused); });
@@ -165,6 +168,62 @@ private slots:
         QCOMPARE(p.camera->pictures, 2);
     }
 
+    // Every text shows whole at the window's font, in the panel's smallest size and as wide as
+    // the window at 800 x 600 gives it: each button as wide as its text needs (each of the
+    // capture button's three), the progress line's longest text within its box, and no two
+    // controls on top of each other.
+    void textsFitAtTheWindowsFont_data() {
+        QTest::addColumn<int>("width");
+        QTest::newRow("smallest") << 0;
+        QTest::newRow("800 x 600") << 582;
+    }
+    void textsFitAtTheWindowsFont() {
+        QFETCH(int, width);
+        Panel p;
+        if (width > 0) p.dlg->resize(width, 150);
+        p.dlg->show();
+        for (QPushButton* button : p.dlg->findChildren<QPushButton*>()) {
+            QStringList texts{button->text()};
+            if (button == p.dlg->captureButton())
+                texts << "Stop"
+                      << "Stopping...";
+            for (const QString& text : texts) {
+                button->setText(text);
+                QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(text));
+            }
+        }
+        p.dlg->captureButton()->setText(QStringLiteral("Capture Photos"));
+        QLabel* progress = p.dlg->progressLabel();
+        const QString longest = QStringLiteral("Repeat 12 of 500, step 160, next photo in 99999 s");
+        if (width > 0)
+            QVERIFY(QFontMetrics(progress->font()).horizontalAdvance(longest) <= progress->width());
+        else QVERIFY(progress->heightForWidth(progress->width()) <= progress->height());
+        QList<QWidget*> controls;
+        for (QWidget* w : p.dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (!w->isHidden()) controls << w;
+        for (int i = 0; i < controls.size(); ++i)
+            for (int j = i + 1; j < controls.size(); ++j)
+                QVERIFY2(!controls[i]->geometry().intersects(controls[j]->geometry()),
+                         qPrintable(controls[i]->metaObject()->className() + QString(" / ") +
+                                    controls[j]->metaObject()->className()));
+    }
+
+    // The progress line in each state of a run.
+    void progressTexts() {
+        using P = CSequenceThread::Progress;
+        const std::pair<P, QString> cases[] = {
+            {P{}, QString()},
+            {P{true, 2, 500, 3, false, 7, false}, "Repeat 2 of 500, step 3, next photo in 7 s"},
+            {P{true, 4, 0, 1, true, 0, false}, "Repeat 4 (until stopped), step 1, photo now"},
+            {P{true, 1, 3, 3, true, 0, true}, "Repeat 1 of 3, step 3, waiting for the camera"},
+            {P{true, 1, 3, 2, false, 5, true},
+             "Repeat 1 of 3, step 2, next photo in 5 s, camera away"},
+            {P{true, 1, 1, 2, false, -1, false}, "Repeat 1 of 1, step 2"},
+        };
+        for (const auto& [progress, text] : cases)
+            QCOMPARE(CCapTimeDlg::ProgressText(progress), text);
+    }
+
     // A repeated run keeps its rows as built: Stop during a delay of a run "until stopped"
     // gives the list back whole, a finished run of three passes too, and the next run starts
     // from the top. Load List is greyed while a run goes on.
@@ -221,8 +280,6 @@ private slots:
         QCOMPARE(p.camera->pictures, 2);
     }
 
-    // The worker finishes a whole run while the user-interface thread does not run its event
-    // loop; the rows and the button follow when it does.
     // A saved list loads back as the same rows and repeat count; a bad file changes nothing.
     void saveAndLoadTheList() {
         QTemporaryDir dir;
@@ -326,6 +383,8 @@ private slots:
                     .isEmpty());
     }
 
+    // The worker finishes a whole run while the user-interface thread does not run its event
+    // loop; the rows and the button follow when it does.
     void workerNeverWaitsForTheWindow() {
         Panel p;
         p.addDelay("2");
