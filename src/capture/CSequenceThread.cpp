@@ -234,9 +234,10 @@ int CSequenceThread::NextDelaySeconds() const {
 }
 
 bool CSequenceThread::FinishStep(std::uint64_t id) {
-    bool end = false, noPause = false;
+    bool end = false, noPause = false, keep = false;
     {
         std::lock_guard lock(lock_);
+        keep = keep_;
         current_ = 0;
         delayLeft_ = 0;
         if (!keep_) {
@@ -263,7 +264,7 @@ bool CSequenceThread::FinishStep(std::uint64_t id) {
     }
     if (noPause)
         camera_->Log("Run ended: the list has no delay left, so it would repeat with no pause\r\n");
-    if (!keep_ && events_) events_->ItemDone(id);
+    if (!keep && events_) events_->ItemDone(id);
     if (end && events_) events_->RunEnded();
     return !end;
 }
