@@ -122,9 +122,11 @@ void CCapTimeDlg::LayOut() {
     save_->setGeometry(dluX(7), dluY(77), ButtonWidth(save_, {save_->text()}, 30), rowHeight);
     load_->setGeometry(save_->geometry().right() + 1 + gap / 2, dluY(77),
                        ButtonWidth(load_, {load_->text()}, 30), rowHeight);
-    seconds_->setGeometry(dluX(7), dluY(39), dluX(29), rowHeight);
-    repeats_->setGeometry(dluX(7), dluY(58), dluX(29), rowHeight);
-    const int labelLeft = dluX(38);
+    // The repeat box wide enough for "Until stopped" and six digits, the seconds as wide.
+    const int boxWidth = std::max(dluX(29), repeats_->sizeHint().width());
+    seconds_->setGeometry(dluX(7), dluY(39), boxWidth, rowHeight);
+    repeats_->setGeometry(dluX(7), dluY(58), boxWidth, rowHeight);
+    const int labelLeft = std::max(dluX(38), repeats_->geometry().right() + 1 + gap);
     const int labelWidth =
         std::max(secondsLabel_->sizeHint().width(), timesLabel_->sizeHint().width());
     const int buttonsLeft =

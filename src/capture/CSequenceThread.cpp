@@ -260,6 +260,7 @@ bool CSequenceThread::FinishStep(std::uint64_t id) {
             stopRequested_ = false;
             running_ = false;
             cursor_ = 0;
+            cameraAway_ = false;
         }
     }
     if (noPause)
@@ -277,8 +278,8 @@ void CSequenceThread::EndRun() {
         current_ = 0;
         delayLeft_ = 0;
         cursor_ = 0;
+        cameraAway_ = false;
     }
-    cameraAway_ = false;
     if (events_) events_->RunEnded();
 }
 
@@ -298,10 +299,7 @@ void CSequenceThread::Run() {
     Entry step;
     while (running_ && NextStep(step) && camera->Ready()) {
         const Next next = step.item.isDelay() ? DelayStep(run, step) : PhotoStep(run, step);
-        if (next == Next::Ended) {
-            cameraAway_ = false;
-            return;
-        }
+        if (next == Next::Ended) return;
         if (next == Next::Leave) break;
     }
     EndRun();

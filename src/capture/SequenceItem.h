@@ -9,7 +9,8 @@
 #include <string>
 
 struct SequenceItem {
-    // Seconds still to wait (1 to 99,999 when added, counted down while it runs); 0 for a photo.
+    // The delay's seconds (1 to 99,999); 0 for a photo. The runner counts a running delay down
+    // beside the list, so the step keeps its length.
     std::int32_t delaySeconds = 0;
     // The settings pane's label of each setting, indexed by camera::IndexOf; empty when nothing
     // was selected (the camera's value is then left alone).

@@ -86,9 +86,6 @@ private slots:
                                    << "line 3: longer than 4096 characters";
         QTest::newRow("100,001 steps")
             << h + QString("delay 1\n").repeated(100001) << "line 100002: more than 100000 steps";
-        QTest::newRow("byte-order mark not at the start")
-            << h + QChar(0xFEFF) + "delay 1\n"
-            << QStringLiteral("line 2: unknown line \"\uFEFFdelay 1\"");
         QTest::newRow("control character") << h + "photo\n  TV = 1/1\x01"
                                                   "25\n"
                                            << "line 3: a control character";

@@ -193,6 +193,8 @@ private slots:
             }
         }
         p.dlg->captureButton()->setText(QStringLiteral("Capture Photos"));
+        p.dlg->repeatBox()->setValue(0);   // "Until stopped"
+        QVERIFY(p.dlg->repeatBox()->width() >= p.dlg->repeatBox()->sizeHint().width());
         QLabel* progress = p.dlg->progressLabel();
         const QString longest = QStringLiteral("Repeat 12 of 500, step 160, next photo in 99999 s");
         if (width > 0)
@@ -206,22 +208,6 @@ private slots:
                 QVERIFY2(!controls[i]->geometry().intersects(controls[j]->geometry()),
                          qPrintable(controls[i]->metaObject()->className() + QString(" / ") +
                                     controls[j]->metaObject()->className()));
-    }
-
-    // The progress line in each state of a run.
-    void progressTexts() {
-        using P = CSequenceThread::Progress;
-        const std::pair<P, QString> cases[] = {
-            {P{}, QString()},
-            {P{true, 2, 500, 3, false, 7, false}, "Repeat 2 of 500, step 3, next photo in 7 s"},
-            {P{true, 4, 0, 1, true, 0, false}, "Repeat 4 (until stopped), step 1, photo now"},
-            {P{true, 1, 3, 3, true, 0, true}, "Repeat 1 of 3, step 3, waiting for the camera"},
-            {P{true, 1, 3, 2, false, 5, true},
-             "Repeat 1 of 3, step 2, next photo in 5 s, camera away"},
-            {P{true, 1, 1, 2, false, -1, false}, "Repeat 1 of 1, step 2"},
-        };
-        for (const auto& [progress, text] : cases)
-            QCOMPARE(CCapTimeDlg::ProgressText(progress), text);
     }
 
     // A repeated run keeps its rows as built: Stop during a delay of a run "until stopped"
