@@ -145,8 +145,6 @@ void CSequenceThread::Run() {
     using namespace std::chrono;
     SequenceCamera* camera = camera_.get();
     if (camera == nullptr || !camera->Ready()) return EndRun();
-    // A setting or release answered busy is tried again before it counts as failed.
-    const camera::BusyRetryScope busy(busyRetry_);
     notOffered_.clear();
 
     {

@@ -275,7 +275,7 @@ bool CViewDoc::EnsureCaptureFolder(const std::string& folder) {
     return false;
 }
 
-bool CViewDoc::TakePicture(std::string* writtenPath) {
+bool CViewDoc::TakePicture(std::string* writtenPath, camera::BusyRetry busy) {
     // Lines of an earlier capture that was not followed by its kPhotoCaptured line.
     for (const std::string& line : TakeHeldLines()) Log(line);
     if (writtenPath) writtenPath->clear();
@@ -328,7 +328,7 @@ bool CViewDoc::TakePicture(std::string* writtenPath) {
     }
     if (camera::CanonDriver* driver = openDriver()) {
         const bool session = IsCaptureSessionCamera();
-        result = driver->TakePicture(target.path, &CViewDoc::ProgressRelay);
+        result = driver->TakePicture(target.path, &CViewDoc::ProgressRelay, busy);
         // A capture-session camera writes its file later: its name stays taken until
         // PictureDone hears how that picture ended.
         filePending = session && result;

@@ -2,6 +2,7 @@
 // CAMLIBS and opened by model on a "disk:" port, as `--camera MODEL@PORT` does, under the real
 // CanonSDK driver and the document.
 #include "app/RealCameraLabels.h"
+#include "camera/BusyRetry.h"
 #include "document/CViewDoc.h"
 #include "sdk/gphoto/RealCameras.h"
 #include "sdk/sim/Simulator.h"
@@ -388,13 +389,13 @@ TEST_F(RealCameraTest, LiveViewWithCapturesAndSettingsFromTwoThreads) {
 }
 
 TEST_F(RealCameraTest, ErrorsUsersMeet) {
-    // Busy for a while is retried, not reported.
+    // Busy for a while is retried by a worker, not reported.
     ASSERT_TRUE(doc->ConnectCamera(kEos));
     Inject(eosDisk, "capture -110 3\n");
-    EXPECT_TRUE(doc->TakePicture()) << Logs();
+    EXPECT_TRUE(doc->TakePicture(nullptr, {5, std::chrono::milliseconds(0)})) << Logs();
     EXPECT_EQ(Probe::logs.load(), 0);
 
-    // Busy for longer than 3 s: reported through the driver, libgphoto2's own words noted.
+    // Busy on the window's one try: reported through the driver, libgphoto2's own words noted.
     Inject(eosDisk, "set -110 1000\n");
     EXPECT_FALSE(Driver().SetISO("200"));
     ASSERT_EQ(Probe::logs.load(), 1);
@@ -432,6 +433,32 @@ TEST_F(RealCameraTest, ErrorsUsersMeet) {
     EXPECT_NE(notes.find(gone), std::string::npos) << notes;
 }
 
+// Busy is retried in one layer, the driver's, as far as its caller allows: the window's call
+// is made once and answers at once; a worker's as often as its bound says, and no more.
+TEST_F(RealCameraTest, BusyIsRetriedOnlyAsFarAsTheCallerAllows) {
+    ASSERT_TRUE(doc->ConnectCamera(kEos));
+    struct Case {
+        const char* caller;
+        camera::BusyRetry busy;
+        int calls;   // made to the camera
+    } cases[] = {{"window thread", {}, 1}, {"worker", {5, std::chrono::milliseconds(0)}, 5}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caller);
+        Inject(eosDisk, "set -110 1000\n");
+        EXPECT_FALSE(Driver().Set(camera::Setting::ISO, "200", c.busy));
+        // The camera rewrites the file on every call: read until it stands whole.
+        int count = 0;
+        ASSERT_TRUE(WaitFor([&] {
+            std::ifstream left(eosDisk.file("inject"));
+            std::string op;
+            int code = 0;
+            return static_cast<bool>(left >> op >> code >> count);
+        }));
+        EXPECT_EQ(1000 - count, c.calls);
+    }
+    Inject(eosDisk, "");
+}
+
 TEST_F(RealCameraTest, CameraGoneMidTransferLeavesNoFileAndIsClosedOnce) {
     ASSERT_TRUE(doc->ConnectCamera(kEos));
     const std::string path = doc->GetCaptureFileName();
@@ -447,17 +474,17 @@ TEST_F(RealCameraTest, CameraGoneMidTransferLeavesNoFileAndIsClosedOnce) {
 }
 
 // A camera on a port without hotplug events stays listed while away: it is tried at once, then
-// every three seconds, quietly, and taken again when it answers.
+// every three seconds, quietly, and taken again when it answers. The backend says it is gone
+// as the simulated cameras do, with camera event kEventCameraGone.
 TEST_F(RealCameraTest, AVanishedCameraIsWaitedForAndOpenedAgainWhenItAnswers) {
-    using Change = CameraWatch::Change;
+    using Change = CameraSession::Change;
     ASSERT_TRUE(doc->ConnectCamera(kEos));
+    CameraSession& watch = doc->cameraSession();
     Inject(eosDisk, "set -52 1000\ninit -52 1\n");
     EXPECT_FALSE(Driver().SetISO("200"));   // the call that finds it gone
-    ASSERT_TRUE(WaitFor([this] { return listChanges.load() == 1; }));
+    EXPECT_TRUE(watch.away());              // told before the call returned
     ASSERT_TRUE(real->Vanished(Driver().sourceHandle()));
-    CameraWatch& watch = doc->cameraWatch();
-    watch.NoteGone();   // what the program does on the backend's report
-    const auto t0 = CameraWatch::Clock::now();
+    const auto t0 = CameraSession::Clock::now();
     EXPECT_EQ(watch.Tick(t0), Change::Lost);
     EXPECT_EQ(doc->openDriver(), nullptr);
     const int logs = Probe::logs.load();

@@ -126,8 +126,9 @@ private:
     struct Cam;
     Cam* find(sdk::Handle h);
     sdk::Result missing(sdk::Handle h) const;   // the error for a handle with no open camera
-    // Runs a libgphoto2 call, retrying "busy" with back-off for up to 3 s; on failure notes
-    // libgphoto2's message and code and, for a vanished camera, closes it. Returns the SDK code.
+    // Runs a libgphoto2 call once (busy is retried by the driver, as its caller allows); on
+    // failure notes libgphoto2's message and code and, for a vanished camera, closes it and
+    // sends its event callback kEventCameraGone. Returns the SDK code.
     sdk::Result check(sdk::Handle h, const char* what, const std::function<int()>& call);
     sdk::Result toSdk(int code) const;
     void gone(sdk::Handle h);
