@@ -136,7 +136,6 @@ void Session::gone(sdk::Handle h) {
     gone_.insert(h);   // until the driver closes it: its calls fail as disconnected
     if (options_.note)
         options_.note("The camera \"" + name + "\" was unplugged or switched off; it is closed.");
-    if (options_.listChanged) options_.listChanged(h);
     // Said the way the simulated cameras say it, so the document hears it one way.
     if (event != nullptr) event(sdk::kEventCameraGone, nullptr, 0, context);
 }

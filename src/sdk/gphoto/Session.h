@@ -46,8 +46,6 @@ struct SessionOptions {
     Labels labels;
     // One console line (libgphoto2's own message, or how to free a camera); camera thread.
     std::function<void(const std::string&)> note;
-    // A camera was found gone and closed: the camera list should be read again; camera thread.
-    std::function<void(sdk::Handle)> listChanged;
 };
 
 class Session {
