@@ -65,9 +65,9 @@ public:
     bool ConnectCamera(const std::string& deviceName);   // true when a camera is open afterwards
     camera::CanonSDK& cdDriver() { return *cdDriver_; }
     camera::CanonRCSDK& rcDriver() { return *rcDriver_; }
-    // The driver with an open camera, CanonSDK first; null when none.
+    // The camera session's: the driver with an open camera (CanonSDK first; null when none),
+    // and the device name of the latest successful ConnectCamera.
     camera::CanonDriver* openDriver();
-    // The device name of the latest successful ConnectCamera.
     std::string connectedName() const;
     // The camera session: what the open camera holds, Apply, and the loss and return of a
     // camera that went away without the user's Disconnect.
@@ -180,7 +180,6 @@ private:
     std::vector<std::pair<CView*, std::string>> views_;
     std::vector<std::string> cdDevices_;
     std::vector<std::string> rcDevices_;
-    std::string connectedName_;   // device name of the latest successful ConnectCamera
 
     // The frame lock: guards buffers_ and stacking_ (live frame, previous shot, strip,
     // histogram, stacking window, stack and noise sums). Never held while a receiver runs.

@@ -26,10 +26,36 @@ bool Listed(const std::vector<std::string>& names, const std::string& name) {
 
 }   // namespace
 
+// ---- The open camera
+
+bool CameraSession::Open(const std::string& deviceName) {
+    camera::CanonDriver* driver = nullptr;
+    if (Listed(document_.cdDevices(), deviceName)) driver = &document_.cdDriver();
+    else if (Listed(document_.rcDevices(), deviceName)) driver = &document_.rcDriver();
+    if (driver == nullptr) return false;
+    // A listed camera that has gone since leaves the driver idle: nothing to show or clear.
+    if (!driver->Connect(deviceName, &CViewDoc::CameraEventRelay) || !driver->isOpen())
+        return false;
+    std::lock_guard lock(mutex_);
+    connectedName_ = deviceName;
+    return true;
+}
+
+camera::CanonDriver* CameraSession::openDriver() {
+    if (document_.cdDriver().isOpen()) return &document_.cdDriver();
+    if (document_.rcDriver().isOpen()) return &document_.rcDriver();
+    return nullptr;
+}
+
+std::string CameraSession::connectedName() const {
+    std::lock_guard lock(mutex_);
+    return connectedName_;
+}
+
 // ---- Settings
 
 SettingValues CameraSession::Read() {
-    camera::CanonDriver* driver = document_.openDriver();
+    camera::CanonDriver* driver = openDriver();
     if (driver == nullptr) return held();
     SettingValues values;
     for (const camera::SettingInfo& info : camera::kSettings)
@@ -49,7 +75,7 @@ SettingValues CameraSession::held() const {
 
 ApplyReport CameraSession::Apply(const SettingValues& wanted, camera::BusyRetry busy) {
     ApplyReport report;
-    camera::CanonDriver* driver = document_.openDriver();
+    camera::CanonDriver* driver = openDriver();
     if (driver == nullptr) return report;
     for (const camera::SettingInfo& info : camera::kSettings) {
         const std::string& label = wanted.label(info.key);
@@ -111,18 +137,18 @@ void CameraSession::Disconnect() {
 
 void CameraSession::closeAll() {
     for (int driver = 0; driver < 2; ++driver)   // each driver with a camera open
-        if (camera::CanonDriver* open = document_.openDriver()) open->Disconnect();
+        if (camera::CanonDriver* open = openDriver()) open->Disconnect();
 }
 
 CameraSession::Change CameraSession::Tick(Clock::time_point now) {
     if (gone_.load()) {
-        camera::CanonDriver* open = document_.openDriver();
+        camera::CanonDriver* open = openDriver();
         if (open == nullptr) {   // closed by the user meanwhile: nothing to wait for
             gone_ = false;
             return Change::None;
         }
         const camera::CameraProperties properties = open->properties();
-        std::string name = document_.connectedName();
+        std::string name = connectedName();
         {
             std::lock_guard lock(mutex_);
             name_ = name;
@@ -161,7 +187,7 @@ bool CameraSession::tryOpen(Clock::time_point now) {
         since = since_;
         wasListed = listed_;
     }
-    if (document_.openDriver() != nullptr) {   // opened by other means: no more waiting
+    if (openDriver() != nullptr) {   // opened by other means: no more waiting
         StopWaiting();
         return false;
     }
@@ -184,7 +210,7 @@ bool CameraSession::tryOpen(Clock::time_point now) {
         opened = document_.ConnectCamera(name);
     }
     if (!opened) return false;
-    const camera::CameraProperties properties = document_.openDriver()->properties();
+    const camera::CameraProperties properties = openDriver()->properties();
     if (properties.ownerName != owner || properties.firmware != firmware) {
         // Another body of the same model: it is not the camera the session had.
         closeAll();

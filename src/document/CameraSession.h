@@ -1,23 +1,24 @@
-// The camera session of the document: what the open camera holds (one record of the twelve
-// settings and the zoom), the one Apply that sets values and reads them back, and the loss and
-// return of a camera that goes away without the user's Disconnect (a loose cable, a USB reset,
-// a battery swap): the camera is closed, the console says so once, and the session waits for
-// the same camera to come back, opens it again and sets back what it held. Both SDKs report a
-// vanished camera the same way (camera event kEventCameraGone), which reaches NoteGone. The
-// camera list is read once a second while waiting; a camera listed all along (one given with
-// --camera, which sends no hotplug events) is tried every three seconds. Nothing of a reopen
-// attempt is logged (quiet()).
+// The camera session of the document: which camera is open (on which of the document's two
+// drivers, under what name), what it holds (one record of the twelve settings and the zoom),
+// the one Apply that sets values and reads them back, and the loss and return of a camera that
+// goes away without the user's Disconnect (a loose cable, a USB reset, a battery swap): the
+// camera is closed, the console says so once, and the session waits for the same camera to come
+// back, opens it again and sets back what it held. Both SDKs report a vanished camera the same
+// way (camera event kEventCameraGone), which reaches NoteGone. The camera list is read once a
+// second while waiting; a camera listed all along (one given with --camera, which sends no
+// hotplug events) is tried every three seconds. Nothing of a reopen attempt is logged (quiet()).
 //
 // Busy: every call that may meet a busy camera takes the caller's policy (camera::BusyRetry):
 // the user-interface thread passes camera::kNoBusyRetry and gets the answer at once.
 //
-// Threads: NoteGone, away(), waiting(), waitingFor(), quiet() and held() from any thread (the
-// camera's event thread, the Time run's worker); Read and Apply on a thread that may call the
-// driver (their busy policy says whether it may wait); Tick, Disconnect and StopWaiting on the
-// user-interface thread.
+// Threads: NoteGone, away(), waiting(), waitingFor(), quiet(), held(), openDriver() and
+// connectedName() from any thread (the camera's event thread, the Time run's worker); Open,
+// Read and Apply on a thread that may call the driver (their busy policy says whether it may
+// wait); Tick, Disconnect and StopWaiting on the user-interface thread.
 #pragma once
 
 #include "camera/BusyRetry.h"
+#include "camera/CanonDriver.h"
 #include "document/SettingValues.h"
 
 #include <atomic>
@@ -36,6 +37,15 @@ public:
     explicit CameraSession(CViewDoc& document) : document_(document) {}
     CameraSession(const CameraSession&) = delete;
     CameraSession& operator=(const CameraSession&) = delete;
+
+    // ---- The open camera
+    // Opens the listed camera of that name on the driver that lists it; true when a camera is
+    // open afterwards (the document then starts its live view).
+    bool Open(const std::string& deviceName);
+    // The driver with an open camera, CanonSDK first; null when none.
+    camera::CanonDriver* openDriver();
+    // The device name of the latest successful Open.
+    std::string connectedName() const;
 
     // ---- Settings
     // Reads what the open camera holds into the record and returns it. With no camera open,
@@ -82,6 +92,7 @@ private:
     // Guards what is below (the user-interface thread writes the waiting state, the panes and
     // the Time run read it; Read and Apply write the record from either thread).
     mutable std::mutex mutex_;
+    std::string connectedName_;
     SettingValues held_;
     std::string name_;               // the device name to open again
     std::string owner_, firmware_;   // to tell the same body from another of its model
