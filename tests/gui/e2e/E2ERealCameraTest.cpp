@@ -135,6 +135,38 @@ private slots:
                                 "Camera back: Kestrel Test EOS (away 10.0 s)\n"));
     }
 
+    // A Time run whose camera vanishes during a photo step's release (libgphoto2 -52): the
+    // backend says so with kEventCameraGone, the window's timer has the session close it and
+    // open it again when it answers, and the run takes the step again.
+    void timeRunTakesAStepAgainWhenItsCameraComesBack() {
+        QTemporaryDir disk;
+        testsupport::Window w(30, testEosOn(disk));
+        QVERIFY(w.ok);
+        QVERIFY(w.selectCamera(QStringLiteral("Kestrel Test EOS")));
+        QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
+        CCapTimeDlg* time = w.host()->timePanel();
+        w.host()->tabs()->setCurrentIndex(CViewMain::TimeTab);
+        QTest::mouseClick(time->addPhotoButton(), Qt::LeftButton);
+        std::FILE* inject = std::fopen((disk.path() + "/inject").toLocal8Bit().constData(), "w");
+        std::fputs("capture -52 1\n", inject);
+        std::fclose(inject);
+
+        const QString before = w.console();
+        QTest::mouseClick(time->captureButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(time->captureButton()->text(), QStringLiteral("Capture Photos"),
+                                  kThreadWaitMs);
+        const QString run = w.console().mid(before.size());
+        for (const char* line : {"Camera away: the run waits for it (at most 30 min)\n",
+                                 "Camera lost: Kestrel Test EOS. Waiting for it to come back\n",
+                                 "Camera back: the run goes on\nTaking photo...\nPhoto Captured\n"})
+            QVERIFY2(run.contains(QLatin1String(line)), qPrintable(run));
+        QVERIFY2(run.contains(QStringLiteral("Camera back: Kestrel Test EOS (away ")),
+                 qPrintable(run));
+        QCOMPARE(w.frame()->windowTitle(), QStringLiteral("Kestrel - Kestrel Test EOS"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(w.shotsFolder() + "Photo-0000.jpg"), kThreadWaitMs);
+        QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
+    }
+
     // A Time run over the real-camera backend: the photo step puts the camera back to the ISO
     // the settings pane showed when the step was added, then the picture arrives.
     void timeRunAppliesItsSettingThenCaptures() {
