@@ -77,7 +77,7 @@ void BM_ReconnectToFirstFrame(benchmark::State& state) {
             state.SkipWithError("no camera to connect to");
             return;
         }
-        CameraWatch& watch = doc.cameraWatch();
+        CameraSession& watch = doc.cameraSession();
         RunEnd ended;
         CSequenceThread run(&ended);
         run.setCamera(std::make_unique<DocumentSequenceCamera>(&doc));
@@ -91,7 +91,7 @@ void BM_ReconnectToFirstFrame(benchmark::State& state) {
             if (!run.Start()) break;
             rc.replug(kName);
             const auto back = BenchClock::now();
-            if (watch.Tick(lost + CameraWatch::kListInterval) != CameraWatch::Change::Back) {
+            if (watch.Tick(lost + CameraSession::kListInterval) != CameraSession::Change::Back) {
                 state.SkipWithError("the camera was not reconnected");
                 break;
             }

@@ -6,20 +6,15 @@
 #include "resources/Resources.h"
 #include "sdk/gphoto/RealCameras.h"
 #include "sdk/sim/Simulator.h"
-#include "views/CViewCameraList.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
 
-#include <atomic>
 #include <cstdio>
 #include <new>
 
 namespace {
-// Set on the user-interface thread; read there and on the camera thread (a vanished camera).
-std::atomic<CMainApp*> current{nullptr};
-
 void WarnInBox(const QString& text) {
     QMessageBox::warning(nullptr, QStringLiteral("Kestrel"), text);
 }
@@ -39,11 +34,13 @@ CMainApp::~CMainApp() {
     frame_.reset();         // panes go while the document they point at still exists
     document_.reset();      // writes config.cfg and closes the drivers
     realCameras_.reset();   // no driver uses the table any more
-    CMainApp* self = this;
-    current.compare_exchange_strong(self, nullptr);
 }
 
 void CMainApp::Note(const std::string& line) {
+    // A reopen attempt's failures are expected (the camera is still away): not shown. Asked
+    // here, on the camera thread, while the attempt waits for its call.
+    if (CViewDoc* doc = CViewDoc::instance(); doc != nullptr && doc->cameraSession().quiet())
+        return;
     // Two hops: the driver reports the failed call as soon as the table returns; this line
     // follows it (queued to the UI thread, then a short timer for a call from the sequence
     // worker).
@@ -53,31 +50,6 @@ void CMainApp::Note(const std::string& line) {
             QTimer::singleShot(50, qApp, [line] {
                 if (CViewDoc* doc = CViewDoc::instance()) doc->Log(line + "\r\n");
             });
-        },
-        Qt::QueuedConnection);
-}
-
-void CMainApp::CameraVanished() {
-    // The open camera is the one gone: noted at once, on the camera thread, so a Time run
-    // whose release failed on it sees the loss and takes the step again on its return; the
-    // camera list closes the camera and waits for it.
-    CViewDoc* doc = CViewDoc::instance();
-    CMainApp* app = current.load();
-    gphoto::RealCameras* real = app != nullptr ? app->realCameras_.get() : nullptr;
-    if (doc != nullptr && real != nullptr && doc->rcDriver().isOpen() &&
-        real->Vanished(doc->rcDriver().sourceHandle())) {
-        doc->cameraWatch().NoteGone();
-        return;
-    }
-    QMetaObject::invokeMethod(
-        qApp,
-        [] {
-            CMainApp* app = current.load();
-            if (app == nullptr || !app->document_) return;
-            CViewDoc& d = *app->document_;
-            auto* list = dynamic_cast<CViewCameraList*>(d.GetView("CameraList"));
-            if (list != nullptr && d.openDriver() == nullptr && !d.cameraWatch().waiting())
-                list->FillCameraList();
         },
         Qt::QueuedConnection);
 }
@@ -94,9 +66,7 @@ bool CMainApp::InitInstance() {
         options.cameras = cameraOptions_.cameras;
         options.labels = RealCameraLabels();
         options.note = &CMainApp::Note;
-        options.listChanged = &CMainApp::CameraVanished;
         realCameras_ = std::make_unique<gphoto::RealCameras>(sim::Simulator::rc().api(), options);
-        current = this;
         const sdk::Api& cd = cameraOptions_.listing == gphoto::Listing::Real
                                  ? gphoto::WithoutListing(sim::Simulator::cd().api())
                                  : sim::Simulator::cd().api();

@@ -36,11 +36,8 @@ public:
 
 private:
     // A console line of the real-camera backend (camera thread): shown after the driver's own
-    // error line for the same call.
+    // error line for the same call; none while the camera session tries to reopen a camera.
     static void Note(const std::string& line);
-    // A real camera vanished (camera thread): the open one is noted gone for the camera watch;
-    // otherwise the list is read again.
-    static void CameraVanished();
 
     const CameraOptions cameraOptions_;
     // Declared in this order so that the frame goes before the document, and the document

@@ -26,6 +26,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 
 #include <vector>
 
@@ -157,12 +158,10 @@ void CMainFrame::buildPanes() {
 
     connect(static_cast<CViewCameraList*>(panes_[0]), &CViewCameraList::connectionChanged, this,
             &CMainFrame::onConnectionChanged);
-    connect(static_cast<CViewCameraList*>(panes_[0]), &CViewCameraList::cameraWaiting, this,
-            [this](const QString& cameraName) {
-                onConnectionChanged(QString());   // the live picture goes black
-                setWindowTitle(QStringLiteral("Kestrel - ") + cameraName +
-                               QStringLiteral(" (waiting)"));
-            });
+    auto* sessionTimer = new QTimer(this);
+    sessionTimer->setObjectName(QStringLiteral("cameraSessionTimer"));
+    connect(sessionTimer, &QTimer::timeout, this, &CMainFrame::tickCameraSession);
+    sessionTimer->start(250);
 
     magnifier_ = new LiveMagnifier(document_, this);
     magnifier_->onChanged = [this](std::uint32_t factor) {
@@ -226,6 +225,22 @@ void CMainFrame::applyViewOptions(bool save) {
     QString error;
     if (save && !options.Save(viewOptionsPath_, error) && document_)
         document_->Log("View settings not saved: " + error.toStdString() + "\r\n");
+}
+
+void CMainFrame::tickCameraSession() {
+    if (!document_) return;
+    CameraSession& session = document_->cameraSession();
+    const CameraSession::Change change = session.Tick(CameraSession::Clock::now());
+    if (change == CameraSession::Change::None) return;
+    static_cast<CViewSetting*>(panes_[1])->RefreshSettings();
+    static_cast<CViewInfo*>(panes_[3])->UpdateInfo();
+    if (change == CameraSession::Change::Back) {
+        onConnectionChanged(QString::fromStdString(document_->connectedName()));
+        return;
+    }
+    onConnectionChanged(QString());   // the live picture goes black
+    setWindowTitle(QStringLiteral("Kestrel - ") + QString::fromStdString(session.waitingFor()) +
+                   QStringLiteral(" (waiting)"));
 }
 
 void CMainFrame::onConnectionChanged(const QString& cameraName) {

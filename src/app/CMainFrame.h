@@ -55,6 +55,9 @@ private:
     void buildMenu();
     // The title names the connected camera; after a disconnect the live picture is cleared.
     void onConnectionChanged(const QString& cameraName);
+    // Four times a second: ticks the document's camera session and shows a camera gone
+    // (title "(waiting)", black picture) or back.
+    void tickCameraSession();
     void openManual();
     void showAbout();
 

@@ -1,7 +1,7 @@
-// Retrying a camera call that the camera answered "busy": a bounded number of tries, spaced
-// apart, on threads that may wait for the camera (the Time run's worker). Elsewhere, the
-// user-interface thread included, a call is made once and busy is its result.
-// Threads: a scope marks the thread it is made on only; any thread may retry under its own.
+// Retrying a camera call that the camera answered "busy", in one layer: the driver's setting
+// and release calls take the caller's policy as a parameter. The user-interface thread passes
+// kNoBusyRetry (one try, the answer at once); a worker that may wait passes kRunBusyRetry.
+// Threads: any; the policy belongs to the call, not to the thread.
 #pragma once
 
 #include "sdk/Errors.h"
@@ -16,7 +16,10 @@ struct BusyRetry {
     std::chrono::milliseconds spacing{0};
 };
 
-// What a Time run uses: five tries 250 ms apart, one second of waiting at most.
+// The window's calls: one try, busy is the answer.
+constexpr BusyRetry kNoBusyRetry{};
+// A worker's calls (the Time run): five tries 250 ms apart, one second of waiting at most, so
+// one setting or release waits at most 1 s plus five calls' own time.
 constexpr BusyRetry kRunBusyRetry{5, std::chrono::milliseconds(250)};
 
 // Busy on either SDK: the plain code and the real-camera backend's own-row code.
@@ -24,25 +27,9 @@ constexpr bool IsBusy(sdk::Result result) {
     return result != sdk::kOk && (result & 0xFFFFu) == sdk::err::kDeviceBusy;
 }
 
-// While it lives, camera calls on this thread are retried when busy, as the policy says.
-class BusyRetryScope {
-public:
-    explicit BusyRetryScope(BusyRetry policy);
-    ~BusyRetryScope();
-    BusyRetryScope(const BusyRetryScope&) = delete;
-    BusyRetryScope& operator=(const BusyRetryScope&) = delete;
-
-private:
-    const BusyRetry previous_;
-};
-
-// The calling thread's policy (one try when no scope is open).
-BusyRetry CurrentBusyRetry();
-
-// Makes call() until it answers something other than busy or the tries are used up.
+// Makes call() until it answers something other than busy or the policy's tries are used up.
 template <class Call>
-sdk::Result RetryWhileBusy(Call call) {
-    const BusyRetry policy = CurrentBusyRetry();
+sdk::Result RetryWhileBusy(BusyRetry policy, Call call) {
     sdk::Result result = call();
     for (int tried = 1; tried < policy.tries && IsBusy(result); ++tried) {
         if (policy.spacing.count() > 0) std::this_thread::sleep_for(policy.spacing);

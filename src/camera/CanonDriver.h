@@ -14,6 +14,7 @@
 // they must not block on another thread that calls this driver.
 #pragma once
 
+#include "camera/BusyRetry.h"
 #include "camera/Options.h"
 #include "camera/Setting.h"
 #include "sdk/sdk.h"
@@ -41,8 +42,9 @@ public:
 
     // False when the release or a transfer call failed (capture session: when Capture failed).
     // Each file written is reported to the picture callback (capture session: later, from the
-    // SDK's thread).
-    bool TakePicture(const std::string& path, sdk::ProgressCallback progress);
+    // SDK's thread). busy: how a busy answer of the release and its transfers is retried.
+    bool TakePicture(const std::string& path, sdk::ProgressCallback progress,
+                     BusyRetry busy = kNoBusyRetry);
     // Set once, before any operation. Runs on the thread that wrote the picture, or in
     // Disconnect (with the operation lock held) for pictures that cannot arrive any more.
     void setPictureCallback(PictureCallback picture);
@@ -80,11 +82,12 @@ public:
     // not offer the setting): empty label, code 0.
     // Options: the values on offer (image quality: those of every image size, each label once).
     // Set: false when the label is not listed (no SDK call, nothing logged) or the SDK refused
-    // it. The named getters and setters below forward to these.
+    // it; busy says how a busy answer is retried. The named getters and setters below forward
+    // to these (one try).
     std::string GetLabel(Setting setting);
     std::uint32_t GetCode(Setting setting);
     std::vector<SettingOption> Options(Setting setting) const;
-    bool Set(Setting setting, const std::string& label);
+    bool Set(Setting setting, const std::string& label, BusyRetry busy = kNoBusyRetry);
 
     // Label of the current value, empty when it is not listed.
     std::string GetShootingMode();
@@ -236,18 +239,19 @@ private:
     void readRelCamSetting(const Step& step, std::uint32_t id);
     static Slot slotOf(Setting setting);   // not for ImageSize, ImageQuality
     std::uint32_t readCode(Slot setting);
-    bool writeCode(Slot setting, std::uint32_t code);
+    bool writeCode(Slot setting, std::uint32_t code, BusyRetry busy);
     std::string labelOf(Slot setting);
-    bool setByLabel(Slot setting, const std::string& label);
-    // SetImageFormatAttribute, retried while busy where the thread allows it.
-    sdk::Result setFormat(sdk::Handle source, std::uint16_t quality, std::uint16_t size);
+    bool setByLabel(Slot setting, const std::string& label, BusyRetry busy);
+    // SetImageFormatAttribute, retried while busy as the caller allows.
+    sdk::Result setFormat(sdk::Handle source, std::uint16_t quality, std::uint16_t size,
+                          BusyRetry busy);
     bool readFormat(const Step& step, std::uint32_t& quality, std::uint32_t& size);
     std::string imageSizeLabel();
     std::string imageQualityLabel();
     std::uint32_t imageSizeCode();
     std::uint32_t imageQualityCode();
-    bool setImageSize(const std::string& label);
-    bool setImageQuality(const std::string& label);
+    bool setImageSize(const std::string& label, BusyRetry busy);
+    bool setImageQuality(const std::string& label, BusyRetry busy);
     std::uint32_t& dataSizeOf(Slot setting);
     std::vector<SettingOption> list(Slot setting) const;
 

@@ -2,8 +2,6 @@
 // through release event 34, viewfinder start and stop, and the read-only accessors.
 #include "camera/CanonDriver.h"
 
-#include "camera/BusyRetry.h"
-
 namespace camera {
 
 namespace {
@@ -29,7 +27,8 @@ struct SavedPath {
 
 }   // namespace
 
-bool CanonDriver::TakePicture(const std::string& path, sdk::ProgressCallback progress) {
+bool CanonDriver::TakePicture(const std::string& path, sdk::ProgressCallback progress,
+                              BusyRetry busy) {
     std::lock_guard<std::recursive_mutex> op(lock_);
     const Step step(*this, "TakePicture");
     const sdk::Handle source = source_;
@@ -44,7 +43,7 @@ bool CanonDriver::TakePicture(const std::string& path, sdk::ProgressCallback pro
             id = ++nextPendingId_;
             pending_.push_back({id, path, progress});
         }
-        if (step.failed(RetryWhileBusy([&] { return api_.Capture(source); }), "Capture")) {
+        if (step.failed(RetryWhileBusy(busy, [&] { return api_.Capture(source); }), "Capture")) {
             std::lock_guard<std::mutex> guard(pendingMutex_);
             for (auto it = pending_.begin(); it != pending_.end(); ++it) {
                 if (it->id == id) {
@@ -59,8 +58,9 @@ bool CanonDriver::TakePicture(const std::string& path, sdk::ProgressCallback pro
 
     bool ok = true;
     std::uint32_t count = 0;
-    const sdk::Result released = RetryWhileBusy(
-        [&] { return api_.Release(source, kSyncRelease, progress, nullptr, option, &count); });
+    const sdk::Result released = RetryWhileBusy(busy, [&] {
+        return api_.Release(source, kSyncRelease, progress, nullptr, option, &count);
+    });
     if (step.failed(released, "Release")) ok = false;
     if (count > kMaxCount) ok = false;
     count = step.bounded(count, "Release");
@@ -70,9 +70,10 @@ bool CanonDriver::TakePicture(const std::string& path, sdk::ProgressCallback pro
         sdk::ImageInfo info{};
         SavedPath saved;
         const sdk::StorageMedium medium = saved.medium(path);
-        if (step.failed(api_.GetReleasedData(source, progress, nullptr, option, &info, &medium),
-                        "GetReleasedData"))
-            ok = false;
+        const sdk::Result fetched = RetryWhileBusy(busy, [&] {
+            return api_.GetReleasedData(source, progress, nullptr, option, &info, &medium);
+        });
+        if (step.failed(fetched, "GetReleasedData")) ok = false;
         else if (picture_) picture_(path, saved.get(path));
     }
     return ok;

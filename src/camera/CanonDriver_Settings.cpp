@@ -1,7 +1,6 @@
 // CanonDriver: reading and changing the open camera's settings by label or code, AF lock and zoom.
 #include "camera/CanonDriver.h"
 
-#include "camera/BusyRetry.h"
 #include "camera/LabelTables.h"
 #include "camera/TextFields.h"
 #include "sdk/ValueSettings.h"
@@ -58,8 +57,10 @@ sdk::Result SetValue(sdk::Result (*set)(sdk::Handle, std::uint16_t, std::uint16_
 
 }   // namespace
 
-sdk::Result CanonDriver::setFormat(sdk::Handle source, std::uint16_t quality, std::uint16_t size) {
-    return RetryWhileBusy([&] { return api_.SetImageFormatAttribute(source, quality, size); });
+sdk::Result CanonDriver::setFormat(sdk::Handle source, std::uint16_t quality, std::uint16_t size,
+                                   BusyRetry busy) {
+    return RetryWhileBusy(busy,
+                          [&] { return api_.SetImageFormatAttribute(source, quality, size); });
 }
 
 std::uint32_t CanonDriver::readCode(Slot setting) {
@@ -90,16 +91,16 @@ std::uint32_t CanonDriver::readCode(Slot setting) {
     return code;
 }
 
-bool CanonDriver::writeCode(Slot setting, std::uint32_t code) {
+bool CanonDriver::writeCode(Slot setting, std::uint32_t code, BusyRetry busy) {
     const SettingCalls& calls = kCalls[setting];
     const Step step(*this, std::string("Set") + calls.name);
     const sdk::Handle source = source_;
     const auto code16 = static_cast<std::uint16_t>(code);
     sdk::Result result = sdk::kOk;
     switch (setting) {
-#define KESTREL_SET(Key, Sdk, Code, Listing, Labels)                                      \
-    case k##Key:                                                                          \
-        result = RetryWhileBusy([&] { return SetValue(api_.Set##Sdk, source, code16); }); \
+#define KESTREL_SET(Key, Sdk, Code, Listing, Labels)                                            \
+    case k##Key:                                                                                \
+        result = RetryWhileBusy(busy, [&] { return SetValue(api_.Set##Sdk, source, code16); }); \
         break;
         KESTREL_VALUE_SETTINGS(KESTREL_SET)
 #undef KESTREL_SET
@@ -110,7 +111,7 @@ bool CanonDriver::writeCode(Slot setting, std::uint32_t code) {
             const std::uint32_t dataSize = dataSizeOf(setting);
             std::vector<std::uint8_t> data(std::max<std::uint32_t>(dataSize, 4), 0);
             PutLittleEndianWord(data.data(), code);
-            result = RetryWhileBusy([&] {
+            result = RetryWhileBusy(busy, [&] {
                 return api_.SetRelCamSettingData(source, calls.relCamId, dataSize, data.data());
             });
             break;
@@ -126,11 +127,11 @@ std::string CanonDriver::labelOf(Slot setting) {
     return option ? option->label : std::string();
 }
 
-bool CanonDriver::setByLabel(Slot setting, const std::string& label) {
+bool CanonDriver::setByLabel(Slot setting, const std::string& label, BusyRetry busy) {
     const SettingOption* option = FindLabel(lists_[setting], label);
     if (option == nullptr) return false;
     const std::uint32_t code = option->code;
-    return writeCode(setting, code);
+    return writeCode(setting, code, busy);
 }
 
 // Image size and quality are one SDK attribute pair. A failed read gives 0 for both.
@@ -191,7 +192,7 @@ std::uint32_t CanonDriver::imageQualityCode() {
     return quality;
 }
 
-bool CanonDriver::setImageSize(const std::string& label) {
+bool CanonDriver::setImageSize(const std::string& label, BusyRetry busy) {
     std::lock_guard<std::recursive_mutex> op(lock_);
     const Step step(*this, "SetImageSize");
     const ImageSizeOption* target = nullptr;
@@ -207,11 +208,11 @@ bool CanonDriver::setImageSize(const std::string& label) {
     // Without the camera's quality the write would set an unknown one: leave the camera alone.
     if (!readFormat(Step(*this, "GetImageQuality"), quality, size)) return false;
     return !step.failed(setFormat(source_, static_cast<std::uint16_t>(quality),
-                                  static_cast<std::uint16_t>(sizeCode)),
+                                  static_cast<std::uint16_t>(sizeCode), busy),
                         "SetImageFormatAttribute");
 }
 
-bool CanonDriver::setImageQuality(const std::string& label) {
+bool CanonDriver::setImageQuality(const std::string& label, BusyRetry busy) {
     std::lock_guard<std::recursive_mutex> op(lock_);
     const Step step(*this, "SetImageQuality");
     const bool listedAnywhere = std::any_of(
@@ -225,7 +226,7 @@ bool CanonDriver::setImageQuality(const std::string& label) {
     const SettingOption* target = FindLabel(option->qualities, label);
     if (target == nullptr) return false;   // offered only at another size
     return !step.failed(setFormat(source_, static_cast<std::uint16_t>(target->code),
-                                  static_cast<std::uint16_t>(size)),
+                                  static_cast<std::uint16_t>(size), busy),
                         "SetImageFormatAttribute");
 }
 
@@ -258,11 +259,11 @@ std::uint32_t CanonDriver::GetCode(Setting setting) {
     return readCode(slotOf(setting));
 }
 
-bool CanonDriver::Set(Setting setting, const std::string& label) {
+bool CanonDriver::Set(Setting setting, const std::string& label, BusyRetry busy) {
     std::lock_guard<std::recursive_mutex> op(lock_);
-    if (setting == Setting::ImageSize) return setImageSize(label);
-    if (setting == Setting::ImageQuality) return setImageQuality(label);
-    return setByLabel(slotOf(setting), label);
+    if (setting == Setting::ImageSize) return setImageSize(label, busy);
+    if (setting == Setting::ImageQuality) return setImageQuality(label, busy);
+    return setByLabel(slotOf(setting), label, busy);
 }
 
 std::vector<SettingOption> CanonDriver::Options(Setting setting) const {

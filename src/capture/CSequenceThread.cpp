@@ -286,8 +286,6 @@ void CSequenceThread::EndRun() {
 void CSequenceThread::Run() {
     SequenceCamera* camera = camera_.get();
     if (camera == nullptr || !camera->Ready()) return EndRun();
-    // A setting or release answered busy is tried again before it counts as failed.
-    const camera::BusyRetryScope busy(busyRetry_);
     notOffered_.clear();
     {
         std::lock_guard lock(lock_);

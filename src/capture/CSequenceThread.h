@@ -10,7 +10,6 @@
 // current step; Quit (and destruction) also wakes a delay, so the run ends before its next step.
 #pragma once
 
-#include "camera/BusyRetry.h"
 #include "capture/CThreadBase.h"
 #include "capture/SequenceCamera.h"
 #include "capture/SequenceClock.h"
@@ -63,10 +62,6 @@ public:
 
     // Set before a run: the program the run works on (null: the run ends at once).
     void setCamera(std::unique_ptr<SequenceCamera> camera);
-
-    // How the run's camera calls answered busy are retried (camera::kRunBusyRetry unless
-    // set); set before a run.
-    void setBusyRetry(camera::BusyRetry retry) { busyRetry_ = retry; }
 
     // A photo step whose moment passed more than this while the camera was away is logged
     // as missed and left out; the run ends when the camera stays away longer than the limit.
@@ -129,7 +124,6 @@ private:
     Events* const events_;
     const std::unique_ptr<SequenceClock> clock_;
     std::unique_ptr<SequenceCamera> camera_;
-    camera::BusyRetry busyRetry_ = camera::kRunBusyRetry;
     std::chrono::milliseconds awayLimit_ = kAwayLimit;
     // Settings (name and label) already said to be not offered in this run; worker only.
     std::set<std::string> notOffered_;

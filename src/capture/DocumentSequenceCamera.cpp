@@ -11,7 +11,7 @@ void DocumentSequenceCamera::Log(const std::string& text) { document_->Log(text)
 
 bool DocumentSequenceCamera::CameraOpen() { return document_->openDriver() != nullptr; }
 
-bool DocumentSequenceCamera::CameraAway() { return document_->cameraWatch().away(); }
+bool DocumentSequenceCamera::CameraAway() { return document_->cameraSession().away(); }
 
 std::string DocumentSequenceCamera::Get(camera::Setting key) {
     camera::CanonDriver* driver = document_->openDriver();
@@ -25,7 +25,7 @@ bool DocumentSequenceCamera::Offers(camera::Setting key, const std::string& labe
 
 bool DocumentSequenceCamera::Set(camera::Setting key, const std::string& label) {
     camera::CanonDriver* driver = document_->openDriver();
-    return driver && driver->Set(key, label);
+    return driver && driver->Set(key, label, camera::kRunBusyRetry);
 }
 
 bool DocumentSequenceCamera::HasZoom() {
@@ -43,7 +43,7 @@ void DocumentSequenceCamera::SetZoomPos(std::uint32_t position) {
 }
 
 bool DocumentSequenceCamera::TakePicture(std::string& writtenPath) {
-    return document_->TakePicture(&writtenPath);
+    return document_->TakePicture(&writtenPath, camera::kRunBusyRetry);
 }
 
 void DocumentSequenceCamera::PhotoCaptured() { document_->PhotoCaptured(); }

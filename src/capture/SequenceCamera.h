@@ -21,6 +21,8 @@ public:
     virtual std::string Get(camera::Setting key) = 0;
     // True when the open camera lists this label for the setting.
     virtual bool Offers(camera::Setting key, const std::string& label) = 0;
+    // The run's worker may wait: a setting or release answered busy is tried again
+    // (camera::kRunBusyRetry) before it counts as failed.
     virtual bool Set(camera::Setting key, const std::string& label) = 0;
     // False when the open camera has no zoom to move: the zoom is then neither set nor read.
     virtual bool HasZoom() { return true; }

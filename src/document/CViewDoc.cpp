@@ -179,34 +179,12 @@ std::vector<std::string> CViewDoc::rcDevices() const {
     return rcDevices_;
 }
 
-camera::CanonDriver* CViewDoc::openDriver() {
-    if (cdDriver_->isOpen()) return cdDriver_.get();
-    if (rcDriver_->isOpen()) return rcDriver_.get();
-    return nullptr;
-}
+camera::CanonDriver* CViewDoc::openDriver() { return session_.openDriver(); }
 
-std::string CViewDoc::connectedName() const {
-    std::lock_guard lock(stateLock_);
-    return connectedName_;
-}
+std::string CViewDoc::connectedName() const { return session_.connectedName(); }
 
 bool CViewDoc::ConnectCamera(const std::string& deviceName) {
-    camera::CanonDriver* driver = nullptr;
-    {
-        std::lock_guard lock(stateLock_);
-        if (std::find(cdDevices_.begin(), cdDevices_.end(), deviceName) != cdDevices_.end())
-            driver = cdDriver_.get();
-        else if (std::find(rcDevices_.begin(), rcDevices_.end(), deviceName) != rcDevices_.end())
-            driver = rcDriver_.get();
-    }
-    if (driver == nullptr) return false;
-    // A listed camera that has gone since leaves the driver idle: nothing to show or clear.
-    const bool opened = driver->Connect(deviceName, &CViewDoc::CameraEventRelay);
-    if (!opened || !driver->isOpen()) return false;
-    {
-        std::lock_guard lock(stateLock_);
-        connectedName_ = deviceName;
-    }
+    if (!session_.Open(deviceName)) return false;
     {
         std::lock_guard lock(frameLock_);
         stacking_->ClearSums();
@@ -239,11 +217,7 @@ std::string CViewDoc::captureName() const {
 
 bool CViewDoc::IsCaptureSessionCamera() {
     if (openDriver() != rcDriver_.get()) return false;   // sessions are RC SDK cameras
-    std::string connected;
-    {
-        std::lock_guard lock(stateLock_);
-        connected = connectedName_;
-    }
+    const std::string connected = connectedName();
     return sdk::IsCaptureSessionModel(connected) ||
            sdk::IsCaptureSessionModel(rcDriver_->properties().name);
 }
@@ -275,7 +249,7 @@ bool CViewDoc::EnsureCaptureFolder(const std::string& folder) {
     return false;
 }
 
-bool CViewDoc::TakePicture(std::string* writtenPath) {
+bool CViewDoc::TakePicture(std::string* writtenPath, camera::BusyRetry busy) {
     // Lines of an earlier capture that was not followed by its kPhotoCaptured line.
     for (const std::string& line : TakeHeldLines()) Log(line);
     if (writtenPath) writtenPath->clear();
@@ -328,7 +302,7 @@ bool CViewDoc::TakePicture(std::string* writtenPath) {
     }
     if (camera::CanonDriver* driver = openDriver()) {
         const bool session = IsCaptureSessionCamera();
-        result = driver->TakePicture(target.path, &CViewDoc::ProgressRelay);
+        result = driver->TakePicture(target.path, &CViewDoc::ProgressRelay, busy);
         // A capture-session camera writes its file later: its name stays taken until
         // PictureDone hears how that picture ended.
         filePending = session && result;

@@ -10,7 +10,7 @@
 #include "camera/CanonRCSDK.h"
 #include "camera/CanonSDK.h"
 #include "document/CView.h"
-#include "document/CameraWatch.h"
+#include "document/CameraSession.h"
 #include "document/CaptureNaming.h"
 #include "document/FrameBuffers.h"
 
@@ -65,12 +65,13 @@ public:
     bool ConnectCamera(const std::string& deviceName);   // true when a camera is open afterwards
     camera::CanonSDK& cdDriver() { return *cdDriver_; }
     camera::CanonRCSDK& rcDriver() { return *rcDriver_; }
-    // The driver with an open camera, CanonSDK first; null when none.
+    // The camera session's: the driver with an open camera (CanonSDK first; null when none),
+    // and the device name of the latest successful ConnectCamera.
     camera::CanonDriver* openDriver();
-    // The device name of the latest successful ConnectCamera.
     std::string connectedName() const;
-    // The watch over a camera that went away without the user's Disconnect.
-    CameraWatch& cameraWatch() { return watch_; }
+    // The camera session: what the open camera holds, Apply, and the loss and return of a
+    // camera that went away without the user's Disconnect.
+    CameraSession& cameraSession() { return session_; }
 
     // Captures.
     // writtenPath, when given, receives the path each picture of the release was saved under
@@ -80,7 +81,9 @@ public:
     // console line says why and nothing is released. Each picture gets one console line
     // ("Saved ...", or "Picture not received: ..."), held until the capture's kPhotoCaptured
     // line when it ends during the capture, written at once when the capture failed.
-    bool TakePicture(std::string* writtenPath = nullptr);
+    // busy: how a busy answer of the release is retried (the window: one try).
+    bool TakePicture(std::string* writtenPath = nullptr,
+                     camera::BusyRetry busy = camera::kNoBusyRetry);
     std::string GetCaptureFileName();
     void SetCaptureFolder(const std::string& folder);
     void SetCaptureName(const std::string& name);
@@ -177,7 +180,6 @@ private:
     std::vector<std::pair<CView*, std::string>> views_;
     std::vector<std::string> cdDevices_;
     std::vector<std::string> rcDevices_;
-    std::string connectedName_;   // device name of the latest successful ConnectCamera
 
     // The frame lock: guards buffers_ and stacking_ (live frame, previous shot, strip,
     // histogram, stacking window, stack and noise sums). Never held while a receiver runs.
@@ -215,7 +217,7 @@ private:
     // File numbering and the paths handed to capture-session cameras whose files are pending.
     std::unique_ptr<CaptureNaming> naming_;
 
-    CameraWatch watch_{*this};
+    CameraSession session_{*this};
 
     std::unique_ptr<camera::CanonSDK> cdDriver_;
     std::unique_ptr<camera::CanonRCSDK> rcDriver_;

@@ -16,7 +16,7 @@
 void CViewDoc::LogRelay(const std::string& step, const std::string& errorText) {
     CViewDoc* doc = instance_.load();
     // A reconnect attempt's failures are expected (the camera is still away): not logged.
-    if (doc == nullptr || CameraWatch::quiet()) return;
+    if (doc == nullptr || doc->session_.quiet()) return;
     if (LogReceiver receiver = doc->onLog_.load()) receiver(step, errorText);
 }
 
@@ -50,7 +50,7 @@ sdk::Result CViewDoc::CameraEventRelay(std::uint32_t eventId, const void* data, 
             doc->TakeCameraPicture(name, late);
             break;
         }
-        case sdk::kEventCameraGone: doc->watch_.NoteGone(); break;
+        case sdk::kEventCameraGone: doc->session_.NoteGone(); break;
         default: break;
     }
     return 0;

@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QStyle>
-#include <QTimer>
 
 CViewCameraList::CViewCameraList(CViewDoc* document, QWidget* parent)
     : QWidget(parent), document_(document), font_(paneFont()) {
@@ -39,39 +38,6 @@ CViewCameraList::CViewCameraList(CViewDoc* document, QWidget* parent)
 
     FillCameraList();
     if (document_) document_->RegisterView(this, "CameraList");
-    watchTimer_ = new QTimer(this);
-    watchTimer_->setInterval(250);
-    connect(watchTimer_, &QTimer::timeout, this, &CViewCameraList::watchCamera);
-    watchTimer_->start();
-}
-
-void CViewCameraList::watchCamera() {
-    if (!document_) return;
-    CameraWatch& watch = document_->cameraWatch();
-    if (watch.lossPending()) {
-        // The camera cannot be read any more: what the pane shows is set back on its return.
-        if (auto* pane = dynamic_cast<CViewSetting*>(document_->GetView("Setting"))) {
-            CameraWatch::Settings kept;
-            for (int row = 0; row < CViewSetting::RowCount; ++row)
-                kept.labels[static_cast<std::size_t>(row)] =
-                    pane->selectedText(static_cast<CViewSetting::Row>(row)).toStdString();
-            camera::CanonDriver* open = document_->openDriver();
-            kept.hasZoom = open != nullptr && open->maxZoomPos() > 0;
-            kept.zoom = static_cast<std::uint32_t>(std::max(0, pane->zoomPosition()));
-            watch.keepSettings(kept);
-        }
-    }
-    switch (watch.Tick(CameraWatch::Clock::now())) {
-        case CameraWatch::Change::None: return;
-        case CameraWatch::Change::Lost:
-            refreshOtherPanes();
-            emit cameraWaiting(QString::fromStdString(watch.waitingFor()));
-            return;
-        case CameraWatch::Change::Back:
-            refreshOtherPanes();
-            emit connectionChanged(QString::fromStdString(document_->connectedName()));
-            return;
-    }
 }
 
 CViewCameraList::~CViewCameraList() = default;
@@ -109,11 +75,11 @@ void CViewCameraList::onConnectClicked() {
 void CViewCameraList::OnConnect() {
     if (!document_) return;
     const bool open = document_->openDriver() != nullptr;
-    CameraWatch& watch = document_->cameraWatch();
-    if (!open && watch.waiting()) {
+    CameraSession& session = document_->cameraSession();
+    if (!open && session.waiting()) {
         // Disconnect while waiting: the camera that went away is no longer waited for.
-        document_->Log("Stopped waiting for " + watch.waitingFor() + "\r\n");
-        watch.StopWaiting();
+        document_->Log("Stopped waiting for " + session.waitingFor() + "\r\n");
+        session.StopWaiting();
         connectButton_->setText(QStringLiteral("Connect"));
         updateButton_->setEnabled(true);
         list_->setEnabled(true);
@@ -139,10 +105,8 @@ void CViewCameraList::OnConnect() {
         emit connectionChanged(QString::fromStdString(name));
         return;
     } else {
-        watch.StopWaiting();   // a loss noted meanwhile is the user's Disconnect now
         document_->Log("Disconnecting camera\r\n");
-        for (int driver = 0; driver < 2; ++driver)   // each driver with a camera open
-            if (camera::CanonDriver* open = document_->openDriver()) open->Disconnect();
+        session.Disconnect();
         connectButton_->setText(QStringLiteral("Connect"));
         updateButton_->setEnabled(true);
         list_->setEnabled(true);

@@ -11,7 +11,6 @@
 class CViewDoc;
 class QListWidget;
 class QPushButton;
-class QTimer;
 
 class CViewCameraList : public QWidget, public CView {
     Q_OBJECT
@@ -29,8 +28,6 @@ public:
 signals:
     // After a connect (the camera's name) or a disconnect (an empty name).
     void connectionChanged(const QString& cameraName);
-    // The open camera went away and Kestrel waits for it to come back.
-    void cameraWaiting(const QString& cameraName);
 
 public:
     QListWidget* cameraList() const { return list_; }
@@ -45,8 +42,6 @@ protected:
 private:
     void refreshOtherPanes();
     void onConnectClicked();
-    // A few times a second: a camera gone or back (CameraWatch).
-    void watchCamera();
 
     // Set when the button's last press was the second of a double-click: that click is not a
     // new request, so a double-click on Connect does not connect and disconnect again.
@@ -56,5 +51,4 @@ private:
     QListWidget* list_ = nullptr;
     QPushButton* connectButton_ = nullptr;
     QPushButton* updateButton_ = nullptr;
-    QTimer* watchTimer_ = nullptr;
 };

@@ -211,7 +211,7 @@ void CViewInfo::UpdateInfo() {
     camera::CameraProperties facts;
     const bool open = document_->openDriver() != nullptr;
     if (camera::CanonDriver* driver = document_->openDriver()) facts = driver->properties();
-    const std::string waitingFor = document_->cameraWatch().waitingFor();
+    const std::string waitingFor = document_->cameraSession().waitingFor();
     values_[0]->setText(QString::fromStdString(
         open || waitingFor.empty() ? facts.name : waitingFor + " (waiting)"));
     values_[1]->setText(QString::fromStdString(facts.ownerName));

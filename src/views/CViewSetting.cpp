@@ -147,24 +147,25 @@ camera::CanonDriver* CViewSetting::chosenDriver() const {
     return document_ ? document_->openDriver() : nullptr;
 }
 
-void CViewSetting::refillList(Row row) {
+void CViewSetting::refillList(Row row, const SettingValues& held) {
     QComboBox* combo = combos_[row];
     filling_ = true;
     combo->clear();
     combo->setCurrentIndex(-1);
     if (camera::CanonDriver* driver = chosenDriver()) {
-        const std::uint32_t current = driver->GetCode(KeyOf(row));
+        const std::string& current = held.label(KeyOf(row));
         int selected = -1;
         for (const camera::SettingOption& option : driver->Options(KeyOf(row))) {
             combo->addItem(QString::fromStdString(option.label));
-            if (option.code == current) selected = combo->count() - 1;   // the last match wins
+            if (!current.empty() && option.label == current)
+                selected = combo->count() - 1;   // the last match wins
         }
         combo->setCurrentIndex(selected);
     }
     filling_ = false;
 }
 
-void CViewSetting::refillImageSizeAndQuality() {
+void CViewSetting::refillImageSizeAndQuality(const SettingValues& held) {
     QComboBox* sizes = combos_[ImageSize];
     QComboBox* qualities = combos_[ImageQuality];
     filling_ = true;
@@ -173,16 +174,17 @@ void CViewSetting::refillImageSizeAndQuality() {
     sizes->setCurrentIndex(-1);
     qualities->setCurrentIndex(-1);
     if (camera::CanonDriver* driver = chosenDriver()) {
-        const std::uint32_t currentSize = driver->GetCode(camera::Setting::ImageSize);
-        const std::uint32_t currentQuality = driver->GetCode(camera::Setting::ImageQuality);
+        const std::string& currentSize = held.label(camera::Setting::ImageSize);
+        const std::string& currentQuality = held.label(camera::Setting::ImageQuality);
         int selectedSize = -1;
         for (const camera::ImageSizeOption& size : driver->imageSizes()) {
             sizes->addItem(QString::fromStdString(size.label));
-            if (size.code != currentSize) continue;
+            if (currentSize.empty() || size.label != currentSize || selectedSize >= 0) continue;
             int selectedQuality = -1;
             for (const camera::SettingOption& quality : size.qualities) {
                 qualities->addItem(QString::fromStdString(quality.label));
-                if (quality.code == currentQuality) selectedQuality = qualities->count() - 1;
+                if (!currentQuality.empty() && quality.label == currentQuality)
+                    selectedQuality = qualities->count() - 1;
             }
             qualities->setCurrentIndex(selectedQuality);
             selectedSize = sizes->count() - 1;
@@ -193,12 +195,14 @@ void CViewSetting::refillImageSizeAndQuality() {
 }
 
 void CViewSetting::readValues(camera::CanonDriver* driver) {
-    refillImageSizeAndQuality();
-    for (int row = ShootingMode; row < RowCount; ++row) refillList(static_cast<Row>(row));
+    // What the camera holds, read once through the session (which keeps it for a return).
+    const SettingValues held = driver ? document_->cameraSession().Read() : SettingValues();
+    refillImageSizeAndQuality(held);
+    for (int row = ShootingMode; row < RowCount; ++row) refillList(static_cast<Row>(row), held);
     if (driver) {
         filling_ = true;
         zoom_->setRange(0, static_cast<int>(driver->maxZoomPos()));
-        zoom_->setValue(static_cast<int>(driver->GetZoomPos()));
+        zoom_->setValue(static_cast<int>(held.zoom));
         filling_ = false;
         showZoomValue();
     }
@@ -225,8 +229,9 @@ void CViewSetting::reEnumerateAndRefill(camera::CanonDriver* driver) {
     if (driver == static_cast<camera::CanonDriver*>(&document_->rcDriver())) {
         driver->GetAVModes();
         driver->GetTVModes();
-        refillList(AVMode);
-        refillList(TVMode);
+        const SettingValues held = document_->cameraSession().Read();
+        refillList(AVMode, held);
+        refillList(TVMode, held);
         return;
     }
     driver->GetAVModes();
@@ -236,8 +241,9 @@ void CViewSetting::reEnumerateAndRefill(camera::CanonDriver* driver) {
     driver->GetAFDistances();
     driver->GetFlashModes();
     driver->GetOtherModes();
+    const SettingValues held = document_->cameraSession().Read();
     for (Row row : {AVMode, TVMode, ISO, Meter, Exposure, WhiteBalance, Effect, AFDistance, Flash})
-        refillList(row);
+        refillList(row, held);
 }
 
 void CViewSetting::OnSelectionChanged(Row row) {
@@ -246,10 +252,15 @@ void CViewSetting::OnSelectionChanged(Row row) {
     const std::string label =
         combo->currentIndex() >= 0 ? combo->currentText().toStdString() : std::string();
     camera::CanonDriver* driver = chosenDriver();
-    if (driver) driver->Set(KeyOf(row), label);
+    if (driver) {
+        SettingValues wanted;
+        wanted.label(KeyOf(row)) = label;
+        document_->cameraSession().Apply(wanted, camera::kNoBusyRetry);   // one try, at once
+    }
     switch (row) {
         case ImageSize:
-            refillImageSizeAndQuality();   // also when no camera is open: both lists stay empty
+            // Also when no camera is open: both lists stay empty.
+            refillImageSizeAndQuality(document_->cameraSession().held());
             break;
         case ShootingMode:
         case AVMode:
@@ -277,8 +288,11 @@ void CViewSetting::showZoomValue() {
 }
 
 void CViewSetting::OnZoomMoved() {
-    if (camera::CanonDriver* driver = chosenDriver())
-        driver->SetZoomPos(static_cast<std::uint32_t>(zoom_->value()));
+    if (chosenDriver() == nullptr) return;
+    SettingValues wanted;
+    wanted.hasZoom = true;
+    wanted.zoom = static_cast<std::uint32_t>(zoom_->value());
+    document_->cameraSession().Apply(wanted, camera::kNoBusyRetry);
 }
 
 QString CViewSetting::selectedText(Row row) const {

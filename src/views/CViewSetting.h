@@ -4,6 +4,7 @@
 
 #include "camera/Setting.h"
 #include "document/CView.h"
+#include "document/SettingValues.h"
 
 #include <QFont>
 #include <QString>
@@ -58,8 +59,9 @@ protected:
 
 private:
     camera::CanonDriver* chosenDriver() const;
-    void refillList(Row row);
-    void refillImageSizeAndQuality();
+    // Each list from the driver's options, the value held selected.
+    void refillList(Row row, const SettingValues& held);
+    void refillImageSizeAndQuality(const SettingValues& held);
     void reEnumerateAndRefill(camera::CanonDriver* driver);
     void showZoomValue();                           // the slider's tooltip names its position
     void readValues(camera::CanonDriver* driver);   // every list and the slider, from driver

@@ -1,11 +1,9 @@
-// A setting change or release answered busy: retried within the thread's bound, logged only
+// A setting change or release answered busy: retried within the caller's bound, logged only
 // when the last try fails, and made once where no retry is allowed.
 #include "support/DriverTestSupport.h"
 
 #include "camera/BusyRetry.h"
 #include "camera/ErrorText.h"
-
-#include <optional>
 
 namespace testsupport {
 namespace {
@@ -19,7 +17,7 @@ TEST_F(BusyRetryTest, BusyAnswersAreRetriedWithinTheBound) {
     struct Case {
         const char* call;   // simulator call, without prefix
         int busy;           // busy answers before the camera takes it
-        int tries;          // the thread's bound (1: no retry scope)
+        int tries;          // the caller's bound (1: the window's one try)
         bool ok;
         std::size_t calls;
     };
@@ -40,19 +38,16 @@ TEST_F(BusyRetryTest, BusyAnswersAreRetriedWithinTheBound) {
         ASSERT_TRUE(driver->Connect("PowerShot G5", nullptr));
         for (int i = 0; i < c.busy; ++i) cd.failOnce(c.call, sim::err::kDeviceBusy);
         cd.clearJournal();
+        const camera::BusyRetry busy{c.tries, {}};
         bool ok = false;
-        {
-            std::optional<camera::BusyRetryScope> scope;
-            if (c.tries > 1) scope.emplace(camera::BusyRetry{c.tries, {}});
-            const std::string call = c.call;
-            if (call == "Release") {
-                ok = driver->TakePicture(dir.file("Photo-0000.jpg"), nullptr);
-            } else if (call == "SetTvValue") {
-                ok = driver->Set(camera::Setting::TV,
-                                 driver->Options(camera::Setting::TV).back().label);
-            } else {
-                ok = driver->Set(camera::Setting::ImageSize, driver->imageSizes().back().label);
-            }
+        const std::string call = c.call;
+        if (call == "Release") {
+            ok = driver->TakePicture(dir.file("Photo-0000.jpg"), nullptr, busy);
+        } else if (call == "SetTvValue") {
+            ok = driver->Set(camera::Setting::TV, driver->Options(camera::Setting::TV).back().label,
+                             busy);
+        } else {
+            ok = driver->Set(camera::Setting::ImageSize, driver->imageSizes().back().label, busy);
         }
         EXPECT_EQ(ok, c.ok);
         EXPECT_EQ(cd.countCalls(std::string("CD") + c.call), c.calls);

@@ -2,6 +2,7 @@
 // CAMLIBS and opened by model on a "disk:" port, as `--camera MODEL@PORT` does, under the real
 // CanonSDK driver and the document.
 #include "app/RealCameraLabels.h"
+#include "camera/BusyRetry.h"
 #include "document/CViewDoc.h"
 #include "sdk/gphoto/RealCameras.h"
 #include "sdk/sim/Simulator.h"
@@ -77,7 +78,6 @@ protected:
             std::lock_guard guard(notesLock);
             notes.push_back(line);
         };
-        options.listChanged = [this] { ++listChanges; };
         real = std::make_unique<gphoto::RealCameras>(sim::Simulator::rc().api(), options);
         doc = std::make_unique<CViewDoc>(sim::Simulator::cd().api(), real->api(),
                                          captures.file("config.cfg"));
@@ -97,6 +97,14 @@ protected:
     void Inject(const TempDir& disk, const std::string& lines) {
         std::ofstream(disk.file("inject")) << lines;
     }
+    // How often the backend said a camera was unplugged or switched off.
+    std::size_t GoneNotes() {
+        std::lock_guard guard(notesLock);
+        return static_cast<std::size_t>(
+            std::count_if(notes.begin(), notes.end(), [](const std::string& n) {
+                return n.find("was unplugged or switched off") != std::string::npos;
+            }));
+    }
     std::string Notes() {
         std::lock_guard guard(notesLock);
         std::string all;
@@ -115,7 +123,6 @@ protected:
     ConsolePane console;
     std::mutex notesLock;
     std::vector<std::string> notes;
-    std::atomic<int> listChanges{0};
     std::unique_ptr<gphoto::RealCameras> real;
     std::unique_ptr<CViewDoc> doc;
 };
@@ -388,13 +395,13 @@ TEST_F(RealCameraTest, LiveViewWithCapturesAndSettingsFromTwoThreads) {
 }
 
 TEST_F(RealCameraTest, ErrorsUsersMeet) {
-    // Busy for a while is retried, not reported.
+    // Busy for a while is retried by a worker, not reported.
     ASSERT_TRUE(doc->ConnectCamera(kEos));
     Inject(eosDisk, "capture -110 3\n");
-    EXPECT_TRUE(doc->TakePicture()) << Logs();
+    EXPECT_TRUE(doc->TakePicture(nullptr, {5, std::chrono::milliseconds(0)})) << Logs();
     EXPECT_EQ(Probe::logs.load(), 0);
 
-    // Busy for longer than 3 s: reported through the driver, libgphoto2's own words noted.
+    // Busy on the window's one try: reported through the driver, libgphoto2's own words noted.
     Inject(eosDisk, "set -110 1000\n");
     EXPECT_FALSE(Driver().SetISO("200"));
     ASSERT_EQ(Probe::logs.load(), 1);
@@ -415,15 +422,15 @@ TEST_F(RealCameraTest, ErrorsUsersMeet) {
     Driver().EnableViewfinder(&CViewDoc::FrameRelay);
     ASSERT_TRUE(WaitFor([] { return Probe::frames.load() >= 1; }));
     Inject(compactDisk, "preview -7 1000\nfile -52 1000\nset -52 1000\n");
-    ASSERT_TRUE(WaitFor([this] { return listChanges.load() == 1; }));
-    EXPECT_TRUE(real->Vanished(Driver().sourceHandle()));
+    ASSERT_TRUE(WaitFor([this] { return doc->cameraSession().away(); }));   // kEventCameraGone
+    EXPECT_EQ(GoneNotes(), 1u);
     EXPECT_FALSE(doc->TakePicture());
     EXPECT_FALSE(Driver().SetISO("200"));
     EXPECT_EQ(Probe::logLines.back().second, "Device Not Found\r\n");
     const int logsBefore = Probe::logs.load();
     Driver().Disconnect();   // winds down without an error
     EXPECT_EQ(Probe::logs.load(), logsBefore) << Logs();
-    EXPECT_EQ(listChanges.load(), 1);
+    EXPECT_EQ(GoneNotes(), 1u);
     doc->UpdateDeviceList();
     EXPECT_TRUE(doc->ConnectCamera(kEos));
     const std::string notes = Notes();
@@ -432,32 +439,62 @@ TEST_F(RealCameraTest, ErrorsUsersMeet) {
     EXPECT_NE(notes.find(gone), std::string::npos) << notes;
 }
 
+// Busy is retried in one layer, the driver's, as far as its caller allows: the window's call
+// is made once and answers at once; a worker's as often as its bound says, and no more.
+TEST_F(RealCameraTest, BusyIsRetriedOnlyAsFarAsTheCallerAllows) {
+    // Written before the camera is open, whose event poll rewrites the file as it reads it.
+    Inject(eosDisk, "set -110 1000\n");
+    ASSERT_TRUE(doc->ConnectCamera(kEos));
+    // Busy answers still to come; read until the file stands whole.
+    const auto left = [this] {
+        int count = 0;
+        EXPECT_TRUE(WaitFor([&] {
+            std::ifstream file(eosDisk.file("inject"));
+            std::string op;
+            int code = 0;
+            return static_cast<bool>(file >> op >> code >> count);
+        }));
+        return count;
+    };
+    struct Case {
+        const char* caller;
+        camera::BusyRetry busy;
+        int calls;   // made to the camera
+    } cases[] = {{"window thread", {}, 1}, {"worker", {5, std::chrono::milliseconds(0)}, 5}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caller);
+        const int before = left();
+        EXPECT_FALSE(Driver().Set(camera::Setting::ISO, "200", c.busy));
+        EXPECT_EQ(before - left(), c.calls);
+    }
+    Driver().Disconnect();
+}
+
 TEST_F(RealCameraTest, CameraGoneMidTransferLeavesNoFileAndIsClosedOnce) {
     ASSERT_TRUE(doc->ConnectCamera(kEos));
     const std::string path = doc->GetCaptureFileName();
     Inject(eosDisk, "file -52 5\n");
     EXPECT_FALSE(doc->TakePicture());
-    EXPECT_EQ(listChanges.load(), 1);
-    EXPECT_TRUE(real->Vanished(Driver().sourceHandle()));
+    EXPECT_TRUE(doc->cameraSession().away());   // told by kEventCameraGone
+    EXPECT_EQ(GoneNotes(), 1u);
     EXPECT_FALSE(Exists(path));
     EXPECT_TRUE(std::filesystem::is_empty(captures.path()));   // no temporary either
     EXPECT_NE(Notes().find("libgphoto2: gp_camera_file_get: "), std::string::npos) << Notes();
     Driver().Disconnect();
-    EXPECT_EQ(listChanges.load(), 1);
+    EXPECT_EQ(GoneNotes(), 1u);
 }
 
 // A camera on a port without hotplug events stays listed while away: it is tried at once, then
-// every three seconds, quietly, and taken again when it answers.
+// every three seconds, quietly, and taken again when it answers. The backend says it is gone
+// as the simulated cameras do, with camera event kEventCameraGone.
 TEST_F(RealCameraTest, AVanishedCameraIsWaitedForAndOpenedAgainWhenItAnswers) {
-    using Change = CameraWatch::Change;
+    using Change = CameraSession::Change;
     ASSERT_TRUE(doc->ConnectCamera(kEos));
+    CameraSession& watch = doc->cameraSession();
     Inject(eosDisk, "set -52 1000\ninit -52 1\n");
     EXPECT_FALSE(Driver().SetISO("200"));   // the call that finds it gone
-    ASSERT_TRUE(WaitFor([this] { return listChanges.load() == 1; }));
-    ASSERT_TRUE(real->Vanished(Driver().sourceHandle()));
-    CameraWatch& watch = doc->cameraWatch();
-    watch.NoteGone();   // what the program does on the backend's report
-    const auto t0 = CameraWatch::Clock::now();
+    EXPECT_TRUE(watch.away());              // told before the call returned
+    const auto t0 = CameraSession::Clock::now();
     EXPECT_EQ(watch.Tick(t0), Change::Lost);
     EXPECT_EQ(doc->openDriver(), nullptr);
     const int logs = Probe::logs.load();

@@ -33,14 +33,7 @@ RealCameraBackend::RealCameraBackend(const sdk::Api& simulated, Options options)
       thread_(std::make_unique<CameraThread>()) {
     if (options_.listing == Listing::Simulated) return;
     SessionOptions sessionOptions{options_.autodetect, options_.cameras, options_.labels,
-                                  options_.note, nullptr};
-    sessionOptions.listChanged = [this](Handle gone) {
-        {
-            std::lock_guard lock(mutex_);
-            gone_.push_back(gone);
-        }
-        if (options_.listChanged) options_.listChanged();
-    };
+                                  options_.note};
     thread_->call([this, &sessionOptions] {
         session_ = std::make_unique<Session>(std::move(sessionOptions));
         return 0;
@@ -54,11 +47,6 @@ RealCameraBackend::~RealCameraBackend() {
         return 0;
     });
     thread_.reset();
-}
-
-bool RealCameraBackend::Vanished(Handle source) const {
-    std::lock_guard lock(mutex_);
-    return std::find(gone_.begin(), gone_.end(), source) != gone_.end();
 }
 
 bool RealCameraBackend::realListed() const {

@@ -46,7 +46,6 @@ public:
     RealCameraBackend& operator=(const RealCameraBackend&) = delete;
 
     const sdk::Api& simulated() const { return simulated_; }
-    bool Vanished(sdk::Handle source) const;
 
     // Calls that take no real handle: they list or open real and simulated cameras alike.
     sdk::Result EnumDeviceReset(std::uint32_t kind, sdk::Handle* listing);
@@ -135,12 +134,11 @@ private:
     std::unique_ptr<CameraThread> thread_;
     std::unique_ptr<Session> session_;   // made, used and destroyed on the camera thread
 
-    // Guards listings_, nextHandle_, realNames_, gone_.
+    // Guards listings_, nextHandle_, realNames_.
     mutable std::mutex mutex_;
     sdk::Listings<RealListing> listings_;
     sdk::Handle nextHandle_ = kRealBit | 1;
     std::vector<std::string> realNames_;   // the latest real listing
-    std::vector<sdk::Handle> gone_;        // sources closed because the camera vanished
 };
 
 }   // namespace gphoto

@@ -15,6 +15,4 @@ RealCameras::~RealCameras() = default;
 
 const sdk::Api& RealCameras::api() const { return table_.api(); }
 
-bool RealCameras::Vanished(sdk::Handle source) const { return backend_->Vanished(source); }
-
 }   // namespace gphoto

@@ -33,8 +33,8 @@ struct Options {
     // A console line of the backend's own (libgphoto2's message and code, or how to release a
     // camera held by the desktop). Made on the camera thread, right after the failed call.
     std::function<void(const std::string&)> note;
-    // A real camera vanished and was closed: read the camera list again. Camera thread.
-    std::function<void()> listChanged;
+    // A real camera that vanishes is closed and says so as the simulated cameras do: camera
+    // event kEventCameraGone to its event callback, before the call that found it returns.
 };
 
 // A copy of table whose device listing is always empty (the other slot's simulated cameras
@@ -50,8 +50,6 @@ public:
     RealCameras& operator=(const RealCameras&) = delete;
 
     const sdk::Api& api() const;
-    // True when this source was closed because its camera was unplugged or switched off.
-    bool Vanished(sdk::Handle source) const;
 
 private:
     RealCameraTable table_;   // first: claims the one table before the backend starts

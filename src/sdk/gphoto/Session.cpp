@@ -4,12 +4,10 @@
 #include "sdk/gphoto/SessionCam.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <thread>
 #include <utility>
 
 #include <dlfcn.h>
@@ -110,16 +108,9 @@ sdk::Result Session::toSdk(int code) const {
 
 sdk::Result Session::check(sdk::Handle h, const char* what, const std::function<int()>& call) {
     lastMessage_.clear();
-    int code = call();
-    // "Busy" often follows a capture: try again with back-off, up to 3 s in all.
-    int waitedMs = 0;
-    for (int pause = 50; code == GP_ERROR_CAMERA_BUSY && waitedMs < 3000; pause *= 2) {
-        const int ms = std::min(pause, 3000 - waitedMs);
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        waitedMs += ms;
-        lastMessage_.clear();
-        code = call();
-    }
+    // Made once: "busy" is the caller's to retry (the driver, as its caller allows), so the
+    // camera thread never sleeps on it while a caller, the window included, waits.
+    const int code = call();
     if (code >= GP_OK) return sdk::kOk;
     if (options_.note) {
         std::string line = std::string("libgphoto2: ") + what + ": " +
@@ -139,11 +130,14 @@ void Session::gone(sdk::Handle h) {
     Cam* c = find(h);
     if (c == nullptr) return;
     const std::string name = c->device.name;
+    const sdk::EventCallback event = c->event;
+    void* const context = c->eventContext;
     Close(h);
     gone_.insert(h);   // until the driver closes it: its calls fail as disconnected
     if (options_.note)
         options_.note("The camera \"" + name + "\" was unplugged or switched off; it is closed.");
-    if (options_.listChanged) options_.listChanged(h);
+    // Said the way the simulated cameras say it, so the document hears it one way.
+    if (event != nullptr) event(sdk::kEventCameraGone, nullptr, 0, context);
 }
 
 Session::Cam* Session::find(sdk::Handle h) {

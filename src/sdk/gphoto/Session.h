@@ -46,8 +46,6 @@ struct SessionOptions {
     Labels labels;
     // One console line (libgphoto2's own message, or how to free a camera); camera thread.
     std::function<void(const std::string&)> note;
-    // A camera was found gone and closed: the camera list should be read again; camera thread.
-    std::function<void(sdk::Handle)> listChanged;
 };
 
 class Session {
@@ -126,8 +124,9 @@ private:
     struct Cam;
     Cam* find(sdk::Handle h);
     sdk::Result missing(sdk::Handle h) const;   // the error for a handle with no open camera
-    // Runs a libgphoto2 call, retrying "busy" with back-off for up to 3 s; on failure notes
-    // libgphoto2's message and code and, for a vanished camera, closes it. Returns the SDK code.
+    // Runs a libgphoto2 call once (busy is retried by the driver, as its caller allows); on
+    // failure notes libgphoto2's message and code and, for a vanished camera, closes it and
+    // sends its event callback kEventCameraGone. Returns the SDK code.
     sdk::Result check(sdk::Handle h, const char* what, const std::function<int()>& call);
     sdk::Result toSdk(int code) const;
     void gone(sdk::Handle h);

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QImage>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 #include <chrono>
@@ -96,6 +97,74 @@ private slots:
         for (int y = 0; y < picture.height(); y += 7)
             for (int x = 0; x < picture.width(); x += 7)
                 QCOMPARE(picture.pixel(x, y) & 0xFFFFFFu, 0u);
+    }
+
+    // A real camera that goes away is waited for quietly: one line when it goes, one when it is
+    // back, and none for the reopen attempts in between, libgphoto2's own included.
+    void waitingForAVanishedCameraIsQuiet() {
+        QTemporaryDir disk;
+        testsupport::Window w(30, testEosOn(disk));
+        QVERIFY(w.ok);
+        QVERIFY(w.selectCamera(QStringLiteral("Kestrel Test EOS")));
+        QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
+        w.frame()
+            ->findChild<QTimer*>(QStringLiteral("cameraSessionTimer"))
+            ->stop();   // ticked here
+        const auto inject = [&disk](const char* lines) {
+            std::FILE* file = std::fopen((disk.path() + "/inject").toLocal8Bit().constData(), "w");
+            std::fputs(lines, file);
+            std::fclose(file);
+        };
+        inject("set -52 1000\ninit -52 1000\n");
+        QVERIFY(!w.document()->rcDriver().SetISO("200"));   // the call that finds it gone
+        QTest::qWait(150);                                  // its lines are on the console
+        CameraSession& session = w.document()->cameraSession();
+        QVERIFY(session.away());
+        const QString before = w.console();
+        const auto t0 = CameraSession::Clock::now() + std::chrono::hours(1);
+        for (int second = 0; second <= 7; ++second)
+            session.Tick(t0 + std::chrono::seconds(second));   // three attempts to open it
+        QTest::qWait(150);
+        QCOMPARE(w.console().mid(before.size()),
+                 QStringLiteral("Camera lost: Kestrel Test EOS. Waiting for it to come back\n"));
+        inject("");
+        session.Tick(t0 + std::chrono::seconds(10));
+        QTest::qWait(150);
+        QCOMPARE(w.console().mid(before.size()),
+                 QStringLiteral("Camera lost: Kestrel Test EOS. Waiting for it to come back\n"
+                                "Camera back: Kestrel Test EOS (away 10.0 s)\n"));
+    }
+
+    // A Time run whose camera vanishes during a photo step's release (libgphoto2 -52): the
+    // backend says so with kEventCameraGone, the window's timer has the session close it and
+    // open it again when it answers, and the run takes the step again.
+    void timeRunTakesAStepAgainWhenItsCameraComesBack() {
+        QTemporaryDir disk;
+        testsupport::Window w(30, testEosOn(disk));
+        QVERIFY(w.ok);
+        QVERIFY(w.selectCamera(QStringLiteral("Kestrel Test EOS")));
+        QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
+        CCapTimeDlg* time = w.host()->timePanel();
+        w.host()->tabs()->setCurrentIndex(CViewMain::TimeTab);
+        QTest::mouseClick(time->addPhotoButton(), Qt::LeftButton);
+        std::FILE* inject = std::fopen((disk.path() + "/inject").toLocal8Bit().constData(), "w");
+        std::fputs("capture -52 1\n", inject);
+        std::fclose(inject);
+
+        const QString before = w.console();
+        QTest::mouseClick(time->captureButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(time->captureButton()->text(), QStringLiteral("Capture Photos"),
+                                  kThreadWaitMs);
+        const QString run = w.console().mid(before.size());
+        for (const char* line : {"Camera away: the run waits for it (at most 30 min)\n",
+                                 "Camera lost: Kestrel Test EOS. Waiting for it to come back\n",
+                                 "Camera back: the run goes on\nTaking photo...\nPhoto Captured\n"})
+            QVERIFY2(run.contains(QLatin1String(line)), qPrintable(run));
+        QVERIFY2(run.contains(QStringLiteral("Camera back: Kestrel Test EOS (away ")),
+                 qPrintable(run));
+        QCOMPARE(w.frame()->windowTitle(), QStringLiteral("Kestrel - Kestrel Test EOS"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(w.shotsFolder() + "Photo-0000.jpg"), kThreadWaitMs);
+        QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
     }
 
     // A Time run over the real-camera backend: the photo step puts the camera back to the ISO
