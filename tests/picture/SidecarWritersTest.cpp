@@ -1,9 +1,13 @@
-// Two writers rating one sidecar 50 times each at once (threads here; processes take the same folder lock):
-// it stays whole, parses, keeps what another program wrote and holds one of the ratings.
+// Two writers rating one sidecar 50 times each at once: it stays whole, parses, keeps what
+// another program wrote and holds one of the ratings; another process waits for the same lock.
 #include "picture/Sidecar.h"
+#include "sdk/SettingsFile.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <thread>
 
@@ -33,6 +37,30 @@ TEST(SidecarWriters, TwoWritersLeaveOneWholeSidecar) {
     EXPECT_EQ(error, "");
     EXPECT_TRUE(rating == 1 || rating == 5) << rating.value_or(0);
     EXPECT_NE(ReadFile(picture + ".xmp").find("Red"), std::string::npos);
+}
+
+// Another process's writer waits for the lock, and no longer than it was told to.
+TEST(SidecarWriters, AnotherProcessWaitsForTheFolderLock) {
+    TempDir dir;
+    sdk::FolderLock held;
+    std::string error;
+    ASSERT_TRUE(held.Lock(dir.folder(), 0, error)) << error;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        sdk::FolderLock other;
+        std::string why;
+        const bool refused = !other.Lock(dir.folder(), 20, why);
+        ::_exit(refused && why == "another writer has kept the files in " + dir.folder() +
+                                      " locked for 20 ms; try again"
+                    ? 0
+                    : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    held.Unlock();
+    sdk::FolderLock again;
+    EXPECT_TRUE(again.Lock(dir.folder(), 0, error)) << error;
 }
 
 }   // namespace
