@@ -202,6 +202,8 @@ std::string writeRating(const std::vector<std::string>& pictures, std::optional<
     for (const std::string& folder : folders) {
         locks.push_back(std::make_unique<sdk::FolderLock>());
         if (!locks.back()->Lock(folder, kLockWaitMs, error)) return error;
+        // What writers killed part way left here (only temporaries of ended processes).
+        sdk::RemoveSettingsLeftovers(folder);
     }
     std::vector<Sidecar> sidecars(pictures.size());
     for (std::size_t i = 0; i < pictures.size(); ++i) {

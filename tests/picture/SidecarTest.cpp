@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace testsupport;
@@ -195,11 +196,17 @@ TEST(Sidecar, NamespacesNeedingEscapesAreWrittenBackEscaped) {
 }
 
 // A write that fails part way (the file size limit stands in for a full disk or a kill between
-// the writes): the old sidecar stays whole, the reason is given, no temporary is left.
+// the writes): the old sidecar stays whole, the reason is given, no temporary is left, neither
+// its own nor one a killed writer left.
 TEST(Sidecar, AFailedWriteLeavesTheOldSidecar) {
     TempDir dir;
     const std::string picture = dir.file("Photo-0001.jpg"), sidecar = picture + ".xmp";
     WriteFile(sidecar, kForeign);
+    // And what a writer killed before its rename left goes.
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    WriteFile(dir.file(".kestrel-save-" + std::to_string(ended) + "-0123456789abcdef.tmp"), "<x:");
     struct rlimit old {};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     struct rlimit small = old;
