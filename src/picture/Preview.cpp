@@ -5,8 +5,16 @@
 #include <exiv2/exiv2.hpp>
 #include <turbojpeg.h>
 
-#include <fstream>
-#include <iterator>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <new>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // libexiv2 0.27 hands its objects over in std::auto_ptr.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -20,35 +28,131 @@ Pixels failed(std::string why) {
     return p;
 }
 
-std::vector<std::uint8_t> readBytes(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot be opened";
+// Nothing the libraries throw (a damaged file, memory) reaches the caller.
+template <typename Read>
+Pixels guarded(Read read) {
+    try {
+        return read();
+    } catch (const std::bad_alloc&) {
+        return failed("not enough memory to read it");
+    } catch (const std::exception& e) {
+        return failed(std::string("cannot be read (") + e.what() + ")");
+    } catch (...) {
+        return failed("cannot be read");
+    }
+}
+
+std::string megabytes(std::uint64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    return text;
+}
+
+std::string pixelCount(std::uint64_t width, std::uint64_t height) {
+    return std::to_string(width) + " x " + std::to_string(height) + " pixels";
+}
+
+// A picture file opened for reading: a regular file no larger than kMaxPictureFileBytes,
+// checked on the descriptor before anything is read (a fifo or device is never waited on).
+class PictureFile {
+public:
+    ~PictureFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    // Empty when open; otherwise why not.
+    std::string open(const std::string& path) {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd_ < 0) return std::string("cannot be opened: ") + std::strerror(errno);
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) return std::string("cannot be read: ") + std::strerror(errno);
+        if (!S_ISREG(st.st_mode)) {
+            const char* kind = S_ISFIFO(st.st_mode)                         ? "a fifo"
+                               : S_ISDIR(st.st_mode)                        ? "a folder"
+                               : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                                                                            : "not a file";
+            return std::string("it is ") + kind + ", not a regular file; it is not read";
+        }
+        if (st.st_size == 0) return "the file is empty";
+        if (static_cast<std::uint64_t>(st.st_size) > kMaxPictureFileBytes)
+            return "the file is " + megabytes(static_cast<std::uint64_t>(st.st_size)) +
+                   ", more than Kestrel reads (" + std::to_string(kMaxPictureFileBytes >> 20) +
+                   " MiB)";
+        size_ = static_cast<std::size_t>(st.st_size);
         return {};
     }
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
-    if (bytes.empty()) error = "the file is empty";
-    return bytes;
+    std::size_t size() const { return size_; }
+    // The same file by a name libexiv2 can open, whatever is at the path by now.
+    std::string procName() const { return "/proc/self/fd/" + std::to_string(fd_); }
+    // Up to size() bytes from the start (fewer when the file shrank meanwhile).
+    bool readAll(std::vector<std::uint8_t>& bytes, std::string& error) const {
+        return readHead(size_, bytes, error);
+    }
+    bool readHead(std::size_t count, std::vector<std::uint8_t>& bytes, std::string& error) const {
+        bytes.resize(std::min(count, size_));
+        std::size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n =
+                ::pread(fd_, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                error = std::string("cannot be read: ") + std::strerror(errno);
+                return false;
+            }
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        bytes.resize(got);
+        if (got == 0) error = "the file is empty";
+        return got > 0;
+    }
+
+private:
+    int fd_ = -1;
+    std::size_t size_ = 0;
+};
+
+bool isJpeg(const std::vector<std::uint8_t>& head) {
+    return head.size() > 2 && head[0] == 0xff && head[1] == 0xd8;
+}
+
+// A JPEG is decoded from memory: it is read whole, within its own limit.
+bool jpegSizeOk(const PictureFile& file, std::string& error) {
+    if (file.size() <= kMaxJpegFileBytes) return true;
+    error = "the JPEG is " + megabytes(file.size()) + ", more than Kestrel reads (" +
+            std::to_string(kMaxJpegFileBytes >> 20) + " MiB)";
+    return false;
 }
 
 // The embedded JPEG previews' properties, smallest first (empty when the file has none or
 // libexiv2 cannot read it).
 struct Embedded {
+    std::vector<std::uint8_t> head;   // what libexiv2 reads of a JPEG
     Exiv2::Image::AutoPtr image;
     Exiv2::PreviewPropertiesList jpegs;
 };
 
-bool readEmbedded(const std::string& path, Embedded& out) {
+// A JPEG's EXIF thumbnail sits in its first segments, before the picture data.
+constexpr std::size_t kJpegHeadBytes = 1 << 20;
+
+// libexiv2 reads the start of a JPEG from memory, another file through the descriptor already
+// checked (what it opens is that regular file even if the name was replaced meanwhile).
+// Anything it throws means no preview.
+bool readEmbedded(const PictureFile& file, bool jpeg, Embedded& out) {
     try {
         EnsureExivReady();
-        out.image = Exiv2::ImageFactory::open(path);
+        std::string error;
+        if (jpeg && !file.readHead(kJpegHeadBytes, out.head, error)) return false;
+        out.image =
+            jpeg ? Exiv2::ImageFactory::open(out.head.data(), static_cast<long>(out.head.size()))
+                 : Exiv2::ImageFactory::open(file.procName());
         out.image->readMetadata();
         Exiv2::PreviewManager manager(*out.image);
         for (const auto& p : manager.getPreviewProperties())
-            if (p.mimeType_ == "image/jpeg") out.jpegs.push_back(p);
+            if (p.mimeType_ == "image/jpeg" && p.size_ <= file.size() &&
+                std::uint64_t{p.width_} * p.height_ <= kMaxPicturePixels)
+                out.jpegs.push_back(p);
         return !out.jpegs.empty();
-    } catch (const Exiv2::AnyError&) {
+    } catch (...) {
         return false;
     }
 }
@@ -58,16 +162,59 @@ Pixels decodePreview(Embedded& embedded, const Exiv2::PreviewProperties& which, 
         Exiv2::PreviewManager manager(*embedded.image);
         const Exiv2::PreviewImage preview = manager.getPreviewImage(which);
         return DecodeJpeg(preview.pData(), preview.size(), minWidth);
-    } catch (const Exiv2::AnyError& e) {
-        return failed(e.what());
+    } catch (const std::exception& e) {
+        return failed(std::string("its preview cannot be read (") + e.what() + ")");
+    } catch (...) {
+        return failed("its preview cannot be read");
     }
 }
 
-}   // namespace
+Pixels readThumbnail(const std::string& path, int minWidth) {
+    PictureFile file;
+    if (std::string why = file.open(path); !why.empty()) return failed(why);
+    std::string error;
+    std::vector<std::uint8_t> bytes;
+    if (!file.readHead(3, bytes, error)) return failed(error);
+    const bool jpeg = isJpeg(bytes);
+    if (jpeg && !jpegSizeOk(file, error)) return failed(error);
+    Embedded embedded;
+    if (readEmbedded(file, jpeg, embedded)) {
+        const Exiv2::PreviewProperties* chosen = &embedded.jpegs.back();
+        for (const auto& p : embedded.jpegs)
+            if (static_cast<int>(p.width_) >= minWidth) {
+                chosen = &p;
+                break;
+            }
+        Pixels pixels = decodePreview(embedded, *chosen, minWidth);
+        if (pixels.ok()) return pixels;
+    }
+    embedded.image.reset();
+    embedded.head = {};
+    if (!jpeg) return failed("no preview in the file, and it is not a JPEG");
+    if (!file.readAll(bytes, error)) return failed(error);
+    return DecodeJpeg(bytes.data(), bytes.size(), minWidth);
+}
 
-Pixels DecodeJpeg(const std::uint8_t* data, std::size_t size, int minWidth) {
+Pixels readPicture(const std::string& path) {
+    PictureFile file;
+    if (std::string why = file.open(path); !why.empty()) return failed(why);
+    std::string error;
+    std::vector<std::uint8_t> bytes;
+    if (!file.readHead(3, bytes, error)) return failed(error);
+    if (isJpeg(bytes)) {
+        if (!jpegSizeOk(file, error) || !file.readAll(bytes, error)) return failed(error);
+        return DecodeJpeg(bytes.data(), bytes.size());
+    }
+    Embedded embedded;
+    if (!readEmbedded(file, false, embedded))
+        return failed("no preview in the file, and it is not a JPEG");
+    return decodePreview(embedded, embedded.jpegs.back(), 0);
+}
+
+Pixels decodeJpeg(const std::uint8_t* data, std::size_t size, int minWidth) {
     if (!data || size == 0) return failed("no picture data");
-    tjhandle tj = tjInitDecompress();
+    const std::unique_ptr<void, int (*)(tjhandle)> decoder(tjInitDecompress(), &tjDestroy);
+    tjhandle tj = decoder.get();
     if (!tj) return failed("the JPEG decoder could not start");
     int width = 0, height = 0, subsampling = 0, colourspace = 0;
     Pixels out;
@@ -75,8 +222,15 @@ Pixels DecodeJpeg(const std::uint8_t* data, std::size_t size, int minWidth) {
                             &subsampling, &colourspace) != 0 ||
         width <= 0 || height <= 0) {
         out.error = std::string("not a readable JPEG (") + tjGetErrorStr2(tj) + ")";
-        tjDestroy(tj);
         return out;
+    }
+    // The decoder holds the whole picture (a progressive one as coefficients) whatever the
+    // scale: the claim is checked before anything is allocated.
+    if (std::uint64_t{static_cast<unsigned>(width)} * static_cast<unsigned>(height) >
+        kMaxPicturePixels) {
+        return failed("the JPEG claims " + pixelCount(width, height) +
+                      ", more than Kestrel reads (" + std::to_string(kMaxPicturePixels / 1000000) +
+                      " million)");
     }
     // The scaling factors come largest first; the last one still wide enough wins.
     int count = 0;
@@ -92,49 +246,32 @@ Pixels DecodeJpeg(const std::uint8_t* data, std::size_t size, int minWidth) {
     out.width = w;
     out.height = h;
     out.rgb.resize(static_cast<std::size_t>(w) * h * 3);
+    // A damaged or cut file stops at its first fault, and a progressive one with more scans than
+    // any encoder writes is refused, rather than decoding the rest of a large claim for nothing.
+    const int flags = TJFLAG_FASTDCT | TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
     if (tjDecompress2(tj, data, static_cast<unsigned long>(size), out.rgb.data(), w, w * 3, h,
-                      TJPF_RGB, TJFLAG_FASTDCT) != 0 &&
-        tjGetErrorCode(tj) == TJERR_FATAL) {
-        out = failed(std::string("the JPEG data is damaged (") + tjGetErrorStr2(tj) + ")");
-    } else if (tjGetErrorCode(tj) == TJERR_WARNING) {
-        // A premature end: the picture stops part way.
-        out = failed(std::string("the JPEG data is incomplete (") + tjGetErrorStr2(tj) + ")");
+                      TJPF_RGB, flags) != 0) {
+        // A warning is a premature end or stray bytes: the picture stops part way.
+        const bool cut = tjGetErrorCode(tj) == TJERR_WARNING;
+        out = failed(
+            std::string(cut ? "the JPEG data is incomplete (" : "the JPEG data is damaged (") +
+            tjGetErrorStr2(tj) + ")");
     }
-    tjDestroy(tj);
     return out;
 }
 
+}   // namespace
+
+Pixels DecodeJpeg(const std::uint8_t* data, std::size_t size, int minWidth) {
+    return guarded([&] { return decodeJpeg(data, size, minWidth); });
+}
+
 Pixels ReadThumbnail(const std::string& path, int minWidth) {
-    Embedded embedded;
-    if (readEmbedded(path, embedded)) {
-        const Exiv2::PreviewProperties* chosen = &embedded.jpegs.back();
-        for (const auto& p : embedded.jpegs)
-            if (static_cast<int>(p.width_) >= minWidth) {
-                chosen = &p;
-                break;
-            }
-        Pixels pixels = decodePreview(embedded, *chosen, minWidth);
-        if (pixels.ok()) return pixels;
-    }
-    std::string error;
-    const std::vector<std::uint8_t> bytes = readBytes(path, error);
-    if (!error.empty()) return failed(error);
-    Pixels pixels = DecodeJpeg(bytes.data(), bytes.size(), minWidth);
-    if (!pixels.ok() && bytes.size() > 2 && bytes[0] == 0xff && bytes[1] == 0xd8) return pixels;
-    if (!pixels.ok()) return failed("no preview in the file, and it is not a JPEG");
-    return pixels;
+    return guarded([&] { return readThumbnail(path, minWidth); });
 }
 
 Pixels ReadPicture(const std::string& path) {
-    std::string error;
-    const std::vector<std::uint8_t> bytes = readBytes(path, error);
-    if (!error.empty()) return failed(error);
-    if (bytes.size() > 2 && bytes[0] == 0xff && bytes[1] == 0xd8)
-        return DecodeJpeg(bytes.data(), bytes.size());
-    Embedded embedded;
-    if (!readEmbedded(path, embedded))
-        return failed("no preview in the file, and it is not a JPEG");
-    return decodePreview(embedded, embedded.jpegs.back(), 0);
+    return guarded([&] { return readPicture(path); });
 }
 
 }   // namespace picture

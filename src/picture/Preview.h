@@ -1,6 +1,8 @@
 // Pictures read from files for showing: a thumbnail from the preview a file carries (the EXIF
 // thumbnail of a JPEG, the previews of a raw file, through libexiv2), else libturbojpeg's
 // scaled decoding; and the whole picture for the large view. Any thread; nothing shared.
+// Only regular files are read (a fifo, folder or device is refused at once), within the limits
+// below; nothing libexiv2 or the decoder throws reaches the caller: a failure is an error text.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +10,15 @@
 #include <vector>
 
 namespace picture {
+
+// The largest pictures Kestrel reads: the largest cameras make about 150 million pixels (14204 x
+// 10652); a JPEG claiming more is refused before anything is allocated for it.
+constexpr std::uint64_t kMaxPicturePixels = 200'000'000;
+// A file larger than this is not read at all (a 150 MP raw file is about 300 MB)...
+constexpr std::uint64_t kMaxPictureFileBytes = std::uint64_t{1} << 30;
+// ...and a JPEG, which is decoded from memory, is read whole only up to this (a 150 MP JPEG at
+// the best quality is about 100 MB).
+constexpr std::uint64_t kMaxJpegFileBytes = std::uint64_t{256} << 20;
 
 struct Pixels {
     int width = 0, height = 0;
@@ -25,7 +36,7 @@ Pixels ReadThumbnail(const std::string& path, int minWidth = 160);
 Pixels ReadPicture(const std::string& path);
 
 // Decodes JPEG bytes, scaled down by the largest factor libturbojpeg offers that keeps the
-// width at least minWidth (0: full size).
+// width at least minWidth (0: full size). A damaged or cut JPEG is an error, not part of one.
 Pixels DecodeJpeg(const std::uint8_t* data, std::size_t size, int minWidth = 0);
 
 }   // namespace picture

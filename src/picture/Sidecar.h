@@ -1,8 +1,12 @@
 // Ratings kept where photo editors read them: xmp:Rating (1..5 stars, -1 a reject) in the
-// XMP sidecar beside a picture ("Photo-0003.jpg.xmp"), written with libexiv2 so a sidecar
-// another program wrote keeps everything else it holds. Any thread; nothing shared.
+// XMP sidecar beside a picture ("Photo-0003.jpg.xmp"). The sidecar is read as an XMP packet
+// (never as whatever libexiv2 guesses from its bytes), changed with libexiv2 so everything else
+// another program wrote in it is kept, and replaced whole through sdk::ReplaceSettingsFile under
+// a sdk::FolderLock: never written in place, through another user's link, or when it does not
+// parse. Any thread; two writers of one sidecar (threads or processes) take turns.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,13 +15,19 @@ namespace picture {
 
 constexpr int kReject = -1;
 
+// A sidecar larger than this is not read (darktable's, with a long edit history, is some 100 kB).
+constexpr std::size_t kMaxSidecarBytes = std::size_t{4} << 20;
+
 // The rating in the sidecar of picturePath; none when there is no sidecar, it holds no
-// rating or cannot be read.
+// rating or cannot be read (then error says why).
+std::optional<int> ReadRating(const std::string& picturePath, std::string& error);
 std::optional<int> ReadRating(const std::string& picturePath);
 
 // Sets xmp:Rating to rating (or removes it, for none) in the sidecar of every picture given,
-// creating the sidecars that do not exist. Empty when done; otherwise why not, and no sidecar
-// is changed (those written before the failure get their old contents back).
+// creating the sidecars that do not exist and removing those left with nothing. Empty when
+// done; otherwise why not, and no sidecar is changed (those written before the failure get their
+// old contents back). A sidecar that is not a regular file, is a link another user made, is
+// larger than kMaxSidecarBytes, or does not parse as XMP is refused and left as it was.
 std::string WriteRating(const std::vector<std::string>& pictures, std::optional<int> rating);
 
 }   // namespace picture

@@ -8,11 +8,14 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <chrono>
 #include <ctime>
 #include <fstream>
+#include <thread>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -217,6 +220,38 @@ int RemoveSettingsLeftovers(const std::string& folder) {
     }
     ::closedir(listing);
     return removed;
+}
+
+FolderLock::~FolderLock() { Unlock(); }
+
+bool FolderLock::Lock(const std::string& folder, int waitMs, std::string& error) {
+    Unlock();
+    const std::string name = folder.empty() ? "." : folder;
+    fd_ = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) {
+        error = "cannot open the folder " + name + ": " + Reason();
+        return false;
+    }
+    // Polled, not waited on in the kernel: a writer that keeps the lock cannot hold this one
+    // longer than waitMs.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) return true;   // no locks here: unlocked, still whole
+        if (std::chrono::steady_clock::now() >= until) {
+            error = "another writer has kept the files in " + name + " locked for " +
+                    std::to_string(waitMs) + " ms; try again";
+            Unlock();
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+void FolderLock::Unlock() {
+    if (fd_ >= 0) ::close(fd_);   // closing gives the lock back
+    fd_ = -1;
 }
 
 AppendFile::~AppendFile() { Close(); }

@@ -1,5 +1,6 @@
-// The one way Kestrel reads and writes its settings files (config.cfg, view.cfg) and appends to
-// its logs (the sequence log): standard library and POSIX only, usable from any layer.
+// The one way Kestrel reads and replaces the files it keeps (config.cfg, view.cfg, the pictures'
+// XMP sidecars, time lists) and appends to its logs (the sequence log): standard library and
+// POSIX only, usable from any layer.
 //
 // - Nothing blocks: files are opened with O_NONBLOCK and must then be regular files; a fifo, a
 //   device or a folder at the name is refused, never waited on.
@@ -10,6 +11,8 @@
 //   (".kestrel-save-<pid>-<random>.tmp"), synced, renamed over it, keeping its permissions. A
 //   read-only file is not replaced. Every write, sync and close is checked; on failure the
 //   temporary is removed and the old file stays as it was.
+// - A read, change and replace of a file another writer may change too (a sidecar) is done
+//   under a FolderLock, which threads and processes alike respect.
 // Refusals and failures come back as one line of text naming the file.
 #pragma once
 
@@ -23,7 +26,7 @@ namespace sdk {
 bool ReadSettingsFile(const std::string& path, std::size_t maxBytes, std::string& data,
                       std::string& error);
 
-// Replaces path whole with text (a new file gets 0666 less the umask). False with the reason
+// The one safe write: replaces path whole with text (a new file gets 0666 less the umask). False with the reason
 // in error, the old file left as it was.
 bool ReplaceSettingsFile(const std::string& path, const std::string& text, std::string& error);
 
@@ -37,6 +40,27 @@ int RemoveSettingsLeftovers(const std::string& folder);
 // file system took only in part is cut off again (or, when it cannot be, ended with a line
 // break before the next record), and a file found ending inside a record gets a line break
 // before the first new one, so every record starts on a line of its own.
+// An exclusive lock on a folder (flock on the folder itself, so nothing is left in it) held by
+// whoever reads, changes and replaces a file in it, until destroyed or Unlock. Every open of the
+// folder is a lock of its own: two threads of one process wait for each other as two processes
+// do. Where the file system has no such locks (some network shares) the writers go on unlocked,
+// each replacement still whole.
+class FolderLock {
+public:
+    FolderLock() = default;
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+    // Waits at most waitMs for the lock on folder ("" is the working directory). False with the
+    // reason in error when another writer kept it that long or the folder cannot be opened.
+    bool Lock(const std::string& folder, int waitMs, std::string& error);
+    void Unlock();
+
+private:
+    int fd_ = -1;
+};
+
 class AppendFile {
 public:
     AppendFile() = default;

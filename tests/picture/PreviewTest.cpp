@@ -1,6 +1,8 @@
 // Thumbnails and whole pictures read from the files a camera leaves: the EXIF thumbnail the
 // simulated cameras write, the scaled decoding of a JPEG without one, a file that is no
-// picture and a truncated one; and the capture folder's listing and pairs.
+// picture and a truncated one; files planted to exhaust or freeze the reader (pictures claiming
+// more pixels than any camera makes, huge sparse files, a fifo, a folder, a link to a device);
+// and the capture folder's listing and pairs.
 #include "picture/PictureList.h"
 #include "picture/Preview.h"
 #include "sdk/sim/ImageFile.h"
@@ -8,6 +10,9 @@
 
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -99,6 +104,72 @@ TEST(Preview, ThumbnailsComeFromThePreviewTheFileCarriesOrAScaledDecode) {
     ASSERT_TRUE(whole.ok()) << whole.error;
     EXPECT_EQ(whole.width, 640);
     EXPECT_NEAR(whole.rgb[(240 * 640 + 600) * 3 + 2], 230, 20);
+}
+
+// A 16 x 16 JPEG whose frame header claims width x height.
+std::string claiming(int width, int height, bool progressive) {
+    std::vector<std::uint8_t> grey(16 * 16 * 3, 128);
+    tjhandle tj = tjInitCompress();
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    tjCompress2(tj, grey.data(), 16, 16 * 3, 16, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90,
+                progressive ? TJFLAG_PROGRESSIVE : 0);
+    std::string out(reinterpret_cast<char*>(jpeg), size);
+    tjFree(jpeg);
+    tjDestroy(tj);
+    for (std::size_t i = 2; i + 9 < out.size(); ++i)
+        if (out[i] == '\xff' && (out[i + 1] == '\xc0' || out[i + 1] == '\xc2')) {
+            out[i + 5] = static_cast<char>(height >> 8);
+            out[i + 6] = static_cast<char>(height & 0xff);
+            out[i + 7] = static_cast<char>(width >> 8);
+            out[i + 8] = static_cast<char>(width & 0xff);
+            break;
+        }
+    return out;
+}
+
+TEST(Preview, PlantedFilesAreRefusedAtOnceWithTheReason) {
+    const std::string huge =
+        "the JPEG claims 65500 x 65500 pixels, more than Kestrel reads (200 "
+        "million)";
+    struct Case {
+        const char* name;
+        const char* error;   // both the thumbnail and the whole picture
+    };
+    const Case cases[] = {
+        {"claims.jpg", huge.c_str()},
+        {"progressive.jpg", huge.c_str()},
+        {"sparse.crw", "the file is 2147.5 MB, more than Kestrel reads (1024 MiB)"},
+        {"sparse.jpg", "the JPEG is 314.6 MB, more than Kestrel reads (256 MiB)"},
+        {"fifo.jpg", "it is a fifo, not a regular file; it is not read"},
+        {"folder.jpg", "it is a folder, not a regular file; it is not read"},
+        {"zero.jpg", "it is a device, not a regular file; it is not read"},
+    };
+    TempDir dir;
+    WriteFile(dir.file("claims.jpg"), claiming(65500, 65500, false));
+    WriteFile(dir.file("progressive.jpg"), claiming(65500, 65500, true));
+    WriteFile(dir.file("sparse.crw"), "II*");
+    ASSERT_EQ(::truncate(dir.file("sparse.crw").c_str(), off_t{2} << 30), 0);
+    WriteFile(dir.file("sparse.jpg"), "\xff\xd8\xff");
+    ASSERT_EQ(::truncate(dir.file("sparse.jpg").c_str(), off_t{300} << 20), 0);
+    ASSERT_EQ(::mkfifo(dir.file("fifo.jpg").c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir(dir.file("folder.jpg").c_str(), 0700), 0);
+    ASSERT_EQ(::symlink("/dev/zero", dir.file("zero.jpg").c_str()), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(picture::ReadThumbnail(dir.file(c.name)).error, c.error);
+        EXPECT_EQ(picture::ReadPicture(dir.file(c.name)).error, c.error);
+    }
+    // An embedded preview claiming too much is passed over for the picture itself.
+    const std::string plain = plainJpeg(halves());
+    const std::string thumb = claiming(65500, 65500, false);
+    const auto app1 = sim::exifThumbnailSegment(reinterpret_cast<const std::uint8_t*>(thumb.data()),
+                                                thumb.size());
+    WriteFile(dir.file("thumb.jpg"), plain.substr(0, 2) + asText(app1) + plain.substr(2));
+    const picture::Pixels p = picture::ReadThumbnail(dir.file("thumb.jpg"));
+    ASSERT_TRUE(p.ok()) << p.error;
+    EXPECT_EQ(p.width, 160);
+    EXPECT_NEAR(p.rgb[(60 * 160 + 40) * 3], 230, 20);
 }
 
 TEST(PictureList, NumberedPicturesNewestFirstAndPairsByStem) {
