@@ -27,7 +27,9 @@ bool makeFolders(const std::string& folder) {
         if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
     }
     struct stat st {};
-    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (::stat(folder.c_str(), &st) != 0) return false;
+    if (!S_ISDIR(st.st_mode)) errno = ENOTDIR;
+    return S_ISDIR(st.st_mode);
 }
 
 std::string homeTrash() {
