@@ -84,7 +84,8 @@ std::uint32_t LiveMagnifier::apply(const Wanted& w) {
     if (w.forget) {
         factor_ = 1;
         x_ = y_ = sensorW_ = sensorH_ = 0;
-        return 1;
+        // A factor chosen after the forgetting, before this job ran, is set on the new camera.
+        if (w.factor == 1) return 1;
     }
     camera::CanonDriver* driver = document_ != nullptr ? document_->openDriver() : nullptr;
     if (driver == nullptr || !driver->properties().hasMagnify) return factor_;
