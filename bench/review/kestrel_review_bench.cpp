@@ -6,8 +6,8 @@
 // The pictures are hard links of one file, so 20,000 of them take no room.
 // Runs on Qt's offscreen platform unless QT_QPA_PLATFORM says otherwise. The last line printed
 // is one JSON object: {"pictures", "in_sight": thumbnails in the first screenful,
-// "first_screenful_ms_p50", "first_screenful_ms_max", "listed_ms_p50": construction to the
-// strip filled with placeholders, "new_picture_stall_ms_p50", "new_picture_stall_ms_max": the
+// "first_screenful_ms_p50", "first_screenful_ms_max", "listed_ms_p50": the panel's
+// construction (the listing itself is read on the panel's worker), "new_picture_stall_ms_p50", "new_picture_stall_ms_max": the
 // longest single turn of the event loop from a new file's rescan to its item in the strip}.
 #include "capture/CReviewPanel.h"
 #include "document/CViewDoc.h"
