@@ -25,6 +25,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <exception>
 #include <sys/stat.h>
 
 namespace {
@@ -372,7 +373,11 @@ void CReviewPanel::Rate(std::optional<int> rating) {
     if (path.empty()) return;
     folderWork_->Post([path, rating](const std::atomic<bool>&) {
         Done done{Done::Rated, 0, {}, picture::PairOf(path), rating, {}};
-        done.failure = picture::WriteRating(done.files, rating);
+        try {
+            done.failure = picture::WriteRating(done.files, rating);
+        } catch (const std::exception& e) {   // whatever the sidecar is, the window hears why
+            done.failure = e.what();
+        }
         return done;
     });
 }
