@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <utime.h>
 
 #include <ctime>
@@ -47,15 +46,6 @@ TEST(PictureList, PairsOnlyTheFilesOfOneRelease) {
         EXPECT_EQ(picture::PairOf(raw), row.paired ? both : alone);
         EXPECT_EQ(picture::PairOf(jpeg).size(), row.paired ? 2u : 1u);
     }
-}
-
-TEST(PictureList, OnlyRegularFilesPair) {
-    TempDir dir;
-    testsupport::WriteFile(dir.file("Photo-0001.jpg"), "jpeg");
-    ASSERT_EQ(::mkfifo(dir.file("Photo-0001.cr2").c_str(), 0600), 0);
-    ASSERT_EQ(::mkdir(dir.file("Photo-0001.crw").c_str(), 0700), 0);
-    EXPECT_EQ(picture::PairOf(dir.file("Photo-0001.jpg")),
-              std::vector<std::string>{dir.file("Photo-0001.jpg")});
 }
 
 }   // namespace
