@@ -61,6 +61,7 @@ struct Panel {
     Panel() { qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder + "data")); }
     ~Panel() {
         review.reset();
+        fx.doc.reset();                        // it saves its settings into the folder
         std::filesystem::remove_all(folder);   // QTemporaryDir cannot remove names not UTF-8
     }
     QListWidget* show() {
@@ -271,12 +272,19 @@ private slots:
         QVERIFY2(info.find("/f%FCr/Ph%E9to-0001.jpg\n") != std::string::npos, info.c_str());
     }
 
-    void aFifoAtASidecarsNameNeverFreezesTheWindow() {
+    void aFifoOrFolderAtASidecarsNameNeverFreezesTheWindow_data() {
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("fifo") << false;
+        QTest::newRow("folder") << true;
+    }
+    void aFifoOrFolderAtASidecarsNameNeverFreezesTheWindow() {
+        QFETCH(bool, folder);
         std::signal(SIGPIPE, SIG_IGN);   // the neighbour below closes on a writer
         Panel p;
         const std::string picture = p.folder + "Photo-0001.jpg";
         writePicture(picture, 90);
-        QCOMPARE(::mkfifo(picture::SidecarPath(picture).c_str(), 0600), 0);
+        const std::string sidecar = picture::SidecarPath(picture);
+        QCOMPARE(folder ? ::mkdir(sidecar.c_str(), 0700) : ::mkfifo(sidecar.c_str(), 0600), 0);
         QListWidget* strip = p.show();
         QTRY_COMPARE(strip->count(), 1);
         strip->setCurrentRow(0);
@@ -288,7 +296,7 @@ private slots:
         std::atomic<bool> done{false};
         std::thread neighbour([&] {
             while (!done) {
-                const int fd = ::open(picture::SidecarPath(picture).c_str(), O_RDWR | O_NONBLOCK);
+                const int fd = ::open(sidecar.c_str(), O_RDWR | O_NONBLOCK);
                 if (fd >= 0) ::close(fd);
                 std::this_thread::yield();
             }
@@ -299,8 +307,8 @@ private slots:
         done = true;
         neighbour.join();
         struct stat st {};
-        QCOMPARE(::lstat(picture::SidecarPath(picture).c_str(), &st), 0);
-        QVERIFY(S_ISFIFO(st.st_mode));
+        QCOMPARE(::lstat(sidecar.c_str(), &st), 0);
+        QVERIFY(folder ? S_ISDIR(st.st_mode) : S_ISFIFO(st.st_mode));   // left as it was
     }
 };
 
