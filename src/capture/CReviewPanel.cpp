@@ -76,7 +76,7 @@ struct CReviewPanel::Done {
     enum What { Listed, Rated, Trashed } what = Listed;
     std::uint64_t generation = 0;
     std::vector<picture::PictureEntry> entries;   // Listed
-    std::vector<std::string> files;               // Rated: the files rated
+    std::vector<std::string> files;               // Rated, Trashed: the files rated, moved
     std::optional<int> rating;
     std::string failure;   // Rated, Trashed: why not
 };
@@ -258,6 +258,7 @@ void CReviewPanel::finished(Done& done) {
             if (!done.failure.empty())
                 setStatus(QStringLiteral("Not moved to the trash: ") + shown(done.failure));
             else setStatus({});
+            if (done.files.empty()) trashed_ = false;   // nothing went: no place to take
             Rescan();
             return;
     }
@@ -392,7 +393,8 @@ void CReviewPanel::MoveToTrash() {
             for (const std::string& f : {file, picture::SidecarPath(file)}) {
                 if (f != file && !regularFile(f)) continue;
                 const std::string why = trash::MoveToTrash(f);
-                if (!why.empty()) done.failure += (done.failure.empty() ? "" : "; ") + why;
+                if (why.empty()) done.files.push_back(f);
+                else done.failure += (done.failure.empty() ? "" : "; ") + why;
             }
         }
         return done;
