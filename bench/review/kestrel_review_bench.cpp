@@ -1,11 +1,14 @@
 // The Review strip's cold start: fills a temporary capture folder with numbered JPEGs that
 // carry EXIF thumbnails, then times, for each run, a new strip (new panel, loader and watcher,
-// nothing cached) from its construction to every thumbnail in sight being shown.
+// nothing cached) from its construction to every thumbnail in sight being shown; then, on one
+// strip, how long the window thread stalls while a new picture joins the list.
 //   kestrel_review_bench [--pictures N] [--runs R]     (defaults 2000 and 5)
+// The pictures are hard links of one file, so 20,000 of them take no room.
 // Runs on Qt's offscreen platform unless QT_QPA_PLATFORM says otherwise. The last line printed
 // is one JSON object: {"pictures", "in_sight": thumbnails in the first screenful,
-// "first_screenful_ms_p50", "first_screenful_ms_max", "listed_ms_p50": construction to the
-// strip filled with placeholders}.
+// "first_screenful_ms_p50", "first_screenful_ms_max", "listed_ms_p50": the panel's
+// construction (the listing itself is read on the panel's worker), "new_picture_stall_ms_p50", "new_picture_stall_ms_max": the
+// longest single turn of the event loop from a new file's rescan to its item in the strip}.
 #include "capture/CReviewPanel.h"
 #include "document/CViewDoc.h"
 #include "sdk/sim/ImageFile.h"
@@ -47,6 +50,12 @@ std::pair<int, int> InSight(const QListWidget* strip) {
     return {seen, shown};
 }
 
+std::string NameOf(int number) {
+    char name[32];
+    std::snprintf(name, sizeof name, "Photo-%04d.jpg", number);
+    return name;
+}
+
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0.0 : v[v.size() / 2];
@@ -73,16 +82,14 @@ int main(int argc, char** argv) {
         for (std::size_t i = 0; i < rgb.size(); ++i)
             rgb[i] = static_cast<std::uint8_t>((i * 7) % 251);
         const std::vector<std::uint8_t> jpeg = sim::jpegWithThumbnail(rgb.data(), w, h, 90);
-        for (int n = 1; n <= pictures; ++n) {
-            char name[32];
-            std::snprintf(name, sizeof name, "Photo-%04d.jpg", n);
-            std::ofstream(folder / name, std::ios::binary)
-                .write(reinterpret_cast<const char*>(jpeg.data()),
-                       static_cast<std::streamsize>(jpeg.size()));
-        }
+        std::ofstream(folder / "source.jpg", std::ios::binary)
+            .write(reinterpret_cast<const char*>(jpeg.data()),
+                   static_cast<std::streamsize>(jpeg.size()));
+        for (int n = 1; n <= pictures; ++n)
+            std::filesystem::create_hard_link(folder / "source.jpg", folder / NameOf(n));
     }
 
-    std::vector<double> listed, firstScreenful;
+    std::vector<double> listed, firstScreenful, stalls;
     int inSight = 0;
     {
         CViewDoc doc(sim::Simulator::cd().api(), sim::Simulator::rc().api(),
@@ -107,12 +114,33 @@ int main(int argc, char** argv) {
             std::printf("run %d: listed %.1f ms, first screenful (%d thumbnails) %.1f ms\n", run,
                         listed.back(), inSight, firstScreenful.back());
         }
+        // New pictures on top of a listed strip: the longest turn of the window thread each.
+        CReviewPanel panel(&doc);
+        panel.resize(1024, 600);
+        panel.show();
+        while (panel.strip()->count() < pictures)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        for (int n = pictures + 1; n <= pictures + 5; ++n) {
+            std::filesystem::create_hard_link(folder / "source.jpg", folder / NameOf(n));
+            Clock::time_point start = Clock::now();
+            panel.Rescan();
+            double longest = Ms(Clock::now() - start);
+            while (panel.strip()->count() < n) {
+                start = Clock::now();
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+                longest = std::max(longest, Ms(Clock::now() - start));
+            }
+            stalls.push_back(longest);
+            std::printf("new picture %d: longest stall %.1f ms\n", n, longest);
+        }
     }
     std::filesystem::remove_all(folder);
     std::printf(
         "{\"pictures\": %d, \"in_sight\": %d, \"first_screenful_ms_p50\": %.1f, "
-        "\"first_screenful_ms_max\": %.1f, \"listed_ms_p50\": %.1f}\n",
+        "\"first_screenful_ms_max\": %.1f, \"listed_ms_p50\": %.1f, \"new_picture_stall_ms_p50\": "
+        "%.1f, \"new_picture_stall_ms_max\": %.1f}\n",
         pictures, inSight, Median(firstScreenful),
-        *std::max_element(firstScreenful.begin(), firstScreenful.end()), Median(listed));
+        *std::max_element(firstScreenful.begin(), firstScreenful.end()), Median(listed),
+        Median(stalls), *std::max_element(stalls.begin(), stalls.end()));
     return 0;
 }

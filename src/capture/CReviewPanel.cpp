@@ -2,8 +2,10 @@
 
 #include "capture/CPictureControl.h"
 #include "capture/CViewViewscreen.h"
+#include "capture/DesktopTrash.h"
 #include "capture/PictureLoader.h"
 #include "document/CViewDoc.h"
+#include "kit/Worker.h"
 #include "picture/PictureList.h"
 #include "picture/Sidecar.h"
 #include "views/CViewInfo.h"
@@ -11,7 +13,6 @@
 #include <QAction>
 #include <QCursor>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -20,15 +21,16 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QScrollBar>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
+#include <exception>
+#include <sys/stat.h>
 
 namespace {
 
-constexpr int kPathRole = Qt::UserRole;
+constexpr int kPathRole = Qt::UserRole;   // the path's bytes (a QByteArray)
 constexpr int kLoadedRole = Qt::UserRole + 1;
 
 QIcon placeholderIcon() {
@@ -48,7 +50,36 @@ CViewInfo* infoOf(CViewDoc* document) {
     return document ? dynamic_cast<CViewInfo*>(document->GetView("Info")) : nullptr;
 }
 
+QString shown(const std::string& bytes) {
+    return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
+
+QString shownName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return shown(slash == std::string::npos ? path : path.substr(slash + 1));
+}
+
+// The strip's order: highest number first, the same number by file name.
+bool before(const picture::PictureEntry& a, const picture::PictureEntry& b) {
+    return a.number != b.number ? a.number > b.number : a.fileName < b.fileName;
+}
+
+// A regular file at path (a sidecar's name may hold a folder or a fifo: not ours to move).
+bool regularFile(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 }   // namespace
+
+struct CReviewPanel::Done {
+    enum What { Listed, Rated, Trashed } what = Listed;
+    std::uint64_t generation = 0;
+    std::vector<picture::PictureEntry> entries;   // Listed
+    std::vector<std::string> files;               // Rated, Trashed: the files rated, moved
+    std::optional<int> rating;
+    std::string failure;   // Rated, Trashed: why not
+};
 
 CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     : QWidget(parent), document_(document) {
@@ -82,10 +113,9 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     loader_->onThumbnail = [this](const PictureLoader::Thumbnail& t) {
         QListWidgetItem* item = itemFor(t.path);
         if (!item) return;
-        ratings_[t.path] = t.rating;
-        const QString name = QFileInfo(t.path).fileName();
-        item->setText(ItemText(name, t.rating, t.error));
-        item->setToolTip(t.error.isEmpty() ? t.path : t.path + QStringLiteral("\n") + t.error);
+        item->setText(ItemText(shownName(t.path), t.rating, t.error));
+        const QString path = shown(t.path);
+        item->setToolTip(t.error.isEmpty() ? path : path + QStringLiteral("\n") + t.error);
         if (!t.icon.isNull()) item->setIcon(QIcon(QPixmap::fromImage(t.icon)));
         item->setData(kLoadedRole, true);
         remember(t.path);
@@ -93,14 +123,14 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     loader_->onPicture = [this](const PictureLoader::Picture& p) {
         if (!largeWanted_) return;
         if (p.image.isNull()) {
-            setStatus(QFileInfo(p.path).fileName() + QStringLiteral(" cannot be shown: ") +
-                      p.error);
+            setStatus(shownName(p.path) + QStringLiteral(" cannot be shown: ") + p.error);
             return;
         }
         if (CViewViewscreen* screen = viewscreenOf(document_)) screen->ShowPicture(p.image);
         if (CViewInfo* info = infoOf(document_)) info->ShowPictureHistogram(p.histogram.get());
-        emit pictureShown(p.path);
+        emit pictureShown(shown(p.path));
     };
+    folderWork_ = std::make_unique<Worker<Done>>([this](Done& done) { finished(done); });
 
     watcher_ = new QFileSystemWatcher(this);
     debounce_ = new QTimer(this);
@@ -143,14 +173,25 @@ void CReviewPanel::setStatus(const QString& text) {
     if (document_ && !text.isEmpty()) document_->Log(text.toStdString() + "\r\n");
 }
 
-QString CReviewPanel::selectedPath() const {
+QString CReviewPanel::selectedPath() const { return shown(selectedFile()); }
+
+std::string CReviewPanel::selectedFile() const {
     const QListWidgetItem* item = strip_->currentItem();
-    return item ? item->data(kPathRole).toString() : QString();
+    return item ? item->data(kPathRole).toByteArray().toStdString() : std::string();
 }
 
-QListWidgetItem* CReviewPanel::itemFor(const QString& path) const {
-    const qsizetype row = paths_.indexOf(path);
-    return row < 0 ? nullptr : strip_->item(static_cast<int>(row));
+QListWidgetItem* CReviewPanel::itemFor(const std::string& path) const {
+    const auto found = items_.find(path);
+    return found == items_.end() ? nullptr : found->second;
+}
+
+QListWidgetItem* CReviewPanel::newItem(const picture::PictureEntry& entry) const {
+    auto* item = new QListWidgetItem(placeholderIcon(), shown(entry.fileName));
+    item->setData(kPathRole, QByteArray::fromStdString(entry.path));
+    item->setData(kLoadedRole, false);
+    // Room for the name and the rating line under the thumbnail.
+    item->setSizeHint(strip_->gridSize() - QSize(6, 4));
+    return item;
 }
 
 void CReviewPanel::checkFolder() {
@@ -164,79 +205,142 @@ void CReviewPanel::checkFolder() {
 void CReviewPanel::Rescan() {
     const std::string folder = document_ ? document_->captureFolder() : std::string();
     const std::string name = document_ ? document_->captureName() : std::string();
-    const bool sameList = folder == folder_ && name == name_;
-    if (!sameList) {
+    if (folder != folder_ || name != name_ || generation_ == 0) {
+        ++generation_;
         loader_->NewGeneration();
         if (!watcher_->directories().isEmpty()) watcher_->removePaths(watcher_->directories());
-        const QString dir = QString::fromStdString(folder.empty() ? std::string(".") : folder);
+        const QString dir = shown(folder.empty() ? std::string(".") : folder);
         if (QFileInfo(dir).isDir()) watcher_->addPath(dir);
         folder_ = folder;
         name_ = name;
-        ratings_.clear();
+        {
+            const QSignalBlocker block(strip_);
+            strip_->clear();
+        }
+        items_.clear();
+        entries_.clear();
         loaded_.clear();
         newest_ = 0;
         listed_ = false;
     }
-    const std::vector<picture::PictureEntry> entries = picture::ListPictures(folder, name);
-    QStringList paths;
-    paths.reserve(static_cast<qsizetype>(entries.size()));
-    for (const auto& e : entries) paths.push_back(QString::fromStdString(e.path));
-    if (paths == paths_ && sameList) return;
+    // One listing at a time; a wish meanwhile is one more after it.
+    if (scanQueued_) {
+        scanAgain_ = true;
+        return;
+    }
+    scanQueued_ = true;
+    folderWork_->Post([folder, name, generation = generation_](const std::atomic<bool>&) {
+        return Done{Done::Listed, generation, picture::ListPictures(folder, name), {}, {}, {}};
+    });
+}
 
-    const QString selected = selectedPath();
+void CReviewPanel::finished(Done& done) {
+    switch (done.what) {
+        case Done::Listed:
+            scanQueued_ = false;
+            if (done.generation == generation_) listed(std::move(done.entries));
+            if (scanAgain_) {
+                scanAgain_ = false;
+                Rescan();
+            }
+            return;
+        case Done::Rated:
+            if (!done.failure.empty()) {
+                setStatus(QStringLiteral("Rating not saved: ") + shown(done.failure));
+                return;
+            }
+            setStatus({});
+            for (const std::string& file : done.files)
+                if (QListWidgetItem* item = itemFor(file))
+                    item->setText(ItemText(shownName(file), done.rating));
+            return;
+        case Done::Trashed:
+            if (!done.failure.empty())
+                setStatus(QStringLiteral("Not moved to the trash: ") + shown(done.failure));
+            else setStatus({});
+            if (done.files.empty()) trashed_ = false;   // nothing went: no place to take
+            Rescan();
+            return;
+    }
+}
+
+void CReviewPanel::listed(std::vector<picture::PictureEntry> entries) {
+    if (listed_ && entries == entries_) return;
+    const std::string selected = selectedFile();
+    const int selectedRow = strip_->currentRow();
     const std::uint32_t newest = entries.empty() ? 0 : entries.front().number;
     const bool captured = listed_ && newest > newest_;   // a new picture arrived on top
-    // Items of pictures still there keep their thumbnails; the rest are made afresh.
     const QSignalBlocker block(strip_);
-    QHash<QString, QListWidgetItem*> kept;
-    while (strip_->count() > 0) {
-        QListWidgetItem* item = strip_->takeItem(0);
-        kept.insert(item->data(kPathRole).toString(), item);
-    }
-    for (const QString& path : paths) {
-        QListWidgetItem* item = kept.take(path);
-        if (!item) {
-            item = new QListWidgetItem(placeholderIcon(), QFileInfo(path).fileName());
-            item->setData(kPathRole, path);
-            item->setData(kLoadedRole, false);
-            // Room for the name and the rating line under the thumbnail.
-            item->setSizeHint(strip_->gridSize() - QSize(6, 4));
+    // Both lists are in the strip's order: the items of pictures still there stay as they are
+    // (thumbnails and all), the others are taken out or put in at their place.
+    std::size_t i = 0, j = 0;
+    int row = 0;
+    while (i < entries_.size() || j < entries.size()) {
+        if (j == entries.size() || (i < entries_.size() && before(entries_[i], entries[j]))) {
+            items_.erase(entries_[i++].path);
+            delete strip_->takeItem(row);
+        } else if (i == entries_.size() || before(entries[j], entries_[i])) {
+            QListWidgetItem* item = newItem(entries[j]);
+            items_[entries[j++].path] = item;
+            strip_->insertItem(row++, item);
+        } else {
+            ++i, ++j, ++row;
         }
-        strip_->addItem(item);
     }
-    qDeleteAll(kept);
-    paths_ = paths;
-    std::erase_if(loaded_, [&](const QString& p) { return !paths_.contains(p); });
+    entries_ = std::move(entries);
+    std::erase_if(loaded_, [this](const std::string& p) { return !items_.contains(p); });
 
-    int row = static_cast<int>(paths_.indexOf(selected));
-    if (captured || row < 0) row = paths_.isEmpty() ? -1 : 0;
-    strip_->setCurrentRow(row);
-    if (row >= 0) strip_->scrollToItem(strip_->item(row));
+    QListWidgetItem* still = itemFor(selected);
+    int current = still ? strip_->row(still) : -1;
+    if (captured || current < 0) {
+        current = entries_.empty() ? -1 : 0;
+        // After a Delete, the next older picture takes the place of the one that went.
+        if (trashed_ && !captured && !entries_.empty())
+            current = std::min(std::max(selectedRow, 0), strip_->count() - 1);
+    }
+    strip_->setCurrentRow(current);
+    if (current >= 0) strip_->scrollToItem(strip_->item(current));
     newest_ = newest;
     listed_ = true;
-    if (captured || (largeWanted_ && selectedPath() != selected)) ShowLive();
+    const bool moved = selectedFile() != selected;
+    if (trashed_ && moved && !captured && largeWanted_) {
+        trashed_ = false;
+        if (current >= 0) ShowLarge();
+        else ShowLive();
+    } else if (captured || (largeWanted_ && moved)) {
+        ShowLive();
+    }
+    if (moved) trashed_ = false;
     requestVisible();
 }
 
 void CReviewPanel::requestVisible() {
-    if (!isVisible()) return;
+    if (!isVisible() || strip_->count() == 0) return;
     const QRect sight = strip_->viewport()->rect();
-    // What is in sight, then a screenful either side, so scrolling finds them ready.
+    // What is in sight, then a screenful either side, so scrolling finds them ready. The rows
+    // run down the strip: the first near is found by halving, the rest follow it.
     const QRect near = sight.adjusted(0, -sight.height(), 0, sight.height());
-    for (int i = 0; i < strip_->count(); ++i) {
+    int first = 0, past = strip_->count();
+    while (first < past) {
+        const int middle = first + (past - first) / 2;
+        if (strip_->visualItemRect(strip_->item(middle)).bottom() < near.top()) first = middle + 1;
+        else past = middle;
+    }
+    for (int i = first; i < strip_->count(); ++i) {
         QListWidgetItem* item = strip_->item(i);
-        if (item->data(kLoadedRole).toBool()) continue;
-        if (strip_->visualItemRect(item).intersects(near))
-            loader_->RequestThumbnail(item->data(kPathRole).toString());
+        const QRect rect = strip_->visualItemRect(item);
+        if (rect.top() > near.bottom()) break;
+        if (!item->data(kLoadedRole).toBool() && rect.intersects(near))
+            loader_->RequestThumbnail(item->data(kPathRole).toByteArray().toStdString());
     }
 }
 
-void CReviewPanel::remember(const QString& path) {
+void CReviewPanel::remember(const std::string& path) {
     loaded_.push_back(path);
     const QRect sight = strip_->viewport()->rect();
     // Over the limit: the oldest thumbnails out of sight give their memory back.
     for (std::size_t tries = loaded_.size(); loaded_.size() > kCacheLimit && tries > 0; --tries) {
-        const QString oldest = loaded_.front();
+        const std::string oldest = loaded_.front();
         loaded_.pop_front();
         QListWidgetItem* item = itemFor(oldest);
         if (item && strip_->visualItemRect(item).intersects(sight)) {
@@ -253,8 +357,8 @@ void CReviewPanel::remember(const QString& path) {
 }
 
 void CReviewPanel::ShowLarge() {
-    const QString path = selectedPath();
-    if (path.isEmpty()) return;
+    const std::string path = selectedFile();
+    if (path.empty()) return;
     largeWanted_ = true;
     loader_->RequestPicture(path);
 }
@@ -266,55 +370,44 @@ void CReviewPanel::ShowLive() {
 }
 
 void CReviewPanel::Rate(std::optional<int> rating) {
-    const QString path = selectedPath();
-    if (path.isEmpty()) return;
-    const std::vector<std::string> pair = picture::PairOf(path.toStdString());
-    const std::string why = picture::WriteRating(pair, rating);
-    if (!why.empty()) {
-        setStatus(QStringLiteral("Rating not saved: ") + QString::fromStdString(why));
-        return;
-    }
-    setStatus({});
-    for (const std::string& file : pair) {
-        const QString p = QString::fromStdString(file);
-        ratings_[p] = rating;
-        if (QListWidgetItem* item = itemFor(p))
-            item->setText(ItemText(QFileInfo(p).fileName(), rating));
-    }
+    const std::string path = selectedFile();
+    if (path.empty()) return;
+    folderWork_->Post([path, rating](const std::atomic<bool>&) {
+        Done done{Done::Rated, 0, {}, picture::PairOf(path), rating, {}};
+        try {
+            done.failure = picture::WriteRating(done.files, rating);
+        } catch (const std::exception& e) {   // whatever the sidecar is, the window hears why
+            done.failure = e.what();
+        }
+        return done;
+    });
 }
 
 void CReviewPanel::MoveToTrash() {
-    const QString path = selectedPath();
-    if (path.isEmpty()) return;
-    // Qt's trash lives in the desktop's data folder; without that folder Qt 6.4 puts the files
-    // in a "files" folder of the working directory instead.
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (data.isEmpty() || !QDir().mkpath(data)) {
-        setStatus(QStringLiteral("Not moved to the trash: no data folder for it"));
-        return;
-    }
-    QStringList failed;
-    for (const std::string& file : picture::PairOf(path.toStdString())) {
-        const QString p = QString::fromStdString(file);
-        for (const QString& f : {p, QString::fromStdString(picture::SidecarPath(file))})
-            if (QFileInfo::exists(f) && !QFile::moveToTrash(f)) failed << QFileInfo(f).fileName();
-    }
-    if (!failed.isEmpty())
-        setStatus(QStringLiteral("Not moved to the trash: ") + failed.join(QStringLiteral(", ")));
-    else setStatus({});
-    const int row = strip_->currentRow();
-    const bool large = largeWanted_;
-    Rescan();
-    // The next older picture takes the place of the one that went.
-    if (strip_->count() > 0) strip_->setCurrentRow(std::min(row, strip_->count() - 1));
-    if (large && strip_->count() > 0) ShowLarge();
-    else if (large) ShowLive();
+    const std::string path = selectedFile();
+    if (path.empty()) return;
+    trashed_ = true;
+    folderWork_->Post([path](const std::atomic<bool>&) {
+        Done done{Done::Trashed, 0, {}, {}, {}, {}};
+        for (const std::string& file : picture::PairOf(path)) {
+            for (const std::string& f : {file, picture::SidecarPath(file)}) {
+                if (f != file && !regularFile(f)) continue;
+                const std::string why = trash::MoveToTrash(f);
+                if (why.empty()) done.files.push_back(f);
+                else done.failure += (done.failure.empty() ? "" : "; ") + why;
+            }
+        }
+        return done;
+    });
 }
 
 void CReviewPanel::OpenWithDefault() {
-    const QString path = selectedPath();
-    if (!path.isEmpty() && !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        setStatus(QStringLiteral("No program opens ") + QFileInfo(path).fileName());
+    const std::string path = selectedFile();
+    if (path.empty()) return;
+    const QUrl url = QUrl::fromEncoded(
+        "file://" + QUrl::toPercentEncoding(QByteArray::fromStdString(path), "/"));
+    if (!QDesktopServices::openUrl(url))
+        setStatus(QStringLiteral("No program opens ") + shownName(path));
 }
 
 bool CReviewPanel::eventFilter(QObject* watched, QEvent* event) {

@@ -1,21 +1,26 @@
 // The Main pane's "Review" panel: thumbnails of the capture name's numbered pictures in the
 // capture folder, newest first, kept in step with the folder; the picture large in the
 // viewscreen with its colour histogram in the Info pane; ratings and rejects in XMP sidecars;
-// pictures moved to the desktop's trash.
+// pictures moved to the desktop's trash. The folder's listing, the sidecars and the trash are
+// worked on a Worker of the panel's own, one job after another; the strip takes a new listing by
+// inserting and removing only the items that changed. Paths are the file system's bytes.
 //
 // Keys on the strip: Enter shows the selected picture large (so does a double-click), Left and
 // Right step, Esc returns to the live view, Z shows 100 % around the pointer (a click on the
 // picture does too), 1-5 rate, 0 clears the rating, X rejects, Delete moves to the trash.
 #pragma once
 
-#include <QHash>
+#include "picture/PictureList.h"
+
 #include <QImage>
-#include <QStringList>
 #include <QWidget>
 
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 class CViewDoc;
 class PictureLoader;
@@ -24,6 +29,8 @@ class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QTimer;
+template <class Result>
+class Worker;
 
 class CReviewPanel : public QWidget {
     Q_OBJECT
@@ -35,21 +42,23 @@ public:
     explicit CReviewPanel(CViewDoc* document, QWidget* parent = nullptr);
     ~CReviewPanel() override;
 
-    // Lists the folder again now (the watcher and a one-second check call it as well).
+    // Lists the folder again, on the worker (the watcher and a one-second check call it too).
     void Rescan();
     // The selected picture large / back to the live view.
     void ShowLarge();
     void ShowLive();
-    // Rates the selected picture and the other file of its pair (none clears, -1 rejects).
+    // Rates the selected picture and the other file of its pair (none clears, -1 rejects), on
+    // the worker; the strip shows the rating once written, the console why not.
     void Rate(std::optional<int> rating);
-    // Moves the selected picture, the rest of its pair and their sidecars to the trash.
+    // Moves the selected picture, the rest of its pair and their sidecars to the trash, on the
+    // worker; the console says why a file stayed.
     void MoveToTrash();
     // Hands the selected picture to the desktop's default program.
     void OpenWithDefault();
 
     QListWidget* strip() const { return strip_; }
-    QString status() const;   // the last failure, or empty
-    QString selectedPath() const;
+    QString status() const;         // the last failure, or empty
+    QString selectedPath() const;   // the selected file's name as shown, with its folder
     bool showingLarge() const { return largeWanted_; }
     // The strip's text for a picture: its name, then its stars, "Rejected" or why it cannot be
     // read.
@@ -66,11 +75,16 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    struct Done;             // what a folder job hands back
     void requestVisible();   // thumbnails of the items in sight that are not loaded
-    void remember(const QString& path);
+    void remember(const std::string& path);
     void setStatus(const QString& text);
     void checkFolder();
-    QListWidgetItem* itemFor(const QString& path) const;
+    void listed(std::vector<picture::PictureEntry> entries);
+    void finished(Done& done);
+    std::string selectedFile() const;
+    QListWidgetItem* itemFor(const std::string& path) const;
+    QListWidgetItem* newItem(const picture::PictureEntry& entry) const;
 
     CViewDoc* document_;
     QListWidget* strip_ = nullptr;
@@ -80,10 +94,14 @@ private:
     QTimer* debounce_ = nullptr;
     QTimer* folderCheck_ = nullptr;
     std::string folder_, name_;                    // what the strip lists
-    QStringList paths_;                            // the strip's pictures, newest first
-    QHash<QString, std::optional<int>> ratings_;   // read with the thumbnails
-    std::deque<QString> loaded_;                   // thumbnails in memory, oldest first
-    std::uint32_t newest_ = 0;                     // the highest number listed
+    std::vector<picture::PictureEntry> entries_;   // the strip's pictures, newest first
+    std::unordered_map<std::string, QListWidgetItem*> items_;   // by path
+    std::deque<std::string> loaded_;   // thumbnails in memory, oldest first
+    std::uint32_t newest_ = 0;         // the highest number listed
+    std::uint64_t generation_ = 0;     // the folder and name listed
     bool listed_ = false;
-    bool largeWanted_ = false;   // a picture is (or is being) shown large
+    bool scanQueued_ = false, scanAgain_ = false;   // a listing on its way; another wanted
+    bool largeWanted_ = false;                      // a picture is (or is being) shown large
+    bool trashed_ = false;   // the listing after a Delete keeps the place, large or not
+    std::unique_ptr<Worker<Done>> folderWork_;   // last: goes first
 };

@@ -2,7 +2,7 @@
 
 #include "camera/CanonDriver.h"
 #include "document/CViewDoc.h"
-#include "kit/UiWakeup.h"
+#include "kit/Worker.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,37 +21,24 @@ std::uint32_t placeOf(double centre, std::uint32_t area) {
 
 LiveMagnifier::LiveMagnifier(CViewDoc* document, QObject* parent)
     : QObject(parent), document_(document) {
-    wakeup_ = new UiWakeup(
-        [this] {
-            std::uint32_t taken = 1;
-            {
-                std::lock_guard<std::mutex> guard(lock_);
-                taken = taken_;
-            }
-            if (taken == shownFactor_) return;
-            shownFactor_ = taken;
-            if (onChanged) onChanged(taken);
-        },
-        this);
-    worker_ = std::thread([this] { work(); });
+    worker_ = std::make_unique<Worker<std::uint32_t>>([this](std::uint32_t& held) {
+        // Told even when unchanged: the menu may show a factor the camera refused.
+        shownFactor_ = held;
+        if (onChanged) onChanged(held);
+    });
 }
 
-LiveMagnifier::~LiveMagnifier() {
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        stop_ = true;
-    }
-    ready_.notify_one();
-    worker_.join();
-}
+LiveMagnifier::~LiveMagnifier() = default;
 
 void LiveMagnifier::want(const std::function<void(Wanted&)>& change) {
+    bool queued = false;   // a job on its way takes this change too
     {
         std::lock_guard<std::mutex> guard(lock_);
+        queued = wanted_.dirty;
         change(wanted_);
         wanted_.dirty = true;
     }
-    ready_.notify_one();
+    if (!queued) worker_->Post([this](const std::atomic<bool>&) { return take(); });
 }
 
 void LiveMagnifier::Magnify(std::uint32_t factor) {
@@ -81,32 +68,27 @@ void LiveMagnifier::Forget() {
     want([](Wanted& w) { w = Wanted{1, 0, 0, false, 0.5, 0.5, true, true}; });
 }
 
-void LiveMagnifier::work() {
-    for (;;) {
-        Wanted w;
-        {
-            std::unique_lock<std::mutex> guard(lock_);
-            ready_.wait(guard, [this] { return stop_ || wanted_.dirty; });
-            if (stop_) return;
-            w = wanted_;
-            // The factor stays wanted; moves and the click are taken.
-            wanted_.dx = wanted_.dy = 0;
-            wanted_.centre = wanted_.dirty = wanted_.forget = false;
-        }
-        apply(w);
+std::uint32_t LiveMagnifier::take() {
+    Wanted w;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        w = wanted_;
+        // The factor stays wanted; moves and the click are taken.
+        wanted_.dx = wanted_.dy = 0;
+        wanted_.centre = wanted_.dirty = wanted_.forget = false;
     }
+    return apply(w);
 }
 
-void LiveMagnifier::apply(const Wanted& w) {
+std::uint32_t LiveMagnifier::apply(const Wanted& w) {
     if (w.forget) {
         factor_ = 1;
         x_ = y_ = sensorW_ = sensorH_ = 0;
-        std::lock_guard<std::mutex> guard(lock_);
-        taken_ = 1;
-        return;
+        // A factor chosen after the forgetting, before this job ran, is set on the new camera.
+        if (w.factor == 1) return 1;
     }
     camera::CanonDriver* driver = document_ != nullptr ? document_->openDriver() : nullptr;
-    if (driver == nullptr || !driver->properties().hasMagnify) return;
+    if (driver == nullptr || !driver->properties().hasMagnify) return factor_;
     const std::uint32_t f = w.factor;
     if (f > 1 && sensorW_ == 0) {
         std::uint32_t farX = kFarCorner, farY = kFarCorner;
@@ -134,15 +116,17 @@ void LiveMagnifier::apply(const Wanted& w) {
     cx += w.dx * (areaW / 2.0);
     cy += w.dy * (areaH / 2.0);
     std::uint32_t x = placeOf(cx, areaW), y = placeOf(cy, areaH);
-    if (!driver->SetMagnify(f, x, y)) return;
+    if (!driver->SetMagnify(f, x, y)) {
+        // Refused: what the camera holds now, as far as it says.
+        std::uint32_t held = factor_, hx = 0, hy = 0;
+        if (driver->GetMagnify(held, hx, hy) && (held == 1 || held == 5 || held == 10))
+            factor_ = held;
+        return factor_;
+    }
     factor_ = f;
     if (f > 1) {
         x_ = x;
         y_ = y;
     }
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        taken_ = f;
-    }
-    wakeup_->wake();
+    return f;
 }

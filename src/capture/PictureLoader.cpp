@@ -1,112 +1,97 @@
 #include "capture/PictureLoader.h"
 
+#include "kit/Worker.h"
 #include "picture/Preview.h"
 #include "picture/Sidecar.h"
-#include "kit/UiWakeup.h"
+
+#include <exception>
+#include <new>
 
 namespace {
+
+enum Kind { kThumbnailJob, kPictureJob };
 
 QImage toImage(const picture::Pixels& p) {
     QImage image(p.rgb.data(), p.width, p.height, p.width * 3, QImage::Format_RGB888);
     return image.convertToFormat(QImage::Format_RGB32);   // a deep copy
 }
 
+PictureLoader::Picture readPicture(const std::string& path) {
+    const picture::Pixels pixels = picture::ReadPicture(path);
+    PictureLoader::Picture p{path, {}, QString::fromStdString(pixels.error), {}};
+    if (pixels.ok()) {
+        p.image = toImage(pixels);
+        auto histogram = std::make_shared<RgbHistogram>();
+        ComputeRgbHistogram(pixels.rgb.data(),
+                            static_cast<std::size_t>(pixels.width) * pixels.height, *histogram);
+        p.histogram = std::move(histogram);
+    }
+    return p;
+}
+
+PictureLoader::Thumbnail readThumbnail(const std::string& path) {
+    const picture::Pixels pixels = picture::ReadThumbnail(path, PictureLoader::kIconWidth);
+    PictureLoader::Thumbnail t{
+        path, {}, QString::fromStdString(pixels.error), picture::ReadRating(path)};
+    if (pixels.ok())
+        t.icon = toImage(pixels).scaled(PictureLoader::kIconWidth, PictureLoader::kIconHeight,
+                                        Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return t;
+}
+
+// What a read that threw says instead of a picture.
+template <class Read>
+auto caught(Read read, const std::string& path) -> decltype(read(path)) {
+    decltype(read(path)) failed{};
+    failed.path = path;
+    try {
+        return read(path);
+    } catch (const std::bad_alloc&) {
+        failed.error = QStringLiteral("not enough memory to read it");
+    } catch (const std::exception& e) {
+        failed.error = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        failed.error = QStringLiteral("the reader failed");
+    }
+    return failed;
+}
+
 }   // namespace
 
 PictureLoader::PictureLoader(QObject* parent) : QObject(parent) {
-    wakeup_ = new UiWakeup([this] { deliver(); }, this);
-    for (int i = 0; i < 2; ++i) workers_.emplace_back([this] { work(); });
+    worker_ = std::make_unique<Worker<Result>>([this](Result& r) { deliver(r); }, 2);
 }
 
-PictureLoader::~PictureLoader() {
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        stop_ = true;
-        jobs_.clear();
-    }
-    jobReady_.notify_all();
-    for (std::thread& worker : workers_) worker.join();
-}
+PictureLoader::~PictureLoader() = default;
 
 void PictureLoader::NewGeneration() {
     ++generation_;
     pending_.clear();
-    std::lock_guard<std::mutex> guard(lock_);
-    std::erase_if(jobs_, [](const Job& job) { return !job.picture; });
+    worker_->drop(kThumbnailJob);
 }
 
-void PictureLoader::RequestThumbnail(const QString& path) {
-    if (pending_.contains(path)) return;
-    pending_.insert(path);
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        jobs_.push_back({false, path, generation_});
-    }
-    jobReady_.notify_one();
+void PictureLoader::RequestThumbnail(const std::string& path) {
+    if (!pending_.insert(path).second) return;
+    worker_->Post(
+        [path, stamp = generation_](const std::atomic<bool>&) {
+            return Result{stamp, caught(readThumbnail, path), {}};
+        },
+        kThumbnailJob);
 }
 
-void PictureLoader::RequestPicture(const QString& path) {
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        jobs_.push_front({true, path, ++pictureTicket_});
-    }
-    jobReady_.notify_one();
+void PictureLoader::RequestPicture(const std::string& path) {
+    worker_->Post(
+        [path, stamp = ++pictureTicket_](const std::atomic<bool>&) {
+            return Result{stamp, {}, caught(readPicture, path)};
+        },
+        kPictureJob, true);
 }
 
-void PictureLoader::work() {
-    for (;;) {
-        Job job;
-        {
-            std::unique_lock<std::mutex> guard(lock_);
-            jobReady_.wait(guard, [this] { return stop_ || !jobs_.empty(); });
-            if (stop_) return;
-            job = std::move(jobs_.front());
-            jobs_.pop_front();
-        }
-        Result result{job.stamp, {}, {}};
-        const std::string file = job.path.toStdString();
-        if (job.picture) {
-            const picture::Pixels pixels = picture::ReadPicture(file);
-            Picture p{job.path, {}, QString::fromStdString(pixels.error), {}};
-            if (pixels.ok()) {
-                p.image = toImage(pixels);
-                auto histogram = std::make_shared<RgbHistogram>();
-                ComputeRgbHistogram(pixels.rgb.data(),
-                                    static_cast<std::size_t>(pixels.width) * pixels.height,
-                                    *histogram);
-                p.histogram = std::move(histogram);
-            }
-            result.picture = std::move(p);
-        } else {
-            const picture::Pixels pixels = picture::ReadThumbnail(file, kIconWidth);
-            Thumbnail t{
-                job.path, {}, QString::fromStdString(pixels.error), picture::ReadRating(file)};
-            if (pixels.ok())
-                t.icon = toImage(pixels).scaled(kIconWidth, kIconHeight, Qt::KeepAspectRatio,
-                                                Qt::SmoothTransformation);
-            result.thumbnail = std::move(t);
-        }
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            if (stop_) return;
-            results_.push_back(std::move(result));
-        }
-        wakeup_->wake();   // the workers are joined before the wake-up goes
-    }
-}
-
-void PictureLoader::deliver() {
-    std::vector<Result> results;
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        results.swap(results_);
-    }
-    for (const Result& r : results) {
-        if (r.thumbnail && r.stamp == generation_) {
-            pending_.remove(r.thumbnail->path);
-            if (onThumbnail) onThumbnail(*r.thumbnail);
-        } else if (r.picture && r.stamp == pictureTicket_ && onPicture) {
-            onPicture(*r.picture);
-        }
+void PictureLoader::deliver(Result& r) {
+    if (r.thumbnail && r.stamp == generation_) {
+        pending_.erase(r.thumbnail->path);
+        if (onThumbnail) onThumbnail(*r.thumbnail);
+    } else if (r.picture && r.stamp == pictureTicket_ && onPicture) {
+        onPicture(*r.picture);
     }
 }

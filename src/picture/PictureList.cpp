@@ -3,7 +3,10 @@
 #include "document/CaptureNaming.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <optional>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace picture {
@@ -19,6 +22,13 @@ std::string lower(std::string text) {
 std::string stemOf(const std::string& fileName) {
     const std::size_t dot = fileName.rfind('.');
     return lower(dot == std::string::npos ? fileName : fileName.substr(0, dot));
+}
+
+// When path was last written, in seconds; empty when it is not a regular file.
+std::optional<long long> writtenAt(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return static_cast<long long>(st.st_mtim.tv_sec);
 }
 
 }   // namespace
@@ -54,6 +64,8 @@ std::vector<PictureEntry> ListPictures(const std::string& folder, const std::str
 std::vector<std::string> PairOf(const std::string& path) {
     namespace fs = std::filesystem;
     std::vector<std::string> out{path};
+    const std::optional<long long> written = writtenAt(path);
+    if (!written) return out;
     const fs::path self(path);
     const std::string stem = stemOf(self.filename().string());
     std::error_code error;
@@ -65,9 +77,11 @@ std::vector<std::string> PairOf(const std::string& path) {
             continue;
         const std::size_t dot = fileName.rfind('.');
         if (dot == std::string::npos || lower(fileName.substr(dot + 1)) == "xmp") continue;
-        std::error_code typeError;
-        if (stemOf(fileName) == stem && it->is_regular_file(typeError))
-            out.push_back((parent / fileName).string());
+        if (stemOf(fileName) != stem) continue;
+        const std::string other = (parent / fileName).string();
+        const std::optional<long long> otherWritten = writtenAt(other);
+        if (otherWritten && std::llabs(*otherWritten - *written) <= kPairSeconds)
+            out.push_back(other);
     }
     std::sort(out.begin() + 1, out.end());
     return out;

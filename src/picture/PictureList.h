@@ -1,6 +1,6 @@
 // The pictures of a capture name in a folder: the files numbered as captures are named
 // ("Photo-0003.jpg", any extension but a sidecar's), newest first, and a picture's pair (the
-// other files of the same number, a RAW beside its JPEG).
+// other files one release saved under the same number, a RAW beside its JPEG). Any thread.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +21,15 @@ struct PictureEntry {
 // anything that is not a regular file are passed over; a folder that cannot be read lists none.
 std::vector<PictureEntry> ListPictures(const std::string& folder, const std::string& name);
 
-// path and the other files of its folder whose name differs from it only by the extension
-// (compared without regard to ASCII case), path first.
+// Files of one number count as one release's when they were last written within this many
+// seconds of each other: a camera hands over a RAW+JPEG pair one right after the other, while
+// RAW and JPEG captures are numbered apart, so a later RAW-only picture can take the number of
+// an earlier JPEG. The times are on disk, so the rule holds after a restart.
+constexpr long kPairSeconds = 30;
+
+// path and the other regular files of its folder whose name differs from it only by the
+// extension (compared without regard to ASCII case) and that were written within kPairSeconds
+// of it, path first.
 std::vector<std::string> PairOf(const std::string& path);
 
 // The sidecar darktable and digiKam read for path: the whole file name plus ".xmp".

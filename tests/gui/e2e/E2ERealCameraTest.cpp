@@ -1,15 +1,19 @@
 // The main window end to end with a real-camera backend: the test camera driver (a libgphoto2
 // camera driver of the test suite, loaded through CAMLIBS) named on the command line as
-// MODEL@PORT, listed first, connected, streaming, a setting changed and a picture taken.
+// MODEL@PORT, listed first, connected, streaming, a setting changed and a picture taken; View >
+// Magnify shows the factor the camera holds after it refused one.
 #include "support/ThreadWait.h"
 #include "support/E2eSupport.h"
 
 #include "capture/CCapNormalDlg.h"
 #include "capture/CCapTimeDlg.h"
 #include "capture/CPictureControl.h"
+#include "capture/LiveMagnifier.h"
 
 #include <QComboBox>
 #include <QImage>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -203,6 +207,44 @@ private slots:
                  qPrintable(run));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(w.shotsFolder() + "Photo-0000.jpg"), kThreadWaitMs);
 
+        QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
+    }
+
+    void magnifyShowsWhatTheCameraHoldsAfterARefusal() {
+        QTemporaryDir disk;
+        testsupport::Window w(30, testEosOn(disk));
+        QVERIFY(w.ok);
+        QVERIFY(w.selectCamera(QStringLiteral("Kestrel Test EOS")));
+        QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
+        QList<QAction*> factors;   // 1x, 5x, 10x
+        for (QAction* top : w.frame()->menuBar()->actions())
+            for (QAction* item : top->menu() ? top->menu()->actions() : QList<QAction*>())
+                if (item->text() == QStringLiteral("Magnify")) factors = item->menu()->actions();
+        QCOMPARE(factors.size(), 3);
+        QTRY_VERIFY(factors[1]->isEnabled());
+        const auto held = [&w] {
+            std::uint32_t factor = 0, x = 0, y = 0;
+            return w.document()->rcDriver().GetMagnify(factor, x, y) ? factor : 0u;
+        };
+        LiveMagnifier* magnifier = nullptr;
+        for (QObject* child : w.frame()->children())
+            if (auto* m = dynamic_cast<LiveMagnifier*>(child)) magnifier = m;
+        QVERIFY(magnifier != nullptr);
+        factors[1]->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(magnifier->factor(), 5u, kThreadWaitMs);   // the answer is in
+        QCOMPARE(held(), 5u);
+        std::FILE* inject = std::fopen((disk.path() + "/inject").toLocal8Bit().constData(), "w");
+        QVERIFY(inject != nullptr);
+        std::fputs("set -2 1\n", inject);
+        std::fclose(inject);
+        const QString before = w.console();
+        factors[2]->trigger();   // refused: the camera stays at 5x, and the menu says so
+        QTRY_VERIFY_WITH_TIMEOUT(
+            w.console().indexOf(QStringLiteral("SetLiveMagnify"), before.size()) > 0,
+            kThreadWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(factors[1]->isChecked(), kThreadWaitMs);
+        QVERIFY(!factors[2]->isChecked());
+        QCOMPARE(held(), 5u);
         QTest::mouseClick(w.cameraList()->connectButton(), Qt::LeftButton);
     }
 };

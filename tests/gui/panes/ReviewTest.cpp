@@ -1,13 +1,16 @@
 // The Review tab over a real capture folder: pictures that appear are listed newest first and
 // selected, a file with no picture says why, and the keys rate (sidecars on disk, both files of
 // a RAW+JPEG pair), show the picture large with its colour histogram, step, zoom, return to the
-// live view and move a pair with its sidecars to the trash.
+// live view and move a pair with its sidecars to the trash. Planted files: a trash that cannot
+// take a file, an unrelated RAW with an earlier JPEG's number, names that are not UTF-8, a fifo
+// at a sidecar's name; none freezes the window or acts on a file the user did not choose.
 #include "support/PaneTestSupport.h"
 
 #include "capture/CPictureControl.h"
 #include "capture/CReviewPanel.h"
 #include "capture/CViewMain.h"
 #include "capture/CViewViewscreen.h"
+#include "picture/PictureList.h"
 #include "picture/Sidecar.h"
 #include "sdk/sim/ImageFile.h"
 #include "views/CViewInfo.h"
@@ -17,18 +20,57 @@
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+
+#include <atomic>
+#include <csignal>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <utime.h>
 
 using namespace testsupport;
 
 namespace {
 
-void writePicture(const QString& path, std::uint8_t shade) {
+// A JPEG with its EXIF thumbnail at path (the file system's bytes).
+void writePicture(const std::string& path, std::uint8_t shade) {
     std::vector<std::uint8_t> rgb(640 * 480 * 3, shade);
     const std::vector<std::uint8_t> jpeg = sim::jpegWithThumbnail(rgb.data(), 640, 480, 90);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(reinterpret_cast<const char*>(jpeg.data()), static_cast<qint64>(jpeg.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(jpeg.data()),
+               static_cast<std::streamsize>(jpeg.size()));
 }
+void writePicture(const QString& path, std::uint8_t shade) {
+    writePicture(QFile::encodeName(path).toStdString(), shade);
+}
+
+bool loaded(const QListWidgetItem* item) { return item->data(Qt::UserRole + 1).toBool(); }
+
+// A Review panel alone over the fixture's folder, shown, with the trash in the fixture.
+struct Panel {
+    DocFixture fx;
+    std::string folder = fx.dir.path().toStdString() + "/";
+    std::string trash = folder + "data/Trash";
+    std::unique_ptr<CReviewPanel> review;
+
+    Panel() { qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder + "data")); }
+    ~Panel() {
+        review.reset();
+        fx.doc.reset();                        // it saves its settings into the folder
+        std::filesystem::remove_all(folder);   // QTemporaryDir cannot remove names not UTF-8
+    }
+    QListWidget* show() {
+        review = std::make_unique<CReviewPanel>(fx.doc.get());
+        review->resize(640, 300);
+        review->show();
+        return review->strip();
+    }
+};
 
 QStringList names(const QListWidget* strip) {
     QStringList out;
@@ -90,9 +132,10 @@ private slots:
         for (const Step& s : steps) {
             strip->setCurrentRow(s.row);
             QTest::keyClick(strip, s.key);
-            QVERIFY2(sidecarRating(s.picture) == s.rating, s.picture);
             const int row = static_cast<int>(names(strip).indexOf(QString::fromLatin1(s.picture)));
-            QCOMPARE(strip->item(row)->text().section('\n', 1), QString::fromUtf8(s.shown));
+            // Written on the worker, shown once written.
+            QTRY_COMPARE(strip->item(row)->text().section('\n', 1), QString::fromUtf8(s.shown));
+            QVERIFY2(sidecarRating(s.picture) == s.rating, s.picture);
         }
         QCOMPARE(review->status(), QString());
 
@@ -123,6 +166,7 @@ private slots:
         // Delete: the pair and both sidecars go to the trash, the next older picture is shown.
         QTest::keyClick(strip, Qt::Key_Delete);
         QVERIFY(shown.wait());
+        QCOMPARE(shown.last().at(0).toString(), dir.filePath(QStringLiteral("Photo-0001.jpg")));
         QCOMPARE(names(strip), (QStringList{"Photo-0003.jpg", "Photo-0001.jpg"}));
         const QDir trash(QDir(fx.dir.path()).filePath(QStringLiteral("data/Trash/files")));
         for (const char* gone :
@@ -135,6 +179,136 @@ private slots:
         QTest::keyClick(strip, Qt::Key_Escape);
         QVERIFY(!screen.showingPicture());
         QVERIFY(!info.showingPictureHistogram());
+    }
+
+    void deleteRefusedWhenTheTrashCannotTakeIt_data() {
+        QTest::addColumn<int>("plant");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("files is a file")
+            << 0 << "the trash folder cannot be made: %1/files: Not a directory";
+        QTest::newRow("info is a fifo")
+            << 1 << "the trash folder cannot be made: %1/info: Not a directory";
+        QTest::newRow("files not writable")
+            << 2 << "the trash folder is not writable: %1/files: Permission denied";
+    }
+    void deleteRefusedWhenTheTrashCannotTakeIt() {
+        QFETCH(int, plant);
+        QFETCH(QString, why);
+        if (plant == 2 && ::geteuid() == 0) QSKIP("root writes any folder");
+        Panel p;
+        writePicture(p.folder + "Photo-0001.jpg", 90);
+        QVERIFY(QDir().mkpath(QString::fromStdString(p.trash)));
+        if (plant == 0) testsupport::WriteFile(p.trash + "/files", "not a folder");
+        if (plant == 1) {
+            QVERIFY(QDir().mkpath(QString::fromStdString(p.trash + "/files")));
+            QCOMPARE(::mkfifo((p.trash + "/info").c_str(), 0600), 0);
+        }
+        if (plant == 2) {
+            for (const char* part : {"/files", "/info"})
+                QVERIFY(QDir().mkpath(QString::fromStdString(p.trash + part)));
+            QCOMPARE(::chmod((p.trash + "/files").c_str(), 0500), 0);
+        }
+        QListWidget* strip = p.show();
+        QTRY_COMPARE(strip->count(), 1);
+        strip->setCurrentRow(0);
+        QTest::keyClick(strip, Qt::Key_Delete);
+        const QString line =
+            QStringLiteral("Not moved to the trash: ") + why.arg(QString::fromStdString(p.trash));
+        QTRY_COMPARE(p.review->status(), line);
+        QVERIFY(p.fx.console.text().find(line.toStdString() + "\r\n") != std::string::npos);
+        QVERIFY(testsupport::Exists(p.folder + "Photo-0001.jpg"));
+        QCOMPARE(strip->count(), 1);
+    }
+
+    void anUnrelatedRawWithAnEarlierJpegsNumberIsRatedAndTrashedAlone() {
+        Panel p;
+        const std::string jpeg = p.folder + "Photo-0000.jpg", raw = p.folder + "Photo-0000.cr2";
+        writePicture(jpeg, 90);
+        testsupport::WriteFile(raw, "a RAW-only picture, taken an hour later");
+        const std::time_t anHourAgo = std::time(nullptr) - 3600;
+        const utimbuf times{anHourAgo, anHourAgo};
+        QCOMPARE(::utime(jpeg.c_str(), &times), 0);
+        QListWidget* strip = p.show();
+        QTRY_COMPARE(names(strip), (QStringList{"Photo-0000.cr2", "Photo-0000.jpg"}));
+        strip->setCurrentRow(0);
+        QTest::keyClick(strip, Qt::Key_4);
+        QTRY_COMPARE(strip->item(0)->text().section('\n', 1),
+                     QStringLiteral("\u2605\u2605\u2605\u2605\u2606"));
+        QCOMPARE(picture::ReadRating(raw), std::optional<int>(4));
+        QVERIFY(!testsupport::Exists(picture::SidecarPath(jpeg)));
+        QTest::keyClick(strip, Qt::Key_Delete);
+        QTRY_COMPARE(names(strip), QStringList{"Photo-0000.jpg"});
+        QVERIFY(testsupport::Exists(jpeg));
+        QVERIFY(testsupport::Exists(p.trash + "/files/Photo-0000.cr2"));
+        QVERIFY(testsupport::Exists(p.trash + "/files/Photo-0000.cr2.xmp"));
+        QVERIFY(!testsupport::Exists(p.trash + "/files/Photo-0000.jpg"));
+    }
+
+    void aNameAndFolderThatAreNotUtf8Work() {
+        Panel p;
+        const std::string folder = p.folder + "f\xfcr/", name = "Ph\xe9to";
+        QCOMPARE(::mkdir(folder.c_str(), 0700), 0);
+        const std::string picture = folder + name + "-0001.jpg";
+        writePicture(picture, 200);
+        p.fx.doc->SetCaptureFolder(folder);
+        p.fx.doc->SetCaptureName(name);
+        QListWidget* strip = p.show();
+        QTRY_COMPARE(strip->count(), 1);
+        QTRY_VERIFY(loaded(strip->item(0)));
+        QCOMPARE(strip->item(0)->text(),
+                 QFile::decodeName(QByteArray::fromStdString(name + "-0001.jpg")));
+        strip->setCurrentRow(0);
+        QTest::keyClick(strip, Qt::Key_3);
+        QTRY_VERIFY(strip->item(0)->text().contains(QStringLiteral("\u2605\u2605\u2605\u2606")));
+        QVERIFY(testsupport::Exists(picture + ".xmp"));   // under the picture's own bytes
+        QCOMPARE(picture::ReadRating(picture), std::optional<int>(3));
+        QTest::keyClick(strip, Qt::Key_Delete);
+        QTRY_COMPARE(strip->count(), 0);
+        QCOMPARE(p.review->status(), QString());
+        QVERIFY(!testsupport::Exists(picture));
+        QVERIFY(testsupport::Exists(p.trash + "/files/" + name + "-0001.jpg"));
+        const std::string info =
+            testsupport::ReadFile(p.trash + "/info/" + name + "-0001.jpg.trashinfo");
+        QVERIFY2(info.find("/f%FCr/Ph%E9to-0001.jpg\n") != std::string::npos, info.c_str());
+    }
+
+    void aFifoOrFolderAtASidecarsNameNeverFreezesTheWindow_data() {
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("fifo") << false;
+        QTest::newRow("folder") << true;
+    }
+    void aFifoOrFolderAtASidecarsNameNeverFreezesTheWindow() {
+        QFETCH(bool, folder);
+        std::signal(SIGPIPE, SIG_IGN);   // the neighbour below closes on a writer
+        Panel p;
+        const std::string picture = p.folder + "Photo-0001.jpg";
+        writePicture(picture, 90);
+        const std::string sidecar = picture::SidecarPath(picture);
+        QCOMPARE(folder ? ::mkdir(sidecar.c_str(), 0700) : ::mkfifo(sidecar.c_str(), 0600), 0);
+        QListWidget* strip = p.show();
+        QTRY_COMPARE(strip->count(), 1);
+        strip->setCurrentRow(0);
+        QTest::keyClick(strip, Qt::Key_3);   // returns: the sidecar is the worker's
+        bool turned = false;
+        QTimer::singleShot(0, [&] { turned = true; });
+        QTRY_VERIFY(turned);
+        // A neighbour who opens the fifo now and then, so no reader or writer waits forever.
+        std::atomic<bool> done{false};
+        std::thread neighbour([&] {
+            while (!done) {
+                const int fd = ::open(sidecar.c_str(), O_RDWR | O_NONBLOCK);
+                if (fd >= 0) ::close(fd);
+                std::this_thread::yield();
+            }
+        });
+        QTRY_VERIFY(!p.review->status().isEmpty() ||
+                    strip->item(0)->text().contains(QChar(0x2605)));
+        p.review.reset();
+        done = true;
+        neighbour.join();
+        struct stat st {};
+        QCOMPARE(::lstat(sidecar.c_str(), &st), 0);
+        QVERIFY(folder ? S_ISDIR(st.st_mode) : S_ISFIFO(st.st_mode));   // left as it was
     }
 };
 
