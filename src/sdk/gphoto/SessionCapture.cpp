@@ -1,5 +1,6 @@
 // The libgphoto2 session: release and download, live view, camera events, progress.
 #include "sdk/gphoto/CameraFiles.h"
+#include "sdk/CameraEvent.h"
 #include "sdk/CaptureFile.h"
 #include "sdk/LittleEndian.h"
 #include "sdk/gphoto/SessionCam.h"
@@ -132,11 +133,9 @@ void Session::propertyChanged(sdk::Handle h, const std::string& text, bool& sett
     if (widget == c->battery) {
         if (c->event == nullptr) return;
         // The level in sixths, then the camera's own words.
-        const std::string shown = PrintableName(value, 15);
-        std::vector<std::uint8_t> event(4 + shown.size() + 1, 0);
-        const std::uint32_t sixths = BatteryLevel(value);
-        sdk::WriteLe32(event.data(), sixths);
-        std::memcpy(event.data() + 4, shown.c_str(), shown.size() + 1);
+        const std::vector<std::uint8_t> event =
+            sdk::CameraEventData::Battery(BatteryLevel(value), PrintableName(value, 15))
+                .Encode(sdk::kEventBattery);
         c->event(sdk::kEventBattery, event.data(), static_cast<std::uint32_t>(event.size()),
                  c->eventContext);
         return;
@@ -157,9 +156,8 @@ void Session::cameraFile(sdk::Handle h, const CameraPath& file) {
     bool late = false;
     for (const Cam::Saved& earlier : c->saved)
         late = late || (earlier.released && earlier.base == BaseName(file.name));
-    std::vector<char> data(file.name.begin(), file.name.end());
-    data.push_back('\0');
-    data.push_back(late ? 1 : 0);
+    const std::vector<std::uint8_t> data =
+        sdk::CameraEventData::Picture(file.name, late).Encode(sdk::kEventCameraPicture);
     // The document fetches it from within this call (GetCameraPicture), or leaves it waiting.
     c->event(sdk::kEventCameraPicture, data.data(), static_cast<std::uint32_t>(data.size()),
              c->eventContext);
