@@ -28,6 +28,8 @@ CameraPath pathOf(const void* data) {
             std::string(p->name, strnlen(p->name, sizeof p->name))};
 }
 
+std::string keyOf(const CameraPath& file) { return file.folder + "/" + file.name; }
+
 // The path without its extension ("/photos/Photo-0003.jpg" -> "/photos/Photo-0003").
 std::string stemOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -103,6 +105,7 @@ bool Session::pollEvents(sdk::Handle h, int timeoutMs, std::size_t expected) {
         if (type == GP_EVENT_FILE_ADDED && data != nullptr) {
             const CameraPath file = pathOf(data);
             std::free(data);
+            if (c->kept.count(keyOf(file)) != 0) continue;   // saved already: not again
             if (expected > 0) {
                 c->files.push_back(file);
                 if (c->files.size() >= expected) break;
@@ -239,11 +242,14 @@ sdk::Result Session::downloadFile(sdk::Handle h, const CameraPath& file, bool re
         if (c->saved.size() > 32) c->saved.pop_front();
         // Safely in the capture folder: a picture that lives only in the camera's RAM leaves
         // it, so the camera never fills. One on a memory card stays there.
-        if (inCameraRam(*c))
+        if (!inCameraRam(*c)) {
+            c->kept.insert(keyOf(file));
+        } else {
             check(h, "gp_camera_file_delete", [&] {
                 return gp_camera_file_delete(camera, file.folder.c_str(), file.name.c_str(),
                                              context_);
             });
+        }
     }
     if (r == sdk::kOk && progress) progress(100, 1, context);
     return r;
