@@ -10,7 +10,6 @@
 #include "sdk/SettingsFile.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <iostream>

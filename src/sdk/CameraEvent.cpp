@@ -8,38 +8,14 @@
 
 namespace sdk {
 
-CameraEventData CameraEventData::Battery(std::uint32_t level, std::string text) {
-    CameraEventData event;
-    event.level = level;
-    event.text = std::move(text);
-    return event;
-}
-
-CameraEventData CameraEventData::Picture(std::string cameraName, bool lateFile) {
-    CameraEventData event;
-    event.text = std::move(cameraName);
-    event.lateFile = lateFile;
-    return event;
-}
-
 std::vector<std::uint8_t> CameraEventData::Encode(std::uint32_t eventId) const {
-    std::vector<std::uint8_t> data;
-    const auto putText = [&data](const std::string& text) {
-        data.insert(data.end(), text.begin(), text.end());
-        data.push_back(0);
-    };
-    switch (eventId) {
-        case kEventBattery:
-            data.resize(4);
-            WriteLe32(data.data(), level);
-            if (!text.empty()) putText(text);
-            break;
-        case kEventCameraPicture:
-            putText(text);
-            data.push_back(lateFile ? 1 : 0);
-            break;
-        default: break;
-    }
+    const bool battery = eventId == kEventBattery, picture = eventId == kEventCameraPicture;
+    const bool named = picture || (battery && !text.empty());
+    std::vector<std::uint8_t> data((battery ? 4 : 0) + (named ? text.size() + 1 : 0) +
+                                   (picture ? 1 : 0));
+    if (battery) WriteLe32(data.data(), level);
+    if (named) std::memcpy(data.data() + (battery ? 4 : 0), text.c_str(), text.size() + 1);
+    if (picture) data.back() = lateFile ? 1 : 0;
     return data;
 }
 
@@ -54,16 +30,12 @@ CameraEventData CameraEventData::Decode(std::uint32_t eventId, const void* data,
         return std::string(text, strnlen(text, size - offset));
     };
     CameraEventData event;
-    switch (eventId) {
-        case kEventBattery:
-            event.level = ReadLeField(bytes, size);   // at most four bytes; missing ones are 0
-            event.text = textAt(4);
-            break;
-        case kEventCameraPicture:
-            event.text = textAt(0);
-            event.lateFile = size > event.text.size() + 1 && bytes[event.text.size() + 1] == 1;
-            break;
-        default: break;
+    if (eventId == kEventBattery) {
+        event.level = ReadLeField(bytes, size);   // at most four bytes; missing ones are 0
+        event.text = textAt(4);
+    } else if (eventId == kEventCameraPicture) {
+        event.text = textAt(0);
+        event.lateFile = size > event.text.size() + 1 && bytes[event.text.size() + 1] == 1;
     }
     return event;
 }

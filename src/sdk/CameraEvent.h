@@ -14,13 +14,11 @@
 
 namespace sdk {
 
+// {level, text} for kEventBattery, {0, name, lateFile} for kEventCameraPicture.
 struct CameraEventData {
     std::uint32_t level = 0;   // kEventBattery
     std::string text;          // kEventBattery: the camera's words; kEventCameraPicture: the name
     bool lateFile = false;     // kEventCameraPicture
-
-    static CameraEventData Battery(std::uint32_t level, std::string text = {});
-    static CameraEventData Picture(std::string cameraName, bool lateFile);
 
     // The event's data as eventId carries it.
     std::vector<std::uint8_t> Encode(std::uint32_t eventId) const;

@@ -176,12 +176,12 @@ TEST(CameraEventData, EachPayloadRoundTripsAndShortDataDecodesToWhatIsThere) {
         std::vector<std::uint8_t> bytes;
     };
     const Row rows[] = {
-        {sdk::kEventBattery, Data::Battery(4), {4, 0, 0, 0}},
-        {sdk::kEventBattery, Data::Battery(6, "Full"), {6, 0, 0, 0, 'F', 'u', 'l', 'l', 0}},
+        {sdk::kEventBattery, Data{4, {}}, {4, 0, 0, 0}},
+        {sdk::kEventBattery, Data{6, "Full"}, {6, 0, 0, 0, 'F', 'u', 'l', 'l', 0}},
         {sdk::kEventCameraPicture,
-         Data::Picture("IMG_0412.JPG", false),
+         Data{0, "IMG_0412.JPG", false},
          {'I', 'M', 'G', '_', '0', '4', '1', '2', '.', 'J', 'P', 'G', 0, 0}},
-        {sdk::kEventCameraPicture, Data::Picture("A.CR2", true), {'A', '.', 'C', 'R', '2', 0, 1}},
+        {sdk::kEventCameraPicture, Data{0, "A.CR2", true}, {'A', '.', 'C', 'R', '2', 0, 1}},
         {sdk::kEventSettingsChanged, Data{}, {}},
     };
     for (const Row& row : rows) {

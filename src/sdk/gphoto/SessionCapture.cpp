@@ -2,7 +2,6 @@
 #include "sdk/gphoto/CameraFiles.h"
 #include "sdk/CameraEvent.h"
 #include "sdk/CaptureFile.h"
-#include "sdk/LittleEndian.h"
 #include "sdk/gphoto/SessionCam.h"
 
 #include <algorithm>
@@ -137,8 +136,8 @@ void Session::propertyChanged(sdk::Handle h, const std::string& text, bool& sett
         if (c->event == nullptr) return;
         // The level in sixths, then the camera's own words.
         const std::vector<std::uint8_t> event =
-            sdk::CameraEventData::Battery(BatteryLevel(value), PrintableName(value, 15))
-                .Encode(sdk::kEventBattery);
+            sdk::CameraEventData{BatteryLevel(value), PrintableName(value, 15)}.Encode(
+                sdk::kEventBattery);
         c->event(sdk::kEventBattery, event.data(), static_cast<std::uint32_t>(event.size()),
                  c->eventContext);
         return;
@@ -160,7 +159,7 @@ void Session::cameraFile(sdk::Handle h, const CameraPath& file) {
     for (const Cam::Saved& earlier : c->saved)
         late = late || (earlier.released && earlier.base == BaseName(file.name));
     const std::vector<std::uint8_t> data =
-        sdk::CameraEventData::Picture(file.name, late).Encode(sdk::kEventCameraPicture);
+        sdk::CameraEventData{0, file.name, late}.Encode(sdk::kEventCameraPicture);
     // The document fetches it from within this call (GetCameraPicture), or leaves it waiting.
     c->event(sdk::kEventCameraPicture, data.data(), static_cast<std::uint32_t>(data.size()),
              c->eventContext);

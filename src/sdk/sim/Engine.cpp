@@ -184,7 +184,7 @@ void Engine::SetBattery(const std::string& name, std::uint32_t level) {
         beginCallbackLocked(source, CallbackKind::CameraEvent, registration.id);
         lock.unlock();
         const std::vector<std::uint8_t> data =
-            sdk::CameraEventData::Battery(level).Encode(sdk::kEventBattery);
+            sdk::CameraEventData{level, {}}.Encode(sdk::kEventBattery);
         registration.callback(sdk::kEventBattery, data.data(),
                               static_cast<std::uint32_t>(data.size()), registration.context);
         lock.lock();
