@@ -12,12 +12,10 @@ inline gphoto::Labels RealCameraLabels() {
         for (const camera::SettingOption& o : table)
             labels.tables[static_cast<std::size_t>(s)].push_back({o.code, o.label});
     };
-#define KESTREL_PUT_LABELS(Key, Sdk, Code, Listing, Labels) put(Setting::Key, camera::Labels());
-    KESTREL_VALUE_SETTINGS(KESTREL_PUT_LABELS)
+#define KESTREL_PUT_LABELS(Key, Name, Title, ChangeText, Labels, ...) \
+    put(Setting::Key, camera::Labels());
+    KESTREL_LISTED_SETTINGS(KESTREL_PUT_LABELS)
 #undef KESTREL_PUT_LABELS
-    put(Setting::Meter, camera::meterLabels());
-    put(Setting::Iso, camera::isoLabels());
-    put(Setting::Effect, camera::effectLabels());
     put(Setting::Quality, camera::imageQualityLabels());
     return labels;
 }

@@ -4,7 +4,6 @@
 #include "camera/ErrorText.h"
 #include "camera/LabelTables.h"
 #include "camera/TextFields.h"
-#include "sdk/ValueSettings.h"
 
 #include <algorithm>
 
@@ -193,14 +192,7 @@ bool CanonDriver::Connect(const std::string& deviceName, sdk::EventCallback came
     GetImageSizes();
     GetImageQualities();
     if (properties_.hasZoom) GetZoomLimits();
-    if (properties_.hasShootingModes) GetShootingModes();
-    GetAVModes();
-    GetTVModes();
-    GetExposures();
-    GetWBValues();
-    GetAFDistances();
-    GetFlashModes();
-    GetOtherModes();
+    RelistFrom(properties_.hasShootingModes ? Setting::ShootingMode : Setting::AV);
 
     if (cameraEvent != nullptr) {
         sdk::Handle registration = 0;
@@ -341,12 +333,31 @@ std::vector<SettingOption> CanonDriver::enumerate(const Step& step, const char* 
         lists_[Slot] = std::move(options);                                                         \
     }
 
-#define KESTREL_VALUE_ENUMERATION(Key, Sdk, Code, Listing, Labels) \
+#define KESTREL_VALUE_ENUMERATION(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, \
+                                  Offered, Current, Sdk, Code, Words, Listing)                 \
     KESTREL_SIMPLE_ENUMERATION(Listing, Sdk, Code, k##Key, Labels)
 KESTREL_VALUE_SETTINGS(KESTREL_VALUE_ENUMERATION)
 #undef KESTREL_VALUE_ENUMERATION
 
 #undef KESTREL_SIMPLE_ENUMERATION
+
+void CanonDriver::RelistFrom(Setting first) {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    bool reached = false, releaseCamera = false;
+#define KESTREL_RELIST_FORMAT(Key, ...) reached = reached || first == Setting::Key;
+#define KESTREL_RELIST(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, \
+                       Current, Sdk, Code, Words, Listing)                                   \
+    reached = reached || first == Setting::Key;                                              \
+    if (reached) Listing();
+#define KESTREL_RELIST_RELCAM(Key, ...)         \
+    reached = reached || first == Setting::Key; \
+    releaseCamera = releaseCamera || reached;
+    KESTREL_SETTINGS(KESTREL_RELIST_FORMAT, KESTREL_RELIST, KESTREL_RELIST_RELCAM)
+#undef KESTREL_RELIST_RELCAM
+#undef KESTREL_RELIST
+#undef KESTREL_RELIST_FORMAT
+    if (releaseCamera) GetOtherModes();
+}
 
 void CanonDriver::GetImageSizes() {
     std::lock_guard<std::recursive_mutex> op(lock_);
@@ -429,14 +440,13 @@ void CanonDriver::readRelCamSetting(const Step& step, std::uint32_t id) {
     Slot setting;
     const char* tag;
     const std::vector<SettingOption>* table;
-    if (id == sdk::kSettingMeter) {
-        setting = kMeter, tag = "Meter", table = &meterLabels();
-    } else if (id == sdk::kSettingIso) {
-        setting = kISO, tag = "ISO", table = &isoLabels();
-    } else if (id == sdk::kSettingEffect) {
-        setting = kEffect, tag = "Effect", table = &effectLabels();
-    } else {
-        return;
+    switch (id) {
+#define KESTREL_RELCAM_OF(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, \
+                          Current, Id)                                                          \
+    case Id: setting = k##Key, tag = #Key, table = &Labels(); break;
+        KESTREL_RELCAM_SETTINGS(KESTREL_RELCAM_OF)
+#undef KESTREL_RELCAM_OF
+        default: return;
     }
     {
         std::lock_guard<std::mutex> state(stateMutex_);
@@ -454,7 +464,7 @@ void CanonDriver::readRelCamSetting(const Step& step, std::uint32_t id) {
     }
     {
         std::lock_guard<std::mutex> state(stateMutex_);
-        dataSizeOf(setting) = dataSize;
+        dataSizes_[setting] = dataSize;
     }
     // The SDK writes dataSize bytes: give it room for all of them, read the first four.
     std::vector<std::uint8_t> bytes(std::max<std::uint32_t>(dataSize, 4));
@@ -475,10 +485,6 @@ void CanonDriver::readRelCamSetting(const Step& step, std::uint32_t id) {
         api_.EnumRelCamSettingDataRelease);
     std::lock_guard<std::mutex> state(stateMutex_);
     lists_[setting] = std::move(options);
-}
-
-std::uint32_t& CanonDriver::dataSizeOf(Slot setting) {
-    return setting == kMeter ? meterDataSize_ : setting == kISO ? isoDataSize_ : effectDataSize_;
 }
 
 }   // namespace camera

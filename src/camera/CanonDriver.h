@@ -89,59 +89,30 @@ public:
     std::vector<SettingOption> Options(Setting setting) const;
     bool Set(Setting setting, const std::string& label, BusyRetry busy = kNoBusyRetry);
 
-    // Label of the current value, empty when it is not listed.
-    std::string GetShootingMode();
-    std::string GetAV();
-    std::string GetTV();
-    std::string GetExposure();
-    std::string GetWhiteBalance();
-    std::string GetAFDistance();
-    std::string GetFlash();
-    std::string GetMeter();
-    std::string GetISO();
-    std::string GetEffect();
-    std::string GetImageSize();
-    std::string GetImageQuality();
-
-    std::uint32_t GetShootingModeCode();
-    std::uint32_t GetAVCode();
-    std::uint32_t GetTVCode();
-    std::uint32_t GetExposureCode();
-    std::uint32_t GetWhiteBalanceCode();
-    std::uint32_t GetAFDistanceCode();
-    std::uint32_t GetFlashCode();
-    std::uint32_t GetMeterCode();
-    std::uint32_t GetISOCode();
-    std::uint32_t GetEffectCode();
-    std::uint32_t GetImageSizeCode();
-    std::uint32_t GetImageQualityCode();
-
-    // False when the label is not listed (no SDK call, nothing logged) or the SDK refused it.
-    bool SetShootingMode(const std::string& label);
-    bool SetAV(const std::string& label);
-    bool SetTV(const std::string& label);
-    bool SetExposure(const std::string& label);
-    bool SetWhiteBalance(const std::string& label);
-    bool SetAFDistance(const std::string& label);
-    bool SetFlash(const std::string& label);
-    bool SetMeter(const std::string& label);
-    bool SetISO(const std::string& label);
-    bool SetEffect(const std::string& label);
-    bool SetImageSize(const std::string& label);
-    bool SetImageQuality(const std::string& label);
+    // Each setting by name, forwarding to the calls above: Get<Key> (label), Get<Key>Code and
+    // Set<Key> ("GetTV", "GetTVCode", "SetTV"; the keys of sdk/SettingList.h).
+#define KESTREL_DRIVER_ACCESS(Key, ...) \
+    std::string Get##Key();             \
+    std::uint32_t Get##Key##Code();     \
+    bool Set##Key(const std::string& label);
+    KESTREL_ALL_SETTINGS(KESTREL_DRIVER_ACCESS)
+#undef KESTREL_DRIVER_ACCESS
 
     // Re-enumerations (each empties its list first); Connect runs them all.
     void GetProperties();
     void GetImageSizes();
     void GetImageQualities();
-    void GetShootingModes();
-    void GetAVModes();
-    void GetTVModes();
-    void GetExposures();
-    void GetWBValues();
-    void GetAFDistances();
-    void GetFlashModes();
+    // The value-list settings' listings: GetShootingModes, GetAVModes, ... (the Listing column).
+#define KESTREL_DRIVER_LISTING(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, \
+                               Offered, Current, Sdk, Code, Words, Listing)                 \
+    void Listing();
+    KESTREL_VALUE_SETTINGS(KESTREL_DRIVER_LISTING)
+#undef KESTREL_DRIVER_LISTING
+    // The release-camera settings' lists (ISO, Meter, Effect), as the camera names them.
     void GetOtherModes();
+    // Reads anew the lists of every setting from first on, in the list's order; the
+    // release-camera settings among them in one GetOtherModes, last.
+    void RelistFrom(Setting first);
     void GetZoomLimits();
 
     // True when result is a failure; logs the step and the error's text.
@@ -154,17 +125,11 @@ public:
     std::uint32_t maxZoomPos() const;
     std::uint32_t zoomFirst() const;
     std::vector<ImageSizeOption> imageSizes() const;
-    std::vector<SettingOption> shootingModes() const;
-    std::vector<SettingOption> avModes() const;
-    std::vector<SettingOption> tvModes() const;
-    std::vector<SettingOption> exposures() const;
-    std::vector<SettingOption> wbValues() const;
-    std::vector<SettingOption> afDistances() const;
-    std::vector<SettingOption> flashModes() const;
-    std::vector<SettingOption> meterModes() const;
-    std::vector<SettingOption> isoModes() const;
-    std::vector<SettingOption> effects() const;
-
+    // Each list by name: shootingModes(), avModes(), ... (the Options column).
+#define KESTREL_DRIVER_OPTIONS(Key, Name, Title, ChangeText, Labels, Options, ...) \
+    std::vector<SettingOption> Options() const;
+    KESTREL_LISTED_SETTINGS(KESTREL_DRIVER_OPTIONS)
+#undef KESTREL_DRIVER_OPTIONS
     const sdk::Api& api() const { return api_; }
 
 protected:
@@ -191,14 +156,8 @@ protected:
 private:
     // The settings with a value list of their own in lists_ (image size and quality are one
     // SDK attribute pair, listed in imageSizes_).
-#define KESTREL_DRIVER_SLOT(Key, Sdk, Code, Listing, Labels) k##Key,
-    enum Slot : std::size_t {
-        KESTREL_VALUE_SETTINGS(KESTREL_DRIVER_SLOT)   // kShootingMode .. kFlash
-        kMeter,
-        kISO,
-        kEffect,
-        kSettingCount
-    };
+#define KESTREL_DRIVER_SLOT(Key, ...) k##Key,
+    enum Slot : std::size_t { KESTREL_LISTED_SETTINGS(KESTREL_DRIVER_SLOT) kSettingCount };
 #undef KESTREL_DRIVER_SLOT
     struct Pending {
         std::uint64_t id = 0;
@@ -252,7 +211,6 @@ private:
     std::uint32_t imageQualityCode();
     bool setImageSize(const std::string& label, BusyRetry busy);
     bool setImageQuality(const std::string& label, BusyRetry busy);
-    std::uint32_t& dataSizeOf(Slot setting);
     std::vector<SettingOption> list(Slot setting) const;
 
     // Every field below is written under both lock_ and stateMutex_; operations (holding
@@ -269,9 +227,7 @@ private:
     std::uint32_t zoomFirst_ = 0;
     std::uint32_t maxZoomPos_ = 0;
     std::vector<SettingOption> lists_[kSettingCount];
-    std::uint32_t meterDataSize_ = 0;
-    std::uint32_t isoDataSize_ = 0;
-    std::uint32_t effectDataSize_ = 0;
+    std::uint32_t dataSizes_[kSettingCount] = {};    // of the release-camera settings' codes
     sdk::EventCallback releaseCallback_ = nullptr;   // set once, before any operation
     void* releaseContext_ = nullptr;
 

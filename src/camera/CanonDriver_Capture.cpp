@@ -180,15 +180,9 @@ std::vector<SettingOption> CanonDriver::list(Slot setting) const {
     return lists_[setting];
 }
 
-std::vector<SettingOption> CanonDriver::shootingModes() const { return list(kShootingMode); }
-std::vector<SettingOption> CanonDriver::avModes() const { return list(kAV); }
-std::vector<SettingOption> CanonDriver::tvModes() const { return list(kTV); }
-std::vector<SettingOption> CanonDriver::exposures() const { return list(kExposure); }
-std::vector<SettingOption> CanonDriver::wbValues() const { return list(kWhiteBalance); }
-std::vector<SettingOption> CanonDriver::afDistances() const { return list(kAFDistance); }
-std::vector<SettingOption> CanonDriver::flashModes() const { return list(kFlash); }
-std::vector<SettingOption> CanonDriver::meterModes() const { return list(kMeter); }
-std::vector<SettingOption> CanonDriver::isoModes() const { return list(kISO); }
-std::vector<SettingOption> CanonDriver::effects() const { return list(kEffect); }
+#define KESTREL_OPTIONS(Key, Name, Title, ChangeText, Labels, Options, ...) \
+    std::vector<SettingOption> CanonDriver::Options() const { return list(k##Key); }
+KESTREL_LISTED_SETTINGS(KESTREL_OPTIONS)
+#undef KESTREL_OPTIONS
 
 }   // namespace camera

@@ -3,7 +3,6 @@
 
 #include "camera/LabelTables.h"
 #include "camera/TextFields.h"
-#include "sdk/ValueSettings.h"
 
 #include <algorithm>
 #include <iterator>
@@ -24,15 +23,16 @@ struct SettingCalls {
     std::uint32_t relCamId;   // 0 for the settings with calls of their own
 };
 
-// Indexed by CanonDriver's Slot order: the value-list settings, then the three of
-// RelCamSettingData.
-#define KESTREL_CALLS(Key, Sdk, Code, Listing, Labels) {#Key, "Get" #Sdk, "Set" #Sdk, 0},
+// Indexed by CanonDriver's Slot order (the list's).
+#define KESTREL_CALLS(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, \
+                      Current, Sdk, ...)                                                    \
+    {#Key, "Get" #Sdk, "Set" #Sdk, 0},
+#define KESTREL_RELCAM_CALLS(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, \
+                             Current, Id)                                                          \
+    {#Key, "GetRelCamSettingData", "SetRelCamSettingData", Id},
 constexpr SettingCalls kCalls[] = {
-    KESTREL_VALUE_SETTINGS(KESTREL_CALLS)   // ShootingMode .. Flash
-    {"Meter", "GetRelCamSettingData", "SetRelCamSettingData", sdk::kSettingMeter},
-    {"ISO", "GetRelCamSettingData", "SetRelCamSettingData", sdk::kSettingIso},
-    {"Effect", "GetRelCamSettingData", "SetRelCamSettingData", sdk::kSettingEffect},
-};
+    KESTREL_SETTINGS(KESTREL_SETTING_SKIP, KESTREL_CALLS, KESTREL_RELCAM_CALLS)};
+#undef KESTREL_RELCAM_CALLS
 #undef KESTREL_CALLS
 
 // The call of a value-list setting, whichever its signature: Flash's Get and Set carry a second
@@ -71,21 +71,19 @@ std::uint32_t CanonDriver::readCode(Slot setting) {
     const sdk::Handle source = source_;
     std::uint32_t code = 0;
     sdk::Result result = sdk::kOk;
+    if (calls.relCamId != 0) {
+        std::uint8_t data[16] = {};   // room beyond the 4 bytes asked for
+        std::uint32_t size = kRelCamReadSize;
+        result = api_.GetRelCamSettingData(source, calls.relCamId, &size, data);
+        code = LittleEndianWord(data);
+    }
     switch (setting) {
-#define KESTREL_GET(Key, Sdk, Code, Listing, Labels) \
+#define KESTREL_GET(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, Current, \
+                    Sdk, ...)                                                                      \
     case k##Key: result = GetValue(api_.Get##Sdk, source, code); break;
         KESTREL_VALUE_SETTINGS(KESTREL_GET)
 #undef KESTREL_GET
-        case kMeter:
-        case kISO:
-        case kEffect: {
-            std::uint8_t data[16] = {};   // room beyond the 4 bytes asked for
-            std::uint32_t size = kRelCamReadSize;
-            result = api_.GetRelCamSettingData(source, calls.relCamId, &size, data);
-            code = LittleEndianWord(data);
-            break;
-        }
-        case kSettingCount: break;
+        default: break;   // the release-camera settings, read above
     }
     if (step.failed(result, calls.getCall)) code = 0;
     return code;
@@ -97,26 +95,24 @@ bool CanonDriver::writeCode(Slot setting, std::uint32_t code, BusyRetry busy) {
     const sdk::Handle source = source_;
     const auto code16 = static_cast<std::uint16_t>(code);
     sdk::Result result = sdk::kOk;
+    if (calls.relCamId != 0) {
+        // The SDK reads dataSize bytes: the code, little-endian, then zeros.
+        const std::uint32_t dataSize = dataSizes_[setting];
+        std::vector<std::uint8_t> data(std::max<std::uint32_t>(dataSize, 4), 0);
+        PutLittleEndianWord(data.data(), code);
+        result = RetryWhileBusy(busy, [&] {
+            return api_.SetRelCamSettingData(source, calls.relCamId, dataSize, data.data());
+        });
+    }
     switch (setting) {
-#define KESTREL_SET(Key, Sdk, Code, Listing, Labels)                                            \
-    case k##Key:                                                                                \
-        result = RetryWhileBusy(busy, [&] { return SetValue(api_.Set##Sdk, source, code16); }); \
+#define KESTREL_SET(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, Current, \
+                    Sdk, ...)                                                                      \
+    case k##Key:                                                                                   \
+        result = RetryWhileBusy(busy, [&] { return SetValue(api_.Set##Sdk, source, code16); });          \
         break;
         KESTREL_VALUE_SETTINGS(KESTREL_SET)
 #undef KESTREL_SET
-        case kMeter:
-        case kISO:
-        case kEffect: {
-            // The SDK reads dataSize bytes: the code, little-endian, then zeros.
-            const std::uint32_t dataSize = dataSizeOf(setting);
-            std::vector<std::uint8_t> data(std::max<std::uint32_t>(dataSize, 4), 0);
-            PutLittleEndianWord(data.data(), code);
-            result = RetryWhileBusy(busy, [&] {
-                return api_.SetRelCamSettingData(source, calls.relCamId, dataSize, data.data());
-            });
-            break;
-        }
-        case kSettingCount: break;
+        default: break;   // the release-camera settings, written above
     }
     return !step.failed(result, calls.setCall);
 }
@@ -232,13 +228,10 @@ bool CanonDriver::setImageQuality(const std::string& label, BusyRetry busy) {
 
 CanonDriver::Slot CanonDriver::slotOf(Setting setting) {
     switch (setting) {
-#define KESTREL_SLOT_OF(Key, Sdk, Code, Listing, Labels) \
+#define KESTREL_SLOT_OF(Key, ...) \
     case Setting::Key: return k##Key;
-        KESTREL_VALUE_SETTINGS(KESTREL_SLOT_OF)
+        KESTREL_LISTED_SETTINGS(KESTREL_SLOT_OF)
 #undef KESTREL_SLOT_OF
-        case Setting::Meter: return kMeter;
-        case Setting::ISO: return kISO;
-        case Setting::Effect: return kEffect;
         case Setting::ImageSize:
         case Setting::ImageQuality: break;
     }
@@ -281,24 +274,11 @@ std::vector<SettingOption> CanonDriver::Options(Setting setting) const {
     return options;
 }
 
-#define KESTREL_SETTING_ACCESS(Name, Key)                                          \
-    std::string CanonDriver::Get##Name() { return GetLabel(Setting::Key); }        \
-    std::uint32_t CanonDriver::Get##Name##Code() { return GetCode(Setting::Key); } \
-    bool CanonDriver::Set##Name(const std::string& label) { return Set(Setting::Key, label); }
-
-KESTREL_SETTING_ACCESS(ImageSize, ImageSize)
-KESTREL_SETTING_ACCESS(ImageQuality, ImageQuality)
-KESTREL_SETTING_ACCESS(ShootingMode, ShootingMode)
-KESTREL_SETTING_ACCESS(AV, AV)
-KESTREL_SETTING_ACCESS(TV, TV)
-KESTREL_SETTING_ACCESS(Exposure, Exposure)
-KESTREL_SETTING_ACCESS(WhiteBalance, WhiteBalance)
-KESTREL_SETTING_ACCESS(AFDistance, AFDistance)
-KESTREL_SETTING_ACCESS(Flash, Flash)
-KESTREL_SETTING_ACCESS(Meter, Meter)
-KESTREL_SETTING_ACCESS(ISO, ISO)
-KESTREL_SETTING_ACCESS(Effect, Effect)
-
+#define KESTREL_SETTING_ACCESS(Key, ...)                                          \
+    std::string CanonDriver::Get##Key() { return GetLabel(Setting::Key); }        \
+    std::uint32_t CanonDriver::Get##Key##Code() { return GetCode(Setting::Key); } \
+    bool CanonDriver::Set##Key(const std::string& label) { return Set(Setting::Key, label); }
+KESTREL_ALL_SETTINGS(KESTREL_SETTING_ACCESS)
 #undef KESTREL_SETTING_ACCESS
 
 void CanonDriver::SetAFLock(bool lock) {

@@ -6,10 +6,10 @@
 #include "document/StackingWindow.h"
 #include "document/StripCut.h"
 #include "sdk/CaptureFile.h"
+#include "sdk/FileKind.h"
 #include "sdk/SettingsFile.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <iostream>
@@ -230,10 +230,10 @@ CapturePath CViewDoc::NextCapturePath(bool reserve) {
         name = captureName_;
     }
     if (folder.empty() || name.empty()) return CapturePath{};
-    // Raw captures ("Lossless") are numbered apart from JPEG ones.
+    // Raw captures (the raw quality code) are numbered apart from JPEG ones.
     std::string ext = "jpg";
     if (camera::CanonDriver* driver = openDriver())
-        if (driver->GetImageQuality() == "Lossless") ext = "crw";
+        if (driver->GetImageQualityCode() == sdk::kQualityRaw) ext = "crw";
     return reserve ? naming_->Claim(folder, name, ext) : naming_->Next(folder, name, ext);
 }
 
@@ -335,9 +335,7 @@ bool CViewDoc::TakeCameraPicture(const std::string& cameraName, bool lateFile) {
     camera::CanonDriver* driver = openDriver();
     if (driver == nullptr || cameraName.empty()) return false;
     // The camera's name shown safely on one line; its extension picks the numbering.
-    std::string shown = cameraName.substr(0, 64);
-    for (char& c : shown)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    const std::string shown = sdk::PrintableName(cameraName);
     LogPicture((lateFile ? "Late file of the last capture: " : "Picture taken on the camera: ") +
                shown + "\r\n");
     std::string folder, name;
@@ -347,19 +345,9 @@ bool CViewDoc::TakeCameraPicture(const std::string& cameraName, bool lateFile) {
         name = captureName_;
     }
     if (!CaptureNaming::HasControl(folder) && !EnsureCaptureFolder(folder)) return false;
-    // Numbered with the pictures of its own kind; the table gives the file its own extension
-    // and the other file of a pair the same number.
-    const std::size_t dot = shown.rfind('.');
-    std::string ext = "jpg";
-    if (dot != std::string::npos) {
-        std::string own = shown.substr(dot + 1);
-        for (char& c : own) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        const bool safe = !own.empty() && own.size() <= 5 &&
-                          std::all_of(own.begin(), own.end(),
-                                      [](unsigned char c) { return std::isalnum(c) != 0; });
-        if (safe && own != "jpeg" && own != "jpe") ext = own;
-    }
-    const CapturePath target = naming_->Claim(folder, name, ext);
+    // Numbered with the pictures of its own kind, under the extension the table saves it with
+    // (the table gives the other file of a pair the same number).
+    const CapturePath target = naming_->Claim(folder, name, sdk::SavedExtension(cameraName));
     if (target.status != CaptureNameStatus::Ok) {
         LogPicture("Picture not received: the capture name or folder cannot be used\r\n");
         return false;

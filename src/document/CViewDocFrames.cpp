@@ -2,8 +2,8 @@
 // viewfinder frame, strips, noise calibration, the histogram and the buffer copies.
 #include "document/CViewDoc.h"
 
+#include "sdk/CameraEvent.h"
 #include "sdk/FrameHeader.h"
-#include "sdk/LittleEndian.h"
 #include "document/HistogramCalc.h"
 #include "document/StackingWindow.h"
 #include "document/StripCut.h"
@@ -24,32 +24,19 @@ sdk::Result CViewDoc::CameraEventRelay(std::uint32_t eventId, const void* data, 
                                        void* /*context*/) {
     CViewDoc* doc = instance_.load();
     if (doc == nullptr) return 0;
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    if (bytes == nullptr) size = 0;
-    // A text after the first offset bytes, up to its NUL or the end of the data.
-    const auto textAt = [bytes, size](std::uint32_t offset) {
-        if (size <= offset) return std::string();
-        const char* text = reinterpret_cast<const char*>(bytes + offset);
-        return std::string(text, strnlen(text, size - offset));
-    };
-    switch (eventId & 0xFFFFu) {
+    const std::uint32_t id = eventId & 0xFFFFu;
+    const sdk::CameraEventData event = sdk::CameraEventData::Decode(id, data, size);
+    switch (id) {
         case sdk::kEventBattery: {
-            // At most four bytes, little-endian; missing bytes are 0. A text may follow.
-            const std::uint32_t value = sdk::ReadLeField(bytes, size);
             if (camera::CanonDriver* driver = doc->openDriver())
-                driver->NoteBattery(value, textAt(4));
-            if (CameraEventReceiver receiver = doc->onCameraEvent_.load()) receiver(value);
+                driver->NoteBattery(event.level, event.text);
+            if (CameraEventReceiver receiver = doc->onCameraEvent_.load()) receiver(event.level);
             break;
         }
         case sdk::kEventSettingsChanged:
             if (SettingsReceiver receiver = doc->onSettingsChanged_.load()) receiver();
             break;
-        case sdk::kEventCameraPicture: {
-            const std::string name = textAt(0);
-            const bool late = size > name.size() + 1 && bytes[name.size() + 1] == 1;
-            doc->TakeCameraPicture(name, late);
-            break;
-        }
+        case sdk::kEventCameraPicture: doc->TakeCameraPicture(event.text, event.lateFile); break;
         case sdk::kEventCameraGone: doc->session_.NoteGone(); break;
         default: break;
     }

@@ -1,5 +1,5 @@
 // Values of the twelve settings and the zoom, by label: what a camera holds, or what someone
-// asked of it. One row per setting of KESTREL_CAMERA_SETTINGS, so a setting added there is here.
+// asked of it. One row per setting of KESTREL_SETTINGS, so a setting added there is here.
 #pragma once
 
 #include "camera/Setting.h"

@@ -2,7 +2,7 @@
 // camera drivers are written against. One table per SDK ("CD" or "RC").
 #pragma once
 
-#include "sdk/ValueSettings.h"
+#include "sdk/SettingList.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -82,6 +82,10 @@ constexpr std::uint32_t kPropOwner = 0x800000c;
 // The camera's own battery text ("75%", "Full"), where it gives one; shown as it reads.
 constexpr std::uint32_t kPropBatteryText = 0x8000010;
 
+// The image quality code of a raw picture (the quality labelled "Lossless"); the others are
+// JPEG compressions.
+constexpr std::uint32_t kQualityRaw = 4;
+
 // Release-camera-setting ids.
 constexpr std::uint32_t kSettingMeter = 0x8000004;
 constexpr std::uint32_t kSettingIso = 0x800000c;
@@ -89,14 +93,12 @@ constexpr std::uint32_t kSettingEffect = 0x8000b00;
 
 constexpr std::uint32_t kEventBattery = 1;          // camera event: battery level changed
 constexpr std::uint32_t kEventImageCaptured = 34;   // release event of a capture session
-// Camera events of the real-camera table. Battery (kEventBattery): 4 bytes, the level in sixths,
-// then the camera's own text, NUL-terminated, when it gives one.
+// Camera events of the real-camera table; the data of each is sdk/CameraEvent.h's.
 // The camera changed a setting by itself (a dial turned on the body); no data.
 constexpr std::uint32_t kEventSettingsChanged = 0x101;
 // The camera took a picture nobody asked for (its own shutter button, a cable release, its
-// interval timer): data is the file's NUL-terminated name on the camera, to be fetched with
-// GetCameraPicture, then one byte: 1 when the file is instead the late other file (RAW or JPEG)
-// of a picture a release already brought.
+// interval timer), or the late other file (RAW or JPEG) of a picture a release brought: data
+// names the file on the camera, to be fetched with GetCameraPicture.
 constexpr std::uint32_t kEventCameraPicture = 0x102;
 // The open camera went away (unplugged, switched off): its calls fail from now on; no data.
 constexpr std::uint32_t kEventCameraGone = 0x103;
@@ -149,20 +151,18 @@ struct Api {
                               void* context);
     Result (*TermViewfinder)(Handle source);
 
-    Result (*GetShootingMode)(Handle source, std::uint32_t* code);
-    Result (*SetShootingMode)(Handle source, std::uint16_t code);
-    Result (*GetAvValue)(Handle source, std::uint32_t* code);
-    Result (*SetAvValue)(Handle source, std::uint16_t code);
-    Result (*GetTvValue)(Handle source, std::uint32_t* code);
-    Result (*SetTvValue)(Handle source, std::uint16_t code);
-    Result (*GetExposureComp)(Handle source, std::uint32_t* code);
-    Result (*SetExposureComp)(Handle source, std::uint16_t code);
-    Result (*GetWBSetting)(Handle source, std::uint32_t* code);
-    Result (*SetWBSetting)(Handle source, std::uint16_t code);
-    Result (*GetAFDistanceSetting)(Handle source, std::uint32_t* code);
-    Result (*SetAFDistanceSetting)(Handle source, std::uint16_t code);
-    Result (*GetFlashSetting)(Handle source, std::uint32_t* code, std::uint32_t* second);
-    Result (*SetFlashSetting)(Handle source, std::uint16_t code, std::uint16_t second);
+    // The value-list settings' Get and Set, in the list's order (sdk/SettingList.h); Flash's
+    // carry a second word besides the code.
+#define KESTREL_SDK_GET_1 std::uint32_t* code
+#define KESTREL_SDK_GET_2 std::uint32_t *code, std::uint32_t *second
+#define KESTREL_SDK_SET_1 std::uint16_t code
+#define KESTREL_SDK_SET_2 std::uint16_t code, std::uint16_t second
+#define KESTREL_SDK_GET_SET(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, \
+                            Current, Sdk, Code, Words, Listing)                                   \
+    Result (*Get##Sdk)(Handle source, KESTREL_SDK_GET_##Words);                                   \
+    Result (*Set##Sdk)(Handle source, KESTREL_SDK_SET_##Words);
+    KESTREL_VALUE_SETTINGS(KESTREL_SDK_GET_SET)
+#undef KESTREL_SDK_GET_SET
     // data: dataSize bytes holding the code (little-endian, at most 4 bytes are meaningful)
     Result (*GetRelCamSettingData)(Handle source, std::uint32_t id, std::uint32_t* dataSize,
                                    void* data);
@@ -186,11 +186,12 @@ struct Api {
 
     // Enumerations: Reset(source, &enum), Get...Count(enum, &n), Next, Release(enum).
     // The value-list settings' listings, in the list's order:
-    //   Enum<Sdk>Reset, Get<Sdk>Count, Enum<Sdk>Next, Enum<Sdk>Release (sdk/ValueSettings.h)
-#define KESTREL_SDK_LISTING(Key, Sdk, Code, Listing, Labels)              \
-    Result (*Enum##Sdk##Reset)(Handle source, Handle * enumeration);      \
-    Result (*Get##Sdk##Count)(Handle enumeration, std::uint32_t * count); \
-    Result (*Enum##Sdk##Next)(Handle enumeration, Code * code);           \
+    //   Enum<Sdk>Reset, Get<Sdk>Count, Enum<Sdk>Next, Enum<Sdk>Release (sdk/SettingList.h)
+#define KESTREL_SDK_LISTING(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, \
+                            Current, Sdk, Code, Words, Listing)                                   \
+    Result (*Enum##Sdk##Reset)(Handle source, Handle * enumeration);                              \
+    Result (*Get##Sdk##Count)(Handle enumeration, std::uint32_t * count);                         \
+    Result (*Enum##Sdk##Next)(Handle enumeration, Code * code);                                   \
     Result (*Enum##Sdk##Release)(Handle enumeration);
     KESTREL_VALUE_SETTINGS(KESTREL_SDK_LISTING)
 #undef KESTREL_SDK_LISTING

@@ -20,16 +20,13 @@
 
 namespace {
 
-// Label and list tops of the twelve lists, in key order; AF lock (270) and zoom (314) sit
-// between/after. The labels come from the settings table.
-struct RowPlace {
-    int labelTop;
-    int comboTop;
-};
-constexpr RowPlace kRows[CViewSetting::RowCount] = {
-    {28, 24},   {50, 46},   {72, 68},   {94, 90},   {116, 112}, {138, 134},
-    {160, 156}, {182, 178}, {204, 200}, {226, 222}, {248, 244}, {292, 288},
-};
+// The pane's lines, 22 apart from 28 down: the twelve lists in key order, AF lock after AF
+// Distance and zoom last (a list sits 4 above its caption's line). The labels come from the
+// settings table.
+constexpr int LineTop(int line) { return 28 + 22 * line; }
+constexpr int RowTop(int row) { return LineTop(row > CViewSetting::AFDistance ? row + 1 : row); }
+constexpr int kAfLockTop = LineTop(CViewSetting::AFDistance + 1);
+constexpr int kZoomTop = LineTop(CViewSetting::RowCount + 1);
 static_assert(CViewSetting::RowCount == camera::kSettingCount);
 static_assert(CViewSetting::TVMode == camera::IndexOf(camera::Setting::TV) &&
               CViewSetting::Flash == camera::IndexOf(camera::Setting::Flash));
@@ -75,11 +72,11 @@ protected:
 
 CViewSetting::CViewSetting(CViewDoc* document, QWidget* parent)
     : QWidget(parent), document_(document), font_(paneFont()) {
-    for (int row = 0; row < AFDistance + 1; ++row)
-        makeLabel(this, TitleOf(row), kRows[row].labelTop, font_);
-    makeLabel(this, QStringLiteral("AF Lock"), 270, font_);
-    makeLabel(this, TitleOf(Flash), kRows[Flash].labelTop, font_);
-    makeLabel(this, QStringLiteral("Zoom"), 314, font_);
+    for (int row = 0; row <= AFDistance; ++row) makeLabel(this, TitleOf(row), RowTop(row), font_);
+    makeLabel(this, QStringLiteral("AF Lock"), kAfLockTop, font_);
+    for (int row = AFDistance + 1; row < RowCount; ++row)
+        makeLabel(this, TitleOf(row), RowTop(row), font_);
+    makeLabel(this, QStringLiteral("Zoom"), kZoomTop, font_);
     EvenCaptionFonts(findChildren<QLabel*>(Qt::FindDirectChildrenOnly), font_);
 
     auto* wheelGuard = new WheelOnlyWhenFocused(this);
@@ -87,20 +84,20 @@ CViewSetting::CViewSetting(CViewDoc* document, QWidget* parent)
         auto* combo = new QComboBox(this);
         combo->setObjectName(QStringLiteral("setting.%1").arg(row));
         wheelGuard->guard(combo);
-        combo->setGeometry(90, kRows[row].comboTop, 100, 20);
+        combo->setGeometry(90, RowTop(row) - 4, 100, 20);
         combo->setFont(font_);
         combo->setMaxVisibleItems(12);
         combos_[row] = combo;
         connect(combo, &QComboBox::activated, this,
                 [this, row](int) { OnSelectionChanged(static_cast<Row>(row)); });
     };
-    for (int row = 0; row < Flash; ++row) makeCombo(row);
+    for (int row = 0; row <= AFDistance; ++row) makeCombo(row);
 
     afLock_ = new QCheckBox(this);
     afLock_->setObjectName(QStringLiteral("afLock"));
-    // The whole box, centred on its caption's line (270 to 284).
+    // The whole box, centred on its caption's line (14 high).
     const QSize box = afLock_->sizeHint();
-    afLock_->setGeometry(90, 277 - box.height() / 2, box.width(), box.height());
+    afLock_->setGeometry(90, kAfLockTop + 7 - box.height() / 2, box.width(), box.height());
     afLock_->setFont(font_);
     // The pane sets the box's state itself: a click only asks for the change, so Qt's own
     // toggle is undone before the request is handled.
@@ -109,10 +106,10 @@ CViewSetting::CViewSetting(CViewDoc* document, QWidget* parent)
         OnAFLockClicked();
     });
 
-    makeCombo(Flash);
+    for (int row = AFDistance + 1; row < RowCount; ++row) makeCombo(row);
 
     zoom_ = new QSlider(Qt::Horizontal, this);
-    zoom_->setGeometry(90, 310, 100, 20);
+    zoom_->setGeometry(90, kZoomTop - 4, 100, 20);
     zoom_->setTickPosition(QSlider::TicksAbove);
     zoom_->setObjectName(QStringLiteral("zoom"));
     wheelGuard->guard(zoom_);
@@ -234,16 +231,10 @@ void CViewSetting::reEnumerateAndRefill(camera::CanonDriver* driver) {
         refillList(TVMode, held);
         return;
     }
-    driver->GetAVModes();
-    driver->GetTVModes();
-    driver->GetExposures();
-    driver->GetWBValues();
-    driver->GetAFDistances();
-    driver->GetFlashModes();
-    driver->GetOtherModes();
+    // Every list below the shooting mode follows it.
+    driver->RelistFrom(camera::Setting::AV);
     const SettingValues held = document_->cameraSession().Read();
-    for (Row row : {AVMode, TVMode, ISO, Meter, Exposure, WhiteBalance, Effect, AFDistance, Flash})
-        refillList(row, held);
+    for (int row = AVMode; row < RowCount; ++row) refillList(static_cast<Row>(row), held);
 }
 
 void CViewSetting::OnSelectionChanged(Row row) {

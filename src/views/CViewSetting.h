@@ -26,8 +26,8 @@ class CViewSetting : public QWidget, public CView {
 public:
     // The twelve lists, top to bottom: the index of their camera::Setting key, under its name
     // (AVMode and TVMode are the pane's older names of AV and TV).
-#define KESTREL_SETTING_ROW(Key, Name, Title, ChangeText) Key,
-    enum Row { KESTREL_CAMERA_SETTINGS(KESTREL_SETTING_ROW) RowCount, AVMode = AV, TVMode = TV };
+#define KESTREL_SETTING_ROW(Key, ...) Key,
+    enum Row { KESTREL_ALL_SETTINGS(KESTREL_SETTING_ROW) RowCount, AVMode = AV, TVMode = TV };
 #undef KESTREL_SETTING_ROW
 
     explicit CViewSetting(CViewDoc* document, QWidget* parent = nullptr);

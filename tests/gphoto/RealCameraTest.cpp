@@ -612,6 +612,28 @@ TEST_F(RealCameraTest, PicturesTakenOnTheBodyArriveWithLiveViewOnOrOff) {
     EXPECT_EQ(Probe::logs.load(), 0) << Logs();
 }
 
+TEST_F(RealCameraTest, AFileAnnouncedAgainIsNotFetchedAgain) {
+    ASSERT_TRUE(doc->ConnectCamera(kEos));
+    const std::string folder = captures.file("again");
+    doc->SetCaptureFolder(folder + "/");
+    std::ofstream(eosDisk.file("shutter")) << 1;
+    ASSERT_TRUE(WaitFor([&] { return Exists(folder) && Listing(folder).size() == 1; }));
+    // The same file forty times, then a new picture: only the new one arrives.
+    std::ofstream(eosDisk.file("announce")) << "IMG_0001.JPG 40";
+    std::ofstream(eosDisk.file("shutter")) << 1;
+    ASSERT_TRUE(WaitFor([&] {
+        return console.text().find("IMG_0002.JPG\r\nSaved ") != std::string::npos;
+    })) << console.text();
+    EXPECT_EQ(Listing(folder), (std::vector<std::string>{"Photo-0000.jpg", "Photo-0001.jpg"}));
+    const std::string text = console.text();
+    std::size_t announced = 0;
+    for (std::size_t at = text.find("Picture taken on the camera"); at != std::string::npos;
+         at = text.find("Picture taken on the camera", at + 1))
+        ++announced;
+    EXPECT_EQ(announced, 2u) << text;
+    EXPECT_EQ(Probe::logs.load(), 0) << Logs();
+}
+
 TEST_F(RealCameraTest, PicturesInTheCameraRamLeaveItOncSavedAndOnesOnTheCardStay) {
     struct Row {
         const char* ram;   // capacity, or "" for the card

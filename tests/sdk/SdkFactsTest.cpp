@@ -1,5 +1,7 @@
-// The SDK facts every side shares: little-endian bytes, the viewfinder frame header and the
-// handle-keyed listings.
+// The SDK facts every side shares: little-endian bytes, the viewfinder frame header, the
+// handle-keyed listings, camera file kinds and camera event data.
+#include "sdk/CameraEvent.h"
+#include "sdk/FileKind.h"
 #include "sdk/FrameHeader.h"
 #include "sdk/LittleEndian.h"
 #include "sdk/Listing.h"
@@ -132,6 +134,74 @@ TEST(FrameHeader, TheWrittenFrameIsAcceptedAndEachWrongFieldRefused) {
         else sdk::WriteLe32(&bad[row.at], row.value);
         EXPECT_FALSE(sdk::IsViewfinderFrame(bad.data(), size)) << row.what;
     }
+}
+
+TEST(FileKind, RawJpegAndOthersByExtensionInAnyCase) {
+    using sdk::FileKind;
+    struct Row {
+        const char* name;
+        FileKind kind;
+        const char* saved;   // SavedExtension without a MIME type
+    };
+    const Row rows[] = {
+        {"IMG_0001.CR2", FileKind::Raw, "cr2"},    {"IMG_0001.cr3", FileKind::Raw, "cr3"},
+        {"DSC_0001.NEF", FileKind::Raw, "nef"},    {"DSC00001.ARW", FileKind::Raw, "arw"},
+        {"DSCF0001.RAF", FileKind::Raw, "raf"},    {"IMG_0001.dng", FileKind::Raw, "dng"},
+        {"P1010001.ORF", FileKind::Raw, "orf"},    {"P1000001.Rw2", FileKind::Raw, "rw2"},
+        {"capt0000.raw", FileKind::Raw, "raw"},    {"IMG_0001.JPG", FileKind::Jpeg, "jpg"},
+        {"img_0001.jpeg", FileKind::Jpeg, "jpg"},  {"IMG_0001.JpE", FileKind::Jpeg, "jpg"},
+        {"MVI_0001.MOV", FileKind::Other, "mov"},  {"IMG_0001", FileKind::Other, "raw"},
+        {"IMG.0001/FILE", FileKind::Other, "raw"}, {"IMG_0001.toolong", FileKind::Other, "raw"},
+        {"IMG_0001.j-g", FileKind::Other, "raw"},  {"", FileKind::Other, "raw"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(sdk::FileKindOf(row.name), row.kind);
+        EXPECT_EQ(sdk::SavedExtension(row.name), row.saved);
+    }
+    EXPECT_EQ(sdk::SavedExtension("capt0000", "image/JPEG"), "jpg");
+    EXPECT_EQ(sdk::SavedExtension("IMG_0001.CR2", "image/jpeg"), "cr2") << "the name decides";
+    for (const char* text :
+         {"RAW + Large Fine JPEG", "cRAW + L", "NEF (Raw)", "NEF+Basic", "ARW", "CR3"})
+        EXPECT_TRUE(sdk::NamesRaw(text)) << text;
+    for (const char* text : {"Large Fine JPEG", "Medium Normal JPEG", "Small 3", ""})
+        EXPECT_FALSE(sdk::NamesRaw(text)) << text;
+}
+
+TEST(CameraEventData, EachPayloadRoundTripsAndShortDataDecodesToWhatIsThere) {
+    using Data = sdk::CameraEventData;
+    struct Row {
+        std::uint32_t id;
+        Data event;
+        std::vector<std::uint8_t> bytes;
+    };
+    const Row rows[] = {
+        {sdk::kEventBattery, Data{4, {}}, {4, 0, 0, 0}},
+        {sdk::kEventBattery, Data{6, "Full"}, {6, 0, 0, 0, 'F', 'u', 'l', 'l', 0}},
+        {sdk::kEventCameraPicture,
+         Data{0, "IMG_0412.JPG", false},
+         {'I', 'M', 'G', '_', '0', '4', '1', '2', '.', 'J', 'P', 'G', 0, 0}},
+        {sdk::kEventCameraPicture, Data{0, "A.CR2", true}, {'A', '.', 'C', 'R', '2', 0, 1}},
+        {sdk::kEventSettingsChanged, Data{}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.event.text);
+        const std::vector<std::uint8_t> bytes = row.event.Encode(row.id);
+        EXPECT_EQ(bytes, row.bytes);
+        const Data back =
+            Data::Decode(row.id, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+        EXPECT_EQ(back.level, row.event.level);
+        EXPECT_EQ(back.text, row.event.text);
+        EXPECT_EQ(back.lateFile, row.event.lateFile);
+    }
+    // Short or missing data: the level's missing bytes are 0, a text ends with the data.
+    const std::uint8_t two[] = {0x05, 0x01};
+    EXPECT_EQ(Data::Decode(sdk::kEventBattery, two, 2).level, 0x105u);
+    EXPECT_EQ(Data::Decode(sdk::kEventBattery, nullptr, 8).level, 0u);
+    const char unterminated[] = {'I', 'M', 'G'};
+    const Data cut = Data::Decode(sdk::kEventCameraPicture, unterminated, 3);
+    EXPECT_EQ(cut.text, "IMG");
+    EXPECT_FALSE(cut.lateFile);
 }
 
 }   // namespace

@@ -12,20 +12,6 @@ std::string lower(std::string text) {
     return text;
 }
 
-std::string extensionOf(const std::string& name) {
-    const std::size_t dot = name.rfind('.');
-    const std::size_t slash = name.rfind('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    return lower(name.substr(dot + 1));
-}
-
-bool safeExtension(const std::string& ext) {
-    if (ext.empty() || ext.size() > 5) return false;
-    for (char c : ext)
-        if (!std::isalnum(static_cast<unsigned char>(c))) return false;
-    return true;
-}
-
 // The text between the first pair of double quotes at or after from; npos when none.
 std::size_t quoted(const std::string& text, std::size_t from, std::string& inside) {
     const std::size_t open = text.find('"', from);
@@ -38,18 +24,6 @@ std::size_t quoted(const std::string& text, std::size_t from, std::string& insid
 
 }   // namespace
 
-bool IsJpegName(const std::string& cameraName) {
-    const std::string ext = extensionOf(cameraName);
-    return ext == "jpg" || ext == "jpeg" || ext == "jpe";
-}
-
-std::string SavedExtension(const std::string& cameraName, const std::string& mimeType) {
-    if (IsJpegName(cameraName)) return "jpg";
-    const std::string ext = extensionOf(cameraName);
-    if (ext.empty() && lower(mimeType) == "image/jpeg") return "jpg";
-    return safeExtension(ext) ? ext : "raw";
-}
-
 std::string BaseName(const std::string& cameraName) {
     const std::size_t slash = cameraName.rfind('/');
     const std::string name = slash == std::string::npos ? cameraName : cameraName.substr(slash + 1);
@@ -59,9 +33,7 @@ std::string BaseName(const std::string& cameraName) {
 
 std::size_t FilesPerRelease(const std::string& formatText) {
     const std::string f = lower(formatText);
-    const bool raw = f.find("raw") != std::string::npos || f.find("cr2") != std::string::npos ||
-                     f.find("cr3") != std::string::npos || f.find("nef") != std::string::npos;
-    if (!raw) return 1;
+    if (!sdk::NamesRaw(f)) return 1;
     // A JPEG beside the raw file: joined with '+', or named by its size or compression.
     for (const char* jpeg : {"+", "jpeg", "jpg", "large", "medium", "small", "fine", "normal"})
         if (f.find(jpeg) != std::string::npos) return 2;
@@ -76,13 +48,6 @@ bool ChangedWidget(const std::string& eventText, std::string& widget, std::strin
     if (to != std::string::npos && quoted(eventText, to, value) == std::string::npos)
         value = eventText.substr(to + 4);
     return true;
-}
-
-std::string PrintableName(const std::string& text, std::size_t limit) {
-    std::string out = text.substr(0, limit);
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    return out;
 }
 
 }   // namespace gphoto

@@ -1,6 +1,8 @@
 // Widget names per camera family and the text matching of camera choices to labels.
 #include "sdk/gphoto/Families.h"
 
+#include "sdk/FileKind.h"
+
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -9,21 +11,15 @@ namespace gphoto {
 
 namespace {
 
+// The widget names of the listed settings, per family (the list's Eos and Compact columns).
+#define KESTREL_EOS_NAMES(Key, Name, Title, ChangeText, Labels, Options, Eos, ...) \
+    n.settings[static_cast<std::size_t>(Setting::Key)] = KESTREL_SETTING_BRACED Eos;
+#define KESTREL_COMPACT_NAMES(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, ...) \
+    n.settings[static_cast<std::size_t>(Setting::Key)] = KESTREL_SETTING_BRACED Compact;
+
 FamilyNames eosNames() {
     FamilyNames n;
-    auto set = [&n](Setting s, std::vector<std::string> names) {
-        n.settings[static_cast<std::size_t>(s)] = std::move(names);
-    };
-    set(Setting::ShootingMode, {"autoexposuremodedial", "autoexposuremode"});
-    set(Setting::AV, {"aperture"});
-    set(Setting::TV, {"shutterspeed"});
-    set(Setting::Exposure, {"exposurecompensation"});
-    set(Setting::WhiteBalance, {"whitebalance"});
-    set(Setting::AFDistance, {"focusmode"});
-    set(Setting::Flash, {"flashmode"});
-    set(Setting::Meter, {"meteringmode"});
-    set(Setting::Iso, {"iso"});
-    set(Setting::Effect, {"picturestyle"});
+    KESTREL_LISTED_SETTINGS(KESTREL_EOS_NAMES)
     n.imageFormat = {"imageformat"};
     n.afLock = {"autofocusdrive"};
     n.owner = {"ownername", "artist"};
@@ -35,20 +31,8 @@ FamilyNames eosNames() {
 
 FamilyNames compactNames() {
     FamilyNames n;
-    auto set = [&n](Setting s, std::vector<std::string> names) {
-        n.settings[static_cast<std::size_t>(s)] = std::move(names);
-    };
-    set(Setting::ShootingMode, {"shootingmode"});
-    set(Setting::AV, {"aperture"});
-    set(Setting::TV, {"shutterspeed"});
-    set(Setting::Exposure, {"exposurecompensation"});
-    set(Setting::WhiteBalance, {"whitebalance"});
-    set(Setting::AFDistance, {"afdistance"});
-    set(Setting::Flash, {"flashmode"});
-    set(Setting::Meter, {"meteringmode"});
-    set(Setting::Iso, {"iso"});
-    set(Setting::Effect, {"photoeffect"});
-    set(Setting::Quality, {"imagequality"});
+    KESTREL_LISTED_SETTINGS(KESTREL_COMPACT_NAMES)
+    n.settings[static_cast<std::size_t>(Setting::Quality)] = {"imagequality"};
     n.imageSize = {"imagesize"};
     n.afLock = {"focuslock"};
     n.zoom = {"zoom"};
@@ -58,6 +42,9 @@ FamilyNames compactNames() {
     n.viewfinder = {"viewfinder"};
     return n;
 }
+
+#undef KESTREL_COMPACT_NAMES
+#undef KESTREL_EOS_NAMES
 
 // Camera words that name a label differently.
 struct Alias {
@@ -168,8 +155,7 @@ bool MatchLabel(const Labels& labels, Setting setting, const std::string& camera
 
 bool SplitImageFormat(const std::string& choice, std::string& size, std::string& quality) {
     const std::string f = folded(choice);
-    const bool raw = f.find("raw") != std::string::npos || f.find("cr2") != std::string::npos ||
-                     f.find("cr3") != std::string::npos;
+    const bool raw = sdk::NamesRaw(f);
     static const char* const kSizes[] = {"Large",   "Medium 1", "Medium 2", "Medium",
                                          "Small 1", "Small 2",  "Small 3",  "Small"};
     size.clear();

@@ -3,7 +3,7 @@
 // Pure functions and constant tables; no libgphoto2 call.
 #pragma once
 
-#include "sdk/ValueSettings.h"
+#include "sdk/SettingList.h"
 
 #include <cstdint>
 #include <string>
@@ -12,17 +12,12 @@
 
 namespace gphoto {
 
-// The settings the drivers read and set; the order of the label tables in Labels.
-enum class Setting {
-#define KESTREL_GPHOTO_KEY(Key, Sdk, Code, Listing, Labels) Key,
-    KESTREL_VALUE_SETTINGS(KESTREL_GPHOTO_KEY)   // ShootingMode .. Flash
+// The settings the drivers read and set, those with a list of their own (sdk/SettingList.h)
+// and the quality of a compact's separate size and quality; the order of the label tables in
+// Labels.
+#define KESTREL_GPHOTO_KEY(Key, ...) Key,
+enum class Setting { KESTREL_LISTED_SETTINGS(KESTREL_GPHOTO_KEY) Quality, Count };
 #undef KESTREL_GPHOTO_KEY
-    Meter,
-    Iso,
-    Effect,
-    Quality,
-    Count
-};
 constexpr std::size_t kSettingCount = static_cast<std::size_t>(Setting::Count);
 
 // Code and label of one entry of a label table.

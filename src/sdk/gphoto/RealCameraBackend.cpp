@@ -17,13 +17,16 @@ using std::uint32_t;
 namespace {
 
 // The release-camera setting of an sdk id.
+#define KESTREL_RELCAM_ID(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, \
+                          Current, Id)                                                          \
+    case Id: setting = Setting::Key; return true;
 bool RelCamSetting(uint32_t id, Setting& setting) {
-    if (id == sdk::kSettingMeter) setting = Setting::Meter;
-    else if (id == sdk::kSettingIso) setting = Setting::Iso;
-    else if (id == sdk::kSettingEffect) setting = Setting::Effect;
-    else return false;
-    return true;
+    switch (id) {
+        KESTREL_RELCAM_SETTINGS(KESTREL_RELCAM_ID)
+        default: return false;
+    }
 }
+#undef KESTREL_RELCAM_ID
 
 }   // namespace
 
@@ -399,7 +402,11 @@ Result RealCameraBackend::EnumRelCamSettingReset(Handle source, Handle* handle) 
     const Result r = IsOpen(source);
     if (r != sdk::kOk) return r;
     RealListing listing;
-    listing.codes = {sdk::kSettingMeter, sdk::kSettingIso, sdk::kSettingEffect};
+#define KESTREL_RELCAM_CODE(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, \
+                            Current, Id)                                                          \
+    listing.codes.push_back(Id);
+    KESTREL_RELCAM_SETTINGS(KESTREL_RELCAM_CODE)
+#undef KESTREL_RELCAM_CODE
     return addListing(std::move(listing), handle);
 }
 

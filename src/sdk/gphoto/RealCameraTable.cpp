@@ -3,7 +3,7 @@
 // simulated table.
 #include "sdk/gphoto/RealCameraTable.h"
 
-#include "sdk/ValueSettings.h"
+#include "sdk/SettingList.h"
 #include "sdk/gphoto/RealCameraBackend.h"
 
 #include <functional>
@@ -157,12 +157,13 @@ sdk::Api MakeTable(const sdk::Api& simulated) {
                                                pick<&Api::SelectViewFinderCameraOutput>(&OpenOnly)>;
     table.StartViewfinder = route<&Api::StartViewfinder, &Backend::StartViewfinder>;
     table.TermViewfinder = route<&Api::TermViewfinder, &Backend::TermViewfinder>;
-#define KESTREL_REAL_SETTING(Key, Sdk, Code, Listing, Labels)                                     \
-    table.Get##Sdk = route<&Api::Get##Sdk, pick<&Api::Get##Sdk>(&ValueCalls<Setting::Key>::get)>; \
-    table.Set##Sdk = route<&Api::Set##Sdk, pick<&Api::Set##Sdk>(&ValueCalls<Setting::Key>::set)>; \
-    table.Enum##Sdk##Reset = route<&Api::Enum##Sdk##Reset, &ValueCalls<Setting::Key>::choices>;   \
-    table.Get##Sdk##Count = route<&Api::Get##Sdk##Count, &Backend::Count>;                        \
-    table.Enum##Sdk##Next = route<&Api::Enum##Sdk##Next, &NextCode<Code>>;                        \
+#define KESTREL_REAL_SETTING(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, \
+                             Current, Sdk, Code, Words, Listing)                                   \
+    table.Get##Sdk = route<&Api::Get##Sdk, pick<&Api::Get##Sdk>(&ValueCalls<Setting::Key>::get)>;  \
+    table.Set##Sdk = route<&Api::Set##Sdk, pick<&Api::Set##Sdk>(&ValueCalls<Setting::Key>::set)>;  \
+    table.Enum##Sdk##Reset = route<&Api::Enum##Sdk##Reset, &ValueCalls<Setting::Key>::choices>;    \
+    table.Get##Sdk##Count = route<&Api::Get##Sdk##Count, &Backend::Count>;                         \
+    table.Enum##Sdk##Next = route<&Api::Enum##Sdk##Next, &NextCode<Code>>;                         \
     table.Enum##Sdk##Release = route<&Api::Enum##Sdk##Release, &Backend::Forget>;
     KESTREL_VALUE_SETTINGS(KESTREL_REAL_SETTING)
 #undef KESTREL_REAL_SETTING

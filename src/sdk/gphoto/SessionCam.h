@@ -5,6 +5,8 @@
 
 #include <gphoto2/gphoto2.h>
 
+#include <unordered_set>
+
 namespace gphoto {
 
 struct Session::Cam {
@@ -38,6 +40,9 @@ struct Session::Cam {
         bool released;      // a file of a release Kestrel made
     };
     std::deque<Saved> saved;
+    // Files saved in this session that stay on the camera ("folder/name"): announced again,
+    // they are not fetched again (one in the camera's RAM leaves it, and its name may return).
+    std::unordered_set<std::string> kept;
 };
 
 }   // namespace gphoto

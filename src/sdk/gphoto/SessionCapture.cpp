@@ -1,7 +1,7 @@
 // The libgphoto2 session: release and download, live view, camera events, progress.
 #include "sdk/gphoto/CameraFiles.h"
+#include "sdk/CameraEvent.h"
 #include "sdk/CaptureFile.h"
-#include "sdk/LittleEndian.h"
 #include "sdk/gphoto/SessionCam.h"
 
 #include <algorithm>
@@ -26,6 +26,8 @@ CameraPath pathOf(const void* data) {
     return {std::string(p->folder, strnlen(p->folder, sizeof p->folder)),
             std::string(p->name, strnlen(p->name, sizeof p->name))};
 }
+
+std::string keyOf(const CameraPath& file) { return file.folder + "/" + file.name; }
 
 // The path without its extension ("/photos/Photo-0003.jpg" -> "/photos/Photo-0003").
 std::string stemOf(const std::string& path) {
@@ -102,6 +104,7 @@ bool Session::pollEvents(sdk::Handle h, int timeoutMs, std::size_t expected) {
         if (type == GP_EVENT_FILE_ADDED && data != nullptr) {
             const CameraPath file = pathOf(data);
             std::free(data);
+            if (c->kept.count(keyOf(file)) != 0) continue;   // saved already: not again
             if (expected > 0) {
                 c->files.push_back(file);
                 if (c->files.size() >= expected) break;
@@ -132,11 +135,9 @@ void Session::propertyChanged(sdk::Handle h, const std::string& text, bool& sett
     if (widget == c->battery) {
         if (c->event == nullptr) return;
         // The level in sixths, then the camera's own words.
-        const std::string shown = PrintableName(value, 15);
-        std::vector<std::uint8_t> event(4 + shown.size() + 1, 0);
-        const std::uint32_t sixths = BatteryLevel(value);
-        sdk::WriteLe32(event.data(), sixths);
-        std::memcpy(event.data() + 4, shown.c_str(), shown.size() + 1);
+        const std::vector<std::uint8_t> event =
+            sdk::CameraEventData{BatteryLevel(value), PrintableName(value, 15)}.Encode(
+                sdk::kEventBattery);
         c->event(sdk::kEventBattery, event.data(), static_cast<std::uint32_t>(event.size()),
                  c->eventContext);
         return;
@@ -157,9 +158,8 @@ void Session::cameraFile(sdk::Handle h, const CameraPath& file) {
     bool late = false;
     for (const Cam::Saved& earlier : c->saved)
         late = late || (earlier.released && earlier.base == BaseName(file.name));
-    std::vector<char> data(file.name.begin(), file.name.end());
-    data.push_back('\0');
-    data.push_back(late ? 1 : 0);
+    const std::vector<std::uint8_t> data =
+        sdk::CameraEventData{0, file.name, late}.Encode(sdk::kEventCameraPicture);
     // The document fetches it from within this call (GetCameraPicture), or leaves it waiting.
     c->event(sdk::kEventCameraPicture, data.data(), static_cast<std::uint32_t>(data.size()),
              c->eventContext);
@@ -241,11 +241,14 @@ sdk::Result Session::downloadFile(sdk::Handle h, const CameraPath& file, bool re
         if (c->saved.size() > 32) c->saved.pop_front();
         // Safely in the capture folder: a picture that lives only in the camera's RAM leaves
         // it, so the camera never fills. One on a memory card stays there.
-        if (inCameraRam(*c))
+        if (!inCameraRam(*c)) {
+            c->kept.insert(keyOf(file));
+        } else {
             check(h, "gp_camera_file_delete", [&] {
                 return gp_camera_file_delete(camera, file.folder.c_str(), file.name.c_str(),
                                              context_);
             });
+        }
     }
     if (r == sdk::kOk && progress) progress(100, 1, context);
     return r;

@@ -78,48 +78,19 @@ struct WorldCalls {
     }
     static Result TermViewfinder(Handle s) { return engine().termViewfinder(s); }
 
-    static Result GetShootingMode(Handle s, uint32_t* c) {
-        return engine().getSetting(Setting::ShootingMode, "GetShootingMode", s, c);
+    // Get<Sdk> and Set<Sdk> of each value-list setting, with the words its calls carry.
+#define KESTREL_SIM_GET_SET(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, \
+                            Current, Sdk, ...)                                                    \
+    template <class... Second>                                                                    \
+    static Result Get##Sdk(Handle s, uint32_t* c, Second... x) {                                  \
+        return engine().getSetting(Setting::Key, "Get" #Sdk, s, c, x...);                         \
+    }                                                                                             \
+    template <class... Second>                                                                    \
+    static Result Set##Sdk(Handle s, uint16_t c, Second... x) {                                   \
+        return engine().setSetting(Setting::Key, "Set" #Sdk, s, c, x...);                         \
     }
-    static Result SetShootingMode(Handle s, uint16_t c) {
-        return engine().setSetting(Setting::ShootingMode, "SetShootingMode", s, c);
-    }
-    static Result GetAvValue(Handle s, uint32_t* c) {
-        return engine().getSetting(Setting::AV, "GetAvValue", s, c);
-    }
-    static Result SetAvValue(Handle s, uint16_t c) {
-        return engine().setSetting(Setting::AV, "SetAvValue", s, c);
-    }
-    static Result GetTvValue(Handle s, uint32_t* c) {
-        return engine().getSetting(Setting::TV, "GetTvValue", s, c);
-    }
-    static Result SetTvValue(Handle s, uint16_t c) {
-        return engine().setSetting(Setting::TV, "SetTvValue", s, c);
-    }
-    static Result GetExposureComp(Handle s, uint32_t* c) {
-        return engine().getSetting(Setting::Exposure, "GetExposureComp", s, c);
-    }
-    static Result SetExposureComp(Handle s, uint16_t c) {
-        return engine().setSetting(Setting::Exposure, "SetExposureComp", s, c);
-    }
-    static Result GetWBSetting(Handle s, uint32_t* c) {
-        return engine().getSetting(Setting::WhiteBalance, "GetWBSetting", s, c);
-    }
-    static Result SetWBSetting(Handle s, uint16_t c) {
-        return engine().setSetting(Setting::WhiteBalance, "SetWBSetting", s, c);
-    }
-    static Result GetAFDistanceSetting(Handle s, uint32_t* c) {
-        return engine().getSetting(Setting::AFDistance, "GetAFDistanceSetting", s, c);
-    }
-    static Result SetAFDistanceSetting(Handle s, uint16_t c) {
-        return engine().setSetting(Setting::AFDistance, "SetAFDistanceSetting", s, c);
-    }
-    static Result GetFlashSetting(Handle s, uint32_t* c, uint32_t* x) {
-        return engine().getFlash(s, c, x);
-    }
-    static Result SetFlashSetting(Handle s, uint16_t c, uint16_t x) {
-        return engine().setFlash(s, c, x);
-    }
+    KESTREL_VALUE_SETTINGS(KESTREL_SIM_GET_SET)
+#undef KESTREL_SIM_GET_SET
     static Result GetRelCamSettingData(Handle s, uint32_t id, uint32_t* n, void* d) {
         return engine().getRelCam(s, id, n, d);
     }
@@ -170,7 +141,8 @@ struct WorldCalls {
         return engine().listingRelease(ListingKind::Kind, "Enum" #Name "Release", h); \
     }
 
-#define KESTREL_SIM_VALUE_ENUM(Key, Sdk, Code, Listing, Labels) \
+#define KESTREL_SIM_VALUE_ENUM(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, \
+                               Offered, Current, Sdk, Code, ...)                            \
     KESTREL_SIM_ENUM(Sdk, Key, Code, nextCode)
     KESTREL_VALUE_SETTINGS(KESTREL_SIM_VALUE_ENUM)
 #undef KESTREL_SIM_VALUE_ENUM
@@ -248,21 +220,12 @@ sdk::Api makeApi() {
         .SelectViewFinderCameraOutput = &F::SelectViewFinderCameraOutput,
         .StartViewfinder = &F::StartViewfinder,
         .TermViewfinder = &F::TermViewfinder,
-        .GetShootingMode = &F::GetShootingMode,
-        .SetShootingMode = &F::SetShootingMode,
-        .GetAvValue = &F::GetAvValue,
-        .SetAvValue = &F::SetAvValue,
-        .GetTvValue = &F::GetTvValue,
-        .SetTvValue = &F::SetTvValue,
-        .GetExposureComp = &F::GetExposureComp,
-        .SetExposureComp = &F::SetExposureComp,
-        .GetWBSetting = &F::GetWBSetting,
-        .SetWBSetting = &F::SetWBSetting,
-        .GetAFDistanceSetting = &F::GetAFDistanceSetting,
-        .SetAFDistanceSetting = &F::SetAFDistanceSetting,
-        .GetFlashSetting = &F::GetFlashSetting,
-        .SetFlashSetting = &F::SetFlashSetting,
-        .GetRelCamSettingData = &F::GetRelCamSettingData,
+#define KESTREL_SIM_GET_SET_FIELDS(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, \
+                                   Offered, Current, Sdk, ...)                                  \
+    .Get##Sdk = &F::Get##Sdk, .Set##Sdk = &F::Set##Sdk,
+        KESTREL_VALUE_SETTINGS(KESTREL_SIM_GET_SET_FIELDS)
+#undef KESTREL_SIM_GET_SET_FIELDS
+            .GetRelCamSettingData = &F::GetRelCamSettingData,
         .SetRelCamSettingData = &F::SetRelCamSettingData,
         .GetImageFormatAttribute = &F::GetImageFormatAttribute,
         .SetImageFormatAttribute = &F::SetImageFormatAttribute,
@@ -275,8 +238,9 @@ sdk::Api makeApi() {
         .EnumDevicePropertyNext = &F::EnumDevicePropertyNext,
         .EnumDevicePropertyRelease = &F::EnumDevicePropertyRelease,
         .GetDevicePropertyData = &F::GetDevicePropertyData,
-#define KESTREL_SIM_LISTING_FIELDS(Key, Sdk, Code, Listing, Labels)                   \
-    .Enum##Sdk##Reset = &F::Enum##Sdk##Reset, .Get##Sdk##Count = &F::Get##Sdk##Count, \
+#define KESTREL_SIM_LISTING_FIELDS(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, \
+                                   Offered, Current, Sdk, ...)                                  \
+    .Enum##Sdk##Reset = &F::Enum##Sdk##Reset, .Get##Sdk##Count = &F::Get##Sdk##Count,           \
     .Enum##Sdk##Next = &F::Enum##Sdk##Next, .Enum##Sdk##Release = &F::Enum##Sdk##Release,
         KESTREL_VALUE_SETTINGS(KESTREL_SIM_LISTING_FIELDS)
 #undef KESTREL_SIM_LISTING_FIELDS

@@ -1,6 +1,8 @@
 // Engine basics: the two worlds, handles and listings, and the controls Simulator forwards.
 #include "sdk/sim/Engine.h"
 
+#include "sdk/CameraEvent.h"
+
 #include "sdk/sim/Scene.h"
 
 #include <algorithm>
@@ -181,8 +183,10 @@ void Engine::SetBattery(const std::string& name, std::uint32_t level) {
             continue;
         beginCallbackLocked(source, CallbackKind::CameraEvent, registration.id);
         lock.unlock();
-        const std::uint32_t data = level;
-        registration.callback(sdk::kEventBattery, &data, sizeof data, registration.context);
+        const std::vector<std::uint8_t> data =
+            sdk::CameraEventData{level, {}}.Encode(sdk::kEventBattery);
+        registration.callback(sdk::kEventBattery, data.data(),
+                              static_cast<std::uint32_t>(data.size()), registration.context);
         lock.lock();
         endCallbackLocked(source, CallbackKind::CameraEvent);
     }
@@ -199,16 +203,11 @@ std::optional<CameraState> Engine::State(const std::string& name) const {
     st.releaseControl = c->releaseControl;
     st.captureSession = c->session;
     st.afLocked = c->afLocked;
-    st.shootingMode = s.shootingMode;
-    st.avValue = s.avValue;
-    st.tvValue = s.tvValue;
-    st.exposureComp = s.exposureComp;
-    st.wbValue = s.wbValue;
-    st.afDistanceValue = s.afDistanceValue;
-    st.flashValue = s.flashValue;
-    st.meterValue = s.meterValue;
-    st.isoValue = s.isoValue;
-    st.effectValue = s.effectValue;
+#define KESTREL_STATE(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, \
+                      Current, ...)                                                         \
+    st.Current = s.Current;
+    KESTREL_LISTED_SETTINGS(KESTREL_STATE)
+#undef KESTREL_STATE
     st.quality = s.quality;
     st.size = s.size;
     st.zoomPos = s.zoomPos;

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "sdk/Listing.h"
-#include "sdk/ValueSettings.h"
+#include "sdk/SettingList.h"
 #include "sdk/sim/Journal.h"
 #include "sdk/sim/SimCameras.h"
 
@@ -25,15 +25,14 @@
 
 namespace sim {
 
-// The value-list settings under their names in KESTREL_VALUE_SETTINGS, then the three of
-// RelCamSettingData.
-#define KESTREL_SIM_KEY(Key, Sdk, Code, Listing, Labels) Key,
-enum class Setting { KESTREL_VALUE_SETTINGS(KESTREL_SIM_KEY) Meter, Iso, Effect };
+// The settings with a value list of their own, under their keys in sdk/SettingList.h.
+#define KESTREL_SIM_KEY(Key, ...) Key,
+enum class Setting { KESTREL_LISTED_SETTINGS(KESTREL_SIM_KEY) };
 
 enum class ListingKind {
     Device,
     Property,
-    KESTREL_VALUE_SETTINGS(KESTREL_SIM_KEY)   // ShootingMode .. Flash
+    KESTREL_VALUE_SETTINGS(KESTREL_SIM_KEY)   // the settings with SDK calls of their own
     ImageSize,
     ImageFormat,
     RelCamSetting,
@@ -126,8 +125,11 @@ public:
     sdk::Result getSetting(Setting which, const char* call, sdk::Handle source,
                            std::uint32_t* code);
     sdk::Result setSetting(Setting which, const char* call, sdk::Handle source, std::uint32_t code);
-    sdk::Result getFlash(sdk::Handle source, std::uint32_t* code, std::uint32_t* second);
-    sdk::Result setFlash(sdk::Handle source, std::uint16_t code, std::uint16_t second);
+    // Flash's: a second word besides the code, read as 0 and journalled when written.
+    sdk::Result getSetting(Setting which, const char* call, sdk::Handle source, std::uint32_t* code,
+                           std::uint32_t* second);
+    sdk::Result setSetting(Setting which, const char* call, sdk::Handle source, std::uint32_t code,
+                           std::uint32_t second);
     sdk::Result getRelCam(sdk::Handle source, std::uint32_t id, std::uint32_t* size, void* data);
     sdk::Result setRelCam(sdk::Handle source, std::uint32_t id, std::uint32_t size,
                           const void* data);

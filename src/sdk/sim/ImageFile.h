@@ -18,7 +18,7 @@ struct Shot {
     std::uint32_t quality = 3;   // 1 Economy, 2 Normal, 3 Fine, 4 Lossless (raw), 5 Superfine
 };
 
-constexpr std::uint32_t kQualityLossless = 4;
+constexpr std::uint32_t kQualityLossless = sdk::kQualityRaw;
 
 // Raw file: "KESTREL-RAW\0", then little-endian 32-bit words: version 1, image width,
 // image height, stored width, stored height, bits a sample (12), pattern (0 = RGGB);

@@ -16,34 +16,23 @@ std::vector<std::uint32_t> widen(const std::vector<T>& v) {
 }
 
 std::vector<std::uint32_t> offered(const CameraSpec& c, Setting s) {
+    if (s == Setting::ShootingMode && !c.hasShootingModes) return {};
     switch (s) {
-        case Setting::ShootingMode:
-            return c.hasShootingModes ? c.shootingModes : std::vector<std::uint32_t>{};
-        case Setting::AV: return widen(c.av);
-        case Setting::TV: return widen(c.tv);
-        case Setting::Exposure: return widen(c.exposure);
-        case Setting::WhiteBalance: return widen(c.wb);
-        case Setting::AFDistance: return widen(c.afDistance);
-        case Setting::Flash: return widen(c.flash);
-        case Setting::Meter: return c.meter;
-        case Setting::Iso: return c.iso;
-        case Setting::Effect: return c.effect;
+#define KESTREL_OFFERED(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, ...) \
+    case Setting::Key: return widen(c.Offered);
+        KESTREL_LISTED_SETTINGS(KESTREL_OFFERED)
+#undef KESTREL_OFFERED
     }
     return {};
 }
 
 std::uint32_t& current(CameraSpec& c, Setting s) {
     switch (s) {
-        case Setting::ShootingMode: return c.shootingMode;
-        case Setting::AV: return c.avValue;
-        case Setting::TV: return c.tvValue;
-        case Setting::Exposure: return c.exposureComp;
-        case Setting::WhiteBalance: return c.wbValue;
-        case Setting::AFDistance: return c.afDistanceValue;
-        case Setting::Flash: return c.flashValue;
-        case Setting::Meter: return c.meterValue;
-        case Setting::Iso: return c.isoValue;
-        case Setting::Effect: return c.effectValue;
+#define KESTREL_CURRENT(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, \
+                        Current, ...)                                                         \
+    case Setting::Key: return c.Current;
+        KESTREL_LISTED_SETTINGS(KESTREL_CURRENT)
+#undef KESTREL_CURRENT
     }
     return c.shootingMode;
 }
@@ -54,9 +43,11 @@ bool relCamSetting(const CameraSpec& c, std::uint32_t id, Setting& s) {
         c.relCamSettingIds.end())
         return false;
     switch (id) {
-        case sdk::kSettingMeter: s = Setting::Meter; return true;
-        case sdk::kSettingIso: s = Setting::Iso; return true;
-        case sdk::kSettingEffect: s = Setting::Effect; return true;
+#define KESTREL_RELCAM_ID(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, \
+                          Current, Id)                                                          \
+    case Id: s = Setting::Key; return true;
+        KESTREL_RELCAM_SETTINGS(KESTREL_RELCAM_ID)
+#undef KESTREL_RELCAM_ID
         default: return false;
     }
 }
@@ -100,26 +91,23 @@ sdk::Result Engine::setSetting(Setting which, const char* name, sdk::Handle s, s
     return call(apply(cam->model, which, code));
 }
 
-sdk::Result Engine::getFlash(sdk::Handle s, std::uint32_t* code, std::uint32_t* second) {
-    Lock lock(mutex_);
-    CallScope call(journal_, "GetFlashSetting", decimalText(s));
-    if (call.failure()) return call.failure();
-    Camera* cam = nullptr;
-    if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
-    if (!code || !second) return call(err::kInvalidPointer);
-    *code = cam->model.flashValue;
-    *second = 0;
-    return call(sdk::kOk);
+sdk::Result Engine::getSetting(Setting which, const char* name, sdk::Handle s, std::uint32_t* code,
+                               std::uint32_t* second) {
+    if (!second) return getSetting(which, name, s, nullptr);
+    const sdk::Result r = getSetting(which, name, s, code);
+    if (r == sdk::kOk) *second = 0;
+    return r;
 }
 
-sdk::Result Engine::setFlash(sdk::Handle s, std::uint16_t code, std::uint16_t second) {
+sdk::Result Engine::setSetting(Setting which, const char* name, sdk::Handle s, std::uint32_t code,
+                               std::uint32_t second) {
     Lock lock(mutex_);
-    CallScope call(journal_, "SetFlashSetting",
+    CallScope call(journal_, name,
                    argumentList({decimalText(s), decimalText(code), decimalText(second)}));
     if (call.failure()) return call.failure();
     Camera* cam = nullptr;
     if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
-    return call(apply(cam->model, Setting::Flash, code));
+    return call(apply(cam->model, which, code));
 }
 
 sdk::Result Engine::getRelCam(sdk::Handle s, std::uint32_t id, std::uint32_t* size, void* data) {
@@ -239,25 +227,15 @@ sdk::Result Engine::listingReset(ListingKind kind, const char* name, sdk::Handle
                        listing ? sdk::kOk : err::kInvalidPointer,
                        [kind](const Camera& camera, SimListing& items) -> sdk::Result {
                            const CameraSpec& c = camera.model;
+                           if (kind == ListingKind::ShootingMode && !c.hasShootingModes)
+                               return err::kNotSupported;
                            switch (kind) {
-                               case ListingKind::ShootingMode:
-                                   if (!c.hasShootingModes) return err::kNotSupported;
-                                   items.codes = c.shootingModes;
-                                   return sdk::kOk;
-                               case ListingKind::AV: items.codes = widen(c.av); return sdk::kOk;
-                               case ListingKind::TV: items.codes = widen(c.tv); return sdk::kOk;
-                               case ListingKind::Exposure:
-                                   items.codes = widen(c.exposure);
-                                   return sdk::kOk;
-                               case ListingKind::WhiteBalance:
-                                   items.codes = widen(c.wb);
-                                   return sdk::kOk;
-                               case ListingKind::AFDistance:
-                                   items.codes = widen(c.afDistance);
-                                   return sdk::kOk;
-                               case ListingKind::Flash:
-                                   items.codes = widen(c.flash);
-                                   return sdk::kOk;
+#define KESTREL_LISTING(Key, ...)               \
+    case ListingKind::Key:                      \
+        items.codes = offered(c, Setting::Key); \
+        return sdk::kOk;
+                               KESTREL_VALUE_SETTINGS(KESTREL_LISTING)
+#undef KESTREL_LISTING
                                case ListingKind::RelCamSetting:
                                    items.codes = c.relCamSettingIds;
                                    return sdk::kOk;

@@ -105,9 +105,12 @@ struct CameraState {
     bool releaseControl = false;
     bool captureSession = false;
     bool afLocked = false;
-    std::uint32_t shootingMode = 0, avValue = 0, tvValue = 0, exposureComp = 0, wbValue = 0,
-                  afDistanceValue = 0, flashValue = 0, meterValue = 0, isoValue = 0,
-                  effectValue = 0, quality = 0, size = 0, zoomPos = 0, battery = 0;
+#define KESTREL_STATE_FIELD(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, \
+                            Current, ...)                                                         \
+    std::uint32_t Current = 0;
+    KESTREL_LISTED_SETTINGS(KESTREL_STATE_FIELD)   // shootingMode, avValue, ...
+#undef KESTREL_STATE_FIELD
+    std::uint32_t quality = 0, size = 0, zoomPos = 0, battery = 0;
     std::uint32_t framesDelivered = 0;
     std::uint32_t pendingCaptures = 0;   // RCCapture calls whose event 34 has not been sent yet
 };

@@ -457,6 +457,12 @@ void bodyActions(Camera* camera, State& s, GPContext* context) {
             w->value = value;
             queueEvent(s, now, GP_EVENT_UNKNOWN, propertyText("d102", widget, value));
         }
+    // A file the camera holds announced again ("NAME COUNT"), as some bodies do.
+    std::istringstream again(control(s, "announce"));
+    std::string name;
+    int times = 0;
+    if (again >> name >> times && s.files.count(name) != 0)
+        for (int i = 0; i < times; ++i) queueEvent(s, now, GP_EVENT_FILE_ADDED, name);
     int shots = 0;
     std::istringstream(control(s, "shutter")) >> shots;
     for (int i = 0; i < shots; ++i) {
