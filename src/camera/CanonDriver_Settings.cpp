@@ -108,7 +108,7 @@ bool CanonDriver::writeCode(Slot setting, std::uint32_t code, BusyRetry busy) {
 #define KESTREL_SET(Key, Name, Title, ChangeText, Labels, Options, Eos, Compact, Offered, Current, \
                     Sdk, ...)                                                                      \
     case k##Key:                                                                                   \
-        result = RetryWhileBusy(busy, [&] { return SetValue(api_.Set##Sdk, source, code16); });          \
+        result = RetryWhileBusy(busy, [&] { return SetValue(api_.Set##Sdk, source, code16); });    \
         break;
         KESTREL_VALUE_SETTINGS(KESTREL_SET)
 #undef KESTREL_SET
