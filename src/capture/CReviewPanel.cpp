@@ -19,8 +19,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QPixmap>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 
@@ -70,6 +72,17 @@ bool regularFile(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// The large view's stand-in for a picture that cannot be shown: why, on dark grey.
+QImage notShown(const QString& why) {
+    QImage image(640, 480, QImage::Format_RGB32);
+    image.fill(QColor(48, 48, 48));
+    QPainter painter(&image);
+    painter.setPen(Qt::white);
+    painter.drawText(image.rect().adjusted(20, 20, -20, -20), Qt::AlignCenter | Qt::TextWordWrap,
+                     why);
+    return image;
+}
+
 }   // namespace
 
 struct CReviewPanel::Done {
@@ -98,6 +111,9 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     strip_->installEventFilter(this);
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("reviewStatus"));
+    arrived_ = new QLabel(this);
+    arrived_->setObjectName(QStringLiteral("reviewArrived"));
+    arrived_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     const auto addAction = [this](const char* text, auto slot) {
         auto* action = new QAction(QString::fromLatin1(text), strip_);
@@ -108,6 +124,16 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     addAction("Show Large", &CReviewPanel::ShowLarge);
     addAction("Open With Default Program", &CReviewPanel::OpenWithDefault);
     addAction("Move to Trash", &CReviewPanel::MoveToTrash);
+    // The keys act wherever the focus is in the window while the tab is shown (a click on the
+    // large picture takes the focus, and a list of another pane must not take a rating).
+    for (const int k :
+         {Qt::Key_0, Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_5, Qt::Key_X, Qt::Key_Z,
+          Qt::Key_Left, Qt::Key_Right, Qt::Key_Escape, Qt::Key_Delete, Qt::Key_Space}) {
+        auto* shortcut = new QShortcut(QKeySequence(k), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(true);
+        connect(shortcut, &QShortcut::activated, this, [this, k] { key(k); });
+    }
 
     loader_ = new PictureLoader(this);
     loader_->onThumbnail = [this](const PictureLoader::Thumbnail& t) {
@@ -123,7 +149,12 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     loader_->onPicture = [this](const PictureLoader::Picture& p) {
         if (!largeWanted_) return;
         if (p.image.isNull()) {
-            setStatus(shownName(p.path) + QStringLiteral(" cannot be shown: ") + p.error);
+            // Nothing of the picture before stays up: the view says why, no histogram.
+            const QString why = shownName(p.path) + QStringLiteral(" cannot be shown: ") + p.error;
+            setStatus(why);
+            if (CViewViewscreen* screen = viewscreenOf(document_))
+                screen->ShowPicture(notShown(why));
+            if (CViewInfo* info = infoOf(document_)) info->ShowPictureHistogram(nullptr);
             return;
         }
         if (CViewViewscreen* screen = viewscreenOf(document_)) screen->ShowPicture(p.image);
@@ -148,7 +179,9 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
             &CReviewPanel::requestVisible);
     connect(strip_, &QListWidget::itemActivated, this, &CReviewPanel::ShowLarge);
     connect(strip_, &QListWidget::currentRowChanged, this, [this] {
+        setStatus({});   // the line was about the picture left
         if (largeWanted_) ShowLarge();
+        countArrivals();
     });
     Rescan();
 }
@@ -167,6 +200,8 @@ QString CReviewPanel::ItemText(const QString& fileName, std::optional<int> ratin
 }
 
 QString CReviewPanel::status() const { return status_->text(); }
+
+QString CReviewPanel::arrived() const { return arrived_->text(); }
 
 void CReviewPanel::setStatus(const QString& text) {
     status_->setText(text);
@@ -220,8 +255,10 @@ void CReviewPanel::Rescan() {
         items_.clear();
         entries_.clear();
         loaded_.clear();
-        newest_ = 0;
+        setStatus({});
+        newest_ = seen_ = 0;
         listed_ = false;
+        arrived_->clear();
     }
     // One listing at a time; a wish meanwhile is one more after it.
     if (scanQueued_) {
@@ -290,28 +327,52 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries) {
     entries_ = std::move(entries);
     std::erase_if(loaded_, [this](const std::string& p) { return !items_.contains(p); });
 
+    // A capture leaves the review where it is; the count under the strip says what arrived.
     QListWidgetItem* still = itemFor(selected);
     int current = still ? strip_->row(still) : -1;
-    if (captured || current < 0) {
+    if (current < 0) {
         current = entries_.empty() ? -1 : 0;
         // After a Delete, the next older picture takes the place of the one that went.
-        if (trashed_ && !captured && !entries_.empty())
+        if (trashed_ && !entries_.empty())
             current = std::min(std::max(selectedRow, 0), strip_->count() - 1);
     }
     strip_->setCurrentRow(current);
-    if (current >= 0) strip_->scrollToItem(strip_->item(current));
+    if (current >= 0 && !captured) strip_->scrollToItem(strip_->item(current));
+    if (!listed_) seen_ = newest;
+    if (captured) setStatus({});
     newest_ = newest;
     listed_ = true;
     const bool moved = selectedFile() != selected;
-    if (trashed_ && moved && !captured && largeWanted_) {
+    if (trashed_ && moved && largeWanted_) {
         trashed_ = false;
         if (current >= 0) ShowLarge();
         else ShowLive();
-    } else if (captured || (largeWanted_ && moved)) {
+    } else if (largeWanted_ && moved) {
         ShowLive();
     }
     if (moved) trashed_ = false;
+    countArrivals();
     requestVisible();
+}
+
+void CReviewPanel::countArrivals() {
+    if (const QListWidgetItem* item = strip_->currentItem()) {
+        const auto at = std::find_if(entries_.begin(), entries_.end(), [item](const auto& e) {
+            return e.path == item->data(kPathRole).toByteArray().toStdString();
+        });
+        if (at != entries_.end()) seen_ = std::max(seen_, at->number);
+    }
+    // Pictures (numbers, a pair counting once) newer than any the user has stepped to.
+    int count = 0;
+    std::uint32_t last = 0;
+    for (const picture::PictureEntry& e : entries_) {
+        if (e.number <= seen_) break;
+        if (count == 0 || e.number != last) ++count;
+        last = e.number;
+    }
+    arrived_->setText(count == 0   ? QString()
+                      : count == 1 ? QStringLiteral("1 new picture")
+                                   : QStringLiteral("%1 new pictures").arg(count));
 }
 
 void CReviewPanel::requestVisible() {
@@ -410,22 +471,27 @@ void CReviewPanel::OpenWithDefault() {
         setStatus(QStringLiteral("No program opens ") + shownName(path));
 }
 
-bool CReviewPanel::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != strip_ || event->type() != QEvent::KeyPress)
-        return QWidget::eventFilter(watched, event);
-    const auto* key = static_cast<QKeyEvent*>(event);
-    switch (key->key()) {
+void CReviewPanel::Step(int by) {
+    const int row = strip_->currentRow() + by;
+    if (row >= 0 && row < strip_->count()) strip_->setCurrentRow(row);
+}
+
+bool CReviewPanel::key(int key) {
+    switch (key) {
         case Qt::Key_1:
         case Qt::Key_2:
         case Qt::Key_3:
         case Qt::Key_4:
-        case Qt::Key_5: Rate(key->key() - Qt::Key_0); return true;
+        case Qt::Key_5: Rate(key - Qt::Key_0); return true;
         case Qt::Key_0: Rate(std::nullopt); return true;
         case Qt::Key_X: Rate(picture::kReject); return true;
+        case Qt::Key_Left: Step(-1); return true;
+        case Qt::Key_Right: Step(1); return true;
         case Qt::Key_Return:
         case Qt::Key_Enter: ShowLarge(); return true;
         case Qt::Key_Escape: ShowLive(); return true;
         case Qt::Key_Delete: MoveToTrash(); return true;
+        case Qt::Key_Space: emit captureWanted(); return true;
         case Qt::Key_Z:
             if (CViewViewscreen* screen = viewscreenOf(document_)) {
                 // The point under the pointer, or the middle when the pointer is elsewhere.
@@ -435,13 +501,24 @@ bool CReviewPanel::eventFilter(QObject* watched, QEvent* event) {
                 screen->ToggleActualSize(at);
             }
             return true;
-        default: return QWidget::eventFilter(watched, event);
+        default: return false;
     }
+}
+
+bool CReviewPanel::eventFilter(QObject* watched, QEvent* event) {
+    // The strip's own keys (the window's shortcuts take the rest first when the window is
+    // active); its arrows up and down move by rows as a list does.
+    if (watched == strip_ && event->type() == QEvent::KeyPress &&
+        (static_cast<QKeyEvent*>(event)->modifiers() & ~Qt::KeypadModifier) == 0 &&
+        key(static_cast<QKeyEvent*>(event)->key()))
+        return true;
+    return QWidget::eventFilter(watched, event);
 }
 
 void CReviewPanel::resizeEvent(QResizeEvent* event) {
     strip_->setGeometry(0, 0, width(), std::max(0, height() - 18));
-    status_->setGeometry(0, std::max(0, height() - 16), width(), 16);
+    status_->setGeometry(0, std::max(0, height() - 16), width() * 3 / 4, 16);
+    arrived_->setGeometry(width() * 3 / 4, std::max(0, height() - 16), width() / 4, 16);
     QWidget::resizeEvent(event);
     requestVisible();
 }
