@@ -4,6 +4,7 @@
 #include "capture/CViewViewscreen.h"
 #include "capture/DesktopTrash.h"
 #include "capture/PictureLoader.h"
+#include "document/CaptureNaming.h"
 #include "document/CViewDoc.h"
 #include "kit/Worker.h"
 #include "picture/PictureList.h"
@@ -23,6 +24,7 @@
 #include <QPixmap>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 
@@ -34,6 +36,7 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole;   // the path's bytes (a QByteArray)
 constexpr int kLoadedRole = Qt::UserRole + 1;
+constexpr int kUndoKey = (Qt::CTRL | Qt::Key_Z).toCombined();
 
 QIcon placeholderIcon() {
     static const QIcon icon = [] {
@@ -86,12 +89,13 @@ QImage notShown(const QString& why) {
 }   // namespace
 
 struct CReviewPanel::Done {
-    enum What { Listed, Rated, Trashed } what = Listed;
+    enum What { Listed, Rated, Trashed, Restored } what = Listed;
     std::uint64_t generation = 0;
     std::vector<picture::PictureEntry> entries;   // Listed
     std::vector<std::string> files;               // Rated, Trashed: the files rated, moved
     std::optional<int> rating;
-    std::string failure;   // Rated, Trashed: why not
+    std::string failure;                                      // Rated, Trashed: why not
+    std::vector<std::pair<std::string, std::string>> moved;   // Trashed: from, to
 };
 
 CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
@@ -267,7 +271,7 @@ void CReviewPanel::Rescan() {
     }
     scanQueued_ = true;
     folderWork_->Post([folder, name, generation = generation_](const std::atomic<bool>&) {
-        return Done{Done::Listed, generation, picture::ListPictures(folder, name), {}, {}, {}};
+        return Done{Done::Listed, generation, picture::ListPictures(folder, name), {}, {}, {}, {}};
     });
 }
 
@@ -292,12 +296,26 @@ void CReviewPanel::finished(Done& done) {
                     item->setText(ItemText(shownName(file), done.rating));
             return;
         case Done::Trashed:
+        case Done::Restored: {
+            const bool restored = done.what == Done::Restored;
             if (!done.failure.empty())
-                setStatus(QStringLiteral("Not moved to the trash: ") + shown(done.failure));
+                setStatus((restored ? QStringLiteral("Not restored from the trash: ")
+                                    : QStringLiteral("Not moved to the trash: ")) +
+                          shown(done.failure));
             else setStatus({});
-            if (done.files.empty()) trashed_ = false;   // nothing went: no place to take
+            QStringList pictures;
+            for (const auto& [from, to] : done.moved)
+                if (!from.ends_with(".xmp")) pictures << shownName(from);
+            if (!pictures.isEmpty() && document_)
+                document_->Log((restored ? "Restored " : "Moved ") +
+                               pictures.join(QStringLiteral(" and ")).toStdString() +
+                               (restored ? " from the trash\r\n" : " to the trash\r\n"));
+            if (done.moved.empty()) trashed_ = false;   // nothing went: no place to take
+            if (!restored && !done.moved.empty()) undo_.push_back(std::move(done.moved));
+            if (restored && !pictures.isEmpty()) select_ = done.moved.front().first;
             Rescan();
             return;
+        }
     }
 }
 
@@ -328,7 +346,8 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries) {
     std::erase_if(loaded_, [this](const std::string& p) { return !items_.contains(p); });
 
     // A capture leaves the review where it is; the count under the strip says what arrived.
-    QListWidgetItem* still = itemFor(selected);
+    QListWidgetItem* still = itemFor(select_.empty() ? selected : select_);
+    if (still) select_.clear();
     int current = still ? strip_->row(still) : -1;
     if (current < 0) {
         current = entries_.empty() ? -1 : 0;
@@ -434,7 +453,7 @@ void CReviewPanel::Rate(std::optional<int> rating) {
     const std::string path = selectedFile();
     if (path.empty()) return;
     folderWork_->Post([path, rating](const std::atomic<bool>&) {
-        Done done{Done::Rated, 0, {}, picture::PairOf(path), rating, {}};
+        Done done{Done::Rated, 0, {}, picture::PairOf(path), rating, {}, {}};
         try {
             done.failure = picture::WriteRating(done.files, rating);
         } catch (const std::exception& e) {   // whatever the sidecar is, the window hears why
@@ -448,18 +467,40 @@ void CReviewPanel::MoveToTrash() {
     const std::string path = selectedFile();
     if (path.empty()) return;
     trashed_ = true;
-    folderWork_->Post([path](const std::atomic<bool>&) {
-        Done done{Done::Trashed, 0, {}, {}, {}, {}};
+    CaptureNaming* naming = document_ ? &document_->naming() : nullptr;
+    folderWork_->Post([path, naming](const std::atomic<bool>&) {
+        Done done{Done::Trashed, 0, {}, {}, {}, {}, {}};
         for (const std::string& file : picture::PairOf(path)) {
+            // The number stays taken while the picture is in the trash, so an undo finds it free.
+            if (naming) naming->Hold(file);
             for (const std::string& f : {file, picture::SidecarPath(file)}) {
                 if (f != file && !regularFile(f)) continue;
-                const std::string why = trash::MoveToTrash(f);
-                if (why.empty()) done.files.push_back(f);
+                std::string trashed;
+                const std::string why = trash::MoveToTrash(f, &trashed);
+                if (why.empty()) done.moved.emplace_back(f, trashed);
                 else done.failure += (done.failure.empty() ? "" : "; ") + why;
+                if (!why.empty() && f == file && naming) naming->Unhold(file);
             }
         }
         return done;
     });
+}
+
+void CReviewPanel::UndoTrash() {
+    if (undo_.empty()) return;
+    trashed_ = true;   // the listing after shows the restored picture, large when one is shown
+    CaptureNaming* naming = document_ ? &document_->naming() : nullptr;
+    folderWork_->Post([moved = std::move(undo_.back()), naming](const std::atomic<bool>&) {
+        Done done{Done::Restored, 0, {}, {}, {}, {}, {}};
+        for (const auto& [from, to] : moved) {
+            const std::string why = trash::RestoreFromTrash(to, from);
+            if (why.empty()) done.moved.emplace_back(from, to);
+            else done.failure += (done.failure.empty() ? "" : "; ") + why;
+            if (why.empty() && naming) naming->Unhold(from);
+        }
+        return done;
+    });
+    undo_.pop_back();
 }
 
 void CReviewPanel::OpenWithDefault() {
@@ -492,6 +533,7 @@ bool CReviewPanel::key(int key) {
         case Qt::Key_Escape: ShowLive(); return true;
         case Qt::Key_Delete: MoveToTrash(); return true;
         case Qt::Key_Space: emit captureWanted(); return true;
+        case kUndoKey: UndoTrash(); return true;
         case Qt::Key_Z:
             if (CViewViewscreen* screen = viewscreenOf(document_)) {
                 // The point under the pointer, or the middle when the pointer is elsewhere.
@@ -508,10 +550,15 @@ bool CReviewPanel::key(int key) {
 bool CReviewPanel::eventFilter(QObject* watched, QEvent* event) {
     // The strip's own keys (the window's shortcuts take the rest first when the window is
     // active); its arrows up and down move by rows as a list does.
-    if (watched == strip_ && event->type() == QEvent::KeyPress &&
-        (static_cast<QKeyEvent*>(event)->modifiers() & ~Qt::KeypadModifier) == 0 &&
-        key(static_cast<QKeyEvent*>(event)->key()))
-        return true;
+    if (watched == strip_ && event->type() == QEvent::KeyPress) {
+        const auto* press = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = press->modifiers() & ~Qt::KeypadModifier;
+        if (modifiers == Qt::ControlModifier && press->key() == Qt::Key_Z) {
+            UndoTrash();
+            return true;
+        }
+        if (modifiers == Qt::NoModifier && key(press->key())) return true;
+    }
     return QWidget::eventFilter(watched, event);
 }
 

@@ -55,6 +55,8 @@ public:
     // Moves the selected picture, the rest of its pair and their sidecars to the trash, on the
     // worker; the console says why a file stayed.
     void MoveToTrash();
+    // Ctrl+Z: the files of the last Delete back from the trash (their sidecars too), selected.
+    void UndoTrash();
     // Hands the selected picture to the desktop's default program.
     void OpenWithDefault();
     // Selects the picture that many places older (negative: newer), large too when one is shown.
@@ -114,5 +116,8 @@ private:
     bool scanQueued_ = false, scanAgain_ = false;   // a listing on its way; another wanted
     bool largeWanted_ = false;                      // a picture is (or is being) shown large
     bool trashed_ = false;   // the listing after a Delete keeps the place, large or not
+    // Each Delete's files: where they were, where in the trash; the last one first undone.
+    std::vector<std::vector<std::pair<std::string, std::string>>> undo_;
+    std::string select_;   // the picture to select once listed (an undone Delete's)
     std::unique_ptr<Worker<Done>> folderWork_;   // last: goes first
 };

@@ -378,6 +378,36 @@ private slots:
         QVERIFY2(grey(dark) < 60 && grey(-dark) > 180, qPrintable(QString::number(grey(dark))));
     }
 
+    // Delete says so on the console and Ctrl+Z takes it back, sidecar and all; the number of
+    // a picture in the trash is not given to the next capture.
+    void deleteIsUndoneAndItsNumberIsNotTakenMeanwhile() {
+        Panel p;
+        writePicture(p.folder + "Photo-0001.jpg", 90);
+        writePicture(p.folder + "Photo-0002.jpg", 200);
+        QCOMPARE(picture::WriteRating({p.folder + "Photo-0002.jpg"}, 3), std::string());
+        QListWidget* strip = p.show();
+        QVERIFY(QTest::qWaitForWindowActive(p.review.get()));
+        QTRY_COMPARE(strip->count(), 2);
+        strip->setCurrentRow(0);
+        QTest::keyClick(strip, Qt::Key_Delete);
+        QTRY_COMPARE(names(strip), QStringList{"Photo-0001.jpg"});
+        QVERIFY(p.fx.console.text().find("Moved Photo-0002.jpg to the trash\r\n") !=
+                std::string::npos);
+        QCOMPARE(p.fx.doc->naming().Next(p.folder, "Photo", "jpg").path,
+                 p.folder + "Photo-0003.jpg");
+        QTest::keyClick(strip, Qt::Key_Z, Qt::ControlModifier);
+        QTRY_COMPARE(names(strip), (QStringList{"Photo-0002.jpg", "Photo-0001.jpg"}));
+        QCOMPARE(strip->currentRow(), 0);
+        QVERIFY(p.fx.console.text().find("Restored Photo-0002.jpg from the trash\r\n") !=
+                std::string::npos);
+        QCOMPARE(picture::ReadRating(p.folder + "Photo-0002.jpg"), std::optional<int>(3));
+        for (const char* gone : {"/files/Photo-0002.jpg", "/files/Photo-0002.jpg.xmp",
+                                 "/info/Photo-0002.jpg.trashinfo"})
+            QVERIFY2(!testsupport::Exists(p.trash + gone), gone);
+        QTest::keyClick(strip, Qt::Key_Z, Qt::ControlModifier);   // nothing more to undo
+        QCOMPARE(p.review->status(), QString());
+    }
+
     void deleteRefusedWhenTheTrashCannotTakeIt_data() {
         QTest::addColumn<int>("plant");
         QTest::addColumn<QString>("why");
