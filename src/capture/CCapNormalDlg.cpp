@@ -12,15 +12,12 @@ CCapNormalDlg::CCapNormalDlg(QWidget* parent) : QWidget(parent) {
     button_->setGeometry(dluRect(7, 7, 67, 14));
     button_->setToolTip(QStringLiteral("Capture a photo (Space, Ctrl+Shift+C)"));
     connect(button_, &QPushButton::clicked, this, &CCapNormalDlg::OnCapturePhoto);
-    // Space while the panel has the focus; Ctrl+Shift+C anywhere in the window.
+    // Space while the panel has the focus (the host takes Ctrl+Shift+C, on every tab).
     auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
     space->setContext(Qt::WidgetWithChildrenShortcut);
-    auto* anywhere = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), this);
-    anywhere->setContext(Qt::WindowShortcut);
-    for (QShortcut* shortcut : {space, anywhere})
-        connect(shortcut, &QShortcut::activated, this, [this] {
-            if (button_->isVisible() && button_->isEnabled()) button_->click();
-        });
+    connect(space, &QShortcut::activated, this, [this] {
+        if (button_->isVisible() && button_->isEnabled()) button_->click();
+    });
 }
 
 void CCapNormalDlg::CapturePhoto(CViewDoc* document) {

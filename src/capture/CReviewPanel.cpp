@@ -4,6 +4,7 @@
 #include "capture/CViewViewscreen.h"
 #include "capture/DesktopTrash.h"
 #include "capture/PictureLoader.h"
+#include "document/CaptureNaming.h"
 #include "document/CViewDoc.h"
 #include "kit/Worker.h"
 #include "picture/PictureList.h"
@@ -19,8 +20,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QPixmap>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 
@@ -32,6 +36,7 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole;   // the path's bytes (a QByteArray)
 constexpr int kLoadedRole = Qt::UserRole + 1;
+constexpr int kUndoKey = (Qt::CTRL | Qt::Key_Z).toCombined();
 
 QIcon placeholderIcon() {
     static const QIcon icon = [] {
@@ -70,15 +75,27 @@ bool regularFile(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// The large view's stand-in for a picture that cannot be shown: why, on dark grey.
+QImage notShown(const QString& why) {
+    QImage image(640, 480, QImage::Format_RGB32);
+    image.fill(QColor(48, 48, 48));
+    QPainter painter(&image);
+    painter.setPen(Qt::white);
+    painter.drawText(image.rect().adjusted(20, 20, -20, -20), Qt::AlignCenter | Qt::TextWordWrap,
+                     why);
+    return image;
+}
+
 }   // namespace
 
 struct CReviewPanel::Done {
-    enum What { Listed, Rated, Trashed } what = Listed;
+    enum What { Listed, Rated, Trashed, Restored } what = Listed;
     std::uint64_t generation = 0;
     std::vector<picture::PictureEntry> entries;   // Listed
     std::vector<std::string> files;               // Rated, Trashed: the files rated, moved
     std::optional<int> rating;
-    std::string failure;   // Rated, Trashed: why not
+    std::string failure;                                      // Rated, Trashed: why not
+    std::vector<std::pair<std::string, std::string>> moved;   // Trashed: from, to
 };
 
 CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
@@ -98,6 +115,9 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     strip_->installEventFilter(this);
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("reviewStatus"));
+    arrived_ = new QLabel(this);
+    arrived_->setObjectName(QStringLiteral("reviewArrived"));
+    arrived_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     const auto addAction = [this](const char* text, auto slot) {
         auto* action = new QAction(QString::fromLatin1(text), strip_);
@@ -108,6 +128,16 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     addAction("Show Large", &CReviewPanel::ShowLarge);
     addAction("Open With Default Program", &CReviewPanel::OpenWithDefault);
     addAction("Move to Trash", &CReviewPanel::MoveToTrash);
+    // The keys act wherever the focus is in the window while the tab is shown (a click on the
+    // large picture takes the focus, and a list of another pane must not take a rating).
+    for (const int k :
+         {Qt::Key_0, Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_5, Qt::Key_X, Qt::Key_Z,
+          Qt::Key_Left, Qt::Key_Right, Qt::Key_Escape, Qt::Key_Delete, Qt::Key_Space}) {
+        auto* shortcut = new QShortcut(QKeySequence(k), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(true);
+        connect(shortcut, &QShortcut::activated, this, [this, k] { key(k); });
+    }
 
     loader_ = new PictureLoader(this);
     loader_->onThumbnail = [this](const PictureLoader::Thumbnail& t) {
@@ -123,7 +153,12 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     loader_->onPicture = [this](const PictureLoader::Picture& p) {
         if (!largeWanted_) return;
         if (p.image.isNull()) {
-            setStatus(shownName(p.path) + QStringLiteral(" cannot be shown: ") + p.error);
+            // Nothing of the picture before stays up: the view says why, no histogram.
+            const QString why = shownName(p.path) + QStringLiteral(" cannot be shown: ") + p.error;
+            setStatus(why);
+            if (CViewViewscreen* screen = viewscreenOf(document_))
+                screen->ShowPicture(notShown(why));
+            if (CViewInfo* info = infoOf(document_)) info->ShowPictureHistogram(nullptr);
             return;
         }
         if (CViewViewscreen* screen = viewscreenOf(document_)) screen->ShowPicture(p.image);
@@ -148,7 +183,9 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
             &CReviewPanel::requestVisible);
     connect(strip_, &QListWidget::itemActivated, this, &CReviewPanel::ShowLarge);
     connect(strip_, &QListWidget::currentRowChanged, this, [this] {
+        setStatus({});   // the line was about the picture left
         if (largeWanted_) ShowLarge();
+        countArrivals();
     });
     Rescan();
 }
@@ -167,6 +204,8 @@ QString CReviewPanel::ItemText(const QString& fileName, std::optional<int> ratin
 }
 
 QString CReviewPanel::status() const { return status_->text(); }
+
+QString CReviewPanel::arrived() const { return arrived_->text(); }
 
 void CReviewPanel::setStatus(const QString& text) {
     status_->setText(text);
@@ -220,8 +259,10 @@ void CReviewPanel::Rescan() {
         items_.clear();
         entries_.clear();
         loaded_.clear();
-        newest_ = 0;
+        setStatus({});
+        newest_ = seen_ = 0;
         listed_ = false;
+        arrived_->clear();
     }
     // One listing at a time; a wish meanwhile is one more after it.
     if (scanQueued_) {
@@ -230,7 +271,7 @@ void CReviewPanel::Rescan() {
     }
     scanQueued_ = true;
     folderWork_->Post([folder, name, generation = generation_](const std::atomic<bool>&) {
-        return Done{Done::Listed, generation, picture::ListPictures(folder, name), {}, {}, {}};
+        return Done{Done::Listed, generation, picture::ListPictures(folder, name), {}, {}, {}, {}};
     });
 }
 
@@ -255,12 +296,26 @@ void CReviewPanel::finished(Done& done) {
                     item->setText(ItemText(shownName(file), done.rating));
             return;
         case Done::Trashed:
+        case Done::Restored: {
+            const bool restored = done.what == Done::Restored;
             if (!done.failure.empty())
-                setStatus(QStringLiteral("Not moved to the trash: ") + shown(done.failure));
+                setStatus((restored ? QStringLiteral("Not restored from the trash: ")
+                                    : QStringLiteral("Not moved to the trash: ")) +
+                          shown(done.failure));
             else setStatus({});
-            if (done.files.empty()) trashed_ = false;   // nothing went: no place to take
+            QStringList pictures;
+            for (const auto& [from, to] : done.moved)
+                if (!from.ends_with(".xmp")) pictures << shownName(from);
+            if (!pictures.isEmpty() && document_)
+                document_->Log((restored ? "Restored " : "Moved ") +
+                               pictures.join(QStringLiteral(" and ")).toStdString() +
+                               (restored ? " from the trash\r\n" : " to the trash\r\n"));
+            if (done.moved.empty()) trashed_ = false;   // nothing went: no place to take
+            if (!restored && !done.moved.empty()) undo_.push_back(std::move(done.moved));
+            if (restored && !pictures.isEmpty()) select_ = done.moved.front().first;
             Rescan();
             return;
+        }
     }
 }
 
@@ -290,28 +345,53 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries) {
     entries_ = std::move(entries);
     std::erase_if(loaded_, [this](const std::string& p) { return !items_.contains(p); });
 
-    QListWidgetItem* still = itemFor(selected);
+    // A capture leaves the review where it is; the count under the strip says what arrived.
+    QListWidgetItem* still = itemFor(select_.empty() ? selected : select_);
+    if (still) select_.clear();
     int current = still ? strip_->row(still) : -1;
-    if (captured || current < 0) {
+    if (current < 0) {
         current = entries_.empty() ? -1 : 0;
         // After a Delete, the next older picture takes the place of the one that went.
-        if (trashed_ && !captured && !entries_.empty())
+        if (trashed_ && !entries_.empty())
             current = std::min(std::max(selectedRow, 0), strip_->count() - 1);
     }
     strip_->setCurrentRow(current);
-    if (current >= 0) strip_->scrollToItem(strip_->item(current));
+    if (current >= 0 && !captured) strip_->scrollToItem(strip_->item(current));
+    if (!listed_) seen_ = newest;
+    if (captured) setStatus({});
     newest_ = newest;
     listed_ = true;
     const bool moved = selectedFile() != selected;
-    if (trashed_ && moved && !captured && largeWanted_) {
+    if (trashed_ && moved && largeWanted_) {
         trashed_ = false;
         if (current >= 0) ShowLarge();
         else ShowLive();
-    } else if (captured || (largeWanted_ && moved)) {
+    } else if (largeWanted_ && moved) {
         ShowLive();
     }
     if (moved) trashed_ = false;
+    countArrivals();
     requestVisible();
+}
+
+void CReviewPanel::countArrivals() {
+    if (const QListWidgetItem* item = strip_->currentItem()) {
+        const auto at = std::find_if(entries_.begin(), entries_.end(), [item](const auto& e) {
+            return e.path == item->data(kPathRole).toByteArray().toStdString();
+        });
+        if (at != entries_.end()) seen_ = std::max(seen_, at->number);
+    }
+    // Pictures (numbers, a pair counting once) newer than any the user has stepped to.
+    int count = 0;
+    std::uint32_t last = 0;
+    for (const picture::PictureEntry& e : entries_) {
+        if (e.number <= seen_) break;
+        if (count == 0 || e.number != last) ++count;
+        last = e.number;
+    }
+    arrived_->setText(count == 0   ? QString()
+                      : count == 1 ? QStringLiteral("1 new picture")
+                                   : QStringLiteral("%1 new pictures").arg(count));
 }
 
 void CReviewPanel::requestVisible() {
@@ -373,7 +453,7 @@ void CReviewPanel::Rate(std::optional<int> rating) {
     const std::string path = selectedFile();
     if (path.empty()) return;
     folderWork_->Post([path, rating](const std::atomic<bool>&) {
-        Done done{Done::Rated, 0, {}, picture::PairOf(path), rating, {}};
+        Done done{Done::Rated, 0, {}, picture::PairOf(path), rating, {}, {}};
         try {
             done.failure = picture::WriteRating(done.files, rating);
         } catch (const std::exception& e) {   // whatever the sidecar is, the window hears why
@@ -387,18 +467,40 @@ void CReviewPanel::MoveToTrash() {
     const std::string path = selectedFile();
     if (path.empty()) return;
     trashed_ = true;
-    folderWork_->Post([path](const std::atomic<bool>&) {
-        Done done{Done::Trashed, 0, {}, {}, {}, {}};
+    CaptureNaming* naming = document_ ? &document_->naming() : nullptr;
+    folderWork_->Post([path, naming](const std::atomic<bool>&) {
+        Done done{Done::Trashed, 0, {}, {}, {}, {}, {}};
         for (const std::string& file : picture::PairOf(path)) {
+            // The number stays taken while the picture is in the trash, so an undo finds it free.
+            if (naming) naming->Hold(file);
             for (const std::string& f : {file, picture::SidecarPath(file)}) {
                 if (f != file && !regularFile(f)) continue;
-                const std::string why = trash::MoveToTrash(f);
-                if (why.empty()) done.files.push_back(f);
+                std::string trashed;
+                const std::string why = trash::MoveToTrash(f, &trashed);
+                if (why.empty()) done.moved.emplace_back(f, trashed);
                 else done.failure += (done.failure.empty() ? "" : "; ") + why;
+                if (!why.empty() && f == file && naming) naming->Unhold(file);
             }
         }
         return done;
     });
+}
+
+void CReviewPanel::UndoTrash() {
+    if (undo_.empty()) return;
+    trashed_ = true;   // the listing after shows the restored picture, large when one is shown
+    CaptureNaming* naming = document_ ? &document_->naming() : nullptr;
+    folderWork_->Post([moved = std::move(undo_.back()), naming](const std::atomic<bool>&) {
+        Done done{Done::Restored, 0, {}, {}, {}, {}, {}};
+        for (const auto& [from, to] : moved) {
+            const std::string why = trash::RestoreFromTrash(to, from);
+            if (why.empty()) done.moved.emplace_back(from, to);
+            else done.failure += (done.failure.empty() ? "" : "; ") + why;
+            if (why.empty() && naming) naming->Unhold(from);
+        }
+        return done;
+    });
+    undo_.pop_back();
 }
 
 void CReviewPanel::OpenWithDefault() {
@@ -410,22 +512,28 @@ void CReviewPanel::OpenWithDefault() {
         setStatus(QStringLiteral("No program opens ") + shownName(path));
 }
 
-bool CReviewPanel::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != strip_ || event->type() != QEvent::KeyPress)
-        return QWidget::eventFilter(watched, event);
-    const auto* key = static_cast<QKeyEvent*>(event);
-    switch (key->key()) {
+void CReviewPanel::Step(int by) {
+    const int row = strip_->currentRow() + by;
+    if (row >= 0 && row < strip_->count()) strip_->setCurrentRow(row);
+}
+
+bool CReviewPanel::key(int key) {
+    switch (key) {
         case Qt::Key_1:
         case Qt::Key_2:
         case Qt::Key_3:
         case Qt::Key_4:
-        case Qt::Key_5: Rate(key->key() - Qt::Key_0); return true;
+        case Qt::Key_5: Rate(key - Qt::Key_0); return true;
         case Qt::Key_0: Rate(std::nullopt); return true;
         case Qt::Key_X: Rate(picture::kReject); return true;
+        case Qt::Key_Left: Step(-1); return true;
+        case Qt::Key_Right: Step(1); return true;
         case Qt::Key_Return:
         case Qt::Key_Enter: ShowLarge(); return true;
         case Qt::Key_Escape: ShowLive(); return true;
         case Qt::Key_Delete: MoveToTrash(); return true;
+        case Qt::Key_Space: emit captureWanted(); return true;
+        case kUndoKey: UndoTrash(); return true;
         case Qt::Key_Z:
             if (CViewViewscreen* screen = viewscreenOf(document_)) {
                 // The point under the pointer, or the middle when the pointer is elsewhere.
@@ -435,13 +543,29 @@ bool CReviewPanel::eventFilter(QObject* watched, QEvent* event) {
                 screen->ToggleActualSize(at);
             }
             return true;
-        default: return QWidget::eventFilter(watched, event);
+        default: return false;
     }
+}
+
+bool CReviewPanel::eventFilter(QObject* watched, QEvent* event) {
+    // The strip's own keys (the window's shortcuts take the rest first when the window is
+    // active); its arrows up and down move by rows as a list does.
+    if (watched == strip_ && event->type() == QEvent::KeyPress) {
+        const auto* press = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = press->modifiers() & ~Qt::KeypadModifier;
+        if (modifiers == Qt::ControlModifier && press->key() == Qt::Key_Z) {
+            UndoTrash();
+            return true;
+        }
+        if (modifiers == Qt::NoModifier && key(press->key())) return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void CReviewPanel::resizeEvent(QResizeEvent* event) {
     strip_->setGeometry(0, 0, width(), std::max(0, height() - 18));
-    status_->setGeometry(0, std::max(0, height() - 16), width(), 16);
+    status_->setGeometry(0, std::max(0, height() - 16), width() * 3 / 4, 16);
+    arrived_->setGeometry(width() * 3 / 4, std::max(0, height() - 16), width() / 4, 16);
     QWidget::resizeEvent(event);
     requestVisible();
 }

@@ -5,9 +5,11 @@
 // worked on a Worker of the panel's own, one job after another; the strip takes a new listing by
 // inserting and removing only the items that changed. Paths are the file system's bytes.
 //
-// Keys on the strip: Enter shows the selected picture large (so does a double-click), Left and
+// Keys: Enter on the strip shows the selected picture large (so does a double-click); while the
+// panel is shown, wherever the focus is in the window (a text field keeps its typing), Left and
 // Right step, Esc returns to the live view, Z shows 100 % around the pointer (a click on the
-// picture does too), 1-5 rate, 0 clears the rating, X rejects, Delete moves to the trash.
+// picture does too), 1-5 rate, 0 clears the rating, X rejects, Delete moves to the trash and
+// Space asks for a capture.
 #pragma once
 
 #include "picture/PictureList.h"
@@ -53,11 +55,16 @@ public:
     // Moves the selected picture, the rest of its pair and their sidecars to the trash, on the
     // worker; the console says why a file stayed.
     void MoveToTrash();
+    // Ctrl+Z: the files of the last Delete back from the trash (their sidecars too), selected.
+    void UndoTrash();
     // Hands the selected picture to the desktop's default program.
     void OpenWithDefault();
+    // Selects the picture that many places older (negative: newer), large too when one is shown.
+    void Step(int by);
 
     QListWidget* strip() const { return strip_; }
     QString status() const;         // the last failure, or empty
+    QString arrived() const;        // "2 new pictures": newer than any selected, or empty
     QString selectedPath() const;   // the selected file's name as shown, with its folder
     bool showingLarge() const { return largeWanted_; }
     // The strip's text for a picture: its name, then its stars, "Rejected" or why it cannot be
@@ -68,6 +75,8 @@ public:
 signals:
     // A picture asked for large arrived on screen (tests wait for it).
     void pictureShown(const QString& path);
+    // Space on the tab: the host releases the shutter.
+    void captureWanted();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -80,6 +89,8 @@ private:
     void remember(const std::string& path);
     void setStatus(const QString& text);
     void checkFolder();
+    void countArrivals();
+    bool key(int key);   // the panel's keys; false for one it does not take
     void listed(std::vector<picture::PictureEntry> entries);
     void finished(Done& done);
     std::string selectedFile() const;
@@ -89,6 +100,7 @@ private:
     CViewDoc* document_;
     QListWidget* strip_ = nullptr;
     QLabel* status_ = nullptr;
+    QLabel* arrived_ = nullptr;
     PictureLoader* loader_ = nullptr;
     QFileSystemWatcher* watcher_ = nullptr;
     QTimer* debounce_ = nullptr;
@@ -98,10 +110,14 @@ private:
     std::unordered_map<std::string, QListWidgetItem*> items_;   // by path
     std::deque<std::string> loaded_;   // thumbnails in memory, oldest first
     std::uint32_t newest_ = 0;         // the highest number listed
+    std::uint32_t seen_ = 0;           // the highest number selected, or listed first
     std::uint64_t generation_ = 0;     // the folder and name listed
     bool listed_ = false;
     bool scanQueued_ = false, scanAgain_ = false;   // a listing on its way; another wanted
     bool largeWanted_ = false;                      // a picture is (or is being) shown large
     bool trashed_ = false;   // the listing after a Delete keeps the place, large or not
+    // Each Delete's files: where they were, where in the trash; the last one first undone.
+    std::vector<std::vector<std::pair<std::string, std::string>>> undo_;
+    std::string select_;   // the picture to select once listed (an undone Delete's)
     std::unique_ptr<Worker<Done>> folderWork_;   // last: goes first
 };

@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QListWidget>
 #include <QTabWidget>
 
@@ -42,6 +43,10 @@ CViewMain::CViewMain(CViewDoc* document, QWidget* parent)
     for (int i = 0; i <= ReviewTab; ++i) panels_[i]->setVisible(i == NormalTab);
     tabs_->setCurrentIndex(NormalTab);
     connect(tabs_, &QTabWidget::currentChanged, this, &CViewMain::OnTabChanged);
+    connect(reviewPanel(), &CReviewPanel::captureWanted, this, &CViewMain::CaptureAnywhere);
+    auto* anywhere = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), this);
+    anywhere->setContext(Qt::WindowShortcut);
+    connect(anywhere, &QShortcut::activated, this, &CViewMain::CaptureAnywhere);
 
     if (document_) document_->RegisterView(this, "Main");
 }
@@ -90,6 +95,20 @@ QWidget* CViewMain::firstControl() const {
 
 void CViewMain::FocusCapture() { firstControl()->setFocus(Qt::OtherFocusReason); }
 
+void CViewMain::CaptureAnywhere() {
+    const int index = tabs_->currentIndex();
+    if (index == NormalTab || index == StitchTab || index == AstroTab) {
+        QPushButton* button = static_cast<QPushButton*>(firstControl());
+        if (button->isEnabled()) button->click();
+        return;
+    }
+    if (timePanel()->sequence().running()) {
+        if (document_) document_->Log("Not captured: a Time run is going on\r\n");
+        return;
+    }
+    CCapNormalDlg::CapturePhoto(document_);
+}
+
 CViewViewscreen* CViewMain::viewscreen() const {
     return document_ ? dynamic_cast<CViewViewscreen*>(document_->GetView("Viewscreen")) : nullptr;
 }
@@ -98,8 +117,10 @@ void CViewMain::OnTabChanged() {
     const int index = tabs_->currentIndex();
     if (index < 0 || index > ReviewTab) return;
     for (int i = 0; i <= ReviewTab; ++i) panels_[i]->setVisible(i == index);
-    // Leaving the review returns the viewscreen to the live picture.
+    // Leaving the review returns the viewscreen to the live picture; entering it gives the
+    // strip the keyboard focus, so its keys never reach the control that had it.
     if (index != ReviewTab) reviewPanel()->ShowLive();
+    else reviewPanel()->strip()->setFocus(Qt::OtherFocusReason);
     if (!document_ || index == ReviewTab) return;
     switch (index) {
         case NormalTab:

@@ -39,6 +39,9 @@ public:
     // a connect and when F6 enters the pane, so Space captures.
     QWidget* firstControl() const;
     void FocusCapture();
+    // Ctrl+Shift+C anywhere in the window: the shown capture tab's "Capture Photo"; on the Time
+    // and Review tabs one photo as the Normal tab takes it (not while a Time run goes on).
+    void CaptureAnywhere();
 
     QTabWidget* tabs() const { return tabs_; }
     QWidget* panel(int index) const { return panels_[index]; }

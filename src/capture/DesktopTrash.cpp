@@ -103,7 +103,7 @@ std::string now() {
 
 }   // namespace
 
-std::string MoveToTrash(const std::string& given) {
+std::string MoveToTrash(const std::string& given, std::string* trashed) {
     const std::string path = absolute(given);
     struct stat self {};
     if (::lstat(path.c_str(), &self) != 0) return why("cannot find", path, errno);
@@ -135,8 +135,8 @@ std::string MoveToTrash(const std::string& given) {
     const std::string info =
         "[Trash Info]\nPath=" + escaped(shown) + "\nDeletionDate=" + now() + "\n";
     for (int n = 1; n <= kNameTries; ++n) {
-        const std::string trashed = n == 1 ? name : name + "." + std::to_string(n);
-        const std::string infoFile = top + "/info/" + trashed + ".trashinfo";
+        const std::string inTrash = n == 1 ? name : name + "." + std::to_string(n);
+        const std::string infoFile = top + "/info/" + inTrash + ".trashinfo";
         // Creating the info file first claims the name, as other programs expect.
         const int fd = ::open(infoFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST) continue;
@@ -147,7 +147,7 @@ std::string MoveToTrash(const std::string& given) {
             ::unlink(infoFile.c_str());
             return why("cannot write", infoFile, written ? errno : writeError);
         }
-        const std::string target = top + "/files/" + trashed;
+        const std::string target = top + "/files/" + inTrash;
         struct stat taken {};
         if (::lstat(target.c_str(), &taken) == 0) {   // a file left without its info
             ::unlink(infoFile.c_str());
@@ -158,9 +158,25 @@ std::string MoveToTrash(const std::string& given) {
             ::unlink(infoFile.c_str());
             return why("cannot move", path, error);
         }
+        if (trashed) *trashed = target;
         return {};
     }
     return "the trash holds too many files named " + name;
+}
+
+std::string RestoreFromTrash(const std::string& trashed, const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) return "another file is at " + path;
+    // link() never replaces what appeared meanwhile; the trashed name goes once linked.
+    if (::link(trashed.c_str(), path.c_str()) == 0) ::unlink(trashed.c_str());
+    else if ((errno != EPERM && errno != EOPNOTSUPP) ||
+             ::rename(trashed.c_str(), path.c_str()) != 0)
+        return why("cannot restore", trashed, errno);   // no hard links there: a rename
+    const std::string files = parentOf(trashed);
+    const std::string info =
+        parentOf(files) + "/info/" + trashed.substr(trashed.rfind('/') + 1) + ".trashinfo";
+    ::unlink(info.c_str());
+    return {};
 }
 
 }   // namespace trash

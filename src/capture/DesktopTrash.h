@@ -9,7 +9,12 @@
 
 namespace trash {
 
-// Empty when path is in the trash; otherwise why not (and path is where it was).
-std::string MoveToTrash(const std::string& path);
+// Empty when path is in the trash (then trashed, when given, is where in files/); otherwise why
+// not (and path is where it was).
+std::string MoveToTrash(const std::string& path, std::string* trashed = nullptr);
+
+// Puts a file MoveToTrash moved (trashed, in a files/ folder) back at path and removes its
+// info file. Empty when done; otherwise why not (nothing at path is replaced).
+std::string RestoreFromTrash(const std::string& trashed, const std::string& path);
 
 }   // namespace trash

@@ -4,6 +4,8 @@
 #include "picture/Preview.h"
 #include "picture/Sidecar.h"
 
+#include <QTransform>
+
 #include <exception>
 #include <new>
 
@@ -16,11 +18,23 @@ QImage toImage(const picture::Pixels& p) {
     return image.convertToFormat(QImage::Format_RGB32);   // a deep copy
 }
 
+// The picture turned as its EXIF orientation asks (mirrored ones as well).
+QImage oriented(QImage image, int orientation) {
+    if (orientation <= 1 || orientation > 8) return image;
+    const bool mirrored =
+        orientation == 2 || orientation == 4 || orientation == 5 || orientation == 7;
+    if (mirrored) image = image.mirrored(true, false);
+    // Clockwise, after the mirroring: 5 is mirrored then turned anticlockwise, 7 clockwise.
+    const int degrees[] = {0, 0, 0, 180, 180, 270, 90, 90, 270};
+    const int turn = degrees[orientation];
+    return turn == 0 ? image : image.transformed(QTransform().rotate(turn));
+}
+
 PictureLoader::Picture readPicture(const std::string& path) {
     const picture::Pixels pixels = picture::ReadPicture(path);
     PictureLoader::Picture p{path, {}, QString::fromStdString(pixels.error), {}};
     if (pixels.ok()) {
-        p.image = toImage(pixels);
+        p.image = oriented(toImage(pixels), picture::ReadOrientation(path));
         auto histogram = std::make_shared<RgbHistogram>();
         ComputeRgbHistogram(pixels.rgb.data(),
                             static_cast<std::size_t>(pixels.width) * pixels.height, *histogram);
@@ -32,10 +46,11 @@ PictureLoader::Picture readPicture(const std::string& path) {
 PictureLoader::Thumbnail readThumbnail(const std::string& path) {
     const picture::Pixels pixels = picture::ReadThumbnail(path, PictureLoader::kIconWidth);
     PictureLoader::Thumbnail t{
-        path, {}, QString::fromStdString(pixels.error), picture::ReadRating(path)};
+        path, {}, QString::fromStdString(pixels.error), picture::PictureRating(path)};
     if (pixels.ok())
-        t.icon = toImage(pixels).scaled(PictureLoader::kIconWidth, PictureLoader::kIconHeight,
-                                        Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        t.icon = oriented(toImage(pixels), picture::ReadOrientation(path))
+                     .scaled(PictureLoader::kIconWidth, PictureLoader::kIconHeight,
+                             Qt::KeepAspectRatio, Qt::SmoothTransformation);
     return t;
 }
 

@@ -149,6 +149,9 @@ public:
     std::uint64_t droppedFrames() const { return droppedFrames_.load(); }
     const std::string& configPath() const { return configPath_; }
 
+    // The capture naming (a picture moved to the trash keeps its number held there).
+    CaptureNaming& naming() { return *naming_; }
+
 private:
     // The next capture path for the current folder, name and open camera; reserve keeps it
     // from being handed out again until released.

@@ -155,14 +155,15 @@ CapturePath CaptureNaming::NextLocked(const std::string& folder, const std::stri
         const std::string fileName = it->path().filename().string();
         consider(fileName, [&] { return Counts(directory + fileName, fileName); });
     }
-    for (const std::string& reserved : reserved_) {
-        if (reserved.size() <= directory.size() ||
-            reserved.compare(0, directory.size(), directory) != 0)
-            continue;
-        const std::string_view fileName = std::string_view(reserved).substr(directory.size());
-        if (fileName.find('/') != std::string_view::npos) continue;
-        consider(fileName, [] { return true; });
-    }
+    for (const std::set<std::string>* paths : {&reserved_, &held_})
+        for (const std::string& reserved : *paths) {
+            if (reserved.size() <= directory.size() ||
+                reserved.compare(0, directory.size(), directory) != 0)
+                continue;
+            const std::string_view fileName = std::string_view(reserved).substr(directory.size());
+            if (fileName.find('/') != std::string_view::npos) continue;
+            consider(fileName, [] { return true; });
+        }
 
     const std::size_t nameMax = NameMax(directory);
     for (; candidate <= std::numeric_limits<std::uint32_t>::max(); ++candidate) {
@@ -173,7 +174,7 @@ CapturePath CaptureNaming::NextLocked(const std::string& folder, const std::stri
             result.nameMax = nameMax;
             return result;
         }
-        if (!EntryExists(path) && reserved_.count(path) == 0) {
+        if (!EntryExists(path) && reserved_.count(path) == 0 && held_.count(path) == 0) {
             result.status = CaptureNameStatus::Ok;
             result.path = std::move(path);
             return result;
@@ -208,6 +209,16 @@ CapturePath CaptureNaming::Claim(const std::string& folder, const std::string& n
 void CaptureNaming::Release(const std::string& path) {
     std::lock_guard lock(lock_);
     reserved_.erase(path);
+}
+
+void CaptureNaming::Hold(const std::string& path) {
+    std::lock_guard<std::mutex> guard(lock_);
+    held_.insert(path);
+}
+
+void CaptureNaming::Unhold(const std::string& path) {
+    std::lock_guard<std::mutex> guard(lock_);
+    held_.erase(path);
 }
 
 bool CaptureNaming::IsReserved(const std::string& path) const {

@@ -54,6 +54,10 @@ public:
     CapturePath Claim(const std::string& folder, const std::string& name, const std::string& ext);
     void Release(const std::string& path);
     bool IsReserved(const std::string& path) const;
+    // A path moved to the trash this session: its number counts as taken (the next capture
+    // does not get it) until Unhold, when the file came back.
+    void Hold(const std::string& path);
+    void Unhold(const std::string& path);
     std::size_t reservedCount() const;
 
 private:
@@ -64,4 +68,5 @@ private:
     mutable std::mutex lock_;   // guards reserved_
     // Paths handed to a camera whose file has not appeared yet; forgotten once it exists.
     std::set<std::string> reserved_;
+    std::set<std::string> held_;   // trashed this session
 };

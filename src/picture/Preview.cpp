@@ -274,4 +274,27 @@ Pixels ReadPicture(const std::string& path) {
     return guarded([&] { return readPicture(path); });
 }
 
+int ReadOrientation(const std::string& path) {
+    PictureFile file;
+    std::string error;
+    std::vector<std::uint8_t> head;
+    if (!file.open(path).empty() || !file.readHead(3, head, error)) return 1;
+    try {
+        EnsureExivReady();
+        const bool jpeg = isJpeg(head);
+        if (jpeg && !file.readHead(kJpegHeadBytes, head, error)) return 1;
+        Exiv2::Image::AutoPtr image =
+            jpeg ? Exiv2::ImageFactory::open(head.data(), static_cast<long>(head.size()))
+                 : Exiv2::ImageFactory::open(file.procName());
+        image->readMetadata();
+        const Exiv2::ExifData& exif = image->exifData();
+        const auto found = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+        if (found == exif.end()) return 1;
+        const long orientation = found->toLong();
+        return orientation >= 1 && orientation <= 8 ? static_cast<int>(orientation) : 1;
+    } catch (...) {
+        return 1;
+    }
+}
+
 }   // namespace picture

@@ -35,6 +35,11 @@ Pixels ReadThumbnail(const std::string& path, int minWidth = 160);
 // The whole picture: a JPEG decoded at full size, another file's largest embedded preview.
 Pixels ReadPicture(const std::string& path);
 
+// The file's EXIF orientation (Exif.Image.Orientation, 1-8: 3 is upside down, 6 wants turning a
+// quarter clockwise, 8 a quarter anticlockwise); 1 when it has none or cannot be read. The
+// pixels above are as stored: the one showing them turns them.
+int ReadOrientation(const std::string& path);
+
 // Decodes JPEG bytes, scaled down by the largest factor libturbojpeg offers that keeps the
 // width at least minWidth (0: full size). A damaged or cut JPEG is an error, not part of one.
 Pixels DecodeJpeg(const std::uint8_t* data, std::size_t size, int minWidth = 0);

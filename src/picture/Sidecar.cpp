@@ -6,6 +6,7 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -255,6 +256,16 @@ std::optional<int> ReadRating(const std::string& picturePath, std::string& error
 std::optional<int> ReadRating(const std::string& picturePath) {
     std::string ignored;
     return ReadRating(picturePath, ignored);
+}
+
+std::optional<int> PictureRating(const std::string& picturePath) {
+    struct stat picture {
+    }, sidecar{};
+    if (::stat(picturePath.c_str(), &picture) == 0 &&
+        ::stat(SidecarPath(picturePath).c_str(), &sidecar) == 0 &&
+        sidecar.st_mtime + kStaleSidecarSeconds < picture.st_mtime)
+        return std::nullopt;
+    return ReadRating(picturePath);
 }
 
 std::string WriteRating(const std::vector<std::string>& pictures, std::optional<int> rating) {

@@ -23,6 +23,12 @@ constexpr std::size_t kMaxSidecarBytes = std::size_t{4} << 20;
 std::optional<int> ReadRating(const std::string& picturePath, std::string& error);
 std::optional<int> ReadRating(const std::string& picturePath);
 
+// The rating a picture shows: ReadRating's, but none when the sidecar was last written more than
+// kStaleSidecarSeconds before the picture (one a removed picture left behind, whose number a
+// new picture took: it never lends its rating to the new file).
+constexpr int kStaleSidecarSeconds = 2;
+std::optional<int> PictureRating(const std::string& picturePath);
+
 // Sets xmp:Rating to rating (or removes it, for none) in the sidecar of every picture given,
 // creating the sidecars that do not exist and removing those left with nothing. Empty when
 // done; otherwise why not, and no sidecar is changed (those written before the failure get their

@@ -15,8 +15,11 @@
 #include "sdk/sim/ImageFile.h"
 #include "views/CViewInfo.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QTest>
@@ -103,13 +106,17 @@ private slots:
         CReviewPanel* review = host.reviewPanel();
         QListWidget* strip = review->strip();
 
-        // A capture arriving by other means: listed on top and selected within a second.
+        // A capture arriving by other means: listed on top within a second and counted; the
+        // selection stays where it was.
+        QTRY_COMPARE(strip->count(), 3);
+        QCOMPARE(strip->currentRow(), 0);
         writePicture(dir.filePath(QStringLiteral("Photo-0003.jpg")), 128);
         QTRY_COMPARE_WITH_TIMEOUT(
             names(strip),
             (QStringList{"Photo-0003.jpg", "Photo-0002.crw", "Photo-0002.jpg", "Photo-0001.jpg"}),
             1500);
-        QCOMPARE(strip->currentRow(), 0);
+        QCOMPARE(strip->currentRow(), 1);
+        QCOMPARE(review->arrived(), QStringLiteral("1 new picture"));
         QTRY_VERIFY(strip->item(1)->text().contains(QStringLiteral("no preview in the file")));
 
         const auto sidecarRating = [&](const char* name) {
@@ -138,6 +145,7 @@ private slots:
             QVERIFY2(sidecarRating(s.picture) == s.rating, s.picture);
         }
         QCOMPARE(review->status(), QString());
+        QCOMPARE(review->arrived(), QString());   // the new one was stepped to
 
         // Enter: the picture large, its colour histogram in the Info pane.
         QSignalSpy shown(review, &CReviewPanel::pictureShown);
@@ -179,6 +187,225 @@ private slots:
         QTest::keyClick(strip, Qt::Key_Escape);
         QVERIFY(!screen.showingPicture());
         QVERIFY(!info.showingPictureHistogram());
+    }
+
+    // The Review tab's keys work whatever has the focus in the window: after choosing in a list
+    // elsewhere and switching to Review, after a click on the large picture; Space and
+    // Ctrl+Shift+C release the shutter there and on the Time tab.
+    void keysReachTheReviewWhateverHasTheFocus() {
+        ResetSimulators(WorldOf({sim::fullCamera("Cd One")}), WorldOf({}));
+        DocFixture fx;
+        fx.doc->UpdateDeviceList();
+        QVERIFY(fx.doc->ConnectCamera("Cd One"));
+        const QDir dir(fx.dir.path());
+        writePicture(dir.filePath(QStringLiteral("Photo-0001.jpg")), 40);
+        writePicture(dir.filePath(QStringLiteral("Photo-0002.jpg")), 250);
+        QWidget window;
+        auto* screen = new CViewViewscreen(fx.doc.get(), &window);
+        auto* info = new CViewInfo(fx.doc.get(), &window);
+        auto* host = new CViewMain(fx.doc.get(), &window);
+        auto* iso = new QComboBox(&window);   // a list of another pane, as the ISO one
+        iso->addItems({"100", "200", "400"});
+        screen->setGeometry(0, 0, 400, 300);
+        info->setGeometry(400, 0, 200, 300);
+        host->setGeometry(0, 300, 640, 300);
+        iso->setGeometry(600, 0, 60, 20);
+        window.resize(700, 620);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        CReviewPanel* review = host->reviewPanel();
+        QListWidget* strip = review->strip();
+        const auto rating = [&](const char* name) {
+            return picture::ReadRating(dir.filePath(QString::fromLatin1(name)).toStdString());
+        };
+
+        iso->setFocus();
+        host->tabs()->setCurrentIndex(CViewMain::ReviewTab);
+        QTRY_COMPARE(strip->count(), 2);
+        QCOMPARE(QApplication::focusWidget(), strip);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_4);
+        QTRY_COMPARE(rating("Photo-0002.jpg"), std::optional<int>(4));
+        iso->setFocus();   // a rating key never reaches another control
+        QTest::keyClick(iso, Qt::Key_4);
+        QCOMPARE(iso->currentText(), QStringLiteral("100"));
+
+        // A click on the large picture zooms; the keys go on working.
+        QSignalSpy shown(review, &CReviewPanel::pictureShown);
+        strip->setFocus();
+        QTest::keyClick(strip, Qt::Key_Return);
+        QVERIFY(shown.wait());
+        QWidget* large = screen->picture(CViewViewscreen::LivePicture);
+        QTest::mouseClick(large, Qt::LeftButton, {}, large->rect().center());
+        QVERIFY(screen->actualSize());
+        // A capture leaves the zoomed review as it is and counts the arrival.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C,
+                        Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_COMPARE(strip->count(), 3);
+        QVERIFY(screen->actualSize());
+        QVERIFY(screen->showingPicture());
+        QCOMPARE(QFileInfo(review->selectedPath()).fileName(), QStringLiteral("Photo-0002.jpg"));
+        QCOMPARE(review->arrived(), QStringLiteral("1 new picture"));
+        struct Key {
+            Qt::Key key;
+            const char* picture;
+            std::optional<int> rating;
+        };
+        for (const Key& k :
+             {Key{Qt::Key_Right, "Photo-0001.jpg", {}},
+              Key{Qt::Key_X, "Photo-0001.jpg", picture::kReject},
+              Key{Qt::Key_2, "Photo-0001.jpg", 2}, Key{Qt::Key_0, "Photo-0001.jpg", std::nullopt},
+              Key{Qt::Key_Left, "Photo-0002.jpg", 4}}) {
+            QTest::keyClick(QApplication::focusWidget(), k.key);
+            QTRY_COMPARE(QFileInfo(review->selectedPath()).fileName(),
+                         QString::fromLatin1(k.picture));
+            QTRY_VERIFY2(rating(k.picture) == k.rating, k.picture);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!screen->showingPicture());
+
+        // Space and Ctrl+Shift+C release the shutter, the focus in another pane's list.
+        iso->setFocus();
+        QTest::keyClick(iso, Qt::Key_Space);
+        QTRY_VERIFY(dir.exists(QStringLiteral("Photo-0004.jpg")));
+        QTest::keyClick(iso, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_VERIFY(dir.exists(QStringLiteral("Photo-0005.jpg")));
+        QTRY_COMPARE(review->arrived(), QStringLiteral("3 new pictures"));
+        host->tabs()->setCurrentIndex(CViewMain::TimeTab);
+        iso->setFocus();
+        QTest::keyClick(iso, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_VERIFY(dir.exists(QStringLiteral("Photo-0006.jpg")));
+        QCOMPARE(iso->currentText(), QStringLiteral("100"));
+    }
+
+    // A picture removed by another program leaves its sidecar; the next picture with its
+    // number shows no rating of the old one, while a sidecar written after its picture does.
+    void aSidecarLeftByARemovedPictureLendsNoRating() {
+        Panel p;
+        const std::string old = p.folder + "Photo-0001.jpg", kept = p.folder + "Photo-0002.jpg";
+        for (const std::string& picture : {old, kept}) {
+            writePicture(picture, 90);
+            QCOMPARE(picture::WriteRating({picture}, 5), std::string());
+        }
+        const std::time_t anHourAgo = std::time(nullptr) - 3600;
+        const utimbuf times{anHourAgo, anHourAgo};
+        for (const std::string& file :
+             {kept, picture::SidecarPath(kept), old, picture::SidecarPath(old)})
+            QCOMPARE(::utime(file.c_str(), &times), 0);
+        QCOMPARE(::unlink(old.c_str()), 0);
+        writePicture(old, 120);   // a new capture takes the number
+        QListWidget* strip = p.show();
+        QTRY_COMPARE(strip->count(), 2);
+        QTRY_VERIFY(loaded(strip->item(0)) && loaded(strip->item(1)));
+        QCOMPARE(strip->item(0)->text(),
+                 QStringLiteral("Photo-0002.jpg\n\u2605\u2605\u2605\u2605\u2605"));
+        QCOMPARE(strip->item(1)->text(), QStringLiteral("Photo-0001.jpg"));
+    }
+
+    // A picture that cannot be shown takes the place of the one before (no picture or histogram
+    // of it stays up) and its line goes on moving on, on a capture and in another folder.
+    void aPictureThatCannotBeShownLeavesNothingOfThePreviousUp() {
+        Panel p;
+        CViewViewscreen screen(p.fx.doc.get());
+        CViewInfo info(p.fx.doc.get());
+        writePicture(p.folder + "Photo-0001.jpg", 250);
+        testsupport::WriteFile(p.folder + "Photo-0002.jpg", "not a JPEG");
+        QListWidget* strip = p.show();
+        QTRY_COMPARE(strip->count(), 2);
+        QSignalSpy shown(p.review.get(), &CReviewPanel::pictureShown);
+        const QString line = QStringLiteral("Photo-0002.jpg cannot be shown: ");
+        const auto bright = [&] {
+            const QImage& large = screen.picture(CViewViewscreen::LivePicture)->image();
+            return qGray(large.pixel(large.width() / 2, large.height() / 2)) > 200;
+        };
+        for (int step = 0; step < 3; ++step) {
+            strip->setCurrentRow(static_cast<int>(names(strip).indexOf("Photo-0001.jpg")));
+            QTest::keyClick(strip, Qt::Key_Return);
+            QVERIFY(shown.wait());
+            QVERIFY(bright() && info.showingPictureHistogram());
+            QTest::keyClick(strip, Qt::Key_Left);
+            QTRY_VERIFY(p.review->status().startsWith(line));
+            QVERIFY(!bright());
+            QVERIFY(!info.showingPictureHistogram());
+            if (step == 0) QTest::keyClick(strip, Qt::Key_Right);
+            if (step == 1) writePicture(p.folder + "Photo-0003.jpg", 10);
+            if (step == 2) {
+                p.fx.doc->SetCaptureFolder(p.folder + "data/");
+                p.review->Rescan();
+            }
+            QTRY_COMPARE(p.review->status(), QString());
+            if (step == 1) QTRY_COMPARE(strip->count(), 3);
+        }
+    }
+
+    // Portraits stand up: the thumbnail and the large picture turn as the EXIF orientation says.
+    void theExifOrientationTurnsThumbnailAndLargePicture_data() {
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<bool>("portrait");
+        QTest::addColumn<QPoint>("dark");   // where the stored left half ends up (-1, 0, 1)
+        QTest::newRow("1 as stored") << 1 << false << QPoint(-1, 0);
+        QTest::newRow("3 upside down") << 3 << false << QPoint(1, 0);
+        QTest::newRow("6 a quarter clockwise") << 6 << true << QPoint(0, -1);
+        QTest::newRow("8 a quarter anticlockwise") << 8 << true << QPoint(0, 1);
+    }
+    void theExifOrientationTurnsThumbnailAndLargePicture() {
+        QFETCH(int, orientation);
+        QFETCH(bool, portrait);
+        QFETCH(QPoint, dark);
+        Panel p;
+        CViewViewscreen screen(p.fx.doc.get());
+        std::vector<std::uint8_t> rgb(640 * 480 * 3, 230);
+        for (int y = 0; y < 480; ++y) std::fill_n(&rgb[y * 640 * 3], 320 * 3, 20);
+        std::vector<std::uint8_t> jpeg = sim::jpegWithThumbnail(rgb.data(), 640, 480, 90);
+        // IFD0's first entry, the orientation, a little-endian short at byte 30.
+        QVERIFY(jpeg[22] == 0x12 && jpeg[23] == 0x01);
+        jpeg[30] = static_cast<std::uint8_t>(orientation);
+        testsupport::WriteFile(p.folder + "Photo-0001.jpg", std::string(jpeg.begin(), jpeg.end()));
+        QListWidget* strip = p.show();
+        QTRY_COMPARE(strip->count(), 1);
+        QTRY_VERIFY(loaded(strip->item(0)));
+        const QSize icon = strip->item(0)->icon().availableSizes().value(0);
+        QCOMPARE(icon.height() > icon.width(), portrait);
+        QSignalSpy shown(p.review.get(), &CReviewPanel::pictureShown);
+        strip->setCurrentRow(0);
+        QTest::keyClick(strip, Qt::Key_Return);
+        QVERIFY(shown.wait());
+        const QImage& large = screen.picture(CViewViewscreen::LivePicture)->image();
+        const QPoint middle(large.width() / 2, large.height() / 2);
+        const auto grey = [&](QPoint towards) {
+            return qGray(large.pixel(middle + QPoint(towards.x() * large.width() / 5,
+                                                     towards.y() * large.height() / 5)));
+        };
+        QVERIFY2(grey(dark) < 60 && grey(-dark) > 180, qPrintable(QString::number(grey(dark))));
+    }
+
+    // Delete says so on the console and Ctrl+Z takes it back, sidecar and all; the number of
+    // a picture in the trash is not given to the next capture.
+    void deleteIsUndoneAndItsNumberIsNotTakenMeanwhile() {
+        Panel p;
+        writePicture(p.folder + "Photo-0001.jpg", 90);
+        writePicture(p.folder + "Photo-0002.jpg", 200);
+        QCOMPARE(picture::WriteRating({p.folder + "Photo-0002.jpg"}, 3), std::string());
+        QListWidget* strip = p.show();
+        QVERIFY(QTest::qWaitForWindowActive(p.review.get()));
+        QTRY_COMPARE(strip->count(), 2);
+        strip->setCurrentRow(0);
+        QTest::keyClick(strip, Qt::Key_Delete);
+        QTRY_COMPARE(names(strip), QStringList{"Photo-0001.jpg"});
+        QVERIFY(p.fx.console.text().find("Moved Photo-0002.jpg to the trash\r\n") !=
+                std::string::npos);
+        QCOMPARE(p.fx.doc->naming().Next(p.folder, "Photo", "jpg").path,
+                 p.folder + "Photo-0003.jpg");
+        QTest::keyClick(strip, Qt::Key_Z, Qt::ControlModifier);
+        QTRY_COMPARE(names(strip), (QStringList{"Photo-0002.jpg", "Photo-0001.jpg"}));
+        QCOMPARE(strip->currentRow(), 0);
+        QVERIFY(p.fx.console.text().find("Restored Photo-0002.jpg from the trash\r\n") !=
+                std::string::npos);
+        QCOMPARE(picture::ReadRating(p.folder + "Photo-0002.jpg"), std::optional<int>(3));
+        for (const char* gone : {"/files/Photo-0002.jpg", "/files/Photo-0002.jpg.xmp",
+                                 "/info/Photo-0002.jpg.trashinfo"})
+            QVERIFY2(!testsupport::Exists(p.trash + gone), gone);
+        QTest::keyClick(strip, Qt::Key_Z, Qt::ControlModifier);   // nothing more to undo
+        QCOMPARE(p.review->status(), QString());
     }
 
     void deleteRefusedWhenTheTrashCannotTakeIt_data() {
