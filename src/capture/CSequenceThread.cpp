@@ -405,50 +405,43 @@ CSequenceThread::Wait CSequenceThread::AwaitCamera(SequenceClock::Clock::time_po
 
 std::string CSequenceThread::ApplyStoredSettings(const SequenceItem& item) {
     SequenceCamera& camera = *camera_;
+    SettingValues wanted;
+    for (const camera::SettingInfo& info : camera::kSettings)
+        wanted.label(info.key) = item.label(info.key);   // empty: the camera keeps its value
+    wanted.hasZoom = true;
+    wanted.zoom = item.zoomPosition;
     std::string changed;
     auto note = [&changed](const std::string& text) {
         if (!changed.empty()) changed += ';';
         changed += text;
     };
-    std::vector<camera::Setting> applied;
-    for (const camera::SettingInfo& info : camera::kSettings) {
-        const std::string& wanted = item.label(info.key);
-        if (wanted.empty()) continue;   // nothing was selected: the camera keeps its value
-        if (camera.Get(info.key) == wanted) continue;
-        if (!camera.Offers(info.key, wanted)) {
-            // Said once per run, not in every step that asks for it.
-            if (notOffered_.insert(std::string(info.name) + ' ' + wanted).second)
-                camera.Log(Format("Setting not offered by the camera: %s %s\r\n", info.name,
-                                  wanted.c_str()));
-            continue;
-        }
-        camera.Log(Format(info.changeText, wanted.c_str()));
-        camera.Set(info.key, wanted);   // a refusal is logged by the driver
-        applied.push_back(info.key);
-        note(std::string(info.name) + '=' + wanted);
-    }
-    bool zoomMoved = false;
-    if (camera.HasZoom() && camera.GetZoomPos() != item.zoomPosition) {
-        camera.Log(Format("Changing zoom to: %d\r\n", static_cast<int>(item.zoomPosition)));
-        camera.SetZoomPos(item.zoomPosition);
-        zoomMoved = true;
-        note("Zoom=" + std::to_string(item.zoomPosition));
-    }
-    // Read-back: the camera may hold another value than asked (refused, or changed with
+    const ApplyReport report =
+        camera.Apply(wanted, [&](std::optional<camera::Setting> key, bool offered) {
+            if (!key) {
+                camera.Log(Format("Changing zoom to: %d\r\n", static_cast<int>(wanted.zoom)));
+                note("Zoom=" + std::to_string(wanted.zoom));
+                return;
+            }
+            const camera::SettingInfo& info = camera::InfoOf(*key);
+            const std::string& label = wanted.label(*key);
+            if (!offered) {
+                // Said once per run, not in every step that asks for it.
+                if (notOffered_.insert(std::string(info.name) + ' ' + label).second)
+                    camera.Log(Format("Setting not offered by the camera: %s %s\r\n", info.name,
+                                      label.c_str()));
+                return;
+            }
+            camera.Log(Format(info.changeText, label.c_str()));   // a refusal: the driver logs it
+            note(std::string(info.name) + '=' + label);
+        });
+    // Read back: the camera may hold another value than asked (refused, or changed with
     // another setting).
-    for (camera::Setting key : applied) {
-        const std::string wanted = item.label(key);
-        const std::string held = camera.Get(key);
-        if (held != wanted)
-            camera.Log(Format("Setting not applied: %s is %s, wanted %s\r\n",
-                              camera::InfoOf(key).name,
-                              held.empty() ? "an unlisted value" : held.c_str(), wanted.c_str()));
-    }
-    if (zoomMoved) {
-        const std::uint32_t held = camera.GetZoomPos();
-        if (held != item.zoomPosition)
-            camera.Log(
-                Format("Setting not applied: Zoom is %u, wanted %u\r\n", held, item.zoomPosition));
-    }
+    for (const auto& [key, held] : report.notHeld)
+        camera.Log(Format("Setting not applied: %s is %s, wanted %s\r\n", camera::InfoOf(key).name,
+                          held.empty() ? "an unlisted value" : held.c_str(),
+                          wanted.label(key).c_str()));
+    if (report.zoomNotHeld)
+        camera.Log(
+            Format("Setting not applied: Zoom is %u, wanted %u\r\n", report.heldZoom, wanted.zoom));
     return changed;
 }

@@ -1,6 +1,5 @@
 #include "capture/DocumentSequenceCamera.h"
 
-#include "camera/LabelTables.h"
 #include "document/CViewDoc.h"
 
 bool DocumentSequenceCamera::Ready() {
@@ -13,33 +12,8 @@ bool DocumentSequenceCamera::CameraOpen() { return document_->openDriver() != nu
 
 bool DocumentSequenceCamera::CameraAway() { return document_->cameraSession().away(); }
 
-std::string DocumentSequenceCamera::Get(camera::Setting key) {
-    camera::CanonDriver* driver = document_->openDriver();
-    return driver ? driver->GetLabel(key) : std::string();
-}
-
-bool DocumentSequenceCamera::Offers(camera::Setting key, const std::string& label) {
-    camera::CanonDriver* driver = document_->openDriver();
-    return driver && camera::FindLabel(driver->Options(key), label) != nullptr;
-}
-
-bool DocumentSequenceCamera::Set(camera::Setting key, const std::string& label) {
-    camera::CanonDriver* driver = document_->openDriver();
-    return driver && driver->Set(key, label, camera::kRunBusyRetry);
-}
-
-bool DocumentSequenceCamera::HasZoom() {
-    camera::CanonDriver* driver = document_->openDriver();
-    return driver && driver->maxZoomPos() > 0;
-}
-
-std::uint32_t DocumentSequenceCamera::GetZoomPos() {
-    camera::CanonDriver* driver = document_->openDriver();
-    return driver ? driver->GetZoomPos() : 0;
-}
-
-void DocumentSequenceCamera::SetZoomPos(std::uint32_t position) {
-    if (camera::CanonDriver* driver = document_->openDriver()) driver->SetZoomPos(position);
+ApplyReport DocumentSequenceCamera::Apply(const SettingValues& wanted, const ApplyHook& hook) {
+    return document_->cameraSession().Apply(wanted, camera::kRunBusyRetry, hook);
 }
 
 bool DocumentSequenceCamera::TakePicture(std::string& writtenPath) {

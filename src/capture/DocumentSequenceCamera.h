@@ -14,12 +14,7 @@ public:
     void Log(const std::string& text) override;
     bool CameraOpen() override;
     bool CameraAway() override;
-    std::string Get(camera::Setting key) override;
-    bool Offers(camera::Setting key, const std::string& label) override;
-    bool Set(camera::Setting key, const std::string& label) override;
-    bool HasZoom() override;
-    std::uint32_t GetZoomPos() override;
-    void SetZoomPos(std::uint32_t position) override;
+    ApplyReport Apply(const SettingValues& wanted, const ApplyHook& hook) override;
     bool TakePicture(std::string& writtenPath) override;
     void PhotoCaptured() override;
     std::string LogPath() override;

@@ -73,14 +73,17 @@ SettingValues CameraSession::held() const {
     return held_;
 }
 
-ApplyReport CameraSession::Apply(const SettingValues& wanted, camera::BusyRetry busy) {
+ApplyReport CameraSession::Apply(const SettingValues& wanted, camera::BusyRetry busy,
+                                 const ApplyHook& hook) {
     ApplyReport report;
     camera::CanonDriver* driver = openDriver();
     if (driver == nullptr) return report;
     for (const camera::SettingInfo& info : camera::kSettings) {
         const std::string& label = wanted.label(info.key);
         if (label.empty() || driver->GetLabel(info.key) == label) continue;
-        if (camera::FindLabel(driver->Options(info.key), label) == nullptr) {
+        const bool offered = camera::FindLabel(driver->Options(info.key), label) != nullptr;
+        if (hook) hook(info.key, offered);
+        if (!offered) {
             report.notOffered.push_back(info.key);
             continue;
         }
@@ -88,6 +91,7 @@ ApplyReport CameraSession::Apply(const SettingValues& wanted, camera::BusyRetry 
         report.sent.push_back(info.key);
     }
     if (wanted.hasZoom && driver->maxZoomPos() > 0 && driver->GetZoomPos() != wanted.zoom) {
+        if (hook) hook(std::nullopt, true);
         driver->SetZoomPos(wanted.zoom);
         report.zoomSent = true;
     }

@@ -57,7 +57,8 @@ public:
     // and that it lists, and the zoom (when asked and the camera has one); then reads back
     // what it sent into the record. Logs nothing of its own (a refusal is logged by the
     // driver); the report says what was sent, not offered, or not held.
-    ApplyReport Apply(const SettingValues& wanted, camera::BusyRetry busy);
+    ApplyReport Apply(const SettingValues& wanted, camera::BusyRetry busy,
+                      const ApplyHook& hook = {});
 
     // ---- Loss and return
     // The open camera was found gone (camera event kEventCameraGone). Any thread; acted on by

@@ -6,6 +6,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,3 +32,8 @@ struct ApplyReport {
     bool zoomNotHeld = false;   // the zoom stands elsewhere afterwards, at heldZoom
     std::uint32_t heldZoom = 0;
 };
+
+// Told as Apply goes, in the table's order, before anything is sent: a setting it is about to
+// send (offered true) or one the camera does not list (offered false); the zoom (no key)
+// before it is moved. The Time run logs its "Changing ... to:" lines from it.
+using ApplyHook = std::function<void(std::optional<camera::Setting> key, bool offered)>;

@@ -539,6 +539,43 @@ std::vector<std::string> Listing(const std::string& folder) {
     return names;
 }
 
+// A picture the camera has taken is never lost to a busy transfer: the window's release
+// answers at once and the file arrives later from the camera thread's own retries; a worker's
+// retry gets the same file; one taken on the body is fetched again too.
+TEST_F(RealCameraTest, ABusyTransferLosesNoPicture) {
+    struct Row {
+        const char* how;
+        camera::BusyRetry busy;
+        bool released;   // by Kestrel (else the body's button)
+        bool answered;   // TakePicture's answer
+        const char* inject;
+    } rows[] = {{"window release", {}, true, false, "file -110 1\n"},
+                {"worker release", {5, std::chrono::milliseconds(0)}, true, true, "file -110 3\n"},
+                {"body's button", {}, false, true, "file -110 1\n"}};
+    ASSERT_TRUE(doc->ConnectCamera(kEos));
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.how);
+        const std::string folder = captures.file("busy" + std::to_string(n++));
+        doc->SetCaptureFolder(folder + "/");
+        Inject(eosDisk, row.inject);
+        if (row.released) {
+            const auto t0 = std::chrono::steady_clock::now();
+            EXPECT_EQ(doc->TakePicture(nullptr, row.busy), row.answered) << Logs();
+            if (!row.answered) {   // one try of each call, no waiting on the camera thread
+                EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(400));
+            }
+        } else {
+            std::ofstream(eosDisk.file("shutter")) << 1;
+        }
+        ASSERT_TRUE(WaitFor([&] { return Exists(folder) && Listing(folder).size() == 1; }));
+        int w = 0, h = 0;
+        EXPECT_TRUE(DecodesAsJpeg(ReadFile(folder + "/" + Listing(folder).at(0)), w, h));
+    }
+    EXPECT_EQ(Notes().find("left on the camera"), std::string::npos) << Notes();
+    Driver().Disconnect();
+}
+
 TEST_F(RealCameraTest, EveryFileOfAReleaseArrivesWholeUnderOneNumberWithItsOwnExtension) {
     struct Row {
         const char* format;
@@ -660,6 +697,11 @@ TEST_F(RealCameraTest, PicturesInTheCameraRamLeaveItOncSavedAndOnesOnTheCardStay
         for (int i = 0; i < row.releases; ++i) ASSERT_TRUE(doc->TakePicture()) << i;
         EXPECT_EQ(Listing(folder).size(), static_cast<std::size_t>(row.releases));
         EXPECT_EQ(ReadFile(disk.file("stored")), row.left);
+        if (!*row.ram) continue;
+        // A delete the camera answers busy is made again at a later tick: the RAM empties.
+        Inject(disk, "delete -110 2\n");
+        ASSERT_TRUE(doc->TakePicture());
+        EXPECT_TRUE(WaitFor([&] { return ReadFile(disk.file("stored")) == "0"; }));
     }
 }
 

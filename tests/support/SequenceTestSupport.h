@@ -102,22 +102,31 @@ public:
         std::lock_guard lock(mutex_);
         return now >= awayFrom && now < awayUntil;
     }
-    std::string Get(camera::Setting key) override {
-        std::lock_guard lock(mutex_);
-        return values[key];
+    // The session's Apply over values: sent when listed, held back for a key in hold.
+    ApplyReport Apply(const SettingValues& wanted, const ApplyHook& hook) override {
+        ApplyReport report;
+        std::unique_lock lock(mutex_);
+        for (const camera::SettingInfo& info : camera::kSettings) {
+            const std::string& label = wanted.label(info.key);
+            if (label.empty() || values[info.key] == label) continue;
+            const bool listed = offered.empty() || offered.count(label) > 0;
+            lock.unlock();   // the hook logs
+            hook(info.key, listed);
+            lock.lock();
+            (listed ? report.sent : report.notOffered).push_back(info.key);
+            if (listed && !hold.count(info.key)) values[info.key] = label;
+            if (listed && values[info.key] != label)
+                report.notHeld.emplace_back(info.key, values[info.key]);
+        }
+        if (wanted.hasZoom && zoom != wanted.zoom) {
+            lock.unlock();
+            hook(std::nullopt, true);
+            lock.lock();
+            zoom = report.heldZoom = wanted.zoom;
+            report.zoomSent = true;
+        }
+        return report;
     }
-    bool Offers(camera::Setting, const std::string& label) override {
-        std::lock_guard lock(mutex_);
-        return offered.empty() || offered.count(label) > 0;
-    }
-    bool Set(camera::Setting key, const std::string& label) override {
-        std::lock_guard lock(mutex_);
-        if (hold.count(key)) return false;
-        values[key] = label;
-        return true;
-    }
-    std::uint32_t GetZoomPos() override { return zoom; }
-    void SetZoomPos(std::uint32_t position) override { zoom = position; }
     bool TakePicture(std::string& writtenPath) override {
         if (onTake) onTake();
         writtenPath = "/shots/Photo-" + std::to_string(pictures) + ".jpg";

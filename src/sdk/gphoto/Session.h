@@ -104,6 +104,12 @@ public:
     // long for the second file of RAW+JPEG. A file announced later still arrives, through
     // the event poll, under the number of its pair.
     static constexpr int kReleaseFileWaitMs = 3000;
+    // A transfer the camera answers busy does not lose the file: it is fetched again, every
+    // kBusyRefetchMs at most kBusyFetchTries times (about 5 s), on the camera thread's own
+    // tick and announced as a camera picture (kEventCameraPicture), so no caller waits for it.
+    // A worker that retries GetReleasedData gets the same file again meanwhile.
+    static constexpr int kBusyRefetchMs = 500;
+    static constexpr int kBusyFetchTries = 10;
     // Files the camera announced by itself that are kept until fetched (oldest dropped).
     static constexpr std::size_t kMaxWaitingFiles = 64;
     // The largest preview accepted, each way; a larger claim is refused undecoded.
@@ -141,6 +147,9 @@ private:
     // returns true when the camera said the capture is complete.
     bool pollEvents(sdk::Handle h, int timeoutMs, std::size_t expected = 0);
     void cameraFile(sdk::Handle h, const CameraPath& file);
+    // Announces the busy files that are due again and retries busy RAM deletes.
+    void retryBusy(sdk::Handle h);
+    void deleteFromRam(sdk::Handle h, const CameraPath& file, int tries);
     void propertyChanged(sdk::Handle h, const std::string& text, bool& settingsChanged);
     // release: the file is one of a release Kestrel made (else the camera's own).
     sdk::Result downloadFile(sdk::Handle h, const CameraPath& file, bool release,

@@ -5,6 +5,7 @@
 
 #include <gphoto2/gphoto2.h>
 
+#include <chrono>
 #include <unordered_set>
 
 namespace gphoto {
@@ -32,6 +33,18 @@ struct Session::Cam {
     bool noCard = false;              // the camera reported no storage: pictures live in its RAM
     std::deque<CameraPath> files;     // of the last release, still to download
     std::deque<CameraPath> waiting;   // announced by the camera itself, not yet fetched
+    // A file whose transfer the camera answered busy: kept and fetched again (announced as a
+    // camera picture when due), never lost to busy; dropped after kBusyFetchTries, left on
+    // the camera and said once.
+    struct Refetch {
+        CameraPath file;
+        bool released = false;   // a file of a release Kestrel made
+        int tries = 1;           // transfers and announcements so far
+        std::chrono::steady_clock::time_point due;
+    };
+    std::deque<Refetch> refetch;
+    // Files saved from the camera's RAM whose delete it answered busy: tried again each tick.
+    std::deque<std::pair<CameraPath, int>> deletes;
     // Files saved in this session, newest last (bounded): the other file of a pair (by the
     // camera's base name) takes the same name.
     struct Saved {

@@ -181,7 +181,13 @@ sdk::Result Session::Download(sdk::Handle h, const std::string& path,
     saved.clear();
     Cam* c = find(h);
     if (c == nullptr) return missing(h);
-    if (c->files.empty()) return err::kFileNotFound;
+    if (c->files.empty()) {
+        // A worker asking again after a busy answer gets that file again.
+        for (const Cam::Refetch& busy : c->refetch)
+            if (busy.released)
+                return downloadFile(h, busy.file, true, path, progress, context, saved);
+        return err::kFileNotFound;
+    }
     const CameraPath file = c->files.front();
     c->files.pop_front();
     return downloadFile(h, file, true, path, progress, context, saved);
@@ -193,6 +199,9 @@ sdk::Result Session::DownloadCameraPicture(sdk::Handle h, const std::string& cam
     saved.clear();
     Cam* c = find(h);
     if (c == nullptr) return missing(h);
+    for (const Cam::Refetch& busy : c->refetch)
+        if (busy.file.name == cameraName)
+            return downloadFile(h, busy.file, busy.released, path, progress, context, saved);
     auto it = std::find_if(c->waiting.begin(), c->waiting.end(),
                            [&](const CameraPath& f) { return f.name == cameraName; });
     if (it == c->waiting.end()) return err::kFileNotFound;
@@ -236,6 +245,17 @@ sdk::Result Session::downloadFile(sdk::Handle h, const CameraPath& file, bool re
     }
     gp_file_unref(data);
     c = find(h);   // a vanished camera is closed by now
+    if (c != nullptr) {
+        auto busy = std::find_if(c->refetch.begin(), c->refetch.end(), [&](const Cam::Refetch& f) {
+            return keyOf(f.file) == keyOf(file);
+        });
+        const auto due = Clock::now() + std::chrono::milliseconds(kBusyRefetchMs);
+        if (r == err::kDeviceBusy && busy == c->refetch.end())
+            c->refetch.push_back({file, release, 1, due});
+        else if (r == err::kDeviceBusy)
+            busy->due = due;   // not announced while a caller is still asking for it
+        else if (busy != c->refetch.end()) c->refetch.erase(busy);
+    }
     if (r == sdk::kOk && c != nullptr) {
         c->saved.push_back({base, stemOf(saved), release});
         if (c->saved.size() > 32) c->saved.pop_front();
@@ -244,14 +264,55 @@ sdk::Result Session::downloadFile(sdk::Handle h, const CameraPath& file, bool re
         if (!inCameraRam(*c)) {
             c->kept.insert(keyOf(file));
         } else {
-            check(h, "gp_camera_file_delete", [&] {
-                return gp_camera_file_delete(camera, file.folder.c_str(), file.name.c_str(),
-                                             context_);
-            });
+            deleteFromRam(h, file, 1);
         }
     }
     if (r == sdk::kOk && progress) progress(100, 1, context);
     return r;
+}
+
+void Session::deleteFromRam(sdk::Handle h, const CameraPath& file, int tries) {
+    Cam* c = find(h);
+    if (c == nullptr) return;
+    Camera* camera = c->camera;
+    const int code =
+        gp_camera_file_delete(camera, file.folder.c_str(), file.name.c_str(), context_);
+    if (code == GP_ERROR_CAMERA_BUSY && tries < kBusyFetchTries) {
+        c->deletes.push_back({file, tries + 1});   // tried again at the next tick
+        return;
+    }
+    check(h, "gp_camera_file_delete", [code] { return code; });
+}
+
+void Session::retryBusy(sdk::Handle h) {
+    Cam* c = find(h);
+    if (c == nullptr) return;
+    std::deque<std::pair<CameraPath, int>> deletes;
+    deletes.swap(c->deletes);
+    for (const auto& [file, tries] : deletes) deleteFromRam(h, file, tries);
+    const Clock::time_point now = Clock::now();
+    for (std::size_t i = 0; (c = find(h)) != nullptr && i < c->refetch.size(); ++i) {
+        Cam::Refetch& busy = c->refetch[i];
+        if (busy.due > now || c->event == nullptr) continue;
+        if (busy.tries >= kBusyFetchTries) {
+            if (options_.note)
+                options_.note("libgphoto2: the camera stayed busy for \"" +
+                              sdk::PrintableName(busy.file.name) + "\"; it is left on the camera");
+            c->refetch.erase(c->refetch.begin() + static_cast<std::ptrdiff_t>(i--));
+            continue;
+        }
+        ++busy.tries;
+        busy.due = now + std::chrono::milliseconds(kBusyRefetchMs);
+        bool late = busy.released;
+        for (const Cam::Saved& earlier : c->saved)
+            late = late || (earlier.released && earlier.base == BaseName(busy.file.name));
+        const std::vector<std::uint8_t> data =
+            sdk::CameraEventData{0, busy.file.name, late}.Encode(sdk::kEventCameraPicture);
+        // The document fetches it from within this call; busy again, it stays for the next.
+        c->event(sdk::kEventCameraPicture, data.data(), static_cast<std::uint32_t>(data.size()),
+                 c->eventContext);
+        i = 0 - std::size_t{1};   // the list may have changed: look again from its start
+    }
 }
 
 void Session::ProgressStart(float target) { progressTarget_ = target; }
@@ -341,6 +402,7 @@ void Session::Tick() {
         if ((c = find(h)) != nullptr && c->event != nullptr &&
             (c->frame == nullptr || ticks_ % 8 == 0))
             pollEvents(h, 1);
+        retryBusy(h);
     }
 }
 

@@ -7,7 +7,7 @@
 //
 // A test steers it through files in FOLDER, each read (and removed, unless said) when due:
 //   inject    "OPERATION CODE COUNT" lines: fail the next COUNT calls (operations init,
-//             preview, capture, file, get, set); kept, counted down
+//             preview, capture, file, delete, get, set); kept, counted down
 //   battery   a new level: the body reports it with a property-change event
 //   dial      "WIDGET VALUE": the body's own dial changes a setting, with its event
 //   release   "DELAY_MS raw-first|jpeg-first": the second file of RAW+JPEG is announced
@@ -521,6 +521,7 @@ int getFile(CameraFilesystem*, const char*, const char* name, CameraFileType typ
 
 int deleteFile(CameraFilesystem*, const char*, const char* name, void* data, GPContext*) {
     State& s = *static_cast<State*>(data);
+    if (int r = injected(s, "delete"); r != GP_OK) return r;
     if (s.files.erase(name) == 0) return GP_ERROR_FILE_NOT_FOUND;
     reportStored(s);
     return GP_OK;
