@@ -12,7 +12,9 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <mutex>
 #include <new>
+#include <vector>
 
 namespace {
 void WarnInBox(const QString& text) {
@@ -36,6 +38,11 @@ CMainApp::~CMainApp() {
     realCameras_.reset();   // no driver uses the table any more
 }
 
+namespace {
+std::mutex notesLock;                    // guards pendingNotes
+std::vector<std::string> pendingNotes;   // lines from any thread, not yet queued for the console
+}   // namespace
+
 void CMainApp::Note(const std::string& line) {
     // A reopen attempt's failures are expected (the camera is still away): not shown. Asked
     // here, on the camera thread, while the attempt waits for its call.
@@ -44,12 +51,24 @@ void CMainApp::Note(const std::string& line) {
     // Two hops: the driver reports the failed call as soon as the table returns; this line
     // follows it (queued to the UI thread, then a short timer for a call from the sequence
     // worker).
+    // The line is handed over under a lock (the queued call carries nothing), so the window
+    // thread reads what the camera thread wrote only after the lock's hand-over.
+    {
+        const std::lock_guard<std::mutex> lock(notesLock);
+        pendingNotes.push_back(line);
+    }
     QMetaObject::invokeMethod(
         qApp,
-        [line] {
-            QTimer::singleShot(50, qApp, [line] {
-                if (CViewDoc* doc = CViewDoc::instance()) doc->Log(line + "\r\n");
-            });
+        [] {
+            std::vector<std::string> lines;
+            {
+                const std::lock_guard<std::mutex> lock(notesLock);
+                lines.swap(pendingNotes);
+            }
+            for (std::string& taken : lines)
+                QTimer::singleShot(50, qApp, [text = std::move(taken)] {
+                    if (CViewDoc* doc = CViewDoc::instance()) doc->Log(text + "\r\n");
+                });
         },
         Qt::QueuedConnection);
 }
