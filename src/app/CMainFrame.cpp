@@ -3,6 +3,7 @@
 #include "app/BuildInfo.h"
 #include "app/CAboutDlg.h"
 #include "kit/CPaneSplitter.h"
+#include "capture/CReviewPanel.h"
 #include "capture/CViewMain.h"
 #include "capture/CViewViewscreen.h"
 #include "capture/LiveMagnifier.h"
@@ -50,6 +51,7 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
     highlightClippedAction_->setChecked(options.highlightClipped);
     thirdsGridAction_->setChecked(options.thirdsGrid);
     focusPeakingAction_->setChecked(options.focusPeaking);
+    showNewPicturesAction_->setChecked(options.showNewPictures);
     applyViewOptions(false);
 
     auto* next = new QShortcut(QKeySequence(Qt::Key_F6), this);
@@ -82,7 +84,10 @@ void CMainFrame::buildMenu() {
     thirdsGridAction_->setObjectName(QStringLiteral("thirdsGridAction"));
     focusPeakingAction_ = view->addAction(QStringLiteral("Focus Peaking"));
     focusPeakingAction_->setObjectName(QStringLiteral("focusPeakingAction"));
-    for (QAction* aid : {highlightClippedAction_, thirdsGridAction_, focusPeakingAction_}) {
+    showNewPicturesAction_ = view->addAction(QStringLiteral("Show Each New Picture"));
+    showNewPicturesAction_->setObjectName(QStringLiteral("showNewPicturesAction"));
+    for (QAction* aid : {highlightClippedAction_, thirdsGridAction_, focusPeakingAction_,
+                         showNewPicturesAction_}) {
         aid->setCheckable(true);
         connect(aid, &QAction::toggled, this, [this] { applyViewOptions(true); });
     }
@@ -217,6 +222,9 @@ void CMainFrame::applyViewOptions(bool save) {
     options.highlightClipped = highlightClippedAction_->isChecked();
     options.thirdsGrid = thirdsGridAction_->isChecked();
     options.focusPeaking = focusPeakingAction_->isChecked();
+    options.showNewPictures = showNewPicturesAction_->isChecked();
+    if (auto* main = static_cast<CViewMain*>(panes_[4]))
+        main->reviewPanel()->setShowNewPictures(options.showNewPictures);
     if (auto* screen = static_cast<CViewViewscreen*>(panes_[2])) {
         screen->setHighlightClipped(options.highlightClipped);
         screen->setThirdsGrid(options.thirdsGrid);

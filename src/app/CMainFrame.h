@@ -74,6 +74,7 @@ private:
     QAction* highlightClippedAction_ = nullptr;
     QAction* thirdsGridAction_ = nullptr;
     QAction* focusPeakingAction_ = nullptr;
+    QAction* showNewPicturesAction_ = nullptr;
     std::array<QAction*, 3> magnifyActions_{};
     LiveMagnifier* magnifier_ = nullptr;
     QString viewOptionsPath_;

@@ -77,6 +77,20 @@ void CPictureControl::ScaleNearest(const QImage& image, QSize size, QImage& scal
     }
 }
 
+QImage CPictureControl::PoolPeaking(const QImage& marks, QSize size) {
+    QImage pooled(size, QImage::Format_Indexed8);
+    pooled.setColorTable({0u, kPeakingColour});
+    pooled.fill(0);
+    if (marks.isNull() || size.isEmpty()) return pooled;
+    for (int y = 0; y < marks.height(); ++y) {
+        const uchar* row = marks.constScanLine(y);
+        uchar* out = pooled.scanLine(static_cast<int>(qint64(y) * size.height() / marks.height()));
+        for (int x = 0; x < marks.width(); ++x)
+            if (row[x] == kPeakingMark) out[qint64(x) * size.width() / marks.width()] = kPeakingMark;
+    }
+    return pooled;
+}
+
 QSize CPictureControl::sizeHint() const { return image_.size(); }
 
 void CPictureControl::paintEvent(QPaintEvent*) {

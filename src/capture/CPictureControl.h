@@ -36,6 +36,10 @@ public:
     // elsewhere.
     static void MarkClipped(const QImage& image, QImage& mask);
 
+    // The peaking marks of an Indexed8 mask (kPeakingMark = an edge) pooled to size: a pixel
+    // of the result is marked when any pixel under it is, so no mark is lost in scaling down.
+    static QImage PoolPeaking(const QImage& marks, QSize size);
+
     // Scales an RGB32 or ARGB32 image to size by nearest pixel into scaled, which is
     // reallocated only when its size or format differs.
     static void ScaleNearest(const QImage& image, QSize size, QImage& scaled);

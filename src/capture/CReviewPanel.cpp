@@ -3,13 +3,15 @@
 #include "capture/CPictureControl.h"
 #include "capture/CViewViewscreen.h"
 #include "capture/DesktopTrash.h"
+#include "capture/LargeViewCache.h"
+#include "capture/LargeViewer.h"
 #include "capture/PictureLoader.h"
+#include "capture/SavedPictureFeed.h"
 #include "document/CaptureNaming.h"
 #include "document/CViewDoc.h"
 #include "kit/Worker.h"
 #include "picture/PictureList.h"
 #include "picture/Sidecar.h"
-#include "views/CViewInfo.h"
 
 #include <QAction>
 #include <QCursor>
@@ -20,7 +22,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
-#include <QPainter>
 #include <QPixmap>
 #include <QScrollBar>
 #include <QShortcut>
@@ -51,10 +52,6 @@ CViewViewscreen* viewscreenOf(CViewDoc* document) {
     return document ? dynamic_cast<CViewViewscreen*>(document->GetView("Viewscreen")) : nullptr;
 }
 
-CViewInfo* infoOf(CViewDoc* document) {
-    return document ? dynamic_cast<CViewInfo*>(document->GetView("Info")) : nullptr;
-}
-
 QString shown(const std::string& bytes) {
     return QFile::decodeName(QByteArray::fromStdString(bytes));
 }
@@ -73,17 +70,6 @@ bool before(const picture::PictureEntry& a, const picture::PictureEntry& b) {
 bool regularFile(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// The large view's stand-in for a picture that cannot be shown: why, on dark grey.
-QImage notShown(const QString& why) {
-    QImage image(640, 480, QImage::Format_RGB32);
-    image.fill(QColor(48, 48, 48));
-    QPainter painter(&image);
-    painter.setPen(Qt::white);
-    painter.drawText(image.rect().adjusted(20, 20, -20, -20), Qt::AlignCenter | Qt::TextWordWrap,
-                     why);
-    return image;
 }
 
 }   // namespace
@@ -150,21 +136,11 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
         item->setData(kLoadedRole, true);
         remember(t.path);
     };
-    loader_->onPicture = [this](const PictureLoader::Picture& p) {
-        if (!largeWanted_) return;
-        if (p.image.isNull()) {
-            // Nothing of the picture before stays up: the view says why, no histogram.
-            const QString why = shownName(p.path) + QStringLiteral(" cannot be shown: ") + p.error;
-            setStatus(why);
-            if (CViewViewscreen* screen = viewscreenOf(document_))
-                screen->ShowPicture(notShown(why));
-            if (CViewInfo* info = infoOf(document_)) info->ShowPictureHistogram(nullptr);
-            return;
-        }
-        if (CViewViewscreen* screen = viewscreenOf(document_)) screen->ShowPicture(p.image);
-        if (CViewInfo* info = infoOf(document_)) info->ShowPictureHistogram(p.histogram.get());
-        emit pictureShown(shown(p.path));
-    };
+    large_ = new LargeViewer(document_, this);
+    large_->onShown = [this](const std::string& path) { emit pictureShown(shown(path)); };
+    large_->onFailed = [this](const std::string&, const QString& why) { setStatus(why); };
+    saved_ = new SavedPictureFeed(
+        document_, [this](const std::string& path) { pictureSaved(path); }, this);
     folderWork_ = std::make_unique<Worker<Done>>([this](Done& done) { finished(done); });
 
     watcher_ = new QFileSystemWatcher(this);
@@ -247,6 +223,7 @@ void CReviewPanel::Rescan() {
     if (folder != folder_ || name != name_ || generation_ == 0) {
         ++generation_;
         loader_->NewGeneration();
+        large_->cache().Clear();
         if (!watcher_->directories().isEmpty()) watcher_->removePaths(watcher_->directories());
         const QString dir = shown(folder.empty() ? std::string(".") : folder);
         if (QFileInfo(dir).isDir()) watcher_->addPath(dir);
@@ -332,6 +309,7 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries) {
     int row = 0;
     while (i < entries_.size() || j < entries.size()) {
         if (j == entries.size() || (i < entries_.size() && before(entries_[i], entries[j]))) {
+            large_->cache().Forget(entries_[i].path);   // a file of that name is another picture
             items_.erase(entries_[i++].path);
             delete strip_->takeItem(row);
         } else if (i == entries_.size() || before(entries[j], entries_[i])) {
@@ -346,8 +324,11 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries) {
     std::erase_if(loaded_, [this](const std::string& p) { return !items_.contains(p); });
 
     // A capture leaves the review where it is; the count under the strip says what arrived.
-    QListWidgetItem* still = itemFor(select_.empty() ? selected : select_);
-    if (still) select_.clear();
+    // With "Show Each New Picture" the newest saved one is selected and shown large.
+    QListWidgetItem* fresh = newPicture_.empty() ? nullptr : itemFor(newPicture_);
+    if (fresh) newPicture_.clear();
+    QListWidgetItem* still = fresh ? fresh : itemFor(select_.empty() ? selected : select_);
+    if (still && !fresh) select_.clear();
     int current = still ? strip_->row(still) : -1;
     if (current < 0) {
         current = entries_.empty() ? -1 : 0;
@@ -362,7 +343,10 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries) {
     newest_ = newest;
     listed_ = true;
     const bool moved = selectedFile() != selected;
-    if (trashed_ && moved && largeWanted_) {
+    if (fresh) {
+        strip_->scrollToItem(fresh);
+        ShowLarge();
+    } else if (trashed_ && moved && largeWanted_) {
         trashed_ = false;
         if (current >= 0) ShowLarge();
         else ShowLive();
@@ -440,13 +424,41 @@ void CReviewPanel::ShowLarge() {
     const std::string path = selectedFile();
     if (path.empty()) return;
     largeWanted_ = true;
-    loader_->RequestPicture(path);
+    // The direction of travel: towards older pictures unless the last step went the other way.
+    const int row = strip_->currentRow();
+    const int travel = row < lastLargeRow_ ? -1 : 1;
+    lastLargeRow_ = row;
+    const auto along = [this, row](int by, int count) {
+        std::vector<std::string> paths;
+        for (int r = row + by; r >= 0 && r < strip_->count() && int(paths.size()) < count;
+             r += by)
+            if (!strip_->item(r)->isHidden())
+                paths.push_back(strip_->item(r)->data(kPathRole).toByteArray().toStdString());
+        return paths;
+    };
+    large_->Show(path, along(travel, LargeViewCache::kAhead),
+                 along(-travel, LargeViewCache::kBehind));
 }
 
 void CReviewPanel::ShowLive() {
     largeWanted_ = false;
-    if (CViewViewscreen* screen = viewscreenOf(document_)) screen->ShowLive();
-    if (CViewInfo* info = infoOf(document_)) info->ShowPictureHistogram(nullptr);
+    lastLargeRow_ = -1;
+    large_->Hide();
+}
+
+void CReviewPanel::pictureSaved(const std::string& path) {
+    if (!showNew_) return;
+    large_->cache().Prefetch(path);   // decoding starts now, before the listing finds it
+    emit newPictureSaved();           // the host brings the Review tab up from Normal
+    if (!isVisible()) return;
+    if (QListWidgetItem* item = itemFor(path)) {   // listed already
+        strip_->setCurrentItem(item);
+        strip_->scrollToItem(item);
+        ShowLarge();
+        return;
+    }
+    newPicture_ = path;
+    Rescan();
 }
 
 void CReviewPanel::Rate(std::optional<int> rating) {

@@ -25,6 +25,8 @@
 #include <vector>
 
 class CViewDoc;
+class LargeViewer;
+class SavedPictureFeed;
 class PictureLoader;
 class QFileSystemWatcher;
 class QLabel;
@@ -61,6 +63,11 @@ public:
     void OpenWithDefault();
     // Selects the picture that many places older (negative: newer), large too when one is shown.
     void Step(int by);
+    // "Show Each New Picture": each picture saved while the tab is shown is selected and shown
+    // large (its decoding starts the moment it is saved); off, a capture leaves the review where
+    // it is and the count under the strip says what arrived.
+    void setShowNewPictures(bool on) { showNew_ = on; }
+    bool showNewPictures() const { return showNew_; }
 
     QListWidget* strip() const { return strip_; }
     QString status() const;         // the last failure, or empty
@@ -77,6 +84,8 @@ signals:
     void pictureShown(const QString& path);
     // Space on the tab: the host releases the shutter.
     void captureWanted();
+    // A picture was saved while "Show Each New Picture" is on (the host may show the tab).
+    void newPictureSaved();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -90,6 +99,7 @@ private:
     void setStatus(const QString& text);
     void checkFolder();
     void countArrivals();
+    void pictureSaved(const std::string& path);
     bool key(int key);   // the panel's keys; false for one it does not take
     void listed(std::vector<picture::PictureEntry> entries);
     void finished(Done& done);
@@ -102,6 +112,8 @@ private:
     QLabel* status_ = nullptr;
     QLabel* arrived_ = nullptr;
     PictureLoader* loader_ = nullptr;
+    LargeViewer* large_ = nullptr;
+    SavedPictureFeed* saved_ = nullptr;
     QFileSystemWatcher* watcher_ = nullptr;
     QTimer* debounce_ = nullptr;
     QTimer* folderCheck_ = nullptr;
@@ -119,5 +131,8 @@ private:
     // Each Delete's files: where they were, where in the trash; the last one first undone.
     std::vector<std::vector<std::pair<std::string, std::string>>> undo_;
     std::string select_;   // the picture to select once listed (an undone Delete's)
+    std::string newPicture_;   // a saved picture to show large once listed
+    bool showNew_ = false;
+    int lastLargeRow_ = -1;   // the row last shown large (for the direction of travel)
     std::unique_ptr<Worker<Done>> folderWork_;   // last: goes first
 };

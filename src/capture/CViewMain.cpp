@@ -44,6 +44,9 @@ CViewMain::CViewMain(CViewDoc* document, QWidget* parent)
     tabs_->setCurrentIndex(NormalTab);
     connect(tabs_, &QTabWidget::currentChanged, this, &CViewMain::OnTabChanged);
     connect(reviewPanel(), &CReviewPanel::captureWanted, this, &CViewMain::CaptureAnywhere);
+    connect(reviewPanel(), &CReviewPanel::newPictureSaved, this, [this] {
+        if (tabs_->currentIndex() == NormalTab) tabs_->setCurrentIndex(ReviewTab);
+    });
     auto* anywhere = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), this);
     anywhere->setContext(Qt::WindowShortcut);
     connect(anywhere, &QShortcut::activated, this, &CViewMain::CaptureAnywhere);

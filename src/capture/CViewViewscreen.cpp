@@ -11,6 +11,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -157,24 +158,61 @@ void CViewViewscreen::placePictures() {
         return QRect((p.x + offset.x()) * step_, kCaptionBand + (p.y + offset.y()) * step_,
                      p.width * step_, p.height * step_);
     };
-    pictures_[LivePicture]->setGeometry(rectOf(kPlaces[LivePicture], kLiveOffset[direction_]));
+    const QRect live = rectOf(kPlaces[LivePicture], kLiveOffset[direction_]);
+    pictures_[LivePicture]->setGeometry(review_.isNull() ? live : largeRect(live));
+    if (!review_.isNull()) pictures_[LivePicture]->raise();   // over a stitch strip
     for (int i = LeftStrip; i <= BottomStrip; ++i)
         pictures_[i]->setGeometry(rectOf(kPlaces[i], {}));
     if (!review_.isNull()) renderReview();
 }
 
-void CViewViewscreen::ShowPicture(const QImage& picture) {
+QRect CViewViewscreen::largeRect(QRect live) const {
+    // All the room the pane has (a maximised window gives it more than the live picture's
+    // grid), strips aside.
+    return live.united(QRect(0, kCaptionBand, width(), height() - kCaptionBand));
+}
+
+QSize CViewViewscreen::largeViewSize() const {
+    const QRect live(kLiveOffset[direction_].x() * step_,
+                     kCaptionBand + kLiveOffset[direction_].y() * step_, 4 * step_, 3 * step_);
+    return largeRect(live).size();
+}
+
+void CViewViewscreen::ShowPicture(const QImage& picture, QSize full, const QImage& peaking) {
     if (picture.isNull()) return;
-    if (review_.isNull()) parked_ = pictures_[LivePicture]->image();
+    const bool wasLive = review_.isNull();
+    if (wasLive) parked_ = pictures_[LivePicture]->image();
     review_ = picture.convertToFormat(QImage::Format_RGB32);
+    full_ = full.isEmpty() ? review_.size() : full;
+    reviewPeaking_ = peaking.size() == review_.size() ? peaking : QImage();
     actualSize_ = false;
+    if (wasLive) placePictures();
+    applyPeaking();
+}
+
+void CViewViewscreen::ShowSharpPicture(const QImage& whole) {
+    if (review_.isNull() || whole.size() != full_) return;
+    review_ = whole.convertToFormat(QImage::Format_RGB32);
+    reviewPeaking_ = QImage();
+    applyPeaking();
     renderReview();
+}
+
+void CViewViewscreen::applyPeaking() {
+    // On a fitted or magnified review the control's own marks would be those of a scaled
+    // picture: the honest ones are drawn by renderReview instead.
+    const bool ownMarks = review_.isNull() || (actualSize_ && review_.size() == full_);
+    pictures_[LivePicture]->setFocusPeaking(focusPeaking_ && ownMarks);
+    if (!review_.isNull()) renderReview();
 }
 
 void CViewViewscreen::ShowLive() {
     if (review_.isNull()) return;
     review_ = QImage();
+    reviewPeaking_ = QImage();
     actualSize_ = false;
+    applyPeaking();
+    placePictures();
     // The newest frame that arrived meanwhile, or the one shown before.
     std::swap(pictures_[LivePicture]->imageBuffer(), parked_);
     pictures_[LivePicture]->imageReplaced();
@@ -189,17 +227,18 @@ QPoint CViewViewscreen::PicturePoint(QPoint at) const {
     } else {
         if (fitted_.isEmpty()) return {};
         p = QPoint(
-            static_cast<int>(qint64(at.x() - fitted_.x()) * review_.width() / fitted_.width()),
-            static_cast<int>(qint64(at.y() - fitted_.y()) * review_.height() / fitted_.height()));
+            static_cast<int>(qint64(at.x() - fitted_.x()) * full_.width() / fitted_.width()),
+            static_cast<int>(qint64(at.y() - fitted_.y()) * full_.height() / fitted_.height()));
     }
-    return {std::clamp(p.x(), 0, review_.width() - 1), std::clamp(p.y(), 0, review_.height() - 1)};
+    return {std::clamp(p.x(), 0, full_.width() - 1), std::clamp(p.y(), 0, full_.height() - 1)};
 }
 
 void CViewViewscreen::ToggleActualSize(QPoint at) {
     if (review_.isNull()) return;
     if (!actualSize_) centre_ = PicturePoint(at);
     actualSize_ = !actualSize_;
-    renderReview();
+    applyPeaking();
+    if (actualSize_ && review_.size() != full_) emit sharpPictureWanted();
 }
 
 void CViewViewscreen::renderReview() {
@@ -209,21 +248,38 @@ void CViewViewscreen::renderReview() {
     canvas.fill(Qt::black);
     QPainter painter(&canvas);
     if (actualSize_) {
-        // The picture's pixels one for one, the chosen point in the middle (kept inside).
+        // The picture's pixels one for one, the chosen point in the middle (kept inside); from
+        // a smaller decode magnified until the whole picture is there.
         const int x = std::clamp(centre_.x() - size.width() / 2, 0,
-                                 std::max(0, review_.width() - size.width()));
+                                 std::max(0, full_.width() - size.width()));
         const int y = std::clamp(centre_.y() - size.height() / 2, 0,
-                                 std::max(0, review_.height() - size.height()));
+                                 std::max(0, full_.height() - size.height()));
         centre_ = QPoint(x + size.width() / 2, y + size.height() / 2);
-        painter.drawImage(QPoint(std::max(0, (size.width() - review_.width()) / 2),
-                                 std::max(0, (size.height() - review_.height()) / 2)),
-                          review_, QRect(QPoint(x, y), size));
+        const QRect source(QPoint(x, y), size.boundedTo(full_));
+        const QPoint at(std::max(0, (size.width() - full_.width()) / 2),
+                        std::max(0, (size.height() - full_.height()) / 2));
+        if (review_.size() == full_) {
+            painter.drawImage(at, review_, source);
+        } else {
+            const double kx = double(review_.width()) / full_.width();
+            const double ky = double(review_.height()) / full_.height();
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawImage(QRect(at, source.size()), review_,
+                              QRectF(source.x() * kx, source.y() * ky, source.width() * kx,
+                                     source.height() * ky));
+        }
     } else {
-        const QSize fit = review_.size().scaled(size, Qt::KeepAspectRatio);
+        const QSize fit = full_.scaled(size, Qt::KeepAspectRatio);
         fitted_ = QRect(
             QPoint((size.width() - fit.width()) / 2, (size.height() - fit.height()) / 2), fit);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(fitted_, review_);
+        if (focusPeaking_ && !reviewPeaking_.isNull()) {
+            // The whole picture's edges, pooled so a mark stays a mark.
+            painter.drawImage(fitted_.topLeft(),
+                              CPictureControl::PoolPeaking(reviewPeaking_, fitted_.size())
+                                  .convertToFormat(QImage::Format_ARGB32));
+        }
     }
     painter.end();
     live->imageBuffer() = std::move(canvas);
@@ -282,10 +338,19 @@ void CViewViewscreen::setHighlightClipped(bool on) {
 
 void CViewViewscreen::setThirdsGrid(bool on) { pictures_[LivePicture]->setThirdsGrid(on); }
 
-void CViewViewscreen::setFocusPeaking(bool on) { pictures_[LivePicture]->setFocusPeaking(on); }
+void CViewViewscreen::setFocusPeaking(bool on) {
+    if (on == focusPeaking_) return;
+    focusPeaking_ = on;
+    applyPeaking();
+}
 
 std::uint64_t CViewViewscreen::framesShown() const { return shown_; }
 std::uint64_t CViewViewscreen::framesDelivered() const { return feed_->delivered.load(); }
+
+void CViewViewscreen::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (!review_.isNull()) placePictures();
+}
 
 void CViewViewscreen::paintEvent(QPaintEvent*) {
     QPainter painter(this);

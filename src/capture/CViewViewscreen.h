@@ -65,14 +65,24 @@ public:
     void setHighlightClipped(bool on);
     void setThirdsGrid(bool on);
     void setFocusPeaking(bool on);
+    bool focusPeaking() const { return focusPeaking_; }
     // The camera's magnified live view: while magnified, a click on the live picture centres
     // the magnified area there and the arrow keys move it (the picture takes the focus on a
     // click). Null: neither.
     void setMagnifier(LiveMagnifier* magnifier) { magnifier_ = magnifier; }
 
-    // A saved picture large in the live picture's place, fitted with its aspect kept; live
-    // frames keep arriving and are dropped until ShowLive. The exposure aids apply to it.
-    void ShowPicture(const QImage& picture);
+    // A saved picture large in the live picture's place (grown to the whole pane below its
+    // caption when the pane is larger than the grid), fitted with its aspect kept; live
+    // frames keep arriving and are dropped until ShowLive. The exposure aids apply to it, but
+    // focus peaking, which marks only peaking's edges (those of the whole picture, so that an
+    // edge soft at 100 % is not marked on the fitted view; none when peaking is null). full:
+    // the whole picture's size when picture is a smaller decode of it (empty: picture's own).
+    void ShowPicture(const QImage& picture, QSize full = {}, const QImage& peaking = {});
+    // The whole picture for the 100 % view of the one shown (the sharper second step).
+    void ShowSharpPicture(const QImage& whole);
+    // The size a picture shown large gets in the pane as it is now.
+    QSize largeViewSize() const;
+    bool showingSharp() const { return !review_.isNull() && review_.size() == full_; }
     void ShowLive();
     bool showingPicture() const { return !review_.isNull(); }
     // 100 % view of the shown picture around at (a point of the live picture control), or back
@@ -83,18 +93,27 @@ public:
     QPoint PicturePoint(QPoint at) const;
 
     CPictureControl* picture(int index) const { return pictures_[index]; }
+
+signals:
+    // 100 % of a picture shown from a smaller decode: the whole picture is wanted.
+    void sharpPictureWanted();
+
+public:
     // Frames the live picture has taken from the mailbox / that DisplayFrame converted.
     std::uint64_t framesShown() const;
     std::uint64_t framesDelivered() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void takeLatestFrame();   // user-interface side of the mailbox
     void placePictures();     // geometry of the five controls for direction_ and step_
     void renderReview();      // the shown picture into the live control at its size
+    void applyPeaking();      // the control's own peaking: live, or the whole picture 1:1
+    QRect largeRect(QRect live) const;   // where a picture shown large goes
 
     CViewDoc* document_;
     std::array<CPictureControl*, 5> pictures_{};
@@ -104,6 +123,9 @@ private:
     std::uint32_t direction_ = 0;   // the stitch direction last laid out
     int step_ = kBaseStep;
     QImage review_;   // the picture shown large, or null for the live view
+    QSize full_;      // the whole picture's size (review_ may be a smaller decode)
+    QImage reviewPeaking_;   // the whole picture's edges at review_'s size, or null
+    bool focusPeaking_ = false;
     QImage parked_;   // where live frames go while a picture is shown
     QRect fitted_;    // the picture's place in the control when fitted
     QPoint centre_;   // the picture's point at the middle of the control at 100 %

@@ -1,10 +1,9 @@
 #include "capture/PictureLoader.h"
 
+#include "capture/PictureImage.h"
 #include "kit/Worker.h"
 #include "picture/Preview.h"
 #include "picture/Sidecar.h"
-
-#include <QTransform>
 
 #include <exception>
 #include <new>
@@ -13,28 +12,11 @@ namespace {
 
 enum Kind { kThumbnailJob, kPictureJob };
 
-QImage toImage(const picture::Pixels& p) {
-    QImage image(p.rgb.data(), p.width, p.height, p.width * 3, QImage::Format_RGB888);
-    return image.convertToFormat(QImage::Format_RGB32);   // a deep copy
-}
-
-// The picture turned as its EXIF orientation asks (mirrored ones as well).
-QImage oriented(QImage image, int orientation) {
-    if (orientation <= 1 || orientation > 8) return image;
-    const bool mirrored =
-        orientation == 2 || orientation == 4 || orientation == 5 || orientation == 7;
-    if (mirrored) image = image.mirrored(true, false);
-    // Clockwise, after the mirroring: 5 is mirrored then turned anticlockwise, 7 clockwise.
-    const int degrees[] = {0, 0, 0, 180, 180, 270, 90, 90, 270};
-    const int turn = degrees[orientation];
-    return turn == 0 ? image : image.transformed(QTransform().rotate(turn));
-}
-
 PictureLoader::Picture readPicture(const std::string& path) {
     const picture::Pixels pixels = picture::ReadPicture(path);
     PictureLoader::Picture p{path, {}, QString::fromStdString(pixels.error), {}};
     if (pixels.ok()) {
-        p.image = oriented(toImage(pixels), picture::ReadOrientation(path));
+        p.image = Oriented(ImageOfPixels(pixels), picture::ReadOrientation(path));
         auto histogram = std::make_shared<RgbHistogram>();
         ComputeRgbHistogram(pixels.rgb.data(),
                             static_cast<std::size_t>(pixels.width) * pixels.height, *histogram);
@@ -48,7 +30,7 @@ PictureLoader::Thumbnail readThumbnail(const std::string& path) {
     PictureLoader::Thumbnail t{
         path, {}, QString::fromStdString(pixels.error), picture::PictureRating(path)};
     if (pixels.ok())
-        t.icon = oriented(toImage(pixels), picture::ReadOrientation(path))
+        t.icon = Oriented(ImageOfPixels(pixels), picture::ReadOrientation(path))
                      .scaled(PictureLoader::kIconWidth, PictureLoader::kIconHeight,
                              Qt::KeepAspectRatio, Qt::SmoothTransformation);
     return t;

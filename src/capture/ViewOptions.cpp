@@ -34,6 +34,7 @@ ViewOptions ViewOptions::Load(const QString& path, QString* error) {
         if (key == "highlight_clipped") options.highlightClipped = value == "1";
         if (key == "thirds_grid") options.thirdsGrid = value == "1";
         if (key == "focus_peaking") options.focusPeaking = value == "1";
+        if (key == "show_new_pictures") options.showNewPictures = value == "1";
     }
     return options;
 }
@@ -41,7 +42,8 @@ ViewOptions ViewOptions::Load(const QString& path, QString* error) {
 bool ViewOptions::Save(const QString& path, QString& error) const {
     const std::string text = std::string("highlight_clipped=") + (highlightClipped ? "1" : "0") +
                              "\nthirds_grid=" + (thirdsGrid ? "1" : "0") +
-                             "\nfocus_peaking=" + (focusPeaking ? "1" : "0") + "\n";
+                             "\nfocus_peaking=" + (focusPeaking ? "1" : "0") +
+                             "\nshow_new_pictures=" + (showNewPictures ? "1" : "0") + "\n";
     std::string reason;
     if (sdk::ReplaceSettingsFile(path.toStdString(), text, reason)) return true;
     error = QString::fromStdString(reason);

@@ -1,4 +1,4 @@
-// view.cfg: the View menu's choices (exposure aids), kept beside config.cfg between runs as
+// view.cfg: the View menu's choices (exposure aids, showing each new picture), kept beside config.cfg between runs as
 // "key=value" lines. A missing, unreadable or garbled file means every aid is off. Any thread
 // may call these; they share nothing.
 #pragma once
@@ -9,6 +9,7 @@ struct ViewOptions {
     bool highlightClipped = false;   // key "highlight_clipped", value 0 or 1
     bool thirdsGrid = false;         // key "thirds_grid", value 0 or 1
     bool focusPeaking = false;       // key "focus_peaking", value 0 or 1
+    bool showNewPictures = false;    // key "show_new_pictures": each saved picture shown large
 
     // The view file beside the given config.cfg path ("view.cfg" in the same folder).
     static QString PathBeside(const QString& configPath);

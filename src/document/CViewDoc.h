@@ -33,6 +33,8 @@ public:
     using FrameReceiver = void (*)(const std::uint8_t* frame);   // 54-byte header + pixels
     using ProgressReceiver = void (*)(std::int32_t value);
     using SettingsReceiver = void (*)();   // the camera changed a setting by itself
+    // A picture was saved under path (any thread, the moment its file is whole).
+    using PictureSavedReceiver = void (*)(const std::string& path);
 
     // configPath: where config.cfg lives ("config.cfg" in the working directory by default).
     CViewDoc(const sdk::Api& cdApi, const sdk::Api& rcApi, std::string configPath = "config.cfg");
@@ -101,6 +103,7 @@ public:
     void setOnFrame(FrameReceiver receiver) { onFrame_.store(receiver); }
     void setOnProgress(ProgressReceiver receiver) { onProgress_.store(receiver); }
     void setOnSettingsChanged(SettingsReceiver receiver) { onSettingsChanged_.store(receiver); }
+    void setOnPictureSaved(PictureSavedReceiver receiver) { onPictureSaved_.store(receiver); }
 
     // A picture the camera took by itself (its own shutter button, a cable release, its timer):
     // one console line names it ("Picture taken on the camera: IMG_0412.JPG"), then it is
@@ -201,6 +204,7 @@ private:
     std::atomic<FrameReceiver> onFrame_{nullptr};
     std::atomic<ProgressReceiver> onProgress_{nullptr};
     std::atomic<SettingsReceiver> onSettingsChanged_{nullptr};
+    std::atomic<PictureSavedReceiver> onPictureSaved_{nullptr};
 
     // Picture lines held between the start of a capture and its kPhotoCaptured line.
     mutable std::mutex heldLock_;

@@ -1,12 +1,15 @@
 #include "picture/Preview.h"
 
 #include "picture/ExivInit.h"
+#include "picture/PictureList.h"
 
 #include <exiv2/exiv2.hpp>
 #include <turbojpeg.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -211,6 +214,107 @@ Pixels readPicture(const std::string& path) {
     return decodePreview(embedded, embedded.jpegs.back(), 0);
 }
 
+// The EXIF orientation libexiv2 read of image (1 when none or out of range).
+int orientationOf(const Exiv2::Image& image) {
+    const Exiv2::ExifData& exif = image.exifData();
+    const auto found = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+    if (found == exif.end()) return 1;
+    const long orientation = found->toLong();
+    return orientation >= 1 && orientation <= 8 ? static_cast<int>(orientation) : 1;
+}
+
+int jpegOrientation(const std::vector<std::uint8_t>& bytes) {
+    try {
+        EnsureExivReady();
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(
+            bytes.data(), static_cast<long>(std::min(bytes.size(), kJpegHeadBytes)));
+        image->readMetadata();
+        return orientationOf(*image);
+    } catch (...) {
+        return 1;
+    }
+}
+
+// The narrowest width a picture of width x height stored (turned by orientation when shown)
+// may be decoded at and still fill a view of viewWidth x viewHeight; 0: the whole picture.
+int widthFor(int width, int height, int orientation, int viewWidth, int viewHeight) {
+    if (viewWidth <= 0 || viewHeight <= 0 || width <= 0 || height <= 0) return 0;
+    if (orientation >= 5) std::swap(viewWidth, viewHeight);   // the view as the file stores it
+    const double fitted =
+        std::min(static_cast<double>(viewWidth), static_cast<double>(viewHeight) * width / height);
+    const int wanted = static_cast<int>(fitted + 0.999);
+    return wanted >= width ? 0 : wanted;
+}
+
+bool isJpegName(const std::string& path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos) return false;
+    std::string extension = path.substr(dot + 1);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == "jpg" || extension == "jpeg";
+}
+
+LargeView readLargeView(const std::string& path, int viewWidth, int viewHeight) {
+    LargeView view;
+    PictureFile file;
+    if (std::string why = file.open(path); !why.empty()) return view.pixels = failed(why), view;
+    std::string error;
+    std::vector<std::uint8_t> bytes;
+    if (!file.readHead(3, bytes, error)) return view.pixels = failed(error), view;
+    if (isJpeg(bytes)) {
+        if (!jpegSizeOk(file, error) || !file.readAll(bytes, error))
+            return view.pixels = failed(error), view;
+        const std::unique_ptr<void, int (*)(tjhandle)> decoder(tjInitDecompress(), &tjDestroy);
+        int w = 0, h = 0, subsampling = 0, colourspace = 0;
+        if (decoder && tjDecompressHeader3(decoder.get(), bytes.data(),
+                                           static_cast<unsigned long>(bytes.size()), &w, &h,
+                                           &subsampling, &colourspace) == 0) {
+            view.fullWidth = w;
+            view.fullHeight = h;
+        }
+        view.orientation = jpegOrientation(bytes);
+        view.source = LargeView::Jpeg;
+        view.pixels =
+            DecodeJpeg(bytes.data(), bytes.size(),
+                       widthFor(w, h, view.orientation, viewWidth, viewHeight));
+        return view;
+    }
+    Embedded embedded;
+    std::string why = "no preview in the file, and it is not a JPEG";
+    if (readEmbedded(file, false, embedded)) {
+        const Exiv2::PreviewProperties& largest = embedded.jpegs.back();
+        if (static_cast<int>(largest.width_) >= kMinLargePreviewWidth) {
+            view.orientation = orientationOf(*embedded.image);
+            view.fullWidth = static_cast<int>(largest.width_);
+            view.fullHeight = static_cast<int>(largest.height_);
+            view.source = LargeView::EmbeddedPreview;
+            view.pixels = decodePreview(
+                embedded, largest,
+                widthFor(view.fullWidth, view.fullHeight, view.orientation, viewWidth,
+                         viewHeight));
+            if (view.pixels.ok()) return view;
+            why = view.pixels.error;
+        } else {
+            why = "only a " + std::to_string(largest.width_) + " x " +
+                  std::to_string(largest.height_) + " thumbnail in the file";
+        }
+    }
+    embedded.image.reset();
+    embedded.jpegs.clear();
+    // The JPEG one release saved beside the RAW.
+    for (const std::string& pair : PairOf(path)) {
+        if (pair == path || !isJpegName(pair)) continue;
+        view = readLargeView(pair, viewWidth, viewHeight);
+        if (view.pixels.ok()) {
+            view.source = LargeView::PairJpeg;
+            return view;
+        }
+    }
+    view = {};
+    view.pixels = failed(why);
+    return view;
+}
+
 Pixels decodeJpeg(const std::uint8_t* data, std::size_t size, int minWidth) {
     if (!data || size == 0) return failed("no picture data");
     const std::unique_ptr<void, int (*)(tjhandle)> decoder(tjInitDecompress(), &tjDestroy);
@@ -272,6 +376,20 @@ Pixels ReadThumbnail(const std::string& path, int minWidth) {
 
 Pixels ReadPicture(const std::string& path) {
     return guarded([&] { return readPicture(path); });
+}
+
+LargeView ReadLargeView(const std::string& path, int width, int height) {
+    LargeView view;
+    view.pixels = guarded([&] {
+        view = readLargeView(path, width, height);
+        return std::move(view.pixels);
+    });
+    if (!view.pixels.ok()) {
+        Pixels failure = std::move(view.pixels);
+        view = {};
+        view.pixels = std::move(failure);
+    }
+    return view;
 }
 
 int ReadOrientation(const std::string& path) {

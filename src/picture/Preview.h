@@ -35,6 +35,26 @@ Pixels ReadThumbnail(const std::string& path, int minWidth = 160);
 // The whole picture: a JPEG decoded at full size, another file's largest embedded preview.
 Pixels ReadPicture(const std::string& path);
 
+// What the large view shows of a file: the pixels (as stored: orientation says how to turn
+// them), the picture's whole size as stored, and where the pixels came from.
+struct LargeView {
+    Pixels pixels;
+    int orientation = 1;               // as ReadOrientation, of the file the pixels came from
+    int fullWidth = 0, fullHeight = 0;   // the picture the pixels show, at its own size
+    enum Source { None, Jpeg, EmbeddedPreview, PairJpeg } source = None;
+};
+
+// An embedded preview narrower than this is a thumbnail, not a picture to look at large.
+constexpr int kMinLargePreviewWidth = 640;
+
+// The picture for a view of width x height (0 x 0: the whole picture, for 100 %), decoded at the
+// smallest scale libturbojpeg offers that still fills the view once turned as its orientation
+// says: a JPEG itself; for another file (a RAW) its largest embedded JPEG preview at least
+// kMinLargePreviewWidth wide, else the JPEG saved beside it under the same name; failing all,
+// pixels.error says why (a RAW with only a thumbnail: "only a W x H thumbnail in the file").
+// The file limits of ReadPicture hold.
+LargeView ReadLargeView(const std::string& path, int width, int height);
+
 // The file's EXIF orientation (Exif.Image.Orientation, 1-8: 3 is upside down, 6 wants turning a
 // quarter clockwise, 8 a quarter anticlockwise); 1 when it has none or cannot be read. The
 // pixels above are as stored: the one showing them turns them.

@@ -314,18 +314,26 @@ void CViewInfo::DrawHistogram(QPainter& painter, int w, int h) const {
         QPainter off(&surface);
         off.setRenderHint(QPainter::Antialiasing);
         const QColor colours[3] = {QColor(255, 60, 60), QColor(60, 220, 60), QColor(80, 120, 255)};
+        // The clipped counts have a band of their own below the curves, never over them.
+        const int band = h > 2 * kClippedBand ? kClippedBand : 0;
+        const int curves = h - band;
         for (int c = 0; c < 3; ++c) {
             std::array<float, 256> bins{};
             for (int i = 0; i < 256; ++i) bins[i] = static_cast<float>(rgb.counts[c][i]);
             off.setPen(QPen(colours[c], 1));
             off.setBrush(Qt::NoBrush);
-            off.drawPolyline(HistogramPolygon(bins, static_cast<float>(rgb.peak), w, h));
+            off.drawPolyline(HistogramPolygon(bins, static_cast<float>(rgb.peak), w, curves));
         }
-        QFont small = font_;
-        small.setPixelSize(9);
-        off.setFont(small);
-        off.setPen(Qt::white);
-        off.drawText(QRect(2, 0, w - 4, 12), Qt::AlignLeft | Qt::AlignTop, ClippedText(rgb));
+        if (band > 0) {
+            off.setRenderHint(QPainter::Antialiasing, false);
+            off.setClipRect(0, curves, w, band);
+            QFont small = font_;
+            small.setPixelSize(9);
+            off.setFont(small);
+            off.setPen(Qt::white);
+            off.drawText(QRect(2, curves, w - 4, band), Qt::AlignLeft | Qt::AlignVCenter,
+                         ClippedText(rgb));
+        }
         off.end();
         painter.drawImage(0, 0, surface);
         return;

@@ -55,11 +55,14 @@ public:
     // Draws the histogram of the document into a w x h surface: black silhouette on white.
     void DrawHistogram(QPainter& painter, int w, int h) const;
     // While a picture is shown large: its red, green and blue histogram (three outlines in
-    // their colours, the clipped counts written over them) in place of the live one; null
+    // their colours, the clipped counts in a band of kClippedBand under them) in place of the
+    // live one; null
     // returns to the live histogram.
     void ShowPictureHistogram(const RgbHistogram* histogram);
     bool showingPictureHistogram() const { return pictureHistogram_ != nullptr; }
-    // "Clipped R 12  G 0  B 3400": the text drawn over a picture's histogram.
+    // The height of the band under a picture's histogram that holds its clipped counts.
+    static constexpr int kClippedBand = 12;
+    // "Clipped R 12  G 0  B 3400": the text in that band.
     static QString ClippedText(const RgbHistogram& histogram);
     // The silhouette's 257 points for the given bins and peak in a w x h surface.
     static QPolygon HistogramPolygon(const std::array<float, 256>& bins, float peak, int w, int h);

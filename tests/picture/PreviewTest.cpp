@@ -190,3 +190,89 @@ TEST(PictureList, NumberedPicturesNewestFirstAndPairsByStem) {
 }
 
 }   // namespace
+
+namespace {
+
+std::string jpegOf(int width, int height, std::uint8_t shade) {
+    std::vector<std::uint8_t> rgb(std::size_t(width) * height * 3, shade);
+    tjhandle tj = tjInitCompress();
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    tjCompress2(tj, rgb.data(), width, width * 3, height, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90,
+                0);
+    std::string out(reinterpret_cast<char*>(jpeg), size);
+    tjFree(jpeg);
+    tjDestroy(tj);
+    return out;
+}
+
+// A TIFF-based RAW as cameras write them: IFD0 points at an embedded JPEG preview.
+std::string rawWithPreview(const std::string& preview) {
+    std::string out = "II*";
+    const auto le16 = [&](unsigned v) { out += char(v & 0xff), out += char(v >> 8); };
+    const auto le32 = [&](unsigned v) { le16(v & 0xffff), le16(v >> 16); };
+    out += '\0';
+    le32(8);
+    le16(3);   // entries, by tag: Compression (JPEG), the preview's offset and length
+    const unsigned data = 8 + 2 + 3 * 12 + 4;
+    le16(0x0103), le16(3), le32(1), le32(6);
+    le16(0x0201), le16(4), le32(1), le32(data);
+    le16(0x0202), le16(4), le32(1), le32(unsigned(preview.size()));
+    le32(0);
+    return out + preview;
+}
+
+}   // namespace
+
+// The large view: a JPEG decoded at the least scale that fills the view (turned sides for a
+// portrait), a RAW's large embedded preview, else the JPEG of its pair; a RAW with only a
+// thumbnail and a cut JPEG say why.
+TEST(Preview, TheLargeViewChoosesItsPictureAndScale) {
+    using LV = picture::LargeView;
+    std::string portrait = asText(
+        sim::jpegWithThumbnail(std::vector<std::uint8_t>(1600 * 1200 * 3, 90).data(), 1600, 1200, 90));
+    ASSERT_TRUE(portrait[22] == 0x12 && portrait[23] == 0x01);   // IFD0's orientation entry
+    portrait[30] = 6;
+    const std::string big = jpegOf(1600, 1200, 200);
+    struct Case {
+        const char* name;
+        std::string contents;
+        int viewWidth, viewHeight;
+        LV::Source source;
+        int width, height, orientation;   // the pixels as stored; 0: an error
+        const char* error;
+    };
+    const Case cases[] = {
+        {"a.jpg", big, 320, 240, LV::Jpeg, 400, 300, 1, ""},
+        {"b.jpg", big, 1000, 1000, LV::Jpeg, 1000, 750, 1, ""},   // 5/8
+        {"c.jpg", big, 0, 0, LV::Jpeg, 1600, 1200, 1, ""},        // 100 %
+        {"d.jpg", portrait, 320, 240, LV::Jpeg, 400, 300, 6, ""},  // 240 wide turned: 1/4
+        {"e.jpg", big.substr(0, big.size() / 2), 320, 240, LV::None, 0, 0, 1,
+         "the JPEG data is incomplete"},
+        {"f.cr2", rawWithPreview(jpegOf(1200, 800, 120)), 320, 240, LV::EmbeddedPreview, 600, 400,
+         1, ""},
+        {"g.cr2", rawWithPreview(jpegOf(160, 120, 120)), 320, 240, LV::None, 0, 0, 1,
+         "only a 160 x 120 thumbnail in the file"},
+        {"h.cr2", rawWithPreview(jpegOf(160, 120, 120)), 320, 240, LV::PairJpeg, 400, 300, 1, ""},
+        {"i.cr2", "KESTREL-RAW but cut short", 320, 240, LV::None, 0, 0, 1,
+         "no preview in the file"},
+    };
+    TempDir dir;
+    WriteFile(dir.file("h.jpg"), big);   // h.cr2's pair
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(dir.file(c.name), c.contents);
+        const LV view = picture::ReadLargeView(dir.file(c.name), c.viewWidth, c.viewHeight);
+        EXPECT_EQ(view.source, c.source);
+        if (c.width == 0) {
+            EXPECT_FALSE(view.pixels.ok());
+            EXPECT_EQ(view.pixels.error.rfind(c.error, 0), 0u) << view.pixels.error;
+            continue;
+        }
+        ASSERT_TRUE(view.pixels.ok()) << view.pixels.error;
+        EXPECT_EQ(view.pixels.width, c.width);
+        EXPECT_EQ(view.pixels.height, c.height);
+        EXPECT_EQ(view.orientation, c.orientation);
+        EXPECT_GT(view.fullWidth, c.width - 1);
+    }
+}

@@ -9,6 +9,7 @@
 #include "views/CViewSetting.h"
 
 #include <QCheckBox>
+#include <algorithm>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -153,6 +154,43 @@ private slots:
         QCOMPARE(surface.pixel(128, 25), qRgb(255, 255, 255));
         QCOMPARE(surface.pixel(128, 49), qRgb(0, 0, 0));   // the outline along the bottom
         QCOMPARE(surface.pixel(255, 0), qRgb(255, 255, 255));
+    }
+
+    // A picture's clipped counts have a band of their own: no letter over a curve, no curve
+    // under a letter, whatever the counts (a spike at the top-left, where text would go).
+    void clippedCountsNeverCoverThePicturesHistogram() {
+        DocFixture fx;
+        CViewInfo info(fx.doc.get());
+        RgbHistogram rgb;
+        for (auto& channel : rgb.counts) channel.fill(100);
+        for (auto& channel : rgb.counts) channel[0] = channel[1] = 4000;
+        rgb.peak = 4000;
+        rgb.clipped = {123456, 7, 89};
+        info.ShowPictureHistogram(&rgb);
+        constexpr int w = 256, h = 60;
+        QImage surface(w, h, QImage::Format_RGB32);
+        {
+            QPainter painter(&surface);
+            info.DrawHistogram(painter, w, h);
+        }
+        const auto white = [](QRgb p) { return qRed(p) > 200 && qGreen(p) > 200 && qBlue(p) > 200; };
+        const auto tinted = [](QRgb p) {
+            return std::max({qRed(p), qGreen(p), qBlue(p)}) - std::min({qRed(p), qGreen(p), qBlue(p)}) > 60;
+        };
+        int letters = 0, curve = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const QRgb p = surface.pixel(x, y);
+                const bool band = y >= h - CViewInfo::kClippedBand;
+                if (band && white(p)) ++letters;
+                if (band) QVERIFY2(!tinted(p), qPrintable(QStringLiteral("curve at %1,%2").arg(x).arg(y)));
+                else {
+                    QVERIFY2(!white(p), qPrintable(QStringLiteral("text at %1,%2").arg(x).arg(y)));
+                    curve += tinted(p);
+                }
+            }
+        QVERIFY(letters > 20 && curve > 200);
+        QCOMPARE(CViewInfo::ClippedText(rgb), QStringLiteral("Clipped R 123456  G 7  B 89"));
     }
 
     void histogramFollowsResize() {

@@ -277,6 +277,56 @@ private slots:
         QCOMPARE(iso->currentText(), QStringLiteral("100"));
     }
 
+    // "Show Each New Picture" on: a capture from the Normal tab brings the Review tab up with
+    // the new picture large and its histogram; off: a capture leaves the review as it is and
+    // counts the arrival.
+    void eachNewPictureIsShownLargeWhenAsked_data() {
+        QTest::addColumn<bool>("on");
+        QTest::newRow("on") << true;
+        QTest::newRow("off") << false;
+    }
+    void eachNewPictureIsShownLargeWhenAsked() {
+        QFETCH(bool, on);
+        ResetSimulators(WorldOf({sim::fullCamera("Cd One")}), WorldOf({}));
+        DocFixture fx;
+        fx.doc->UpdateDeviceList();
+        QVERIFY(fx.doc->ConnectCamera("Cd One"));
+        const QDir dir(fx.dir.path());
+        writePicture(dir.filePath(QStringLiteral("Photo-0001.jpg")), 40);
+        CViewViewscreen screen(fx.doc.get());
+        CViewInfo info(fx.doc.get());
+        CViewMain host(fx.doc.get());
+        host.resize(640, 400);
+        host.show();
+        CReviewPanel* review = host.reviewPanel();
+        review->setShowNewPictures(on);
+        QListWidget* strip = review->strip();
+        host.tabs()->setCurrentIndex(CViewMain::ReviewTab);
+        QTRY_COMPARE(strip->count(), 1);
+        QSignalSpy shown(review, &CReviewPanel::pictureShown);
+        QTest::keyClick(strip, Qt::Key_Return);
+        QVERIFY(shown.wait());
+        if (on) host.tabs()->setCurrentIndex(CViewMain::NormalTab);
+        QVERIFY(!on || !screen.showingPicture());
+        QVERIFY(fx.doc->TakePicture());
+        const QString older = dir.filePath(QStringLiteral("Photo-0001.jpg"));
+        const QString newest = dir.filePath(QStringLiteral("Photo-0002.jpg"));
+        QTRY_COMPARE(strip->count(), 2);
+        if (on) {
+            QTRY_COMPARE(shown.last().at(0).toString(), newest);
+            QCOMPARE(host.tabs()->currentIndex(), int(CViewMain::ReviewTab));
+            QCOMPARE(review->selectedPath(), newest);
+            QCOMPARE(review->arrived(), QString());
+        } else {
+            QCOMPARE(shown.last().at(0).toString(), older);
+            QCOMPARE(review->selectedPath(), older);
+            QCOMPARE(review->arrived(), QStringLiteral("1 new picture"));
+        }
+        QVERIFY(screen.showingPicture() && info.showingPictureHistogram());
+        QTest::keyClick(strip, Qt::Key_Escape);
+        QVERIFY(!screen.showingPicture() && !info.showingPictureHistogram());
+    }
+
     // A picture removed by another program leaves its sidecar; the next picture with its
     // number shows no rating of the old one, while a sidecar written after its picture does.
     void aSidecarLeftByARemovedPictureLendsNoRating() {

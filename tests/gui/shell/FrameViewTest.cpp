@@ -6,6 +6,7 @@
 #include "capture/CCapNormalDlg.h"
 #include "capture/CCapStitchDlg.h"
 #include "capture/CPictureControl.h"
+#include "capture/CReviewPanel.h"
 #include "capture/CViewMain.h"
 #include "capture/CViewViewscreen.h"
 #include "document/CViewDoc.h"
@@ -173,7 +174,8 @@ void TestFrameView::viewAidsPersist_data() {
     QTest::addColumn<bool>("grid");
     QTest::addColumn<bool>("peaking");
     QTest::newRow("missing") << QByteArray("-") << false << false << false;
-    QTest::newRow("all on") << QByteArray("highlight_clipped=1\nthirds_grid=1\nfocus_peaking=1\n")
+    QTest::newRow("all on") << QByteArray("highlight_clipped=1\nthirds_grid=1\nfocus_peaking=1\n"
+                                          "show_new_pictures=1\n")
                             << true << true << true;
     QTest::newRow("grid only, CRLF")
         << QByteArray("thirds_grid=1\r\nhighlight_clipped=0\r\n") << false << true << false;
@@ -204,11 +206,17 @@ void TestFrameView::viewAidsPersist() {
     QCOMPARE(frame->findChild<QAction*>(QStringLiteral("focusPeakingAction"))->isChecked(),
              peaking);
     QCOMPARE(screen()->picture(0)->focusPeaking(), peaking);
+    // "Show Each New Picture" goes with the aids in these files.
+    QAction* showNew = frame->findChild<QAction*>(QStringLiteral("showNewPicturesAction"));
+    CReviewPanel* review = host()->reviewPanel();
+    QCOMPARE(showNew->isChecked(), clipped && grid && peaking);
+    QCOMPARE(review->showNewPictures(), showNew->isChecked());
 
     // Turned over from the menu, remembered across a restart; config.cfg keeps its two lines.
     frame->findChild<QAction*>(QStringLiteral("highlightClippedAction"))->trigger();
     frame->findChild<QAction*>(QStringLiteral("thirdsGridAction"))->trigger();
     frame->findChild<QAction*>(QStringLiteral("focusPeakingAction"))->trigger();
+    showNew->trigger();
     QCOMPARE(screen()->picture(0)->highlightClipped(), !clipped);
     cleanup();
     init();
@@ -217,6 +225,8 @@ void TestFrameView::viewAidsPersist() {
     QCOMPARE(frame->findChild<QAction*>(QStringLiteral("thirdsGridAction"))->isChecked(), !grid);
     QCOMPARE(screen()->picture(0)->thirdsGrid(), !grid);
     QCOMPARE(screen()->picture(0)->focusPeaking(), !peaking);
+    QCOMPARE(host()->reviewPanel()->showNewPictures(),
+             !(clipped && grid && peaking));
     QFile config(dir.filePath(QStringLiteral("config.cfg")));
     QVERIFY(config.open(QIODevice::ReadOnly));
     const QByteArray lines = config.readAll();

@@ -1,0 +1,96 @@
+#include "capture/LargeViewer.h"
+
+#include "capture/CViewViewscreen.h"
+#include "capture/LargeViewCache.h"
+#include "document/CViewDoc.h"
+#include "views/CViewInfo.h"
+
+#include <QFile>
+#include <QPainter>
+
+namespace {
+
+CViewInfo* infoOf(CViewDoc* document) {
+    return document ? dynamic_cast<CViewInfo*>(document->GetView("Info")) : nullptr;
+}
+
+QString shownName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return QFile::decodeName(
+        QByteArray::fromStdString(slash == std::string::npos ? path : path.substr(slash + 1)));
+}
+
+// The large view's stand-in for a picture that cannot be shown: why, on dark grey.
+QImage notShown(const QString& why, QSize size) {
+    QImage image(size.isEmpty() ? QSize(640, 480) : size, QImage::Format_RGB32);
+    image.fill(QColor(48, 48, 48));
+    QPainter painter(&image);
+    painter.setPen(Qt::white);
+    painter.drawText(image.rect().adjusted(20, 20, -20, -20), Qt::AlignCenter | Qt::TextWordWrap,
+                     why);
+    return image;
+}
+
+}   // namespace
+
+LargeViewer::LargeViewer(CViewDoc* document, QObject* parent)
+    : QObject(parent), document_(document), cache_(new LargeViewCache(this)) {
+    cache_->onView = [this](const LargeViewCache::View& view) {
+        if (view.path != wanted_) return;
+        CViewViewscreen* screen = this->screen();
+        if (view.sharp) {
+            if (screen && !view.image.isNull()) screen->ShowSharpPicture(view.image);
+            return;
+        }
+        // Handed over on the next turn of the event loop, as a decode would be.
+        QMetaObject::invokeMethod(
+            this,
+            [this, view] {
+                if (view.path != wanted_) return;
+                CViewViewscreen* screen = this->screen();
+                CViewInfo* info = infoOf(document_);
+                if (view.image.isNull()) {
+                    // Nothing of the picture before stays up: the view says why, no histogram.
+                    const QString why =
+                        shownName(view.path) + QStringLiteral(" cannot be shown: ") + view.error;
+                    if (screen) screen->ShowPicture(notShown(why, cache_->target()));
+                    if (info) info->ShowPictureHistogram(nullptr);
+                    if (onFailed) onFailed(view.path, why);
+                    return;
+                }
+                if (screen) screen->ShowPicture(view.image, view.full, view.peaking);
+                if (info) info->ShowPictureHistogram(view.histogram.get());
+                if (onShown) onShown(view.path);
+            },
+            Qt::QueuedConnection);
+    };
+}
+
+CViewViewscreen* LargeViewer::screen() const {
+    return document_ ? dynamic_cast<CViewViewscreen*>(document_->GetView("Viewscreen")) : nullptr;
+}
+
+void LargeViewer::follow(CViewViewscreen* screen) {
+    if (!screen || followed_ == screen) return;
+    if (followed_) disconnect(followed_, nullptr, this, nullptr);
+    followed_ = screen;
+    connect(screen, &CViewViewscreen::sharpPictureWanted, this, [this] { cache_->ShowSharp(); });
+}
+
+void LargeViewer::Show(const std::string& path, const std::vector<std::string>& ahead,
+                       const std::vector<std::string>& behind) {
+    wanted_ = path;
+    if (CViewViewscreen* screen = this->screen()) {
+        follow(screen);
+        cache_->setTarget(screen->largeViewSize());
+        cache_->setPeaking(screen->focusPeaking());
+    }
+    cache_->Show(path, ahead, behind);
+}
+
+void LargeViewer::Hide() {
+    wanted_.clear();
+    cache_->Hide();
+    if (CViewViewscreen* screen = this->screen()) screen->ShowLive();
+    if (CViewInfo* info = infoOf(document_)) info->ShowPictureHistogram(nullptr);
+}

@@ -1,0 +1,46 @@
+// The Review tab's large view: the picture in the viewscreen (from the LargeViewCache, decoded
+// at the viewscreen's size, the whole picture only for 100 %) and its colour histogram in the
+// Info pane; a picture that cannot be shown leaves nothing of the one before up: the view says
+// why on dark grey and the histogram is cleared. A picture decoded ahead is shown on the next
+// turn of the event loop. User-interface thread only.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class CViewDoc;
+class CViewViewscreen;
+class LargeViewCache;
+
+class LargeViewer : public QObject {
+public:
+    explicit LargeViewer(CViewDoc* document, QObject* parent = nullptr);
+
+    // path large; ahead: the pictures in the direction of travel (nearest first), behind: the
+    // other way; the nearest of both are decoded next.
+    void Show(const std::string& path, const std::vector<std::string>& ahead,
+              const std::vector<std::string>& behind);
+    // The live view again, no picture histogram.
+    void Hide();
+    bool showing() const { return !wanted_.empty(); }
+
+    LargeViewCache& cache() const { return *cache_; }
+
+    // The picture is on screen / cannot be shown (why: "<name> cannot be shown: <reason>").
+    std::function<void(const std::string& path)> onShown;
+    std::function<void(const std::string& path, const QString& why)> onFailed;
+
+private:
+    CViewViewscreen* screen() const;
+    void follow(CViewViewscreen* screen);   // its 100 % asks for the whole picture
+
+    CViewDoc* document_;
+    LargeViewCache* cache_ = nullptr;
+    QPointer<CViewViewscreen> followed_;
+    std::string wanted_;
+};
