@@ -27,9 +27,9 @@ const QSize kView(640, 480);   // the viewscreen's picture in a window of 800 x 
 // Three 24 MP pictures in a folder of their own (detail and noise, as a camera's are).
 const std::vector<std::string>& Pictures() {
     static const std::vector<std::string> paths = [] {
-        const std::string folder =
-            (std::filesystem::temp_directory_path() / ("kestrel-large-" + std::to_string(::getpid())))
-                .string();
+        const std::string folder = (std::filesystem::temp_directory_path() /
+                                    ("kestrel-large-" + std::to_string(::getpid())))
+                                       .string();
         std::filesystem::create_directories(folder);
         std::vector<std::uint8_t> rgb(std::size_t(kWidth) * kHeight * 3);
         std::mt19937 noise(7);
@@ -53,7 +53,9 @@ const std::vector<std::string>& Pictures() {
         }
         tjFree(jpeg);
         tjDestroy(tj);
-        std::atexit([] { std::filesystem::remove_all(std::filesystem::path(Pictures()[0]).parent_path()); });
+        std::atexit([] {
+            std::filesystem::remove_all(std::filesystem::path(Pictures()[0]).parent_path());
+        });
         return out;
     }();
     return paths;

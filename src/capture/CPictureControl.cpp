@@ -86,7 +86,8 @@ QImage CPictureControl::PoolPeaking(const QImage& marks, QSize size) {
         const uchar* row = marks.constScanLine(y);
         uchar* out = pooled.scanLine(static_cast<int>(qint64(y) * size.height() / marks.height()));
         for (int x = 0; x < marks.width(); ++x)
-            if (row[x] == kPeakingMark) out[qint64(x) * size.width() / marks.width()] = kPeakingMark;
+            if (row[x] == kPeakingMark)
+                out[qint64(x) * size.width() / marks.width()] = kPeakingMark;
     }
     return pooled;
 }

@@ -138,7 +138,9 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     };
     large_ = new LargeViewer(document_, this);
     large_->onShown = [this](const std::string& path) { emit pictureShown(shown(path)); };
-    large_->onFailed = [this](const std::string&, const QString& why) { setStatus(why); };
+    large_->onFailed = [this](const std::string& path, const QString& why) {
+        if (path == selectedFile()) setStatus(why);   // not about a picture passed on the way
+    };
     saved_ = new SavedPictureFeed(
         document_, [this](const std::string& path) { pictureSaved(path); }, this);
     folderWork_ = std::make_unique<Worker<Done>>([this](Done& done) { finished(done); });
@@ -430,8 +432,7 @@ void CReviewPanel::ShowLarge() {
     lastLargeRow_ = row;
     const auto along = [this, row](int by, int count) {
         std::vector<std::string> paths;
-        for (int r = row + by; r >= 0 && r < strip_->count() && int(paths.size()) < count;
-             r += by)
+        for (int r = row + by; r >= 0 && r < strip_->count() && int(paths.size()) < count; r += by)
             if (!strip_->item(r)->isHidden())
                 paths.push_back(strip_->item(r)->data(kPathRole).toByteArray().toStdString());
         return paths;

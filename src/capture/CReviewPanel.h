@@ -130,7 +130,7 @@ private:
     bool trashed_ = false;   // the listing after a Delete keeps the place, large or not
     // Each Delete's files: where they were, where in the trash; the last one first undone.
     std::vector<std::vector<std::pair<std::string, std::string>>> undo_;
-    std::string select_;   // the picture to select once listed (an undone Delete's)
+    std::string select_;       // the picture to select once listed (an undone Delete's)
     std::string newPicture_;   // a saved picture to show large once listed
     bool showNew_ = false;
     int lastLargeRow_ = -1;   // the row last shown large (for the direction of travel)

@@ -35,9 +35,9 @@ LargeViewCache::View LargeViewCache::Decode(const std::string& path, QSize targe
     View view;
     view.path = path;
     view.sharp = sharp;
-    const picture::LargeView large = sharp ? picture::ReadLargeView(path, 0, 0)
-                                           : picture::ReadLargeView(path, target.width(),
-                                                                    target.height());
+    const picture::LargeView large =
+        sharp ? picture::ReadLargeView(path, 0, 0)
+              : picture::ReadLargeView(path, target.width(), target.height());
     view.error = QString::fromStdString(large.pixels.error);
     if (!large.pixels.ok()) return view;
     view.image = Oriented(ImageOfPixels(large.pixels), large.orientation);
@@ -83,8 +83,10 @@ void LargeViewCache::setTarget(QSize size) {
 void LargeViewCache::setPeaking(bool on) {
     if (on == peaking_.load()) return;
     peaking_ = on;
-    if (on) std::erase_if(views_, [](const auto& kept) { return kept.second.view.peaking.isNull() &&
-                                                                !kept.second.view.image.isNull(); });
+    if (on)
+        std::erase_if(views_, [](const auto& kept) {
+            return kept.second.view.peaking.isNull() && !kept.second.view.image.isNull();
+        });
 }
 
 bool LargeViewCache::usable(const std::string& path) const { return views_.contains(path); }
@@ -93,6 +95,7 @@ void LargeViewCache::Show(const std::string& path, const std::vector<std::string
                           const std::vector<std::string>& behind) {
     wanted_ = path;
     sharpWanted_ = false;
+    ++ticket_;
     window_.assign(1, path);
     for (std::size_t i = 0; i < ahead.size() && i < kAhead; ++i) window_.push_back(ahead[i]);
     for (std::size_t i = 0; i < behind.size() && i < kBehind; ++i) window_.push_back(behind[i]);
@@ -101,10 +104,12 @@ void LargeViewCache::Show(const std::string& path, const std::vector<std::string
         // Whatever an earlier step queued and no worker took yet is passed: it goes.
         pending_.clear();
         for (const std::string& p : window_)
-            if (!usable(p) && !inflight_.contains(p)) pending_.push_back({p, target_, false});
+            if (!usable(p) && !inflight_.contains(p))
+                pending_.push_back({p, target_, false, p == path ? ticket_ : 0});
     }
     if (const auto hit = views_.find(path); hit != views_.end()) {
         hit->second.used = ++clock_;
+        shownTicket_ = ticket_;
         if (onView) onView(hit->second.view);
     }
     topUp();
@@ -134,6 +139,7 @@ void LargeViewCache::ShowSharp() {
 
 void LargeViewCache::Hide() {
     wanted_.clear();
+    shownTicket_ = ++ticket_;
     sharpWanted_ = false;
     std::lock_guard guard(lock_);
     std::erase_if(pending_, [](const Request& r) { return r.sharp; });
@@ -215,10 +221,14 @@ void LargeViewCache::finished(Outcome& outcome) {
             Kept& kept = views_[r.path];
             kept.view = std::move(outcome.view);
             kept.used = ++clock_;
-            const bool shown = r.path == wanted_;
+            // The wanted picture, or one a step before wanted when nothing newer is on screen.
+            const bool wanted = r.path == wanted_ && !wanted_.empty();
+            const bool shown = wanted || (!wanted_.empty() && r.ticket > shownTicket_);
+            if (shown) shownTicket_ = wanted ? ticket_ : r.ticket;
             evict();
             if (shown && onView) {
-                if (const auto it = views_.find(r.path); it != views_.end()) onView(it->second.view);
+                if (const auto it = views_.find(r.path); it != views_.end())
+                    onView(it->second.view);
             }
         } else if (r.path == wanted_) {
             // Decoded for a size the view no longer has: again at the new one, first.

@@ -39,23 +39,22 @@ public:
 
     struct View {
         std::string path;
-        QImage image;   // turned as the file says; null when it cannot be shown
-        QString error;  // why not
+        QImage image;    // turned as the file says; null when it cannot be shown
+        QString error;   // why not
         std::shared_ptr<const RgbHistogram> histogram;
-        QSize full;          // the whole picture's size, turned
-        bool sharp = false;  // the whole picture, for 100 %
+        QSize full;           // the whole picture's size, turned
+        bool sharp = false;   // the whole picture, for 100 %
         // Where the whole picture has edges in focus, at image's size (Indexed8, 1 = edge);
         // null unless peaking was asked for.
         QImage peaking;
     };
     // Reads path for a view of target's size (or the whole picture when sharp), with the
     // peaking mask when peaking. Runs on the workers.
-    using Decoder = std::function<View(const std::string& path, QSize target, bool sharp,
-                                       bool peaking)>;
+    using Decoder =
+        std::function<View(const std::string& path, QSize target, bool sharp, bool peaking)>;
     static View Decode(const std::string& path, QSize target, bool sharp, bool peaking);
 
-    explicit LargeViewCache(QObject* parent = nullptr, Decoder decoder = &Decode,
-                            int threads = 2);
+    explicit LargeViewCache(QObject* parent = nullptr, Decoder decoder = &Decode, int threads = 2);
     ~LargeViewCache() override;   // drops what is queued, waits for the decodes under way
 
     // The size views are decoded for; views of another size are forgotten.
@@ -64,7 +63,9 @@ public:
     // Views with the honest peaking mask (the whole picture's edges) from now on.
     void setPeaking(bool on);
 
-    // Wants path on screen: onView hears it now when decoded, else once it is. ahead: the
+    // Wants path on screen: onView hears it now when decoded, else once it is; meanwhile a
+    // picture an earlier Show wanted is handed over when its decode ends, when nothing wanted
+    // later was (so a held key shows the pictures it passes as they come). ahead: the
     // pictures in the direction of travel, nearest first; behind: the other way. The queue
     // becomes path, then kAhead of ahead, then kBehind of behind (those not decoded yet).
     void Show(const std::string& path, const std::vector<std::string>& ahead,
@@ -92,6 +93,7 @@ private:
         std::string path;
         QSize target;
         bool sharp = false;
+        std::uint64_t ticket = 0;   // the Show that wanted it on screen; 0: decoded ahead
     };
     struct Outcome {
         bool any = false;
@@ -104,7 +106,7 @@ private:
     };
     Outcome take();   // a worker: the queue's first request, decoded
     void finished(Outcome& outcome);
-    void topUp();     // enough workers for the queue
+    void topUp();   // enough workers for the queue
     bool usable(const std::string& path) const;
     void evict();
 
@@ -117,7 +119,9 @@ private:
     std::vector<std::string> window_;   // the last Show's paths and the new files
     std::unordered_map<std::string, Kept> views_;
     std::uint64_t clock_ = 0;
-    int tokens_ = 0;   // worker jobs posted and not yet handed back
+    std::uint64_t ticket_ = 0;        // Shows so far
+    std::uint64_t shownTicket_ = 0;   // the Show whose picture onView heard last
+    int tokens_ = 0;                  // worker jobs posted and not yet handed back
     std::atomic<bool> peaking_{false};
 
     mutable std::mutex lock_;   // guards pending_, inflight_, started_

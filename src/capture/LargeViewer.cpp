@@ -36,7 +36,6 @@ QImage notShown(const QString& why, QSize size) {
 LargeViewer::LargeViewer(CViewDoc* document, QObject* parent)
     : QObject(parent), document_(document), cache_(new LargeViewCache(this)) {
     cache_->onView = [this](const LargeViewCache::View& view) {
-        if (view.path != wanted_) return;
         CViewViewscreen* screen = this->screen();
         if (view.sharp) {
             if (screen && !view.image.isNull()) screen->ShowSharpPicture(view.image);
@@ -45,8 +44,8 @@ LargeViewer::LargeViewer(CViewDoc* document, QObject* parent)
         // Handed over on the next turn of the event loop, as a decode would be.
         QMetaObject::invokeMethod(
             this,
-            [this, view] {
-                if (view.path != wanted_) return;
+            [this, view, hides = hides_] {
+                if (hides != hides_ || wanted_.empty()) return;   // back to the live view since
                 CViewViewscreen* screen = this->screen();
                 CViewInfo* info = infoOf(document_);
                 if (view.image.isNull()) {
@@ -90,6 +89,7 @@ void LargeViewer::Show(const std::string& path, const std::vector<std::string>& 
 
 void LargeViewer::Hide() {
     wanted_.clear();
+    ++hides_;
     cache_->Hide();
     if (CViewViewscreen* screen = this->screen()) screen->ShowLive();
     if (CViewInfo* info = infoOf(document_)) info->ShowPictureHistogram(nullptr);

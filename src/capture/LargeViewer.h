@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -43,4 +44,5 @@ private:
     LargeViewCache* cache_ = nullptr;
     QPointer<CViewViewscreen> followed_;
     std::string wanted_;
+    std::uint64_t hides_ = 0;   // a view queued before a Hide is not shown
 };

@@ -7,9 +7,9 @@
 #include <vector>
 
 struct SavedPictureFeed::Shared {
-    std::mutex lock;                 // guards wakeup, saved
-    UiWakeup* wakeup = nullptr;      // null once the feed is going away
-    std::vector<std::string> saved;  // not handed over yet
+    std::mutex lock;                  // guards wakeup, saved
+    UiWakeup* wakeup = nullptr;       // null once the feed is going away
+    std::vector<std::string> saved;   // not handed over yet
 };
 
 namespace {
@@ -18,9 +18,10 @@ std::shared_ptr<void> gShared;
 }   // namespace
 
 SavedPictureFeed::SavedPictureFeed(CViewDoc* document,
-                                   std::function<void(const std::string&)> onSaved,
-                                   QObject* parent)
-    : QObject(parent), document_(document), onSaved_(std::move(onSaved)),
+                                   std::function<void(const std::string&)> onSaved, QObject* parent)
+    : QObject(parent),
+      document_(document),
+      onSaved_(std::move(onSaved)),
       shared_(std::make_shared<Shared>()) {
     shared_->wakeup = new UiWakeup([this] { deliver(); }, this);
     {

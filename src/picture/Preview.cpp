@@ -274,9 +274,8 @@ LargeView readLargeView(const std::string& path, int viewWidth, int viewHeight) 
         }
         view.orientation = jpegOrientation(bytes);
         view.source = LargeView::Jpeg;
-        view.pixels =
-            DecodeJpeg(bytes.data(), bytes.size(),
-                       widthFor(w, h, view.orientation, viewWidth, viewHeight));
+        view.pixels = DecodeJpeg(bytes.data(), bytes.size(),
+                                 widthFor(w, h, view.orientation, viewWidth, viewHeight));
         return view;
     }
     Embedded embedded;
@@ -290,8 +289,7 @@ LargeView readLargeView(const std::string& path, int viewWidth, int viewHeight) 
             view.source = LargeView::EmbeddedPreview;
             view.pixels = decodePreview(
                 embedded, largest,
-                widthFor(view.fullWidth, view.fullHeight, view.orientation, viewWidth,
-                         viewHeight));
+                widthFor(view.fullWidth, view.fullHeight, view.orientation, viewWidth, viewHeight));
             if (view.pixels.ok()) return view;
             why = view.pixels.error;
         } else {

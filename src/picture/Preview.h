@@ -39,7 +39,7 @@ Pixels ReadPicture(const std::string& path);
 // them), the picture's whole size as stored, and where the pixels came from.
 struct LargeView {
     Pixels pixels;
-    int orientation = 1;               // as ReadOrientation, of the file the pixels came from
+    int orientation = 1;                 // as ReadOrientation, of the file the pixels came from
     int fullWidth = 0, fullHeight = 0;   // the picture the pixels show, at its own size
     enum Source { None, Jpeg, EmbeddedPreview, PairJpeg } source = None;
 };

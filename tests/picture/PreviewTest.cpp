@@ -229,8 +229,8 @@ std::string rawWithPreview(const std::string& preview) {
 // thumbnail and a cut JPEG say why.
 TEST(Preview, TheLargeViewChoosesItsPictureAndScale) {
     using LV = picture::LargeView;
-    std::string portrait = asText(
-        sim::jpegWithThumbnail(std::vector<std::uint8_t>(1600 * 1200 * 3, 90).data(), 1600, 1200, 90));
+    std::string portrait = asText(sim::jpegWithThumbnail(
+        std::vector<std::uint8_t>(1600 * 1200 * 3, 90).data(), 1600, 1200, 90));
     ASSERT_TRUE(portrait[22] == 0x12 && portrait[23] == 0x01);   // IFD0's orientation entry
     portrait[30] = 6;
     const std::string big = jpegOf(1600, 1200, 200);
@@ -244,9 +244,9 @@ TEST(Preview, TheLargeViewChoosesItsPictureAndScale) {
     };
     const Case cases[] = {
         {"a.jpg", big, 320, 240, LV::Jpeg, 400, 300, 1, ""},
-        {"b.jpg", big, 1000, 1000, LV::Jpeg, 1000, 750, 1, ""},   // 5/8
-        {"c.jpg", big, 0, 0, LV::Jpeg, 1600, 1200, 1, ""},        // 100 %
-        {"d.jpg", portrait, 320, 240, LV::Jpeg, 400, 300, 6, ""},  // 240 wide turned: 1/4
+        {"b.jpg", big, 1000, 1000, LV::Jpeg, 1000, 750, 1, ""},     // 5/8
+        {"c.jpg", big, 0, 0, LV::Jpeg, 1600, 1200, 1, ""},          // 100 %
+        {"d.jpg", portrait, 320, 240, LV::Jpeg, 400, 300, 6, ""},   // 240 wide turned: 1/4
         {"e.jpg", big.substr(0, big.size() / 2), 320, 240, LV::None, 0, 0, 1,
          "the JPEG data is incomplete"},
         {"f.cr2", rawWithPreview(jpegOf(1200, 800, 120)), 320, 240, LV::EmbeddedPreview, 600, 400,

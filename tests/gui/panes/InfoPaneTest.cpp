@@ -173,9 +173,13 @@ private slots:
             QPainter painter(&surface);
             info.DrawHistogram(painter, w, h);
         }
-        const auto white = [](QRgb p) { return qRed(p) > 200 && qGreen(p) > 200 && qBlue(p) > 200; };
+        const auto white = [](QRgb p) {
+            return qRed(p) > 200 && qGreen(p) > 200 && qBlue(p) > 200;
+        };
         const auto tinted = [](QRgb p) {
-            return std::max({qRed(p), qGreen(p), qBlue(p)}) - std::min({qRed(p), qGreen(p), qBlue(p)}) > 60;
+            return std::max({qRed(p), qGreen(p), qBlue(p)}) -
+                       std::min({qRed(p), qGreen(p), qBlue(p)}) >
+                   60;
         };
         int letters = 0, curve = 0;
         for (int y = 0; y < h; ++y)
@@ -183,7 +187,9 @@ private slots:
                 const QRgb p = surface.pixel(x, y);
                 const bool band = y >= h - CViewInfo::kClippedBand;
                 if (band && white(p)) ++letters;
-                if (band) QVERIFY2(!tinted(p), qPrintable(QStringLiteral("curve at %1,%2").arg(x).arg(y)));
+                if (band)
+                    QVERIFY2(!tinted(p),
+                             qPrintable(QStringLiteral("curve at %1,%2").arg(x).arg(y)));
                 else {
                     QVERIFY2(!white(p), qPrintable(QStringLiteral("text at %1,%2").arg(x).arg(y)));
                     curve += tinted(p);

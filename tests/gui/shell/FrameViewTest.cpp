@@ -174,8 +174,9 @@ void TestFrameView::viewAidsPersist_data() {
     QTest::addColumn<bool>("grid");
     QTest::addColumn<bool>("peaking");
     QTest::newRow("missing") << QByteArray("-") << false << false << false;
-    QTest::newRow("all on") << QByteArray("highlight_clipped=1\nthirds_grid=1\nfocus_peaking=1\n"
-                                          "show_new_pictures=1\n")
+    QTest::newRow("all on") << QByteArray(
+                                   "highlight_clipped=1\nthirds_grid=1\nfocus_peaking=1\n"
+                                   "show_new_pictures=1\n")
                             << true << true << true;
     QTest::newRow("grid only, CRLF")
         << QByteArray("thirds_grid=1\r\nhighlight_clipped=0\r\n") << false << true << false;
@@ -225,8 +226,7 @@ void TestFrameView::viewAidsPersist() {
     QCOMPARE(frame->findChild<QAction*>(QStringLiteral("thirdsGridAction"))->isChecked(), !grid);
     QCOMPARE(screen()->picture(0)->thirdsGrid(), !grid);
     QCOMPARE(screen()->picture(0)->focusPeaking(), !peaking);
-    QCOMPARE(host()->reviewPanel()->showNewPictures(),
-             !(clipped && grid && peaking));
+    QCOMPARE(host()->reviewPanel()->showNewPictures(), !(clipped && grid && peaking));
     QFile config(dir.filePath(QStringLiteral("config.cfg")));
     QVERIFY(config.open(QIODevice::ReadOnly));
     const QByteArray lines = config.readAll();
