@@ -249,7 +249,7 @@ TEST(Preview, TheLargeViewChoosesItsPictureAndScale) {
         {"d.jpg", portrait, 320, 240, LV::Jpeg, 400, 300, 6, ""},   // 240 wide turned: 1/4
         {"e.jpg", big.substr(0, big.size() / 2), 320, 240, LV::None, 0, 0, 1,
          "the JPEG data is incomplete"},
-        {"f.cr2", rawWithPreview(jpegOf(1200, 800, 120)), 320, 240, LV::EmbeddedPreview, 600, 400,
+        {"f.cr2", rawWithPreview(jpegOf(1200, 800, 120)), 320, 240, LV::EmbeddedPreview, 450, 300,
          1, ""},
         {"g.cr2", rawWithPreview(jpegOf(160, 120, 120)), 320, 240, LV::None, 0, 0, 1,
          "only a 160 x 120 thumbnail in the file"},
