@@ -1,10 +1,10 @@
-// The Review tab's large view over 6000 x 4000 JPEGs of quality 90 (24 MP): the whole picture
-// decoded as the large view once did it (BM_Decode24MPFull), the first view of a file just saved
-// at the viewscreen's size with nothing decoded ahead (BM_LargeViewFirst24MP: the scaled decode,
-// turned, with its histogram, on a worker, handed to the window thread), and the next picture
-// once its neighbours were decoded ahead (BM_LargeViewNext24MP).
+// The Review tab's large view over 6000 x 4000 JPEGs of quality 90 (24 MP), against the whole
+// picture decoded as the large view once did it (BM_Decode24MPFull, picture_bench.cpp): the first
+// view of a file just saved at the viewscreen's size with nothing decoded ahead
+// (BM_LargeViewFirst24MP: the scaled decode, turned, with its histogram, on a worker, handed to
+// the window thread), and the next picture once its neighbours were decoded ahead
+// (BM_LargeViewNext24MP).
 #include "capture/LargeViewCache.h"
-#include "picture/Preview.h"
 
 #include <QCoreApplication>
 
@@ -75,16 +75,6 @@ void WaitShown(const std::string& path, const std::string& shown) {
 }
 
 }   // namespace
-
-static void BM_Decode24MPFull(benchmark::State& state) {
-    const std::string path = Pictures()[0];
-    for (auto _ : state) {
-        const picture::Pixels whole = picture::ReadPicture(path);
-        if (!whole.ok()) state.SkipWithError(whole.error.c_str());
-        benchmark::DoNotOptimize(whole.rgb.data());
-    }
-}
-BENCHMARK(BM_Decode24MPFull)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 static void BM_LargeViewFirst24MP(benchmark::State& state) {
     EnsureApplication();

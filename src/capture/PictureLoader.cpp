@@ -10,20 +10,7 @@
 
 namespace {
 
-enum Kind { kThumbnailJob, kPictureJob };
-
-PictureLoader::Picture readPicture(const std::string& path) {
-    const picture::Pixels pixels = picture::ReadPicture(path);
-    PictureLoader::Picture p{path, {}, QString::fromStdString(pixels.error), {}};
-    if (pixels.ok()) {
-        p.image = Oriented(ImageOfPixels(pixels), picture::ReadOrientation(path));
-        auto histogram = std::make_shared<RgbHistogram>();
-        ComputeRgbHistogram(pixels.rgb.data(),
-                            static_cast<std::size_t>(pixels.width) * pixels.height, *histogram);
-        p.histogram = std::move(histogram);
-    }
-    return p;
-}
+enum Kind { kThumbnailJob };
 
 PictureLoader::Thumbnail readThumbnail(const std::string& path) {
     const picture::Pixels pixels = picture::ReadThumbnail(path, PictureLoader::kIconWidth);
@@ -71,24 +58,14 @@ void PictureLoader::RequestThumbnail(const std::string& path) {
     if (!pending_.insert(path).second) return;
     worker_->Post(
         [path, stamp = generation_](const std::atomic<bool>&) {
-            return Result{stamp, caught(readThumbnail, path), {}};
+            return Result{stamp, caught(readThumbnail, path)};
         },
         kThumbnailJob);
-}
-
-void PictureLoader::RequestPicture(const std::string& path) {
-    worker_->Post(
-        [path, stamp = ++pictureTicket_](const std::atomic<bool>&) {
-            return Result{stamp, {}, caught(readPicture, path)};
-        },
-        kPictureJob, true);
 }
 
 void PictureLoader::deliver(Result& r) {
     if (r.thumbnail && r.stamp == generation_) {
         pending_.erase(r.thumbnail->path);
         if (onThumbnail) onThumbnail(*r.thumbnail);
-    } else if (r.picture && r.stamp == pictureTicket_ && onPicture) {
-        onPicture(*r.picture);
     }
 }
