@@ -170,18 +170,19 @@ void TestFrame::menuItems() {
     QCOMPARE(file[0]->text(), QStringLiteral("E&xit"));
 
     const QList<QAction*> view = top[1]->menu()->actions();
-    QCOMPARE(view.size(), 4);
+    QCOMPARE(view.size(), 5);
     QCOMPARE(view[0]->text(), QStringLiteral("Highlight Clipped Pixels"));
     QCOMPARE(view[1]->text(), QStringLiteral("Rule-of-Thirds Grid"));
     QCOMPARE(view[2]->text(), QStringLiteral("Focus Peaking"));
-    for (QAction* aid : view.mid(0, 3)) {
+    QCOMPARE(view[3]->text(), QStringLiteral("Show Each New Picture"));
+    for (QAction* aid : view.mid(0, 4)) {
         QVERIFY(aid->isCheckable());
         QVERIFY(!aid->isChecked());   // off until chosen
     }
     // The camera's magnified live view: greyed out without a camera that offers it, at 1x.
-    QCOMPARE(view[3]->text(), QStringLiteral("Magnify"));
-    QVERIFY(view[3]->menu() != nullptr);
-    const QList<QAction*> factors = view[3]->menu()->actions();
+    QCOMPARE(view[4]->text(), QStringLiteral("Magnify"));
+    QVERIFY(view[4]->menu() != nullptr);
+    const QList<QAction*> factors = view[4]->menu()->actions();
     QCOMPARE(factors.size(), 3);
     const QStringList names{QStringLiteral("1x"), QStringLiteral("5x"), QStringLiteral("10x")};
     for (int i = 0; i < 3; ++i) {
