@@ -24,41 +24,45 @@ namespace {
 constexpr int kWidth = 6000, kHeight = 4000;
 const QSize kView(640, 480);   // the viewscreen's picture in a window of 800 x 600
 
-// Three 24 MP pictures in a folder of their own (detail and noise, as a camera's are).
+// Three 24 MP pictures in a folder of their own (detail and noise, as a camera's are), removed
+// at exit.
 const std::vector<std::string>& Pictures() {
-    static const std::vector<std::string> paths = [] {
-        const std::string folder = (std::filesystem::temp_directory_path() /
-                                    ("kestrel-large-" + std::to_string(::getpid())))
-                                       .string();
-        std::filesystem::create_directories(folder);
-        std::vector<std::uint8_t> rgb(std::size_t(kWidth) * kHeight * 3);
-        std::mt19937 noise(7);
-        for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x) {
-                std::uint8_t* p = &rgb[(std::size_t(y) * kWidth + x) * 3];
-                const int n = int(noise() % 24);
-                p[0] = static_cast<std::uint8_t>((x * 200 / kWidth) + n);
-                p[1] = static_cast<std::uint8_t>((y * 200 / kHeight) + n);
-                p[2] = static_cast<std::uint8_t>(((x / 40 + y / 40) % 2 ? 180 : 40) + n);
+    struct Folder {
+        std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                       ("kestrel-large-" + std::to_string(::getpid()));
+        std::vector<std::string> paths;
+        Folder() {
+            std::filesystem::create_directories(folder);
+            std::vector<std::uint8_t> rgb(std::size_t(kWidth) * kHeight * 3);
+            std::mt19937 noise(7);
+            for (int y = 0; y < kHeight; ++y)
+                for (int x = 0; x < kWidth; ++x) {
+                    std::uint8_t* p = &rgb[(std::size_t(y) * kWidth + x) * 3];
+                    const int n = int(noise() % 24);
+                    p[0] = static_cast<std::uint8_t>((x * 200 / kWidth) + n);
+                    p[1] = static_cast<std::uint8_t>((y * 200 / kHeight) + n);
+                    p[2] = static_cast<std::uint8_t>(((x / 40 + y / 40) % 2 ? 180 : 40) + n);
+                }
+            tjhandle tj = tjInitCompress();
+            unsigned char* jpeg = nullptr;
+            unsigned long size = 0;
+            tjCompress2(tj, rgb.data(), kWidth, 0, kHeight, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90,
+                        0);
+            for (int i = 0; i < 3; ++i) {
+                paths.push_back((folder / ("Photo-000" + std::to_string(i + 1) + ".jpg")).string());
+                std::ofstream(paths.back(), std::ios::binary)
+                    .write(reinterpret_cast<const char*>(jpeg), static_cast<std::streamsize>(size));
             }
-        tjhandle tj = tjInitCompress();
-        unsigned char* jpeg = nullptr;
-        unsigned long size = 0;
-        tjCompress2(tj, rgb.data(), kWidth, 0, kHeight, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90, 0);
-        std::vector<std::string> out;
-        for (int i = 0; i < 3; ++i) {
-            out.push_back(folder + "/Photo-000" + std::to_string(i + 1) + ".jpg");
-            std::ofstream(out.back(), std::ios::binary)
-                .write(reinterpret_cast<const char*>(jpeg), static_cast<std::streamsize>(size));
+            tjFree(jpeg);
+            tjDestroy(tj);
         }
-        tjFree(jpeg);
-        tjDestroy(tj);
-        std::atexit([] {
-            std::filesystem::remove_all(std::filesystem::path(Pictures()[0]).parent_path());
-        });
-        return out;
-    }();
-    return paths;
+        ~Folder() {
+            std::error_code ec;
+            std::filesystem::remove_all(folder, ec);
+        }
+    };
+    static const Folder folder;
+    return folder.paths;
 }
 
 // The workers hand their results over through the event loop.
@@ -71,7 +75,7 @@ void EnsureApplication() {
 
 // Runs the event loop until the cache shows path.
 void WaitShown(const std::string& path, const std::string& shown) {
-    while (shown != path) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    while (shown != path) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 }   // namespace
@@ -102,7 +106,7 @@ static void BM_LargeViewNext24MP(benchmark::State& state) {
     cache.setTarget(kView);
     cache.Show(paths[1], {paths[2]}, {paths[0]});
     while (!cache.has(paths[0]) || !cache.has(paths[1]) || !cache.has(paths[2]))
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     std::size_t i = 0;
     for (auto _ : state) {
         // Right, then Left: each step's picture was decoded ahead.
