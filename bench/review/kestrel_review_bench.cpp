@@ -21,7 +21,6 @@
 
 #include <QApplication>
 #include <QListWidget>
-#include <turbojpeg.h>
 
 #include <algorithm>
 #include <chrono>
@@ -150,18 +149,15 @@ int main(int argc, char** argv) {
         std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * h * 3);
         for (std::size_t i = 0; i < rgb.size(); ++i)
             rgb[i] = static_cast<std::uint8_t>((i * 7 + i / 18000) % 251);
-        tjhandle tj = tjInitCompress();
-        unsigned char* jpeg = nullptr;
-        unsigned long size = 0;
-        tjCompress2(tj, rgb.data(), w, 0, h, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90, 0);
+        // As cameras write them: with a 160 x 120 EXIF thumbnail for the strip.
+        const std::vector<std::uint8_t> jpeg = sim::jpegWithThumbnail(rgb.data(), w, h, 90);
         std::ofstream(folder / "source.jpg", std::ios::binary)
-            .write(reinterpret_cast<const char*>(jpeg), static_cast<std::streamsize>(size));
-        tjFree(jpeg);
-        tjDestroy(tj);
+            .write(reinterpret_cast<const char*>(jpeg.data()),
+                   static_cast<std::streamsize>(jpeg.size()));
         for (int n = 1; n <= hold; ++n)
             std::filesystem::create_hard_link(folder / "source.jpg", folder / NameOf(n));
     }
-    int behindMax = 0;
+    int behindMax = 0, shownCount = 0;
     double holdStall = 0.0, lastShownMs = 0.0;
     {
         CViewDoc doc(sim::Simulator::cd().api(), sim::Simulator::rc().api(),
@@ -179,6 +175,7 @@ int main(int argc, char** argv) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         int shownRow = -1;   // the strip runs newest first: Photo-N is row hold - N
         QObject::connect(&panel, &CReviewPanel::pictureShown, [&](const QString& path) {
+            ++shownCount;
             shownRow = hold - path.section('-', -1).section('.', 0, 0).toInt();
         });
         panel.strip()->setCurrentRow(0);
@@ -204,8 +201,8 @@ int main(int argc, char** argv) {
         lastShownMs = Ms(Clock::now() - last);
         std::printf(
             "Right held across %d pictures: at most %d behind, longest stall %.1f ms, "
-            "last one shown %.1f ms after its press\n",
-            hold, behindMax, holdStall, lastShownMs);
+            "last one shown %.1f ms after its press; %d shown on the way\n",
+            hold, behindMax, holdStall, lastShownMs, shownCount);
     }
     std::filesystem::remove_all(folder);
     std::printf(

@@ -91,6 +91,14 @@ void LargeViewCache::setPeaking(bool on) {
 
 bool LargeViewCache::usable(const std::string& path) const { return views_.contains(path); }
 
+void LargeViewCache::queueWindow() {
+    for (const std::string& p : window_)
+        if (!usable(p) && !inflight_.contains(p) &&
+            std::none_of(pending_.begin(), pending_.end(),
+                         [&](const Request& r) { return r.path == p && !r.sharp; }))
+            pending_.push_back({p, target_, false, 0});
+}
+
 void LargeViewCache::Show(const std::string& path, const std::vector<std::string>& ahead,
                           const std::vector<std::string>& behind) {
     wanted_ = path;
@@ -101,11 +109,13 @@ void LargeViewCache::Show(const std::string& path, const std::vector<std::string
     for (std::size_t i = 0; i < behind.size() && i < kBehind; ++i) window_.push_back(behind[i]);
     {
         std::lock_guard guard(lock_);
-        // Whatever an earlier step queued and no worker took yet is passed: it goes.
+        // Whatever an earlier step queued and no worker took yet is passed: it goes. While
+        // the picture an earlier step wanted is still being decoded, the steps outpace the
+        // workers: only this one is queued, its neighbours once it is shown.
         pending_.clear();
-        for (const std::string& p : window_)
-            if (!usable(p) && !inflight_.contains(p))
-                pending_.push_back({p, target_, false, p == path ? ticket_ : 0});
+        if (!usable(path) && !inflight_.contains(path))
+            pending_.push_back({path, target_, false, ticket_});
+        if (wantedInFlight_ == 0) queueWindow();
     }
     if (const auto hit = views_.find(path); hit != views_.end()) {
         hit->second.used = ++clock_;
@@ -188,6 +198,7 @@ LargeViewCache::Outcome LargeViewCache::take() {
         outcome.request = std::move(pending_.front());
         pending_.pop_front();
         if (!outcome.request.sharp) inflight_.insert(outcome.request.path);
+        if (outcome.request.ticket != 0) ++wantedInFlight_;
         if (started_.size() >= kStartedKept) started_.erase(started_.begin());
         started_.push_back(outcome.request.path);
     }
@@ -214,6 +225,7 @@ void LargeViewCache::finished(Outcome& outcome) {
         if (!r.sharp) {
             std::lock_guard guard(lock_);
             inflight_.erase(r.path);
+            if (r.ticket != 0) --wantedInFlight_;
         }
         if (r.sharp) {
             if (sharpWanted_ && r.path == wanted_ && onView) onView(outcome.view);
@@ -234,6 +246,10 @@ void LargeViewCache::finished(Outcome& outcome) {
             // Decoded for a size the view no longer has: again at the new one, first.
             Prefetch(r.path);
         }
+        // The steps paused (the wanted picture is here, none a step wanted is decoding): the
+        // neighbours come next.
+        std::lock_guard guard(lock_);
+        if (wantedInFlight_ == 0 && usable(wanted_)) queueWindow();
     }
     topUp();
 }

@@ -2,7 +2,8 @@
 // in the direction of travel) are decoded on workers at the viewscreen's size, kept within
 // kMaxViews and kMaxBytes, and handed over at once when asked for again. The queue holds only
 // what the last Show wants: a held arrow key replaces it at every step, so no picture the user
-// has passed is decoded after the step (a decode under way ends and is kept). The 100 % view is
+// has passed is decoded after the step (a decode under way ends and is kept); while the steps
+// outpace the workers only the wanted picture is queued, its neighbours once the steps pause. The 100 % view is
 // a second, sharper decode of the whole picture, asked for on its own. UI thread only, but for
 // the decoder, which runs on the workers.
 #pragma once
@@ -109,6 +110,7 @@ private:
     void topUp();   // enough workers for the queue
     bool usable(const std::string& path) const;
     void evict();
+    void queueWindow();   // the window's pictures not decoded, queued or under way; lock_ held
 
     Decoder decoder_;
     const int threads_;
@@ -124,9 +126,10 @@ private:
     int tokens_ = 0;                  // worker jobs posted and not yet handed back
     std::atomic<bool> peaking_{false};
 
-    mutable std::mutex lock_;   // guards pending_, inflight_, started_
+    mutable std::mutex lock_;   // guards pending_, inflight_, wantedInFlight_, started_
     std::deque<Request> pending_;
     std::unordered_set<std::string> inflight_;   // paths of decodes under way (not sharp)
+    int wantedInFlight_ = 0;                     // of those, the ones a Show wanted on screen
     std::vector<std::string> started_;
 
     std::unique_ptr<Worker<Outcome>> worker_;   // last: goes first
