@@ -122,8 +122,8 @@ private:
     std::uint64_t shown_ = 0;
     std::uint32_t direction_ = 0;   // the stitch direction last laid out
     int step_ = kBaseStep;
-    QImage review_;   // the picture shown large, or null for the live view
-    QSize full_;      // the whole picture's size (review_ may be a smaller decode)
+    QImage review_;          // the picture shown large, or null for the live view
+    QSize full_;             // the whole picture's size (review_ may be a smaller decode)
     QImage reviewPeaking_;   // the whole picture's edges at review_'s size, or null
     bool focusPeaking_ = false;
     QImage parked_;   // where live frames go while a picture is shown
