@@ -50,6 +50,10 @@ private:
     // with the window; the camera list grows with it. keepDragged: tracks the user has
     // dragged since keep their size.
     void applyViewscreenSpace(bool keepDragged);
+    // The Main pane's height: 200 pixels, and on the Review tab all the console can spare
+    // beyond its own kConsoleKept, so a large window's strip shows more than one row.
+    void sizeMainPane();
+    static constexpr int kMainHeight = 200, kConsoleKept = 120;
     void applyViewOptions(bool save);
     void buildPanes();
     void buildMenu();

@@ -8,8 +8,8 @@
 // Keys: Enter on the strip shows the selected picture large (so does a double-click); while the
 // panel is shown, wherever the focus is in the window (a text field keeps its typing), Left and
 // Right step, Esc returns to the live view, Z shows 100 % around the pointer (a click on the
-// picture does too), 1-5 rate, 0 clears the rating, X rejects, Delete moves to the trash and
-// Space asks for a capture.
+// picture does too), 1-5 rate, 0 clears the rating, X rejects, H hides the rejects (ReviewCull),
+// Delete moves to the trash and Space asks for a capture.
 #pragma once
 
 #include "picture/PictureList.h"
@@ -26,6 +26,10 @@
 
 class CViewDoc;
 class PictureLoader;
+class ReviewCull;
+namespace picture {
+class RatingCache;
+}
 class QFileSystemWatcher;
 class QLabel;
 class QListWidget;
@@ -40,6 +44,8 @@ public:
     // Thumbnails kept at once (128 x 96 each, about 48 KB): the ones furthest from sight go
     // first and are read again when scrolled back to.
     static constexpr int kCacheLimit = 400;
+    // How often the sidecars of the listed pictures are looked at for another program's rating.
+    static constexpr int kRatingCheckMs = 400;
 
     explicit CReviewPanel(CViewDoc* document, QWidget* parent = nullptr);
     ~CReviewPanel() override;
@@ -63,6 +69,7 @@ public:
     void Step(int by);
 
     QListWidget* strip() const { return strip_; }
+    ReviewCull* cull() const;       // the filter above the strip and the ratings shown
     QString status() const;         // the last failure, or empty
     QString arrived() const;        // "2 new pictures": newer than any selected, or empty
     QString selectedPath() const;   // the selected file's name as shown, with its folder
@@ -91,7 +98,13 @@ private:
     void checkFolder();
     void countArrivals();
     bool key(int key);   // the panel's keys; false for one it does not take
-    void listed(std::vector<picture::PictureEntry> entries);
+    void listed(std::vector<picture::PictureEntry> entries,
+                std::vector<std::optional<int>> ratings);
+    void rated(const std::string& file, std::optional<int> rating);
+    void ratingsShown();   // after ratings changed: the count, a hidden selection moved on
+    void filtered();
+    void pollRatings();
+    void readOn();   // the next sidecars the listing left to read
     void finished(Done& done);
     std::string selectedFile() const;
     QListWidgetItem* itemFor(const std::string& path) const;
@@ -119,5 +132,9 @@ private:
     // Each Delete's files: where they were, where in the trash; the last one first undone.
     std::vector<std::vector<std::pair<std::string, std::string>>> undo_;
     std::string select_;   // the picture to select once listed (an undone Delete's)
+    ReviewCull* cull_ = nullptr;
+    // The folder worker's alone (its jobs run one after another).
+    std::shared_ptr<picture::RatingCache> ratingCache_;
+    bool pollQueued_ = false;
     std::unique_ptr<Worker<Done>> folderWork_;   // last: goes first
 };
