@@ -27,6 +27,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <vector>
@@ -154,7 +155,8 @@ void CMainFrame::buildPanes() {
     consoleSplitter_->SetPane(0, viewMain);
     panes_[5] = new CViewDebug(document_);
     consoleSplitter_->SetPane(1, panes_[5]);
-    consoleSplitter_->SetRowInfo(0, 200, 10);
+    consoleSplitter_->SetRowInfo(0, kMainHeight, 10);
+    connect(viewMain->tabs(), &QTabWidget::currentChanged, this, &CMainFrame::sizeMainPane);
 
     connect(viewMain, &CViewMain::viewscreenSpaceWanted, this, [this](QSize space) {
         viewscreenSpace_ = space;
@@ -215,6 +217,17 @@ void CMainFrame::applyViewscreenSpace(bool keepDragged) {
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     applyViewscreenSpace(true);
+    sizeMainPane();
+}
+
+void CMainFrame::sizeMainPane() {
+    int ideal = kMainHeight;
+    const auto* host = static_cast<CViewMain*>(panes_[4]);
+    if (host->tabs()->currentIndex() == CViewMain::ReviewTab && consoleSplitter_->isVisible())
+        ideal = std::max(ideal, consoleSplitter_->height() - kConsoleKept);
+    if (consoleSplitter_->RowInfo(0).ideal == ideal) return;
+    consoleSplitter_->SetRowInfo(0, ideal, 10);
+    consoleSplitter_->RecalcLayout();
 }
 
 void CMainFrame::applyViewOptions(bool save) {

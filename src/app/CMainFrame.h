@@ -26,6 +26,8 @@ public:
 
     // The six panes in creation order: camera list, settings, viewscreen, info, main, console.
     static constexpr int kPaneCount = 6;
+    // The Main pane's height; on the Review tab it takes what the console has beyond this.
+    static constexpr int kMainHeight = 200, kConsoleKept = 120;
     QWidget* pane(int index) const;
 
     // What "Manual" opens: Kestrel.chm in the current working directory when it is there, else
@@ -50,6 +52,9 @@ private:
     // with the window; the camera list grows with it. keepDragged: tracks the user has
     // dragged since keep their size.
     void applyViewscreenSpace(bool keepDragged);
+    // The Main pane's height: 200 pixels, and on the Review tab all the console can spare
+    // beyond its own kConsoleKept, so a large window's strip shows more than one row.
+    void sizeMainPane();
     void applyViewOptions(bool save);
     void buildPanes();
     void buildMenu();

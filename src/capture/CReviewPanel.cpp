@@ -7,10 +7,12 @@
 #include "capture/LargeViewer.h"
 #include "capture/PictureLoader.h"
 #include "capture/SavedPictureFeed.h"
+#include "capture/ReviewCull.h"
 #include "document/CaptureNaming.h"
 #include "document/CViewDoc.h"
 #include "kit/Worker.h"
 #include "picture/PictureList.h"
+#include "picture/RatingCache.h"
 #include "picture/Sidecar.h"
 
 #include <QAction>
@@ -35,8 +37,8 @@
 
 namespace {
 
-constexpr int kPathRole = Qt::UserRole;   // the path's bytes (a QByteArray)
-constexpr int kLoadedRole = Qt::UserRole + 1;
+constexpr int kPathRole = reviewrole::Path;
+constexpr int kLoadedRole = reviewrole::Loaded;
 constexpr int kUndoKey = (Qt::CTRL | Qt::Key_Z).toCombined();
 
 QIcon placeholderIcon() {
@@ -75,13 +77,17 @@ bool regularFile(const std::string& path) {
 }   // namespace
 
 struct CReviewPanel::Done {
-    enum What { Listed, Rated, Trashed, Restored } what = Listed;
+    enum What { Listed, Rated, Trashed, Restored, Polled, ReadOn } what = Listed;
     std::uint64_t generation = 0;
     std::vector<picture::PictureEntry> entries;   // Listed
     std::vector<std::string> files;               // Rated, Trashed: the files rated, moved
     std::optional<int> rating;
     std::string failure;                                      // Rated, Trashed: why not
     std::vector<std::pair<std::string, std::string>> moved;   // Trashed: from, to
+    std::vector<std::optional<int>> ratings;                  // Listed: of each entry
+    std::vector<picture::RatingCache::Change> changes;        // Polled: ratings changed
+    std::vector<std::string> emptied;   // Polled: trashed files no longer in the trash
+    bool more = false;                  // Listed, ReadOn: sidecars left to read
 };
 
 CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
@@ -118,22 +124,26 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     // large picture takes the focus, and a list of another pane must not take a rating).
     for (const int k :
          {Qt::Key_0, Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_5, Qt::Key_X, Qt::Key_Z,
-          Qt::Key_Left, Qt::Key_Right, Qt::Key_Escape, Qt::Key_Delete, Qt::Key_Space}) {
+          Qt::Key_Left, Qt::Key_Right, Qt::Key_Escape, Qt::Key_Delete, Qt::Key_Space, Qt::Key_H}) {
         auto* shortcut = new QShortcut(QKeySequence(k), this);
         shortcut->setContext(Qt::WindowShortcut);
         shortcut->setAutoRepeat(true);
         connect(shortcut, &QShortcut::activated, this, [this, k] { key(k); });
     }
 
+    cull_ = new ReviewCull(strip_, this);
+    connect(cull_, &ReviewCull::filterChanged, this, &CReviewPanel::filtered);
+
     loader_ = new PictureLoader(this);
     loader_->onThumbnail = [this](const PictureLoader::Thumbnail& t) {
         QListWidgetItem* item = itemFor(t.path);
         if (!item) return;
-        item->setText(ItemText(shownName(t.path), t.rating, t.error));
         const QString path = shown(t.path);
         item->setToolTip(t.error.isEmpty() ? path : path + QStringLiteral("\n") + t.error);
-        if (!t.icon.isNull()) item->setIcon(QIcon(QPixmap::fromImage(t.icon)));
+        item->setData(reviewrole::Error, t.error);
+        item->setData(reviewrole::Image, t.icon);
         item->setData(kLoadedRole, true);
+        cull_->Apply(item);   // the rating is the listing's, read with the sidecar's changes
         remember(t.path);
     };
     large_ = new LargeViewer(document_, this);
@@ -143,6 +153,7 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     };
     saved_ = new SavedPictureFeed(
         document_, [this](const std::string& path) { pictureSaved(path); }, this);
+    ratingCache_ = std::make_shared<picture::RatingCache>();
     folderWork_ = std::make_unique<Worker<Done>>([this](Done& done) { finished(done); });
 
     watcher_ = new QFileSystemWatcher(this);
@@ -156,6 +167,11 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     folderCheck_->setInterval(1000);
     connect(folderCheck_, &QTimer::timeout, this, &CReviewPanel::checkFolder);
     folderCheck_->start();
+    // A rating another program changes in a sidecar shows within a second.
+    auto* ratingCheck = new QTimer(this);
+    ratingCheck->setInterval(kRatingCheckMs);
+    connect(ratingCheck, &QTimer::timeout, this, &CReviewPanel::pollRatings);
+    ratingCheck->start();
 
     connect(strip_->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &CReviewPanel::requestVisible);
@@ -236,6 +252,7 @@ void CReviewPanel::Rescan() {
             strip_->clear();
         }
         items_.clear();
+        cull_->ForgetAll();
         entries_.clear();
         loaded_.clear();
         setStatus({});
@@ -249,16 +266,25 @@ void CReviewPanel::Rescan() {
         return;
     }
     scanQueued_ = true;
-    folderWork_->Post([folder, name, generation = generation_](const std::atomic<bool>&) {
-        return Done{Done::Listed, generation, picture::ListPictures(folder, name), {}, {}, {}, {}};
-    });
+    folderWork_->Post(
+        [folder, name, generation = generation_, cache = ratingCache_](const std::atomic<bool>&) {
+            Done done;
+            done.what = Done::Listed;
+            done.generation = generation;
+            done.entries = picture::ListPictures(folder, name);
+            done.ratings = cache->Refresh(done.entries);
+            done.more = cache->pending();
+            return done;
+        });
 }
 
 void CReviewPanel::finished(Done& done) {
     switch (done.what) {
         case Done::Listed:
             scanQueued_ = false;
-            if (done.generation == generation_) listed(std::move(done.entries));
+            if (done.generation == generation_)
+                listed(std::move(done.entries), std::move(done.ratings));
+            if (done.more && done.generation == generation_) readOn();
             if (scanAgain_) {
                 scanAgain_ = false;
                 Rescan();
@@ -270,9 +296,25 @@ void CReviewPanel::finished(Done& done) {
                 return;
             }
             setStatus({});
-            for (const std::string& file : done.files)
-                if (QListWidgetItem* item = itemFor(file))
-                    item->setText(ItemText(shownName(file), done.rating));
+            for (const std::string& file : done.files) rated(file, done.rating);
+            ratingsShown();
+            return;
+        case Done::ReadOn:
+            if (done.generation != generation_) return;
+            for (const auto& [file, rating] : done.changes) rated(file, rating);
+            if (!done.changes.empty()) ratingsShown();
+            if (done.more) readOn();
+            return;
+        case Done::Polled:
+            pollQueued_ = false;
+            for (const auto& [file, rating] : done.changes) rated(file, rating);
+            if (!done.changes.empty()) ratingsShown();
+            for (auto& files : undo_)
+                std::erase_if(files, [&done](const auto& moved) {
+                    return std::find(done.emptied.begin(), done.emptied.end(), moved.second) !=
+                           done.emptied.end();
+                });
+            std::erase_if(undo_, [](const auto& files) { return files.empty(); });
             return;
         case Done::Trashed:
         case Done::Restored: {
@@ -298,10 +340,25 @@ void CReviewPanel::finished(Done& done) {
     }
 }
 
-void CReviewPanel::listed(std::vector<picture::PictureEntry> entries) {
-    if (listed_ && entries == entries_) return;
+void CReviewPanel::listed(std::vector<picture::PictureEntry> entries,
+                          std::vector<std::optional<int>> ratings) {
+    bool ratingsMoved = false;
+    for (std::size_t k = 0; k < entries.size() && k < ratings.size(); ++k)
+        if (cull_->SetRating(entries[k].path, ratings[k]))
+            if (QListWidgetItem* item = itemFor(entries[k].path)) {
+                cull_->Apply(item);
+                ratingsMoved = true;
+            }
+    if (listed_ && entries == entries_) {
+        if (ratingsMoved) ratingsShown();
+        return;
+    }
     const std::string selected = selectedFile();
-    const int selectedRow = strip_->currentRow();
+    // The place of the selected picture, should it go: the next older one takes it.
+    const auto selectedAt = std::find_if(entries_.begin(), entries_.end(),
+                                         [&](const auto& e) { return e.path == selected; });
+    const std::optional<picture::PictureEntry> selectedEntry =
+        selectedAt == entries_.end() ? std::nullopt : std::optional(*selectedAt);
     const std::uint32_t newest = entries.empty() ? 0 : entries.front().number;
     const bool captured = listed_ && newest > newest_;   // a new picture arrived on top
     const QSignalBlocker block(strip_);
@@ -312,12 +369,14 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries) {
     while (i < entries_.size() || j < entries.size()) {
         if (j == entries.size() || (i < entries_.size() && before(entries_[i], entries[j]))) {
             large_->cache().Forget(entries_[i].path);   // a file of that name is another picture
+            cull_->Forget(entries_[i].path);
             items_.erase(entries_[i++].path);
             delete strip_->takeItem(row);
         } else if (i == entries_.size() || before(entries[j], entries_[i])) {
             QListWidgetItem* item = newItem(entries[j]);
             items_[entries[j++].path] = item;
             strip_->insertItem(row++, item);
+            cull_->Apply(item);
         } else {
             ++i, ++j, ++row;
         }
@@ -332,12 +391,19 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries) {
     QListWidgetItem* still = fresh ? fresh : itemFor(select_.empty() ? selected : select_);
     if (still && !fresh) select_.clear();
     int current = still ? strip_->row(still) : -1;
+    const bool gone = !still && selectedEntry;   // a Delete's, or another program took it
     if (current < 0) {
         current = entries_.empty() ? -1 : 0;
-        // After a Delete, the next older picture takes the place of the one that went.
-        if (trashed_ && !entries_.empty())
-            current = std::min(std::max(selectedRow, 0), strip_->count() - 1);
+        // The next older picture takes the place of the one that went.
+        if (gone && !entries_.empty()) {
+            const auto older = std::find_if(entries_.begin(), entries_.end(), [&](const auto& e) {
+                return before(*selectedEntry, e);
+            });
+            current = static_cast<int>(std::min<std::ptrdiff_t>(
+                older - entries_.begin(), static_cast<std::ptrdiff_t>(entries_.size()) - 1));
+        }
     }
+    current = cull_->NearestShown(current);
     strip_->setCurrentRow(current);
     if (current >= 0 && !captured) strip_->scrollToItem(strip_->item(current));
     if (!listed_) seen_ = newest;
@@ -348,7 +414,7 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries) {
     if (fresh) {
         strip_->scrollToItem(fresh);
         ShowLarge();
-    } else if (trashed_ && moved && largeWanted_) {
+    } else if ((trashed_ || gone) && moved && largeWanted_) {
         trashed_ = false;
         if (current >= 0) ShowLarge();
         else ShowLive();
@@ -356,6 +422,7 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries) {
         ShowLive();
     }
     if (moved) trashed_ = false;
+    cull_->UpdateCount();
     countArrivals();
     requestVisible();
 }
@@ -414,7 +481,8 @@ void CReviewPanel::remember(const std::string& path) {
             continue;
         }
         if (item) {
-            item->setIcon(placeholderIcon());
+            item->setData(reviewrole::Image, QImage());
+            cull_->Apply(item);   // the stand-in, with the marks
             item->setData(kLoadedRole, false);
             // Room for the name and the rating line under the thumbnail.
             item->setSizeHint(strip_->gridSize() - QSize(6, 4));
@@ -465,13 +533,18 @@ void CReviewPanel::pictureSaved(const std::string& path) {
 void CReviewPanel::Rate(std::optional<int> rating) {
     const std::string path = selectedFile();
     if (path.empty()) return;
-    folderWork_->Post([path, rating](const std::atomic<bool>&) {
-        Done done{Done::Rated, 0, {}, picture::PairOf(path), rating, {}, {}};
+    folderWork_->Post([path, rating, cache = ratingCache_](const std::atomic<bool>&) {
+        Done done;
+        done.what = Done::Rated;
+        done.files = picture::PairOf(path);
+        done.rating = rating;
         try {
             done.failure = picture::WriteRating(done.files, rating);
         } catch (const std::exception& e) {   // whatever the sidecar is, the window hears why
             done.failure = e.what();
         }
+        if (done.failure.empty())
+            for (const std::string& file : done.files) cache->Wrote(file, rating);
         return done;
     });
 }
@@ -482,11 +555,12 @@ void CReviewPanel::MoveToTrash() {
     trashed_ = true;
     CaptureNaming* naming = document_ ? &document_->naming() : nullptr;
     folderWork_->Post([path, naming](const std::atomic<bool>&) {
-        Done done{Done::Trashed, 0, {}, {}, {}, {}, {}};
+        Done done;
+        done.what = Done::Trashed;
         for (const std::string& file : picture::PairOf(path)) {
             // The number stays taken while the picture is in the trash, so an undo finds it free.
             if (naming) naming->Hold(file);
-            for (const std::string& f : {file, picture::SidecarPath(file)}) {
+            for (const std::string& f : {file, picture::SidecarFor(file)}) {
                 if (f != file && !regularFile(f)) continue;
                 std::string trashed;
                 const std::string why = trash::MoveToTrash(f, &trashed);
@@ -504,7 +578,8 @@ void CReviewPanel::UndoTrash() {
     trashed_ = true;   // the listing after shows the restored picture, large when one is shown
     CaptureNaming* naming = document_ ? &document_->naming() : nullptr;
     folderWork_->Post([moved = std::move(undo_.back()), naming](const std::atomic<bool>&) {
-        Done done{Done::Restored, 0, {}, {}, {}, {}, {}};
+        Done done;
+        done.what = Done::Restored;
         for (const auto& [from, to] : moved) {
             const std::string why = trash::RestoreFromTrash(to, from);
             if (why.empty()) done.moved.emplace_back(from, to);
@@ -526,8 +601,62 @@ void CReviewPanel::OpenWithDefault() {
 }
 
 void CReviewPanel::Step(int by) {
-    const int row = strip_->currentRow() + by;
-    if (row >= 0 && row < strip_->count()) strip_->setCurrentRow(row);
+    const int row = cull_->Step(strip_->currentRow(), by);   // the filter's hidden passed over
+    if (row >= 0) strip_->setCurrentRow(row);
+}
+
+ReviewCull* CReviewPanel::cull() const { return cull_; }
+
+void CReviewPanel::rated(const std::string& file, std::optional<int> rating) {
+    QListWidgetItem* item = itemFor(file);   // none: of a folder listed before
+    if (item && cull_->SetRating(file, rating)) cull_->Apply(item);
+}
+
+void CReviewPanel::ratingsShown() {
+    cull_->UpdateCount();
+    // A picture the filter now hides gives its place to the next one shown.
+    if (QListWidgetItem* item = strip_->currentItem(); item && item->isHidden())
+        strip_->setCurrentRow(cull_->NearestShown(strip_->currentRow()));
+}
+
+void CReviewPanel::filtered() {
+    ratingsShown();
+    if (QListWidgetItem* item = strip_->currentItem()) strip_->scrollToItem(item);
+    requestVisible();
+}
+
+void CReviewPanel::readOn() {
+    folderWork_->Post([cache = ratingCache_, generation = generation_](const std::atomic<bool>&) {
+        Done done;
+        done.what = Done::ReadOn;
+        done.generation = generation;
+        done.changes = cache->ReadPending();
+        done.more = cache->pending();
+        return done;
+    });
+}
+
+void CReviewPanel::pollRatings() {
+    if (pollQueued_ || !isVisible()) return;
+    pollQueued_ = true;
+    std::vector<std::pair<std::string, std::string>> trashed;
+    for (const auto& files : undo_) trashed.insert(trashed.end(), files.begin(), files.end());
+    CaptureNaming* naming = document_ ? &document_->naming() : nullptr;
+    folderWork_->Post(
+        [cache = ratingCache_, trashed = std::move(trashed), naming](const std::atomic<bool>&) {
+            Done done;
+            done.what = Done::Polled;
+            done.changes = cache->Poll();
+            // A file emptied from the trash, or put back by another program, gives its number
+            // free again.
+            struct stat st {};
+            for (const auto& [from, to] : trashed)
+                if (::lstat(to.c_str(), &st) != 0) {
+                    if (naming) naming->Unhold(from);
+                    done.emptied.push_back(to);
+                }
+            return done;
+        });
 }
 
 bool CReviewPanel::key(int key) {
@@ -546,6 +675,7 @@ bool CReviewPanel::key(int key) {
         case Qt::Key_Escape: ShowLive(); return true;
         case Qt::Key_Delete: MoveToTrash(); return true;
         case Qt::Key_Space: emit captureWanted(); return true;
+        case Qt::Key_H: cull_->ToggleHideRejects(); return true;
         case kUndoKey: UndoTrash(); return true;
         case Qt::Key_Z:
             if (CViewViewscreen* screen = viewscreenOf(document_)) {
@@ -576,7 +706,9 @@ bool CReviewPanel::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CReviewPanel::resizeEvent(QResizeEvent* event) {
-    strip_->setGeometry(0, 0, width(), std::max(0, height() - 18));
+    cull_->Place(0, 0, width());
+    strip_->setGeometry(0, ReviewCull::kBarHeight, width(),
+                        std::max(0, height() - 18 - ReviewCull::kBarHeight));
     status_->setGeometry(0, std::max(0, height() - 16), width() * 3 / 4, 16);
     arrived_->setGeometry(width() * 3 / 4, std::max(0, height() - 16), width() / 4, 16);
     QWidget::resizeEvent(event);

@@ -8,8 +8,8 @@
 // Keys: Enter on the strip shows the selected picture large (so does a double-click); while the
 // panel is shown, wherever the focus is in the window (a text field keeps its typing), Left and
 // Right step, Esc returns to the live view, Z shows 100 % around the pointer (a click on the
-// picture does too), 1-5 rate, 0 clears the rating, X rejects, Delete moves to the trash and
-// Space asks for a capture.
+// picture does too), 1-5 rate, 0 clears the rating, X rejects, H hides the rejects (ReviewCull),
+// Delete moves to the trash and Space asks for a capture.
 #pragma once
 
 #include "picture/PictureList.h"
@@ -28,6 +28,10 @@ class CViewDoc;
 class LargeViewer;
 class SavedPictureFeed;
 class PictureLoader;
+class ReviewCull;
+namespace picture {
+class RatingCache;
+}
 class QFileSystemWatcher;
 class QLabel;
 class QListWidget;
@@ -42,6 +46,8 @@ public:
     // Thumbnails kept at once (128 x 96 each, about 48 KB): the ones furthest from sight go
     // first and are read again when scrolled back to.
     static constexpr int kCacheLimit = 400;
+    // How often the sidecars of the listed pictures are looked at for another program's rating.
+    static constexpr int kRatingCheckMs = 400;
 
     explicit CReviewPanel(CViewDoc* document, QWidget* parent = nullptr);
     ~CReviewPanel() override;
@@ -70,6 +76,7 @@ public:
     bool showNewPictures() const { return showNew_; }
 
     QListWidget* strip() const { return strip_; }
+    ReviewCull* cull() const;       // the filter above the strip and the ratings shown
     QString status() const;         // the last failure, or empty
     QString arrived() const;        // "2 new pictures": newer than any selected, or empty
     QString selectedPath() const;   // the selected file's name as shown, with its folder
@@ -101,7 +108,13 @@ private:
     void countArrivals();
     void pictureSaved(const std::string& path);
     bool key(int key);   // the panel's keys; false for one it does not take
-    void listed(std::vector<picture::PictureEntry> entries);
+    void listed(std::vector<picture::PictureEntry> entries,
+                std::vector<std::optional<int>> ratings);
+    void rated(const std::string& file, std::optional<int> rating);
+    void ratingsShown();   // after ratings changed: the count, a hidden selection moved on
+    void filtered();
+    void pollRatings();
+    void readOn();   // the next sidecars the listing left to read
     void finished(Done& done);
     std::string selectedFile() const;
     QListWidgetItem* itemFor(const std::string& path) const;
@@ -134,5 +147,9 @@ private:
     std::string newPicture_;   // a saved picture to show large once listed
     bool showNew_ = false;
     int lastLargeRow_ = -1;   // the row last shown large (for the direction of travel)
+    ReviewCull* cull_ = nullptr;
+    // The folder worker's alone (its jobs run one after another).
+    std::shared_ptr<picture::RatingCache> ratingCache_;
+    bool pollQueued_ = false;
     std::unique_ptr<Worker<Done>> folderWork_;   // last: goes first
 };

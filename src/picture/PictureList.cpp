@@ -61,6 +61,23 @@ std::vector<PictureEntry> ListPictures(const std::string& folder, const std::str
     return out;
 }
 
+std::string StemSidecarPath(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) ||
+        dot == (slash == std::string::npos ? 0 : slash + 1))
+        return {};
+    return path.substr(0, dot) + ".xmp";
+}
+
+std::string SidecarFor(const std::string& path) {
+    struct stat st {};
+    const std::string full = SidecarPath(path), stem = StemSidecarPath(path);
+    if (stem.empty() || ::lstat(full.c_str(), &st) == 0 || ::lstat(stem.c_str(), &st) != 0)
+        return full;
+    return stem;
+}
+
 std::vector<std::string> PairOf(const std::string& path) {
     namespace fs = std::filesystem;
     std::vector<std::string> out{path};

@@ -34,5 +34,11 @@ std::vector<std::string> PairOf(const std::string& path);
 
 // The sidecar darktable and digiKam read for path: the whole file name plus ".xmp".
 inline std::string SidecarPath(const std::string& path) { return path + ".xmp"; }
+// The sidecar digiKam writes when told to drop the extension: the name without it plus ".xmp"
+// ("Photo-0003.xmp"); empty for a name without an extension.
+std::string StemSidecarPath(const std::string& path);
+// The sidecar in use for path: SidecarPath when it exists or StemSidecarPath does not, else
+// StemSidecarPath (read and written there, so a rating another program keeps there is seen).
+std::string SidecarFor(const std::string& path);
 
 }   // namespace picture

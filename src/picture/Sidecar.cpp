@@ -209,7 +209,7 @@ std::string writeRating(const std::vector<std::string>& pictures, std::optional<
     std::vector<Sidecar> sidecars(pictures.size());
     for (std::size_t i = 0; i < pictures.size(); ++i) {
         Sidecar& s = sidecars[i];
-        const std::string path = SidecarPath(pictures[i]);
+        const std::string path = SidecarFor(pictures[i]);
         if (!readSidecar(path, s, error)) return error;
         if (std::string why = unwritable(path); !why.empty()) return why;
         const auto at = s.xmp.findKey(Exiv2::XmpKey(kRatingKey));
@@ -243,12 +243,12 @@ std::optional<int> ReadRating(const std::string& picturePath, std::string& error
     try {
         EnsureExivReady();
         Sidecar sidecar;
-        if (!readSidecar(SidecarPath(picturePath), sidecar, error)) return std::nullopt;
+        if (!readSidecar(SidecarFor(picturePath), sidecar, error)) return std::nullopt;
         return ratingIn(sidecar.xmp);
     } catch (const std::exception& e) {
-        error = fileNameOf(SidecarPath(picturePath)) + " cannot be read: " + e.what();
+        error = fileNameOf(SidecarFor(picturePath)) + " cannot be read: " + e.what();
     } catch (...) {
-        error = fileNameOf(SidecarPath(picturePath)) + " cannot be read";
+        error = fileNameOf(SidecarFor(picturePath)) + " cannot be read";
     }
     return std::nullopt;
 }
@@ -262,7 +262,7 @@ std::optional<int> PictureRating(const std::string& picturePath) {
     struct stat picture {
     }, sidecar{};
     if (::stat(picturePath.c_str(), &picture) == 0 &&
-        ::stat(SidecarPath(picturePath).c_str(), &sidecar) == 0 &&
+        ::stat(SidecarFor(picturePath).c_str(), &sidecar) == 0 &&
         sidecar.st_mtime + kStaleSidecarSeconds < picture.st_mtime)
         return std::nullopt;
     return ReadRating(picturePath);

@@ -1,5 +1,6 @@
 // Ratings kept where photo editors read them: xmp:Rating (1..5 stars, -1 a reject) in the
-// XMP sidecar beside a picture ("Photo-0003.jpg.xmp"). The sidecar is read as an XMP packet
+// XMP sidecar beside a picture ("Photo-0003.jpg.xmp", or digiKam's "Photo-0003.xmp" when only
+// that one is there: picture::SidecarFor). The sidecar is read as an XMP packet
 // (never as whatever libexiv2 guesses from its bytes), changed with libexiv2 so everything else
 // another program wrote in it is kept, and replaced whole through sdk::ReplaceSettingsFile under
 // a sdk::FolderLock: never written in place, through another user's link, or when it does not

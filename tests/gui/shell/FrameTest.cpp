@@ -4,6 +4,8 @@
 #include "app/CMainFrame.h"
 #include "kit/CPaneSplitter.h"
 #include "capture/CPictureControl.h"
+#include "capture/CReviewPanel.h"
+#include "capture/CViewMain.h"
 #include "capture/CViewViewscreen.h"
 #include "document/CViewDoc.h"
 #include "resources/Resources.h"
@@ -22,6 +24,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -45,6 +48,7 @@ private slots:
     void aboutBox();
     void manualPicksChmThenHtmlThenNothing();
     void f6MovesFocusThroughPanes();
+    void aLargeWindowsReviewStripHasRowsToSpare();
     void appClosesFrameBeforeDocument();
     void titleNamesCameraAndDisconnectClearsPicture();
 
@@ -272,6 +276,25 @@ void TestFrame::manualPicksChmThenHtmlThenNothing() {
         QCOMPARE(opened.size(), 1);
     }
     QVERIFY(QDir::setCurrent(dir.path()));
+}
+
+// A large window gives the Review tab the room the console can spare: its strip shows more
+// than one row of thumbnails; the other tabs and the console keep their sizes.
+void TestFrame::aLargeWindowsReviewStripHasRowsToSpare() {
+    frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+    frame->resize(1920, 1040);
+    auto* host = static_cast<CViewMain*>(frame->pane(4));
+    QTRY_COMPARE(frame->centralWidget()->height(), 1040 - frame->menuBar()->height());
+    const int normal = host->height();
+    QCOMPARE(normal, CMainFrame::kMainHeight);
+    host->tabs()->setCurrentIndex(CViewMain::ReviewTab);
+    QListWidget* strip = host->reviewPanel()->strip();
+    QTRY_VERIFY2(strip->viewport()->height() >= 2 * strip->gridSize().height(),
+                 qPrintable(QString::number(strip->viewport()->height())));
+    QVERIFY(frame->pane(5)->height() >= CMainFrame::kConsoleKept - 10);
+    host->tabs()->setCurrentIndex(CViewMain::NormalTab);
+    QTRY_COMPARE(host->height(), normal);
 }
 
 void TestFrame::f6MovesFocusThroughPanes() {

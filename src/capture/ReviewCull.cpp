@@ -1,0 +1,111 @@
+#include "capture/ReviewCull.h"
+
+#include "capture/CReviewPanel.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+
+ReviewCull::ReviewCull(QListWidget* strip, QWidget* parent) : QObject(parent), strip_(strip) {
+    menu_ = new QComboBox(parent);
+    menu_->setObjectName(QStringLiteral("reviewFilter"));
+    menu_->setFocusPolicy(Qt::ClickFocus);
+    for (int i = 0; i < picture::kCullFilterCount; ++i)
+        menu_->addItem(
+            QString::fromStdString(picture::FilterText(static_cast<picture::CullFilter>(i))));
+    menu_->setToolTip(QStringLiteral("Which pictures the strip shows (H: Hide Rejects)"));
+    count_ = new QLabel(parent);
+    count_->setObjectName(QStringLiteral("reviewShown"));
+    connect(menu_, &QComboBox::activated, this,
+            [this](int index) { SetFilter(static_cast<picture::CullFilter>(index)); });
+}
+
+void ReviewCull::Place(int x, int y, int width) {
+    menu_->setGeometry(x, y, std::min(width / 2, 140), kBarHeight - 2);
+    count_->setGeometry(x + std::min(width / 2, 140) + 8, y, std::max(0, width / 2),
+                        kBarHeight - 2);
+}
+
+void ReviewCull::SetFilter(picture::CullFilter filter) {
+    menu_->setCurrentIndex(static_cast<int>(filter));
+    if (filter == filter_) return;
+    filter_ = filter;
+    ApplyAll();
+    emit filterChanged();
+}
+
+void ReviewCull::ToggleHideRejects() { SetFilter(picture::ToggleHideRejects(filter_)); }
+
+QString ReviewCull::count() const { return count_->text(); }
+
+std::optional<int> ReviewCull::rating(const std::string& path) const {
+    const auto found = ratings_.find(path);
+    return found == ratings_.end() ? std::nullopt : found->second;
+}
+
+bool ReviewCull::SetRating(const std::string& path, std::optional<int> rating) {
+    const auto [at, added] = ratings_.try_emplace(path, rating);
+    if (added) return true;
+    if (at->second == rating) return false;
+    at->second = rating;
+    return true;
+}
+
+void ReviewCull::Forget(const std::string& path) { ratings_.erase(path); }
+
+void ReviewCull::ForgetAll() {
+    ratings_.clear();
+    UpdateCount();
+}
+
+void ReviewCull::Apply(QListWidgetItem* item) {
+    const std::string path = item->data(reviewrole::Path).toByteArray().toStdString();
+    const std::optional<int> stars = rating(path);
+    const QByteArray bytes = QByteArray::fromStdString(path);
+    const QString name = QFile::decodeName(bytes.mid(bytes.lastIndexOf('/') + 1));
+    // A rating given to a file that cannot be shown is written under it in place of why.
+    item->setText(CReviewPanel::ItemText(
+        name, stars, stars ? QString() : item->data(reviewrole::Error).toString()));
+    const QImage image = item->data(reviewrole::Image).value<QImage>();
+    item->setIcon(MarkedIcon(image, ThumbnailMarks{stars}));
+    const bool hidden = !picture::Passes(filter_, stars);
+    if (item->isHidden() != hidden) item->setHidden(hidden);
+}
+
+void ReviewCull::ApplyAll() {
+    for (int i = 0; i < strip_->count(); ++i) {
+        QListWidgetItem* item = strip_->item(i);
+        const bool hidden = !picture::Passes(
+            filter_, rating(item->data(reviewrole::Path).toByteArray().toStdString()));
+        if (item->isHidden() != hidden) item->setHidden(hidden);
+    }
+    UpdateCount();
+}
+
+void ReviewCull::UpdateCount() {
+    if (filter_ == picture::CullFilter::All) {
+        count_->clear();
+        return;
+    }
+    int shown = 0;
+    for (int i = 0; i < strip_->count(); ++i) shown += strip_->item(i)->isHidden() ? 0 : 1;
+    count_->setText(QString::fromStdString(picture::ShownCount(
+        static_cast<std::size_t>(shown), static_cast<std::size_t>(strip_->count()))));
+}
+
+int ReviewCull::Step(int row, int by) const {
+    const int direction = by < 0 ? -1 : 1;
+    for (int left = std::abs(by), at = row; left > 0;) {
+        at += direction;
+        if (at < 0 || at >= strip_->count()) return -1;
+        if (!strip_->item(at)->isHidden() && --left == 0) return at;
+    }
+    return by == 0 ? row : -1;
+}
+
+int ReviewCull::NearestShown(int row) const {
+    if (row >= 0 && row < strip_->count() && !strip_->item(row)->isHidden()) return row;
+    const int older = Step(row, 1);
+    return older >= 0 ? older : Step(std::min(row, strip_->count()), -1);
+}

@@ -1,0 +1,67 @@
+// The Review strip's culling: the filter menu above the strip with its "12 shown of 40" count,
+// the listed pictures' ratings (read by the panel's folder worker), each item's text and
+// thumbnail marks, and which items the filter shows. "Hide Rejects" (H) is one key.
+#pragma once
+
+#include "capture/ThumbnailMarks.h"
+#include "picture/CullFilter.h"
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QWidget;
+
+namespace reviewrole {
+// The strip items' data: the path's bytes (a QByteArray), whether the thumbnail is in memory,
+// the thumbnail without marks (a QImage), why it cannot be read (a QString).
+enum : int { Path = Qt::UserRole, Loaded, Image, Error };
+}   // namespace reviewrole
+
+class ReviewCull : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kBarHeight = 24;
+
+    // The menu and the count are children of parent, placed by Place.
+    ReviewCull(QListWidget* strip, QWidget* parent);
+    void Place(int x, int y, int width);
+
+    picture::CullFilter filter() const { return filter_; }
+    void SetFilter(picture::CullFilter filter);
+    void ToggleHideRejects();
+    QComboBox* menu() const { return menu_; }
+    QString count() const;   // "12 shown of 40" with a filter set, else empty
+
+    // The rating of path as last read; an item's rating changed is marked and shown or hidden.
+    std::optional<int> rating(const std::string& path) const;
+    // Takes the rating; true when it changed.
+    bool SetRating(const std::string& path, std::optional<int> rating);
+    void Forget(const std::string& path);
+    void ForgetAll();
+    // An item's text, marks and whether it is shown, from its data and rating.
+    void Apply(QListWidgetItem* item);
+    void ApplyAll();
+    void UpdateCount();
+    // The row by shown items from row (by < 0: newer), or -1; the shown row nearest row (older
+    // first), or -1 when none is shown.
+    int Step(int row, int by) const;
+    int NearestShown(int row) const;
+
+signals:
+    void filterChanged();
+
+private:
+    QListWidget* strip_;
+    QComboBox* menu_ = nullptr;
+    QLabel* count_ = nullptr;
+    picture::CullFilter filter_ = picture::CullFilter::All;
+    std::unordered_map<std::string, std::optional<int>> ratings_;   // by path
+};

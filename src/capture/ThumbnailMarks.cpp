@@ -1,0 +1,68 @@
+#include "capture/ThumbnailMarks.h"
+
+#include "capture/PictureLoader.h"
+#include "picture/Sidecar.h"
+
+#include <QPainter>
+#include <QPixmap>
+
+#include <algorithm>
+#include <map>
+
+void DrawThumbnailMarks(QPainter& painter, const QRect& rect, const ThumbnailMarks& marks) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (marks.rating && *marks.rating == picture::kReject) {
+        // A red cross on a dark disc in the top left corner, and the picture dimmed.
+        painter.fillRect(rect, QColor(0, 0, 0, 110));
+        const QRectF disc(rect.left() + 4, rect.top() + 4, 22, 22);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0, 0, 0, 170));
+        painter.drawEllipse(disc);
+        painter.setPen(QPen(QColor(230, 40, 40), 3, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(disc.topLeft() + QPointF(6, 6), disc.bottomRight() - QPointF(6, 6));
+        painter.drawLine(disc.topRight() + QPointF(-6, 6), disc.bottomLeft() + QPointF(6, -6));
+    } else if (marks.rating && *marks.rating > 0) {
+        // Gold stars on a dark band along the bottom.
+        const int stars = std::min(*marks.rating, 5);
+        const QRect band(rect.left(), rect.bottom() - 15, rect.width(), 16);
+        painter.fillRect(band, QColor(0, 0, 0, 150));
+        QFont font = painter.font();
+        font.setPixelSize(13);
+        painter.setFont(font);
+        painter.setPen(QColor(255, 200, 40));
+        painter.drawText(band, Qt::AlignCenter, QString(stars, QChar(0x2605)));
+    }
+    painter.restore();
+}
+
+namespace {
+
+QIcon draw(const QImage& thumbnail, const ThumbnailMarks& marks) {
+    QPixmap canvas(thumbnail.size());   // a portrait stays one
+    canvas.fill(Qt::transparent);
+    QPainter painter(&canvas);
+    const QRect at(QPoint(0, 0), thumbnail.size());
+    painter.drawImage(at, thumbnail);
+    DrawThumbnailMarks(painter, at, marks);
+    painter.end();
+    return QIcon(canvas);
+}
+
+}   // namespace
+
+QIcon MarkedIcon(const QImage& thumbnail, const ThumbnailMarks& marks) {
+    if (!thumbnail.isNull()) return draw(thumbnail, marks);
+    // A picture not read yet (or out of memory): grey, one shared icon for each rating.
+    static const QImage grey = [] {
+        QImage image(PictureLoader::kIconWidth, PictureLoader::kIconHeight, QImage::Format_RGB32);
+        image.fill(QColor(64, 64, 64));
+        return image;
+    }();
+    static std::map<int, QIcon> shared;
+    const int key = marks.rating ? std::clamp(*marks.rating, picture::kReject, 5) : 0;
+    auto [at, added] = shared.try_emplace(key);
+    if (added)
+        at->second = draw(grey, ThumbnailMarks{key == 0 ? std::nullopt : std::optional(key)});
+    return at->second;
+}

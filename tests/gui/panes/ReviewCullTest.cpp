@@ -1,0 +1,275 @@
+// Culling on the Review tab over a real capture folder: the filter above the strip (each
+// filter against rated, unrated and rejected pictures, its count after a capture it hides, H),
+// the marks drawn on the thumbnails, ratings another program writes into the sidecars
+// (darktable's "name.jpg.xmp" changed in place, digiKam's "name.xmp"), a shown picture another
+// program removes, and a deleted number given back once its file leaves the trash.
+#include "support/PaneTestSupport.h"
+
+#include "capture/CReviewPanel.h"
+#include "capture/CViewViewscreen.h"
+#include "capture/PictureLoader.h"
+#include "capture/ReviewCull.h"
+#include "picture/Sidecar.h"
+#include "sdk/sim/ImageFile.h"
+#include "views/CViewInfo.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace testsupport;
+using picture::CullFilter;
+
+namespace {
+
+void writePicture(const std::string& path, std::uint8_t shade) {
+    std::vector<std::uint8_t> rgb(320 * 240 * 3, shade);
+    const std::vector<std::uint8_t> jpeg = sim::jpegWithThumbnail(rgb.data(), 320, 240, 90);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(jpeg.data()),
+               static_cast<std::streamsize>(jpeg.size()));
+}
+
+// A sidecar as darktable writes it (and digiKam, but for its name), rewritten in place.
+void writeForeignSidecar(const std::string& path, int rating) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\" x:xmptk=\"XMP Core 4.4.0-Exiv2\">\n"
+           " <rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
+           "  <rdf:Description rdf:about=\"\"\n"
+           "    xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\"\n"
+           "    xmlns:darktable=\"http://darktable.sf.net/\"\n"
+           "   xmp:Rating=\""
+        << rating
+        << "\"\n"
+           "   darktable:xmp_version=\"5\"/>\n"
+           " </rdf:RDF>\n"
+           "</x:xmpmeta>\n";
+}
+
+struct Panel {
+    DocFixture fx;
+    std::string folder = fx.dir.path().toStdString() + "/";
+    std::unique_ptr<CViewViewscreen> screen;
+    std::unique_ptr<CViewInfo> info;
+    std::unique_ptr<CReviewPanel> review;
+
+    Panel() { qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder + "data")); }
+    ~Panel() {
+        review.reset();
+        fx.doc.reset();
+    }
+    QListWidget* show() {
+        screen = std::make_unique<CViewViewscreen>(fx.doc.get());
+        info = std::make_unique<CViewInfo>(fx.doc.get());
+        review = std::make_unique<CReviewPanel>(fx.doc.get());
+        review->resize(900, 400);
+        review->show();
+        return review->strip();
+    }
+};
+
+// The pictures the strip shows, newest first.
+QStringList shownNames(const QListWidget* strip) {
+    QStringList out;
+    for (int i = 0; i < strip->count(); ++i)
+        if (!strip->item(i)->isHidden()) out << strip->item(i)->text().section('\n', 0, 0);
+    return out;
+}
+
+QString selectedName(const CReviewPanel& review) {
+    return QFileInfo(review.selectedPath()).fileName();
+}
+
+// Pixels of the item's icon like the colour given: the reject's red cross, the stars' gold.
+int pixelsLike(const QListWidgetItem* item, bool red) {
+    const QImage image =
+        item->icon().pixmap(QSize(PictureLoader::kIconWidth, PictureLoader::kIconHeight)).toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (red ? c.red() > 200 && c.green() < 90 && c.blue() < 90
+                    : c.red() > 200 && c.green() > 150 && c.blue() < 100)
+                ++count;
+        }
+    return count;
+}
+
+}   // namespace
+
+class TestReviewCull : public QObject {
+    Q_OBJECT
+private slots:
+    void eachFilterShowsItsPicturesAndCountsAHiddenCapture() {
+        Panel p;
+        // Newest first in the strip: 5 rejected, 4 five stars, 3 three, 2 one, 1 unrated.
+        const std::optional<int> ratings[] = {std::nullopt, 1, 3, 5, picture::kReject};
+        for (int n = 1; n <= 5; ++n) {
+            const std::string path = p.folder + "Photo-000" + std::to_string(n) + ".jpg";
+            writePicture(path, static_cast<std::uint8_t>(40 * n));
+            if (ratings[n - 1])
+                QCOMPARE(picture::WriteRating({path}, ratings[n - 1]), std::string());
+        }
+        QListWidget* strip = p.show();
+        ReviewCull* cull = p.review->cull();
+        QTRY_COMPARE(strip->count(), 5);
+        QTRY_VERIFY(strip->item(0)->text().endsWith(QStringLiteral("Rejected")));
+
+        // The marks on the thumbnails: the reject's cross, the stars, nothing on the unrated.
+        QVERIFY(pixelsLike(strip->item(0), true) > 10);
+        QCOMPARE(pixelsLike(strip->item(0), false), 0);
+        QVERIFY(pixelsLike(strip->item(1), false) > 10);
+        QCOMPARE(pixelsLike(strip->item(4), true) + pixelsLike(strip->item(4), false), 0);
+
+        struct Row {
+            CullFilter filter;
+            const char* text;   // in the menu
+            QStringList shown;
+            const char* count;
+        };
+        const Row rows[] = {
+            {CullFilter::All,
+             "All",
+             {"Photo-0005.jpg", "Photo-0004.jpg", "Photo-0003.jpg", "Photo-0002.jpg",
+              "Photo-0001.jpg"},
+             ""},
+            {CullFilter::Rated1,
+             "Rated 1+",
+             {"Photo-0004.jpg", "Photo-0003.jpg", "Photo-0002.jpg"},
+             "3 shown of 5"},
+            {CullFilter::Rated2, "Rated 2+", {"Photo-0004.jpg", "Photo-0003.jpg"}, "2 shown of 5"},
+            {CullFilter::Rated3, "Rated 3+", {"Photo-0004.jpg", "Photo-0003.jpg"}, "2 shown of 5"},
+            {CullFilter::Rated4, "Rated 4+", {"Photo-0004.jpg"}, "1 shown of 5"},
+            {CullFilter::Rated5, "Rated 5", {"Photo-0004.jpg"}, "1 shown of 5"},
+            {CullFilter::Picks,
+             "Picks only",
+             {"Photo-0004.jpg", "Photo-0003.jpg", "Photo-0002.jpg", "Photo-0001.jpg"},
+             "4 shown of 5"},
+            {CullFilter::Rejects, "Rejects only", {"Photo-0005.jpg"}, "1 shown of 5"},
+        };
+        for (const Row& row : rows) {
+            QComboBox* menu = cull->menu();
+            const int index = static_cast<int>(row.filter);
+            QCOMPARE(menu->itemText(index), QString::fromLatin1(row.text));
+            menu->setCurrentIndex(index);
+            emit menu->activated(index);   // as a choice in the menu
+            QCOMPARE(shownNames(strip), row.shown);
+            QCOMPARE(cull->count(), QString::fromLatin1(row.count));
+            // The selection is on a shown picture; the arrows pass over the hidden ones.
+            QVERIFY2(!strip->currentItem()->isHidden(), row.text);
+            strip->setCurrentRow(
+                strip->row(strip->findItems(row.shown.front(), Qt::MatchStartsWith).front()));
+            QStringList stepped{selectedName(*p.review)};
+            for (int i = 1; i < row.shown.size() + 1; ++i) {
+                QTest::keyClick(strip, Qt::Key_Right);
+                if (selectedName(*p.review) != stepped.back()) stepped << selectedName(*p.review);
+            }
+            QCOMPARE(stepped, row.shown);
+        }
+
+        // H hides the rejects and shows them again.
+        cull->SetFilter(CullFilter::All);
+        QTest::keyClick(strip, Qt::Key_H);
+        QCOMPARE(cull->filter(), CullFilter::Picks);
+        QCOMPARE(cull->menu()->currentText(), QStringLiteral("Picks only"));
+        QTest::keyClick(strip, Qt::Key_H);
+        QCOMPARE(cull->filter(), CullFilter::All);
+
+        // The filter stays through a capture it hides, and the count says so; rating the
+        // selected picture out of the filter moves on to the next one shown.
+        cull->SetFilter(CullFilter::Rated3);
+        writePicture(p.folder + "Photo-0006.jpg", 90);
+        QTRY_COMPARE(strip->count(), 6);
+        QCOMPARE(cull->filter(), CullFilter::Rated3);
+        QCOMPARE(shownNames(strip), (QStringList{"Photo-0004.jpg", "Photo-0003.jpg"}));
+        QCOMPARE(cull->count(), QStringLiteral("2 shown of 6"));
+        strip->setCurrentRow(
+            strip->row(strip->findItems("Photo-0004.jpg", Qt::MatchStartsWith)[0]));
+        QTest::keyClick(strip, Qt::Key_2);
+        QTRY_COMPARE(cull->count(), QStringLiteral("1 shown of 6"));
+        QCOMPARE(selectedName(*p.review), QStringLiteral("Photo-0003.jpg"));
+    }
+
+    // darktable rewrites its sidecar in place, digiKam may write "name.xmp": both show within a
+    // second, the filter following.
+    void aRatingAnotherProgramWritesShowsWithinASecond() {
+        Panel p;
+        const std::string dark = p.folder + "Photo-0001.jpg", kam = p.folder + "Photo-0002.jpg";
+        writePicture(dark, 60);
+        writePicture(kam, 120);
+        writeForeignSidecar(dark + ".xmp", 1);
+        QListWidget* strip = p.show();
+        ReviewCull* cull = p.review->cull();
+        cull->SetFilter(CullFilter::Rated3);
+        QTRY_COMPARE(strip->count(), 2);
+        QCOMPARE(cull->rating(dark), std::optional<int>(1));
+        QCOMPARE(shownNames(strip), QStringList());
+        QCOMPARE(cull->count(), QStringLiteral("0 shown of 2"));
+
+        writeForeignSidecar(dark + ".xmp", 4);   // same size, same file
+        QTRY_COMPARE_WITH_TIMEOUT(shownNames(strip), QStringList{"Photo-0001.jpg"}, 1000);
+        QCOMPARE(strip->item(1)->text(),
+                 QStringLiteral("Photo-0001.jpg\n\u2605\u2605\u2605\u2605\u2606"));
+        writeForeignSidecar(p.folder + "Photo-0002.xmp", 5);
+        QTRY_COMPARE_WITH_TIMEOUT(shownNames(strip),
+                                  (QStringList{"Photo-0002.jpg", "Photo-0001.jpg"}), 1000);
+        // A rating given here goes into the sidecar the other program keeps.
+        strip->setCurrentRow(0);
+        QTest::keyClick(strip, Qt::Key_3);
+        QTRY_COMPARE(picture::ReadRating(kam), std::optional<int>(3));
+        QVERIFY(!testsupport::Exists(kam + ".xmp"));
+    }
+
+    // Another program removes the picture shown large: the next older one takes its place,
+    // large too.
+    void aShownPictureRemovedFromOutsideGivesItsPlaceToTheNext() {
+        Panel p;
+        for (int n = 1; n <= 4; ++n)
+            writePicture(p.folder + "Photo-000" + std::to_string(n) + ".jpg",
+                         static_cast<std::uint8_t>(50 * n));
+        QListWidget* strip = p.show();
+        QTRY_COMPARE(strip->count(), 4);
+        strip->setCurrentRow(1);
+        QSignalSpy shown(p.review.get(), &CReviewPanel::pictureShown);
+        p.review->ShowLarge();
+        QVERIFY(shown.wait());
+        QCOMPARE(::unlink((p.folder + "Photo-0003.jpg").c_str()), 0);
+        QTRY_COMPARE(strip->count(), 3);
+        QCOMPARE(selectedName(*p.review), QStringLiteral("Photo-0002.jpg"));
+        QVERIFY(p.review->showingLarge());
+        QTRY_VERIFY(!shown.isEmpty() &&
+                    QFileInfo(shown.last().at(0).toString()).fileName() == "Photo-0002.jpg");
+        QVERIFY(p.screen->showingPicture());
+    }
+
+    // A deleted number is held while its file is in the trash; emptied there, it is free again.
+    void aDeletedNumberIsFreeOnceItsFileLeavesTheTrash() {
+        Panel p;
+        writePicture(p.folder + "Photo-0001.jpg", 90);
+        writePicture(p.folder + "Photo-0002.jpg", 200);
+        QListWidget* strip = p.show();
+        QTRY_COMPARE(strip->count(), 2);
+        strip->setCurrentRow(0);
+        p.review->MoveToTrash();
+        QTRY_COMPARE(strip->count(), 1);
+        const std::string trashed = p.folder + "data/Trash/files/Photo-0002.jpg";
+        QVERIFY(testsupport::Exists(trashed));
+        QCOMPARE(p.fx.doc->naming().Next(p.folder, "Photo", "jpg").path,
+                 p.folder + "Photo-0003.jpg");
+        QCOMPARE(::unlink(trashed.c_str()), 0);   // the trash emptied
+        QTRY_COMPARE(p.fx.doc->naming().Next(p.folder, "Photo", "jpg").path,
+                     p.folder + "Photo-0002.jpg");
+        p.review->UndoTrash();   // nothing left to undo: nothing happens
+        QCOMPARE(strip->count(), 1);
+    }
+};
+
+QTEST_MAIN(TestReviewCull)
+#include "ReviewCullTest.moc"
