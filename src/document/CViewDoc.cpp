@@ -376,6 +376,7 @@ void CViewDoc::PictureDone(const std::string& asked, const std::string& saved) {
     std::error_code ec;
     const std::uintmax_t bytes = std::filesystem::file_size(saved, ec);
     LogPicture(SavedLine(fileName(saved), ec ? 0 : bytes));
+    if (const PictureReceiver receiver = onPictureSaved_.load()) receiver(saved);
 }
 
 // ---- Configuration ----

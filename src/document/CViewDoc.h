@@ -33,6 +33,7 @@ public:
     using FrameReceiver = void (*)(const std::uint8_t* frame);   // 54-byte header + pixels
     using ProgressReceiver = void (*)(std::int32_t value);
     using SettingsReceiver = void (*)();   // the camera changed a setting by itself
+    using PictureReceiver = void (*)(const std::string& path);   // a picture saved there
 
     // configPath: where config.cfg lives ("config.cfg" in the working directory by default).
     CViewDoc(const sdk::Api& cdApi, const sdk::Api& rcApi, std::string configPath = "config.cfg");
@@ -101,6 +102,9 @@ public:
     void setOnFrame(FrameReceiver receiver) { onFrame_.store(receiver); }
     void setOnProgress(ProgressReceiver receiver) { onProgress_.store(receiver); }
     void setOnSettingsChanged(SettingsReceiver receiver) { onSettingsChanged_.store(receiver); }
+    // Told of each picture saved in the capture folder, after its console line, on whatever
+    // thread saved it (the receiver must not wait).
+    void setOnPictureSaved(PictureReceiver receiver) { onPictureSaved_.store(receiver); }
 
     // A picture the camera took by itself (its own shutter button, a cable release, its timer):
     // one console line names it ("Picture taken on the camera: IMG_0412.JPG"), then it is
@@ -201,6 +205,7 @@ private:
     std::atomic<FrameReceiver> onFrame_{nullptr};
     std::atomic<ProgressReceiver> onProgress_{nullptr};
     std::atomic<SettingsReceiver> onSettingsChanged_{nullptr};
+    std::atomic<PictureReceiver> onPictureSaved_{nullptr};
 
     // Picture lines held between the start of a capture and its kPhotoCaptured line.
     mutable std::mutex heldLock_;
