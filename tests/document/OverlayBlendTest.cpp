@@ -20,7 +20,7 @@ TEST(OverlayBlend, PlacesFitFillAndOffset) {
         Rect expected;
     };
     const Case cases[] = {
-        {"wide picture fitted", 200, 50, Fit::Fit, 0, 0, {0, 30, 80, 20}},
+        {"wide picture fitted", 200, 50, Fit::Fit, 0, 0, {0, 20, 80, 20}},
         {"wide picture filling", 200, 50, Fit::Fill, 0, 0, {-80, 0, 240, 60}},
         {"tall picture fitted", 30, 60, Fit::Fit, 0, 0, {25, 0, 30, 60}},
         {"tall picture filling", 30, 60, Fit::Fill, 0, 0, {0, -50, 80, 160}},
