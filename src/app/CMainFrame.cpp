@@ -5,7 +5,11 @@
 #include "kit/CPaneSplitter.h"
 #include "capture/CViewMain.h"
 #include "capture/CViewViewscreen.h"
+#include "capture/CommandDialog.h"
 #include "capture/LiveMagnifier.h"
+#include "capture/LiveOverlay.h"
+#include "capture/OverlayDialog.h"
+#include "capture/PictureCommandLink.h"
 #include "capture/ViewOptions.h"
 #include "document/CViewDoc.h"
 #include "document/FrameBuffers.h"
@@ -50,6 +54,16 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
     highlightClippedAction_->setChecked(options.highlightClipped);
     thirdsGridAction_->setChecked(options.thirdsGrid);
     focusPeakingAction_->setChecked(options.focusPeaking);
+    viewOptions_ = new ViewOptions(options);
+    overlay_ = new LiveOverlay(this);
+    overlay_->onLog = [this](const QString& line) {
+        if (document_) document_->Log(line.toStdString());
+    };
+    overlay_->setOptions(options);
+    static_cast<CViewViewscreen*>(panes_[2])->setOverlay(overlay_);
+    pictureCommand_ = new PictureCommandLink(document_, this);
+    connect(pictureCommand_, &PictureCommandLink::pictureSaved, overlay_,
+            &LiveOverlay::PictureSaved);
     applyViewOptions(false);
 
     auto* next = new QShortcut(QKeySequence(Qt::Key_F6), this);
@@ -66,10 +80,15 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
     }
 }
 
-CMainFrame::~CMainFrame() = default;   // the splitters destroy the panes with themselves
+// The splitters destroy the panes with themselves.
+CMainFrame::~CMainFrame() { delete viewOptions_; }
 
 void CMainFrame::buildMenu() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* command = file->addAction(QStringLiteral("Command After Each Picture..."));
+    command->setObjectName(QStringLiteral("pictureCommandAction"));
+    connect(command, &QAction::triggered, this, &CMainFrame::editPictureCommand);
+    file->addSeparator();
     exitAction_ = file->addAction(QStringLiteral("E&xit"));
     exitAction_->setObjectName(QStringLiteral("exitAction"));
     exitAction_->setMenuRole(QAction::QuitRole);
@@ -86,6 +105,9 @@ void CMainFrame::buildMenu() {
         aid->setCheckable(true);
         connect(aid, &QAction::toggled, this, [this] { applyViewOptions(true); });
     }
+    QAction* overlay = view->addAction(QStringLiteral("Overlay..."));
+    overlay->setObjectName(QStringLiteral("overlayAction"));
+    connect(overlay, &QAction::triggered, this, &CMainFrame::editOverlay);
     QMenu* magnify = view->addMenu(QStringLiteral("Magnify"));
     auto* factors = new QActionGroup(this);
     constexpr std::array<std::uint32_t, 3> kFactors{1, 5, 10};
@@ -212,8 +234,24 @@ void CMainFrame::resizeEvent(QResizeEvent* event) {
     applyViewscreenSpace(true);
 }
 
+void CMainFrame::editOverlay() {
+    OverlayDialog dialog(*viewOptions_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    *viewOptions_ = dialog.result();
+    overlay_->setOptions(*viewOptions_);
+    applyViewOptions(true);
+}
+
+void CMainFrame::editPictureCommand() {
+    CommandDialog dialog(pictureCommand_->settings(), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    QString error;
+    if (!pictureCommand_->setSettings(dialog.result(), error) && document_)
+        document_->Log("Command not set: " + error.toStdString() + "\r\n");
+}
+
 void CMainFrame::applyViewOptions(bool save) {
-    ViewOptions options;
+    ViewOptions options = viewOptions_ ? *viewOptions_ : ViewOptions();
     options.highlightClipped = highlightClippedAction_->isChecked();
     options.thirdsGrid = thirdsGridAction_->isChecked();
     options.focusPeaking = focusPeakingAction_->isChecked();

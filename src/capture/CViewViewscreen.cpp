@@ -4,6 +4,7 @@
 #include "capture/CPictureControl.h"
 #include "capture/FrameMailbox.h"
 #include "capture/LiveMagnifier.h"
+#include "capture/LiveOverlay.h"
 #include "document/CViewDoc.h"
 #include "document/FrameBuffers.h"
 #include "views/CViewInfo.h"
@@ -168,6 +169,7 @@ void CViewViewscreen::ShowPicture(const QImage& picture) {
     if (review_.isNull()) parked_ = pictures_[LivePicture]->image();
     review_ = picture.convertToFormat(QImage::Format_RGB32);
     actualSize_ = false;
+    pictures_[LivePicture]->setOverlay(nullptr);   // renderReview draws it, on the picture
     renderReview();
 }
 
@@ -177,7 +179,17 @@ void CViewViewscreen::ShowLive() {
     actualSize_ = false;
     // The newest frame that arrived meanwhile, or the one shown before.
     std::swap(pictures_[LivePicture]->imageBuffer(), parked_);
+    pictures_[LivePicture]->setOverlay(overlay_);
     pictures_[LivePicture]->imageReplaced();
+}
+
+void CViewViewscreen::setOverlay(LiveOverlay* overlay) {
+    overlay_ = overlay;
+    if (review_.isNull()) pictures_[LivePicture]->setOverlay(overlay);
+    if (overlay)
+        connect(overlay, &LiveOverlay::changed, this, [this] {
+            if (!review_.isNull()) renderReview();
+        });
 }
 
 QPoint CViewViewscreen::PicturePoint(QPoint at) const {
@@ -224,6 +236,12 @@ void CViewViewscreen::renderReview() {
             QPoint((size.width() - fit.width()) / 2, (size.height() - fit.height()) / 2), fit);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(fitted_, review_);
+        LiveOverlay::Layer layer;
+        if (overlay_ && overlay_->onReview() && overlay_->Prepare(fitted_.size(), layer)) {
+            QImage composed;
+            LiveOverlay::Compose(canvas.copy(fitted_), layer.image, composed);
+            painter.drawImage(fitted_.topLeft(), composed);
+        }
     }
     painter.end();
     live->imageBuffer() = std::move(canvas);
