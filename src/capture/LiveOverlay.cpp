@@ -49,8 +49,8 @@ QImage LiveOverlay::ReadOverlayFile(const QString& path, QString& error) {
         return {};
     }
     const QSize size = reader.size();
-    if (size.isValid() && quint64(size.width()) * quint64(size.height()) >
-                              picture::kMaxPicturePixels) {
+    if (size.isValid() &&
+        quint64(size.width()) * quint64(size.height()) > picture::kMaxPicturePixels) {
         error = QStringLiteral("the picture claims %1 x %2 pixels, more than Kestrel reads")
                     .arg(size.width())
                     .arg(size.height());
@@ -107,20 +107,20 @@ void LiveOverlay::PictureSaved(const QString& path) {
 bool LiveOverlay::Prepare(QSize viewSize, Layer& layer) const {
     if (picture_.isNull() || viewSize.isEmpty()) return false;
     if (layer.generation == generation_ && layer.image.size() == viewSize) return true;
-    const overlay::Rect r = overlay::Place(
-        picture_.width(), picture_.height(), viewSize.width(), viewSize.height(),
-        options_.overlayFill ? overlay::Fit::Fill : overlay::Fit::Fit, options_.overlayOffsetX,
-        options_.overlayOffsetY);
-    const QImage scaled = picture_.scaled(r.width, r.height, Qt::IgnoreAspectRatio,
-                                          Qt::SmoothTransformation)
-                              .convertToFormat(QImage::Format_ARGB32);
+    const overlay::Rect r =
+        overlay::Place(picture_.width(), picture_.height(), viewSize.width(), viewSize.height(),
+                       options_.overlayFill ? overlay::Fit::Fill : overlay::Fit::Fit,
+                       options_.overlayOffsetX, options_.overlayOffsetY);
+    const QImage scaled =
+        picture_.scaled(r.width, r.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_ARGB32);
     if (layer.image.size() != viewSize || layer.image.format() != QImage::Format_ARGB32)
         layer.image = QImage(viewSize, QImage::Format_ARGB32);
-    overlay::BuildLayer(reinterpret_cast<const std::uint32_t*>(scaled.constBits()),
-                        static_cast<std::size_t>(scaled.bytesPerLine()) / 4, r,
-                        options_.overlayOpacity, reinterpret_cast<std::uint32_t*>(layer.image.bits()),
-                        viewSize.width(), viewSize.height(),
-                        static_cast<std::size_t>(layer.image.bytesPerLine()) / 4);
+    overlay::BuildLayer(
+        reinterpret_cast<const std::uint32_t*>(scaled.constBits()),
+        static_cast<std::size_t>(scaled.bytesPerLine()) / 4, r, options_.overlayOpacity,
+        reinterpret_cast<std::uint32_t*>(layer.image.bits()), viewSize.width(), viewSize.height(),
+        static_cast<std::size_t>(layer.image.bytesPerLine()) / 4);
     layer.generation = generation_;
     return true;
 }

@@ -14,11 +14,11 @@ struct PictureCommandCore {
               if (document) document->Log(text);
           }) {}
     CViewDoc* const document;
-    std::mutex lock;             // guards wakeup and latest
-    UiWakeup* wakeup = nullptr;  // null once the link is going
+    std::mutex lock;              // guards wakeup and latest
+    UiWakeup* wakeup = nullptr;   // null once the link is going
     std::string latest;
-    std::string session;         // the session's name, for the runs' facts
-    hook::CommandRunner runner;  // last: its thread ends first
+    std::string session;          // the session's name, for the runs' facts
+    hook::CommandRunner runner;   // last: its thread ends first
 };
 
 namespace {
@@ -44,8 +44,7 @@ void onPictureSaved(const std::string& path) {
     core->runner.Post({"download", path,
                        slash == std::string::npos ? std::string() : path.substr(0, slash + 1),
                        hook::PictureNumber(path),
-                       core->document ? core->document->connectedName() : std::string(),
-                       session});
+                       core->document ? core->document->connectedName() : std::string(), session});
 }
 
 }   // namespace
@@ -56,8 +55,7 @@ PictureCommandLink::PictureCommandLink(CViewDoc* document, QObject* parent)
     path_ = QString::fromStdString(hook::CommandSettings::PathBeside(config));
     std::string error;
     settings_ = hook::CommandSettings::Load(path_.toStdString(), &error);
-    if (!error.empty() && document_)
-        document_->Log("Command settings not read: " + error + "\r\n");
+    if (!error.empty() && document_) document_->Log("Command settings not read: " + error + "\r\n");
     auto* wakeup = new UiWakeup(
         [this] {
             std::string latest;

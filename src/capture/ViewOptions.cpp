@@ -56,14 +56,15 @@ ViewOptions ViewOptions::Load(const QString& path, QString* error) {
 
 bool ViewOptions::Save(const QString& path, QString& error) const {
     std::string text = std::string("highlight_clipped=") + (highlightClipped ? "1" : "0") +
-                             "\nthirds_grid=" + (thirdsGrid ? "1" : "0") +
-                             "\nfocus_peaking=" + (focusPeaking ? "1" : "0") + "\n";
+                       "\nthirds_grid=" + (thirdsGrid ? "1" : "0") +
+                       "\nfocus_peaking=" + (focusPeaking ? "1" : "0") + "\n";
     const char* sources[] = {"none", "file", "ghost"};
     QString file = overlayFile;
     file.replace(QLatin1Char('\n'), QLatin1Char(' '));
     text += std::string("overlay=") + sources[static_cast<int>(overlaySource)] +
-            "\noverlay_file=" + file.toStdString() + "\noverlay_opacity=" +
-            std::to_string(overlayOpacity) + "\noverlay_fit=" + (overlayFill ? "fill" : "fit") +
+            "\noverlay_file=" + file.toStdString() +
+            "\noverlay_opacity=" + std::to_string(overlayOpacity) +
+            "\noverlay_fit=" + (overlayFill ? "fill" : "fit") +
             "\noverlay_offset_x=" + std::to_string(overlayOffsetX) +
             "\noverlay_offset_y=" + std::to_string(overlayOffsetY) +
             "\noverlay_review=" + (overlayOnReview ? "1" : "0") + "\n";
