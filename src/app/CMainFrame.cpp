@@ -105,9 +105,6 @@ void CMainFrame::buildMenu() {
         aid->setCheckable(true);
         connect(aid, &QAction::toggled, this, [this] { applyViewOptions(true); });
     }
-    QAction* overlay = view->addAction(QStringLiteral("Overlay..."));
-    overlay->setObjectName(QStringLiteral("overlayAction"));
-    connect(overlay, &QAction::triggered, this, &CMainFrame::editOverlay);
     QMenu* magnify = view->addMenu(QStringLiteral("Magnify"));
     auto* factors = new QActionGroup(this);
     constexpr std::array<std::uint32_t, 3> kFactors{1, 5, 10};
@@ -123,6 +120,9 @@ void CMainFrame::buildMenu() {
         magnifyActions_[i] = action;
     }
     magnifyActions_[0]->setChecked(true);
+    QAction* overlay = view->addAction(QStringLiteral("Overlay..."));
+    overlay->setObjectName(QStringLiteral("overlayAction"));
+    connect(overlay, &QAction::triggered, this, &CMainFrame::editOverlay);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     manualAction_ = help->addAction(QStringLiteral("Manual"));
