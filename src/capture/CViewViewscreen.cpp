@@ -189,6 +189,7 @@ void CViewViewscreen::setOverlay(LiveOverlay* overlay) {
     if (overlay)
         connect(overlay, &LiveOverlay::changed, this, [this] {
             if (!review_.isNull()) renderReview();
+            else pictures_[LivePicture]->update();
         });
 }
 
