@@ -6,7 +6,11 @@
 #include "capture/CReviewPanel.h"
 #include "capture/CViewMain.h"
 #include "capture/CViewViewscreen.h"
+#include "capture/CommandDialog.h"
 #include "capture/LiveMagnifier.h"
+#include "capture/LiveOverlay.h"
+#include "capture/OverlayDialog.h"
+#include "capture/PictureCommandLink.h"
 #include "capture/ViewOptions.h"
 #include "document/CViewDoc.h"
 #include "document/FrameBuffers.h"
@@ -53,6 +57,16 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
     thirdsGridAction_->setChecked(options.thirdsGrid);
     focusPeakingAction_->setChecked(options.focusPeaking);
     showNewPicturesAction_->setChecked(options.showNewPictures);
+    viewOptions_ = new ViewOptions(options);
+    overlay_ = new LiveOverlay(this);
+    overlay_->onLog = [this](const QString& line) {
+        if (document_) document_->Log(line.toStdString());
+    };
+    overlay_->setOptions(options);
+    static_cast<CViewViewscreen*>(panes_[2])->setOverlay(overlay_);
+    pictureCommand_ = new PictureCommandLink(document_, this);
+    connect(pictureCommand_, &PictureCommandLink::pictureSaved, overlay_,
+            &LiveOverlay::PictureSaved);
     applyViewOptions(false);
 
     auto* next = new QShortcut(QKeySequence(Qt::Key_F6), this);
@@ -69,10 +83,15 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
     }
 }
 
-CMainFrame::~CMainFrame() = default;   // the splitters destroy the panes with themselves
+// The splitters destroy the panes with themselves.
+CMainFrame::~CMainFrame() { delete viewOptions_; }
 
 void CMainFrame::buildMenu() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* command = file->addAction(QStringLiteral("Command After Each Picture..."));
+    command->setObjectName(QStringLiteral("pictureCommandAction"));
+    connect(command, &QAction::triggered, this, &CMainFrame::editPictureCommand);
+    file->addSeparator();
     exitAction_ = file->addAction(QStringLiteral("E&xit"));
     exitAction_->setObjectName(QStringLiteral("exitAction"));
     exitAction_->setMenuRole(QAction::QuitRole);
@@ -107,6 +126,9 @@ void CMainFrame::buildMenu() {
         magnifyActions_[i] = action;
     }
     magnifyActions_[0]->setChecked(true);
+    QAction* overlay = view->addAction(QStringLiteral("Overlay..."));
+    overlay->setObjectName(QStringLiteral("overlayAction"));
+    connect(overlay, &QAction::triggered, this, &CMainFrame::editOverlay);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     manualAction_ = help->addAction(QStringLiteral("Manual"));
@@ -230,8 +252,24 @@ void CMainFrame::sizeMainPane() {
     consoleSplitter_->RecalcLayout();
 }
 
+void CMainFrame::editOverlay() {
+    OverlayDialog dialog(*viewOptions_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    *viewOptions_ = dialog.result();
+    overlay_->setOptions(*viewOptions_);
+    applyViewOptions(true);
+}
+
+void CMainFrame::editPictureCommand() {
+    CommandDialog dialog(pictureCommand_->settings(), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    QString error;
+    if (!pictureCommand_->setSettings(dialog.result(), error) && document_)
+        document_->Log("Command not set: " + error.toStdString() + "\r\n");
+}
+
 void CMainFrame::applyViewOptions(bool save) {
-    ViewOptions options;
+    ViewOptions options = viewOptions_ ? *viewOptions_ : ViewOptions();
     options.highlightClipped = highlightClippedAction_->isChecked();
     options.thirdsGrid = thirdsGridAction_->isChecked();
     options.focusPeaking = focusPeakingAction_->isChecked();

@@ -16,6 +16,9 @@
 class CPaneSplitter;
 class CViewDoc;
 class LiveMagnifier;
+class LiveOverlay;
+class PictureCommandLink;
+struct ViewOptions;
 class QAction;
 
 class CMainFrame : public QMainWindow {
@@ -44,6 +47,11 @@ public:
     void ActivateNextPane(bool previous = false);
     int activePaneIndex() const;   // the pane holding the focus, or -1
 
+    // The layout overlay and the command after each picture. A session's start and end are told
+    // to pictureCommand()->SessionStarted / SessionEnded.
+    LiveOverlay* overlay() const { return overlay_; }
+    PictureCommandLink* pictureCommand() const { return pictureCommand_; }
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
@@ -65,6 +73,8 @@ private:
     void tickCameraSession();
     void openManual();
     void showAbout();
+    void editOverlay();          // View > "Overlay..."
+    void editPictureCommand();   // File > "Command After Each Picture..."
 
     CViewDoc* document_;
     CPaneSplitter* rootSplitter_ = nullptr;
@@ -82,6 +92,9 @@ private:
     QAction* showNewPicturesAction_ = nullptr;
     std::array<QAction*, 3> magnifyActions_{};
     LiveMagnifier* magnifier_ = nullptr;
+    LiveOverlay* overlay_ = nullptr;
+    PictureCommandLink* pictureCommand_ = nullptr;
+    ViewOptions* viewOptions_ = nullptr;   // the overlay's part of view.cfg (owned)
     QString viewOptionsPath_;
     QSize viewscreenSpace_{320, 260};   // as asked for at the base scale
     // What the frame last gave the camera list column, the viewscreen column, the viewscreen

@@ -50,6 +50,11 @@ void CPictureControl::setFocusPeaking(bool on) {
     update();
 }
 
+void CPictureControl::setOverlay(const LiveOverlay* overlay) {
+    overlay_ = overlay;
+    update();
+}
+
 void CPictureControl::MarkClipped(const QImage& image, QImage& mask) {
     if (mask.size() != image.size() || mask.format() != QImage::Format_ARGB32)
         mask = QImage(image.size(), QImage::Format_ARGB32);
@@ -104,7 +109,12 @@ void CPictureControl::paintEvent(QPaintEvent*) {
         ScaleNearest(image_, target.size(), scaled_);
         shown = &scaled_;
     }
-    painter.drawImage(0, 0, *shown);
+    if (overlay_ && !shown->isNull() && overlay_->Prepare(shown->size(), overlayLayer_)) {
+        LiveOverlay::Compose(*shown, overlayLayer_.image, composed_);
+        painter.drawImage(0, 0, composed_);
+    } else {
+        painter.drawImage(0, 0, *shown);
+    }
     if (highlightClipped_ && !shown->isNull()) {
         MarkClipped(*shown, clipMask_);
         painter.drawImage(0, 0, clipMask_);

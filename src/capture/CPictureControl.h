@@ -5,6 +5,8 @@
 // only.
 #pragma once
 
+#include "capture/LiveOverlay.h"
+
 #include <QImage>
 #include <QWidget>
 
@@ -30,6 +32,9 @@ public:
     // Edges in focus tinted (MarkPeaking over the shown image).
     void setFocusPeaking(bool on);
     bool focusPeaking() const { return focusPeaking_; }
+    // The layout overlay blended over the picture, under the exposure aids (which still judge
+    // the picture's own pixels); null for none. The overlay outlives the control.
+    void setOverlay(const LiveOverlay* overlay);
 
     // Marks in mask (ARGB32, the image's size, reallocated only when that differs) every pixel
     // of image with 255 in its red, green or blue channel: kClippedColour there, transparent
@@ -54,6 +59,9 @@ private:
     QImage scaled_;     // the image at the control's size, reused from frame to frame
     QImage clipMask_;   // reused from frame to frame
     QImage peakMask_;   // reused from frame to frame
+    const LiveOverlay* overlay_ = nullptr;
+    LiveOverlay::Layer overlayLayer_;   // made once per overlay and size
+    QImage composed_;                   // the picture with the overlay, reused
     bool highlightClipped_ = false;
     bool thirdsGrid_ = false;
     bool focusPeaking_ = false;

@@ -4,6 +4,7 @@
 #include "capture/CPictureControl.h"
 #include "capture/FrameMailbox.h"
 #include "capture/LiveMagnifier.h"
+#include "capture/LiveOverlay.h"
 #include "document/CViewDoc.h"
 #include "document/FrameBuffers.h"
 #include "views/CViewInfo.h"
@@ -186,6 +187,7 @@ void CViewViewscreen::ShowPicture(const QImage& picture, QSize full, const QImag
     full_ = full.isEmpty() ? review_.size() : full;
     reviewPeaking_ = peaking.size() == review_.size() ? peaking : QImage();
     actualSize_ = false;
+    pictures_[LivePicture]->setOverlay(nullptr);   // renderReview draws it, on the picture
     if (wasLive) placePictures();
     applyPeaking();
 }
@@ -215,7 +217,18 @@ void CViewViewscreen::ShowLive() {
     placePictures();
     // The newest frame that arrived meanwhile, or the one shown before.
     std::swap(pictures_[LivePicture]->imageBuffer(), parked_);
+    pictures_[LivePicture]->setOverlay(overlay_);
     pictures_[LivePicture]->imageReplaced();
+}
+
+void CViewViewscreen::setOverlay(LiveOverlay* overlay) {
+    overlay_ = overlay;
+    if (review_.isNull()) pictures_[LivePicture]->setOverlay(overlay);
+    if (overlay)
+        connect(overlay, &LiveOverlay::changed, this, [this] {
+            if (!review_.isNull()) renderReview();
+            else pictures_[LivePicture]->update();
+        });
 }
 
 QPoint CViewViewscreen::PicturePoint(QPoint at) const {
@@ -274,6 +287,12 @@ void CViewViewscreen::renderReview() {
             QPoint((size.width() - fit.width()) / 2, (size.height() - fit.height()) / 2), fit);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(fitted_, review_);
+        LiveOverlay::Layer layer;
+        if (overlay_ && overlay_->onReview() && overlay_->Prepare(fitted_.size(), layer)) {
+            QImage composed;
+            LiveOverlay::Compose(canvas.copy(fitted_), layer.image, composed);
+            painter.drawImage(fitted_.topLeft(), composed);
+        }
         if (focusPeaking_ && !reviewPeaking_.isNull()) {
             // The whole picture's edges, pooled so a mark stays a mark.
             painter.drawImage(fitted_.topLeft(),

@@ -24,6 +24,7 @@
 class CViewDoc;
 class CPictureControl;
 class LiveMagnifier;
+class LiveOverlay;
 class UiWakeup;
 struct ViewscreenFeed;
 
@@ -70,6 +71,9 @@ public:
     // the magnified area there and the arrow keys move it (the picture takes the focus on a
     // click). Null: neither.
     void setMagnifier(LiveMagnifier* magnifier) { magnifier_ = magnifier; }
+    // The layout overlay over the live picture, and over a shown picture when the overlay asks
+    // for it (fitted view only). Null: none. The overlay outlives the pane.
+    void setOverlay(LiveOverlay* overlay);
 
     // A saved picture large in the live picture's place (grown to the whole pane below its
     // caption when the pane is larger than the grid), fitted with its aspect kept; live
@@ -131,4 +135,5 @@ private:
     QPoint centre_;   // the picture's point at the middle of the control at 100 %
     bool actualSize_ = false;
     LiveMagnifier* magnifier_ = nullptr;
+    LiveOverlay* overlay_ = nullptr;
 };

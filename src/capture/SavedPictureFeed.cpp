@@ -28,7 +28,7 @@ SavedPictureFeed::SavedPictureFeed(CViewDoc* document,
         std::lock_guard guard(gLock);
         gShared = shared_;
     }
-    if (document_) document_->setOnPictureSaved(&SavedPictureFeed::received);
+    if (document_) document_->setOnPictureWritten(&SavedPictureFeed::received);
 }
 
 SavedPictureFeed::~SavedPictureFeed() {
@@ -39,7 +39,7 @@ SavedPictureFeed::~SavedPictureFeed() {
     std::lock_guard guard(gLock);
     if (gShared == shared_) {
         gShared.reset();
-        if (document_) document_->setOnPictureSaved(nullptr);
+        if (document_) document_->setOnPictureWritten(nullptr);
     }
 }
 

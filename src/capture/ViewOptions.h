@@ -11,6 +11,16 @@ struct ViewOptions {
     bool focusPeaking = false;       // key "focus_peaking", value 0 or 1
     bool showNewPictures = false;    // key "show_new_pictures": each saved picture shown large
 
+    // The layout overlay over the live view (View > "Overlay...").
+    enum class OverlaySource { None, File, LastCapture };
+    OverlaySource overlaySource = OverlaySource::None;   // "overlay": none, file or ghost
+    QString overlayFile;                                 // "overlay_file": a PNG or JPEG
+    int overlayOpacity = 50;                             // "overlay_opacity": 0..100 %
+    bool overlayFill = false;       // "overlay_fit": fit (whole picture) or fill (view covered)
+    int overlayOffsetX = 0;         // "overlay_offset_x", "overlay_offset_y": -100..100 % of the
+    int overlayOffsetY = 0;         //   view's width and height
+    bool overlayOnReview = false;   // "overlay_review" 0/1: also over the Review tab's large view
+
     // The view file beside the given config.cfg path ("view.cfg" in the same folder).
     static QString PathBeside(const QString& configPath);
     // Reads path; unknown keys and values other than 0 and 1 are ignored (the default stays).

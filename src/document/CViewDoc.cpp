@@ -373,10 +373,11 @@ void CViewDoc::PictureDone(const std::string& asked, const std::string& saved) {
         LogPicture("Picture not received: " + fileName(asked) + "\r\n");
         return;
     }
-    if (PictureSavedReceiver receiver = onPictureSaved_.load()) receiver(saved);
+    if (const PictureReceiver receiver = onPictureWritten_.load()) receiver(saved);
     std::error_code ec;
     const std::uintmax_t bytes = std::filesystem::file_size(saved, ec);
     LogPicture(SavedLine(fileName(saved), ec ? 0 : bytes));
+    if (const PictureReceiver receiver = onPictureSaved_.load()) receiver(saved);
 }
 
 // ---- Configuration ----

@@ -33,8 +33,7 @@ public:
     using FrameReceiver = void (*)(const std::uint8_t* frame);   // 54-byte header + pixels
     using ProgressReceiver = void (*)(std::int32_t value);
     using SettingsReceiver = void (*)();   // the camera changed a setting by itself
-    // A picture was saved under path (any thread, the moment its file is whole).
-    using PictureSavedReceiver = void (*)(const std::string& path);
+    using PictureReceiver = void (*)(const std::string& path);   // a picture saved there
 
     // configPath: where config.cfg lives ("config.cfg" in the working directory by default).
     CViewDoc(const sdk::Api& cdApi, const sdk::Api& rcApi, std::string configPath = "config.cfg");
@@ -103,7 +102,12 @@ public:
     void setOnFrame(FrameReceiver receiver) { onFrame_.store(receiver); }
     void setOnProgress(ProgressReceiver receiver) { onProgress_.store(receiver); }
     void setOnSettingsChanged(SettingsReceiver receiver) { onSettingsChanged_.store(receiver); }
-    void setOnPictureSaved(PictureSavedReceiver receiver) { onPictureSaved_.store(receiver); }
+    // Told the moment a picture's file is whole, before its console line (any thread; the
+    // receiver must not wait): the large view starts decoding it there.
+    void setOnPictureWritten(PictureReceiver receiver) { onPictureWritten_.store(receiver); }
+    // Told of each picture saved in the capture folder, after its console line, on whatever
+    // thread saved it (the receiver must not wait).
+    void setOnPictureSaved(PictureReceiver receiver) { onPictureSaved_.store(receiver); }
 
     // A picture the camera took by itself (its own shutter button, a cable release, its timer):
     // one console line names it ("Picture taken on the camera: IMG_0412.JPG"), then it is
@@ -204,7 +208,8 @@ private:
     std::atomic<FrameReceiver> onFrame_{nullptr};
     std::atomic<ProgressReceiver> onProgress_{nullptr};
     std::atomic<SettingsReceiver> onSettingsChanged_{nullptr};
-    std::atomic<PictureSavedReceiver> onPictureSaved_{nullptr};
+    std::atomic<PictureReceiver> onPictureWritten_{nullptr};
+    std::atomic<PictureReceiver> onPictureSaved_{nullptr};
 
     // Picture lines held between the start of a capture and its kPhotoCaptured line.
     mutable std::mutex heldLock_;

@@ -413,4 +413,18 @@ int ReadOrientation(const std::string& path) {
     }
 }
 
+bool ReadPictureBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error,
+                      std::uint64_t maxBytes) {
+    bytes.clear();
+    PictureFile file;
+    error = file.open(path);
+    if (!error.empty()) return false;
+    if (file.size() > maxBytes) {
+        error = "the file is " + megabytes(file.size()) + ", more than Kestrel reads (" +
+                std::to_string(maxBytes >> 20) + " MiB)";
+        return false;
+    }
+    return file.readAll(bytes, error);
+}
+
 }   // namespace picture

@@ -64,4 +64,10 @@ int ReadOrientation(const std::string& path);
 // width at least minWidth (0: full size). A damaged or cut JPEG is an error, not part of one.
 Pixels DecodeJpeg(const std::uint8_t* data, std::size_t size, int minWidth = 0);
 
+// The whole of a picture file that is decoded elsewhere (the layout overlay's PNG or JPEG), with
+// the same refusals: only a regular file (a fifo or a link to a device is not waited on), not
+// empty, at most maxBytes. False with the reason in error.
+bool ReadPictureBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error,
+                      std::uint64_t maxBytes = kMaxJpegFileBytes);
+
 }   // namespace picture

@@ -172,6 +172,33 @@ TEST(Preview, PlantedFilesAreRefusedAtOnceWithTheReason) {
     EXPECT_NEAR(p.rgb[(60 * 160 + 40) * 3], 230, 20);
 }
 
+// The layout overlay's file (a PNG or JPEG decoded elsewhere) is read with the same refusals.
+TEST(Preview, OverlayBytesAreReadOnlyFromARegularFileWithinTheBound) {
+    TempDir dir;
+    WriteFile(dir.file("layout.png"), "\x89PNG....");
+    ASSERT_EQ(::mkfifo(dir.file("fifo.png").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", dir.file("zero.png").c_str()), 0);
+    WriteFile(dir.file("huge.png"), "\x89PNG");
+    ASSERT_EQ(::truncate(dir.file("huge.png").c_str(), off_t{300} << 20), 0);
+    WriteFile(dir.file("empty.png"), "");
+    const std::pair<const char*, const char*> cases[] = {
+        {"layout.png", ""},
+        {"fifo.png", "it is a fifo, not a regular file; it is not read"},
+        {"zero.png", "it is a device, not a regular file; it is not read"},
+        {"huge.png", "the file is 314.6 MB, more than Kestrel reads (256 MiB)"},
+        {"empty.png", "the file is empty"},
+        {"missing.png", "cannot be opened: No such file or directory"},
+    };
+    for (const auto& [name, error] : cases) {
+        SCOPED_TRACE(name);
+        std::vector<std::uint8_t> bytes;
+        std::string why;
+        EXPECT_EQ(picture::ReadPictureBytes(dir.file(name), bytes, why), *error == '\0');
+        EXPECT_EQ(why, error);
+        EXPECT_EQ(bytes.size(), *error == '\0' ? 8u : 0u);
+    }
+}
+
 TEST(PictureList, NumberedPicturesNewestFirstAndPairsByStem) {
     TempDir dir;
     for (const char* name :

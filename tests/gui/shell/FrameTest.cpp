@@ -170,8 +170,10 @@ void TestFrame::menuItems() {
     QCOMPARE(top[2]->text(), QStringLiteral("&Help"));
 
     const QList<QAction*> file = top[0]->menu()->actions();
-    QCOMPARE(file.size(), 1);
-    QCOMPARE(file[0]->text(), QStringLiteral("E&xit"));
+    QCOMPARE(file.size(), 3);
+    QCOMPARE(file[0]->text(), QStringLiteral("Command After Each Picture..."));
+    QVERIFY(file[1]->isSeparator());
+    QCOMPARE(file[2]->text(), QStringLiteral("E&xit"));
 
     const QList<QAction*> view = top[1]->menu()->actions();
     QCOMPARE(view.size(), 5);
@@ -194,6 +196,7 @@ void TestFrame::menuItems() {
         QVERIFY(!factors[i]->isEnabled());
         QCOMPARE(factors[i]->isChecked(), i == 0);
     }
+    QCOMPARE(view[4]->text(), QStringLiteral("Overlay..."));
 
     const QList<QAction*> help = top[2]->menu()->actions();
     QCOMPARE(help.size(), 3);

@@ -32,7 +32,9 @@ bool Store(Kind kind, const std::string& path, std::string& error) {
     if (kind == Kind::Config) return config::Save(path, "/new/", "New", error);
     if (kind == Kind::View) {
         QString text;
-        const bool saved = ViewOptions{true, true}.Save(QString::fromStdString(path), text);
+        ViewOptions options;
+        options.highlightClipped = options.thirdsGrid = true;
+        const bool saved = options.Save(QString::fromStdString(path), text);
         error = text.toStdString();
         return saved;
     }
