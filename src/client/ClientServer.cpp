@@ -80,8 +80,7 @@ MHD_Result text(MHD_Connection* connection, unsigned status, const std::string& 
 
 MHD_Result onAnswer(void* server, MHD_Connection* connection, const char* url, const char* method,
                     const char*, const char*, std::size_t* uploadSize, void** state) {
-    return static_cast<ClientServer*>(server)->Answer(connection, url, method, *uploadSize,
-                                                      state)
+    return static_cast<ClientServer*>(server)->Answer(connection, url, method, *uploadSize, state)
                ? MHD_YES
                : MHD_NO;
 }
@@ -157,8 +156,10 @@ std::string ClientServer::Start(const ClientViewOptions& options) {
             MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL |
                 MHD_USE_ITC,
             static_cast<std::uint16_t>(port), &onAccept, this, &onAnswer, this,
+            // Connections past the limit are accepted and closed at once by onAccept (at its
+            // own limit libmicrohttpd would leave them waiting, unanswered, in the backlog).
             MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&bind), MHD_OPTION_CONNECTION_LIMIT,
-            options_.maxClients, MHD_OPTION_PER_IP_CONNECTION_LIMIT, options_.maxClients,
+            options_.maxClients * 4, MHD_OPTION_LISTEN_BACKLOG_SIZE, 64u,
             MHD_OPTION_CONNECTION_TIMEOUT, options_.idleSeconds,
             // Request line and headers together: anything larger is refused unread.
             MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<std::size_t>(16384),
@@ -188,8 +189,7 @@ void ClientServer::Stop() {
 std::vector<std::string> ClientServer::Urls() const {
     std::vector<std::string> out;
     for (const std::string& address : addresses_)
-        out.push_back("http://" + address + ":" + std::to_string(port_) + "/?key=" +
-                      options_.key);
+        out.push_back("http://" + address + ":" + std::to_string(port_) + "/?key=" + options_.key);
     return out;
 }
 
@@ -240,9 +240,8 @@ int ClientServer::Answer(MHD_Connection* connection, const char* url, const char
         return reply(connection, MHD_HTTP_OK, json + "]}", "application/json");
     }
     if (get && path == "/events")
-        return answerEvents(connection,
-                            MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
-                                                        "Last-Event-ID"));
+        return answerEvents(
+            connection, MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Last-Event-ID"));
     for (const char* kind : {"/thumb/", "/large/", "/original/", "/pick/"}) {
         if (!path.starts_with(kind)) continue;
         const auto number = numberIn(path.substr(std::strlen(kind)));
@@ -278,8 +277,7 @@ int ClientServer::answerEvents(MHD_Connection* connection, const char* lastEvent
 }
 
 int ClientServer::answerPick(MHD_Connection* connection, std::uint32_t number, bool on) {
-    if (!picks_.load())
-        return text(connection, MHD_HTTP_FORBIDDEN, "Picks are switched off.");
+    if (!picks_.load()) return text(connection, MHD_HTTP_FORBIDDEN, "Picks are switched off.");
     const auto [folder, name] = session();
     auto found = ServedPictures::Find(folder, name, number);
     if (!found) return text(connection, MHD_HTTP_NOT_FOUND, "No such picture.");
@@ -287,8 +285,8 @@ int ClientServer::answerPick(MHD_Connection* connection, std::uint32_t number, b
         return text(connection, MHD_HTTP_CONFLICT, why);
     found->picked = on;
     feed_->Publish("picture", PictureJson(*found));
-    if (note_) note_((on ? "Client picked " : "Client cleared the pick of ") + found->fileName +
-                     "\r\n");
+    if (note_)
+        note_((on ? "Client picked " : "Client cleared the pick of ") + found->fileName + "\r\n");
     return reply(connection, MHD_HTTP_OK, PictureJson(*found), "application/json");
 }
 

@@ -24,7 +24,7 @@ constexpr int kDefaultPort = 8420;
 constexpr unsigned kMaxClients = 16;
 
 struct ClientViewOptions {
-    std::string address;   // one address to listen on; empty: every interface address
+    std::string address;       // one address to listen on; empty: every interface address
     int port = kDefaultPort;   // 0: any free port (tests)
     bool picks = true;         // the page may set and clear picks
     std::string key;           // empty: a new random key

@@ -50,8 +50,8 @@ private:
 
     Session session_;
     std::thread thread_;
-    int wake_[2] = {-1, -1};   // a pipe: Stop() writes, the thread's poll wakes
-    mutable std::mutex lock_;  // guards events_, next_, stopped_
+    int wake_[2] = {-1, -1};    // a pipe: Stop() writes, the thread's poll wakes
+    mutable std::mutex lock_;   // guards events_, next_, stopped_
     std::condition_variable changed_;
     std::deque<FeedEvent> events_;
     std::uint64_t next_ = 1;

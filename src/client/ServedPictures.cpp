@@ -63,14 +63,16 @@ picture::Pixels oriented(picture::Pixels in, int orientation) {
     return out;
 }
 
+std::string readAll(int fd, std::string& error);
+
 std::string encodeJpeg(const picture::Pixels& pixels, std::string& error) {
     tjhandle tj = tjInitCompress();
     unsigned char* jpeg = nullptr;
     unsigned long size = 0;
-    const int rc = tj ? tjCompress2(tj, pixels.rgb.data(), pixels.width, pixels.width * 3,
-                                    pixels.height, TJPF_RGB, &jpeg, &size, TJSAMP_420, 82,
-                                    TJFLAG_FASTDCT)
-                      : -1;
+    const int rc =
+        tj ? tjCompress2(tj, pixels.rgb.data(), pixels.width, pixels.width * 3, pixels.height,
+                         TJPF_RGB, &jpeg, &size, TJSAMP_420, 82, TJFLAG_FASTDCT)
+           : -1;
     std::string out;
     if (rc == 0) out.assign(reinterpret_cast<const char*>(jpeg), size);
     else error = "cannot be encoded";
@@ -109,8 +111,8 @@ std::vector<ServedPicture> ServedPictures::List(const std::string& folder,
         p.number = chosen->number;
         p.fileName = chosen->fileName;
         p.path = chosen->path;
-        p.modifiedMs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000 +
-                       st.st_mtim.tv_nsec / 1'000'000;
+        p.modifiedMs =
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1'000'000;
         p.rating = picture::PictureRating(p.path);
         p.picked = picture::ReadClientPick(p.path);
         out.push_back(std::move(p));
@@ -150,7 +152,20 @@ std::string ServedPictures::Sized(const ServedPicture& picture, int width, std::
     if (fd < 0) return {};
     // Read through the descriptor: whatever is at the name by now, it is the file checked.
     const std::string byFd = "/proc/self/fd/" + std::to_string(fd);
-    picture::Pixels pixels = picture::ReadThumbnail(byFd, width);
+    // A JPEG larger than a thumbnail is decoded at the scale that fits (its embedded preview is
+    // thumbnail-sized); another file gives its embedded preview of that size.
+    picture::Pixels pixels;
+    if (width > 320 && isJpegName(picture.fileName)) {
+        std::string bytes = readAll(fd, error);
+        if (bytes.empty()) {
+            ::close(fd);
+            return {};
+        }
+        pixels = picture::DecodeJpeg(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                     bytes.size(), width);
+    } else {
+        pixels = picture::ReadThumbnail(byFd, width);
+    }
     const int orientation = picture::ReadOrientation(byFd);
     ::close(fd);
     if (!pixels.ok()) {
@@ -171,6 +186,13 @@ std::string ServedPictures::Sized(const ServedPicture& picture, int width, std::
 std::string ServedPictures::Original(const ServedPicture& picture, std::string& error) {
     const int fd = OpenPictureFile(picture.path, error);
     if (fd < 0) return {};
+    std::string bytes = readAll(fd, error);
+    ::close(fd);
+    return bytes;
+}
+
+namespace {
+std::string readAll(int fd, std::string& error) {
     std::string bytes;
     char buffer[65536];
     for (;;) {
@@ -184,8 +206,9 @@ std::string ServedPictures::Original(const ServedPicture& picture, std::string& 
             break;
         }
     }
-    ::close(fd);
+    if (bytes.empty() && error.empty()) error = "the file is empty";
     return bytes;
 }
+}   // namespace
 
 }   // namespace client
