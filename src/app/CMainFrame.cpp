@@ -1,5 +1,7 @@
 #include "app/CMainFrame.h"
 
+#include "app/CClientViewDlg.h"
+
 #include "app/BuildInfo.h"
 #include "app/CAboutDlg.h"
 #include "kit/CPaneSplitter.h"
@@ -68,8 +70,17 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
 
 CMainFrame::~CMainFrame() = default;   // the splitters destroy the panes with themselves
 
+CClientViewDlg* CMainFrame::clientView() {
+    if (!clientView_) clientView_ = new CClientViewDlg(document_, this);
+    return clientView_;
+}
+
 void CMainFrame::buildMenu() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* clientViewAction = file->addAction(QStringLiteral("Client View..."));
+    clientViewAction->setObjectName(QStringLiteral("clientViewAction"));
+    connect(clientViewAction, &QAction::triggered, this, [this] { clientView()->show(); });
+    file->addSeparator();
     exitAction_ = file->addAction(QStringLiteral("E&xit"));
     exitAction_->setObjectName(QStringLiteral("exitAction"));
     exitAction_->setMenuRole(QAction::QuitRole);

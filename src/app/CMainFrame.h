@@ -13,6 +13,7 @@
 #include <array>
 #include <functional>
 
+class CClientViewDlg;
 class CPaneSplitter;
 class CViewDoc;
 class LiveMagnifier;
@@ -41,6 +42,9 @@ public:
     // Moves the keyboard focus to the next (or previous) visible pane, wrapping round.
     void ActivateNextPane(bool previous = false);
     int activePaneIndex() const;   // the pane holding the focus, or -1
+
+    // The client view (File > "Client View..."), made when first asked for.
+    CClientViewDlg* clientView();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -82,4 +86,5 @@ private:
     // row and the camera list row.
     std::array<int, 4> sized_{200, 320, 260, 100};
     UrlOpener urlOpener_;
+    CClientViewDlg* clientView_ = nullptr;
 };
