@@ -1,5 +1,7 @@
 #include "app/CMainFrame.h"
 
+#include "app/CClientViewDlg.h"
+
 #include "app/BuildInfo.h"
 #include "app/CAboutDlg.h"
 #include "kit/CPaneSplitter.h"
@@ -86,11 +88,19 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
 // The splitters destroy the panes with themselves.
 CMainFrame::~CMainFrame() { delete viewOptions_; }
 
+CClientViewDlg* CMainFrame::clientView() {
+    if (!clientView_) clientView_ = new CClientViewDlg(document_, this);
+    return clientView_;
+}
+
 void CMainFrame::buildMenu() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     QAction* command = file->addAction(QStringLiteral("Command After Each Picture..."));
     command->setObjectName(QStringLiteral("pictureCommandAction"));
     connect(command, &QAction::triggered, this, &CMainFrame::editPictureCommand);
+    QAction* clientViewAction = file->addAction(QStringLiteral("Client View..."));
+    clientViewAction->setObjectName(QStringLiteral("clientViewAction"));
+    connect(clientViewAction, &QAction::triggered, this, [this] { clientView()->show(); });
     file->addSeparator();
     exitAction_ = file->addAction(QStringLiteral("E&xit"));
     exitAction_->setObjectName(QStringLiteral("exitAction"));

@@ -13,6 +13,7 @@
 #include <array>
 #include <functional>
 
+class CClientViewDlg;
 class CPaneSplitter;
 class CViewDoc;
 class LiveMagnifier;
@@ -51,6 +52,8 @@ public:
     // to pictureCommand()->SessionStarted / SessionEnded.
     LiveOverlay* overlay() const { return overlay_; }
     PictureCommandLink* pictureCommand() const { return pictureCommand_; }
+    // The client view (File > "Client View..."), made when first asked for.
+    CClientViewDlg* clientView();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -101,4 +104,5 @@ private:
     // row and the camera list row.
     std::array<int, 4> sized_{200, 320, 260, 100};
     UrlOpener urlOpener_;
+    CClientViewDlg* clientView_ = nullptr;
 };

@@ -22,6 +22,12 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     // Answered in main() before the application starts; listed here for --help.
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Prints the version and ends."));
+    const QCommandLineOption clientView(
+        QStringLiteral("client-view"),
+        QStringLiteral("Starts the client view (the pictures in a browser, with a key) on PORT "
+                       "of every interface address, or of ADDRESS only."),
+        QStringLiteral("[ADDRESS:]PORT"));
+    parser.addOption(clientView);
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(cameras);
@@ -39,6 +45,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                                                 QStringLiteral("kestrel"));
         return result;
     }
+    result.clientView = parser.value(clientView);
     const QString listing = parser.value(cameras);
     if (listing == QLatin1String("all")) {
         result.cameras.listing = gphoto::Listing::All;

@@ -19,7 +19,8 @@ struct CommandLine {
     enum class Outcome { Run, Help, Error };
     Outcome outcome = Outcome::Run;
     CameraOptions cameras;
-    QString text;   // the help text, or the error to print
+    QString clientView;   // --client-view: "[ADDRESS:]PORT", empty when not asked for
+    QString text;         // the help text, or the error to print
 };
 
 // arguments: the whole argument list, program name first.

@@ -1,5 +1,7 @@
 // Kestrel: tethered shooting over the camera SDKs.
 #include "app/CMainApp.h"
+#include "app/CClientViewDlg.h"
+#include "app/CMainFrame.h"
 #include "app/CommandLine.h"
 #include "app/QuitOnSignal.h"
 #include "app/BuildInfo.h"
@@ -42,5 +44,9 @@ int main(int argc, char* argv[]) {
     QuitOnSignal quitOnSignal;   // Ctrl+C or a session ending still saves config.cfg
     CMainApp app(options.cameras);
     if (!app.InitInstance()) return 1;
+    if (!options.clientView.isEmpty())
+        if (const QString why = app.mainFrame()->clientView()->Start(options.clientView);
+            !why.isEmpty())
+            std::fprintf(stderr, "Client view not started: %s\n", why.toLocal8Bit().constData());
     return QApplication::exec();
 }

@@ -44,6 +44,7 @@ void EnsureExivReady() {
 namespace {
 
 const char* const kRatingKey = "Xmp.xmp.Rating";
+const char* const kLabelKey = "Xmp.xmp.Label";
 const char* const kRdfNamespace = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
 // How long a writer waits for another one rating pictures of the same folder.
 constexpr int kLockWaitMs = 2000;
@@ -191,7 +192,9 @@ void restore(const std::vector<Sidecar>& sidecars, std::size_t count) {
     }
 }
 
-std::string writeRating(const std::vector<std::string>& pictures, std::optional<int> rating) {
+// Applies change to the XMP of every picture's sidecar (see WriteRating for the rules).
+template <class Change>
+std::string writeSidecars(const std::vector<std::string>& pictures, const Change& change) {
     EnsureExivReady();
     std::vector<std::string> folders;
     for (const std::string& picture : pictures) folders.push_back(folderOf(picture));
@@ -212,9 +215,7 @@ std::string writeRating(const std::vector<std::string>& pictures, std::optional<
         const std::string path = SidecarFor(pictures[i]);
         if (!readSidecar(path, s, error)) return error;
         if (std::string why = unwritable(path); !why.empty()) return why;
-        const auto at = s.xmp.findKey(Exiv2::XmpKey(kRatingKey));
-        if (at != s.xmp.end()) s.xmp.erase(at);
-        if (rating) s.xmp[kRatingKey] = static_cast<long>(*rating);
+        change(s.xmp);
         // Nothing left to keep: the sidecar goes (an XMP packet is never empty).
         if (!s.xmp.empty() && !encodePacket(s.xmp, s.replacement))
             return fileNameOf(path) +
@@ -236,7 +237,47 @@ std::string writeRating(const std::vector<std::string>& pictures, std::optional<
     return {};
 }
 
+std::string writeRating(const std::vector<std::string>& pictures, std::optional<int> rating) {
+    return writeSidecars(pictures, [&](Exiv2::XmpData& xmp) {
+        const auto at = xmp.findKey(Exiv2::XmpKey(kRatingKey));
+        if (at != xmp.end()) xmp.erase(at);
+        if (rating) xmp[kRatingKey] = static_cast<long>(*rating);
+    });
+}
+
+// The label the client's pick sets; another label is left alone when a pick is cleared.
+std::string writeClientPick(const std::string& picture, bool picked) {
+    return writeSidecars({picture}, [&](Exiv2::XmpData& xmp) {
+        const auto at = xmp.findKey(Exiv2::XmpKey(kLabelKey));
+        if (picked) xmp[kLabelKey] = std::string(kClientPickLabel);
+        else if (at != xmp.end() && at->toString() == kClientPickLabel) xmp.erase(at);
+    });
+}
+
 }   // namespace
+
+bool ReadClientPick(const std::string& picturePath) {
+    try {
+        EnsureExivReady();
+        Sidecar sidecar;
+        std::string error;
+        if (!readSidecar(SidecarPath(picturePath), sidecar, error)) return false;
+        const auto at = sidecar.xmp.findKey(Exiv2::XmpKey(kLabelKey));
+        return at != sidecar.xmp.end() && at->toString() == kClientPickLabel;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::string WriteClientPick(const std::string& picturePath, bool picked) {
+    try {
+        return writeClientPick(picturePath, picked);
+    } catch (const std::exception& e) {
+        return std::string("cannot write the sidecar: ") + e.what();
+    } catch (...) {
+        return "cannot write the sidecar";
+    }
+}
 
 std::optional<int> ReadRating(const std::string& picturePath, std::string& error) {
     error.clear();

@@ -37,4 +37,12 @@ std::optional<int> PictureRating(const std::string& picturePath);
 // larger than kMaxSidecarBytes, or does not parse as XMP is refused and left as it was.
 std::string WriteRating(const std::vector<std::string>& pictures, std::optional<int> rating);
 
+// The client's mark, set from the client view: xmp:Label "Client Pick" (a label darktable,
+// digiKam and Lightroom show). The rating is never touched; clearing removes the label only when
+// it is the client's (a label the photographer gave stays).
+constexpr const char* kClientPickLabel = "Client Pick";
+bool ReadClientPick(const std::string& picturePath);
+// Empty when done; otherwise why not (the rules of WriteRating hold).
+std::string WriteClientPick(const std::string& picturePath, bool picked);
+
 }   // namespace picture

@@ -1,0 +1,44 @@
+// File > "Client View...": starts and stops the client view (the server over the capture folder
+// for a browser on the studio network) and shows its address as text and as a QR code holding
+// the access key. It owns the server; closing the dialog leaves the server running.
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+
+#include <memory>
+
+class CViewDoc;
+class QCheckBox;
+class QLabel;
+class QPushButton;
+namespace client {
+class ClientServer;
+}
+
+class CClientViewDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CClientViewDlg(CViewDoc* document, QWidget* parent = nullptr);
+    ~CClientViewDlg() override;
+
+    // spec: "PORT" or "ADDRESS:PORT" (empty: every interface address, port 8420). Empty when
+    // started (the console says "Client view: URL" once); otherwise why not.
+    QString Start(const QString& spec = QString());
+    void Stop();
+    bool Running() const;
+    QString Url() const;   // the address with the key; empty when stopped
+
+    // The text as a QR code, one module `scale` pixels, with a four-module quiet zone.
+    static QImage QrCode(const QString& text, int scale = 4);
+
+private:
+    void showState();
+
+    CViewDoc* document_;
+    std::unique_ptr<client::ClientServer> server_;
+    QLabel* address_ = nullptr;
+    QLabel* code_ = nullptr;
+    QCheckBox* picks_ = nullptr;
+    QPushButton* startStop_ = nullptr;
+};
