@@ -170,13 +170,14 @@ void TestFrame::menuItems() {
     QCOMPARE(top[2]->text(), QStringLiteral("&Help"));
 
     const QList<QAction*> file = top[0]->menu()->actions();
-    QCOMPARE(file.size(), 3);
+    QCOMPARE(file.size(), 4);
     QCOMPARE(file[0]->text(), QStringLiteral("Command After Each Picture..."));
-    QVERIFY(file[1]->isSeparator());
-    QCOMPARE(file[2]->text(), QStringLiteral("E&xit"));
+    QCOMPARE(file[1]->text(), QStringLiteral("Client View..."));
+    QVERIFY(file[2]->isSeparator());
+    QCOMPARE(file[3]->text(), QStringLiteral("E&xit"));
 
     const QList<QAction*> view = top[1]->menu()->actions();
-    QCOMPARE(view.size(), 5);
+    QCOMPARE(view.size(), 6);
     QCOMPARE(view[0]->text(), QStringLiteral("Highlight Clipped Pixels"));
     QCOMPARE(view[1]->text(), QStringLiteral("Rule-of-Thirds Grid"));
     QCOMPARE(view[2]->text(), QStringLiteral("Focus Peaking"));
@@ -196,7 +197,7 @@ void TestFrame::menuItems() {
         QVERIFY(!factors[i]->isEnabled());
         QCOMPARE(factors[i]->isChecked(), i == 0);
     }
-    QCOMPARE(view[4]->text(), QStringLiteral("Overlay..."));
+    QCOMPARE(view[5]->text(), QStringLiteral("Overlay..."));
 
     const QList<QAction*> help = top[2]->menu()->actions();
     QCOMPARE(help.size(), 3);
