@@ -232,7 +232,8 @@ bool NameTemplate::Render(const NameContext& context, NamePattern& pattern,
             why = "in the name template, " + who + " puts a control character in the file name";
             return false;
         }
-        if (value == "." || value == "..") {
+        // A token given as a whole folder name; the template's own dots are only part of a name.
+        if (!text && (value == "." || value == "..")) {
             why = "in the name template, " + who + " is \"" + value + "\", which names a folder";
             return false;
         }
