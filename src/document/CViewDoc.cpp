@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <stdexcept>
@@ -42,6 +43,17 @@ CViewDoc::CViewDoc(const sdk::Api& cdApi, const sdk::Api& rcApi, std::string con
             buffers_->previousShot.fill(0);
             buffers_->overlapStrip.fill(0);
         }
+        {
+            std::string error;
+            NamingSettings naming;
+            if (NamingSettings::Load(namingPath(), naming, error)) {
+                std::lock_guard lock(stateLock_);
+                namingSettings_ = std::move(naming);
+            } else {
+                std::lock_guard lock(heldLock_);
+                startupNotes_.push_back("Naming settings not read: " + error + "\r\n");
+            }
+        }
         sdk::CaptureFile::RemoveLeftovers(captureFolder());
         const std::size_t slash = configPath_.rfind('/');
         sdk::RemoveSettingsLeftovers(slash == std::string::npos ? std::string()
@@ -62,6 +74,7 @@ CViewDoc::CViewDoc(const sdk::Api& cdApi, const sdk::Api& rcApi, std::string con
 
 CViewDoc::~CViewDoc() {
     SaveConfig();
+    SaveNaming();
     {
         std::lock_guard lock(viewsLock_);
         for (auto& entry : views_) entry.first->registry_ = nullptr;
@@ -222,19 +235,120 @@ bool CViewDoc::IsCaptureSessionCamera() {
            sdk::IsCaptureSessionModel(rcDriver_->properties().name);
 }
 
-CapturePath CViewDoc::NextCapturePath(bool reserve) {
-    std::string folder, name;
+CapturePath CViewDoc::NextCapturePath(bool reserve, const std::string& cameraFile,
+                                      std::string ext) {
+    std::string folder, name, series;
+    NamingSettings naming;
     {
         std::lock_guard lock(stateLock_);
         folder = captureFolder_;
         name = captureName_;
+        naming = namingSettings_;
+        series = series_;
     }
-    if (folder.empty() || name.empty()) return CapturePath{};
     // Raw captures (the raw quality code) are numbered apart from JPEG ones.
-    std::string ext = "jpg";
-    if (camera::CanonDriver* driver = openDriver())
-        if (driver->GetImageQualityCode() == sdk::kQualityRaw) ext = "crw";
-    return reserve ? naming_->Claim(folder, name, ext) : naming_->Next(folder, name, ext);
+    camera::CanonDriver* driver = openDriver();
+    if (ext.empty()) {
+        ext = "jpg";
+        if (driver && driver->GetImageQualityCode() == sdk::kQualityRaw) ext = "crw";
+    }
+    const NameTemplate nameTemplate(naming.nameTemplate);
+    if (nameTemplate.isDefault()) {
+        if (folder.empty() || name.empty()) return CapturePath{};
+        return reserve ? naming_->Claim(folder, name, ext) : naming_->Next(folder, name, ext);
+    }
+    if (folder.empty() || (name.empty() && nameTemplate.usesName())) return CapturePath{};
+    NameContext context;
+    context.name = name;
+    const std::time_t now = std::time(nullptr);
+    localtime_r(&now, &context.when);
+    if (driver) context.camera = driver->properties().name;
+    context.series = series;
+    context.cameraFile = cameraFile;
+    context.job = naming.job;
+    NamePattern pattern;
+    CapturePath refused;
+    if (!nameTemplate.Render(context, pattern, refused.why)) {
+        refused.status = CaptureNameStatus::Refused;
+        return refused;
+    }
+    return reserve ? naming_->Claim(folder, pattern, ext) : naming_->Next(folder, pattern, ext);
+}
+
+std::string CViewDoc::RefusalText(const CapturePath& target) const {
+    const bool byTemplate = namingSettings().nameTemplate != NameTemplate::kDefault;
+    switch (target.status) {
+        case CaptureNameStatus::Ok: return std::string();
+        case CaptureNameStatus::Empty:
+            return captureFolder().empty()
+                       ? "no capture folder: choose one with Browse in the Info pane"
+                       : "the capture name is empty: type one in the Info pane";
+        case CaptureNameStatus::BadName:
+            return "the capture name \"" + captureName() +
+                   "\" must not contain '/' or be \".\" or \"..\"";
+        case CaptureNameStatus::ControlName:
+            return "the capture name must not contain a control character or line break";
+        case CaptureNameStatus::ControlFolder:
+            return "the capture folder must not contain a control character or line break";
+        case CaptureNameStatus::Exhausted:
+            return "no file number is left for \"" + captureName() + "\" in " + captureFolder();
+        case CaptureNameStatus::TooLong:
+            if (byTemplate)
+                return "the name template makes a file name longer than the " +
+                       std::to_string(target.nameMax) +
+                       " bytes the file system allows; the longest part is " + target.longestPart;
+            return "the capture name is too long: with its number and extension it makes a file "
+                   "name longer than the " +
+                   std::to_string(target.nameMax) + " bytes the file system allows";
+        case CaptureNameStatus::Refused: return target.why;
+    }
+    return std::string();
+}
+
+std::string CViewDoc::PreviewCaptureName(std::string& why) {
+    const CapturePath next = NextCapturePath(false);
+    why = RefusalText(next);
+    if (next.status != CaptureNameStatus::Ok) return std::string();
+    const std::size_t slash = next.path.rfind('/');
+    return slash == std::string::npos ? next.path : next.path.substr(slash + 1);
+}
+
+NamingSettings CViewDoc::namingSettings() const {
+    std::lock_guard lock(stateLock_);
+    return namingSettings_;
+}
+
+void CViewDoc::SetNamingSettings(const NamingSettings& settings) {
+    std::lock_guard lock(stateLock_);
+    namingSettings_ = settings;
+}
+
+void CViewDoc::SetNameTemplate(const std::string& text) {
+    std::lock_guard lock(stateLock_);
+    namingSettings_.nameTemplate = text;
+}
+
+void CViewDoc::SetJobText(const std::string& job) {
+    std::lock_guard lock(stateLock_);
+    namingSettings_.job = job;
+}
+
+void CViewDoc::SetSeries(const std::string& series) {
+    std::lock_guard lock(stateLock_);
+    series_ = series;
+}
+
+bool CViewDoc::SaveNaming(std::string* failure) {
+    const NamingSettings settings = namingSettings();
+    const std::string path = namingPath();
+    std::error_code ec;
+    // A user who never changed any of it gets no new file.
+    if (settings == NamingSettings{} && !std::filesystem::exists(path, ec)) return true;
+    std::string error;
+    if (settings.Save(path, error)) return true;
+    Log("Naming settings not saved: " + error + "\r\n");
+    if (failure) *failure = error;
+    return false;
 }
 
 std::string CViewDoc::GetCaptureFileName() { return NextCapturePath(false).path; }
@@ -257,35 +371,9 @@ bool CViewDoc::TakePicture(std::string* writtenPath, camera::BusyRetry busy) {
         !EnsureCaptureFolder(captureFolder()))
         return false;
     const CapturePath target = NextCapturePath(true);
-    switch (target.status) {
-        case CaptureNameStatus::Ok: break;
-        case CaptureNameStatus::Empty:
-            Log(captureFolder().empty()
-                    ? "Capture refused: no capture folder: choose one with Browse in the Info "
-                      "pane\r\n"
-                    : "Capture refused: the capture name is empty: type one in the Info pane\r\n");
-            return false;
-        case CaptureNameStatus::BadName:
-            Log("Capture refused: the capture name \"" + captureName() +
-                "\" must not contain '/' or be \".\" or \"..\"\r\n");
-            return false;
-        case CaptureNameStatus::ControlName:
-            Log("Capture refused: the capture name must not contain a control character or line "
-                "break\r\n");
-            return false;
-        case CaptureNameStatus::ControlFolder:
-            Log("Capture refused: the capture folder must not contain a control character or line "
-                "break\r\n");
-            return false;
-        case CaptureNameStatus::Exhausted:
-            Log("Capture refused: no file number is left for \"" + captureName() + "\" in " +
-                captureFolder() + "\r\n");
-            return false;
-        case CaptureNameStatus::TooLong:
-            Log("Capture refused: the capture name is too long: with its number and extension "
-                "it makes a file name longer than the " +
-                std::to_string(target.nameMax) + " bytes the file system allows\r\n");
-            return false;
+    if (target.status != CaptureNameStatus::Ok) {
+        Log("Capture refused: " + RefusalText(target) + "\r\n");
+        return false;
     }
     if (writtenPath) {
         std::lock_guard lock(watchLock_);
@@ -338,16 +426,11 @@ bool CViewDoc::TakeCameraPicture(const std::string& cameraName, bool lateFile) {
     const std::string shown = sdk::PrintableName(cameraName);
     LogPicture((lateFile ? "Late file of the last capture: " : "Picture taken on the camera: ") +
                shown + "\r\n");
-    std::string folder, name;
-    {
-        std::lock_guard lock(stateLock_);
-        folder = captureFolder_;
-        name = captureName_;
-    }
+    const std::string folder = captureFolder();
     if (!CaptureNaming::HasControl(folder) && !EnsureCaptureFolder(folder)) return false;
     // Numbered with the pictures of its own kind, under the extension the table saves it with
     // (the table gives the other file of a pair the same number).
-    const CapturePath target = naming_->Claim(folder, name, sdk::SavedExtension(cameraName));
+    const CapturePath target = NextCapturePath(true, cameraName, sdk::SavedExtension(cameraName));
     if (target.status != CaptureNameStatus::Ok) {
         LogPicture("Picture not received: the capture name or folder cannot be used\r\n");
         return false;

@@ -13,6 +13,7 @@
 #include "document/CameraSession.h"
 #include "document/CaptureNaming.h"
 #include "document/FrameBuffers.h"
+#include "document/NamingFile.h"
 
 class StackingWindow;
 
@@ -91,6 +92,25 @@ public:
     std::string captureFolder() const;
     std::string captureName() const;
 
+    // The name template, the job text and the sessions (naming.cfg beside config.cfg, written
+    // only once something differs from the defaults). A template that cannot be used is kept
+    // as typed; captures are refused with its reason until it is mended.
+    NamingSettings namingSettings() const;
+    void SetNamingSettings(const NamingSettings& settings);
+    void SetNameTemplate(const std::string& text);
+    void SetJobText(const std::string& job);
+    // The stack or bracket the next pictures belong to, for {series} ("Focus stack 3: 7 of
+    // 20"); empty when none. Any thread.
+    void SetSeries(const std::string& series);
+    std::string namingPath() const { return NamingSettings::PathBeside(configPath_); }
+    // On failure says why on the console ("Naming settings not saved: ...").
+    bool SaveNaming(std::string* error = nullptr);
+    // The file name the next capture would get now, without its folder; empty, with the reason
+    // a capture would be refused in why, when there is none.
+    std::string PreviewCaptureName(std::string& why);
+    // Why a capture with this path is refused ("the capture name is empty: ..."); empty for Ok.
+    std::string RefusalText(const CapturePath& target) const;
+
     bool LoadConfig();
     // On failure says why on stderr and the console ("Settings not saved: ..."), and in
     // `error` when given.
@@ -162,7 +182,10 @@ public:
 private:
     // The next capture path for the current folder, name and open camera; reserve keeps it
     // from being handed out again until released.
-    CapturePath NextCapturePath(bool reserve);
+    // cameraFile: the camera's own file name when known ({camfile}, {camnum}); ext: empty for
+    // the one the image quality gives.
+    CapturePath NextCapturePath(bool reserve, const std::string& cameraFile = std::string(),
+                                std::string ext = std::string());
     // The end of a picture (any thread): frees its number, says where it went when that is not
     // the name it was given, or that it never came.
     void PictureDone(const std::string& asked, const std::string& saved);
@@ -185,6 +208,8 @@ private:
     mutable std::mutex stateLock_;
     std::string captureFolder_;
     std::string captureName_;
+    NamingSettings namingSettings_;
+    std::string series_;
     // Guards the pane registry; recursive, as a sink that logs while writing must not lock up.
     mutable std::recursive_mutex viewsLock_;
     std::vector<std::pair<CView*, std::string>> views_;

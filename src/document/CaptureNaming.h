@@ -2,6 +2,8 @@
 // already there, plus the paths handed to cameras whose files have not arrived yet.
 #pragma once
 
+#include "document/NameTemplate.h"
+
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -18,12 +20,15 @@ enum class CaptureNameStatus {
     ControlFolder,   // the folder contains a control character
     Exhausted,       // the highest number present is the largest 32-bit number
     TooLong,         // the file name would be longer than the folder's file system allows
+    Refused,         // the name template cannot be used or makes an unsafe name (see why)
 };
 
 struct CapturePath {
     CaptureNameStatus status = CaptureNameStatus::Empty;
     std::string path;          // empty unless status is Ok
     std::size_t nameMax = 0;   // TooLong: the longest file name the file system takes
+    std::string longestPart;   // TooLong: the template's part with the most bytes ("{job}")
+    std::string why;           // Refused: which token did it
 };
 
 class CaptureNaming {
@@ -43,6 +48,17 @@ public:
     // folder + name + "-" + number padded to four digits + "." + ext.
     static std::string Format(const std::string& folder, const std::string& name,
                               std::uint32_t number, const std::string& ext);
+    // The same for a rendered name template: folder + prefix + number (at least width digits)
+    // + suffix + "." + ext.
+    static std::string Format(const std::string& folder, const NamePattern& pattern,
+                              std::uint32_t number, const std::string& ext);
+    // The number of a file the pattern makes with everything but the number equal, read with
+    // the rules of ReadNumber after the prefix (the prefix's last character, when it is the
+    // template's own text, may be any); empty when the file is not one of them.
+    static std::optional<std::uint32_t> NumberOf(std::string_view fileName,
+                                                 const NamePattern& pattern, std::string_view ext);
+    // The pattern of the capture name alone: name + "-" + four digits.
+    static NamePattern DefaultPattern(const std::string& name);
     // True for a regular file the user may write whose name does not start with a dot.
     static bool Counts(const std::string& path, std::string_view fileName);
 
@@ -52,6 +68,10 @@ public:
     // Like Next, and reserves the path until Release, in one step, so that two captures started
     // at once never share a path.
     CapturePath Claim(const std::string& folder, const std::string& name, const std::string& ext);
+    // The same for a rendered name template (the checks of Render are made again).
+    CapturePath Next(const std::string& folder, const NamePattern& pattern, const std::string& ext);
+    CapturePath Claim(const std::string& folder, const NamePattern& pattern,
+                      const std::string& ext);
     void Release(const std::string& path);
     bool IsReserved(const std::string& path) const;
     // A path moved to the trash this session: its number counts as taken (the next capture
@@ -61,7 +81,7 @@ public:
     std::size_t reservedCount() const;
 
 private:
-    CapturePath NextLocked(const std::string& folder, const std::string& name,
+    CapturePath NextLocked(const std::string& folder, const NamePattern& pattern,
                            const std::string& ext) const;
     void ForgetArrivedLocked();
 

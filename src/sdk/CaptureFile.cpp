@@ -19,23 +19,27 @@
 namespace sdk {
 namespace {
 
-// The next "<name>-<NNNN>.<ext>" after fileName; empty outside that pattern or past 2^32 - 1.
+// The name after fileName: its last run of digits before the extension ("Photo-0009.jpg",
+// "2026-12-09_0009_Smith.jpg") one higher, as many digits as before or more when needed; empty
+// when the name has no digits there or they are past 2^32 - 2.
 std::string NextNumbered(const std::string& fileName) {
     const std::size_t dot = fileName.rfind('.');
     if (dot == std::string::npos || dot == 0) return {};
-    const std::size_t dash = fileName.rfind('-', dot);
-    if (dash == std::string::npos || dash + 1 == dot) return {};
+    std::size_t end = dot;
+    while (end > 0 && (fileName[end - 1] < '0' || fileName[end - 1] > '9')) --end;
+    std::size_t begin = end;
+    while (begin > 0 && fileName[begin - 1] >= '0' && fileName[begin - 1] <= '9') --begin;
+    if (begin == end) return {};
     std::uint64_t number = 0;
-    for (std::size_t i = dash + 1; i < dot; ++i) {
-        const char c = fileName[i];
-        if (c < '0' || c > '9') return {};
-        number = number * 10 + static_cast<std::uint64_t>(c - '0');
+    for (std::size_t i = begin; i < end; ++i) {
+        number = number * 10 + static_cast<std::uint64_t>(fileName[i] - '0');
         if (number > 0xFFFFFFFFu) return {};
     }
     if (number == 0xFFFFFFFFu) return {};
     char digits[16];
-    std::snprintf(digits, sizeof digits, "%04u", static_cast<unsigned>(number + 1));
-    return fileName.substr(0, dash + 1) + digits + fileName.substr(dot);
+    std::snprintf(digits, sizeof digits, "%0*u", static_cast<int>(end - begin),
+                  static_cast<unsigned>(number + 1));
+    return fileName.substr(0, begin) + digits + fileName.substr(end);
 }
 
 // Moves from to to inside dir without replacing anything: 0, EEXIST when to is taken, or errno.

@@ -16,8 +16,9 @@
 // - commit syncs the file (fsync), moves it to the path with renameat2(RENAME_NOREPLACE), or
 //   link + unlink where the file system has no such rename, and syncs the folder. It never
 //   replaces an entry: when the name is taken (a file, a directory, a symlink, even a dangling
-//   one), it tries the next numbers of the same "<name>-<NNNN>.<ext>" pattern, and returns the
-//   name it got. A path outside that pattern whose name is taken fails with EEXIST.
+//   one), it tries the next numbers in the name's last run of digits before the extension
+//   ("Photo-0009.jpg", then "Photo-0010.jpg"), and returns the name it got. A name without
+//   digits there whose name is taken fails with EEXIST.
 // - A CaptureFile destroyed, or a commit that fails, removes its temporary. A crash leaves at most
 //   a temporary, which RemoveLeftovers deletes at the next start.
 // Errors are errno values (ENOSPC for a full disk); 0 is success.
