@@ -62,17 +62,17 @@ QString CClientViewDlg::Url() const {
     return QString::fromStdString(server_->Urls().front());
 }
 
-QString CClientViewDlg::Start(const QString& spec) {
+QString CClientViewDlg::Start(const QString& where) {
     client::ClientViewOptions options;
     options.picks = picks_->isChecked();
-    if (!spec.isEmpty()) {
-        const qsizetype colon = spec.lastIndexOf(QLatin1Char(':'));
+    if (!where.isEmpty()) {
+        const qsizetype colon = where.lastIndexOf(QLatin1Char(':'));
         bool ok = false;
-        const int port = spec.mid(colon + 1).toInt(&ok);
+        const int port = where.mid(colon + 1).toInt(&ok);
         if (!ok || port <= 0 || port > 65535)
-            return QStringLiteral("\"%1\" is not [ADDRESS:]PORT").arg(spec);
+            return QStringLiteral("\"%1\" is not [ADDRESS:]PORT").arg(where);
         options.port = port;
-        if (colon >= 0) options.address = spec.left(colon).toStdString();
+        if (colon >= 0) options.address = where.left(colon).toStdString();
     }
     CViewDoc* document = document_;
     server_ = std::make_unique<client::ClientServer>(

@@ -22,9 +22,9 @@ public:
     explicit CClientViewDlg(CViewDoc* document, QWidget* parent = nullptr);
     ~CClientViewDlg() override;
 
-    // spec: "PORT" or "ADDRESS:PORT" (empty: every interface address, port 8420). Empty when
+    // where: "PORT" or "ADDRESS:PORT" (empty: every interface address, port 8420). Empty when
     // started (the console says "Client view: URL" once); otherwise why not.
-    QString Start(const QString& spec = QString());
+    QString Start(const QString& where = QString());
     void Stop();
     bool Running() const;
     QString Url() const;   // the address with the key; empty when stopped
