@@ -26,14 +26,16 @@ std::string thousands(std::uint64_t n) {
     return digits;
 }
 
-// The process's environment with the KESTREL_ names of extra replaced.
+// The process's environment without any KESTREL_ name of its own (a fact the command is told
+// comes from this run, never from whoever started Kestrel), then the facts of extra.
 std::vector<std::string> mergedEnvironment(const std::vector<std::string>& extra) {
     std::map<std::string, std::string> names;
     for (const std::string& entry : extra) names[entry.substr(0, entry.find('='))] = entry;
     std::vector<std::string> out;
     for (char** e = environ; e && *e; ++e) {
         const std::string entry(*e);
-        if (!names.count(entry.substr(0, entry.find('=')))) out.push_back(entry);
+        const std::string name = entry.substr(0, entry.find('='));
+        if (!names.count(name) && !name.starts_with("KESTREL_")) out.push_back(entry);
     }
     out.insert(out.end(), extra.begin(), extra.end());
     return out;
@@ -115,6 +117,11 @@ bool CommandRunner::Post(CommandEvent event) {
 std::uint64_t CommandRunner::finished() const {
     std::lock_guard guard(lock_);
     return finished_;
+}
+
+std::size_t CommandRunner::waiting() const {
+    std::lock_guard guard(lock_);
+    return waitingPictures_;
 }
 
 void CommandRunner::work() {

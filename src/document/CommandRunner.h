@@ -48,6 +48,8 @@ public:
 
     // Runs ended so far (counted just before their report is made).
     std::uint64_t finished() const;
+    // Picture runs queued and not yet taken by the thread.
+    std::size_t waiting() const;
 
     // What a run came to, for the report.
     struct Outcome {

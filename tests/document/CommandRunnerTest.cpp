@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <sstream>
+#include <thread>
 
 using namespace std::chrono_literals;
 using hook::CommandEvent;
@@ -141,8 +142,9 @@ TEST(CommandRunner, RefusesPicturesBeyondTheQueueAndClosesWithoutWaiting) {
         CommandRunner::Options options;
         options.queueLimit = 1;
         runner.Configure(words("sleep 30"), options);
-        runner.Post(picture("0001"));   // taken by the thread, or waiting
-        runner.Post(picture("0002"));   // waiting, or refused
+        ASSERT_TRUE(runner.Post(picture("0001")));
+        while (runner.waiting() != 0) std::this_thread::yield();   // the thread took it
+        ASSERT_TRUE(runner.Post(picture("0002")));                 // waits behind it
         EXPECT_FALSE(runner.Post(picture("0003")));
         EXPECT_TRUE(runner.Post({"stop", "", "/shots/", "", "", "Job"}));   // never refused
         const auto texts = reports.waitFor(1);
