@@ -135,6 +135,7 @@ bool NameTemplate::ParseToken(std::string_view inside) {
             bool digits = !argument.empty() && argument.size() <= 2;
             for (const char c : argument) {
                 digits = digits && c >= '0' && c <= '9';
+                if (!digits) break;   // a long argument is refused, never multiplied out
                 width = width * 10 + (c - '0');
             }
             if (!digits || width < 1 || width > kMaxWidth) {

@@ -84,6 +84,8 @@ TEST(NameTemplate, TemplatesThatCannotBeUsedSayWhy) {
         {"{number:0}", "the width in {number:0} must be a number from 1 to 10"},
         {"{number:11}", "the width in {number:11} must be a number from 1 to 10"},
         {"{number:x}", "the width in {number:x} must be a number from 1 to 10"},
+        {"{number:99999999999999999999}",
+         "the width in {number:99999999999999999999} must be a number from 1 to 10"},
         {"{number:}", "the width in {number:} must be a number from 1 to 10"},
         {"{date:}{number}", "{date:} needs a format after its ':'"},
         {"{job:x}{number}", "{job:x} takes nothing after a ':'"},
