@@ -355,7 +355,7 @@ TEST(OverlapEstimate, TableOfKnownOffsetsAndUnrelatedScenes) {
             FrameBuffers::Strip strip{};
             CutStrip(*shot, direction, strip);
             const bool side = direction <= 2;
-            for (int along : side ? Steps(-160, 300, 20) : Steps(-120, 220, 20))
+            for (int along : side ? Steps(-160, 300, 40) : Steps(-120, 220, 40))
                 for (int a : across) {
                     const Offset o{along, a};
                     int dx = 0, dy = 0, left = 0, top = 0;
