@@ -17,7 +17,9 @@ header h1{font-size:17px;margin:0;font-weight:600}
 #grid{display:grid;grid-template-columns:repeat(auto-fill,minmax(160px,1fr));gap:10px;padding:12px}
 .pic{margin:0;background:#26292e;border-radius:6px;overflow:hidden;position:relative}
 .pic img{width:100%;aspect-ratio:4/3;object-fit:contain;background:#000;display:block;cursor:zoom-in}
-.pic figcaption{padding:6px 8px;font-size:13px;display:flex;justify-content:space-between;gap:6px}
+.pic figcaption{padding:6px 8px;font-size:13px;display:flex;flex-wrap:wrap;justify-content:space-between;gap:2px 6px}
+.pic .name{flex:1 0 100%;white-space:nowrap;overflow:hidden;text-overflow:ellipsis}
+.pic .time{color:#9aa;margin-left:auto}
 .stars{color:#f5c518;letter-spacing:1px}
 .heart{position:absolute;top:6px;right:6px;border:0;border-radius:50%;width:36px;height:36px;
  font-size:20px;background:rgba(0,0,0,.55);color:#fff;cursor:pointer}
@@ -41,7 +43,7 @@ const grid = document.getElementById("grid"), statusText = document.getElementBy
 let picks = false, source = null;
 const cards = new Map();
 function stars(r) { return r === null ? "" : r < 0 ? "✕" : "★".repeat(r); }
-function clock(ms) { return new Date(ms).toLocaleTimeString(); }
+function clock(ms) { return new Date(ms).toLocaleTimeString([], {hour12: false}); }
 function show(p) {
   let card = cards.get(p.n);
   if (!card) {
