@@ -34,10 +34,12 @@ CClientViewDlg::CClientViewDlg(CViewDoc* document, QWidget* parent)
     layout->addWidget(address_);
     auto* row = new QHBoxLayout;
     picks_ = new QCheckBox(QStringLiteral("Client can pick pictures"), this);
+    picks_->setObjectName(QStringLiteral("clientViewPicks"));
     picks_->setChecked(true);
     row->addWidget(picks_);
     row->addStretch();
     startStop_ = new QPushButton(this);
+    startStop_->setObjectName(QStringLiteral("clientViewStartStop"));
     row->addWidget(startStop_);
     layout->addLayout(row);
     connect(picks_, &QCheckBox::toggled, this, [this](bool on) {
@@ -69,7 +71,7 @@ QString CClientViewDlg::Start(const QString& where) {
         const qsizetype colon = where.lastIndexOf(QLatin1Char(':'));
         bool ok = false;
         const int port = where.mid(colon + 1).toInt(&ok);
-        if (!ok || port <= 0 || port > 65535)
+        if (!ok || port < 0 || port > 65535)   // 0: any free port
             return QStringLiteral("\"%1\" is not [ADDRESS:]PORT").arg(where);
         options.port = port;
         if (colon >= 0) options.address = where.left(colon).toStdString();

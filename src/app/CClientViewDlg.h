@@ -22,7 +22,8 @@ public:
     explicit CClientViewDlg(CViewDoc* document, QWidget* parent = nullptr);
     ~CClientViewDlg() override;
 
-    // where: "PORT" or "ADDRESS:PORT" (empty: every interface address, port 8420). Empty when
+    // where: "PORT" or "ADDRESS:PORT" (empty: every interface address, port 8420; port 0: any
+    // free one). Empty when
     // started (the console says "Client view: URL" once); otherwise why not.
     QString Start(const QString& where = QString());
     void Stop();
