@@ -49,8 +49,8 @@ bool ReviewCull::SetRating(const std::string& path, std::optional<int> rating) {
     const auto [at, added] = ratings_.try_emplace(path, rating);
     if (added) return true;
     const auto marked = picks_.find(path);
-    const bool pickMoved = marked != picks_.end() &&
-                           marked->second != picture::ClientPicks::Shared().Picked(path);
+    const bool pickMoved =
+        marked != picks_.end() && marked->second != picture::ClientPicks::Shared().Picked(path);
     if (at->second == rating) return pickMoved;
     at->second = rating;
     return true;

@@ -26,12 +26,12 @@ void drawHeart(QPainter& painter, const QRect& rect) {
     const double cx = h.center().x(), w = h.width(), top = h.top() + h.height() * 0.28;
     QPainterPath heart;
     heart.moveTo(cx, h.bottom());
-    heart.cubicTo(cx - w * 0.15, h.bottom() - h.height() * 0.2, h.left(), h.top() + h.height() * 0.55,
-                  h.left(), top);
+    heart.cubicTo(cx - w * 0.15, h.bottom() - h.height() * 0.2, h.left(),
+                  h.top() + h.height() * 0.55, h.left(), top);
     heart.cubicTo(h.left(), h.top() - h.height() * 0.05, cx - w * 0.05, h.top() - h.height() * 0.05,
                   cx, top);
-    heart.cubicTo(cx + w * 0.05, h.top() - h.height() * 0.05, h.right(), h.top() - h.height() * 0.05,
-                  h.right(), top);
+    heart.cubicTo(cx + w * 0.05, h.top() - h.height() * 0.05, h.right(),
+                  h.top() - h.height() * 0.05, h.right(), top);
     heart.cubicTo(h.right(), h.top() + h.height() * 0.55, cx + w * 0.15,
                   h.bottom() - h.height() * 0.2, cx, h.bottom());
     painter.setBrush(kClientPickColor);

@@ -30,8 +30,13 @@ header h1{font-size:17px;margin:0;font-weight:600}
 #large img{max-width:100vw;max-height:90vh;object-fit:contain}
 #large a{color:#9cf;margin-top:6px}
 #empty{padding:30px;color:#9aa}
+#liveButton{margin-left:auto;background:#2d6cdf;color:#fff;border:0;border-radius:4px;
+ padding:4px 10px;cursor:pointer}
+#live{display:block;margin:10px auto 0;max-width:min(640px,100%);background:#000}
 </style></head><body>
-<header><h1>Kestrel</h1><span id="status">Connecting…</span></header>
+<header><h1>Kestrel</h1><span id="status">Connecting…</span>
+<button id="liveButton" hidden>Live view</button></header>
+<img id="live" alt="Live view" hidden>
 <div id="empty" hidden>No pictures yet: they appear here as they are taken.</div>
 <main id="grid"></main>
 <div id="large"><img alt=""><a target="_blank" rel="noopener">Original file</a></div>
@@ -77,6 +82,9 @@ async function load() {
   if (!r.ok) { statusText.textContent = r.status === 401 ? "This page needs its key." : "Error " + r.status; return false; }
   const d = await r.json();
   picks = d.picks;
+  const liveButton = document.getElementById("liveButton"), live = document.getElementById("live");
+  liveButton.hidden = !d.live;
+  if (!d.live && !live.hidden) { live.hidden = true; live.removeAttribute("src"); }
   const seen = new Set(d.pictures.map(p => p.n));
   for (const n of [...cards.keys()]) if (!seen.has(n)) removeCard(n);
   for (const p of d.pictures.slice().reverse()) show(p);
@@ -94,6 +102,11 @@ function large(n) {
   box.querySelector("a").href = "/original/" + n + "?" + q;
   box.style.display = "flex";
 }
+document.getElementById("liveButton").onclick = () => {
+  const live = document.getElementById("live");
+  live.hidden = !live.hidden;
+  if (live.hidden) live.removeAttribute("src"); else live.src = "/live?" + q;
+};
 document.getElementById("large").onclick = e => {
   if (e.target.tagName !== "A") e.currentTarget.style.display = "none";
 };

@@ -18,7 +18,7 @@ public:
     void Set(const std::string& picture, bool picked);
 
 private:
-    mutable std::mutex lock_;                // guards picked_
+    mutable std::mutex lock_;                  // guards picked_
     std::unordered_set<std::string> picked_;   // picture paths
 };
 

@@ -190,6 +190,45 @@ private slots:
         QCOMPARE(errno, ECONNREFUSED);
     }
 
+    // "Live view" ticked: the frames the document relays from the camera reach a page's stream;
+    // unticked, the document hands the server no frame and the stream is refused.
+    void theLiveViewBoxStreamsTheRelayedFrames() {
+        DocFixture fx;
+        fx.doc->setOnFrame(&Probe::OnFrame);   // as the viewscreen does
+        CClientViewDlg dialog(fx.doc.get());
+        auto* live = Child<QCheckBox>(dialog, "clientViewLive");
+        QCOMPARE(live->text(), QStringLiteral("Live view"));
+        QVERIFY(!live->isChecked());
+        QCOMPARE(dialog.Start(QStringLiteral("127.0.0.1:0")), QString());
+        const int port = QUrl(dialog.Url()).port();
+        const std::string key = dialog.Url().section(QStringLiteral("key="), 1).toStdString();
+        const std::vector<std::uint8_t> frame = MakeUniformFrame(77);
+        CViewDoc::FrameRelay(const_cast<std::uint8_t*>(frame.data()),
+                             static_cast<std::uint32_t>(frame.size()), 0, nullptr);
+        QCOMPARE(statusOf(roundTrip(port, "GET", "/live?key=" + key)), 403);
+
+        live->setChecked(true);
+        const int page = connectTo(port);
+        const std::string request = "GET /live?key=" + key + " HTTP/1.1\r\nHost: kestrel\r\n\r\n";
+        QVERIFY(::send(page, request.data(), request.size(), MSG_NOSIGNAL) > 0);
+        CViewDoc::FrameRelay(const_cast<std::uint8_t*>(frame.data()),
+                             static_cast<std::uint32_t>(frame.size()), 0, nullptr);
+        std::string got;
+        char buffer[8192];
+        while (got.find("\xff\xd9") == std::string::npos) {   // a whole JPEG
+            const ssize_t n = ::recv(page, buffer, sizeof buffer, 0);
+            QVERIFY2(n > 0, "no frame came on the live stream");
+            got.append(buffer, n);
+        }
+        QCOMPARE(statusOf(got), 200);
+        QVERIFY(got.find("Content-Type: image/jpeg") != std::string::npos);
+        live->setChecked(false);
+        ssize_t n;
+        while ((n = ::recv(page, buffer, sizeof buffer, 0)) > 0) {}
+        QCOMPARE(n, ssize_t{0});   // the stream ended
+        ::close(page);
+    }
+
     void aBadPlaceIsRefusedWithItsReason() {
         DocFixture fx;
         CClientViewDlg dialog(fx.doc.get());
