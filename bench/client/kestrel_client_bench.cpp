@@ -5,12 +5,15 @@
 // rename, where Kestrel writes "Saved") to the event on each page, and to its thumbnail in the
 // page's hands, p50/p95/max over every picture and page; and the server process's CPU over a run
 // with no page open and over the run with the pages, so the CPU each page adds.
-//   kestrel_client_bench [--pictures N] [--interval MS] [--clients C] [--width W]
-//   (defaults 50, 1000, 8, 6000: 6000 x 4000 JPEGs with their EXIF thumbnail, quality 90)
+//   kestrel_client_bench [--pictures N] [--interval MS] [--clients C] [--width W] [--live L]
+//   (defaults 50, 1000, 8, 6000: 6000 x 4000 JPEGs with their EXIF thumbnail, quality 90; 0)
+// With --live, L more pages read the live stream while a camera thread in the server offers 30
+// frames a second: the longest hand-over it took the camera thread and the frames each page got.
 // The last line printed is one JSON object: {"pictures", "interval_ms", "clients",
 // "event_ms_p50", "event_ms_p95", "event_ms_max", "thumb_ms_p50", "thumb_ms_p95",
 // "thumb_ms_max", "lost", "server_cpu_pct_idle", "server_cpu_pct_clients",
-// "cpu_pct_per_client"}, CPU in percent of one core over the run.
+// "cpu_pct_per_client", "live_pages", "offer_max_us", "live_fps_per_page"}, CPU in percent of
+// one core over the run.
 #include "client/ClientServer.h"
 #include "sdk/sim/ImageFile.h"
 
@@ -46,6 +49,7 @@ std::int64_t nowUs() {
 
 struct Options {
     int pictures = 50, intervalMs = 1000, clients = 8, width = 6000;
+    int live = 0;   // more pages, on the live stream, while the camera offers 30 frames a second
 };
 
 std::string nameOf(int n) {
@@ -64,7 +68,7 @@ std::vector<std::uint8_t> pictureBytes(int width) {
 
 // The server process: serves folder, tells the port on `out`; measures its CPU from a "g" on
 // `go` to the end of `go` and tells it ("cpu US WALL_US").
-[[noreturn]] void serve(const std::string& folder, int go, int out) {
+[[noreturn]] void serve(const std::string& folder, int go, int out, bool live) {
     auto say = [out](const std::string& line) {
         if (::write(out, line.data(), line.size()) < 0) std::_Exit(3);
     };
@@ -78,7 +82,27 @@ std::vector<std::uint8_t> pictureBytes(int width) {
     options.port = 0;
     options.key = kKey;
     options.maxClients = 64;
+    options.live = live;
     if (!server.Start(options).empty()) std::_Exit(2);
+    // The camera: a frame each 33 ms, handed over as the document's frame tap does; how long
+    // each hand-over took the camera thread.
+    std::atomic<bool> streaming{live};
+    std::int64_t offers = 0, offerMaxNs = 0;
+    std::thread camera;
+    if (live)
+        camera = std::thread([&] {
+            std::vector<std::uint8_t> frame(client::LiveFrames::kFrameBytes);
+            const auto start = Clock::now();
+            for (int i = 0; streaming.load(); ++i) {
+                std::fill(frame.begin(), frame.end(), static_cast<std::uint8_t>(i));
+                const auto before = Clock::now();
+                server.LiveView()->Offer(frame.data());
+                offerMaxNs = std::max<std::int64_t>(
+                    offerMaxNs, std::chrono::nanoseconds(Clock::now() - before).count());
+                ++offers;
+                std::this_thread::sleep_until(start + std::chrono::microseconds(33333) * (i + 1));
+            }
+        });
     const std::string url = server.Urls().front();
     const std::size_t colon = url.rfind(':');
     say("port " + url.substr(colon + 1, url.find('/', colon) - colon - 1) + "\n");
@@ -95,7 +119,11 @@ std::vector<std::uint8_t> pictureBytes(int width) {
         us(after.ru_utime) - us(before.ru_utime) + us(after.ru_stime) - us(before.ru_stime);
     const std::int64_t wall =
         std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
-    say("cpu " + std::to_string(cpu) + " " + std::to_string(wall) + "\n");
+    streaming.store(false);
+    if (camera.joinable()) camera.join();
+    say("cpu " + std::to_string(cpu) + " " + std::to_string(wall) + " " + std::to_string(offers) +
+        " " + std::to_string(offerMaxNs) + " " + std::to_string(server.LiveView()->encoded()) +
+        "\n");
     server.Stop();
     std::_Exit(0);
 }
@@ -179,6 +207,27 @@ void page(int port, int client, int pictures, Seen& seen, std::atomic<int>& open
     ::close(fd);
 }
 
+// A page on the live stream: counts the frames that come until the server ends it.
+void livePage(int port, std::atomic<int>& open, std::atomic<long>& frames) {
+    const int fd = connectTo(port);
+    if (fd < 0 || !sendAll(fd, "GET /live?key=" + kKey + " HTTP/1.1\r\nHost: b\r\n\r\n")) {
+        ++open;
+        return;
+    }
+    ++open;
+    std::string tail;
+    char buffer[32768];
+    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+        tail.append(buffer, n);
+        for (std::size_t at; (at = tail.find("--frame\r\n")) != std::string::npos;) {
+            ++frames;
+            tail.erase(0, at + 9);
+        }
+        if (tail.size() > 16) tail.erase(0, tail.size() - 16);
+    }
+    ::close(fd);
+}
+
 double percentile(std::vector<double> v, double p) {
     if (v.empty()) return -1;
     std::sort(v.begin(), v.end());
@@ -188,12 +237,14 @@ double percentile(std::vector<double> v, double p) {
 struct Run {
     std::vector<double> eventMs, thumbMs;
     int lost = 0;
-    double cpuPct = 0;
+    double cpuPct = 0, seconds = 0;
+    long offers = 0, encoded = 0, liveFrames = 0;
+    double offerMaxUs = 0;
 };
 
 // One run: a server process over a folder this one saves the pictures into, with `clients`
 // pages here.
-Run run(const Options& o, int clients, const std::vector<std::uint8_t>& jpeg) {
+Run run(const Options& o, int clients, int live, const std::vector<std::uint8_t>& jpeg) {
     const std::string folder = std::filesystem::temp_directory_path().string() +
                                "/kestrel-client-bench-" + std::to_string(::getpid()) + "-" +
                                std::to_string(clients) + "/";
@@ -205,7 +256,7 @@ Run run(const Options& o, int clients, const std::vector<std::uint8_t>& jpeg) {
     if (child == 0) {
         ::close(toServer[1]);
         ::close(fromServer[0]);
-        serve(folder, toServer[0], fromServer[1]);
+        serve(folder, toServer[0], fromServer[1], live > 0);
     }
     ::close(toServer[0]);
     ::close(fromServer[1]);
@@ -220,7 +271,10 @@ Run run(const Options& o, int clients, const std::vector<std::uint8_t>& jpeg) {
     std::vector<std::thread> pages;
     for (int c = 0; c < clients; ++c)
         pages.emplace_back(page, port, c, o.pictures, std::ref(seen), std::ref(open));
-    while (open.load() < clients) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::atomic<long> liveFrames{0};
+    for (int c = 0; c < live; ++c)
+        pages.emplace_back(livePage, port, std::ref(open), std::ref(liveFrames));
+    while (open.load() < clients + live) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     if (::write(toServer[1], "g", 1) != 1) std::exit(1);
 
     // Saved as the capture writer saves: a temporary, then renamed to its name ("Saved").
@@ -248,6 +302,7 @@ Run run(const Options& o, int clients, const std::vector<std::uint8_t>& jpeg) {
     ::waitpid(child, &status, 0);
     // The server is gone: pages still waiting see their stream end.
     for (std::thread& t : pages) t.join();
+    result.liveFrames = liveFrames.load();
     for (int c = 0; c < clients; ++c)
         for (int n = 0; n < o.pictures; ++n) {
             if (seen.event[c][n] == 0 || seen.thumb[c][n] == 0) {
@@ -272,15 +327,18 @@ int main(int argc, char** argv) {
         else if (flag == "--interval") o.intervalMs = std::max(10, value);
         else if (flag == "--clients") o.clients = std::max(0, value);
         else if (flag == "--width") o.width = std::max(320, value);
+        else if (flag == "--live") o.live = std::max(0, value);
     }
     const std::vector<std::uint8_t> jpeg = pictureBytes(o.width);
     std::printf("%d pictures of %d x %d (%zu bytes), one each %d ms, %d pages\n", o.pictures,
                 o.width, o.width * 2 / 3, jpeg.size(), o.intervalMs, o.clients);
-    const Run idle = run(o, 0, jpeg);
+    const Run idle = run(o, 0, 0, jpeg);
     std::printf("no page open: server CPU %.2f %% of a core\n", idle.cpuPct);
-    const Run busy = run(o, o.clients, jpeg);
-    const double perClient =
-        o.clients > 0 ? (busy.cpuPct - idle.cpuPct) / static_cast<double>(o.clients) : 0;
+    const Run busy = run(o, o.clients, o.live, jpeg);
+    // With live pages, the camera thread's hand-overs and the encoder count in the busy run.
+    const double perClient = o.clients + o.live > 0 ? (busy.cpuPct - idle.cpuPct) /
+                                                          static_cast<double>(o.clients + o.live)
+                                                    : 0;
     std::printf("saved -> event on the page: p50 %.1f ms, p95 %.1f ms, max %.1f ms\n",
                 percentile(busy.eventMs, 0.5), percentile(busy.eventMs, 0.95),
                 percentile(busy.eventMs, 1));
@@ -289,15 +347,24 @@ int main(int argc, char** argv) {
                 percentile(busy.thumbMs, 1));
     std::printf("%d pages: server CPU %.2f %% of a core, %.2f %% a page; %d lost\n", o.clients,
                 busy.cpuPct, perClient, busy.lost);
+    if (o.live > 0)
+        std::printf(
+            "live view: %ld frames offered at 30 fps, the longest hand-over %.1f us; "
+            "%ld JPEGs made (%.1f a second); %d live pages got %.1f frames a second each\n",
+            busy.offers, busy.offerMaxUs, busy.encoded,
+            static_cast<double>(busy.encoded) / busy.seconds, o.live,
+            static_cast<double>(busy.liveFrames) / o.live / busy.seconds);
     std::printf(
         "{\"pictures\":%d,\"interval_ms\":%d,\"clients\":%d,\"event_ms_p50\":%.1f,"
         "\"event_ms_p95\":%.1f,\"event_ms_max\":%.1f,\"thumb_ms_p50\":%.1f,"
         "\"thumb_ms_p95\":%.1f,\"thumb_ms_max\":%.1f,\"lost\":%d,"
         "\"server_cpu_pct_idle\":%.2f,\"server_cpu_pct_clients\":%.2f,"
-        "\"cpu_pct_per_client\":%.2f}\n",
+        "\"cpu_pct_per_client\":%.2f,\"live_pages\":%d,\"offer_max_us\":%.1f,"
+        "\"live_fps_per_page\":%.1f}\n",
         o.pictures, o.intervalMs, o.clients, percentile(busy.eventMs, 0.5),
         percentile(busy.eventMs, 0.95), percentile(busy.eventMs, 1), percentile(busy.thumbMs, 0.5),
         percentile(busy.thumbMs, 0.95), percentile(busy.thumbMs, 1), busy.lost, idle.cpuPct,
-        busy.cpuPct, perClient);
+        busy.cpuPct, perClient, o.live, busy.offerMaxUs,
+        o.live > 0 ? static_cast<double>(busy.liveFrames) / o.live / busy.seconds : 0.0);
     return busy.lost == 0 ? 0 : 1;
 }
