@@ -34,14 +34,26 @@ CClientViewDlg::CClientViewDlg(CViewDoc* document, QWidget* parent)
     layout->addWidget(address_);
     auto* row = new QHBoxLayout;
     picks_ = new QCheckBox(QStringLiteral("Client can pick pictures"), this);
+    picks_->setObjectName(QStringLiteral("clientViewPicks"));
     picks_->setChecked(true);
     row->addWidget(picks_);
+    live_ = new QCheckBox(QStringLiteral("Live view"), this);
+    live_->setObjectName(QStringLiteral("clientViewLive"));
+    live_->setToolTip(
+        QStringLiteral("Streams the live view to the page (at most 10 frames a "
+                       "second, 8 pages)"));
+    row->addWidget(live_);
     row->addStretch();
     startStop_ = new QPushButton(this);
+    startStop_->setObjectName(QStringLiteral("clientViewStartStop"));
     row->addWidget(startStop_);
     layout->addLayout(row);
     connect(picks_, &QCheckBox::toggled, this, [this](bool on) {
         if (server_) server_->SetPicks(on);
+    });
+    connect(live_, &QCheckBox::toggled, this, [this](bool on) {
+        if (server_) server_->SetLive(on);
+        tapFrames();
     });
     connect(startStop_, &QPushButton::clicked, this, [this] {
         if (Running()) {
@@ -53,7 +65,26 @@ CClientViewDlg::CClientViewDlg(CViewDoc* document, QWidget* parent)
     showState();
 }
 
-CClientViewDlg::~CClientViewDlg() = default;   // the server stops with itself
+CClientViewDlg::~CClientViewDlg() {
+    if (server_ && document_) document_->setFrameTap(nullptr);
+}
+
+namespace {
+
+// Frames from the camera thread into the server's live mailbox (which never waits).
+struct LiveTap : CViewDoc::FrameTap {
+    explicit LiveTap(std::shared_ptr<client::LiveFrames> to) : frames(std::move(to)) {}
+    void TakeFrame(const std::uint8_t* pixels) override { frames->Offer(pixels); }
+    std::shared_ptr<client::LiveFrames> frames;
+};
+
+}   // namespace
+
+void CClientViewDlg::tapFrames() {
+    if (!document_) return;
+    document_->setFrameTap(
+        Running() && live_->isChecked() ? std::make_shared<LiveTap>(server_->LiveView()) : nullptr);
+}
 
 bool CClientViewDlg::Running() const { return server_ && server_->Running(); }
 
@@ -65,11 +96,12 @@ QString CClientViewDlg::Url() const {
 QString CClientViewDlg::Start(const QString& where) {
     client::ClientViewOptions options;
     options.picks = picks_->isChecked();
+    options.live = live_->isChecked();
     if (!where.isEmpty()) {
         const qsizetype colon = where.lastIndexOf(QLatin1Char(':'));
         bool ok = false;
         const int port = where.mid(colon + 1).toInt(&ok);
-        if (!ok || port <= 0 || port > 65535)
+        if (!ok || port < 0 || port > 65535)   // 0: any free port
             return QStringLiteral("\"%1\" is not [ADDRESS:]PORT").arg(where);
         options.port = port;
         if (colon >= 0) options.address = where.left(colon).toStdString();
@@ -82,15 +114,18 @@ QString CClientViewDlg::Start(const QString& where) {
         [document](const std::string& line) { document->Log(line); });
     if (const std::string why = server_->Start(options); !why.empty()) {
         server_.reset();
+        tapFrames();
         showState();
         return QString::fromStdString(why);
     }
     document_->Log("Client view: " + server_->Urls().front() + "\r\n");
+    tapFrames();
     showState();
     return {};
 }
 
 void CClientViewDlg::Stop() {
+    if (document_) document_->setFrameTap(nullptr);
     server_.reset();
     showState();
 }

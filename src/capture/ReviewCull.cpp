@@ -1,6 +1,7 @@
 #include "capture/ReviewCull.h"
 
 #include "capture/CReviewPanel.h"
+#include "picture/ClientPicks.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -47,15 +48,22 @@ std::optional<int> ReviewCull::rating(const std::string& path) const {
 bool ReviewCull::SetRating(const std::string& path, std::optional<int> rating) {
     const auto [at, added] = ratings_.try_emplace(path, rating);
     if (added) return true;
-    if (at->second == rating) return false;
+    const auto marked = picks_.find(path);
+    const bool pickMoved =
+        marked != picks_.end() && marked->second != picture::ClientPicks::Shared().Picked(path);
+    if (at->second == rating) return pickMoved;
     at->second = rating;
     return true;
 }
 
-void ReviewCull::Forget(const std::string& path) { ratings_.erase(path); }
+void ReviewCull::Forget(const std::string& path) {
+    ratings_.erase(path);
+    picks_.erase(path);
+}
 
 void ReviewCull::ForgetAll() {
     ratings_.clear();
+    picks_.clear();
     UpdateCount();
 }
 
@@ -68,7 +76,9 @@ void ReviewCull::Apply(QListWidgetItem* item) {
     item->setText(CReviewPanel::ItemText(
         name, stars, stars ? QString() : item->data(reviewrole::Error).toString()));
     const QImage image = item->data(reviewrole::Image).value<QImage>();
-    item->setIcon(MarkedIcon(image, ThumbnailMarks{stars}));
+    const bool picked = picture::ClientPicks::Shared().Picked(path);
+    picks_[path] = picked;
+    item->setIcon(MarkedIcon(image, ThumbnailMarks{stars, picked}));
     const bool hidden = !picture::Passes(filter_, stars);
     if (item->isHidden() != hidden) item->setHidden(hidden);
 }

@@ -42,7 +42,8 @@ public:
 
     // The rating of path as last read; an item's rating changed is marked and shown or hidden.
     std::optional<int> rating(const std::string& path) const;
-    // Takes the rating; true when it changed.
+    // Takes the rating; true when it changed, or the client's pick (picture::ClientPicks) moved
+    // since the item was last marked.
     bool SetRating(const std::string& path, std::optional<int> rating);
     void Forget(const std::string& path);
     void ForgetAll();
@@ -64,4 +65,5 @@ private:
     QLabel* count_ = nullptr;
     picture::CullFilter filter_ = picture::CullFilter::All;
     std::unordered_map<std::string, std::optional<int>> ratings_;   // by path
+    std::unordered_map<std::string, bool> picks_;   // by path: the pick the item was marked with
 };

@@ -4,10 +4,41 @@
 #include "picture/Sidecar.h"
 
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
 
 #include <algorithm>
 #include <map>
+
+QRect ClientPickHeartRect(const QRect& rect) {
+    return QRect(rect.right() - 25, rect.top() + 4, 22, 22);
+}
+
+namespace {
+
+// A red heart on a dark disc.
+void drawHeart(QPainter& painter, const QRect& rect) {
+    const QRectF disc = ClientPickHeartRect(rect);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 170));
+    painter.drawEllipse(disc);
+    const QRectF h = disc.adjusted(4.5, 5.5, -4.5, -4);   // the heart's box
+    const double cx = h.center().x(), w = h.width(), top = h.top() + h.height() * 0.28;
+    QPainterPath heart;
+    heart.moveTo(cx, h.bottom());
+    heart.cubicTo(cx - w * 0.15, h.bottom() - h.height() * 0.2, h.left(),
+                  h.top() + h.height() * 0.55, h.left(), top);
+    heart.cubicTo(h.left(), h.top() - h.height() * 0.05, cx - w * 0.05, h.top() - h.height() * 0.05,
+                  cx, top);
+    heart.cubicTo(cx + w * 0.05, h.top() - h.height() * 0.05, h.right(),
+                  h.top() - h.height() * 0.05, h.right(), top);
+    heart.cubicTo(h.right(), h.top() + h.height() * 0.55, cx + w * 0.15,
+                  h.bottom() - h.height() * 0.2, cx, h.bottom());
+    painter.setBrush(kClientPickColor);
+    painter.drawPath(heart);
+}
+
+}   // namespace
 
 void DrawThumbnailMarks(QPainter& painter, const QRect& rect, const ThumbnailMarks& marks) {
     painter.save();
@@ -33,6 +64,7 @@ void DrawThumbnailMarks(QPainter& painter, const QRect& rect, const ThumbnailMar
         painter.setPen(QColor(255, 200, 40));
         painter.drawText(band, Qt::AlignCenter, QString(stars, QChar(0x2605)));
     }
+    if (marks.clientPick) drawHeart(painter, rect);
     painter.restore();
 }
 
@@ -53,16 +85,17 @@ QIcon draw(const QImage& thumbnail, const ThumbnailMarks& marks) {
 
 QIcon MarkedIcon(const QImage& thumbnail, const ThumbnailMarks& marks) {
     if (!thumbnail.isNull()) return draw(thumbnail, marks);
-    // A picture not read yet (or out of memory): grey, one shared icon for each rating.
+    // A picture not read yet (or out of memory): grey, one shared icon for each rating and pick.
     static const QImage grey = [] {
         QImage image(PictureLoader::kIconWidth, PictureLoader::kIconHeight, QImage::Format_RGB32);
         image.fill(QColor(64, 64, 64));
         return image;
     }();
     static std::map<int, QIcon> shared;
-    const int key = marks.rating ? std::clamp(*marks.rating, picture::kReject, 5) : 0;
-    auto [at, added] = shared.try_emplace(key);
+    const int stars = marks.rating ? std::clamp(*marks.rating, picture::kReject, 5) : 0;
+    auto [at, added] = shared.try_emplace(stars * 2 + (marks.clientPick ? 1 : 0));
     if (added)
-        at->second = draw(grey, ThumbnailMarks{key == 0 ? std::nullopt : std::optional(key)});
+        at->second = draw(grey, ThumbnailMarks{stars == 0 ? std::nullopt : std::optional(stars),
+                                               marks.clientPick});
     return at->second;
 }

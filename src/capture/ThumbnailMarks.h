@@ -1,17 +1,25 @@
 // The marks drawn on a Review thumbnail: the rating's stars along the bottom, a red cross for a
-// reject. One function draws them all, given what to draw, so a new mark is one more member.
+// reject, a heart in the top right corner for the client's pick. One function draws them all,
+// given what to draw, so a new mark is one more member.
 #pragma once
 
 #include <QIcon>
 #include <QImage>
 
+#include <QColor>
+#include <QRect>
+
 #include <optional>
 
 class QPainter;
-class QRect;
+
+// The heart's colour and where it is drawn on a thumbnail drawn in rect (for tests).
+inline const QColor kClientPickColor{255, 64, 100};
+QRect ClientPickHeartRect(const QRect& rect);
 
 struct ThumbnailMarks {
     std::optional<int> rating;   // 1..5 stars, picture::kReject, none
+    bool clientPick = false;     // the client picked it in the client view
     bool operator==(const ThumbnailMarks&) const = default;
 };
 

@@ -17,7 +17,9 @@ header h1{font-size:17px;margin:0;font-weight:600}
 #grid{display:grid;grid-template-columns:repeat(auto-fill,minmax(160px,1fr));gap:10px;padding:12px}
 .pic{margin:0;background:#26292e;border-radius:6px;overflow:hidden;position:relative}
 .pic img{width:100%;aspect-ratio:4/3;object-fit:contain;background:#000;display:block;cursor:zoom-in}
-.pic figcaption{padding:6px 8px;font-size:13px;display:flex;justify-content:space-between;gap:6px}
+.pic figcaption{padding:6px 8px;font-size:13px;display:flex;flex-wrap:wrap;justify-content:space-between;gap:2px 6px}
+.pic .name{flex:1 0 100%;white-space:nowrap;overflow:hidden;text-overflow:ellipsis}
+.pic .time{color:#9aa;margin-left:auto}
 .stars{color:#f5c518;letter-spacing:1px}
 .heart{position:absolute;top:6px;right:6px;border:0;border-radius:50%;width:36px;height:36px;
  font-size:20px;background:rgba(0,0,0,.55);color:#fff;cursor:pointer}
@@ -28,8 +30,13 @@ header h1{font-size:17px;margin:0;font-weight:600}
 #large img{max-width:100vw;max-height:90vh;object-fit:contain}
 #large a{color:#9cf;margin-top:6px}
 #empty{padding:30px;color:#9aa}
+#liveButton{margin-left:auto;background:#2d6cdf;color:#fff;border:0;border-radius:4px;
+ padding:4px 10px;cursor:pointer}
+#live{display:block;margin:10px auto 0;max-width:min(640px,100%);background:#000}
 </style></head><body>
-<header><h1>Kestrel</h1><span id="status">Connecting…</span></header>
+<header><h1>Kestrel</h1><span id="status">Connecting…</span>
+<button id="liveButton" hidden>Live view</button></header>
+<img id="live" alt="Live view" hidden>
 <div id="empty" hidden>No pictures yet: they appear here as they are taken.</div>
 <main id="grid"></main>
 <div id="large"><img alt=""><a target="_blank" rel="noopener">Original file</a></div>
@@ -41,7 +48,7 @@ const grid = document.getElementById("grid"), statusText = document.getElementBy
 let picks = false, source = null;
 const cards = new Map();
 function stars(r) { return r === null ? "" : r < 0 ? "✕" : "★".repeat(r); }
-function clock(ms) { return new Date(ms).toLocaleTimeString(); }
+function clock(ms) { return new Date(ms).toLocaleTimeString([], {hour12: false}); }
 function show(p) {
   let card = cards.get(p.n);
   if (!card) {
@@ -75,6 +82,9 @@ async function load() {
   if (!r.ok) { statusText.textContent = r.status === 401 ? "This page needs its key." : "Error " + r.status; return false; }
   const d = await r.json();
   picks = d.picks;
+  const liveButton = document.getElementById("liveButton"), live = document.getElementById("live");
+  liveButton.hidden = !d.live;
+  if (!d.live && !live.hidden) { live.hidden = true; live.removeAttribute("src"); }
   const seen = new Set(d.pictures.map(p => p.n));
   for (const n of [...cards.keys()]) if (!seen.has(n)) removeCard(n);
   for (const p of d.pictures.slice().reverse()) show(p);
@@ -92,6 +102,11 @@ function large(n) {
   box.querySelector("a").href = "/original/" + n + "?" + q;
   box.style.display = "flex";
 }
+document.getElementById("liveButton").onclick = () => {
+  const live = document.getElementById("live");
+  live.hidden = !live.hidden;
+  if (live.hidden) live.removeAttribute("src"); else live.src = "/live?" + q;
+};
 document.getElementById("large").onclick = e => {
   if (e.target.tagName !== "A") e.currentTarget.style.display = "none";
 };

@@ -122,6 +122,65 @@ ssize_t readStream(void* cls, std::uint64_t, char* buffer, std::size_t max) {
 
 void freeStream(void* cls) { delete static_cast<Stream*>(cls); }
 
+// One live stream: multipart JPEG parts, each the newest frame; the last one again after a
+// second without a newer (so a page gone away is found by the failing write).
+struct LiveStream {
+    LiveFrames* frames = nullptr;
+    const std::atomic<bool>* on = nullptr;
+    std::atomic<unsigned>* count = nullptr;
+    std::uint64_t last = 0;
+    LiveFrames::Jpeg jpeg;
+    std::string head;
+    std::size_t at = 0;   // in head, then in *jpeg, then in the closing "\r\n"
+};
+
+ssize_t readLive(void* cls, std::uint64_t, char* buffer, std::size_t max) {
+    auto* stream = static_cast<LiveStream*>(cls);
+    const std::size_t total = stream->jpeg ? stream->head.size() + stream->jpeg->size() + 2 : 0;
+    if (stream->at >= total) {
+        LiveFrames::Jpeg next;
+        while (!next) {
+            if (!stream->on->load() || stream->frames->Stopped())
+                return MHD_CONTENT_READER_END_OF_STREAM;
+            std::uint64_t number = stream->last;
+            next = stream->frames->Next(stream->last, number, std::chrono::seconds(1));
+            if (next) stream->last = number;
+            else next = stream->jpeg;   // nothing newer within a second: the last one again
+        }
+        stream->jpeg = std::move(next);
+        stream->head = "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: " +
+                       std::to_string(stream->jpeg->size()) + "\r\n\r\n";
+        stream->at = 0;
+    }
+    const std::string& jpeg = *stream->jpeg;
+    std::size_t n = 0;
+    while (n < max) {
+        const std::size_t at = stream->at;
+        if (at < stream->head.size()) {
+            const std::size_t k = std::min(max - n, stream->head.size() - at);
+            std::memcpy(buffer + n, stream->head.data() + at, k);
+            n += k, stream->at += k;
+        } else if (at < stream->head.size() + jpeg.size()) {
+            const std::size_t from = at - stream->head.size();
+            const std::size_t k = std::min(max - n, jpeg.size() - from);
+            std::memcpy(buffer + n, jpeg.data() + from, k);
+            n += k, stream->at += k;
+        } else if (at < stream->head.size() + jpeg.size() + 2) {
+            buffer[n++] = "\r\n"[at - stream->head.size() - jpeg.size()];
+            ++stream->at;
+        } else {
+            break;
+        }
+    }
+    return static_cast<ssize_t>(n);
+}
+
+void freeLive(void* cls) {
+    auto* stream = static_cast<LiveStream*>(cls);
+    --*stream->count;
+    delete stream;
+}
+
 }   // namespace
 
 ClientServer::ClientServer(Session session, Note note)
@@ -135,6 +194,8 @@ std::string ClientServer::Start(const ClientViewOptions& options) {
     if (options_.key.empty()) options_.key = NewAccessKey();
     if (options_.key.empty()) return "no random access key could be made";
     picks_.store(options_.picks);
+    live_.store(options_.live);
+    frames_->Start();
     guard_ = std::make_unique<WrongKeyGuard>(options_.strikes, std::chrono::minutes(1),
                                              options_.bannedFor);
     feed_ = std::make_unique<FolderFeed>(session_);
@@ -180,6 +241,7 @@ std::string ClientServer::Start(const ClientViewOptions& options) {
 
 void ClientServer::Stop() {
     if (feed_) feed_->Stop();
+    frames_->Stop();   // wakes the live streams: they end
     for (MHD_Daemon* daemon : daemons_) MHD_stop_daemon(daemon);
     daemons_.clear();
     addresses_.clear();
@@ -231,6 +293,7 @@ int ClientServer::Answer(MHD_Connection* connection, const char* url, const char
     if (get && path == "/pictures") {
         const auto [folder, name] = session();
         std::string json = "{\"picks\":" + std::string(picks_.load() ? "true" : "false") +
+                           ",\"live\":" + std::string(live_.load() ? "true" : "false") +
                            ",\"last\":" + std::to_string(feed_->Last()) + ",\"pictures\":[";
         bool first = true;
         for (const ServedPicture& p : ServedPictures::List(folder, name)) {
@@ -239,6 +302,7 @@ int ClientServer::Answer(MHD_Connection* connection, const char* url, const char
         }
         return reply(connection, MHD_HTTP_OK, json + "]}", "application/json");
     }
+    if (get && path == "/live") return answerLive(connection);
     if (get && path == "/events")
         return answerEvents(
             connection, MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Last-Event-ID"));
@@ -270,6 +334,30 @@ int ClientServer::answerEvents(MHD_Connection* connection, const char* lastEvent
         return MHD_NO;
     }
     MHD_add_response_header(response, "Content-Type", "text/event-stream");
+    MHD_add_response_header(response, "Cache-Control", "no-store");
+    const MHD_Result result = MHD_queue_response(connection, MHD_HTTP_OK, response);
+    MHD_destroy_response(response);
+    return result;
+}
+
+int ClientServer::answerLive(MHD_Connection* connection) {
+    if (!live_.load()) return text(connection, MHD_HTTP_FORBIDDEN, "The live view is off.");
+    if (++liveStreams_ > kMaxLiveStreams) {
+        --liveStreams_;
+        return text(connection, MHD_HTTP_SERVICE_UNAVAILABLE,
+                    "At most " + std::to_string(kMaxLiveStreams) + " live streams at once.");
+    }
+    auto* stream = new LiveStream;
+    stream->frames = frames_.get();
+    stream->on = &live_;
+    stream->count = &liveStreams_;
+    MHD_Response* response =
+        MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 32768, &readLive, stream, &freeLive);
+    if (!response) {
+        freeLive(stream);
+        return MHD_NO;
+    }
+    MHD_add_response_header(response, "Content-Type", "multipart/x-mixed-replace; boundary=frame");
     MHD_add_response_header(response, "Cache-Control", "no-store");
     const MHD_Result result = MHD_queue_response(connection, MHD_HTTP_OK, response);
     MHD_destroy_response(response);

@@ -6,6 +6,7 @@
 
 #include "client/AccessKey.h"
 #include "client/FolderFeed.h"
+#include "client/LiveFrames.h"
 #include "client/ServedPictures.h"
 
 #include <atomic>
@@ -22,11 +23,13 @@ namespace client {
 
 constexpr int kDefaultPort = 8420;
 constexpr unsigned kMaxClients = 16;
+constexpr unsigned kMaxLiveStreams = 8;
 
 struct ClientViewOptions {
     std::string address;       // one address to listen on; empty: every interface address
     int port = kDefaultPort;   // 0: any free port (tests)
     bool picks = true;         // the page may set and clear picks
+    bool live = false;         // the live view is streamed (MJPEG, at most LiveFrames::kMaxFps)
     std::string key;           // empty: a new random key
     unsigned maxClients = kMaxClients;
     std::chrono::milliseconds wrongKeyDelay{1000};   // how long a wrong key waits for its 401
@@ -51,6 +54,12 @@ public:
 
     void SetPicks(bool on) { picks_.store(on); }
     bool Picks() const { return picks_.load(); }
+    // Switched off, open live streams end.
+    void SetLive(bool on) { live_.store(on); }
+    bool Live() const { return live_.load(); }
+    // Where the camera thread offers its frames (kept while the server lives; Offer never waits).
+    const std::shared_ptr<LiveFrames>& LiveView() const { return frames_; }
+    unsigned LiveStreams() const { return liveStreams_.load(); }
 
     const std::string& Key() const { return options_.key; }
     // "http://ADDRESS:PORT/?key=KEY" for each address listened on, the most useful first.
@@ -68,6 +77,7 @@ private:
     int answerEvents(MHD_Connection* connection, const char* lastEventId);
     int answerPick(MHD_Connection* connection, std::uint32_t number, bool on);
     int answerPicture(MHD_Connection* connection, const std::string& kind, std::uint32_t number);
+    int answerLive(MHD_Connection* connection);
     std::pair<std::string, std::string> session() const { return session_(); }
 
     Session session_;
@@ -78,6 +88,9 @@ private:
     int port_ = 0;
     std::atomic<bool> picks_{true};
     std::atomic<unsigned> clients_{0};
+    std::atomic<bool> live_{false};
+    std::atomic<unsigned> liveStreams_{0};
+    std::shared_ptr<LiveFrames> frames_ = std::make_shared<LiveFrames>();
     std::unique_ptr<WrongKeyGuard> guard_;
     std::unique_ptr<FolderFeed> feed_;
     ServedPictures pictures_;

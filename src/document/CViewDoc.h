@@ -120,6 +120,15 @@ public:
     void setOnLog(LogReceiver receiver) { onLog_.store(receiver); }
     void setOnCameraEvent(CameraEventReceiver receiver) { onCameraEvent_.store(receiver); }
     void setOnFrame(FrameReceiver receiver) { onFrame_.store(receiver); }
+    // Also handed the pixels of each frame the window is given (320 x 240 BGR rows bottom-up,
+    // stacked when stacking), on the SDK's thread after the window's receiver: it must not
+    // wait or allocate. Kept alive while a frame is in it; null clears.
+    class FrameTap {
+    public:
+        virtual ~FrameTap() = default;
+        virtual void TakeFrame(const std::uint8_t* pixels) = 0;
+    };
+    void setFrameTap(std::shared_ptr<FrameTap> tap) { frameTap_.store(std::move(tap)); }
     void setOnProgress(ProgressReceiver receiver) { onProgress_.store(receiver); }
     void setOnSettingsChanged(SettingsReceiver receiver) { onSettingsChanged_.store(receiver); }
     // Told the moment a picture's file is whole, before its console line (any thread; the
@@ -231,6 +240,7 @@ private:
     std::atomic<LogReceiver> onLog_{nullptr};
     std::atomic<CameraEventReceiver> onCameraEvent_{nullptr};
     std::atomic<FrameReceiver> onFrame_{nullptr};
+    std::atomic<std::shared_ptr<FrameTap>> frameTap_;
     std::atomic<ProgressReceiver> onProgress_{nullptr};
     std::atomic<SettingsReceiver> onSettingsChanged_{nullptr};
     std::atomic<PictureReceiver> onPictureWritten_{nullptr};

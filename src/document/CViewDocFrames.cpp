@@ -74,6 +74,7 @@ sdk::Result CViewDoc::FrameRelay(void* frame, std::uint32_t size, std::uint32_t 
         }
     }
     receiver(static_cast<const std::uint8_t*>(frame));
+    if (const std::shared_ptr<FrameTap> tap = doc->frameTap_.load()) tap->TakeFrame(pixels);
     return 0;
 }
 

@@ -34,11 +34,15 @@ RatingCache::Seen RatingCache::look(const std::string& picture, const Seen* befo
         before->changedNs == now.changedNs && before->size == now.size &&
         before->inode == now.inode && before->pictureNs == now.pictureNs) {
         now.rating = before->rating;
+        now.picked = before->picked;
         read = false;
     } else if (read) {
-        now.rating = PictureRating(picture);
+        const SidecarMarks marks = PictureMarks(picture);
+        now.rating = marks.rating;
+        now.picked = marks.clientPick;
     } else {
         now.unread = true;
+        if (before) now.picked = before->picked;   // until it is read
     }
     return now;
 }
@@ -58,8 +62,11 @@ std::vector<RatingCache::Rating> RatingCache::Refresh(const std::vector<PictureE
         if (read) ++reads;
         if (now.unread) pending_.push_back(e.path);
         out.push_back(now.rating);
+        picks_.Set(e.path, now.picked);
         next.emplace(e.path, std::move(now));
     }
+    for (const auto& [picture, seen] : seen_)
+        if (seen.picked && !next.count(picture)) picks_.Set(picture, false);
     seen_ = std::move(next);
     return out;
 }
@@ -71,7 +78,9 @@ std::vector<RatingCache::Change> RatingCache::ReadPending() {
         if (found == seen_.end() || !found->second.unread) continue;
         bool read = true;
         found->second = look(found->first, nullptr, read);
-        if (found->second.rating) out.emplace_back(found->first, found->second.rating);
+        picks_.Set(found->first, found->second.picked);
+        if (found->second.rating || found->second.picked)
+            out.emplace_back(found->first, found->second.rating);
     }
     if (next_ == pending_.size()) pending_.clear(), next_ = 0;
     return out;
@@ -88,8 +97,9 @@ std::vector<RatingCache::Change> RatingCache::Poll() {
             continue;
         bool read = true;
         Seen now = look(picture, &seen, read);
-        const bool moved = now.rating != seen.rating;
+        const bool moved = now.rating != seen.rating || now.picked != seen.picked;
         seen = std::move(now);
+        picks_.Set(picture, seen.picked);
         if (moved) out.emplace_back(picture, seen.rating);
     }
     return out;
@@ -99,9 +109,17 @@ void RatingCache::Wrote(const std::string& picture, Rating rating) {
     const auto found = seen_.find(picture);
     if (found == seen_.end()) return;
     bool read = false;
+    const bool picked = found->second.picked;   // a rating written keeps the label
     found->second = look(picture, nullptr, read);
     found->second.unread = false;
     found->second.rating = rating;
+    found->second.picked = picked;
+    picks_.Set(picture, found->second.picked);
+}
+
+RatingCache::~RatingCache() {
+    for (const auto& [picture, seen] : seen_)
+        if (seen.picked) picks_.Set(picture, false);
 }
 
 }   // namespace picture

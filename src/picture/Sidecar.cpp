@@ -257,16 +257,8 @@ std::string writeClientPick(const std::string& picture, bool picked) {
 }   // namespace
 
 bool ReadClientPick(const std::string& picturePath) {
-    try {
-        EnsureExivReady();
-        Sidecar sidecar;
-        std::string error;
-        if (!readSidecar(SidecarPath(picturePath), sidecar, error)) return false;
-        const auto at = sidecar.xmp.findKey(Exiv2::XmpKey(kLabelKey));
-        return at != sidecar.xmp.end() && at->toString() == kClientPickLabel;
-    } catch (...) {
-        return false;
-    }
+    std::string ignored;
+    return ReadMarks(picturePath, ignored).clientPick;
 }
 
 std::string WriteClientPick(const std::string& picturePath, bool picked) {
@@ -279,19 +271,28 @@ std::string WriteClientPick(const std::string& picturePath, bool picked) {
     }
 }
 
-std::optional<int> ReadRating(const std::string& picturePath, std::string& error) {
+SidecarMarks ReadMarks(const std::string& picturePath, std::string& error) {
     error.clear();
+    SidecarMarks marks;
     try {
         EnsureExivReady();
         Sidecar sidecar;
-        if (!readSidecar(SidecarFor(picturePath), sidecar, error)) return std::nullopt;
-        return ratingIn(sidecar.xmp);
+        if (!readSidecar(SidecarFor(picturePath), sidecar, error)) return marks;
+        marks.rating = ratingIn(sidecar.xmp);
+        const auto label = sidecar.xmp.findKey(Exiv2::XmpKey(kLabelKey));
+        marks.clientPick = label != sidecar.xmp.end() && label->toString() == kClientPickLabel;
     } catch (const std::exception& e) {
         error = fileNameOf(SidecarFor(picturePath)) + " cannot be read: " + e.what();
+        marks = {};
     } catch (...) {
         error = fileNameOf(SidecarFor(picturePath)) + " cannot be read";
+        marks = {};
     }
-    return std::nullopt;
+    return marks;
+}
+
+std::optional<int> ReadRating(const std::string& picturePath, std::string& error) {
+    return ReadMarks(picturePath, error).rating;
 }
 
 std::optional<int> ReadRating(const std::string& picturePath) {
@@ -299,14 +300,19 @@ std::optional<int> ReadRating(const std::string& picturePath) {
     return ReadRating(picturePath, ignored);
 }
 
-std::optional<int> PictureRating(const std::string& picturePath) {
+SidecarMarks PictureMarks(const std::string& picturePath) {
     struct stat picture {
     }, sidecar{};
     if (::stat(picturePath.c_str(), &picture) == 0 &&
         ::stat(SidecarFor(picturePath).c_str(), &sidecar) == 0 &&
         sidecar.st_mtime + kStaleSidecarSeconds < picture.st_mtime)
-        return std::nullopt;
-    return ReadRating(picturePath);
+        return {};
+    std::string ignored;
+    return ReadMarks(picturePath, ignored);
+}
+
+std::optional<int> PictureRating(const std::string& picturePath) {
+    return PictureMarks(picturePath).rating;
 }
 
 std::string WriteRating(const std::vector<std::string>& pictures, std::optional<int> rating) {

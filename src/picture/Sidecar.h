@@ -42,6 +42,16 @@ std::string WriteRating(const std::vector<std::string>& pictures, std::optional<
 // it is the client's (a label the photographer gave stays).
 constexpr const char* kClientPickLabel = "Client Pick";
 bool ReadClientPick(const std::string& picturePath);
+
+// Both marks, from one read of the sidecar (ReadRating's rules; error says why none).
+struct SidecarMarks {
+    std::optional<int> rating;
+    bool clientPick = false;
+    bool operator==(const SidecarMarks&) const = default;
+};
+SidecarMarks ReadMarks(const std::string& picturePath, std::string& error);
+// ReadMarks, but none of them from a sidecar left by an earlier picture (PictureRating's rule).
+SidecarMarks PictureMarks(const std::string& picturePath);
 // Empty when done; otherwise why not (the rules of WriteRating hold).
 std::string WriteClientPick(const std::string& picturePath, bool picked);
 

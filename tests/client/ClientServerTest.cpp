@@ -286,4 +286,46 @@ TEST_F(ClientServerTest, OpenPagesHearOfCapturesAndPicks) {
     EXPECT_EQ(connectFrom(port, "127.0.0.1"), -1);
 }
 
+// The live view: refused while off; switched on, each page gets a multipart stream of JPEG
+// frames, at most eight at once (the ninth is told so); switched off, the open streams end.
+TEST_F(ClientServerTest, TheLiveStreamIsRefusedWhenOffAndHoldsAtMostEightPages) {
+    const std::string off = roundTrip(port, get(keyed("/live")));
+    EXPECT_EQ(statusOf(off), 403);
+    EXPECT_NE(off.find("The live view is off."), std::string::npos);
+    EXPECT_NE(roundTrip(port, get(keyed("/pictures"))).find("\"live\":false"), std::string::npos);
+
+    server.SetLive(true);
+    const std::vector<std::uint8_t> frame(client::LiveFrames::kFrameBytes, 128);
+    server.LiveView()->Offer(frame.data());
+    std::vector<int> pages;
+    for (unsigned i = 0; i < client::kMaxLiveStreams; ++i) {
+        const int fd = connectFrom(port, "127.0.0.1");
+        ASSERT_GE(fd, 0);
+        const std::string ask = get(keyed("/live"));
+        ::send(fd, ask.data(), ask.size(), MSG_NOSIGNAL);
+        const std::string got = readFrom(fd, 3000, "\xff\xd9");   // a whole JPEG
+        EXPECT_EQ(statusOf(got), 200) << i;
+        EXPECT_NE(got.find("multipart/x-mixed-replace; boundary=frame"), std::string::npos);
+        const std::size_t part =
+            got.find("--frame\r\nContent-Type: image/jpeg\r\nContent-Length: ");
+        ASSERT_NE(part, std::string::npos) << got.substr(0, 300);
+        EXPECT_NE(got.find("\r\n\r\n\xff\xd8", part), std::string::npos);   // the JPEG begins
+        pages.push_back(fd);
+    }
+    EXPECT_EQ(server.LiveStreams(), client::kMaxLiveStreams);
+    const std::string ninth = roundTrip(port, get(keyed("/live")));
+    EXPECT_EQ(statusOf(ninth), 503);
+    EXPECT_NE(ninth.find("At most 8 live streams at once."), std::string::npos);
+
+    server.SetLive(false);
+    for (const int fd : pages) {
+        readFrom(fd, 3000);   // the rest of the stream, to its end
+        EXPECT_EQ(::recv(fd, const_cast<std::uint8_t*>(frame.data()), 1, MSG_DONTWAIT), 0);
+        ::close(fd);
+    }
+    for (int i = 0; i < 300 && server.LiveStreams() != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(server.LiveStreams(), 0u);
+}
+
 }   // namespace

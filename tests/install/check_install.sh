@@ -23,6 +23,8 @@ expected=(
   share/doc/kestrel/screenshot.png
   share/doc/kestrel/screenshot-stitch.png
   share/doc/kestrel/screenshot-review.png
+  share/doc/kestrel/client-view.png
+  share/doc/kestrel/manual/client-view.html
 )
 status=0
 for f in "${expected[@]}"; do

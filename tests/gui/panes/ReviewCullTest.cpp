@@ -102,6 +102,26 @@ int pixelsLike(const QListWidgetItem* item, bool red) {
     return count;
 }
 
+// Pixels of the item's icon in the client pick's heart colour, and how many of them lie in the
+// heart's corner.
+std::pair<int, int> heartPixels(const QListWidgetItem* item) {
+    const QImage image =
+        item->icon().pixmap(QSize(PictureLoader::kIconWidth, PictureLoader::kIconHeight)).toImage();
+    const QRect corner = ClientPickHeartRect(image.rect());
+    int all = 0, inCorner = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - kClientPickColor.red()) < 24 &&
+                std::abs(c.green() - kClientPickColor.green()) < 24 &&
+                std::abs(c.blue() - kClientPickColor.blue()) < 24) {
+                ++all;
+                if (corner.contains(x, y)) ++inCorner;
+            }
+        }
+    return {all, inCorner};
+}
+
 }   // namespace
 
 class TestReviewCull : public QObject {
@@ -195,6 +215,35 @@ private slots:
         QTest::keyClick(strip, Qt::Key_2);
         QTRY_COMPARE(cull->count(), QStringLiteral("1 shown of 6"));
         QCOMPARE(selectedName(*p.review), QStringLiteral("Photo-0003.jpg"));
+    }
+
+    // The client's pick shows as a heart in the thumbnail's corner, beside the photographer's
+    // stars, on that picture only; a pick set or cleared from the client view while the strip is
+    // shown moves the hearts (also on a picture that had no sidecar yet).
+    void aClientPickShowsAHeartOnItsThumbnailOnly() {
+        Panel p;
+        const std::string one = p.folder + "Photo-0001.jpg", two = p.folder + "Photo-0002.jpg";
+        writePicture(one, 120);
+        writePicture(two, 120);
+        QCOMPARE(picture::WriteRating({one}, 3), std::string());
+        QCOMPARE(picture::WriteClientPick(one, true), std::string());
+        QListWidget* strip = p.show();
+        QTRY_COMPARE(strip->count(), 2);
+        QListWidgetItem* first = strip->findItems("Photo-0001.jpg", Qt::MatchStartsWith).front();
+        QListWidgetItem* second = strip->findItems("Photo-0002.jpg", Qt::MatchStartsWith).front();
+        QTRY_VERIFY(first->data(reviewrole::Loaded).toBool() &&
+                    second->data(reviewrole::Loaded).toBool());
+        QTRY_VERIFY(heartPixels(first).first > 20);
+        QCOMPARE(heartPixels(first).second, heartPixels(first).first);   // all in its corner
+        QVERIFY(pixelsLike(first, false) > 10);                          // the stars still there
+        QCOMPARE(heartPixels(second).first, 0);
+
+        QCOMPARE(picture::WriteClientPick(one, false), std::string());
+        QCOMPARE(picture::WriteClientPick(two, true), std::string());
+        QTRY_VERIFY(heartPixels(second).first > 20);
+        QTRY_COMPARE(heartPixels(first).first, 0);
+        QCOMPARE(picture::ReadRating(one), std::optional<int>(3));
+        QVERIFY(pixelsLike(first, false) > 10);
     }
 
     // darktable rewrites its sidecar in place, digiKam may write "name.xmp": both show within a
