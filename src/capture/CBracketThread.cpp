@@ -14,6 +14,7 @@ std::string StepText(int thirds) {
 
 std::string LimitText(std::chrono::milliseconds limit) {
     const auto secs = std::chrono::duration_cast<std::chrono::seconds>(limit).count();
+    if (secs == 0) return std::to_string(limit.count()) + " ms";
     if (secs >= 60 && secs % 60 == 0) return std::to_string(secs / 60) + " min";
     return std::to_string(secs) + " s";
 }
