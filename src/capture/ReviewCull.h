@@ -3,6 +3,7 @@
 // thumbnail marks, and which items the filter shows. "Hide Rejects" (H) is one key.
 #pragma once
 
+#include "capture/SeriesGroups.h"
 #include "capture/ThumbnailMarks.h"
 #include "picture/CullFilter.h"
 
@@ -46,6 +47,10 @@ public:
     bool SetRating(const std::string& path, std::optional<int> rating);
     void Forget(const std::string& path);
     void ForgetAll();
+    // The series groups (SeriesGroups): a folded group's pictures but its head are hidden, the
+    // head shows the count; the items whose mark changed are applied again.
+    void SetGroups(std::unordered_map<std::string, GroupMark> groups);
+    GroupMark group(const std::string& path) const;
     // An item's text, marks and whether it is shown, from its data and rating.
     void Apply(QListWidgetItem* item);
     void ApplyAll();
@@ -64,4 +69,5 @@ private:
     QLabel* count_ = nullptr;
     picture::CullFilter filter_ = picture::CullFilter::All;
     std::unordered_map<std::string, std::optional<int>> ratings_;   // by path
+    std::unordered_map<std::string, GroupMark> groups_;             // by path
 };

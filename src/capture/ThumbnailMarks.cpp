@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 void DrawThumbnailMarks(QPainter& painter, const QRect& rect, const ThumbnailMarks& marks) {
     painter.save();
@@ -32,6 +33,26 @@ void DrawThumbnailMarks(QPainter& painter, const QRect& rect, const ThumbnailMar
         painter.setFont(font);
         painter.setPen(QColor(255, 200, 40));
         painter.drawText(band, Qt::AlignCenter, QString(stars, QChar(0x2605)));
+    }
+    if (marks.openSeries) painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), 4),
+                                           QColor(60, 150, 255));
+    if (marks.seriesCount > 0) {
+        // The count on a dark badge in the top right corner, two frames behind it for a stack.
+        QFont font = painter.font();
+        font.setPixelSize(12);
+        font.setBold(true);
+        painter.setFont(font);
+        const QString text = QString::number(marks.seriesCount);
+        const int width = painter.fontMetrics().horizontalAdvance(text) + 12;
+        const QRect badge(rect.right() - width - 3, rect.top() + 4, width, 18);
+        painter.setPen(QPen(QColor(255, 255, 255, 160), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(badge.translated(3, -3).adjusted(0, 0, -1, -1));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0, 0, 0, 190));
+        painter.drawRoundedRect(badge, 4, 4);
+        painter.setPen(QColor(255, 255, 255));
+        painter.drawText(badge, Qt::AlignCenter, text);
     }
     painter.restore();
 }
@@ -59,10 +80,12 @@ QIcon MarkedIcon(const QImage& thumbnail, const ThumbnailMarks& marks) {
         image.fill(QColor(64, 64, 64));
         return image;
     }();
-    static std::map<int, QIcon> shared;
-    const int key = marks.rating ? std::clamp(*marks.rating, picture::kReject, 5) : 0;
-    auto [at, added] = shared.try_emplace(key);
+    static std::map<std::tuple<int, int, bool>, QIcon> shared;
+    const int rating = marks.rating ? std::clamp(*marks.rating, picture::kReject, 5) : 0;
+    auto [at, added] =
+        shared.try_emplace(std::make_tuple(rating, marks.seriesCount, marks.openSeries));
     if (added)
-        at->second = draw(grey, ThumbnailMarks{key == 0 ? std::nullopt : std::optional(key)});
+        at->second = draw(grey, ThumbnailMarks{rating == 0 ? std::nullopt : std::optional(rating),
+                                               marks.seriesCount, marks.openSeries});
     return at->second;
 }
