@@ -55,8 +55,8 @@ BracketDialog::BracketDialog(CViewDoc* document, QWidget* parent)
     connect(start_, &QPushButton::clicked, this, &BracketDialog::StartOrStop);
     connect(close, &QPushButton::clicked, this, &QDialog::hide);
     connect(merge_, &QPushButton::clicked, this, [this] {
-        auto* dialog = new MergeDialog(document_, merge::Kind::Bracket, last_.series, last_.files,
-                                       this);
+        auto* dialog =
+            new MergeDialog(document_, merge::Kind::Bracket, last_.series, last_.files, this);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->show();
     });

@@ -38,7 +38,7 @@ signals:
     void runEnded();
 
 private:
-    void ShotEnded(int shot, int shots) override;             // worker
+    void ShotEnded(int shot, int shots) override;                   // worker
     void RunEnded(const CBracketThread::Result& result) override;   // worker
     void showEnd();
     void updateMerge();

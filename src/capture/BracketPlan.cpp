@@ -1,6 +1,5 @@
 #include "capture/BracketPlan.h"
 
-
 #include <cmath>
 #include <cstdlib>
 

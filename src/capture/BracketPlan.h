@@ -13,7 +13,9 @@
 namespace bracket {
 
 constexpr int kMinStepThirds = 1, kMaxStepThirds = 9;
-constexpr bool ValidShots(int shots) { return shots == 3 || shots == 5 || shots == 7 || shots == 9; }
+constexpr bool ValidShots(int shots) {
+    return shots == 3 || shots == 5 || shots == 7 || shots == 9;
+}
 
 // The exposure a label stands for, in stops: a shutter time's log2 of its seconds ("1/125",
 // "0.8", "30"; longer is more), an exposure compensation's value ("+1.6" is 5/3, "-0.5" a half).
@@ -25,17 +27,17 @@ std::optional<double> CompensationStops(const std::string& label);
 bool ByShutterTime(const std::string& shootingMode);
 
 struct Shot {
-    int wantedThirds = 0;     // its offset from the current exposure, as planned
-    int thirds = 0;           // the offset of the label taken, to the nearest third
-    std::string label;        // what the setting is set to for it
-    bool reached = true;      // the label is within a sixth of a stop of what was planned
+    int wantedThirds = 0;   // its offset from the current exposure, as planned
+    int thirds = 0;         // the offset of the label taken, to the nearest third
+    std::string label;      // what the setting is set to for it
+    bool reached = true;    // the label is within a sixth of a stop of what was planned
 };
 
 struct Plan {
     camera::Setting setting = camera::Setting::Exposure;
-    std::string base;         // the label the camera held: set back at the end
-    std::vector<Shot> shots;  // darkest first
-    std::string error;        // why there is no plan (then shots is empty)
+    std::string base;          // the label the camera held: set back at the end
+    std::vector<Shot> shots;   // darkest first
+    std::string error;         // why there is no plan (then shots is empty)
 };
 
 // The plan for shots shots stepThirds apart around base, from the labels offered.

@@ -49,8 +49,9 @@ bool CBracketThread::Restore(const bracket::Plan& plan, const std::string& prefi
     BracketCamera& camera = *camera_;
     const char* name = camera::InfoOf(plan.setting).name;
     if (!camera.CameraOpen()) {
-        camera.Log(prefix + name + " could not be put back: the camera was disconnected; set it to " +
-                   plan.base + " on the camera\r\n");
+        camera.Log(prefix + name +
+                   " could not be put back: the camera was disconnected; set it to " + plan.base +
+                   " on the camera\r\n");
         return false;
     }
     SettingValues wanted;
@@ -79,9 +80,10 @@ bool CBracketThread::RestoreAfterLoss(const bracket::Plan& plan, const std::stri
             wake_.wait_for(lock, std::chrono::milliseconds(50));
     }
     if (camera.CameraAway()) {
-        camera.Log(prefix + name + " could not be put back: the camera did not come back " +
-                   (stopRequested() ? std::string("before Stop") : "within " + LimitText(awayLimit_)) +
-                   "; it is set to " + plan.base + " if it returns while Kestrel runs\r\n");
+        camera.Log(
+            prefix + name + " could not be put back: the camera did not come back " +
+            (stopRequested() ? std::string("before Stop") : "within " + LimitText(awayLimit_)) +
+            "; it is set to " + plan.base + " if it returns while Kestrel runs\r\n");
         return false;
     }
     return Restore(plan, prefix);
@@ -118,7 +120,8 @@ void CBracketThread::Run() {
     result.shots = static_cast<int>(plan.shots.size());
     const std::string prefix = "Bracket " + std::to_string(result.series) + ": ";
     std::string labels;
-    for (const bracket::Shot& shot : plan.shots) labels += (labels.empty() ? "" : ", ") + shot.label;
+    for (const bracket::Shot& shot : plan.shots)
+        labels += (labels.empty() ? "" : ", ") + shot.label;
     camera->Log(prefix + std::to_string(result.shots) + " shots " + StepText(stepThirds_) +
                 " EV apart by " + name + " around " + plan.base + ": " + labels + "\r\n");
     for (std::size_t i = 0; i < plan.shots.size(); ++i)
@@ -148,8 +151,8 @@ void CBracketThread::Run() {
                         ", wanted " + shot.label + "\r\n");
         const std::string keyword = picture::BracketKeyword(result.series, shot.thirds);
         camera->SetSeries(keyword);
-        camera->Log(prefix + "shot " + count + ", " + picture::EvText(shot.thirds) + " EV (" + name +
-                    " " + shot.label + ")\r\n");
+        camera->Log(prefix + "shot " + count + ", " + picture::EvText(shot.thirds) + " EV (" +
+                    name + " " + shot.label + ")\r\n");
         std::string written;
         const bool taken = camera->TakePicture(written);
         if (taken) {
@@ -160,9 +163,9 @@ void CBracketThread::Run() {
                 result.files.push_back(file);
                 const std::string why = camera->Tag(file, keyword);
                 if (!why.empty())
-                    camera->Log("Keyword not written: " +
-                                std::filesystem::path(file).filename().string() + ": " + why +
-                                "\r\n");
+                    camera->Log(
+                        "Keyword not written: " + std::filesystem::path(file).filename().string() +
+                        ": " + why + "\r\n");
             }
         } else if (camera->CameraAway()) {
             result.lost = true;

@@ -24,7 +24,7 @@ public:
         int shots = 0, taken = 0;         // planned, and released with a file
         std::vector<std::string> files;   // every file saved, in shot order
         bool stopped = false, lost = false;
-        bool restored = false;            // the setting is back as it was
+        bool restored = false;   // the setting is back as it was
     };
     class Events {
     public:

@@ -9,7 +9,8 @@ SettingValues DocumentBracketCamera::Read() { return document_->cameraSession().
 std::vector<std::string> DocumentBracketCamera::Offered(camera::Setting key) {
     std::vector<std::string> out;
     if (camera::CanonDriver* driver = document_->openDriver())
-        for (const camera::SettingOption& option : driver->Options(key)) out.push_back(option.label);
+        for (const camera::SettingOption& option : driver->Options(key))
+            out.push_back(option.label);
     return out;
 }
 

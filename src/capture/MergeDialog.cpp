@@ -48,19 +48,20 @@ MergeDialog::MergeDialog(CViewDoc* document, merge::Kind kind, int series,
         else Cancel();
     });
     if (document_)
-        document_->Log("Merging " + name_ + " (" + std::to_string(files.size()) +
-                       " pictures)\r\n");
+        document_->Log("Merging " + name_ + " (" + std::to_string(files.size()) + " pictures)\r\n");
     thread_ = std::thread([this, kind, series, files = std::move(files)] {
-        const auto result = merge_.Run(kind, series, files, [this](int step, int, const std::string& what) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, step, text = QString::fromStdString(what)] {
-                    progress_->setValue(step - 1);
-                    status_->setText(text + QStringLiteral("..."));
-                },
-                Qt::QueuedConnection);
-        });
-        QMetaObject::invokeMethod(this, [this, result] { ended(result); }, Qt::QueuedConnection);
+        const auto result =
+            merge_.Run(kind, series, files, [this](int step, int, const std::string& what) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, step, text = QString::fromStdString(what)] {
+                        progress_->setValue(step - 1);
+                        status_->setText(text + QStringLiteral("..."));
+                    },
+                    Qt::QueuedConnection);
+            });
+        QMetaObject::invokeMethod(
+            this, [this, result] { ended(result); }, Qt::QueuedConnection);
     });
 }
 

@@ -39,7 +39,9 @@ struct SeriesGroups::Looked {
 };
 
 SeriesGroups::SeriesGroups(QListWidget* strip, ReviewCull* cull, QObject* parent)
-    : QObject(parent), strip_(strip), cull_(cull),
+    : QObject(parent),
+      strip_(strip),
+      cull_(cull),
       cache_(std::make_shared<picture::SeriesCache>()) {
     worker_ = std::make_unique<Worker<Looked>>([this](Looked& result) { looked(result); });
     soon_ = new QTimer(this);
@@ -63,14 +65,14 @@ SeriesGroups::SeriesGroups(QListWidget* strip, ReviewCull* cull, QObject* parent
     connect(toggle_, &QAction::triggered, this, &SeriesGroups::ToggleSelected);
     strip_->addAction(toggle_);
     connect(strip_, &QListWidget::currentItemChanged, this, [this] {
-        const auto series = strip_->currentItem()
-                                ? seriesOf(strip_->currentItem()
-                                               ->data(reviewrole::Path)
-                                               .toByteArray()
-                                               .toStdString())
-                                : std::nullopt;
-        toggle_->setText(series && expanded_.count(IdOf(*series)) ? QStringLiteral("Collapse Series")
-                                                                  : QStringLiteral("Expand Series"));
+        const auto series =
+            strip_->currentItem()
+                ? seriesOf(
+                      strip_->currentItem()->data(reviewrole::Path).toByteArray().toStdString())
+                : std::nullopt;
+        toggle_->setText(series && expanded_.count(IdOf(*series))
+                             ? QStringLiteral("Collapse Series")
+                             : QStringLiteral("Expand Series"));
     });
 }
 

@@ -30,15 +30,17 @@ class Worker;
 
 // How a picture stands in its series group on the strip.
 struct GroupMark {
-    int count = 0;            // the group's head (its newest picture): pictures in the group
-    bool hidden = false;      // a picture of a folded group other than its head
-    bool expanded = false;    // a picture of a group shown whole
+    int count = 0;           // the group's head (its newest picture): pictures in the group
+    bool hidden = false;     // a picture of a folded group other than its head
+    bool expanded = false;   // a picture of a group shown whole
     bool operator==(const GroupMark&) const = default;
 };
 
 // A series: its kind and number.
 using SeriesId = std::pair<int, int>;
-inline SeriesId IdOf(const picture::SeriesKeyword& k) { return {static_cast<int>(k.kind), k.series}; }
+inline SeriesId IdOf(const picture::SeriesKeyword& k) {
+    return {static_cast<int>(k.kind), k.series};
+}
 
 // The marks of the pictures (in the strip's order, newest first) whose series has two pictures
 // or more, by path; expanded: the series shown whole.

@@ -34,8 +34,8 @@ void DrawThumbnailMarks(QPainter& painter, const QRect& rect, const ThumbnailMar
         painter.setPen(QColor(255, 200, 40));
         painter.drawText(band, Qt::AlignCenter, QString(stars, QChar(0x2605)));
     }
-    if (marks.openSeries) painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), 4),
-                                           QColor(60, 150, 255));
+    if (marks.openSeries)
+        painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), 4), QColor(60, 150, 255));
     if (marks.seriesCount > 0) {
         // The count on a dark badge in the top right corner, two frames behind it for a stack.
         QFont font = painter.font();

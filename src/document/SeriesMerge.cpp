@@ -45,7 +45,8 @@ std::string failure(const std::string& tool, const hook::CommandRunner::Outcome&
     std::string text;
     if (!outcome.started) text = tool + " did not start: " + outcome.startError;
     else if (outcome.timedOut) text = tool + " took too long and was stopped";
-    else if (outcome.signal != 0) text = tool + " ended by signal " + std::to_string(outcome.signal);
+    else if (outcome.signal != 0)
+        text = tool + " ended by signal " + std::to_string(outcome.signal);
     else text = tool + " exited with status " + std::to_string(outcome.exitStatus);
     std::string output = outcome.output;
     while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
@@ -116,8 +117,8 @@ SeriesMerge::Result SeriesMerge::Run(Kind kind, int series, const std::vector<st
     WorkFolder work;
     std::string pattern = (folder.empty() ? std::string(".") : folder) + "/.kestrel-merge-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
-        result.error = "cannot make a work folder beside the series: " +
-                       std::string(std::strerror(errno));
+        result.error =
+            "cannot make a work folder beside the series: " + std::string(std::strerror(errno));
         return result;
     }
     work.path = pattern;
@@ -168,17 +169,16 @@ SeriesMerge::Result SeriesMerge::Run(Kind kind, int series, const std::vector<st
     }
     // Linked in, never over a file that is there: the next free name.
     for (int copy = 1; copy < 1000; ++copy) {
-        const std::string target = (folder.empty() ? std::string(".") : folder) + "/" + name +
-                                   " merged" +
-                                   (copy == 1 ? std::string() : " (" + std::to_string(copy) + ")") +
-                                   ".tif";
+        const std::string target =
+            (folder.empty() ? std::string(".") : folder) + "/" + name + " merged" +
+            (copy == 1 ? std::string() : " (" + std::to_string(copy) + ")") + ".tif";
         if (::link(fused.c_str(), target.c_str()) == 0) {
             result.path = target;
             return result;
         }
         if (errno != EEXIST) {
-            result.error = "cannot save " + fs::path(target).filename().string() + ": " +
-                           std::strerror(errno);
+            result.error =
+                "cannot save " + fs::path(target).filename().string() + ": " + std::strerror(errno);
             return result;
         }
     }

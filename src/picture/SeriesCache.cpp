@@ -20,8 +20,8 @@ std::vector<SeriesCache::Series> SeriesCache::Refresh(const std::vector<std::str
         for (const std::string& sidecar : {SidecarPath(picture), StemSidecarPath(picture)}) {
             if (sidecar.empty() || ::stat(sidecar.c_str(), &st) != 0) continue;
             now.sidecar = sidecar;
-            now.changedNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 +
-                            st.st_ctim.tv_nsec;
+            now.changedNs =
+                static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
             now.size = static_cast<std::int64_t>(st.st_size);
             now.inode = static_cast<std::uint64_t>(st.st_ino);
             break;

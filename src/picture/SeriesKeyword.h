@@ -13,9 +13,9 @@ enum class SeriesKind { FocusStack, Bracket };
 
 struct SeriesKeyword {
     SeriesKind kind = SeriesKind::Bracket;
-    int series = 0;            // its number, from 1
-    int index = 0, total = 0;  // a focus stack's shot: index of total (from 1)
-    int evThirds = 0;          // a bracket's shot: its offset in thirds of a stop
+    int series = 0;             // its number, from 1
+    int index = 0, total = 0;   // a focus stack's shot: index of total (from 1)
+    int evThirds = 0;           // a bracket's shot: its offset in thirds of a stop
     bool operator==(const SeriesKeyword&) const = default;
 };
 

@@ -97,29 +97,29 @@ TEST_F(SeriesMergeTest, EachKindIsFusedIntoANewPictureBesideTheSeries) {
         ::unlink(tools.file("log").c_str());
         merge::SeriesMerge merge;
         std::vector<std::string> steps;
-        const auto result = merge.Run(c.kind, c.series, files,
-                                      [&](int step, int total, const std::string& what) {
-                                          steps.push_back(std::to_string(step) + "/" +
-                                                          std::to_string(total) + " " + what);
-                                      });
+        const auto result =
+            merge.Run(c.kind, c.series, files, [&](int step, int total, const std::string& what) {
+                steps.push_back(std::to_string(step) + "/" + std::to_string(total) + " " + what);
+            });
         EXPECT_EQ(result.error, "");
         EXPECT_EQ(result.path, series.file(c.name));
         EXPECT_EQ(ReadFile(result.path), "fused\n");
-        EXPECT_EQ(steps, (std::vector<std::string>{"1/2 Aligning 3 pictures",
-                                                   "2/2 Fusing 3 pictures"}));
+        EXPECT_EQ(steps,
+                  (std::vector<std::string>{"1/2 Aligning 3 pictures", "2/2 Fusing 3 pictures"}));
         const auto log = LogLines();
         ASSERT_EQ(log.size(), 2u);
         // The work folder is hidden beside the series, named in both runs alike.
         const std::string align = log[0];
         ASSERT_EQ(align.rfind("-m -a " + series.path() + "/.kestrel-merge-", 0), 0u) << align;
         const std::string work = align.substr(6, align.find("/aligned_ ") - 6);
-        EXPECT_EQ(align, "-m -a " + work + "/aligned_ " + files[0] + " " + files[1] + " " +
-                             files[2]);
+        EXPECT_EQ(align,
+                  "-m -a " + work + "/aligned_ " + files[0] + " " + files[1] + " " + files[2]);
         EXPECT_EQ(log[1], "-o " + work + "/fused.tif " + c.options + work + "/aligned_0000.tif " +
                               work + "/aligned_0001.tif " + work + "/aligned_0002.tif");
         EXPECT_FALSE(Exists(work));   // cleaned away
     }
-    EXPECT_EQ(Extra(), (std::vector<std::string>{"Bracket 5 merged.tif", "Focus stack 3 merged.tif"}));
+    EXPECT_EQ(Extra(),
+              (std::vector<std::string>{"Bracket 5 merged.tif", "Focus stack 3 merged.tif"}));
 }
 
 TEST_F(SeriesMergeTest, AMergedPictureNeverReplacesAFile) {
@@ -149,14 +149,15 @@ TEST_F(SeriesMergeTest, CancelKillsTheToolUnderWay) {
     merge::SeriesMerge merge;
     std::thread canceller;
     const auto start = std::chrono::steady_clock::now();
-    const auto result = merge.Run(merge::Kind::Bracket, 1, files, [&](int step, int, const std::string&) {
-        if (step != 2) return;
-        canceller = std::thread([&] {
-            // Once enfuse runs (it writes its pid), Cancel.
-            for (int i = 0; i < 2000 && !Exists(pidFile); ++i) std::this_thread::sleep_for(5ms);
-            merge.Cancel();
+    const auto result =
+        merge.Run(merge::Kind::Bracket, 1, files, [&](int step, int, const std::string&) {
+            if (step != 2) return;
+            canceller = std::thread([&] {
+                // Once enfuse runs (it writes its pid), Cancel.
+                for (int i = 0; i < 2000 && !Exists(pidFile); ++i) std::this_thread::sleep_for(5ms);
+                merge.Cancel();
+            });
         });
-    });
     canceller.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
     EXPECT_EQ(result.error, "cancelled");

@@ -150,8 +150,7 @@ TEST(SeriesKeyword, RefusedSidecarsAndEmptyKeywordsChangeNothing) {
     std::string error;
     EXPECT_TRUE(picture::ReadKeywords(photo, error).empty());
     EXPECT_EQ(error, "Photo-0001.jpg.xmp does not parse as XMP; it is left as it was");
-    EXPECT_EQ(picture::WriteSeriesKeyword(dir.file("Photo-0002.jpg"), " "),
-              "the keyword is empty");
+    EXPECT_EQ(picture::WriteSeriesKeyword(dir.file("Photo-0002.jpg"), " "), "the keyword is empty");
     EXPECT_FALSE(Exists(dir.file("Photo-0002.jpg.xmp")));
 }
 

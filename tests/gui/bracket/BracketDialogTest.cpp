@@ -53,7 +53,8 @@ private slots:
         qputenv("PATH", QByteArray("/usr/bin:/bin"));   // no enfuse there on a test machine
         CMainFrame frame(fx.doc.get());
         QVERIFY(FileMenu(frame).contains(QStringLiteral("Exposure Bracket...")));
-        QVERIFY(FileMenu(frame).contains(QStringLiteral("Install enblend-enfuse and hugin-tools to merge")));
+        QVERIFY(FileMenu(frame).contains(
+            QStringLiteral("Install enblend-enfuse and hugin-tools to merge")));
 
         fx.doc->UpdateDeviceList();
         QVERIFY(fx.doc->ConnectCamera("PowerShot G5"));

@@ -116,20 +116,28 @@ TEST_F(BracketRunTest, PicturesGrowBrighterInThePlannedOrderAndTheSettingComesBa
         const char* name;
         bool manual;
         int shots, step;
-        std::string plan;                   // the plan's console line
-        std::vector<std::string> keywords;  // of each picture, in order
+        std::string plan;                    // the plan's console line
+        std::vector<std::string> keywords;   // of each picture, in order
         camera::Setting setting;
         std::string base;
     };
     const Case cases[] = {
-        {"by compensation", false, 5, 3,
+        {"by compensation",
+         false,
+         5,
+         3,
          "Bracket 1: 5 shots 1 EV apart by Exposure around 0: -2, -1, 0, +1, +2\r\n",
          {"Bracket 1: -2 EV", "Bracket 1: -1 EV", "Bracket 1: 0 EV", "Bracket 1: +1 EV",
           "Bracket 1: +2 EV"},
-         camera::Setting::Exposure, "0"},
-        {"by shutter time in manual", true, 3, 2,
+         camera::Setting::Exposure,
+         "0"},
+        {"by shutter time in manual",
+         true,
+         3,
+         2,
          "Bracket 2: 3 shots 2/3 EV apart by TV around 1/125: 1/200, 1/125, 1/80\r\n",
-         {"Bracket 2: -2/3 EV", "Bracket 2: 0 EV", "Bracket 2: +2/3 EV"}, camera::Setting::TV,
+         {"Bracket 2: -2/3 EV", "Bracket 2: 0 EV", "Bracket 2: +2/3 EV"},
+         camera::Setting::TV,
          "1/125"},
     };
     CViewDoc& d = Connected(kCamera);
@@ -151,12 +159,12 @@ TEST_F(BracketRunTest, PicturesGrowBrighterInThePlannedOrderAndTheSettingComesBa
             EXPECT_EQ(picture::ReadKeywords(file), std::vector<std::string>{c.keywords[i]});
         }
         EXPECT_EQ(d.cdDriver().GetLabel(c.setting), c.base);
-        EXPECT_NE(console.text().find("Bracket " + std::to_string(result.series) + ": done, " +
-                                      std::to_string(c.shots) + " of " + std::to_string(c.shots) +
-                                      " shots\r\nBracket " + std::to_string(result.series) +
-                                      ": " + camera::InfoOf(c.setting).name + " back at " +
-                                      c.base + "\r\n"),
-                  std::string::npos)
+        EXPECT_NE(
+            console.text().find("Bracket " + std::to_string(result.series) + ": done, " +
+                                std::to_string(c.shots) + " of " + std::to_string(c.shots) +
+                                " shots\r\nBracket " + std::to_string(result.series) + ": " +
+                                camera::InfoOf(c.setting).name + " back at " + c.base + "\r\n"),
+            std::string::npos)
             << console.text();
         const std::string tool = Exiv2Tool(result.files.front() + ".xmp");
         if (!tool.empty()) EXPECT_NE(tool.find(c.keywords.front()), std::string::npos) << tool;
@@ -205,7 +213,8 @@ TEST_F(BracketRunTest, AnUnpluggedCameraGetsItsSettingBackWhenItReturnsOrItIsSai
         Connected(kCamera);
         console.clear();
         const auto result = RunBracket(
-            5, 3, [](int shot) {
+            5, 3,
+            [](int shot) {
                 if (shot == 3) Cd().unplug(kCamera);
             },
             c.replug, c.replug ? 20s : 300ms);

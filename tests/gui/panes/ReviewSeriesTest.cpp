@@ -63,8 +63,12 @@ private slots:
         DocFixture fx;
         const std::string folder = fx.dir.path().toStdString() + "/";
         qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder + "data"));
-        const char* keywords[] = {nullptr, "Bracket 1: -1 EV", "Bracket 1: 0 EV",
-                                  "Bracket 1: +1 EV", "Focus stack 1: 1 of 1", nullptr};
+        const char* keywords[] = {nullptr,
+                                  "Bracket 1: -1 EV",
+                                  "Bracket 1: 0 EV",
+                                  "Bracket 1: +1 EV",
+                                  "Focus stack 1: 1 of 1",
+                                  nullptr};
         for (int n = 1; n <= 6; ++n) {
             const std::string path = folder + "Photo-000" + std::to_string(n) + ".jpg";
             writePicture(path, 220);
