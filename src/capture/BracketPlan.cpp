@@ -72,6 +72,10 @@ Plan MakePlan(int shots, int stepThirds, camera::Setting setting, const std::str
     std::vector<std::pair<double, std::string>> choices;
     for (const std::string& label : offered)
         if (const auto s = stops(label)) choices.emplace_back(*s - *baseStops, label);
+    if (choices.size() < 2) {
+        plan.error = std::string("the camera offers no other ") + camera::InfoOf(setting).name;
+        return plan;
+    }
     for (int i = 0; i < shots; ++i) {
         Shot shot;
         shot.wantedThirds = (i - (shots - 1) / 2) * stepThirds;

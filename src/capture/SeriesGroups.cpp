@@ -142,5 +142,12 @@ void SeriesGroups::ToggleSelected() {
 
 void SeriesGroups::apply() {
     cull_->SetGroups(GroupSeries(paths_, series_, expanded_));
+    // A selected picture folded into its group (a newer one of its series arrived): the nearest
+    // shown one takes the selection.
+    const int row = strip_->currentRow();
+    if (row >= 0 && strip_->item(row)->isHidden()) {
+        const int shown = cull_->NearestShown(row);
+        if (shown >= 0) strip_->setCurrentRow(shown);
+    }
     emit grouped();
 }

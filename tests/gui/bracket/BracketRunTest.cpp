@@ -143,7 +143,9 @@ TEST_F(BracketRunTest, PicturesGrowBrighterInThePlannedOrderAndTheSettingComesBa
     CViewDoc& d = Connected(kCamera);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.manual) ASSERT_TRUE(d.cdDriver().Set(camera::Setting::ShootingMode, "Manual"));
+        if (c.manual) {
+            ASSERT_TRUE(d.cdDriver().Set(camera::Setting::ShootingMode, "Manual"));
+        }
         console.clear();
         const auto result = RunBracket(c.shots, c.step);
         EXPECT_EQ(console.text().substr(0, c.plan.size()), c.plan) << console.text();
@@ -167,11 +169,30 @@ TEST_F(BracketRunTest, PicturesGrowBrighterInThePlannedOrderAndTheSettingComesBa
             std::string::npos)
             << console.text();
         const std::string tool = Exiv2Tool(result.files.front() + ".xmp");
-        if (!tool.empty()) EXPECT_NE(tool.find(c.keywords.front()), std::string::npos) << tool;
+        if (!tool.empty()) {
+            EXPECT_NE(tool.find(c.keywords.front()), std::string::npos) << tool;
+        }
     }
     // The simulated camera holds the values too, not only the driver's idea of them.
     EXPECT_EQ(Cd().state(kCamera)->exposureComp, 24u);
     EXPECT_EQ(Cd().state(kCamera)->tvValue, 112u);
+}
+
+// A capture-session camera hands its file over after the release: each shot waits for it.
+TEST_F(BracketRunTest, ACaptureSessionCamerasFilesAreWaitedForEachShot) {
+    CViewDoc& d = Connected("EOS 20D");
+    ASSERT_EQ(d.openDriver(), &d.rcDriver());
+    const auto result = RunBracket(3, 3);
+    ASSERT_EQ(result.files.size(), 3u) << console.text();
+    double previous = -1;
+    for (const std::string& file : result.files) {
+        const double level = MeanLevel(file);
+        EXPECT_GT(level, previous * 1.15) << file;
+        previous = level;
+    }
+    EXPECT_EQ(picture::ReadKeywords(result.files.back()),
+              std::vector<std::string>{"Bracket 1: +1 EV"});
+    EXPECT_EQ(d.rcDriver().GetLabel(camera::Setting::Exposure), "0");
 }
 
 TEST_F(BracketRunTest, StopEndsAfterTheCurrentShotAndPutsTheSettingBack) {
