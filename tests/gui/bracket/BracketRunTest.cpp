@@ -15,6 +15,8 @@
 #include <functional>
 #include <mutex>
 
+#include <sys/stat.h>
+
 using namespace testsupport;
 using namespace std::chrono_literals;
 
@@ -262,6 +264,22 @@ TEST_F(BracketRunTest, AnUnpluggedCameraGetsItsSettingBackWhenItReturnsOrItIsSai
             EXPECT_EQ(Cd().state(kCamera)->exposureComp, 24u);
         }
     }
+}
+
+// A sidecar that cannot be written (planted as a folder) costs its keyword, not the bracket.
+TEST_F(BracketRunTest, AKeywordNotWrittenIsSaidAndTheBracketGoesOn) {
+    Connected(kCamera);
+    ASSERT_EQ(::mkdir(dir.file("Photo-0000.jpg.xmp").c_str(), 0700), 0);
+    const auto result = RunBracket(3, 3);
+    ASSERT_EQ(result.files.size(), 3u);
+    EXPECT_EQ(result.files.front(), dir.file("Photo-0000.jpg"));
+    EXPECT_NE(console.text().find(
+                  "Keyword not written: Photo-0000.jpg: " + dir.file("Photo-0000.jpg.xmp") +
+                  " is a folder, not a regular file; it is not read\r\n"),
+              std::string::npos)
+        << console.text();
+    EXPECT_EQ(picture::ReadKeywords(result.files[1]), std::vector<std::string>{"Bracket 1: 0 EV"});
+    EXPECT_TRUE(result.restored);
 }
 
 TEST_F(BracketRunTest, NoCameraNoBracket) {
