@@ -5,6 +5,8 @@
 #include "app/BuildInfo.h"
 #include "app/CAboutDlg.h"
 #include "kit/CPaneSplitter.h"
+#include "capture/BracketDialog.h"
+#include "capture/MergeDialog.h"
 #include "capture/CReviewPanel.h"
 #include "capture/CViewMain.h"
 #include "capture/CViewViewscreen.h"
@@ -101,6 +103,9 @@ void CMainFrame::buildMenu() {
     QAction* clientViewAction = file->addAction(QStringLiteral("Client View..."));
     clientViewAction->setObjectName(QStringLiteral("clientViewAction"));
     connect(clientViewAction, &QAction::triggered, this, [this] { clientView()->show(); });
+    connect(file->addAction(QStringLiteral("Exposure Bracket...")), &QAction::triggered, this,
+            [this] { BracketDialog::Show(document_, this); });
+    MergeDialog::AddMenuEntry(file, document_, this);
     file->addSeparator();
     exitAction_ = file->addAction(QStringLiteral("E&xit"));
     exitAction_->setObjectName(QStringLiteral("exitAction"));

@@ -8,6 +8,7 @@
 #include "capture/PictureLoader.h"
 #include "capture/SavedPictureFeed.h"
 #include "capture/ReviewCull.h"
+#include "capture/SeriesGroups.h"
 #include "document/CaptureNaming.h"
 #include "document/CViewDoc.h"
 #include "kit/Worker.h"
@@ -132,6 +133,7 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     }
 
     cull_ = new ReviewCull(strip_, this);
+    new SeriesGroups(strip_, cull_, this);   // a series shows as one group with its count
     connect(cull_, &ReviewCull::filterChanged, this, &CReviewPanel::filtered);
 
     loader_ = new PictureLoader(this);

@@ -67,6 +67,22 @@ void ReviewCull::ForgetAll() {
     UpdateCount();
 }
 
+void ReviewCull::SetGroups(std::unordered_map<std::string, GroupMark> groups) {
+    std::swap(groups_, groups);   // groups: the marks before
+    for (int i = 0; i < strip_->count(); ++i) {
+        QListWidgetItem* item = strip_->item(i);
+        const std::string path = item->data(reviewrole::Path).toByteArray().toStdString();
+        const auto was = groups.find(path);
+        if (group(path) != (was == groups.end() ? GroupMark{} : was->second)) Apply(item);
+    }
+    UpdateCount();
+}
+
+GroupMark ReviewCull::group(const std::string& path) const {
+    const auto found = groups_.find(path);
+    return found == groups_.end() ? GroupMark{} : found->second;
+}
+
 void ReviewCull::Apply(QListWidgetItem* item) {
     const std::string path = item->data(reviewrole::Path).toByteArray().toStdString();
     const std::optional<int> stars = rating(path);
@@ -78,16 +94,17 @@ void ReviewCull::Apply(QListWidgetItem* item) {
     const QImage image = item->data(reviewrole::Image).value<QImage>();
     const bool picked = picture::ClientPicks::Shared().Picked(path);
     picks_[path] = picked;
-    item->setIcon(MarkedIcon(image, ThumbnailMarks{stars, picked}));
-    const bool hidden = !picture::Passes(filter_, stars);
+    const GroupMark mark = group(path);
+    item->setIcon(MarkedIcon(image, ThumbnailMarks{stars, picked, mark.count, mark.expanded}));
+    const bool hidden = !picture::Passes(filter_, stars) || mark.hidden;
     if (item->isHidden() != hidden) item->setHidden(hidden);
 }
 
 void ReviewCull::ApplyAll() {
     for (int i = 0; i < strip_->count(); ++i) {
         QListWidgetItem* item = strip_->item(i);
-        const bool hidden = !picture::Passes(
-            filter_, rating(item->data(reviewrole::Path).toByteArray().toStdString()));
+        const std::string path = item->data(reviewrole::Path).toByteArray().toStdString();
+        const bool hidden = !picture::Passes(filter_, rating(path)) || group(path).hidden;
         if (item->isHidden() != hidden) item->setHidden(hidden);
     }
     UpdateCount();

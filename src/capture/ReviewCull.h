@@ -3,6 +3,7 @@
 // thumbnail marks, and which items the filter shows. "Hide Rejects" (H) is one key.
 #pragma once
 
+#include "capture/SeriesGroups.h"
 #include "capture/ThumbnailMarks.h"
 #include "picture/CullFilter.h"
 
@@ -47,6 +48,10 @@ public:
     bool SetRating(const std::string& path, std::optional<int> rating);
     void Forget(const std::string& path);
     void ForgetAll();
+    // The series groups (SeriesGroups): a folded group's pictures but its head are hidden, the
+    // head shows the count; the items whose mark changed are applied again.
+    void SetGroups(std::unordered_map<std::string, GroupMark> groups);
+    GroupMark group(const std::string& path) const;
     // An item's text, marks and whether it is shown, from its data and rating.
     void Apply(QListWidgetItem* item);
     void ApplyAll();
@@ -66,4 +71,5 @@ private:
     picture::CullFilter filter_ = picture::CullFilter::All;
     std::unordered_map<std::string, std::optional<int>> ratings_;   // by path
     std::unordered_map<std::string, bool> picks_;   // by path: the pick the item was marked with
+    std::unordered_map<std::string, GroupMark> groups_;             // by path
 };

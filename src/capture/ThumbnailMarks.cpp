@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 QRect ClientPickHeartRect(const QRect& rect) {
     return QRect(rect.right() - 25, rect.top() + 4, 22, 22);
@@ -65,6 +66,28 @@ void DrawThumbnailMarks(QPainter& painter, const QRect& rect, const ThumbnailMar
         painter.drawText(band, Qt::AlignCenter, QString(stars, QChar(0x2605)));
     }
     if (marks.clientPick) drawHeart(painter, rect);
+    if (marks.openSeries)
+        painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), 4), QColor(60, 150, 255));
+    if (marks.seriesCount > 0) {
+        // The count on a dark badge in the top right corner (left of a client's heart), two
+        // frames behind it for a stack.
+        const int right = marks.clientPick ? ClientPickHeartRect(rect).left() - 3 : rect.right();
+        QFont font = painter.font();
+        font.setPixelSize(12);
+        font.setBold(true);
+        painter.setFont(font);
+        const QString text = QString::number(marks.seriesCount);
+        const int width = painter.fontMetrics().horizontalAdvance(text) + 12;
+        const QRect badge(right - width - 3, rect.top() + 4, width, 18);
+        painter.setPen(QPen(QColor(255, 255, 255, 160), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(badge.translated(3, -3).adjusted(0, 0, -1, -1));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0, 0, 0, 190));
+        painter.drawRoundedRect(badge, 4, 4);
+        painter.setPen(QColor(255, 255, 255));
+        painter.drawText(badge, Qt::AlignCenter, text);
+    }
     painter.restore();
 }
 
@@ -91,11 +114,13 @@ QIcon MarkedIcon(const QImage& thumbnail, const ThumbnailMarks& marks) {
         image.fill(QColor(64, 64, 64));
         return image;
     }();
-    static std::map<int, QIcon> shared;
-    const int stars = marks.rating ? std::clamp(*marks.rating, picture::kReject, 5) : 0;
-    auto [at, added] = shared.try_emplace(stars * 2 + (marks.clientPick ? 1 : 0));
+    static std::map<std::tuple<int, bool, int, bool>, QIcon> shared;
+    const int rating = marks.rating ? std::clamp(*marks.rating, picture::kReject, 5) : 0;
+    auto [at, added] = shared.try_emplace(
+        std::make_tuple(rating, marks.clientPick, marks.seriesCount, marks.openSeries));
     if (added)
-        at->second = draw(grey, ThumbnailMarks{stars == 0 ? std::nullopt : std::optional(stars),
-                                               marks.clientPick});
+        at->second = draw(grey, ThumbnailMarks{rating == 0 ? std::nullopt : std::optional(rating),
+                                               marks.clientPick, marks.seriesCount,
+                                               marks.openSeries});
     return at->second;
 }

@@ -1,6 +1,7 @@
 // The marks drawn on a Review thumbnail: the rating's stars along the bottom, a red cross for a
-// reject, a heart in the top right corner for the client's pick. One function draws them all,
-// given what to draw, so a new mark is one more member.
+// reject, a heart in the top right corner for the client's pick, a series' count beside it (a
+// bar along the top on each picture of a series shown whole). One function draws them all, given
+// what to draw, so a new mark is one more member.
 #pragma once
 
 #include <QIcon>
@@ -20,6 +21,8 @@ QRect ClientPickHeartRect(const QRect& rect);
 struct ThumbnailMarks {
     std::optional<int> rating;   // 1..5 stars, picture::kReject, none
     bool clientPick = false;     // the client picked it in the client view
+    int seriesCount = 0;         // the head of a series group: its pictures (0: none shown)
+    bool openSeries = false;     // one of a series shown whole
     bool operator==(const ThumbnailMarks&) const = default;
 };
 

@@ -122,6 +122,11 @@ ApplyReport CameraSession::Apply(const SettingValues& wanted, camera::BusyRetry 
     return report;
 }
 
+void CameraSession::KeepOnReturn(camera::Setting key, const std::string& label) {
+    std::lock_guard lock(mutex_);
+    held_.label(key) = label;
+}
+
 // ---- Loss and return
 
 std::string CameraSession::waitingFor() const {

@@ -59,6 +59,9 @@ public:
     // driver); the report says what was sent, not offered, or not held.
     ApplyReport Apply(const SettingValues& wanted, camera::BusyRetry busy,
                       const ApplyHook& hook = {});
+    // A run that changed key for a while (a bracket) and lost the camera: the record a
+    // returning camera is set back to holds label for it. Any thread.
+    void KeepOnReturn(camera::Setting key, const std::string& label);
 
     // ---- Loss and return
     // The open camera was found gone (camera event kEventCameraGone). Any thread; acted on by

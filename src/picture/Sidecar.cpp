@@ -45,6 +45,7 @@ namespace {
 
 const char* const kRatingKey = "Xmp.xmp.Rating";
 const char* const kLabelKey = "Xmp.xmp.Label";
+const char* const kSubjectKey = "Xmp.dc.subject";
 const char* const kRdfNamespace = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
 // How long a writer waits for another one rating pictures of the same folder.
 constexpr int kLockWaitMs = 2000;
@@ -254,7 +255,61 @@ std::string writeClientPick(const std::string& picture, bool picked) {
     });
 }
 
+std::vector<std::string> keywordsIn(const Exiv2::XmpData& xmp) {
+    std::vector<std::string> out;
+    const auto at = xmp.findKey(Exiv2::XmpKey(kSubjectKey));
+    if (at == xmp.end()) return out;
+    const Exiv2::Value& value = at->value();
+    for (long i = 0; i < value.count(); ++i) out.push_back(value.toString(i));
+    return out;
+}
+
+// Adds keyword to the dc:subject bag (made when there is none), each keyword kept once.
+std::string writeKeyword(const std::string& picture, const std::string& keyword) {
+    return writeSidecars({picture}, [&](Exiv2::XmpData& xmp) {
+        std::vector<std::string> keywords = keywordsIn(xmp);
+        if (std::find(keywords.begin(), keywords.end(), keyword) != keywords.end()) return;
+        keywords.push_back(keyword);
+        const auto at = xmp.findKey(Exiv2::XmpKey(kSubjectKey));
+        if (at != xmp.end()) xmp.erase(at);
+        Exiv2::XmpArrayValue bag(Exiv2::xmpBag);
+        for (const std::string& k : keywords) bag.read(k);
+        xmp.add(Exiv2::XmpKey(kSubjectKey), &bag);
+    });
+}
+
 }   // namespace
+
+std::string WriteSeriesKeyword(const std::string& picturePath, const std::string& keyword) {
+    if (keyword.empty() || isBlank(keyword)) return "the keyword is empty";
+    try {
+        return writeKeyword(picturePath, keyword);
+    } catch (const std::exception& e) {
+        return std::string("cannot write the sidecar: ") + e.what();
+    } catch (...) {
+        return "cannot write the sidecar";
+    }
+}
+
+std::vector<std::string> ReadKeywords(const std::string& picturePath, std::string& error) {
+    error.clear();
+    try {
+        EnsureExivReady();
+        Sidecar sidecar;
+        if (!readSidecar(SidecarFor(picturePath), sidecar, error)) return {};
+        return keywordsIn(sidecar.xmp);
+    } catch (const std::exception& e) {
+        error = fileNameOf(SidecarFor(picturePath)) + " cannot be read: " + e.what();
+    } catch (...) {
+        error = fileNameOf(SidecarFor(picturePath)) + " cannot be read";
+    }
+    return {};
+}
+
+std::vector<std::string> ReadKeywords(const std::string& picturePath) {
+    std::string ignored;
+    return ReadKeywords(picturePath, ignored);
+}
 
 bool ReadClientPick(const std::string& picturePath) {
     std::string ignored;

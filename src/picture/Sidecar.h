@@ -55,4 +55,13 @@ SidecarMarks PictureMarks(const std::string& picturePath);
 // Empty when done; otherwise why not (the rules of WriteRating hold).
 std::string WriteClientPick(const std::string& picturePath, bool picked);
 
+// Keywords: dc:subject, the bag every editor shows and filters on. WriteSeriesKeyword adds
+// keyword to it (once: a keyword already there is not repeated), keeping everything else; empty
+// when done, otherwise why not (the rules of WriteRating hold). Any thread but the window's.
+std::string WriteSeriesKeyword(const std::string& picturePath, const std::string& keyword);
+// The keywords in the sidecar of picturePath, in their order; none when there is no sidecar or
+// it cannot be read (then error says why).
+std::vector<std::string> ReadKeywords(const std::string& picturePath, std::string& error);
+std::vector<std::string> ReadKeywords(const std::string& picturePath);
+
 }   // namespace picture
