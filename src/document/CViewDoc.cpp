@@ -2,6 +2,7 @@
 // connection, captures and the configuration file.
 #include "document/CViewDoc.h"
 
+#include "camera/LabelTables.h"
 #include "document/ConfigFile.h"
 #include "document/StackingWindow.h"
 #include "document/StripCut.h"
@@ -306,7 +307,16 @@ std::string CViewDoc::RefusalText(const CapturePath& target) const {
 }
 
 std::string CViewDoc::PreviewCaptureName(std::string& why) {
-    const CapturePath next = NextCapturePath(false);
+    // The camera is not asked (it may be busy with a capture): its image quality is the one
+    // the camera session last read or set.
+    std::string ext = "jpg";
+    if (camera::CanonDriver* driver = openDriver()) {
+        const std::string quality = session_.held().label(camera::Setting::ImageQuality);
+        const camera::SettingOption* option =
+            camera::FindLabel(driver->Options(camera::Setting::ImageQuality), quality);
+        if (option && option->code == sdk::kQualityRaw) ext = "crw";
+    }
+    const CapturePath next = NextCapturePath(false, std::string(), ext);
     why = RefusalText(next);
     if (next.status != CaptureNameStatus::Ok) return std::string();
     const std::size_t slash = next.path.rfind('/');
