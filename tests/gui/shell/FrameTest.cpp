@@ -170,11 +170,15 @@ void TestFrame::menuItems() {
     QCOMPARE(top[2]->text(), QStringLiteral("&Help"));
 
     const QList<QAction*> file = top[0]->menu()->actions();
-    QCOMPARE(file.size(), 4);
-    QCOMPARE(file[0]->text(), QStringLiteral("Command After Each Picture..."));
-    QCOMPARE(file[1]->text(), QStringLiteral("Client View..."));
+    QCOMPARE(file.size(), 7);
+    QCOMPARE(file[0]->text(), QStringLiteral("New Session..."));
+    QCOMPARE(file[1]->text(), QStringLiteral("Open Session"));
+    QVERIFY(file[1]->menu() != nullptr);
     QVERIFY(file[2]->isSeparator());
-    QCOMPARE(file[3]->text(), QStringLiteral("E&xit"));
+    QCOMPARE(file[3]->text(), QStringLiteral("Command After Each Picture..."));
+    QCOMPARE(file[4]->text(), QStringLiteral("Client View..."));
+    QVERIFY(file[5]->isSeparator());
+    QCOMPARE(file[6]->text(), QStringLiteral("E&xit"));
 
     const QList<QAction*> view = top[1]->menu()->actions();
     QCOMPARE(view.size(), 6);
