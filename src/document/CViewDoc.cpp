@@ -50,7 +50,9 @@ CViewDoc::CViewDoc(const sdk::Api& cdApi, const sdk::Api& rcApi, std::string con
             if (NamingSettings::Load(namingPath(), naming, error)) {
                 std::lock_guard lock(stateLock_);
                 namingSettings_ = std::move(naming);
-            } else {
+            }
+            PublishNaming(namingSettings());
+            if (!error.empty()) {
                 std::lock_guard lock(heldLock_);
                 startupNotes_.push_back("Naming settings not read: " + error + "\r\n");
             }
@@ -76,6 +78,7 @@ CViewDoc::CViewDoc(const sdk::Api& cdApi, const sdk::Api& rcApi, std::string con
 CViewDoc::~CViewDoc() {
     SaveConfig();
     SaveNaming();
+    PublishNaming(NamingSettings{});
     {
         std::lock_guard lock(viewsLock_);
         for (auto& entry : views_) entry.first->registry_ = nullptr;
@@ -329,18 +332,21 @@ NamingSettings CViewDoc::namingSettings() const {
 }
 
 void CViewDoc::SetNamingSettings(const NamingSettings& settings) {
-    std::lock_guard lock(stateLock_);
+    std::lock_guard lock(stateLock_);   // published under it, so the last change wins
     namingSettings_ = settings;
+    PublishNaming(namingSettings_);
 }
 
 void CViewDoc::SetNameTemplate(const std::string& text) {
-    std::lock_guard lock(stateLock_);
+    std::lock_guard lock(stateLock_);   // published under it, so the last change wins
     namingSettings_.nameTemplate = text;
+    PublishNaming(namingSettings_);
 }
 
 void CViewDoc::SetJobText(const std::string& job) {
-    std::lock_guard lock(stateLock_);
+    std::lock_guard lock(stateLock_);   // published under it, so the last change wins
     namingSettings_.job = job;
+    PublishNaming(namingSettings_);
 }
 
 void CViewDoc::SetSeries(const std::string& series) {

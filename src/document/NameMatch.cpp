@@ -1,0 +1,144 @@
+// Reading a file name back through a name template: could the template have made it, and with
+// which number.
+#include "document/NameTemplate.h"
+
+#include <vector>
+
+namespace {
+
+// What one stretch of a file name must be.
+struct Atom {
+    enum Kind { Text, Digits, AnyText, AnyDigits, Number } kind;
+    std::string text;     // Text: the characters
+    std::size_t count = 0;   // Digits: exactly this many; Number: at least this many
+};
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+void AddText(std::vector<Atom>& atoms, std::string_view text) {
+    if (text.empty()) return;
+    if (!atoms.empty() && atoms.back().kind == Atom::Text) atoms.back().text += text;
+    else atoms.push_back({Atom::Text, std::string(text), 0});
+}
+
+// A date or time format as atoms: two or four digits for its letters, the rest as written.
+void AddFormat(std::vector<Atom>& atoms, std::string_view format) {
+    for (std::size_t i = 0; i < format.size();) {
+        const std::string_view rest = format.substr(i);
+        std::size_t letters = 0;
+        if (rest.starts_with("yyyy")) letters = 4;
+        else if (rest.starts_with("yy") || rest.starts_with("MM") || rest.starts_with("dd") ||
+                 rest.starts_with("HH") || rest.starts_with("mm") || rest.starts_with("ss"))
+            letters = 2;
+        if (letters == 0) {
+            AddText(atoms, rest.substr(0, 1));
+            ++i;
+            continue;
+        }
+        if (!atoms.empty() && atoms.back().kind == Atom::Digits) atoms.back().count += letters;
+        else atoms.push_back({Atom::Digits, std::string(), letters});
+        i += letters;
+    }
+}
+
+// Matches atoms[a..] against stem[pos..]; failed (a, pos) pairs are remembered, so the work is
+// bounded by atoms x length x length however many wildcards the template has.
+struct Matcher {
+    const std::vector<Atom>& atoms;
+    std::string_view stem;
+    std::vector<char> failed;
+    std::size_t numberBegin = 0, numberEnd = 0;
+
+    bool match(std::size_t a, std::size_t pos) {
+        if (a == atoms.size()) return pos == stem.size();
+        char& seen = failed[a * (stem.size() + 1) + pos];
+        if (seen) return false;
+        const Atom& atom = atoms[a];
+        const std::size_t left = stem.size() - pos;
+        switch (atom.kind) {
+            case Atom::Text:
+                if (atom.text.size() <= left) {
+                    bool same = true;
+                    for (std::size_t i = 0; same && i < atom.text.size(); ++i)
+                        same = Lower(atom.text[i]) == Lower(stem[pos + i]);
+                    if (same && match(a + 1, pos + atom.text.size())) return true;
+                }
+                break;
+            case Atom::Digits: {
+                std::size_t n = 0;
+                while (n < atom.count && n < left && IsDigit(stem[pos + n])) ++n;
+                if (n == atom.count && match(a + 1, pos + n)) return true;
+                break;
+            }
+            case Atom::AnyText:   // shortest first, so what follows gets the most
+                for (std::size_t n = 0; n <= left; ++n) {
+                    if (n > 0 && stem[pos + n - 1] == '/') break;
+                    if (match(a + 1, pos + n)) return true;
+                }
+                break;
+            case Atom::AnyDigits:   // shortest first, as any text
+                for (std::size_t n = 0; n <= left; ++n) {
+                    if (n > 0 && !IsDigit(stem[pos + n - 1])) break;
+                    if (match(a + 1, pos + n)) return true;
+                }
+                break;
+            case Atom::Number: {   // longest first: the number takes all the digits it can
+                std::size_t run = 0;
+                while (run < left && IsDigit(stem[pos + run])) ++run;
+                for (std::size_t n = run; n >= atom.count && n > 0; --n)
+                    if (match(a + 1, pos + n)) {
+                        numberBegin = pos;
+                        numberEnd = pos + n;
+                        return true;
+                    }
+                break;
+            }
+        }
+        seen = 1;
+        return false;
+    }
+};
+
+}   // namespace
+
+bool NameTemplate::hasVaryingTokens() const {
+    for (const Piece& piece : pieces_)
+        if (piece.kind != Kind::Text && piece.kind != Kind::Name && piece.kind != Kind::Job &&
+            piece.kind != Kind::Number)
+            return true;
+    return false;
+}
+
+std::optional<std::uint32_t> NameTemplate::NumberIn(std::string_view stem, std::string_view name,
+                                                    std::string_view job) const {
+    if (!ok() || stem.size() > 4096) return std::nullopt;
+    std::vector<Atom> atoms;
+    for (const Piece& piece : pieces_) {
+        switch (piece.kind) {
+            case Kind::Text: AddText(atoms, piece.text); break;
+            case Kind::Name: AddText(atoms, name); break;
+            case Kind::Job: AddText(atoms, job); break;
+            case Kind::Date: AddFormat(atoms, piece.text); break;
+            case Kind::Camera:
+            case Kind::Series:
+            case Kind::CamFile:
+                if (atoms.empty() || atoms.back().kind != Atom::AnyText)
+                    atoms.push_back({Atom::AnyText, std::string(), 0});
+                break;
+            case Kind::CamNum: atoms.push_back({Atom::AnyDigits, std::string(), 0}); break;
+            case Kind::Number:
+                atoms.push_back({Atom::Number, std::string(), static_cast<std::size_t>(width_)});
+                break;
+        }
+    }
+    Matcher matcher{atoms, stem, std::vector<char>(atoms.size() * (stem.size() + 1), 0)};
+    if (!matcher.match(0, 0)) return std::nullopt;
+    std::uint64_t number = 0;
+    for (std::size_t i = matcher.numberBegin; i < matcher.numberEnd; ++i) {
+        number = number * 10 + static_cast<std::uint64_t>(stem[i] - '0');
+        if (number > 0xFFFFFFFFull) return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(number);
+}
