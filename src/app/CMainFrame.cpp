@@ -76,7 +76,8 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
     if (document_) {
         const std::string folder = document_->captureFolder();
         for (const std::string& recent : document_->namingSettings().recentSessions)
-            if (!folder.empty() && recent == folder) sessionFolder_ = QString::fromStdString(folder);
+            if (!folder.empty() && recent == folder)
+                sessionFolder_ = QString::fromStdString(folder);
     }
     fillOpenSessionMenu();
     updateTitle();

@@ -121,7 +121,8 @@ void CMainFrame::fillOpenSessionMenu() {
         action->setToolTip(path);
         connect(action, &QAction::triggered, this, [this, path] { OpenSession(path); });
     }
-    if (recent.empty()) openSessionMenu_->addAction(QStringLiteral("No Recent Sessions"))->setEnabled(false);
+    if (recent.empty())
+        openSessionMenu_->addAction(QStringLiteral("No Recent Sessions"))->setEnabled(false);
     openSessionMenu_->addSeparator();
     QAction* other = openSessionMenu_->addAction(QStringLiteral("Other Folder..."));
     connect(other, &QAction::triggered, this, [this] {

@@ -49,8 +49,8 @@ void NewSessionDialog::setRoot(const QString& root) {
 }
 
 void NewSessionDialog::chooseRoot() {
-    setRoot(QFileDialog::getExistingDirectory(this, QStringLiteral("Where to keep sessions?"),
-                                              root_));
+    setRoot(
+        QFileDialog::getExistingDirectory(this, QStringLiteral("Where to keep sessions?"), root_));
 }
 
 QString NewSessionDialog::folderText() const {

@@ -9,13 +9,20 @@ namespace {
 // What one stretch of a file name must be.
 struct Atom {
     enum Kind { Text, Digits, AnyText, AnyDigits, Number } kind;
-    std::string text;     // Text: the characters
+    std::string text;        // Text: the characters
     std::size_t count = 0;   // Digits: exactly this many; Number: at least this many
 };
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Digits that make a 32-bit number.
+bool Fits(std::string_view digits) {
+    std::uint64_t value = 0;
+    for (const char c : digits) value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    return value <= 0xFFFFFFFFull;
+}
 
 void AddText(std::vector<Atom>& atoms, std::string_view text) {
     if (text.empty()) return;
@@ -84,11 +91,11 @@ struct Matcher {
                     if (match(a + 1, pos + n)) return true;
                 }
                 break;
-            case Atom::Number: {   // longest first: the number takes all the digits it can
-                std::size_t run = 0;
-                while (run < left && IsDigit(stem[pos + run])) ++run;
+            case Atom::Number: {       // longest first: the number takes all the digits it can
+                std::size_t run = 0;   // at most the ten digits of a 32-bit number
+                while (run < left && run < 10 && IsDigit(stem[pos + run])) ++run;
                 for (std::size_t n = run; n >= atom.count && n > 0; --n)
-                    if (match(a + 1, pos + n)) {
+                    if (Fits(stem.substr(pos, n)) && match(a + 1, pos + n)) {
                         numberBegin = pos;
                         numberEnd = pos + n;
                         return true;
@@ -113,7 +120,8 @@ bool NameTemplate::hasVaryingTokens() const {
 
 std::optional<std::uint32_t> NameTemplate::NumberIn(std::string_view stem, std::string_view name,
                                                     std::string_view job) const {
-    if (!ok() || stem.size() > 4096) return std::nullopt;
+    // No file name is longer than 255 bytes, which bounds the match's work too.
+    if (!ok() || stem.size() > 255) return std::nullopt;
     std::vector<Atom> atoms;
     for (const Piece& piece : pieces_) {
         switch (piece.kind) {
@@ -135,10 +143,8 @@ std::optional<std::uint32_t> NameTemplate::NumberIn(std::string_view stem, std::
     }
     Matcher matcher{atoms, stem, std::vector<char>(atoms.size() * (stem.size() + 1), 0)};
     if (!matcher.match(0, 0)) return std::nullopt;
-    std::uint64_t number = 0;
-    for (std::size_t i = matcher.numberBegin; i < matcher.numberEnd; ++i) {
-        number = number * 10 + static_cast<std::uint64_t>(stem[i] - '0');
-        if (number > 0xFFFFFFFFull) return std::nullopt;
-    }
-    return static_cast<std::uint32_t>(number);
+    std::uint32_t number = 0;
+    for (std::size_t i = matcher.numberBegin; i < matcher.numberEnd; ++i)
+        number = number * 10 + static_cast<std::uint32_t>(stem[i] - '0');
+    return number;
 }

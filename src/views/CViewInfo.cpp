@@ -104,16 +104,11 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
     };
     const Caption captions[] = {
         // The first six reach up to the values and boxes, which start at 75.
-        {"Name", QRect(0, 20, 74, 14)},
-        {"Owner", QRect(0, 38, 74, 14)},
-        {"Firmware", QRect(0, 56, 74, 14)},
-        {"Battery", QRect(0, 74, 74, 14)},
-        {"Name Template", QRect(0, 92, 74, 14)},
-        {"Capture Folder", QRect(0, 110, 74, 14)},
-        {"Capture Name", QRect(0, 128, 74, 14)},
-        {"Capture Progress", QRect(0, 146, 100, 14)},
-        {"Job", QRect(0, 164, 74, 14)},
-        {"Histogram", QRect(0, 182, 100, 14)},
+        {"Name", QRect(0, 20, 74, 14)},          {"Owner", QRect(0, 38, 74, 14)},
+        {"Firmware", QRect(0, 56, 74, 14)},      {"Battery", QRect(0, 74, 74, 14)},
+        {"Name Template", QRect(0, 92, 74, 14)}, {"Capture Folder", QRect(0, 110, 74, 14)},
+        {"Capture Name", QRect(0, 128, 74, 14)}, {"Capture Progress", QRect(0, 146, 100, 14)},
+        {"Job", QRect(0, 164, 74, 14)},          {"Histogram", QRect(0, 182, 100, 14)},
     };
     QList<QLabel*> captionLabels;
     for (const Caption& caption : captions) {
@@ -178,8 +173,9 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
     tokensButton_->setFont(font_);
     tokensMenu_ = new QMenu(tokensButton_);
     for (const NameTemplate::TokenInfo& token : NameTemplate::Tokens()) {
-        QAction* action = tokensMenu_->addAction(QString::fromLatin1(token.text) + QLatin1Char('\t') +
-                                                 QString::fromLatin1(token.meaning));
+        QAction* action =
+            tokensMenu_->addAction(QString::fromLatin1(token.text) + QLatin1Char('\t') +
+                                   QString::fromLatin1(token.meaning));
         const QString text = QString::fromLatin1(token.text);
         action->setData(text);
         connect(action, &QAction::triggered, this, [this, text] { InsertToken(text); });

@@ -262,8 +262,8 @@ TEST(NameTemplate, ReadsItsOwnNamesBackWithTheirNumber) {
         {"{date}_{time}_{number}", "2026-12-09_07-05-03_0001", 1},
         {"{date}_{time}_{number}", "2026-12-09_07:05:03_0001", std::nullopt},
         {"{camera} {number}", "EOS 5D Mark II 0042", 42},
-        {"{camera} {number}", " 0042", 42},               // no camera: empty
-        {"{camera}{number}", "Cd 10042", 10042},          // the number takes all it can
+        {"{camera} {number}", " 0042", 42},        // no camera: empty
+        {"{camera}{number}", "Cd 10042", 10042},   // the number takes all it can
         {"{series}-{number}", "Focus stack 3: 7 of 20-0001", 1},
         {"{camfile}_{camnum}_{number}", "IMG_0412_0412_0001", 1},
         {"{number}_{camnum}", "0001_", 1},
@@ -271,7 +271,9 @@ TEST(NameTemplate, ReadsItsOwnNamesBackWithTheirNumber) {
         {"{{{name}}}{number}", "{Photo}0009", 9},
         {"{name}.{number}", "Photo.0009", 9},
         {"{name}-{number}", "Photo-99999999999", std::nullopt},   // beyond 32 bits
-        {"{nmae}-{number}", "Photo-0003", std::nullopt},          // cannot be used
+        {"{name}-{number}", "Photo-4294967296", std::nullopt},
+        {"{number}{camnum}", "42949672950412", 4294967295u},   // the rest is {camnum}
+        {"{nmae}-{number}", "Photo-0003", std::nullopt},       // cannot be used
     };
     for (const Case& c : cases)
         EXPECT_EQ(NameTemplate(c.text).NumberIn(c.stem, "Photo", "Smith"), c.number)
@@ -284,8 +286,8 @@ TEST(NameTemplate, ReadsItsOwnNamesBackWithTheirNumber) {
         ASSERT_TRUE(NameTemplate(text).Render(Context(), pattern, why)) << why;
         for (const std::uint32_t n : {0u, 7u, 12345u, 4294967295u}) {
             const std::string file = CaptureNaming::Format("", pattern, n, "jpg");
-            EXPECT_EQ(NameTemplate(text).NumberIn(file.substr(0, file.size() - 4), "Photo", "Smith"),
-                      n)
+            EXPECT_EQ(
+                NameTemplate(text).NumberIn(file.substr(0, file.size() - 4), "Photo", "Smith"), n)
                 << text << " / " << file;
         }
     }

@@ -57,10 +57,10 @@ private slots:
                                  << QStringList{"Photo-0000.jpg", "Photo-0002.jpg"}
                                  << QStringList{"Photo-0003.jpg", "Photo-0004.jpg"};
         const QString day = QString::fromStdString(today("yyyyMMdd"));
-        QTest::newRow("job and date") << "{job}_{date:yyyyMMdd}_{number:3}"
-                                      << "Smith" << QStringList{"Smith_19991231_007.jpg"}
-                                      << QStringList{"Smith_" + day + "_000.jpg",
-                                                     "Smith_" + day + "_001.jpg"};
+        QTest::newRow("job and date")
+            << "{job}_{date:yyyyMMdd}_{number:3}"
+            << "Smith" << QStringList{"Smith_19991231_007.jpg"}
+            << QStringList{"Smith_" + day + "_000.jpg", "Smith_" + day + "_001.jpg"};
         QTest::newRow("camera") << "{camera} {number:2}" << QString() << QStringList{}
                                 << QStringList{"Cd One 00.jpg", "Cd One 01.jpg"};
     }
@@ -70,8 +70,7 @@ private slots:
         QFETCH(QStringList, present);
         QFETCH(QStringList, expected);
         DocFixture fx;
-        for (const QString& name : present)
-            WriteFile(fx.dir.filePath(name).toStdString(), "older");
+        for (const QString& name : present) WriteFile(fx.dir.filePath(name).toStdString(), "older");
         fx.doc->UpdateDeviceList();
         QVERIFY(fx.doc->ConnectCamera("Cd One"));
         CViewInfo info(fx.doc.get());
@@ -97,9 +96,13 @@ private slots:
         QTest::addColumn<QString>("job");
         QTest::addColumn<QString>("why");
         QTest::newRow("slash from the job")
-            << "{job}-{number}" << "a/b" << "in the name template, {job} puts a '/' in the file name";
+            << "{job}-{number}"
+            << "a/b"
+            << "in the name template, {job} puts a '/' in the file name";
         QTest::newRow("a folder from the job")
-            << "{job}/{number}" << ".." << "in the name template, {job} is \"..\", which names a folder";
+            << "{job}/{number}"
+            << ".."
+            << "in the name template, {job} is \"..\", which names a folder";
         QTest::newRow("slash of its own") << "x/{number}" << QString()
                                           << "in the name template, the template's own text "
                                              "puts a '/' in the file name";
@@ -125,8 +128,7 @@ private slots:
         sim::Simulator::cd().clearJournal();
         fx.console.clear();
         QVERIFY(!fx.doc->TakePicture());
-        QCOMPARE(QString::fromStdString(fx.console.text()),
-                 "Capture refused: " + why + "\r\n");
+        QCOMPARE(QString::fromStdString(fx.console.text()), "Capture refused: " + why + "\r\n");
         for (const sim::Call& call : sim::Simulator::cd().journal())
             QVERIFY2(call.name != "CDRelease", call.name.c_str());
         QCOMPARE(filesIn(fx.dir.path()), QStringList{});

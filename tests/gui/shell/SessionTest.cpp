@@ -93,11 +93,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(log().contains("stop|" + today() + " Smith wedding|" + smith) &&
                                      log().contains("start|" + today() + " Jones|" + jones),
                                  kThreadWaitMs);
-        QVERIFY(log().indexOf("stop|" + today() + " Smith") < log().indexOf("start|" + today() + " Jones"));
+        QVERIFY(log().indexOf("stop|" + today() + " Smith") <
+                log().indexOf("start|" + today() + " Jones"));
         frame->fillOpenSessionMenu();
-        QCOMPARE(menuTexts(frame->openSessionMenu()),
-                 (QStringList{today() + " Jones", today() + " Smith wedding", "-",
-                              "Other Folder..."}));
+        QCOMPARE(
+            menuTexts(frame->openSessionMenu()),
+            (QStringList{today() + " Jones", today() + " Smith wedding", "-", "Other Folder..."}));
         QCOMPARE(frame->openSessionMenu()->actions()[1]->data().toString(), smith);
 
         // After a restart: the list, the root and the session in use are still there.
@@ -120,8 +121,7 @@ private slots:
 
         // A folder chosen with Browse ends the session.
         static_cast<CViewInfo*>(frame->pane(3))->ApplyChosenFolder(dir->filePath("elsewhere"));
-        QTRY_COMPARE_WITH_TIMEOUT(frame->windowTitle(), QStringLiteral("Kestrel"),
-                                  kThreadWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(frame->windowTitle(), QStringLiteral("Kestrel"), kThreadWaitMs);
         QCOMPARE(frame->sessionFolder(), QString());
         QTRY_VERIFY_WITH_TIMEOUT(log().contains("stop|" + today() + " Smith wedding|" + smith),
                                  kThreadWaitMs);
@@ -130,12 +130,16 @@ private slots:
     void anUnsafeNameIsRefused_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("why");
-        QTest::newRow("slash") << "a/b"
-                               << "the session's name \"a/b\" must not contain '/' or be \".\" or \"..\"";
-        QTest::newRow("dot dot") << ".."
-                                 << "the session's name \"..\" must not contain '/' or be \".\" or \"..\"";
-        QTest::newRow("empty") << "" << "the session has no name";
-        QTest::newRow("line break") << "a\nb" << "the session's name or folder holds a control character";
+        QTest::newRow("slash")
+            << "a/b"
+            << "the session's name \"a/b\" must not contain '/' or be \".\" or \"..\"";
+        QTest::newRow("dot dot")
+            << ".."
+            << "the session's name \"..\" must not contain '/' or be \".\" or \"..\"";
+        QTest::newRow("empty") << ""
+                               << "the session has no name";
+        QTest::newRow("line break") << "a\nb"
+                                    << "the session's name or folder holds a control character";
     }
     void anUnsafeNameIsRefused() {
         QFETCH(QString, name);
