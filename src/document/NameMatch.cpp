@@ -55,7 +55,7 @@ void AddFormat(std::vector<Atom>& atoms, std::string_view format) {
 struct Matcher {
     const std::vector<Atom>& atoms;
     std::string_view stem;
-    std::vector<char> failed;
+    std::vector<char>& failed;
     std::size_t numberBegin = 0, numberEnd = 0;
 
     bool match(std::size_t a, std::size_t pos) {
@@ -118,11 +118,17 @@ bool NameTemplate::hasVaryingTokens() const {
     return false;
 }
 
-std::optional<std::uint32_t> NameTemplate::NumberIn(std::string_view stem, std::string_view name,
-                                                    std::string_view job) const {
-    // No file name is longer than 255 bytes, which bounds the match's work too.
-    if (!ok() || stem.size() > 255) return std::nullopt;
+struct NameTemplate::Reader::Atoms {
     std::vector<Atom> atoms;
+    std::string head, tail;     // text every name starts and ends with, in lower case
+    std::vector<char> failed;   // the matcher's memory, kept for the next name
+};
+
+NameTemplate::Reader NameTemplate::ReaderFor(std::string_view name, std::string_view job) const {
+    Reader reader;
+    if (!ok()) return reader;
+    auto made = std::make_shared<Reader::Atoms>();
+    std::vector<Atom>& atoms = made->atoms;
     for (const Piece& piece : pieces_) {
         switch (piece.kind) {
             case Kind::Text: AddText(atoms, piece.text); break;
@@ -141,10 +147,40 @@ std::optional<std::uint32_t> NameTemplate::NumberIn(std::string_view stem, std::
                 break;
         }
     }
-    Matcher matcher{atoms, stem, std::vector<char>(atoms.size() * (stem.size() + 1), 0)};
+    const auto lowered = [](std::string text) {
+        for (char& c : text) c = Lower(c);
+        return text;
+    };
+    if (!atoms.empty() && atoms.front().kind == Atom::Text)
+        made->head = lowered(atoms.front().text);
+    if (atoms.size() > 1 && atoms.back().kind == Atom::Text)
+        made->tail = lowered(atoms.back().text);
+    reader.atoms_ = std::move(made);
+    return reader;
+}
+
+std::optional<std::uint32_t> NameTemplate::Reader::NumberIn(std::string_view stem) const {
+    // No file name is longer than 255 bytes, which bounds the match's work too.
+    if (!atoms_ || stem.size() > 255) return std::nullopt;
+    const std::string& head = atoms_->head;
+    const std::string& tail = atoms_->tail;
+    // Most files of a folder differ at once at the start or the end.
+    if (stem.size() < head.size() + tail.size()) return std::nullopt;
+    for (std::size_t i = 0; i < head.size(); ++i)
+        if (Lower(stem[i]) != head[i]) return std::nullopt;
+    for (std::size_t i = 0; i < tail.size(); ++i)
+        if (Lower(stem[stem.size() - tail.size() + i]) != tail[i]) return std::nullopt;
+    std::vector<char>& failed = atoms_->failed;
+    failed.assign(atoms_->atoms.size() * (stem.size() + 1), 0);
+    Matcher matcher{atoms_->atoms, stem, failed};
     if (!matcher.match(0, 0)) return std::nullopt;
     std::uint32_t number = 0;
     for (std::size_t i = matcher.numberBegin; i < matcher.numberEnd; ++i)
         number = number * 10 + static_cast<std::uint32_t>(stem[i] - '0');
     return number;
+}
+
+std::optional<std::uint32_t> NameTemplate::NumberIn(std::string_view stem, std::string_view name,
+                                                    std::string_view job) const {
+    return ReaderFor(name, job).NumberIn(stem);
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -67,6 +68,18 @@ public:
     // template cannot be used).
     std::optional<std::uint32_t> NumberIn(std::string_view stem, std::string_view name,
                                           std::string_view job) const;
+    // The same for many names of one capture name and job: what a name must be is worked out
+    // once. One thread at a time.
+    class Reader {
+    public:
+        std::optional<std::uint32_t> NumberIn(std::string_view stem) const;
+
+    private:
+        friend class NameTemplate;
+        struct Atoms;
+        std::shared_ptr<Atoms> atoms_;   // null when the template cannot be used
+    };
+    Reader ReaderFor(std::string_view name, std::string_view job) const;
     // A token other than {name}, {job} and {number} is used: the number starts again for each
     // of its values, so it does not tell the pictures of a folder apart.
     bool hasVaryingTokens() const;

@@ -70,6 +70,7 @@ std::vector<PictureEntry> ListPictures(const std::string& folder, const std::str
     namespace fs = std::filesystem;
     const NameTemplate rule(nameTemplate);
     const bool byName = rule.isDefault() || !rule.ok();
+    const NameTemplate::Reader reader = rule.ReaderFor(name, job);
     std::vector<PictureEntry> out;
     if (byName && name.empty()) return out;
     // A picture: its files (one name but for the extension), the number in their names, when
@@ -91,7 +92,7 @@ std::vector<PictureEntry> ListPictures(const std::string& folder, const std::str
         if (lower(ext) == "xmp") continue;
         std::optional<std::uint32_t> number;
         if (!byName && pictureKind(fileName, ext))
-            number = rule.NumberIn(std::string_view(fileName).substr(0, dot), name, job);
+            number = reader.NumberIn(std::string_view(fileName).substr(0, dot));
         const bool own = !number;   // one of the capture name's own, if any
         if (!number) number = capturedNumber(fileName, name, ext);
         if (!number) continue;
