@@ -180,7 +180,11 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
         action->setData(text);
         connect(action, &QAction::triggered, this, [this, text] { InsertToken(text); });
     }
-    tokensButton_->setMenu(tokensMenu_);
+    tokensMenu_->setObjectName(QStringLiteral("nameTokensMenu"));
+    // Popped up by hand: a button's own menu arrow would not leave room for its word.
+    connect(tokensButton_, &QPushButton::clicked, this, [this] {
+        tokensMenu_->popup(tokensButton_->mapToGlobal(QPoint(0, tokensButton_->height())));
+    });
     jobBox_ = new QLineEdit(this);
     jobBox_->setObjectName(QStringLiteral("jobText"));
     jobBox_->setGeometry(100, 164, 100, 14);
@@ -195,6 +199,7 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
     if (document_) {
         const NamingSettings naming = document_->namingSettings();
         templateBox_->setText(QString::fromStdString(naming.nameTemplate));
+        templateBox_->setCursorPosition(0);   // its start shown, as the other boxes
         jobBox_->setText(QString::fromStdString(naming.job));
     }
     connect(templateBox_, &QLineEdit::textEdited, this, &CViewInfo::OnTemplateChanged);

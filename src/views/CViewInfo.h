@@ -95,7 +95,8 @@ public:
 
     // The children carry object names for tests and tools: "infoName", "infoOwner",
     // "infoFirmware", "infoBattery", "captureFolder", "captureName", "browse",
-    // "captureProgress", "histogram", "nameTemplate", "nameTokens" (the button with the menu),
+    // "captureProgress", "histogram", "nameTemplate", "nameTokens" (the button) and
+    // "nameTokensMenu" (its menu),
     // "jobText" and "nextName".
     QRect histogramRect() const { return histogramRect_; }
 

@@ -147,8 +147,12 @@ private slots:
         CViewInfo info(fx.doc.get());
         QLineEdit* edit = box(info, "nameTemplate");
         QCOMPARE(edit->text(), QString::fromLatin1(NameTemplate::kDefault));
-        const QMenu* menu = Child<QPushButton>(info, "nameTokens")->menu();
-        QVERIFY(menu);
+        QCOMPARE(edit->cursorPosition(), 0);
+        const QMenu* menu = Child<QMenu>(info, "nameTokensMenu");
+        QVERIFY(!menu->isVisible());
+        Child<QPushButton>(info, "nameTokens")->click();
+        QVERIFY(menu->isVisible());
+        const_cast<QMenu*>(menu)->hide();
         QStringList offered;
         for (const QAction* action : menu->actions()) offered << action->data().toString();
         QStringList tokens;
