@@ -3,11 +3,13 @@
 #include "support/PaneTestSupport.h"
 #include "support/ThreadWait.h"
 
+#include "capture/CReviewPanel.h"
 #include "document/NameTemplate.h"
 #include "views/CViewInfo.h"
 
 #include <QAction>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QtTest>
@@ -138,6 +140,33 @@ private slots:
                                   kThreadWaitMs);
         QVERIFY(fx.doc->TakePicture());
         QCOMPARE(filesIn(fx.dir.path()), QStringList{"Photo_0000.jpg"});
+    }
+
+    // The Review strip lists the pictures a template made, newest first, beside the capture
+    // name's older ones, and nothing else of the folder.
+    void theStripListsThePicturesOfTheTemplate() {
+        DocFixture fx;
+        qputenv("XDG_DATA_HOME", fx.dir.filePath(QStringLiteral("data")).toUtf8());
+        WriteFile(fx.dir.filePath("Photo-0000.jpg").toStdString(), "older");
+        WriteFile(fx.dir.filePath("notes.txt").toStdString(), "not a picture");
+        fx.doc->UpdateDeviceList();
+        QVERIFY(fx.doc->ConnectCamera("Cd One"));
+        CViewInfo info(fx.doc.get());
+        typeInto(box(info, "nameTemplate"), QStringLiteral("{job}_{date:yyyyMMdd}_{number:3}"));
+        typeInto(box(info, "jobText"), QStringLiteral("Smith"));
+        QVERIFY(fx.doc->TakePicture());
+        QVERIFY(fx.doc->TakePicture());
+        const QString day = QString::fromStdString(today("yyyyMMdd"));
+        CReviewPanel review(fx.doc.get());
+        review.resize(640, 300);
+        review.show();
+        QListWidget* strip = review.strip();
+        QTRY_COMPARE_WITH_TIMEOUT(strip->count(), 3, kThreadWaitMs);
+        QStringList names;
+        for (int i = 0; i < strip->count(); ++i)
+            names << strip->item(i)->text().section('\n', 0, 0);
+        QCOMPARE(names, (QStringList{"Smith_" + day + "_001.jpg", "Smith_" + day + "_000.jpg",
+                                     "Photo-0000.jpg"}));
     }
 
     // The menu offers every token; one chosen goes in at the cursor, over the selection, and
