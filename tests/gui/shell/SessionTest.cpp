@@ -7,6 +7,7 @@
 #include "document/CViewDoc.h"
 #include "document/NameTemplate.h"
 #include "resources/Resources.h"
+#include "views/CViewCameraList.h"
 #include "views/CViewInfo.h"
 
 #include "support/TestSupport.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -119,9 +121,19 @@ private slots:
         QVERIFY(doc->TakePicture());
         QVERIFY(QFileInfo(smith + "Photo-0001.jpg").isFile());
 
+        // The camera and the session side by side in the title; a disconnect keeps the session.
+        auto* list = static_cast<CViewCameraList*>(frame->pane(0));
+        list->OnConnect();   // the camera connected above goes
+        QCOMPARE(frame->windowTitle(), "Kestrel - Session " + today() + " Smith wedding");
+        list->FillCameraList();
+        list->cameraList()->setCurrentRow(0);
+        list->OnConnect();
+        QCOMPARE(frame->windowTitle(), "Kestrel - Cd One - Session " + today() + " Smith wedding");
+
         // A folder chosen with Browse ends the session.
         static_cast<CViewInfo*>(frame->pane(3))->ApplyChosenFolder(dir->filePath("elsewhere"));
-        QTRY_COMPARE_WITH_TIMEOUT(frame->windowTitle(), QStringLiteral("Kestrel"), kThreadWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(frame->windowTitle(), QStringLiteral("Kestrel - Cd One"),
+                                  kThreadWaitMs);
         QCOMPARE(frame->sessionFolder(), QString());
         QTRY_VERIFY_WITH_TIMEOUT(log().contains("stop|" + today() + " Smith wedding|" + smith),
                                  kThreadWaitMs);
