@@ -1,6 +1,7 @@
 // The name template: the first line is the template, the next ones the capture name, camera,
 // series, camera file and job text. A template that renders gives a name without '/' or control
-// characters whose number reads back as it was written.
+// characters whose number reads back as it was written, and that the template, read backwards,
+// could have made.
 #include "document/CaptureNaming.h"
 #include "document/NameTemplate.h"
 
@@ -36,6 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (name.find('/') != std::string::npos || CaptureNaming::HasControl(name)) std::abort();
         const auto read = CaptureNaming::NumberOf(name, pattern, "jpg");
         if (!read || *read != number) std::abort();
+        const std::string stem = name.substr(0, name.size() - 4);
+        if (stem.size() <= 255 && !nameTemplate.NumberIn(stem, context.name, context.job))
+            std::abort();
     }
     return 0;
 }

@@ -71,6 +71,18 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
     pictureCommand_ = new PictureCommandLink(document_, this);
     connect(pictureCommand_, &PictureCommandLink::pictureSaved, overlay_,
             &LiveOverlay::PictureSaved);
+    // The next name moves on with each picture.
+    connect(pictureCommand_, &PictureCommandLink::pictureSaved, static_cast<CViewInfo*>(panes_[3]),
+            &CViewInfo::RefreshPreview);
+    // A capture folder that is a recent session's (as after a restart) is that session.
+    if (document_) {
+        const std::string folder = document_->captureFolder();
+        for (const std::string& recent : document_->namingSettings().recentSessions)
+            if (!folder.empty() && recent == folder)
+                sessionFolder_ = QString::fromStdString(folder);
+    }
+    fillOpenSessionMenu();
+    updateTitle();
     applyViewOptions(false);
 
     auto* next = new QShortcut(QKeySequence(Qt::Key_F6), this);
@@ -97,6 +109,13 @@ CClientViewDlg* CMainFrame::clientView() {
 
 void CMainFrame::buildMenu() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* newSessionAction = file->addAction(QStringLiteral("New Session..."));
+    newSessionAction->setObjectName(QStringLiteral("newSessionAction"));
+    connect(newSessionAction, &QAction::triggered, this, &CMainFrame::newSession);
+    openSessionMenu_ = file->addMenu(QStringLiteral("Open Session"));
+    openSessionMenu_->setObjectName(QStringLiteral("openSessionMenu"));
+    connect(openSessionMenu_, &QMenu::aboutToShow, this, &CMainFrame::fillOpenSessionMenu);
+    file->addSeparator();
     QAction* command = file->addAction(QStringLiteral("Command After Each Picture..."));
     command->setObjectName(QStringLiteral("pictureCommandAction"));
     connect(command, &QAction::triggered, this, &CMainFrame::editPictureCommand);
@@ -303,6 +322,7 @@ void CMainFrame::applyViewOptions(bool save) {
 
 void CMainFrame::tickCameraSession() {
     if (!document_) return;
+    followCaptureFolder();
     CameraSession& session = document_->cameraSession();
     const CameraSession::Change change = session.Tick(CameraSession::Clock::now());
     if (change == CameraSession::Change::None) return;
@@ -313,8 +333,8 @@ void CMainFrame::tickCameraSession() {
         return;
     }
     onConnectionChanged(QString());   // the live picture goes black
-    setWindowTitle(QStringLiteral("Kestrel - ") + QString::fromStdString(session.waitingFor()) +
-                   QStringLiteral(" (waiting)"));
+    cameraTitle_ = QString::fromStdString(session.waitingFor()) + QStringLiteral(" (waiting)");
+    updateTitle();
 }
 
 void CMainFrame::onConnectionChanged(const QString& cameraName) {
@@ -325,14 +345,15 @@ void CMainFrame::onConnectionChanged(const QString& cameraName) {
         cameraName.isEmpty() || !document_ ? nullptr : document_->openDriver();
     const bool offered = driver != nullptr && driver->properties().hasMagnify;
     for (QAction* action : magnifyActions_) action->setEnabled(offered);
+    cameraTitle_ = cameraName;
+    updateTitle();
+    static_cast<CViewInfo*>(panes_[3])->RefreshPreview();   // {camera}, and its image quality
     if (!cameraName.isEmpty()) {
-        setWindowTitle(QStringLiteral("Kestrel - ") + cameraName);
         // Off the Disconnect button (or the list, now disabled): Space captures, and no key
         // pressed right after the connect can disconnect.
         static_cast<CViewMain*>(panes_[4])->FocusCapture();
         return;
     }
-    setWindowTitle(QStringLiteral("Kestrel"));
     // The live picture goes black, as at start, instead of keeping the last frame of a camera
     // that is gone (one still on its way to the screen included).
     static_cast<CViewViewscreen*>(panes_[2])->ClearLivePicture();

@@ -2,6 +2,8 @@
 // five nested splitters into the six panes (camera list, settings, viewscreen, info, capture
 // panels, console). Larger than 800 x 600, the live picture grows in its 4:3 shape and the
 // camera list and console take the extra height. F6 and Shift+F6 move the keyboard focus from pane to pane.
+// A session (File > "New Session...", "Open Session") is a folder made the capture folder; the
+// title names it.
 #pragma once
 
 #include <QMainWindow>
@@ -21,6 +23,7 @@ class LiveOverlay;
 class PictureCommandLink;
 struct ViewOptions;
 class QAction;
+class QMenu;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -55,6 +58,22 @@ public:
     // The client view (File > "Client View..."), made when first asked for.
     CClientViewDlg* clientView();
 
+    // Sessions. StartSession makes "<root>/<date> <name>/" in the remembered root (with its
+    // parents; an existing one is used as it is) and opens it; OpenSession makes an existing
+    // folder the session. Either becomes the capture folder, goes first in the recent list
+    // (naming.cfg), names the session in the title, and tells the command after each picture
+    // that the old session ended and the new one started. False with one console line
+    // ("Session not started: ...", "Session not opened: ...") and the reason in error.
+    bool StartSession(const QString& name, QString* error = nullptr);
+    bool OpenSession(const QString& folder, QString* error = nullptr);
+    // The folder sessions are made in, kept in naming.cfg.
+    void setSessionRoot(const QString& root);
+    // The session's folder (with its '/'); empty when the capture folder is not a session's.
+    QString sessionFolder() const { return sessionFolder_; }
+    // File > "Open Session": the recent sessions, newest first, filled when it opens.
+    QMenu* openSessionMenu() const { return openSessionMenu_; }
+    void fillOpenSessionMenu();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
@@ -78,6 +97,13 @@ private:
     void showAbout();
     void editOverlay();          // View > "Overlay..."
     void editPictureCommand();   // File > "Command After Each Picture..."
+    void newSession();           // File > "New Session..."
+    // The session moves to folder (with its '/'): the end and start told, folder and list kept.
+    void switchSession(const QString& folder);
+    // A capture folder chosen elsewhere (Browse) ends the session.
+    void followCaptureFolder();
+    // "Kestrel", then " - " and the camera (cameraTitle_) and the session, when there are.
+    void updateTitle();
 
     CViewDoc* document_;
     CPaneSplitter* rootSplitter_ = nullptr;
@@ -105,4 +131,7 @@ private:
     std::array<int, 4> sized_{200, 320, 260, 100};
     UrlOpener urlOpener_;
     CClientViewDlg* clientView_ = nullptr;
+    QMenu* openSessionMenu_ = nullptr;
+    QString sessionFolder_;
+    QString cameraTitle_;   // "EOS 20D", "EOS 20D (waiting)", or empty
 };

@@ -2,6 +2,7 @@
 // connection, captures and the configuration file.
 #include "document/CViewDoc.h"
 
+#include "camera/LabelTables.h"
 #include "document/ConfigFile.h"
 #include "document/StackingWindow.h"
 #include "document/StripCut.h"
@@ -49,7 +50,9 @@ CViewDoc::CViewDoc(const sdk::Api& cdApi, const sdk::Api& rcApi, std::string con
             if (NamingSettings::Load(namingPath(), naming, error)) {
                 std::lock_guard lock(stateLock_);
                 namingSettings_ = std::move(naming);
-            } else {
+            }
+            PublishNaming(namingSettings());
+            if (!error.empty()) {
                 std::lock_guard lock(heldLock_);
                 startupNotes_.push_back("Naming settings not read: " + error + "\r\n");
             }
@@ -75,6 +78,7 @@ CViewDoc::CViewDoc(const sdk::Api& cdApi, const sdk::Api& rcApi, std::string con
 CViewDoc::~CViewDoc() {
     SaveConfig();
     SaveNaming();
+    PublishNaming(NamingSettings{});
     {
         std::lock_guard lock(viewsLock_);
         for (auto& entry : views_) entry.first->registry_ = nullptr;
@@ -306,7 +310,16 @@ std::string CViewDoc::RefusalText(const CapturePath& target) const {
 }
 
 std::string CViewDoc::PreviewCaptureName(std::string& why) {
-    const CapturePath next = NextCapturePath(false);
+    // The camera is not asked (it may be busy with a capture): its image quality is the one
+    // the camera session last read or set.
+    std::string ext = "jpg";
+    if (camera::CanonDriver* driver = openDriver()) {
+        const std::string quality = session_.held().label(camera::Setting::ImageQuality);
+        const camera::SettingOption* option =
+            camera::FindLabel(driver->Options(camera::Setting::ImageQuality), quality);
+        if (option && option->code == sdk::kQualityRaw) ext = "crw";
+    }
+    const CapturePath next = NextCapturePath(false, std::string(), ext);
     why = RefusalText(next);
     if (next.status != CaptureNameStatus::Ok) return std::string();
     const std::size_t slash = next.path.rfind('/');
@@ -319,18 +332,21 @@ NamingSettings CViewDoc::namingSettings() const {
 }
 
 void CViewDoc::SetNamingSettings(const NamingSettings& settings) {
-    std::lock_guard lock(stateLock_);
+    std::lock_guard lock(stateLock_);   // published under it, so the last change wins
     namingSettings_ = settings;
+    PublishNaming(namingSettings_);
 }
 
 void CViewDoc::SetNameTemplate(const std::string& text) {
-    std::lock_guard lock(stateLock_);
+    std::lock_guard lock(stateLock_);   // published under it, so the last change wins
     namingSettings_.nameTemplate = text;
+    PublishNaming(namingSettings_);
 }
 
 void CViewDoc::SetJobText(const std::string& job) {
-    std::lock_guard lock(stateLock_);
+    std::lock_guard lock(stateLock_);   // published under it, so the last change wins
     namingSettings_.job = job;
+    PublishNaming(namingSettings_);
 }
 
 void CViewDoc::SetSeries(const std::string& series) {

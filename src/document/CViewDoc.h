@@ -106,7 +106,8 @@ public:
     // On failure says why on the console ("Naming settings not saved: ...").
     bool SaveNaming(std::string* error = nullptr);
     // The file name the next capture would get now, without its folder; empty, with the reason
-    // a capture would be refused in why, when there is none.
+    // a capture would be refused in why, when there is none. Asks the camera nothing (any
+    // thread): the image quality is the one the camera session holds.
     std::string PreviewCaptureName(std::string& why);
     // Why a capture with this path is refused ("the capture name is empty: ..."); empty for Ok.
     std::string RefusalText(const CapturePath& target) const;

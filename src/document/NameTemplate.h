@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +59,30 @@ public:
     // Everything but the number, checked: false with a line naming the token when a part holds
     // '/', a control character, or is "." or "..".
     bool Render(const NameContext& context, NamePattern& pattern, std::string& why) const;
+
+    // Whether the template could have made stem (a file name without its extension) with
+    // {name} and {job} as given: its own text and those two as written (ASCII case aside),
+    // {date} and {time} digits where their format has letters, {camera}, {series} and
+    // {camfile} any text without '/', {camnum} digits or none, {number} at least its width in
+    // digits. Gives the number read from {number}; empty when it could not have (or the
+    // template cannot be used).
+    std::optional<std::uint32_t> NumberIn(std::string_view stem, std::string_view name,
+                                          std::string_view job) const;
+    // The same for many names of one capture name and job: what a name must be is worked out
+    // once. One thread at a time.
+    class Reader {
+    public:
+        std::optional<std::uint32_t> NumberIn(std::string_view stem) const;
+
+    private:
+        friend class NameTemplate;
+        struct Atoms;
+        std::shared_ptr<Atoms> atoms_;   // null when the template cannot be used
+    };
+    Reader ReaderFor(std::string_view name, std::string_view job) const;
+    // A token other than {name}, {job} and {number} is used: the number starts again for each
+    // of its values, so it does not tell the pictures of a folder apart.
+    bool hasVaryingTokens() const;
 
     // The digits of a camera's file name ("IMG_0412.JPG" -> "0412"): its last run of digits
     // before the extension; empty when it has none.

@@ -4,10 +4,14 @@
 #include "sdk/SettingsFile.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace {
 
 constexpr std::size_t kMaxFileBytes = 64 * 1024;   // beyond this the file is not ours
+
+std::mutex gPublishedLock;   // guards gPublished
+NamingSettings gPublished;
 
 bool HasControl(const std::string& text) {
     return std::any_of(text.begin(), text.end(),
@@ -68,4 +72,14 @@ void NamingSettings::AddRecent(const std::string& folder) {
     std::erase(recentSessions, folder);
     recentSessions.insert(recentSessions.begin(), folder);
     if (recentSessions.size() > kRecentSessions) recentSessions.resize(kRecentSessions);
+}
+
+NamingSettings PublishedNaming() {
+    std::lock_guard guard(gPublishedLock);
+    return gPublished;
+}
+
+void PublishNaming(const NamingSettings& settings) {
+    std::lock_guard guard(gPublishedLock);
+    gPublished = settings;
 }

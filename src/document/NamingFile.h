@@ -26,3 +26,9 @@ struct NamingSettings {
 
     bool operator==(const NamingSettings&) const = default;
 };
+
+// The naming the process's document uses now, for listings that are given only a folder and a
+// capture name (the Review strip, the client view). The document publishes it whenever it
+// changes; the defaults when there is no document. Any thread.
+NamingSettings PublishedNaming();
+void PublishNaming(const NamingSettings& settings);

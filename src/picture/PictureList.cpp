@@ -1,11 +1,16 @@
 #include "picture/PictureList.h"
 
 #include "document/CaptureNaming.h"
+#include "document/NameTemplate.h"
+#include "document/NamingFile.h"
+#include "sdk/FileKind.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <optional>
 #include <filesystem>
+#include <map>
+#include <optional>
+#include <tuple>
 #include <sys/stat.h>
 #include <system_error>
 
@@ -31,12 +36,52 @@ std::optional<long long> writtenAt(const std::string& path) {
     return static_cast<long long>(st.st_mtim.tv_sec);
 }
 
+// The number of a file the capture name made ("Photo-0003.jpg": the name, a dash, digits).
+std::optional<std::uint32_t> capturedNumber(const std::string& fileName, const std::string& name,
+                                            const std::string& ext) {
+    if (name.empty() || !CaptureNaming::Matches(fileName, name, ext)) return std::nullopt;
+    if (fileName.size() < name.size() + 2 || fileName[name.size()] != '-' ||
+        fileName[name.size() + 1] < '0' || fileName[name.size() + 1] > '9')
+        return std::nullopt;
+    return CaptureNaming::ReadNumber(fileName, name.size());
+}
+
+bool pictureKind(const std::string& fileName, const std::string& ext) {
+    if (sdk::FileKindOf(fileName) != sdk::FileKind::Other) return true;
+    const std::string e = lower(ext);
+    return e == "tif" || e == "tiff" || e == "heic" || e == "heif";
+}
+
+void sortNewestFirst(std::vector<PictureEntry>& entries) {
+    std::sort(entries.begin(), entries.end(), [](const PictureEntry& a, const PictureEntry& b) {
+        return a.number != b.number ? a.number > b.number : a.fileName < b.fileName;
+    });
+}
+
 }   // namespace
 
 std::vector<PictureEntry> ListPictures(const std::string& folder, const std::string& name) {
+    const NamingSettings naming = PublishedNaming();
+    return ListPictures(folder, name, naming.nameTemplate, naming.job);
+}
+
+std::vector<PictureEntry> ListPictures(const std::string& folder, const std::string& name,
+                                       const std::string& nameTemplate, const std::string& job) {
     namespace fs = std::filesystem;
+    const NameTemplate rule(nameTemplate);
+    const bool byName = rule.isDefault() || !rule.ok();
+    const NameTemplate::Reader reader = rule.ReaderFor(name, job);
     std::vector<PictureEntry> out;
-    if (name.empty()) return out;
+    if (byName && name.empty()) return out;
+    // A picture: its files (one name but for the extension), the number in their names, when
+    // the first of them was written.
+    struct Picture {
+        std::vector<std::size_t> files;   // into out
+        std::uint32_t number = 0;
+        long long written = 0;
+    };
+    std::map<std::string, Picture> pictures;   // by the name without its extension, lower case
+    bool anyOwn = false;
     std::error_code error;
     for (fs::directory_iterator it(folder.empty() ? "." : folder, error), end; !error && it != end;
          it.increment(error)) {
@@ -44,20 +89,43 @@ std::vector<PictureEntry> ListPictures(const std::string& folder, const std::str
         const std::size_t dot = fileName.rfind('.');
         if (fileName.empty() || fileName[0] == '.' || dot == std::string::npos) continue;
         const std::string ext = fileName.substr(dot + 1);
-        if (lower(ext) == "xmp" || !CaptureNaming::Matches(fileName, name, ext)) continue;
-        // The capture numbering: the name, a dash, digits.
-        if (fileName.size() < name.size() + 2 || fileName[name.size()] != '-' ||
-            fileName[name.size() + 1] < '0' || fileName[name.size() + 1] > '9')
-            continue;
+        if (lower(ext) == "xmp") continue;
+        std::optional<std::uint32_t> number;
+        if (!byName && pictureKind(fileName, ext))
+            number = reader.NumberIn(std::string_view(fileName).substr(0, dot));
+        const bool own = !number;   // one of the capture name's own, if any
+        if (!number) number = capturedNumber(fileName, name, ext);
+        if (!number) continue;
         std::error_code typeError;
         if (!it->is_regular_file(typeError)) continue;
-        const auto number = CaptureNaming::ReadNumber(fileName, name.size());
-        if (!number) continue;
         out.push_back({it->path().string(), fileName, *number});
+        if (byName) continue;
+        anyOwn = anyOwn || own;
+        struct stat st {};
+        const long long written =
+            ::stat(out.back().path.c_str(), &st) == 0
+                ? static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec
+                : 0;
+        Picture& picture = pictures[stemOf(fileName)];
+        if (picture.files.empty() || written < picture.written) picture.written = written;
+        picture.number = *number;
+        picture.files.push_back(out.size() - 1);
     }
-    std::sort(out.begin(), out.end(), [](const PictureEntry& a, const PictureEntry& b) {
-        return a.number != b.number ? a.number > b.number : a.fileName < b.fileName;
-    });
+    if (!byName && (rule.hasVaryingTokens() || anyOwn)) {
+        // Numbered by their place in time: the number in the name does not tell them apart.
+        std::vector<std::pair<std::string, Picture*>> order;
+        for (auto& [stem, picture] : pictures) order.emplace_back(stem, &picture);
+        std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+            return std::tie(a.second->written, a.second->number, a.first) <
+                   std::tie(b.second->written, b.second->number, b.first);
+        });
+        std::uint32_t place = 0;
+        for (const auto& [stem, picture] : order) {
+            ++place;
+            for (const std::size_t file : picture->files) out[file].number = place;
+        }
+    }
+    sortNewestFirst(out);
     return out;
 }
 

@@ -1,5 +1,5 @@
 // The pictures of a capture name in a folder: the files numbered as captures are named
-// ("Photo-0003.jpg", any extension but a sidecar's), newest first, and a picture's pair (the
+// ("Photo-0003.jpg", any extension but a sidecar's, or by the name template), newest first, and a picture's pair (the
 // other files one release saved under the same number, a RAW beside its JPEG). Any thread.
 #pragma once
 
@@ -19,7 +19,23 @@ struct PictureEntry {
 // The numbered pictures of name in folder (a folder path with or without its trailing '/'):
 // highest number first, the same number by file name. Sidecars (".xmp"), hidden files and
 // anything that is not a regular file are passed over; a folder that cannot be read lists none.
+// Files are named by the naming the document published (PublishedNaming): with the default
+// template as below, with another one as ListPictures with a template says.
 std::vector<PictureEntry> ListPictures(const std::string& folder, const std::string& name);
+
+// The same for a name template and job text. The default template (or one that cannot be used)
+// lists the capture name's numbered files, any extension but a sidecar's. Another lists the
+// picture files (JPEG, raw, TIFF, HEIF by their extension) that it could have made with this
+// capture name and job text (NameTemplate::NumberIn), and the capture name's own numbered
+// files beside them (the pictures of the folder from before the template). The files of one
+// name but for the extension are one picture. Their number:
+// - the one in the name, when the template has no token but {name}, {job} and {number} and
+//   no files of the capture name's own were found: the number then tells pictures apart;
+// - else their place in time, 1 for the oldest (by when each picture's first file was
+//   written; the same time by the number in the name, then the name), as a template with the
+//   date, the camera or the like numbers each day or camera from 0 again.
+std::vector<PictureEntry> ListPictures(const std::string& folder, const std::string& name,
+                                       const std::string& nameTemplate, const std::string& job);
 
 // Files of one number count as one release's when they were last written within this many
 // seconds of each other: a camera hands over a RAW+JPEG pair one right after the other, while

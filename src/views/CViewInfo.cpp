@@ -7,10 +7,13 @@
 #include "document/CViewDoc.h"
 #include "views/EvenCaptions.h"
 #include "kit/UiWakeup.h"
+#include "kit/Worker.h"
+#include "document/NameTemplate.h"
 
 #include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -101,14 +104,11 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
     };
     const Caption captions[] = {
         // The first six reach up to the values and boxes, which start at 75.
-        {"Name", QRect(0, 20, 74, 14)},
-        {"Owner", QRect(0, 38, 74, 14)},
-        {"Firmware", QRect(0, 56, 74, 14)},
-        {"Battery", QRect(0, 74, 74, 14)},
-        {"Capture Folder", QRect(0, 110, 74, 14)},
-        {"Capture Name", QRect(0, 128, 74, 14)},
-        {"Capture Progress", QRect(0, 146, 100, 14)},
-        {"Histogram", QRect(0, 182, 100, 14)},
+        {"Name", QRect(0, 20, 74, 14)},          {"Owner", QRect(0, 38, 74, 14)},
+        {"Firmware", QRect(0, 56, 74, 14)},      {"Battery", QRect(0, 74, 74, 14)},
+        {"Name Template", QRect(0, 92, 74, 14)}, {"Capture Folder", QRect(0, 110, 74, 14)},
+        {"Capture Name", QRect(0, 128, 74, 14)}, {"Capture Progress", QRect(0, 146, 100, 14)},
+        {"Job", QRect(0, 164, 74, 14)},          {"Histogram", QRect(0, 182, 100, 14)},
     };
     QList<QLabel*> captionLabels;
     for (const Caption& caption : captions) {
@@ -162,6 +162,68 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
         showingLoadedName_ = false;
     }
 
+    // The name template, its tokens, the job text and the name the next capture gets.
+    templateBox_ = new QLineEdit(this);
+    templateBox_->setObjectName(QStringLiteral("nameTemplate"));
+    templateBox_->setGeometry(100, 92, 100, 14);
+    templateBox_->setFont(font_);
+    tokensButton_ = new QPushButton(QStringLiteral("Tokens"), this);
+    tokensButton_->setObjectName(QStringLiteral("nameTokens"));
+    tokensButton_->setGeometry(175, 92, 50, 14);
+    tokensButton_->setFont(font_);
+    tokensMenu_ = new QMenu(tokensButton_);
+    for (const NameTemplate::TokenInfo& token : NameTemplate::Tokens()) {
+        QAction* action =
+            tokensMenu_->addAction(QString::fromLatin1(token.text) + QLatin1Char('\t') +
+                                   QString::fromLatin1(token.meaning));
+        const QString text = QString::fromLatin1(token.text);
+        action->setData(text);
+        connect(action, &QAction::triggered, this, [this, text] { InsertToken(text); });
+    }
+    tokensMenu_->setObjectName(QStringLiteral("nameTokensMenu"));
+    // Popped up by hand: a button's own menu arrow would not leave room for its word.
+    connect(tokensButton_, &QPushButton::clicked, this, [this] {
+        tokensMenu_->popup(tokensButton_->mapToGlobal(QPoint(0, tokensButton_->height())));
+    });
+    jobBox_ = new QLineEdit(this);
+    jobBox_->setObjectName(QStringLiteral("jobText"));
+    jobBox_->setGeometry(100, 164, 100, 14);
+    jobBox_->setFont(font_);
+    previewBox_ = new QLineEdit(this);
+    previewBox_->setObjectName(QStringLiteral("nextName"));
+    previewBox_->setGeometry(100, 182, 100, 14);
+    previewBox_->setFont(font_);
+    previewBox_->setReadOnly(true);
+    previewBox_->setFrame(false);
+    previewBox_->setFocusPolicy(Qt::ClickFocus);
+    if (document_) {
+        const NamingSettings naming = document_->namingSettings();
+        templateBox_->setText(QString::fromStdString(naming.nameTemplate));
+        templateBox_->setCursorPosition(0);   // its start shown, as the other boxes
+        jobBox_->setText(QString::fromStdString(naming.job));
+    }
+    connect(templateBox_, &QLineEdit::textEdited, this, &CViewInfo::OnTemplateChanged);
+    connect(jobBox_, &QLineEdit::textEdited, this, &CViewInfo::OnJobChanged);
+    for (QLineEdit* box : {templateBox_, jobBox_})
+        connect(box, &QLineEdit::editingFinished, this, [this] {
+            if (document_) document_->SaveNaming();
+        });
+    previewWork_ = new Worker<Preview>(
+        [this](Preview& preview) {
+            if (preview.asked != previewAsked_) return;   // a newer answer is on its way
+            const bool refused = preview.name.empty();
+            const QString text =
+                refused ? QString::fromLatin1(kRefusedPrefix) + QString::fromStdString(preview.why)
+                        : QString::fromLatin1(kNextPrefix) + QString::fromStdString(preview.name);
+            previewBox_->setText(text);
+            previewBox_->setCursorPosition(0);
+            previewBox_->setToolTip(text);
+            QPalette colours = palette();
+            if (refused) colours.setColor(QPalette::Text, QColor(180, 0, 0));
+            previewBox_->setPalette(colours);
+        },
+        1, this);
+
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("captureProgress"));
     progress_->setRange(0, 100);
@@ -185,6 +247,7 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
         document_->setOnProgress(&CViewInfo::ShowProgress);
         document_->setOnCameraEvent(&CViewInfo::ShowBattery);
     }
+    RefreshPreview();
 }
 
 CViewInfo::~CViewInfo() {
@@ -218,6 +281,7 @@ void CViewInfo::UpdateInfo() {
     values_[2]->setText(QString::fromStdString(facts.firmware));
     values_[3]->setText(open ? BatteryShown(facts) : QString());
     ShowFolder(QString::fromStdString(document_->captureFolder()));
+    RefreshPreview();
     update();
 }
 
@@ -266,12 +330,50 @@ void CViewInfo::ApplyChosenFolder(const QString& folder) {
         if (changed) document_->Log("Capture folder: " + withSeparator.toStdString() + "\r\n");
     }
     ShowFolder(withSeparator);
+    RefreshPreview();
 }
 
 void CViewInfo::OnCaptureNameChanged() {
-    if (document_ && !showingLoadedName_)
+    if (document_ && !showingLoadedName_) {
         document_->SetCaptureName(nameBox_->text().left(kCaptureNameLimit).toStdString());
+        RefreshPreview();
+    }
 }
+
+void CViewInfo::OnTemplateChanged() {
+    if (!document_) return;
+    document_->SetNameTemplate(templateBox_->text().toStdString());
+    RefreshPreview();
+}
+
+void CViewInfo::OnJobChanged() {
+    if (!document_) return;
+    document_->SetJobText(jobBox_->text().toStdString());
+    RefreshPreview();
+}
+
+void CViewInfo::InsertToken(const QString& token) {
+    templateBox_->insert(token);
+    templateBox_->setFocus(Qt::OtherFocusReason);
+    OnTemplateChanged();
+    if (document_) document_->SaveNaming();
+}
+
+void CViewInfo::RefreshPreview() {
+    if (!document_ || !previewWork_) return;
+    const std::uint64_t asked = ++previewAsked_;
+    // Only the newest question matters: one waiting in the queue gives way to it.
+    previewWork_->drop(0);
+    CViewDoc* document = document_;
+    previewWork_->Post([document, asked](const std::atomic<bool>&) {
+        Preview preview;
+        preview.asked = asked;
+        preview.name = document->PreviewCaptureName(preview.why);
+        return preview;
+    });
+}
+
+QString CViewInfo::previewText() const { return previewBox_->text(); }
 
 void CViewInfo::InvalidateHistogram() { histogramControl_->update(); }
 
@@ -365,6 +467,10 @@ void CViewInfo::resizeEvent(QResizeEvent* event) {
     folderBox_->setGeometry(100, 110, std::max(0, cx - 165), 14);
     browseButton_->setGeometry(cx - 50, 110, 50, 14);
     nameBox_->setGeometry(100, 128, std::max(0, cx - 165), 14);
+    templateBox_->setGeometry(100, 92, std::max(0, cx - 165), 14);
+    tokensButton_->setGeometry(cx - 50, 92, 50, 14);
+    jobBox_->setGeometry(100, 164, std::max(0, cx - 165), 14);
+    previewBox_->setGeometry(100, 182, std::max(0, cx - 110), 14);
     progress_->setGeometry(100, 148, std::max(0, cx - 110), 12);
     QWidget::resizeEvent(event);
 }

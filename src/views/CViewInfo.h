@@ -1,5 +1,6 @@
-// The info pane: camera name, owner, firmware and battery, the capture folder and name, the
-// transfer progress bar and the brightness histogram of the live picture.
+// The info pane: camera name, owner, firmware and battery, the capture folder and name, the name
+// template with its menu of tokens, the job text and the next file name, the transfer progress
+// bar and the brightness histogram of the live picture.
 #pragma once
 
 #include "camera/Options.h"
@@ -14,13 +15,17 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class CViewDoc;
 struct InfoFeed;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QProgressBar;
 class QPushButton;
+template <class Result>
+class Worker;
 
 class CViewInfo : public QWidget, public CView {
     Q_OBJECT
@@ -50,6 +55,22 @@ public:
     // The capture folder in its box (the end shown when it does not fit) and its tooltip.
     void ShowFolder(const QString& folder);
 
+    // The name template and the job text, as typed: each edit goes to the document at once
+    // (the preview follows) and naming.cfg is written when the box is left.
+    void OnTemplateChanged();
+    void OnJobChanged();
+    // Puts a token of the menu ("{date:yyyyMMdd}") at the template box's cursor, over what is
+    // selected there.
+    void InsertToken(const QString& token);
+    // Works out the next file name again on a worker (the folder is read and the camera asked
+    // for its image quality, neither on this thread) and shows it: "Next: Photo-0003.jpg", or
+    // "Refused: " and why a capture would be refused now. Merged while one is under way.
+    void RefreshPreview();
+    // What the preview line shows now (empty until the first answer).
+    QString previewText() const;
+    static constexpr const char* kNextPrefix = "Next: ";
+    static constexpr const char* kRefusedPrefix = "Refused: ";
+
     // Repaints the histogram control (the viewscreen asks after each recomputation).
     void InvalidateHistogram();
     // Draws the histogram of the document into a w x h surface: black silhouette on white.
@@ -74,7 +95,9 @@ public:
 
     // The children carry object names for tests and tools: "infoName", "infoOwner",
     // "infoFirmware", "infoBattery", "captureFolder", "captureName", "browse",
-    // "captureProgress" and "histogram".
+    // "captureProgress", "histogram", "nameTemplate", "nameTokens" (the button) and
+    // "nameTokensMenu" (its menu),
+    // "jobText" and "nextName".
     QRect histogramRect() const { return histogramRect_; }
 
 protected:
@@ -90,6 +113,17 @@ private:
     QLineEdit* folderBox_ = nullptr;
     QLineEdit* nameBox_ = nullptr;
     QPushButton* browseButton_ = nullptr;
+    QLineEdit* templateBox_ = nullptr;
+    QPushButton* tokensButton_ = nullptr;
+    QMenu* tokensMenu_ = nullptr;
+    QLineEdit* jobBox_ = nullptr;
+    QLineEdit* previewBox_ = nullptr;
+    struct Preview {
+        std::uint64_t asked = 0;
+        std::string name, why;
+    };
+    Worker<Preview>* previewWork_ = nullptr;   // a child of the pane
+    std::uint64_t previewAsked_ = 0;           // the latest refresh posted
     QProgressBar* progress_ = nullptr;
     QWidget* histogramControl_ = nullptr;
     std::unique_ptr<RgbHistogram> pictureHistogram_;

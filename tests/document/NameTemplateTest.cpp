@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 using testsupport::TempDir;
 using testsupport::WriteFile;
@@ -238,6 +239,61 @@ TEST(NameTemplate, ANameOverTheFileSystemsLengthNamesTheLongestPart) {
     EXPECT_EQ(next.status, CaptureNameStatus::TooLong);
     EXPECT_EQ(next.nameMax, 255u);
     EXPECT_EQ(next.longestPart, "{job}");
+}
+
+// Reading names back: whether the template could have made a name with this capture name and
+// job, and the number in it; every name it makes reads back with its number.
+TEST(NameTemplate, ReadsItsOwnNamesBackWithTheirNumber) {
+    struct Case {
+        const char* text;
+        const char* stem;
+        std::optional<std::uint32_t> number;
+    } cases[] = {
+        {"{name}-{number}", "Photo-0003", 3},
+        {"{name}-{number}", "photo-0003", 3},             // ASCII case aside, as before
+        {"{name}-{number}", "Photo-003", std::nullopt},   // fewer digits than the width
+        {"{name}-{number}", "Photo-12345", 12345},        // more is fine
+        {"{name}-{number}", "Photo-0003x", std::nullopt},
+        {"{name}-{number}", "Moon-0003", std::nullopt},   // another capture name
+        {"{job}_{number:2}", "Smith_07", 7},
+        {"{job}_{number:2}", "Jones_07", std::nullopt},   // another job
+        {"{job}_{date:yyyyMMdd}_{number:3}", "Smith_20261208_012", 12},
+        {"{job}_{date:yyyyMMdd}_{number:3}", "Smith_2026128_012", std::nullopt},
+        {"{date}_{time}_{number}", "2026-12-09_07-05-03_0001", 1},
+        {"{date}_{time}_{number}", "2026-12-09_07:05:03_0001", std::nullopt},
+        {"{camera} {number}", "EOS 5D Mark II 0042", 42},
+        {"{camera} {number}", " 0042", 42},        // no camera: empty
+        {"{camera}{number}", "Cd 10042", 10042},   // the number takes all it can
+        {"{series}-{number}", "Focus stack 3: 7 of 20-0001", 1},
+        {"{camfile}_{camnum}_{number}", "IMG_0412_0412_0001", 1},
+        {"{number}_{camnum}", "0001_", 1},
+        {"{number}_{camnum}", "0001_x", std::nullopt},
+        {"{{{name}}}{number}", "{Photo}0009", 9},
+        {"{name}.{number}", "Photo.0009", 9},
+        {"{name}-{number}", "Photo-99999999999", std::nullopt},   // beyond 32 bits
+        {"{name}-{number}", "Photo-4294967296", std::nullopt},
+        {"{number}{camnum}", "42949672950412", 4294967295u},   // the rest is {camnum}
+        {"{nmae}-{number}", "Photo-0003", std::nullopt},       // cannot be used
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(NameTemplate(c.text).NumberIn(c.stem, "Photo", "Smith"), c.number)
+            << c.text << " / " << c.stem;
+    for (const char* text : {"{name}-{number}", "{job}_{date:yyyyMMdd}_{number:3}",
+                             "{camera}{series}_{camfile}_{camnum}_{number:1}{time:HH.mm}",
+                             "{date:dd-MM-yy}{number:10}"}) {
+        NamePattern pattern;
+        std::string why;
+        ASSERT_TRUE(NameTemplate(text).Render(Context(), pattern, why)) << why;
+        for (const std::uint32_t n : {0u, 7u, 12345u, 4294967295u}) {
+            const std::string file = CaptureNaming::Format("", pattern, n, "jpg");
+            EXPECT_EQ(
+                NameTemplate(text).NumberIn(file.substr(0, file.size() - 4), "Photo", "Smith"), n)
+                << text << " / " << file;
+        }
+    }
+    EXPECT_FALSE(NameTemplate("{name}-{job}_{number}").hasVaryingTokens());
+    EXPECT_TRUE(NameTemplate("{name}-{date}_{number}").hasVaryingTokens());
+    EXPECT_TRUE(NameTemplate("{camnum}{number}").hasVaryingTokens());
 }
 
 TEST(NamingFile, KeepsEverythingAndLeavesBadLinesOut) {

@@ -3,6 +3,9 @@
 // stays alone, so a rating or a Delete acts only on the file chosen.
 #include "picture/PictureList.h"
 
+#include "document/NameTemplate.h"
+#include "document/NamingFile.h"
+
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +13,9 @@
 #include <utime.h>
 
 #include <ctime>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -45,6 +51,104 @@ TEST(PictureList, PairsOnlyTheFilesOfOneRelease) {
         const std::vector<std::string> alone{raw}, both{raw, jpeg};
         EXPECT_EQ(picture::PairOf(raw), row.paired ? both : alone);
         EXPECT_EQ(picture::PairOf(jpeg).size(), row.paired ? 2u : 1u);
+    }
+}
+
+// Which files are pictures, and their numbers, for the default names and for templates: the
+// number in the name where it tells pictures apart, else the place in time (1 the oldest).
+TEST(PictureList, ListsWhatTheTemplateCouldHaveMadeNumbered) {
+    using Listed = std::vector<std::pair<std::string, std::uint32_t>>;
+    struct File {
+        const char* name;
+        long age;   // seconds before now it was written
+    };
+    struct Row {
+        const char* what;
+        const char* nameTemplate;
+        std::vector<File> files;
+        Listed expected;   // newest first
+    };
+    const Row rows[] = {
+        {"the default names, as ever",
+         NameTemplate::kDefault,
+         {{"Photo-0000.jpg", 50},
+          {"Photo-0002.jpg", 40},
+          {"Photo-0002.cr2", 40},
+          {"Photo-0002.jpg.xmp", 1},
+          {"Photo-0002.xmp", 1},
+          {"notes.txt", 1},
+          {"Moon-0001.jpg", 1},
+          {".Photo-0009.jpg", 1},
+          {"Photo-sequence.csv", 1},
+          {"Smith_0004.jpg", 1}},
+         {{"Photo-0002.cr2", 2}, {"Photo-0002.jpg", 2}, {"Photo-0000.jpg", 0}}},
+        {"a template of the job: the number in the name",
+         "{job}_{number}",
+         {{"Smith_0001.jpg", 50},
+          {"Smith_0003.jpg", 40},
+          {"Smith_0003.CR2", 40},
+          {"Smith_0003.jpg.xmp", 1},
+          {"Jones_0004.jpg", 1},
+          {"Smith_0005.txt", 1},
+          {"Smith_00x6.jpg", 1},
+          {"Smith_012.jpg", 1},
+          {"Smith_0007_edit.jpg", 1},
+          {"Smith_0008", 1}},
+         {{"Smith_0003.CR2", 3}, {"Smith_0003.jpg", 3}, {"Smith_0001.jpg", 1}}},
+        {"a template with the date: numbered again each day, so by time",
+         "{job}_{date:yyyyMMdd}_{number:3}",
+         {{"Smith_20261208_000.jpg", 90},
+          {"Smith_20261208_001.jpg", 80},
+          {"Smith_20261209_000.jpg", 70},
+          {"Smith_20261209_000.cr2", 69},
+          {"Smith_2026120_002.jpg", 1},
+          {"Smith_20261209_001-2.jpg", 1},
+          {"Smith_20261209_000.xmp", 1}},
+         {{"Smith_20261209_000.cr2", 3},
+          {"Smith_20261209_000.jpg", 3},
+          {"Smith_20261208_001.jpg", 2},
+          {"Smith_20261208_000.jpg", 1}}},
+        {"two cameras numbered apart, the same time told by the number",
+         "{camera}-{number}",
+         {{"EOS 20D-0001.jpg", 30},
+          {"Cd One-0001.jpg", 20},
+          {"Cd One-0000.jpg", 20},
+          {"-0005.tif", 10}},
+         {{"-0005.tif", 4},
+          {"Cd One-0001.jpg", 3},
+          {"Cd One-0000.jpg", 2},
+          {"EOS 20D-0001.jpg", 1}}},
+        {"the capture name's pictures from before the template, by time",
+         "{job}_{number}",
+         {{"Photo-0000.jpg", 30}, {"Photo-0001.jpg", 20}, {"Smith_0000.jpg", 10}},
+         {{"Smith_0000.jpg", 3}, {"Photo-0001.jpg", 2}, {"Photo-0000.jpg", 1}}},
+        {"a template that cannot be used lists the capture name's",
+         "{nmae}-{number}",
+         {{"Photo-0004.jpg", 10}, {"Smith_0005.jpg", 10}},
+         {{"Photo-0004.jpg", 4}}},
+    };
+    const std::time_t now = std::time(nullptr);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempDir dir;
+        for (const File& file : row.files) {
+            testsupport::WriteFile(dir.file(file.name), "x");
+            WrittenAt(dir.file(file.name), now - file.age);
+        }
+        Listed listed;
+        for (const picture::PictureEntry& e :
+             picture::ListPictures(dir.folder(), "Photo", row.nameTemplate, "Smith")) {
+            listed.emplace_back(e.fileName, e.number);
+            EXPECT_EQ(e.path, dir.folder() + e.fileName);
+        }
+        EXPECT_EQ(listed, row.expected);
+        // The listing the strip and the client view ask for follows the published naming.
+        NamingSettings naming;
+        naming.nameTemplate = row.nameTemplate;
+        naming.job = "Smith";
+        PublishNaming(naming);
+        EXPECT_EQ(picture::ListPictures(dir.folder(), "Photo").size(), row.expected.size());
+        PublishNaming(NamingSettings{});
     }
 }
 

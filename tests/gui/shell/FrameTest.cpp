@@ -170,16 +170,20 @@ void TestFrame::menuItems() {
     QCOMPARE(top[2]->text(), QStringLiteral("&Help"));
 
     const QList<QAction*> file = top[0]->menu()->actions();
-    QCOMPARE(file.size(), 6);
-    QCOMPARE(file[0]->text(), QStringLiteral("Command After Each Picture..."));
-    QCOMPARE(file[1]->text(), QStringLiteral("Client View..."));
-    QCOMPARE(file[2]->text(), QStringLiteral("Exposure Bracket..."));
+    QCOMPARE(file.size(), 9);
+    QCOMPARE(file[0]->text(), QStringLiteral("New Session..."));
+    QCOMPARE(file[1]->text(), QStringLiteral("Open Session"));
+    QVERIFY(file[1]->menu() != nullptr);
+    QVERIFY(file[2]->isSeparator());
+    QCOMPARE(file[3]->text(), QStringLiteral("Command After Each Picture..."));
+    QCOMPARE(file[4]->text(), QStringLiteral("Client View..."));
+    QCOMPARE(file[5]->text(), QStringLiteral("Exposure Bracket..."));
     // No series finished yet: greyed, and without the merge tools it says what to install.
-    QVERIFY(file[3]->text() == QStringLiteral("Merge Last Series...") ||
-            file[3]->text() == QStringLiteral("Install enblend-enfuse and hugin-tools to merge"));
-    QVERIFY(!file[3]->isEnabled());
-    QVERIFY(file[4]->isSeparator());
-    QCOMPARE(file[5]->text(), QStringLiteral("E&xit"));
+    QVERIFY(file[6]->text() == QStringLiteral("Merge Last Series...") ||
+            file[6]->text() == QStringLiteral("Install enblend-enfuse and hugin-tools to merge"));
+    QVERIFY(!file[6]->isEnabled());
+    QVERIFY(file[7]->isSeparator());
+    QCOMPARE(file[8]->text(), QStringLiteral("E&xit"));
 
     const QList<QAction*> view = top[1]->menu()->actions();
     QCOMPARE(view.size(), 6);
