@@ -141,7 +141,7 @@ void LargeViewCache::ShowSharp() {
     sharpWanted_ = true;
     {
         std::lock_guard guard(lock_);
-        std::erase_if(pending_, [](const Request& r) { return r.sharp; });
+        std::erase_if(pending_, [](const Request& r) { return r.sharp && !r.whole; });
         pending_.push_front({wanted_, {}, true});
     }
     topUp();
@@ -152,7 +152,24 @@ void LargeViewCache::Hide() {
     shownTicket_ = ++ticket_;
     sharpWanted_ = false;
     std::lock_guard guard(lock_);
-    std::erase_if(pending_, [](const Request& r) { return r.sharp; });
+    std::erase_if(pending_, [](const Request& r) { return r.sharp && !r.whole; });
+}
+
+void LargeViewCache::StandInShown() { shownTicket_ = ticket_; }
+
+void LargeViewCache::Whole(const std::vector<std::string>& paths) {
+    {
+        std::lock_guard guard(lock_);
+        std::erase_if(pending_, [](const Request& r) { return r.whole; });
+        for (auto p = paths.rbegin(); p != paths.rend(); ++p)
+            if (!wholeInflight_.contains(*p)) pending_.push_front({*p, {}, true, 0, true});
+    }
+    topUp();
+}
+
+const LargeViewCache::View* LargeViewCache::find(const std::string& path) const {
+    const auto found = views_.find(path);
+    return found == views_.end() ? nullptr : &found->second.view;
 }
 
 void LargeViewCache::Forget(const std::string& path) { views_.erase(path); }
@@ -198,6 +215,7 @@ LargeViewCache::Outcome LargeViewCache::take() {
         outcome.request = std::move(pending_.front());
         pending_.pop_front();
         if (!outcome.request.sharp) inflight_.insert(outcome.request.path);
+        if (outcome.request.whole) wholeInflight_.insert(outcome.request.path);
         if (outcome.request.ticket != 0) ++wantedInFlight_;
         if (started_.size() >= kStartedKept) started_.erase(started_.begin());
         started_.push_back(outcome.request.path);
@@ -205,7 +223,7 @@ LargeViewCache::Outcome LargeViewCache::take() {
     outcome.any = true;
     const Request& r = outcome.request;
     try {
-        outcome.view = decoder_(r.path, r.target, r.sharp, peaking_.load());
+        outcome.view = decoder_(r.path, r.target, r.sharp, peaking_.load() && !r.whole);
     } catch (const std::bad_alloc&) {
         outcome.view.error = QStringLiteral("not enough memory to read it");
     } catch (const std::exception& e) {
@@ -227,9 +245,16 @@ void LargeViewCache::finished(Outcome& outcome) {
             inflight_.erase(r.path);
             if (r.ticket != 0) --wantedInFlight_;
         }
-        if (r.sharp) {
+        if (r.whole) {
+            {
+                std::lock_guard guard(lock_);
+                wholeInflight_.erase(r.path);
+            }
+            if (onDecoded) onDecoded(outcome.view);
+        } else if (r.sharp) {
             if (sharpWanted_ && r.path == wanted_ && onView) onView(outcome.view);
         } else if (r.target == target_) {
+            if (onDecoded) onDecoded(outcome.view);
             Kept& kept = views_[r.path];
             kept.view = std::move(outcome.view);
             kept.used = ++clock_;
