@@ -42,7 +42,7 @@ Exiv2::ExifData::const_iterator first(const Exiv2::ExifData& exif,
 std::string rationalText(const Exiv2::ExifData& exif, const char* key,
                          std::string (*text)(std::int64_t, std::int64_t)) {
     const auto found = first(exif, {key});
-    if (found == exif.end()) return Exiv2::Image::AutoPtr();
+    if (found == exif.end()) return {};
     const Exiv2::Rational r = found->toRational();
     return text(r.first, r.second);
 }
@@ -73,7 +73,7 @@ Exiv2::Image::AutoPtr openExif(const std::string& path, std::vector<std::uint8_t
 }   // namespace
 
 std::string ExposureText(std::int64_t numerator, std::int64_t denominator) {
-    if (numerator <= 0 || denominator <= 0) return Exiv2::Image::AutoPtr();
+    if (numerator <= 0 || denominator <= 0) return {};
     const double seconds = double(numerator) / double(denominator);
     if (seconds >= 1.0 - 1e-9) return decimal(seconds) + " s";
     const double under = double(denominator) / double(numerator);
@@ -81,7 +81,7 @@ std::string ExposureText(std::int64_t numerator, std::int64_t denominator) {
 }
 
 std::string ApertureText(std::int64_t numerator, std::int64_t denominator) {
-    if (numerator <= 0 || denominator <= 0) return Exiv2::Image::AutoPtr();
+    if (numerator <= 0 || denominator <= 0) return {};
     return "f/" + decimal(double(numerator) / double(denominator));
 }
 
