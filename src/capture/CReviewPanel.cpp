@@ -3,6 +3,7 @@
 #include "capture/LargeViewCache.h"
 #include "capture/LargeViewer.h"
 #include "capture/PictureLoader.h"
+#include "capture/ReviewCompare.h"
 #include "capture/ReviewCull.h"
 #include "capture/ReviewPanelShared.h"
 #include "capture/SavedPictureFeed.h"
@@ -53,7 +54,7 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     strip_->setIconSize(QSize(PictureLoader::kIconWidth, PictureLoader::kIconHeight));
     strip_->setGridSize(QSize(PictureLoader::kIconWidth + 12, PictureLoader::kIconHeight + 40));
     strip_->setWordWrap(true);
-    strip_->setSelectionMode(QAbstractItemView::SingleSelection);
+    strip_->setSelectionMode(QAbstractItemView::ExtendedSelection);   // Ctrl, Shift: several
     strip_->installEventFilter(this);
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("reviewStatus"));
@@ -70,11 +71,13 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     addAction("Show Large", &CReviewPanel::ShowLarge);
     addAction("Open With Default Program", &CReviewPanel::OpenWithDefault);
     addAction("Move to Trash", &CReviewPanel::MoveToTrash);
+    addAction("Compare", &CReviewPanel::ToggleCompare);
     // The keys act wherever the focus is in the window while the tab is shown (a click on the
     // large picture takes the focus, and a list of another pane must not take a rating).
     for (const int k :
          {Qt::Key_0, Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_5, Qt::Key_X, Qt::Key_Z,
-          Qt::Key_Left, Qt::Key_Right, Qt::Key_Escape, Qt::Key_Delete, Qt::Key_Space, Qt::Key_H}) {
+          Qt::Key_Left, Qt::Key_Right, Qt::Key_Escape, Qt::Key_Delete, Qt::Key_Space, Qt::Key_H,
+          Qt::Key_C}) {
         auto* shortcut = new QShortcut(QKeySequence(k), this);
         shortcut->setContext(Qt::WindowShortcut);
         shortcut->setAutoRepeat(true);
@@ -98,6 +101,11 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     };
     large_ = new LargeViewer(document_, this);
     large_->onShown = [this](const std::string& path) { emit pictureShown(shown(path)); };
+    large_->onStandIn = [this](const std::string& path) { emit standInShown(shown(path)); };
+    compare_ = new ReviewCompare(document_, large_->cache(), this);
+    compare_->onSideShown = [this](const std::string& path, bool whole) {
+        emit compareSideShown(shown(path), whole);
+    };
     large_->onFailed = [this](const std::string& path, const QString& why) {
         if (path == selectedFile()) setStatus(why);   // not about a picture passed on the way
     };
@@ -129,7 +137,11 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     connect(strip_, &QListWidget::currentRowChanged, this, [this] {
         setStatus({});   // the line was about the picture left
         if (largeWanted_) ShowLarge();
+        if (comparing()) comparePair();
         countArrivals();
+    });
+    connect(strip_, &QListWidget::itemSelectionChanged, this, [this] {
+        if (comparing()) comparePair();
     });
     Rescan();
 }
@@ -161,6 +173,24 @@ QString CReviewPanel::selectedPath() const { return shown(selectedFile()); }
 std::string CReviewPanel::selectedFile() const {
     const QListWidgetItem* item = strip_->currentItem();
     return item ? item->data(kPathRole).toByteArray().toStdString() : std::string();
+}
+
+std::vector<std::string> CReviewPanel::selectedFiles() const {
+    std::vector<std::pair<int, std::string>> rows;
+    for (const QListWidgetItem* item : strip_->selectedItems())
+        if (!item->isHidden())
+            rows.emplace_back(strip_->row(item), item->data(kPathRole).toByteArray().toStdString());
+    std::sort(rows.begin(), rows.end());
+    std::vector<std::string> out;
+    for (auto& [row, path] : rows) out.push_back(std::move(path));
+    if (out.empty() && !selectedFile().empty()) out.push_back(selectedFile());
+    return out;
+}
+
+QStringList CReviewPanel::selectedPaths() const {
+    QStringList out;
+    for (const std::string& path : selectedFiles()) out << shown(path);
+    return out;
 }
 
 QListWidgetItem* CReviewPanel::itemFor(const std::string& path) const {
@@ -241,11 +271,9 @@ void CReviewPanel::finished(Done& done) {
             }
             return;
         case Done::Rated:
-            if (!done.failure.empty()) {
-                setStatus(QStringLiteral("Rating not saved: ") + shown(done.failure));
-                return;
-            }
-            setStatus({});
+            setStatus(done.failure.empty()
+                          ? QString()
+                          : QStringLiteral("Rating not saved: ") + shown(done.failure));
             for (const std::string& file : done.files) rated(file, done.rating);
             ratingsShown();
             return;
@@ -277,9 +305,13 @@ void CReviewPanel::finished(Done& done) {
             QStringList pictures;
             for (const auto& [from, to] : done.moved)
                 if (!from.ends_with(".xmp")) pictures << shownName(from);
+            // One line for all the pictures a Delete (or its undo) took: "A, B and C".
+            const QString names =
+                pictures.size() < 2 ? pictures.join(QString())
+                                    : pictures.mid(0, pictures.size() - 1).join(QStringLiteral(", ")) +
+                                          QStringLiteral(" and ") + pictures.last();
             if (!pictures.isEmpty() && document_)
-                document_->Log((restored ? "Restored " : "Moved ") +
-                               pictures.join(QStringLiteral(" and ")).toStdString() +
+                document_->Log((restored ? "Restored " : "Moved ") + names.toStdString() +
                                (restored ? " from the trash\r\n" : " to the trash\r\n"));
             if (done.moved.empty()) trashed_ = false;   // nothing went: no place to take
             if (!restored && !done.moved.empty()) undo_.push_back(std::move(done.moved));
@@ -354,7 +386,9 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries,
         }
     }
     current = cull_->NearestShown(current);
-    strip_->setCurrentRow(current);
+    // The selection stays as it is while its current picture does.
+    if (current != strip_->currentRow() || (current >= 0 && !strip_->item(current)->isSelected()))
+        strip_->setCurrentRow(current, QItemSelectionModel::ClearAndSelect);
     if (current >= 0 && !captured) strip_->scrollToItem(strip_->item(current));
     if (!listed_) seen_ = newest;
     if (captured) setStatus({});

@@ -8,6 +8,7 @@
 #include "capture/DesktopTrash.h"
 #include "capture/LargeViewCache.h"
 #include "capture/LargeViewer.h"
+#include "capture/ReviewCompare.h"
 #include "capture/ReviewCull.h"
 #include "capture/ReviewPanelShared.h"
 #include "document/CaptureNaming.h"
@@ -53,13 +54,42 @@ void CReviewPanel::ShowLarge() {
         return paths;
     };
     large_->Show(path, along(travel, LargeViewCache::kAhead),
-                 along(-travel, LargeViewCache::kBehind));
+                 along(-travel, LargeViewCache::kBehind),
+                 strip_->currentItem()->data(reviewrole::Image).value<QImage>());
 }
 
 void CReviewPanel::ShowLive() {
+    compare_->Hide();
     largeWanted_ = false;
     lastLargeRow_ = -1;
     large_->Hide();
+}
+
+bool CReviewPanel::comparing() const { return compare_->showing(); }
+
+void CReviewPanel::ToggleCompare() {
+    if (comparing()) compare_->Hide();
+    else comparePair();
+}
+
+void CReviewPanel::comparePair() {
+    std::vector<std::string> pair;
+    const QList<QListWidgetItem*> selected = strip_->selectedItems();
+    if (selected.size() == 2) {
+        for (const QListWidgetItem* item : selected)
+            pair.push_back(item->data(kPathRole).toByteArray().toStdString());
+        if (strip_->row(selected[0]) < strip_->row(selected[1])) std::swap(pair[0], pair[1]);
+    } else if (const int row = strip_->currentRow(); row >= 0) {
+        // The one before (older, further down the strip), else the newer one for the oldest.
+        const int older = cull_->Step(row, 1), newer = cull_->Step(row, -1);
+        const int other = older >= 0 ? older : newer;
+        if (other < 0) return;
+        const auto at = [this](int r) {
+            return strip_->item(r)->data(kPathRole).toByteArray().toStdString();
+        };
+        pair = other > row ? std::vector{at(other), at(row)} : std::vector{at(row), at(other)};
+    }
+    if (pair.size() == 2) compare_->Show(pair[0], pair[1]);   // the earlier on the left
 }
 
 void CReviewPanel::pictureSaved(const std::string& path) {
@@ -68,7 +98,7 @@ void CReviewPanel::pictureSaved(const std::string& path) {
     emit newPictureSaved();           // the host brings the Review tab up from Normal
     if (!isVisible()) return;
     if (QListWidgetItem* item = itemFor(path)) {   // listed already
-        strip_->setCurrentItem(item);
+        strip_->setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
         strip_->scrollToItem(item);
         ShowLarge();
         return;
@@ -78,33 +108,48 @@ void CReviewPanel::pictureSaved(const std::string& path) {
 }
 
 void CReviewPanel::Rate(std::optional<int> rating) {
-    const std::string path = selectedFile();
-    if (path.empty()) return;
-    folderWork_->Post([path, rating, cache = ratingCache_](const std::atomic<bool>&) {
+    const std::vector<std::string> paths = selectedFiles();
+    if (paths.empty()) return;
+    folderWork_->Post([paths, rating, cache = ratingCache_](const std::atomic<bool>&) {
         Done done;
         done.what = Done::Rated;
-        done.files = picture::PairOf(path);
         done.rating = rating;
-        try {
-            done.failure = picture::WriteRating(done.files, rating);
-        } catch (const std::exception& e) {   // whatever the sidecar is, the window hears why
-            done.failure = e.what();
+        for (const std::string& path : paths) {
+            const std::vector<std::string> files = picture::PairOf(path);
+            std::string why;
+            try {
+                why = picture::WriteRating(files, rating);
+            } catch (const std::exception& e) {   // whatever the sidecar is, the window hears why
+                why = e.what();
+            }
+            if (!why.empty()) {
+                done.failure += (done.failure.empty() ? "" : "; ") + why;
+                continue;
+            }
+            for (const std::string& file : files) {
+                cache->Wrote(file, rating);
+                done.files.push_back(file);
+            }
         }
-        if (done.failure.empty())
-            for (const std::string& file : done.files) cache->Wrote(file, rating);
         return done;
     });
+    if (advance_ && paths.size() == 1) Step(lastStep_);
 }
 
 void CReviewPanel::MoveToTrash() {
-    const std::string path = selectedFile();
-    if (path.empty()) return;
+    const std::vector<std::string> paths = selectedFiles();
+    if (paths.empty()) return;
     trashed_ = true;
     CaptureNaming* naming = document_ ? &document_->naming() : nullptr;
-    folderWork_->Post([path, naming](const std::atomic<bool>&) {
+    folderWork_->Post([paths, naming](const std::atomic<bool>&) {
         Done done;
         done.what = Done::Trashed;
-        for (const std::string& file : picture::PairOf(path)) {
+        std::vector<std::string> files;
+        for (const std::string& path : paths)
+            for (std::string& file : picture::PairOf(path))
+                if (std::find(files.begin(), files.end(), file) == files.end())
+                    files.push_back(std::move(file));
+        for (const std::string& file : files) {
             // The number stays taken while the picture is in the trash, so an undo finds it free.
             if (naming) naming->Hold(file);
             for (const std::string& f : {file, picture::SidecarFor(file)}) {
@@ -149,7 +194,9 @@ void CReviewPanel::OpenWithDefault() {
 
 void CReviewPanel::Step(int by) {
     const int row = cull_->Step(strip_->currentRow(), by);   // the filter's hidden passed over
-    if (row >= 0) strip_->setCurrentRow(row);
+    if (row < 0) return;
+    lastStep_ = by < 0 ? -1 : 1;
+    strip_->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
 }
 
 ReviewCull* CReviewPanel::cull() const { return cull_; }
@@ -163,7 +210,8 @@ void CReviewPanel::ratingsShown() {
     cull_->UpdateCount();
     // A picture the filter now hides gives its place to the next one shown.
     if (QListWidgetItem* item = strip_->currentItem(); item && item->isHidden())
-        strip_->setCurrentRow(cull_->NearestShown(strip_->currentRow()));
+        strip_->setCurrentRow(cull_->NearestShown(strip_->currentRow()),
+                              QItemSelectionModel::ClearAndSelect);
 }
 
 void CReviewPanel::filtered() {
@@ -219,7 +267,11 @@ bool CReviewPanel::key(int key) {
         case Qt::Key_Right: Step(1); return true;
         case Qt::Key_Return:
         case Qt::Key_Enter: ShowLarge(); return true;
-        case Qt::Key_Escape: ShowLive(); return true;
+        case Qt::Key_Escape:
+            if (comparing()) compare_->Hide();   // back to what was shown before
+            else ShowLive();
+            return true;
+        case Qt::Key_C: ToggleCompare(); return true;
         case Qt::Key_Delete: MoveToTrash(); return true;
         case Qt::Key_Space: emit captureWanted(); return true;
         case Qt::Key_H: cull_->ToggleHideRejects(); return true;

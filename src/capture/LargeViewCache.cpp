@@ -4,6 +4,9 @@
 #include "capture/PictureImage.h"
 #include "kit/Worker.h"
 #include "picture/Preview.h"
+#include "picture/ShootingData.h"
+
+#include <QFile>
 
 #include <algorithm>
 #include <exception>
@@ -35,6 +38,12 @@ LargeViewCache::View LargeViewCache::Decode(const std::string& path, QSize targe
     View view;
     view.path = path;
     view.sharp = sharp;
+    // The name and shooting data come with the pixels, so the line under a picture is its own.
+    const std::size_t slash = path.rfind('/');
+    view.caption =
+        QFile::decodeName(QByteArray::fromStdString(
+            slash == std::string::npos ? path : path.substr(slash + 1))) +
+        QString::fromStdString(picture::ShootingLine({}, picture::ReadShootingData(path)));
     const picture::LargeView large =
         sharp ? picture::ReadLargeView(path, 0, 0)
               : picture::ReadLargeView(path, target.width(), target.height());

@@ -53,11 +53,13 @@ LargeViewer::LargeViewer(CViewDoc* document, QObject* parent)
                     const QString why =
                         shownName(view.path) + QStringLiteral(" cannot be shown: ") + view.error;
                     if (screen) screen->ShowPicture(notShown(why, cache_->target()));
+                    if (screen) screen->setPictureCaption(view.caption);
                     if (info) info->ShowPictureHistogram(nullptr);
                     if (onFailed) onFailed(view.path, why);
                     return;
                 }
                 if (screen) screen->ShowPicture(view.image, view.full, view.peaking);
+                if (screen) screen->setPictureCaption(view.caption);
                 if (info) info->ShowPictureHistogram(view.histogram.get());
                 if (onShown) onShown(view.path);
             },
@@ -77,20 +79,34 @@ void LargeViewer::follow(CViewViewscreen* screen) {
 }
 
 void LargeViewer::Show(const std::string& path, const std::vector<std::string>& ahead,
-                       const std::vector<std::string>& behind) {
+                       const std::vector<std::string>& behind, const QImage& standIn) {
     wanted_ = path;
-    if (CViewViewscreen* screen = this->screen()) {
+    CViewViewscreen* screen = this->screen();
+    if (screen) {
         follow(screen);
         cache_->setTarget(screen->largeViewSize());
         cache_->setPeaking(screen->focusPeaking());
     }
     cache_->Show(path, ahead, behind);
+    if (cache_->has(path) || standIn.isNull()) return;
+    // Not decoded yet: the thumbnail, magnified, until it is; nothing of the picture before
+    // stays (no histogram, the name alone under it), and no earlier step's picture follows.
+    cache_->StandInShown();
+    if (screen) {
+        screen->ShowPicture(standIn);
+        screen->setPictureCaption(shownName(path));
+    }
+    if (CViewInfo* info = infoOf(document_)) info->ShowPictureHistogram(nullptr);
+    if (onStandIn) onStandIn(path);
 }
 
 void LargeViewer::Hide() {
     wanted_.clear();
     ++hides_;
     cache_->Hide();
-    if (CViewViewscreen* screen = this->screen()) screen->ShowLive();
+    if (CViewViewscreen* screen = this->screen()) {
+        screen->setPictureCaption({});
+        screen->ShowLive();
+    }
     if (CViewInfo* info = infoOf(document_)) info->ShowPictureHistogram(nullptr);
 }
