@@ -45,11 +45,13 @@ QPoint CompareView::CentreOf(int side, QSize size) const {
     const Side& s = sides_[side];
     const QSize half = Half(side, size).size();
     const QPoint c = scaled(centre_, reference(), s.full);
-    const int x = std::clamp(c.x() - half.width() / 2, 0, std::max(0, s.full.width() - half.width()));
-    const int y =
-        std::clamp(c.y() - half.height() / 2, 0, std::max(0, s.full.height() - half.height()));
-    return {x + std::min(half.width(), s.full.width()) / 2,
-            y + std::min(half.height(), s.full.height()) / 2};
+    const int x = std::clamp(c.x() - (half.width() - 1) / 2, 0,
+                             std::max(0, s.full.width() - half.width()));
+    const int y = std::clamp(c.y() - (half.height() - 1) / 2, 0,
+                             std::max(0, s.full.height() - half.height()));
+    // The half's middle pixel as QRect::center counts it.
+    return {x + (std::min(half.width(), s.full.width()) - 1) / 2,
+            y + (std::min(half.height(), s.full.height()) - 1) / 2};
 }
 
 QPoint CompareView::PicturePoint(int side, QPoint at, QSize size) const {
@@ -86,7 +88,8 @@ void CompareView::Pan(QPoint by) {
     // Kept where the left picture still fills its half (its middle moves no further).
     const QSize half = Half(kLeft, last_).size();
     const auto keep = [](int v, int half, int whole) {
-        return whole <= half ? whole / 2 : std::clamp(v, half / 2, whole - (half - half / 2));
+        return whole <= half ? (whole - 1) / 2
+                             : std::clamp(v, (half - 1) / 2, whole - half + (half - 1) / 2);
     };
     centre_ = QPoint(keep(centre_.x() - by.x(), half.width(), ref.width()),
                      keep(centre_.y() - by.y(), half.height(), ref.height()));
@@ -108,7 +111,8 @@ QImage CompareView::Render(QSize size) {
             // magnified until the whole picture is there.
             const QPoint c = CentreOf(side, size);
             const QSize shown = half.size().boundedTo(s.full);
-            const QRect source(c - QPoint(shown.width() / 2, shown.height() / 2), shown);
+            const QRect source(c - QPoint((shown.width() - 1) / 2, (shown.height() - 1) / 2),
+                               shown);
             const QPoint at = half.topLeft() + QPoint((half.width() - shown.width()) / 2,
                                                       (half.height() - shown.height()) / 2);
             if (s.image.size() == s.full) {

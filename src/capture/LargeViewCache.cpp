@@ -206,11 +206,15 @@ bool LargeViewCache::has(const std::string& path) const { return views_.contains
 
 void LargeViewCache::topUp() {
     std::size_t waiting = 0;
+    int busy = 0;
     {
         std::lock_guard guard(lock_);
         waiting = pending_.size();
+        busy = busy_;
     }
-    while (tokens_ < threads_ && static_cast<std::size_t>(tokens_) < waiting) {
+    // A job posted and not yet decoding takes the next request; one decoding takes none, so
+    // a worker left idle while the other decodes is given the request waiting.
+    while (tokens_ < threads_ && static_cast<std::size_t>(tokens_ - busy) < waiting) {
         ++tokens_;
         worker_->Post([this](const std::atomic<bool>&) { return take(); });
     }
@@ -223,6 +227,7 @@ LargeViewCache::Outcome LargeViewCache::take() {
         if (pending_.empty()) return outcome;
         outcome.request = std::move(pending_.front());
         pending_.pop_front();
+        ++busy_;
         if (!outcome.request.sharp) inflight_.insert(outcome.request.path);
         if (outcome.request.whole) wholeInflight_.insert(outcome.request.path);
         if (outcome.request.ticket != 0) ++wantedInFlight_;
@@ -249,10 +254,11 @@ void LargeViewCache::finished(Outcome& outcome) {
     --tokens_;
     if (outcome.any) {
         const Request& r = outcome.request;
-        if (!r.sharp) {
+        {
             std::lock_guard guard(lock_);
-            inflight_.erase(r.path);
-            if (r.ticket != 0) --wantedInFlight_;
+            --busy_;
+            if (!r.sharp) inflight_.erase(r.path);
+            if (!r.sharp && r.ticket != 0) --wantedInFlight_;
         }
         if (r.whole) {
             {

@@ -33,8 +33,8 @@ QImage notShown(const QString& why, QSize size) {
 
 }   // namespace
 
-LargeViewer::LargeViewer(CViewDoc* document, QObject* parent)
-    : QObject(parent), document_(document), cache_(new LargeViewCache(this)) {
+LargeViewer::LargeViewer(CViewDoc* document, QObject* parent, LargeViewCache::Decoder decoder)
+    : QObject(parent), document_(document), cache_(new LargeViewCache(this, std::move(decoder))) {
     cache_->onView = [this](const LargeViewCache::View& view) {
         CViewViewscreen* screen = this->screen();
         if (view.sharp) {

@@ -5,6 +5,8 @@
 // turn of the event loop. User-interface thread only.
 #pragma once
 
+#include "capture/LargeViewCache.h"
+
 #include <QImage>
 #include <QObject>
 #include <QPointer>
@@ -17,11 +19,12 @@
 
 class CViewDoc;
 class CViewViewscreen;
-class LargeViewCache;
 
 class LargeViewer : public QObject {
 public:
-    explicit LargeViewer(CViewDoc* document, QObject* parent = nullptr);
+    // decoder: the cache's (tests hold it back).
+    explicit LargeViewer(CViewDoc* document, QObject* parent = nullptr,
+                         LargeViewCache::Decoder decoder = &LargeViewCache::Decode);
 
     // path large; ahead: the pictures in the direction of travel (nearest first), behind: the
     // other way; the nearest of both are decoded next. standIn (the strip's thumbnail) is shown
