@@ -229,7 +229,8 @@ int main(int argc, char** argv) {
         "{\"pictures\": %d, \"in_sight\": %d, \"first_screenful_ms_p50\": %.1f, "
         "\"first_screenful_ms_max\": %.1f, \"listed_ms_p50\": %.1f, \"new_picture_stall_ms_p50\": "
         "%.1f, \"new_picture_stall_ms_max\": %.1f, \"hold_pictures\": %d, \"hold_behind_max\": %d, "
-        "\"hold_decoded_behind_max\": %d, \"hold_stall_ms_max\": %.1f, \"hold_last_shown_ms\": %.1f}\n",
+        "\"hold_decoded_behind_max\": %d, \"hold_stall_ms_max\": %.1f, \"hold_last_shown_ms\": "
+        "%.1f}\n",
         pictures, inSight, Median(firstScreenful),
         *std::max_element(firstScreenful.begin(), firstScreenful.end()), Median(listed),
         Median(stalls), *std::max_element(stalls.begin(), stalls.end()), hold, behindMax,

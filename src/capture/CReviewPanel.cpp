@@ -74,10 +74,9 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     addAction("Compare", &CReviewPanel::ToggleCompare);
     // The keys act wherever the focus is in the window while the tab is shown (a click on the
     // large picture takes the focus, and a list of another pane must not take a rating).
-    for (const int k :
-         {Qt::Key_0, Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_5, Qt::Key_X, Qt::Key_Z,
-          Qt::Key_Left, Qt::Key_Right, Qt::Key_Escape, Qt::Key_Delete, Qt::Key_Space, Qt::Key_H,
-          Qt::Key_C}) {
+    for (const int k : {Qt::Key_0, Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_5, Qt::Key_X,
+                        Qt::Key_Z, Qt::Key_Left, Qt::Key_Right, Qt::Key_Escape, Qt::Key_Delete,
+                        Qt::Key_Space, Qt::Key_H, Qt::Key_C}) {
         auto* shortcut = new QShortcut(QKeySequence(k), this);
         shortcut->setContext(Qt::WindowShortcut);
         shortcut->setAutoRepeat(true);
@@ -221,6 +220,7 @@ void CReviewPanel::Rescan() {
     if (folder != folder_ || name != name_ || generation_ == 0) {
         ++generation_;
         loader_->NewGeneration();
+        compare_->Hide();   // its pictures were another folder's
         large_->cache().Clear();
         if (!watcher_->directories().isEmpty()) watcher_->removePaths(watcher_->directories());
         const QString dir = shown(folder.empty() ? std::string(".") : folder);
@@ -307,9 +307,10 @@ void CReviewPanel::finished(Done& done) {
                 if (!from.ends_with(".xmp")) pictures << shownName(from);
             // One line for all the pictures a Delete (or its undo) took: "A, B and C".
             const QString names =
-                pictures.size() < 2 ? pictures.join(QString())
-                                    : pictures.mid(0, pictures.size() - 1).join(QStringLiteral(", ")) +
-                                          QStringLiteral(" and ") + pictures.last();
+                pictures.size() < 2
+                    ? pictures.join(QString())
+                    : pictures.mid(0, pictures.size() - 1).join(QStringLiteral(", ")) +
+                          QStringLiteral(" and ") + pictures.last();
             if (!pictures.isEmpty() && document_)
                 document_->Log((restored ? "Restored " : "Moved ") + names.toStdString() +
                                (restored ? " from the trash\r\n" : " to the trash\r\n"));

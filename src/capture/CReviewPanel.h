@@ -90,10 +90,10 @@ public:
     ReviewCompare* compare() const { return compare_; }
 
     QListWidget* strip() const { return strip_; }
-    ReviewCull* cull() const;       // the filter above the strip and the ratings shown
-    QString status() const;         // the last failure, or empty
-    QString arrived() const;        // "2 new pictures": newer than any selected, or empty
-    QString selectedPath() const;   // the selected file's name as shown, with its folder
+    ReviewCull* cull() const;            // the filter above the strip and the ratings shown
+    QString status() const;              // the last failure, or empty
+    QString arrived() const;             // "2 new pictures": newer than any selected, or empty
+    QString selectedPath() const;        // the selected file's name as shown, with its folder
     QStringList selectedPaths() const;   // every selected one, in the strip's order
     bool showingLarge() const { return largeWanted_; }
     // The strip's text for a picture: its name, then its stars, "Rejected" or why it cannot be

@@ -303,4 +303,3 @@ bool CReviewPanel::eventFilter(QObject* watched, QEvent* event) {
     }
     return QWidget::eventFilter(watched, event);
 }
-

@@ -36,8 +36,8 @@ QPoint CompareView::scaled(QPoint p, QSize from, QSize to) const {
 QRect CompareView::fitted(int side, QSize size) const {
     const QRect half = Half(side, size);
     const QSize fit = sides_[side].full.scaled(half.size(), Qt::KeepAspectRatio);
-    return {half.topLeft() + QPoint((half.width() - fit.width()) / 2,
-                                    (half.height() - fit.height()) / 2),
+    return {half.topLeft() +
+                QPoint((half.width() - fit.width()) / 2, (half.height() - fit.height()) / 2),
             fit};
 }
 
@@ -45,8 +45,8 @@ QPoint CompareView::CentreOf(int side, QSize size) const {
     const Side& s = sides_[side];
     const QSize half = Half(side, size).size();
     const QPoint c = scaled(centre_, reference(), s.full);
-    const int x = std::clamp(c.x() - (half.width() - 1) / 2, 0,
-                             std::max(0, s.full.width() - half.width()));
+    const int x =
+        std::clamp(c.x() - (half.width() - 1) / 2, 0, std::max(0, s.full.width() - half.width()));
     const int y = std::clamp(c.y() - (half.height() - 1) / 2, 0,
                              std::max(0, s.full.height() - half.height()));
     // The half's middle pixel as QRect::center counts it.

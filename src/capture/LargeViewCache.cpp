@@ -41,8 +41,8 @@ LargeViewCache::View LargeViewCache::Decode(const std::string& path, QSize targe
     // The name and shooting data come with the pixels, so the line under a picture is its own.
     const std::size_t slash = path.rfind('/');
     view.caption =
-        QFile::decodeName(QByteArray::fromStdString(
-            slash == std::string::npos ? path : path.substr(slash + 1))) +
+        QFile::decodeName(
+            QByteArray::fromStdString(slash == std::string::npos ? path : path.substr(slash + 1))) +
         QString::fromStdString(picture::ShootingLine({}, picture::ReadShootingData(path)));
     const picture::LargeView large =
         sharp ? picture::ReadLargeView(path, 0, 0)

@@ -140,13 +140,14 @@ private:
     int tokens_ = 0;                  // worker jobs posted and not yet handed back
     std::atomic<bool> peaking_{false};
 
-    mutable std::mutex lock_;   // guards pending_, inflight_, wholeInflight_, wantedInFlight_, busy_,
-                                //   started_
+    mutable std::mutex
+        lock_;   // guards pending_, inflight_, wholeInflight_, wantedInFlight_, busy_,
+                 //   started_
     std::deque<Request> pending_;
-    std::unordered_set<std::string> inflight_;   // paths of decodes under way (not sharp)
+    std::unordered_set<std::string> inflight_;        // paths of decodes under way (not sharp)
     std::unordered_set<std::string> wholeInflight_;   // paths of Whole's decodes under way
-    int wantedInFlight_ = 0;                     // of those, the ones a Show wanted on screen
-    int busy_ = 0;                               // requests taken by a worker, not handed back
+    int wantedInFlight_ = 0;                          // of those, the ones a Show wanted on screen
+    int busy_ = 0;                                    // requests taken by a worker, not handed back
     std::vector<std::string> started_;
 
     std::unique_ptr<Worker<Outcome>> worker_;   // last: goes first

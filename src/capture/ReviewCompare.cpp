@@ -72,8 +72,8 @@ void ReviewCompare::take(const LargeViewCache::View& view) {
     CViewViewscreen* screen = this->screen();
     for (int side : {CompareView::kLeft, CompareView::kRight}) {
         if (paths_[side] != view.path || whole_[side]) continue;
-        const bool shown = screen && screen->compare() &&
-                           !screen->compare()->side(side).image.isNull();
+        const bool shown =
+            screen && screen->compare() && !screen->compare()->side(side).image.isNull();
         // The view again, or a whole picture that failed: what is shown stays.
         if (shown && (!view.sharp || view.image.isNull())) continue;
         const QString caption =

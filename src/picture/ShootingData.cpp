@@ -57,7 +57,8 @@ Exiv2::Image::AutoPtr openExif(const std::string& path, std::vector<std::uint8_t
         ~Closer() { ::close(fd); }
     } closer{fd};
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) return Exiv2::Image::AutoPtr();
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0)
+        return Exiv2::Image::AutoPtr();
     head.resize(std::min<std::size_t>(kJpegHeadBytes, static_cast<std::size_t>(st.st_size)));
     const ssize_t got = ::pread(fd, head.data(), head.size(), 0);
     if (got <= 2) return Exiv2::Image::AutoPtr();

@@ -11,7 +11,9 @@ struct ShootingData {
     // Each as shown ("1/125 s", "f/5.6", "ISO 400", the lens's own name), empty when the file
     // does not say.
     std::string exposure, aperture, iso, lens;
-    bool any() const { return !exposure.empty() || !aperture.empty() || !iso.empty() || !lens.empty(); }
+    bool any() const {
+        return !exposure.empty() || !aperture.empty() || !iso.empty() || !lens.empty();
+    }
 };
 
 // An EXIF exposure time of numerator / denominator seconds as shown: "1/125 s" below a second

@@ -49,10 +49,18 @@ TEST(ShootingText, FractionsAsCamerasWriteThem) {
         const char* exposure;
         const char* aperture;
     } const cases[] = {
-        {1, 125, "1/125 s", "f/0"},   {10, 1250, "1/125 s", "f/0"}, {1, 3, "1/3 s", "f/0.3"},
-        {2, 3, "1/2 s", "f/0.7"},     {1, 1, "1 s", "f/1"},         {25, 10, "2.5 s", "f/2.5"},
-        {30, 1, "30 s", "f/30"},      {56, 10, "5.6 s", "f/5.6"},   {14, 10, "1.4 s", "f/1.4"},
-        {8, 1, "8 s", "f/8"},         {0, 1, "", ""},               {1, 0, "", ""},
+        {1, 125, "1/125 s", "f/0"},
+        {10, 1250, "1/125 s", "f/0"},
+        {1, 3, "1/3 s", "f/0.3"},
+        {2, 3, "1/2 s", "f/0.7"},
+        {1, 1, "1 s", "f/1"},
+        {25, 10, "2.5 s", "f/2.5"},
+        {30, 1, "30 s", "f/30"},
+        {56, 10, "5.6 s", "f/5.6"},
+        {14, 10, "1.4 s", "f/1.4"},
+        {8, 1, "8 s", "f/8"},
+        {0, 1, "", ""},
+        {1, 0, "", ""},
         {-1, 125, "", ""},
     };
     for (const Case& c : cases) {
@@ -71,16 +79,28 @@ TEST(ShootingData, TheLineOfEachFileIsItsOwn) {
         bool write;
         const char* line;
     } const cases[] = {
-        {"Photo-0001.jpg", cameraJpeg(), {{1, 125}, {56, 10}, 400, "EF50mm f/1.8 STM"}, true,
+        {"Photo-0001.jpg",
+         cameraJpeg(),
+         {{1, 125}, {56, 10}, 400, "EF50mm f/1.8 STM"},
+         true,
          "Photo-0001.jpg   1/125 s   f/5.6   ISO 400   EF50mm f/1.8 STM"},
-        {"Photo-0002.jpg", cameraJpeg(), {{30, 1}, {8, 1}, 100, ""}, true,
+        {"Photo-0002.jpg",
+         cameraJpeg(),
+         {{30, 1}, {8, 1}, 100, ""},
+         true,
          "Photo-0002.jpg   30 s   f/8   ISO 100"},
-        {"Photo-0003.jpg", plainJpeg(), {{0, 0}, {0, 0}, 3200, ""}, true,
+        {"Photo-0003.jpg",
+         plainJpeg(),
+         {{0, 0}, {0, 0}, 3200, ""},
+         true,
          "Photo-0003.jpg   ISO 3200"},
         // A camera's EXIF without the shooting facts, and none at all.
         {"Photo-0004.jpg", cameraJpeg(), {}, false, "Photo-0004.jpg   no shooting data"},
         {"Photo-0005.jpg", plainJpeg(), {}, false, "Photo-0005.jpg   no shooting data"},
-        {"Photo-0006.jpg", "\xff\xd8\xff\xe1 not an EXIF block at all", {}, false,
+        {"Photo-0006.jpg",
+         "\xff\xd8\xff\xe1 not an EXIF block at all",
+         {},
+         false,
          "Photo-0006.jpg   no shooting data"},
         {"Photo-0007.cr2", "II*\0garbage", {}, false, "Photo-0007.cr2   no shooting data"},
     };

@@ -27,7 +27,8 @@ inline void WriteExif(const std::string& path, const ExifFacts& facts) {
     image->readMetadata();
     Exiv2::ExifData exif = image->exifData();
     if (facts.exposure.second != 0)
-        exif["Exif.Photo.ExposureTime"] = Exiv2::URational(facts.exposure.first, facts.exposure.second);
+        exif["Exif.Photo.ExposureTime"] =
+            Exiv2::URational(facts.exposure.first, facts.exposure.second);
     if (facts.fNumber.second != 0)
         exif["Exif.Photo.FNumber"] = Exiv2::URational(facts.fNumber.first, facts.fNumber.second);
     if (facts.iso != 0) exif["Exif.Photo.ISOSpeedRatings"] = facts.iso;

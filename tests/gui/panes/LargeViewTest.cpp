@@ -139,17 +139,16 @@ private slots:
         CViewViewscreen screen(fx.doc.get());
         CViewInfo info(fx.doc.get());
         screen.show();
-        LargeViewer viewer(fx.doc.get(), nullptr,
-                           [&](const std::string& path, QSize, bool, bool) {
-                               std::unique_lock hold(lock);
-                               opened.wait(hold, [&] { return open; });
-                               LargeViewCache::View view;
-                               view.image = QImage(400, 300, QImage::Format_RGB32);
-                               view.image.fill(QColor(90, 90, 90));
-                               view.caption = QString::fromStdString(path) + "   1/125 s";
-                               view.histogram = std::make_shared<RgbHistogram>();
-                               return view;
-                           });
+        LargeViewer viewer(fx.doc.get(), nullptr, [&](const std::string& path, QSize, bool, bool) {
+            std::unique_lock hold(lock);
+            opened.wait(hold, [&] { return open; });
+            LargeViewCache::View view;
+            view.image = QImage(400, 300, QImage::Format_RGB32);
+            view.image.fill(QColor(90, 90, 90));
+            view.caption = QString::fromStdString(path) + "   1/125 s";
+            view.histogram = std::make_shared<RgbHistogram>();
+            return view;
+        });
         const std::unique_ptr<void, std::function<void(void*)>> letGo(&viewer,
                                                                       [&](void*) { release(); });
         std::vector<std::string> shown;

@@ -46,14 +46,16 @@ void writeGradient(const std::string& path, std::uint8_t blue) {
         }
     const std::vector<std::uint8_t> jpeg = sim::jpegWithThumbnail(rgb.data(), kWidth, kHeight, 95);
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(jpeg.data()), static_cast<std::streamsize>(jpeg.size()));
+        .write(reinterpret_cast<const char*>(jpeg.data()),
+               static_cast<std::streamsize>(jpeg.size()));
 }
 
 void writeSmall(const std::string& path, std::uint8_t shade) {
     std::vector<std::uint8_t> rgb(320 * 240 * 3, shade);
     const std::vector<std::uint8_t> jpeg = sim::jpegWithThumbnail(rgb.data(), 320, 240, 90);
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(jpeg.data()), static_cast<std::streamsize>(jpeg.size()));
+        .write(reinterpret_cast<const char*>(jpeg.data()),
+               static_cast<std::streamsize>(jpeg.size()));
 }
 
 // The file's own pixel, decoded whole by the reader (the ground truth for the 100 % view: one
@@ -65,11 +67,14 @@ QRgb filePixel(const std::string& path, QPoint at) {
 }
 
 bool near(QRgb a, QRgb b, int tolerance) {
-    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+    return std::abs(qRed(a) - qRed(b)) <= tolerance &&
+           std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
            std::abs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
-QString text(QRgb c) { return QStringLiteral("(%1, %2, %3)").arg(qRed(c)).arg(qGreen(c)).arg(qBlue(c)); }
+QString text(QRgb c) {
+    return QStringLiteral("(%1, %2, %3)").arg(qRed(c)).arg(qGreen(c)).arg(qBlue(c));
+}
 
 void drag(QWidget* control, QPoint from, QPoint to) {
     QTest::mousePress(control, Qt::LeftButton, Qt::NoModifier, from);
@@ -249,7 +254,8 @@ private slots:
             Qt::Key key;
             const char* line;
         } const steps[] = {
-            {Qt::Key_Return, "Photo-0003.jpg   1/250 s   f/2.8   ISO 800   RF24-70mm F2.8 L IS USM"},
+            {Qt::Key_Return,
+             "Photo-0003.jpg   1/250 s   f/2.8   ISO 800   RF24-70mm F2.8 L IS USM"},
             {Qt::Key_Right, "Photo-0002.jpg   no shooting data"},
             {Qt::Key_Right, "Photo-0001.jpg   2 s"},
             {Qt::Key_Left, "Photo-0002.jpg   no shooting data"},
@@ -318,7 +324,9 @@ private slots:
                               "trash\r\n") != std::string::npos,
                  console.c_str());
         QCOMPARE(std::count(console.begin(), console.end(), '\n'), 1);
-        for (int n : {1, 2, 4}) QVERIFY(!std::filesystem::exists(r.path(("Photo-000" + std::to_string(n) + ".jpg").c_str())));
+        for (int n : {1, 2, 4})
+            QVERIFY(!std::filesystem::exists(
+                r.path(("Photo-000" + std::to_string(n) + ".jpg").c_str())));
         QTest::keyClick(strip, Qt::Key_Z, Qt::ControlModifier);
         QTRY_COMPARE(strip->count(), 5);
         QVERIFY(r.fx.console.text().find("Restored Photo-0004.jpg, Photo-0002.jpg and "

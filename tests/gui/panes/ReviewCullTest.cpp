@@ -165,7 +165,8 @@ private slots:
             // The selection is on a shown picture; the arrows pass over the hidden ones.
             QVERIFY2(!strip->currentItem()->isHidden(), row.text);
             strip->setCurrentRow(
-                strip->row(strip->findItems(row.shown.front(), Qt::MatchStartsWith).front()), QItemSelectionModel::ClearAndSelect);
+                strip->row(strip->findItems(row.shown.front(), Qt::MatchStartsWith).front()),
+                QItemSelectionModel::ClearAndSelect);
             QStringList stepped{selectedName(*p.review)};
             for (int i = 1; i < row.shown.size() + 1; ++i) {
                 QTest::keyClick(strip, Qt::Key_Right);
@@ -190,8 +191,8 @@ private slots:
         QCOMPARE(cull->filter(), CullFilter::Rated3);
         QCOMPARE(shownNames(strip), (QStringList{"Photo-0004.jpg", "Photo-0003.jpg"}));
         QCOMPARE(cull->count(), QStringLiteral("2 shown of 6"));
-        strip->setCurrentRow(
-            strip->row(strip->findItems("Photo-0004.jpg", Qt::MatchStartsWith)[0]), QItemSelectionModel::ClearAndSelect);
+        strip->setCurrentRow(strip->row(strip->findItems("Photo-0004.jpg", Qt::MatchStartsWith)[0]),
+                             QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(strip, Qt::Key_2);
         QTRY_COMPARE(cull->count(), QStringLiteral("1 shown of 6"));
         QCOMPARE(selectedName(*p.review), QStringLiteral("Photo-0003.jpg"));

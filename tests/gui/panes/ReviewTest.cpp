@@ -368,7 +368,8 @@ private slots:
             return qGray(large.pixel(large.width() / 2, large.height() / 2)) > 200;
         };
         for (int step = 0; step < 3; ++step) {
-            strip->setCurrentRow(static_cast<int>(names(strip).indexOf("Photo-0001.jpg")), QItemSelectionModel::ClearAndSelect);
+            strip->setCurrentRow(static_cast<int>(names(strip).indexOf("Photo-0001.jpg")),
+                                 QItemSelectionModel::ClearAndSelect);
             QTest::keyClick(strip, Qt::Key_Return);
             QVERIFY(shown.wait());
             QVERIFY(bright() && info.showingPictureHistogram());
