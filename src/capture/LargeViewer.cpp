@@ -93,7 +93,10 @@ void LargeViewer::Show(const std::string& path, const std::vector<std::string>& 
     // stays (no histogram, the name alone under it), and no earlier step's picture follows.
     cache_->StandInShown();
     if (screen) {
-        screen->ShowPicture(standIn);
+        // Scaled here once to its place (the view then only copies it).
+        const QSize fit = standIn.size().scaled(screen->largeViewSize(), Qt::KeepAspectRatio);
+        screen->ShowPicture(standIn.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                .convertToFormat(QImage::Format_RGB32));
         screen->setPictureCaption(shownName(path));
     }
     if (CViewInfo* info = infoOf(document_)) info->ShowPictureHistogram(nullptr);
