@@ -26,8 +26,6 @@
 
 #include <algorithm>
 
-using namespace reviewpanel;
-
 namespace {
 
 QIcon placeholderIcon() {
@@ -90,20 +88,24 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     loader_->onThumbnail = [this](const PictureLoader::Thumbnail& t) {
         QListWidgetItem* item = itemFor(t.path);
         if (!item) return;
-        const QString path = shown(t.path);
+        const QString path = reviewpanel::shown(t.path);
         item->setToolTip(t.error.isEmpty() ? path : path + QStringLiteral("\n") + t.error);
         item->setData(reviewrole::Error, t.error);
         item->setData(reviewrole::Image, t.icon);
-        item->setData(kLoadedRole, true);
+        item->setData(reviewpanel::kLoadedRole, true);
         cull_->Apply(item);   // the rating is the listing's, read with the sidecar's changes
         remember(t.path);
     };
     large_ = new LargeViewer(document_, this);
-    large_->onShown = [this](const std::string& path) { emit pictureShown(shown(path)); };
-    large_->onStandIn = [this](const std::string& path) { emit standInShown(shown(path)); };
+    large_->onShown = [this](const std::string& path) {
+        emit pictureShown(reviewpanel::shown(path));
+    };
+    large_->onStandIn = [this](const std::string& path) {
+        emit standInShown(reviewpanel::shown(path));
+    };
     compare_ = new ReviewCompare(document_, large_->cache(), this);
     compare_->onSideShown = [this](const std::string& path, bool whole) {
-        emit compareSideShown(shown(path), whole);
+        emit compareSideShown(reviewpanel::shown(path), whole);
     };
     large_->onFailed = [this](const std::string& path, const QString& why) {
         if (path == selectedFile()) setStatus(why);   // not about a picture passed on the way
@@ -167,18 +169,19 @@ void CReviewPanel::setStatus(const QString& text) {
     if (document_ && !text.isEmpty()) document_->Log(text.toStdString() + "\r\n");
 }
 
-QString CReviewPanel::selectedPath() const { return shown(selectedFile()); }
+QString CReviewPanel::selectedPath() const { return reviewpanel::shown(selectedFile()); }
 
 std::string CReviewPanel::selectedFile() const {
     const QListWidgetItem* item = strip_->currentItem();
-    return item ? item->data(kPathRole).toByteArray().toStdString() : std::string();
+    return item ? item->data(reviewpanel::kPathRole).toByteArray().toStdString() : std::string();
 }
 
 std::vector<std::string> CReviewPanel::selectedFiles() const {
     std::vector<std::pair<int, std::string>> rows;
     for (const QListWidgetItem* item : strip_->selectedItems())
         if (!item->isHidden())
-            rows.emplace_back(strip_->row(item), item->data(kPathRole).toByteArray().toStdString());
+            rows.emplace_back(strip_->row(item),
+                              item->data(reviewpanel::kPathRole).toByteArray().toStdString());
     std::sort(rows.begin(), rows.end());
     std::vector<std::string> out;
     for (auto& [row, path] : rows) out.push_back(std::move(path));
@@ -188,7 +191,7 @@ std::vector<std::string> CReviewPanel::selectedFiles() const {
 
 QStringList CReviewPanel::selectedPaths() const {
     QStringList out;
-    for (const std::string& path : selectedFiles()) out << shown(path);
+    for (const std::string& path : selectedFiles()) out << reviewpanel::shown(path);
     return out;
 }
 
@@ -198,9 +201,9 @@ QListWidgetItem* CReviewPanel::itemFor(const std::string& path) const {
 }
 
 QListWidgetItem* CReviewPanel::newItem(const picture::PictureEntry& entry) const {
-    auto* item = new QListWidgetItem(placeholderIcon(), shown(entry.fileName));
-    item->setData(kPathRole, QByteArray::fromStdString(entry.path));
-    item->setData(kLoadedRole, false);
+    auto* item = new QListWidgetItem(placeholderIcon(), reviewpanel::shown(entry.fileName));
+    item->setData(reviewpanel::kPathRole, QByteArray::fromStdString(entry.path));
+    item->setData(reviewpanel::kLoadedRole, false);
     // Room for the name and the rating line under the thumbnail.
     item->setSizeHint(strip_->gridSize() - QSize(6, 4));
     return item;
@@ -223,7 +226,7 @@ void CReviewPanel::Rescan() {
         compare_->Hide();   // its pictures were another folder's
         large_->cache().Clear();
         if (!watcher_->directories().isEmpty()) watcher_->removePaths(watcher_->directories());
-        const QString dir = shown(folder.empty() ? std::string(".") : folder);
+        const QString dir = reviewpanel::shown(folder.empty() ? std::string(".") : folder);
         if (QFileInfo(dir).isDir()) watcher_->addPath(dir);
         folder_ = folder;
         name_ = name;
@@ -271,9 +274,9 @@ void CReviewPanel::finished(Done& done) {
             }
             return;
         case Done::Rated:
-            setStatus(done.failure.empty()
-                          ? QString()
-                          : QStringLiteral("Rating not saved: ") + shown(done.failure));
+            setStatus(done.failure.empty() ? QString()
+                                           : QStringLiteral("Rating not saved: ") +
+                                                 reviewpanel::shown(done.failure));
             for (const std::string& file : done.files) rated(file, done.rating);
             ratingsShown();
             return;
@@ -300,11 +303,11 @@ void CReviewPanel::finished(Done& done) {
             if (!done.failure.empty())
                 setStatus((restored ? QStringLiteral("Not restored from the trash: ")
                                     : QStringLiteral("Not moved to the trash: ")) +
-                          shown(done.failure));
+                          reviewpanel::shown(done.failure));
             else setStatus({});
             QStringList pictures;
             for (const auto& [from, to] : done.moved)
-                if (!from.ends_with(".xmp")) pictures << shownName(from);
+                if (!from.ends_with(".xmp")) pictures << reviewpanel::shownName(from);
             // One line for all the pictures a Delete (or its undo) took: "A, B and C".
             const QString names =
                 pictures.size() < 2
@@ -350,12 +353,13 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries,
     std::size_t i = 0, j = 0;
     int row = 0;
     while (i < entries_.size() || j < entries.size()) {
-        if (j == entries.size() || (i < entries_.size() && before(entries_[i], entries[j]))) {
+        if (j == entries.size() ||
+            (i < entries_.size() && reviewpanel::before(entries_[i], entries[j]))) {
             large_->cache().Forget(entries_[i].path);   // a file of that name is another picture
             cull_->Forget(entries_[i].path);
             items_.erase(entries_[i++].path);
             delete strip_->takeItem(row);
-        } else if (i == entries_.size() || before(entries[j], entries_[i])) {
+        } else if (i == entries_.size() || reviewpanel::before(entries[j], entries_[i])) {
             QListWidgetItem* item = newItem(entries[j]);
             items_[entries[j++].path] = item;
             strip_->insertItem(row++, item);
@@ -380,7 +384,7 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries,
         // The next older picture takes the place of the one that went.
         if (gone && !entries_.empty()) {
             const auto older = std::find_if(entries_.begin(), entries_.end(), [&](const auto& e) {
-                return before(*selectedEntry, e);
+                return reviewpanel::before(*selectedEntry, e);
             });
             current = static_cast<int>(std::min<std::ptrdiff_t>(
                 older - entries_.begin(), static_cast<std::ptrdiff_t>(entries_.size()) - 1));
@@ -415,7 +419,7 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries,
 void CReviewPanel::countArrivals() {
     if (const QListWidgetItem* item = strip_->currentItem()) {
         const auto at = std::find_if(entries_.begin(), entries_.end(), [item](const auto& e) {
-            return e.path == item->data(kPathRole).toByteArray().toStdString();
+            return e.path == item->data(reviewpanel::kPathRole).toByteArray().toStdString();
         });
         if (at != entries_.end()) seen_ = std::max(seen_, at->number);
     }
@@ -448,8 +452,9 @@ void CReviewPanel::requestVisible() {
         QListWidgetItem* item = strip_->item(i);
         const QRect rect = strip_->visualItemRect(item);
         if (rect.top() > near.bottom()) break;
-        if (!item->data(kLoadedRole).toBool() && rect.intersects(near))
-            loader_->RequestThumbnail(item->data(kPathRole).toByteArray().toStdString());
+        if (!item->data(reviewpanel::kLoadedRole).toBool() && rect.intersects(near))
+            loader_->RequestThumbnail(
+                item->data(reviewpanel::kPathRole).toByteArray().toStdString());
     }
 }
 
@@ -468,7 +473,7 @@ void CReviewPanel::remember(const std::string& path) {
         if (item) {
             item->setData(reviewrole::Image, QImage());
             cull_->Apply(item);   // the stand-in, with the marks
-            item->setData(kLoadedRole, false);
+            item->setData(reviewpanel::kLoadedRole, false);
             // Room for the name and the rating line under the thumbnail.
             item->setSizeHint(strip_->gridSize() - QSize(6, 4));
         }

@@ -26,8 +26,6 @@
 #include <algorithm>
 #include <exception>
 
-using namespace reviewpanel;
-
 namespace {
 
 constexpr int kUndoKey = (Qt::CTRL | Qt::Key_Z).toCombined();
@@ -50,7 +48,8 @@ void CReviewPanel::ShowLarge() {
         std::vector<std::string> paths;
         for (int r = row + by; r >= 0 && r < strip_->count() && int(paths.size()) < count; r += by)
             if (!strip_->item(r)->isHidden())
-                paths.push_back(strip_->item(r)->data(kPathRole).toByteArray().toStdString());
+                paths.push_back(
+                    strip_->item(r)->data(reviewpanel::kPathRole).toByteArray().toStdString());
         return paths;
     };
     large_->Show(path, along(travel, LargeViewCache::kAhead),
@@ -77,7 +76,7 @@ void CReviewPanel::comparePair() {
     const QList<QListWidgetItem*> selected = strip_->selectedItems();
     if (selected.size() == 2) {
         for (const QListWidgetItem* item : selected)
-            pair.push_back(item->data(kPathRole).toByteArray().toStdString());
+            pair.push_back(item->data(reviewpanel::kPathRole).toByteArray().toStdString());
         if (strip_->row(selected[0]) < strip_->row(selected[1])) std::swap(pair[0], pair[1]);
     } else if (const int row = strip_->currentRow(); row >= 0) {
         // The one before (older, further down the strip), else the newer one for the oldest.
@@ -85,7 +84,7 @@ void CReviewPanel::comparePair() {
         const int other = older >= 0 ? older : newer;
         if (other < 0) return;
         const auto at = [this](int r) {
-            return strip_->item(r)->data(kPathRole).toByteArray().toStdString();
+            return strip_->item(r)->data(reviewpanel::kPathRole).toByteArray().toStdString();
         };
         pair = other > row ? std::vector{at(other), at(row)} : std::vector{at(row), at(other)};
     }
@@ -153,7 +152,7 @@ void CReviewPanel::MoveToTrash() {
             // The number stays taken while the picture is in the trash, so an undo finds it free.
             if (naming) naming->Hold(file);
             for (const std::string& f : {file, picture::SidecarFor(file)}) {
-                if (f != file && !regularFile(f)) continue;
+                if (f != file && !reviewpanel::regularFile(f)) continue;
                 std::string trashed;
                 const std::string why = trash::MoveToTrash(f, &trashed);
                 if (why.empty()) done.moved.emplace_back(f, trashed);
@@ -189,7 +188,7 @@ void CReviewPanel::OpenWithDefault() {
     const QUrl url = QUrl::fromEncoded(
         "file://" + QUrl::toPercentEncoding(QByteArray::fromStdString(path), "/"));
     if (!QDesktopServices::openUrl(url))
-        setStatus(QStringLiteral("No program opens ") + shownName(path));
+        setStatus(QStringLiteral("No program opens ") + reviewpanel::shownName(path));
 }
 
 void CReviewPanel::Step(int by) {

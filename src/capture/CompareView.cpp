@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr int kCaptionHeight = 18;
+constexpr int kCompareCaptionHeight = 18;
 
 }   // namespace
 
@@ -134,8 +134,8 @@ QImage CompareView::Render(QSize size) {
             painter.drawText(half.adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap,
                              s.caption);
         } else if (!s.caption.isEmpty()) {
-            const QRect band(half.left(), half.bottom() - kCaptionHeight + 1, half.width(),
-                             kCaptionHeight);
+            const QRect band(half.left(), half.bottom() - kCompareCaptionHeight + 1, half.width(),
+                             kCompareCaptionHeight);
             painter.fillRect(band, QColor(0, 0, 0, 160));
             painter.drawText(band.adjusted(6, 0, -6, 0), Qt::AlignLeft | Qt::AlignVCenter,
                              s.caption);

@@ -14,7 +14,7 @@ CViewInfo* infoOf(CViewDoc* document) {
     return document ? dynamic_cast<CViewInfo*>(document->GetView("Info")) : nullptr;
 }
 
-QString shownName(const std::string& path) {
+QString viewerName(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return QFile::decodeName(
         QByteArray::fromStdString(slash == std::string::npos ? path : path.substr(slash + 1)));
@@ -51,7 +51,7 @@ LargeViewer::LargeViewer(CViewDoc* document, QObject* parent, LargeViewCache::De
                 if (view.image.isNull()) {
                     // Nothing of the picture before stays up: the view says why, no histogram.
                     const QString why =
-                        shownName(view.path) + QStringLiteral(" cannot be shown: ") + view.error;
+                        viewerName(view.path) + QStringLiteral(" cannot be shown: ") + view.error;
                     if (screen) screen->ShowPicture(notShown(why, cache_->target()));
                     if (screen) screen->setPictureCaption(view.caption);
                     if (info) info->ShowPictureHistogram(nullptr);
@@ -97,7 +97,7 @@ void LargeViewer::Show(const std::string& path, const std::vector<std::string>& 
         const QSize fit = standIn.size().scaled(screen->largeViewSize(), Qt::KeepAspectRatio);
         screen->ShowPicture(standIn.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                                 .convertToFormat(QImage::Format_RGB32));
-        screen->setPictureCaption(shownName(path));
+        screen->setPictureCaption(viewerName(path));
     }
     if (CViewInfo* info = infoOf(document_)) info->ShowPictureHistogram(nullptr);
     if (onStandIn) onStandIn(path);

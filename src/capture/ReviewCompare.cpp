@@ -8,7 +8,7 @@
 
 namespace {
 
-QString shownName(const std::string& path) {
+QString compareName(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return QFile::decodeName(
         QByteArray::fromStdString(slash == std::string::npos ? path : path.substr(slash + 1)));
@@ -49,7 +49,7 @@ void ReviewCompare::Show(const std::string& left, const std::string& right) {
         if (const LargeViewCache::View* view = cache_.find(path)) {
             take(*view);
         } else if (screen) {
-            screen->ShowCompare(side, {}, {}, shownName(path));
+            screen->ShowCompare(side, {}, {}, compareName(path));
         }
     }
     // The views first (the nearer sides at once), then the whole pictures, on the workers.
@@ -78,7 +78,7 @@ void ReviewCompare::take(const LargeViewCache::View& view) {
         if (shown && (!view.sharp || view.image.isNull())) continue;
         const QString caption =
             view.image.isNull()
-                ? shownName(view.path) + QStringLiteral(" cannot be shown: ") + view.error
+                ? compareName(view.path) + QStringLiteral(" cannot be shown: ") + view.error
                 : view.caption;
         if (screen) screen->ShowCompare(side, view.image, view.full, caption);
         whole_[side] = view.sharp && !view.image.isNull();

@@ -19,9 +19,9 @@
 namespace picture {
 namespace {
 
-constexpr std::size_t kJpegHeadBytes = 1 << 20;
+constexpr std::size_t kExifHeadBytes = 1 << 20;
 
-std::string decimal(double value) {
+std::string oneDecimal(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", value);
     std::string out = text;
@@ -30,8 +30,8 @@ std::string decimal(double value) {
 }
 
 // The first of keys the EXIF holds with a value, or end.
-Exiv2::ExifData::const_iterator first(const Exiv2::ExifData& exif,
-                                      std::initializer_list<const char*> keys) {
+Exiv2::ExifData::const_iterator firstOf(const Exiv2::ExifData& exif,
+                                        std::initializer_list<const char*> keys) {
     for (const char* key : keys) {
         const auto found = exif.findKey(Exiv2::ExifKey(key));
         if (found != exif.end() && found->count() > 0) return found;
@@ -41,7 +41,7 @@ Exiv2::ExifData::const_iterator first(const Exiv2::ExifData& exif,
 
 std::string rationalText(const Exiv2::ExifData& exif, const char* key,
                          std::string (*text)(std::int64_t, std::int64_t)) {
-    const auto found = first(exif, {key});
+    const auto found = firstOf(exif, {key});
     if (found == exif.end()) return {};
     const Exiv2::Rational r = found->toRational();
     return text(r.first, r.second);
@@ -59,7 +59,7 @@ Exiv2::Image::AutoPtr openExif(const std::string& path, std::vector<std::uint8_t
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0)
         return Exiv2::Image::AutoPtr();
-    head.resize(std::min<std::size_t>(kJpegHeadBytes, static_cast<std::size_t>(st.st_size)));
+    head.resize(std::min<std::size_t>(kExifHeadBytes, static_cast<std::size_t>(st.st_size)));
     const ssize_t got = ::pread(fd, head.data(), head.size(), 0);
     if (got <= 2) return Exiv2::Image::AutoPtr();
     head.resize(static_cast<std::size_t>(got));
@@ -76,14 +76,14 @@ Exiv2::Image::AutoPtr openExif(const std::string& path, std::vector<std::uint8_t
 std::string ExposureText(std::int64_t numerator, std::int64_t denominator) {
     if (numerator <= 0 || denominator <= 0) return {};
     const double seconds = double(numerator) / double(denominator);
-    if (seconds >= 1.0 - 1e-9) return decimal(seconds) + " s";
+    if (seconds >= 1.0 - 1e-9) return oneDecimal(seconds) + " s";
     const double under = double(denominator) / double(numerator);
     return "1/" + std::to_string(std::llround(under)) + " s";
 }
 
 std::string ApertureText(std::int64_t numerator, std::int64_t denominator) {
     if (numerator <= 0 || denominator <= 0) return {};
-    return "f/" + decimal(double(numerator) / double(denominator));
+    return "f/" + oneDecimal(double(numerator) / double(denominator));
 }
 
 ShootingData ReadShootingData(const std::string& path) {
@@ -96,10 +96,10 @@ ShootingData ReadShootingData(const std::string& path) {
         const Exiv2::ExifData& exif = image->exifData();
         data.exposure = rationalText(exif, "Exif.Photo.ExposureTime", &ExposureText);
         data.aperture = rationalText(exif, "Exif.Photo.FNumber", &ApertureText);
-        if (const auto iso = first(exif, {"Exif.Photo.ISOSpeedRatings"}); iso != exif.end())
+        if (const auto iso = firstOf(exif, {"Exif.Photo.ISOSpeedRatings"}); iso != exif.end())
             if (const long value = iso->toLong(); value > 0)
                 data.iso = "ISO " + std::to_string(value);
-        if (const auto lens = first(exif, {"Exif.Photo.LensModel", "Exif.Canon.LensModel"});
+        if (const auto lens = firstOf(exif, {"Exif.Photo.LensModel", "Exif.Canon.LensModel"});
             lens != exif.end()) {
             data.lens = lens->toString();
             while (!data.lens.empty() && (data.lens.back() == '\0' || data.lens.back() == ' '))

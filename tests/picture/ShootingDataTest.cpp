@@ -17,12 +17,12 @@ using namespace testsupport;
 
 namespace {
 
-void writeBytes(const std::string& path, const std::string& bytes) {
+void writeShootingFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
 // A JPEG with no EXIF at all, as an editor's export may be.
-std::string plainJpeg() {
+std::string exiflessJpeg() {
     std::vector<std::uint8_t> rgb(64 * 48 * 3, 128);
     tjhandle tj = tjInitCompress();
     unsigned char* jpeg = nullptr;
@@ -35,7 +35,7 @@ std::string plainJpeg() {
 }
 
 // As the simulated cameras write them: with an EXIF block holding a thumbnail.
-std::string cameraJpeg() {
+std::string simulatedCameraJpeg() {
     std::vector<std::uint8_t> rgb(320 * 240 * 3, 90);
     const std::vector<std::uint8_t> jpeg = sim::jpegWithThumbnail(rgb.data(), 320, 240, 90);
     return {jpeg.begin(), jpeg.end()};
@@ -80,23 +80,23 @@ TEST(ShootingData, TheLineOfEachFileIsItsOwn) {
         const char* line;
     } const cases[] = {
         {"Photo-0001.jpg",
-         cameraJpeg(),
+         simulatedCameraJpeg(),
          {{1, 125}, {56, 10}, 400, "EF50mm f/1.8 STM"},
          true,
          "Photo-0001.jpg   1/125 s   f/5.6   ISO 400   EF50mm f/1.8 STM"},
         {"Photo-0002.jpg",
-         cameraJpeg(),
+         simulatedCameraJpeg(),
          {{30, 1}, {8, 1}, 100, ""},
          true,
          "Photo-0002.jpg   30 s   f/8   ISO 100"},
         {"Photo-0003.jpg",
-         plainJpeg(),
+         exiflessJpeg(),
          {{0, 0}, {0, 0}, 3200, ""},
          true,
          "Photo-0003.jpg   ISO 3200"},
         // A camera's EXIF without the shooting facts, and none at all.
-        {"Photo-0004.jpg", cameraJpeg(), {}, false, "Photo-0004.jpg   no shooting data"},
-        {"Photo-0005.jpg", plainJpeg(), {}, false, "Photo-0005.jpg   no shooting data"},
+        {"Photo-0004.jpg", simulatedCameraJpeg(), {}, false, "Photo-0004.jpg   no shooting data"},
+        {"Photo-0005.jpg", exiflessJpeg(), {}, false, "Photo-0005.jpg   no shooting data"},
         {"Photo-0006.jpg",
          "\xff\xd8\xff\xe1 not an EXIF block at all",
          {},
@@ -107,7 +107,7 @@ TEST(ShootingData, TheLineOfEachFileIsItsOwn) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = dir.file(c.name);
-        writeBytes(path, c.bytes);
+        writeShootingFile(path, c.bytes);
         if (c.write) WriteExif(path, c.facts);
         EXPECT_EQ(picture::ShootingLine(c.name, picture::ReadShootingData(path)), c.line);
     }

@@ -114,7 +114,8 @@ struct Review {
         panel = std::make_unique<CReviewPanel>(fx.doc.get());
         panel->resize(900, 300);
         panel->show();
-        QTest::qWaitFor([&] { return panel->strip()->count() == pictures; }, 5000);
+        if (!QTest::qWaitFor([&] { return panel->strip()->count() == pictures; }, 5000))
+            qWarning("the strip did not list %d pictures", pictures);
         return panel->strip();
     }
     std::string path(const char* name) const { return folder + name; }
