@@ -12,8 +12,16 @@ constexpr int kCompareCaptionHeight = 18;
 
 void CompareView::setSide(int side, const QImage& image, QSize full, const QString& caption) {
     Side& s = sides_[side];
-    s.image = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
-    s.full = full.isEmpty() ? s.image.size() : full;
+    const QImage picture = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
+    const QSize size = full.isEmpty() ? picture.size() : full;
+    if (!picture.isNull() && picture.size() == size) {
+        s.whole = picture;
+        if (s.image.isNull() || s.full != size) s.image = picture;
+    } else {
+        s.image = picture;
+        s.whole = QImage();
+    }
+    s.full = size;
     s.caption = caption;
 }
 
@@ -107,6 +115,7 @@ QImage CompareView::Render(QSize size) {
         painter.fillRect(half, Qt::black);
         painter.setClipRect(half);
         if (!s.image.isNull() && actual_) {
+            const QImage& from = s.whole.isNull() ? s.image : s.whole;
             // The picture's pixels one for one around the shared point; from a smaller decode
             // magnified until the whole picture is there.
             const QPoint c = CentreOf(side, size);
@@ -115,12 +124,12 @@ QImage CompareView::Render(QSize size) {
                                shown);
             const QPoint at = half.topLeft() + QPoint((half.width() - shown.width()) / 2,
                                                       (half.height() - shown.height()) / 2);
-            if (s.image.size() == s.full) {
-                painter.drawImage(at, s.image, source);
+            if (from.size() == s.full) {
+                painter.drawImage(at, from, source);
             } else {
-                const double kx = double(s.image.width()) / s.full.width();
-                const double ky = double(s.image.height()) / s.full.height();
-                painter.drawImage(QRect(at, shown), s.image,
+                const double kx = double(from.width()) / s.full.width();
+                const double ky = double(from.height()) / s.full.height();
+                painter.drawImage(QRect(at, shown), from,
                                   QRectF(source.x() * kx, source.y() * ky, source.width() * kx,
                                          source.height() * ky));
             }

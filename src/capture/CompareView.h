@@ -19,12 +19,14 @@ public:
     static constexpr int kGap = 2;   // the dark line between the halves
 
     struct Side {
-        QImage image;      // null while none is decoded, or when it cannot be shown
-        QSize full;        // the whole picture's size (image may be a smaller decode)
+        QImage image;      // drawn fitted: the view decoded for the screen (or the whole)
+        QImage whole;      // drawn at 100 %: the whole picture, once decoded
+        QSize full;        // the whole picture's size
         QString caption;   // the name and shooting data, or why it cannot be shown
     };
 
-    // A side's picture: image is the whole picture when its size is full.
+    // A side's picture: the whole one when image's size is full (kept beside the view shown
+    // fitted), else its view (a picture of its own: any whole before it goes). Null: none yet.
     void setSide(int side, const QImage& image, QSize full, const QString& caption);
     const Side& side(int side) const { return sides_[side]; }
 

@@ -42,15 +42,14 @@ void ReviewCompare::Show(const std::string& left, const std::string& right) {
             if (before[was] == path && wholeBefore[was] && screen && screen->compare()) {
                 const CompareView::Side kept = screen->compare()->side(was);
                 screen->ShowCompare(side, kept.image, kept.full, kept.caption);
+                screen->ShowCompare(side, kept.whole, kept.full, kept.caption);
                 whole_[side] = true;
             }
         if (whole_[side]) continue;
         wholes.push_back(path);
-        if (const LargeViewCache::View* view = cache_.find(path)) {
-            take(*view);
-        } else if (screen) {
-            screen->ShowCompare(side, {}, {}, compareName(path));
-        }
+        // Nothing of the picture the half showed before stays; its view if kept, at once.
+        if (screen) screen->ShowCompare(side, {}, {}, compareName(path));
+        if (const LargeViewCache::View* view = cache_.find(path)) take(*view);
     }
     // The views first (the nearer sides at once), then the whole pictures, on the workers.
     cache_.Whole(wholes);
