@@ -12,6 +12,7 @@
 #include "capture/CViewViewscreen.h"
 #include "capture/CompareView.h"
 #include "capture/ReviewCompare.h"
+#include "capture/ReviewCull.h"
 #include "picture/Preview.h"
 #include "picture/Sidecar.h"
 #include "sdk/sim/ImageFile.h"
@@ -223,6 +224,52 @@ private slots:
         QTest::keyClick(strip, Qt::Key_C);
         QVERIFY(!r.screen->comparing());
         QVERIFY(!r.screen->showingPicture());   // compare began from the live view
+    }
+
+    // Which two compare takes: the selected one and the one before it shown (the filter's hidden
+    // passed over), the newer one for the oldest, or the two marked; the earlier on the left.
+    void comparePairsTheRightTwo() {
+        Review r;
+        for (int n = 1; n <= 4; ++n)
+            writeSmall(r.path(("Photo-000" + std::to_string(n) + ".jpg").c_str()),
+                       static_cast<std::uint8_t>(50 * n));
+        QVERIFY(picture::WriteRating({r.path("Photo-0003.jpg")}, picture::kReject).empty());
+        QListWidget* strip = r.show(4);
+        QCOMPARE(strip->count(), 4);
+        struct Case {
+            picture::CullFilter filter;
+            std::vector<int> rows;   // clicked, Ctrl with the others
+            const char* left;
+            const char* right;
+        } const cases[] = {
+            {picture::CullFilter::All, {0}, "Photo-0003.jpg", "Photo-0004.jpg"},
+            {picture::CullFilter::All, {2}, "Photo-0001.jpg", "Photo-0002.jpg"},
+            {picture::CullFilter::All, {3}, "Photo-0001.jpg", "Photo-0002.jpg"},     // the oldest
+            {picture::CullFilter::Picks, {0}, "Photo-0002.jpg", "Photo-0004.jpg"},   // 3 hidden
+            {picture::CullFilter::All, {3, 0}, "Photo-0001.jpg", "Photo-0004.jpg"},
+            // Three marked: the one clicked last and the one beside it.
+            {picture::CullFilter::All, {0, 1, 3}, "Photo-0001.jpg", "Photo-0002.jpg"},
+        };
+        for (const Case& c : cases) {
+            r.panel->cull()->SetFilter(c.filter);
+            QTRY_VERIFY(strip->item(1)->isHidden() == (c.filter == picture::CullFilter::Picks));
+            clickItem(strip, c.rows[0], Qt::NoModifier);
+            for (std::size_t i = 1; i < c.rows.size(); ++i)
+                clickItem(strip, c.rows[i], Qt::ControlModifier);
+            QTest::keyClick(strip, Qt::Key_C);
+            QVERIFY2(r.panel->comparing(), c.left);
+            const std::string got =
+                QFileInfo(QString::fromStdString(r.panel->compare()->path(CompareView::kLeft)))
+                    .fileName()
+                    .toStdString() +
+                " " +
+                QFileInfo(QString::fromStdString(r.panel->compare()->path(CompareView::kRight)))
+                    .fileName()
+                    .toStdString();
+            QCOMPARE(QString::fromStdString(got), QString::fromLatin1(c.left) + " " + c.right);
+            QTest::keyClick(strip, Qt::Key_Escape);
+            QVERIFY(!r.screen->comparing());
+        }
     }
 
     void theLineUnderTheLargeViewIsThePicturesOwn() {
