@@ -61,6 +61,7 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
     thirdsGridAction_->setChecked(options.thirdsGrid);
     focusPeakingAction_->setChecked(options.focusPeaking);
     showNewPicturesAction_->setChecked(options.showNewPictures);
+    advanceAfterRatingAction_->setChecked(options.advanceAfterRating);
     viewOptions_ = new ViewOptions(options);
     overlay_ = new LiveOverlay(this);
     overlay_->onLog = [this](const QString& line) {
@@ -140,8 +141,10 @@ void CMainFrame::buildMenu() {
     focusPeakingAction_->setObjectName(QStringLiteral("focusPeakingAction"));
     showNewPicturesAction_ = view->addAction(QStringLiteral("Show Each New Picture"));
     showNewPicturesAction_->setObjectName(QStringLiteral("showNewPicturesAction"));
+    advanceAfterRatingAction_ = view->addAction(QStringLiteral("Advance After Rating"));
+    advanceAfterRatingAction_->setObjectName(QStringLiteral("advanceAfterRatingAction"));
     for (QAction* aid : {highlightClippedAction_, thirdsGridAction_, focusPeakingAction_,
-                         showNewPicturesAction_}) {
+                         showNewPicturesAction_, advanceAfterRatingAction_}) {
         aid->setCheckable(true);
         connect(aid, &QAction::toggled, this, [this] { applyViewOptions(true); });
     }
@@ -308,8 +311,11 @@ void CMainFrame::applyViewOptions(bool save) {
     options.thirdsGrid = thirdsGridAction_->isChecked();
     options.focusPeaking = focusPeakingAction_->isChecked();
     options.showNewPictures = showNewPicturesAction_->isChecked();
-    if (auto* main = static_cast<CViewMain*>(panes_[4]))
+    options.advanceAfterRating = advanceAfterRatingAction_->isChecked();
+    if (auto* main = static_cast<CViewMain*>(panes_[4])) {
         main->reviewPanel()->setShowNewPictures(options.showNewPictures);
+        main->reviewPanel()->setAdvanceAfterRating(options.advanceAfterRating);
+    }
     if (auto* screen = static_cast<CViewViewscreen*>(panes_[2])) {
         screen->setHighlightClipped(options.highlightClipped);
         screen->setThirdsGrid(options.thirdsGrid);

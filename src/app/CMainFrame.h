@@ -119,6 +119,7 @@ private:
     QAction* thirdsGridAction_ = nullptr;
     QAction* focusPeakingAction_ = nullptr;
     QAction* showNewPicturesAction_ = nullptr;
+    QAction* advanceAfterRatingAction_ = nullptr;
     std::array<QAction*, 3> magnifyActions_{};
     LiveMagnifier* magnifier_ = nullptr;
     LiveOverlay* overlay_ = nullptr;

@@ -1,15 +1,13 @@
 #include "capture/CReviewPanel.h"
 
-#include "capture/CPictureControl.h"
-#include "capture/CViewViewscreen.h"
-#include "capture/DesktopTrash.h"
 #include "capture/LargeViewCache.h"
 #include "capture/LargeViewer.h"
 #include "capture/PictureLoader.h"
-#include "capture/SavedPictureFeed.h"
+#include "capture/ReviewCompare.h"
 #include "capture/ReviewCull.h"
+#include "capture/ReviewPanelShared.h"
+#include "capture/SavedPictureFeed.h"
 #include "capture/SeriesGroups.h"
-#include "document/CaptureNaming.h"
 #include "document/CViewDoc.h"
 #include "kit/Worker.h"
 #include "picture/PictureList.h"
@@ -17,12 +15,8 @@
 #include "picture/Sidecar.h"
 
 #include <QAction>
-#include <QCursor>
-#include <QDesktopServices>
-#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPixmap>
@@ -30,17 +24,10 @@
 #include <QShortcut>
 #include <QStringList>
 #include <QTimer>
-#include <QUrl>
 
 #include <algorithm>
-#include <exception>
-#include <sys/stat.h>
 
 namespace {
-
-constexpr int kPathRole = reviewrole::Path;
-constexpr int kLoadedRole = reviewrole::Loaded;
-constexpr int kUndoKey = (Qt::CTRL | Qt::Key_Z).toCombined();
 
 QIcon placeholderIcon() {
     static const QIcon icon = [] {
@@ -51,45 +38,7 @@ QIcon placeholderIcon() {
     return icon;
 }
 
-CViewViewscreen* viewscreenOf(CViewDoc* document) {
-    return document ? dynamic_cast<CViewViewscreen*>(document->GetView("Viewscreen")) : nullptr;
-}
-
-QString shown(const std::string& bytes) {
-    return QFile::decodeName(QByteArray::fromStdString(bytes));
-}
-
-QString shownName(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return shown(slash == std::string::npos ? path : path.substr(slash + 1));
-}
-
-// The strip's order: highest number first, the same number by file name.
-bool before(const picture::PictureEntry& a, const picture::PictureEntry& b) {
-    return a.number != b.number ? a.number > b.number : a.fileName < b.fileName;
-}
-
-// A regular file at path (a sidecar's name may hold a folder or a fifo: not ours to move).
-bool regularFile(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 }   // namespace
-
-struct CReviewPanel::Done {
-    enum What { Listed, Rated, Trashed, Restored, Polled, ReadOn } what = Listed;
-    std::uint64_t generation = 0;
-    std::vector<picture::PictureEntry> entries;   // Listed
-    std::vector<std::string> files;               // Rated, Trashed: the files rated, moved
-    std::optional<int> rating;
-    std::string failure;                                      // Rated, Trashed: why not
-    std::vector<std::pair<std::string, std::string>> moved;   // Trashed: from, to
-    std::vector<std::optional<int>> ratings;                  // Listed: of each entry
-    std::vector<picture::RatingCache::Change> changes;        // Polled: ratings changed
-    std::vector<std::string> emptied;   // Polled: trashed files no longer in the trash
-    bool more = false;                  // Listed, ReadOn: sidecars left to read
-};
 
 CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     : QWidget(parent), document_(document) {
@@ -104,7 +53,7 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     strip_->setIconSize(QSize(PictureLoader::kIconWidth, PictureLoader::kIconHeight));
     strip_->setGridSize(QSize(PictureLoader::kIconWidth + 12, PictureLoader::kIconHeight + 40));
     strip_->setWordWrap(true);
-    strip_->setSelectionMode(QAbstractItemView::SingleSelection);
+    strip_->setSelectionMode(QAbstractItemView::ExtendedSelection);   // Ctrl, Shift: several
     strip_->installEventFilter(this);
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("reviewStatus"));
@@ -121,11 +70,12 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     addAction("Show Large", &CReviewPanel::ShowLarge);
     addAction("Open With Default Program", &CReviewPanel::OpenWithDefault);
     addAction("Move to Trash", &CReviewPanel::MoveToTrash);
+    addAction("Compare", &CReviewPanel::ToggleCompare);
     // The keys act wherever the focus is in the window while the tab is shown (a click on the
     // large picture takes the focus, and a list of another pane must not take a rating).
-    for (const int k :
-         {Qt::Key_0, Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_5, Qt::Key_X, Qt::Key_Z,
-          Qt::Key_Left, Qt::Key_Right, Qt::Key_Escape, Qt::Key_Delete, Qt::Key_Space, Qt::Key_H}) {
+    for (const int k : {Qt::Key_0, Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_5, Qt::Key_X,
+                        Qt::Key_Z, Qt::Key_Left, Qt::Key_Right, Qt::Key_Escape, Qt::Key_Delete,
+                        Qt::Key_Space, Qt::Key_H, Qt::Key_C}) {
         auto* shortcut = new QShortcut(QKeySequence(k), this);
         shortcut->setContext(Qt::WindowShortcut);
         shortcut->setAutoRepeat(true);
@@ -140,16 +90,25 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     loader_->onThumbnail = [this](const PictureLoader::Thumbnail& t) {
         QListWidgetItem* item = itemFor(t.path);
         if (!item) return;
-        const QString path = shown(t.path);
+        const QString path = reviewpanel::shown(t.path);
         item->setToolTip(t.error.isEmpty() ? path : path + QStringLiteral("\n") + t.error);
         item->setData(reviewrole::Error, t.error);
         item->setData(reviewrole::Image, t.icon);
-        item->setData(kLoadedRole, true);
+        item->setData(reviewpanel::kLoadedRole, true);
         cull_->Apply(item);   // the rating is the listing's, read with the sidecar's changes
         remember(t.path);
     };
     large_ = new LargeViewer(document_, this);
-    large_->onShown = [this](const std::string& path) { emit pictureShown(shown(path)); };
+    large_->onShown = [this](const std::string& path) {
+        emit pictureShown(reviewpanel::shown(path));
+    };
+    large_->onStandIn = [this](const std::string& path) {
+        emit standInShown(reviewpanel::shown(path));
+    };
+    compare_ = new ReviewCompare(document_, large_->cache(), this);
+    compare_->onSideShown = [this](const std::string& path, bool whole) {
+        emit compareSideShown(reviewpanel::shown(path), whole);
+    };
     large_->onFailed = [this](const std::string& path, const QString& why) {
         if (path == selectedFile()) setStatus(why);   // not about a picture passed on the way
     };
@@ -181,7 +140,11 @@ CReviewPanel::CReviewPanel(CViewDoc* document, QWidget* parent)
     connect(strip_, &QListWidget::currentRowChanged, this, [this] {
         setStatus({});   // the line was about the picture left
         if (largeWanted_) ShowLarge();
+        if (comparing()) comparePair();
         countArrivals();
+    });
+    connect(strip_, &QListWidget::itemSelectionChanged, this, [this] {
+        if (comparing()) comparePair();
     });
     Rescan();
 }
@@ -208,11 +171,30 @@ void CReviewPanel::setStatus(const QString& text) {
     if (document_ && !text.isEmpty()) document_->Log(text.toStdString() + "\r\n");
 }
 
-QString CReviewPanel::selectedPath() const { return shown(selectedFile()); }
+QString CReviewPanel::selectedPath() const { return reviewpanel::shown(selectedFile()); }
 
 std::string CReviewPanel::selectedFile() const {
     const QListWidgetItem* item = strip_->currentItem();
-    return item ? item->data(kPathRole).toByteArray().toStdString() : std::string();
+    return item ? item->data(reviewpanel::kPathRole).toByteArray().toStdString() : std::string();
+}
+
+std::vector<std::string> CReviewPanel::selectedFiles() const {
+    std::vector<std::pair<int, std::string>> rows;
+    for (const QListWidgetItem* item : strip_->selectedItems())
+        if (!item->isHidden())
+            rows.emplace_back(strip_->row(item),
+                              item->data(reviewpanel::kPathRole).toByteArray().toStdString());
+    std::sort(rows.begin(), rows.end());
+    std::vector<std::string> out;
+    for (auto& [row, path] : rows) out.push_back(std::move(path));
+    if (out.empty() && !selectedFile().empty()) out.push_back(selectedFile());
+    return out;
+}
+
+QStringList CReviewPanel::selectedPaths() const {
+    QStringList out;
+    for (const std::string& path : selectedFiles()) out << reviewpanel::shown(path);
+    return out;
 }
 
 QListWidgetItem* CReviewPanel::itemFor(const std::string& path) const {
@@ -221,9 +203,9 @@ QListWidgetItem* CReviewPanel::itemFor(const std::string& path) const {
 }
 
 QListWidgetItem* CReviewPanel::newItem(const picture::PictureEntry& entry) const {
-    auto* item = new QListWidgetItem(placeholderIcon(), shown(entry.fileName));
-    item->setData(kPathRole, QByteArray::fromStdString(entry.path));
-    item->setData(kLoadedRole, false);
+    auto* item = new QListWidgetItem(placeholderIcon(), reviewpanel::shown(entry.fileName));
+    item->setData(reviewpanel::kPathRole, QByteArray::fromStdString(entry.path));
+    item->setData(reviewpanel::kLoadedRole, false);
     // Room for the name and the rating line under the thumbnail.
     item->setSizeHint(strip_->gridSize() - QSize(6, 4));
     return item;
@@ -243,9 +225,10 @@ void CReviewPanel::Rescan() {
     if (folder != folder_ || name != name_ || generation_ == 0) {
         ++generation_;
         loader_->NewGeneration();
+        compare_->Hide();   // its pictures were another folder's
         large_->cache().Clear();
         if (!watcher_->directories().isEmpty()) watcher_->removePaths(watcher_->directories());
-        const QString dir = shown(folder.empty() ? std::string(".") : folder);
+        const QString dir = reviewpanel::shown(folder.empty() ? std::string(".") : folder);
         if (QFileInfo(dir).isDir()) watcher_->addPath(dir);
         folder_ = folder;
         name_ = name;
@@ -293,11 +276,9 @@ void CReviewPanel::finished(Done& done) {
             }
             return;
         case Done::Rated:
-            if (!done.failure.empty()) {
-                setStatus(QStringLiteral("Rating not saved: ") + shown(done.failure));
-                return;
-            }
-            setStatus({});
+            setStatus(done.failure.empty() ? QString()
+                                           : QStringLiteral("Rating not saved: ") +
+                                                 reviewpanel::shown(done.failure));
             for (const std::string& file : done.files) rated(file, done.rating);
             ratingsShown();
             return;
@@ -324,14 +305,19 @@ void CReviewPanel::finished(Done& done) {
             if (!done.failure.empty())
                 setStatus((restored ? QStringLiteral("Not restored from the trash: ")
                                     : QStringLiteral("Not moved to the trash: ")) +
-                          shown(done.failure));
+                          reviewpanel::shown(done.failure));
             else setStatus({});
             QStringList pictures;
             for (const auto& [from, to] : done.moved)
-                if (!from.ends_with(".xmp")) pictures << shownName(from);
+                if (!from.ends_with(".xmp")) pictures << reviewpanel::shownName(from);
+            // One line for all the pictures a Delete (or its undo) took: "A, B and C".
+            const QString names =
+                pictures.size() < 2
+                    ? pictures.join(QString())
+                    : pictures.mid(0, pictures.size() - 1).join(QStringLiteral(", ")) +
+                          QStringLiteral(" and ") + pictures.last();
             if (!pictures.isEmpty() && document_)
-                document_->Log((restored ? "Restored " : "Moved ") +
-                               pictures.join(QStringLiteral(" and ")).toStdString() +
+                document_->Log((restored ? "Restored " : "Moved ") + names.toStdString() +
                                (restored ? " from the trash\r\n" : " to the trash\r\n"));
             if (done.moved.empty()) trashed_ = false;   // nothing went: no place to take
             if (!restored && !done.moved.empty()) undo_.push_back(std::move(done.moved));
@@ -369,12 +355,13 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries,
     std::size_t i = 0, j = 0;
     int row = 0;
     while (i < entries_.size() || j < entries.size()) {
-        if (j == entries.size() || (i < entries_.size() && before(entries_[i], entries[j]))) {
+        if (j == entries.size() ||
+            (i < entries_.size() && reviewpanel::before(entries_[i], entries[j]))) {
             large_->cache().Forget(entries_[i].path);   // a file of that name is another picture
             cull_->Forget(entries_[i].path);
             items_.erase(entries_[i++].path);
             delete strip_->takeItem(row);
-        } else if (i == entries_.size() || before(entries[j], entries_[i])) {
+        } else if (i == entries_.size() || reviewpanel::before(entries[j], entries_[i])) {
             QListWidgetItem* item = newItem(entries[j]);
             items_[entries[j++].path] = item;
             strip_->insertItem(row++, item);
@@ -399,14 +386,16 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries,
         // The next older picture takes the place of the one that went.
         if (gone && !entries_.empty()) {
             const auto older = std::find_if(entries_.begin(), entries_.end(), [&](const auto& e) {
-                return before(*selectedEntry, e);
+                return reviewpanel::before(*selectedEntry, e);
             });
             current = static_cast<int>(std::min<std::ptrdiff_t>(
                 older - entries_.begin(), static_cast<std::ptrdiff_t>(entries_.size()) - 1));
         }
     }
     current = cull_->NearestShown(current);
-    strip_->setCurrentRow(current);
+    // The selection stays as it is while its current picture does.
+    if (current != strip_->currentRow() || (current >= 0 && !strip_->item(current)->isSelected()))
+        strip_->setCurrentRow(current, QItemSelectionModel::ClearAndSelect);
     if (current >= 0 && !captured) strip_->scrollToItem(strip_->item(current));
     if (!listed_) seen_ = newest;
     if (captured) setStatus({});
@@ -432,7 +421,7 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries,
 void CReviewPanel::countArrivals() {
     if (const QListWidgetItem* item = strip_->currentItem()) {
         const auto at = std::find_if(entries_.begin(), entries_.end(), [item](const auto& e) {
-            return e.path == item->data(kPathRole).toByteArray().toStdString();
+            return e.path == item->data(reviewpanel::kPathRole).toByteArray().toStdString();
         });
         if (at != entries_.end()) seen_ = std::max(seen_, at->number);
     }
@@ -465,8 +454,9 @@ void CReviewPanel::requestVisible() {
         QListWidgetItem* item = strip_->item(i);
         const QRect rect = strip_->visualItemRect(item);
         if (rect.top() > near.bottom()) break;
-        if (!item->data(kLoadedRole).toBool() && rect.intersects(near))
-            loader_->RequestThumbnail(item->data(kPathRole).toByteArray().toStdString());
+        if (!item->data(reviewpanel::kLoadedRole).toBool() && rect.intersects(near))
+            loader_->RequestThumbnail(
+                item->data(reviewpanel::kPathRole).toByteArray().toStdString());
     }
 }
 
@@ -485,226 +475,11 @@ void CReviewPanel::remember(const std::string& path) {
         if (item) {
             item->setData(reviewrole::Image, QImage());
             cull_->Apply(item);   // the stand-in, with the marks
-            item->setData(kLoadedRole, false);
+            item->setData(reviewpanel::kLoadedRole, false);
             // Room for the name and the rating line under the thumbnail.
             item->setSizeHint(strip_->gridSize() - QSize(6, 4));
         }
     }
-}
-
-void CReviewPanel::ShowLarge() {
-    const std::string path = selectedFile();
-    if (path.empty()) return;
-    largeWanted_ = true;
-    // The direction of travel: towards older pictures unless the last step went the other way.
-    const int row = strip_->currentRow();
-    const int travel = row < lastLargeRow_ ? -1 : 1;
-    lastLargeRow_ = row;
-    const auto along = [this, row](int by, int count) {
-        std::vector<std::string> paths;
-        for (int r = row + by; r >= 0 && r < strip_->count() && int(paths.size()) < count; r += by)
-            if (!strip_->item(r)->isHidden())
-                paths.push_back(strip_->item(r)->data(kPathRole).toByteArray().toStdString());
-        return paths;
-    };
-    large_->Show(path, along(travel, LargeViewCache::kAhead),
-                 along(-travel, LargeViewCache::kBehind));
-}
-
-void CReviewPanel::ShowLive() {
-    largeWanted_ = false;
-    lastLargeRow_ = -1;
-    large_->Hide();
-}
-
-void CReviewPanel::pictureSaved(const std::string& path) {
-    if (!showNew_) return;
-    large_->cache().Prefetch(path);   // decoding starts now, before the listing finds it
-    emit newPictureSaved();           // the host brings the Review tab up from Normal
-    if (!isVisible()) return;
-    if (QListWidgetItem* item = itemFor(path)) {   // listed already
-        strip_->setCurrentItem(item);
-        strip_->scrollToItem(item);
-        ShowLarge();
-        return;
-    }
-    newPicture_ = path;
-    Rescan();
-}
-
-void CReviewPanel::Rate(std::optional<int> rating) {
-    const std::string path = selectedFile();
-    if (path.empty()) return;
-    folderWork_->Post([path, rating, cache = ratingCache_](const std::atomic<bool>&) {
-        Done done;
-        done.what = Done::Rated;
-        done.files = picture::PairOf(path);
-        done.rating = rating;
-        try {
-            done.failure = picture::WriteRating(done.files, rating);
-        } catch (const std::exception& e) {   // whatever the sidecar is, the window hears why
-            done.failure = e.what();
-        }
-        if (done.failure.empty())
-            for (const std::string& file : done.files) cache->Wrote(file, rating);
-        return done;
-    });
-}
-
-void CReviewPanel::MoveToTrash() {
-    const std::string path = selectedFile();
-    if (path.empty()) return;
-    trashed_ = true;
-    CaptureNaming* naming = document_ ? &document_->naming() : nullptr;
-    folderWork_->Post([path, naming](const std::atomic<bool>&) {
-        Done done;
-        done.what = Done::Trashed;
-        for (const std::string& file : picture::PairOf(path)) {
-            // The number stays taken while the picture is in the trash, so an undo finds it free.
-            if (naming) naming->Hold(file);
-            for (const std::string& f : {file, picture::SidecarFor(file)}) {
-                if (f != file && !regularFile(f)) continue;
-                std::string trashed;
-                const std::string why = trash::MoveToTrash(f, &trashed);
-                if (why.empty()) done.moved.emplace_back(f, trashed);
-                else done.failure += (done.failure.empty() ? "" : "; ") + why;
-                if (!why.empty() && f == file && naming) naming->Unhold(file);
-            }
-        }
-        return done;
-    });
-}
-
-void CReviewPanel::UndoTrash() {
-    if (undo_.empty()) return;
-    trashed_ = true;   // the listing after shows the restored picture, large when one is shown
-    CaptureNaming* naming = document_ ? &document_->naming() : nullptr;
-    folderWork_->Post([moved = std::move(undo_.back()), naming](const std::atomic<bool>&) {
-        Done done;
-        done.what = Done::Restored;
-        for (const auto& [from, to] : moved) {
-            const std::string why = trash::RestoreFromTrash(to, from);
-            if (why.empty()) done.moved.emplace_back(from, to);
-            else done.failure += (done.failure.empty() ? "" : "; ") + why;
-            if (why.empty() && naming) naming->Unhold(from);
-        }
-        return done;
-    });
-    undo_.pop_back();
-}
-
-void CReviewPanel::OpenWithDefault() {
-    const std::string path = selectedFile();
-    if (path.empty()) return;
-    const QUrl url = QUrl::fromEncoded(
-        "file://" + QUrl::toPercentEncoding(QByteArray::fromStdString(path), "/"));
-    if (!QDesktopServices::openUrl(url))
-        setStatus(QStringLiteral("No program opens ") + shownName(path));
-}
-
-void CReviewPanel::Step(int by) {
-    const int row = cull_->Step(strip_->currentRow(), by);   // the filter's hidden passed over
-    if (row >= 0) strip_->setCurrentRow(row);
-}
-
-ReviewCull* CReviewPanel::cull() const { return cull_; }
-
-void CReviewPanel::rated(const std::string& file, std::optional<int> rating) {
-    QListWidgetItem* item = itemFor(file);   // none: of a folder listed before
-    if (item && cull_->SetRating(file, rating)) cull_->Apply(item);
-}
-
-void CReviewPanel::ratingsShown() {
-    cull_->UpdateCount();
-    // A picture the filter now hides gives its place to the next one shown.
-    if (QListWidgetItem* item = strip_->currentItem(); item && item->isHidden())
-        strip_->setCurrentRow(cull_->NearestShown(strip_->currentRow()));
-}
-
-void CReviewPanel::filtered() {
-    ratingsShown();
-    if (QListWidgetItem* item = strip_->currentItem()) strip_->scrollToItem(item);
-    requestVisible();
-}
-
-void CReviewPanel::readOn() {
-    folderWork_->Post([cache = ratingCache_, generation = generation_](const std::atomic<bool>&) {
-        Done done;
-        done.what = Done::ReadOn;
-        done.generation = generation;
-        done.changes = cache->ReadPending();
-        done.more = cache->pending();
-        return done;
-    });
-}
-
-void CReviewPanel::pollRatings() {
-    if (pollQueued_ || !isVisible()) return;
-    pollQueued_ = true;
-    std::vector<std::pair<std::string, std::string>> trashed;
-    for (const auto& files : undo_) trashed.insert(trashed.end(), files.begin(), files.end());
-    CaptureNaming* naming = document_ ? &document_->naming() : nullptr;
-    folderWork_->Post(
-        [cache = ratingCache_, trashed = std::move(trashed), naming](const std::atomic<bool>&) {
-            Done done;
-            done.what = Done::Polled;
-            done.changes = cache->Poll();
-            // A file emptied from the trash, or put back by another program, gives its number
-            // free again.
-            struct stat st {};
-            for (const auto& [from, to] : trashed)
-                if (::lstat(to.c_str(), &st) != 0) {
-                    if (naming) naming->Unhold(from);
-                    done.emptied.push_back(to);
-                }
-            return done;
-        });
-}
-
-bool CReviewPanel::key(int key) {
-    switch (key) {
-        case Qt::Key_1:
-        case Qt::Key_2:
-        case Qt::Key_3:
-        case Qt::Key_4:
-        case Qt::Key_5: Rate(key - Qt::Key_0); return true;
-        case Qt::Key_0: Rate(std::nullopt); return true;
-        case Qt::Key_X: Rate(picture::kReject); return true;
-        case Qt::Key_Left: Step(-1); return true;
-        case Qt::Key_Right: Step(1); return true;
-        case Qt::Key_Return:
-        case Qt::Key_Enter: ShowLarge(); return true;
-        case Qt::Key_Escape: ShowLive(); return true;
-        case Qt::Key_Delete: MoveToTrash(); return true;
-        case Qt::Key_Space: emit captureWanted(); return true;
-        case Qt::Key_H: cull_->ToggleHideRejects(); return true;
-        case kUndoKey: UndoTrash(); return true;
-        case Qt::Key_Z:
-            if (CViewViewscreen* screen = viewscreenOf(document_)) {
-                // The point under the pointer, or the middle when the pointer is elsewhere.
-                QWidget* live = screen->picture(CViewViewscreen::LivePicture);
-                QPoint at = live->mapFromGlobal(QCursor::pos());
-                if (!live->rect().contains(at)) at = live->rect().center();
-                screen->ToggleActualSize(at);
-            }
-            return true;
-        default: return false;
-    }
-}
-
-bool CReviewPanel::eventFilter(QObject* watched, QEvent* event) {
-    // The strip's own keys (the window's shortcuts take the rest first when the window is
-    // active); its arrows up and down move by rows as a list does.
-    if (watched == strip_ && event->type() == QEvent::KeyPress) {
-        const auto* press = static_cast<QKeyEvent*>(event);
-        const Qt::KeyboardModifiers modifiers = press->modifiers() & ~Qt::KeypadModifier;
-        if (modifiers == Qt::ControlModifier && press->key() == Qt::Key_Z) {
-            UndoTrash();
-            return true;
-        }
-        if (modifiers == Qt::NoModifier && key(press->key())) return true;
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void CReviewPanel::resizeEvent(QResizeEvent* event) {

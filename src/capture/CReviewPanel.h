@@ -9,12 +9,15 @@
 // panel is shown, wherever the focus is in the window (a text field keeps its typing), Left and
 // Right step, Esc returns to the live view, Z shows 100 % around the pointer (a click on the
 // picture does too), 1-5 rate, 0 clears the rating, X rejects, H hides the rejects (ReviewCull),
-// Delete moves to the trash and Space asks for a capture.
+// C compares two pictures side by side (ReviewCompare), Delete moves to the trash and Space asks
+// for a capture. Ctrl and Shift with a click select several pictures: a rating or a Delete acts
+// on all of them.
 #pragma once
 
 #include "picture/PictureList.h"
 
 #include <QImage>
+#include <QStringList>
 #include <QWidget>
 
 #include <deque>
@@ -28,6 +31,7 @@ class CViewDoc;
 class LargeViewer;
 class SavedPictureFeed;
 class PictureLoader;
+class ReviewCompare;
 class ReviewCull;
 namespace picture {
 class RatingCache;
@@ -57,11 +61,13 @@ public:
     // The selected picture large / back to the live view.
     void ShowLarge();
     void ShowLive();
-    // Rates the selected picture and the other file of its pair (none clears, -1 rejects), on
-    // the worker; the strip shows the rating once written, the console why not.
+    // Rates the selected pictures and the other file of each one's pair (none clears, -1
+    // rejects), on the worker; the strip shows the rating once written, the console why not.
+    // With "Advance After Rating" a rating of one picture steps on the way last stepped.
     void Rate(std::optional<int> rating);
-    // Moves the selected picture, the rest of its pair and their sidecars to the trash, on the
-    // worker; the console says why a file stayed.
+    // Moves the selected pictures, the rest of their pairs and their sidecars to the trash, on
+    // the worker, one console line for them all (one Ctrl+Z brings them all back); the console
+    // says why a file stayed.
     void MoveToTrash();
     // Ctrl+Z: the files of the last Delete back from the trash (their sidecars too), selected.
     void UndoTrash();
@@ -74,12 +80,21 @@ public:
     // it is and the count under the strip says what arrived.
     void setShowNewPictures(bool on) { showNew_ = on; }
     bool showNewPictures() const { return showNew_; }
+    // "Advance After Rating": a rating key steps to the next picture (the way last stepped).
+    void setAdvanceAfterRating(bool on) { advance_ = on; }
+    bool advanceAfterRating() const { return advance_; }
+    // Compare (C): the two pictures selected, else the selected one and the one before it (the
+    // next older shown; the newer one for the oldest), side by side; again, or Esc: back.
+    void ToggleCompare();
+    bool comparing() const;
+    ReviewCompare* compare() const { return compare_; }
 
     QListWidget* strip() const { return strip_; }
-    ReviewCull* cull() const;       // the filter above the strip and the ratings shown
-    QString status() const;         // the last failure, or empty
-    QString arrived() const;        // "2 new pictures": newer than any selected, or empty
-    QString selectedPath() const;   // the selected file's name as shown, with its folder
+    ReviewCull* cull() const;            // the filter above the strip and the ratings shown
+    QString status() const;              // the last failure, or empty
+    QString arrived() const;             // "2 new pictures": newer than any selected, or empty
+    QString selectedPath() const;        // the selected file's name as shown, with its folder
+    QStringList selectedPaths() const;   // every selected one, in the strip's order
     bool showingLarge() const { return largeWanted_; }
     // The strip's text for a picture: its name, then its stars, "Rejected" or why it cannot be
     // read.
@@ -89,6 +104,10 @@ public:
 signals:
     // A picture asked for large arrived on screen (tests wait for it).
     void pictureShown(const QString& path);
+    // The thumbnail of a picture asked for large is on screen while it is decoded.
+    void standInShown(const QString& path);
+    // A side of compare is on screen: its view, or its whole picture for 100 %.
+    void compareSideShown(const QString& path, bool whole);
     // Space on the tab: the host releases the shutter.
     void captureWanted();
     // A picture was saved while "Show Each New Picture" is on (the host may show the tab).
@@ -117,6 +136,8 @@ private:
     void readOn();   // the next sidecars the listing left to read
     void finished(Done& done);
     std::string selectedFile() const;
+    std::vector<std::string> selectedFiles() const;   // the selected, else the current one
+    void comparePair();   // compare's pair for the selection as it is now
     QListWidgetItem* itemFor(const std::string& path) const;
     QListWidgetItem* newItem(const picture::PictureEntry& entry) const;
 
@@ -146,7 +167,10 @@ private:
     std::string select_;       // the picture to select once listed (an undone Delete's)
     std::string newPicture_;   // a saved picture to show large once listed
     bool showNew_ = false;
+    bool advance_ = false;
+    int lastStep_ = 1;        // the way last stepped (1: older), for the advance after a rating
     int lastLargeRow_ = -1;   // the row last shown large (for the direction of travel)
+    ReviewCompare* compare_ = nullptr;
     ReviewCull* cull_ = nullptr;
     // The folder worker's alone (its jobs run one after another).
     std::shared_ptr<picture::RatingCache> ratingCache_;

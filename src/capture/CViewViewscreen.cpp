@@ -1,6 +1,7 @@
 #include "capture/CViewViewscreen.h"
 
 #include "kit/PaneCaption.h"
+#include "capture/CompareView.h"
 #include "capture/CPictureControl.h"
 #include "capture/FrameMailbox.h"
 #include "capture/LiveMagnifier.h"
@@ -11,6 +12,7 @@
 #include "kit/UiWakeup.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QPainter>
@@ -60,6 +62,11 @@ CViewViewscreen::CViewViewscreen(CViewDoc* document, QWidget* parent)
         pictures_[i] = new CPictureControl(this);
         pictures_[i]->setVisible(i == LivePicture);
     }
+    caption_ = new QLabel(this);
+    caption_->setObjectName(QStringLiteral("pictureCaption"));
+    caption_->setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 160); color: white;"));
+    caption_->setContentsMargins(6, 0, 6, 0);
+    caption_->hide();
     placePictures();
     pictures_[LivePicture]->installEventFilter(this);
     pictures_[LivePicture]->setFocusPolicy(Qt::ClickFocus);   // for the magnified area's keys
@@ -126,7 +133,7 @@ void CViewViewscreen::takeLatestFrame() {
     bool histogramChanged = false;
     // The picture's current image goes back into the rotation in exchange for the newest one.
     CPictureControl* live = pictures_[LivePicture];
-    if (!review_.isNull()) {
+    if (large()) {
         feed_->mailbox.take(parked_, histogramChanged);
     } else if (feed_->mailbox.take(live->imageBuffer(), histogramChanged)) {
         live->imageReplaced();
@@ -160,11 +167,15 @@ void CViewViewscreen::placePictures() {
                      p.width * step_, p.height * step_);
     };
     const QRect live = rectOf(kPlaces[LivePicture], kLiveOffset[direction_]);
-    pictures_[LivePicture]->setGeometry(review_.isNull() ? live : largeRect(live));
-    if (!review_.isNull()) pictures_[LivePicture]->raise();   // over a stitch strip
+    const QRect place = large() ? largeRect(live) : live;
+    pictures_[LivePicture]->setGeometry(place);
+    if (large()) pictures_[LivePicture]->raise();   // over a stitch strip
     for (int i = LeftStrip; i <= BottomStrip; ++i)
         pictures_[i]->setGeometry(rectOf(kPlaces[i], {}));
-    if (!review_.isNull()) renderReview();
+    caption_->setGeometry(place.left(), place.bottom() - 17, place.width(), 18);
+    caption_->setVisible(!review_.isNull() && !compare_ && !caption_->text().isEmpty());
+    caption_->raise();
+    if (large()) renderReview();
 }
 
 QRect CViewViewscreen::largeRect(QRect live) const {
@@ -181,7 +192,7 @@ QSize CViewViewscreen::largeViewSize() const {
 
 void CViewViewscreen::ShowPicture(const QImage& picture, QSize full, const QImage& peaking) {
     if (picture.isNull()) return;
-    const bool wasLive = review_.isNull();
+    const bool wasLive = !large();
     if (wasLive) parked_ = pictures_[LivePicture]->image();
     review_ = picture.convertToFormat(QImage::Format_RGB32);
     full_ = full.isEmpty() ? review_.size() : full;
@@ -203,16 +214,23 @@ void CViewViewscreen::ShowSharpPicture(const QImage& whole) {
 void CViewViewscreen::applyPeaking() {
     // On a fitted or magnified review the control's own marks would be those of a scaled
     // picture: the honest ones are drawn by renderReview instead.
-    const bool ownMarks = review_.isNull() || (actualSize_ && review_.size() == full_);
+    const bool ownMarks =
+        !compare_ && (review_.isNull() || (actualSize_ && review_.size() == full_));
     pictures_[LivePicture]->setFocusPeaking(focusPeaking_ && ownMarks);
-    if (!review_.isNull()) renderReview();
+    if (large()) renderReview();
 }
 
 void CViewViewscreen::ShowLive() {
-    if (review_.isNull()) return;
+    if (!large()) return;
+    compare_.reset();
     review_ = QImage();
     reviewPeaking_ = QImage();
     actualSize_ = false;
+    caption_->clear();
+    restoreLive();
+}
+
+void CViewViewscreen::restoreLive() {
     applyPeaking();
     placePictures();
     // The newest frame that arrived meanwhile, or the one shown before.
@@ -221,12 +239,45 @@ void CViewViewscreen::ShowLive() {
     pictures_[LivePicture]->imageReplaced();
 }
 
+void CViewViewscreen::setPictureCaption(const QString& text) {
+    caption_->setText(text);
+    caption_->setVisible(!review_.isNull() && !compare_ && !text.isEmpty());
+}
+
+QString CViewViewscreen::pictureCaption() const { return caption_->text(); }
+
+void CViewViewscreen::ShowCompare(int side, const QImage& image, QSize full,
+                                  const QString& caption) {
+    if (side != CompareView::kLeft && side != CompareView::kRight) return;
+    const bool wasLive = !large();
+    if (wasLive) parked_ = pictures_[LivePicture]->image();
+    if (!compare_) {
+        compare_ = std::make_unique<CompareView>();
+        pictures_[LivePicture]->setOverlay(nullptr);
+        pictures_[LivePicture]->setFocusPeaking(false);
+        dragging_ = false;
+    }
+    compare_->setSide(side, image, full, caption);
+    placePictures();
+}
+
+void CViewViewscreen::EndCompare() {
+    if (!compare_) return;
+    compare_.reset();
+    if (review_.isNull()) {
+        restoreLive();
+        return;
+    }
+    placePictures();
+    applyPeaking();
+}
+
 void CViewViewscreen::setOverlay(LiveOverlay* overlay) {
     overlay_ = overlay;
-    if (review_.isNull()) pictures_[LivePicture]->setOverlay(overlay);
+    if (!large()) pictures_[LivePicture]->setOverlay(overlay);
     if (overlay)
         connect(overlay, &LiveOverlay::changed, this, [this] {
-            if (!review_.isNull()) renderReview();
+            if (large()) renderReview();
             else pictures_[LivePicture]->update();
         });
 }
@@ -247,6 +298,11 @@ QPoint CViewViewscreen::PicturePoint(QPoint at) const {
 }
 
 void CViewViewscreen::ToggleActualSize(QPoint at) {
+    if (compare_) {
+        compare_->ToggleActualSize(at, pictures_[LivePicture]->size());
+        renderReview();
+        return;
+    }
     if (review_.isNull()) return;
     if (!actualSize_) centre_ = PicturePoint(at);
     actualSize_ = !actualSize_;
@@ -257,6 +313,11 @@ void CViewViewscreen::ToggleActualSize(QPoint at) {
 void CViewViewscreen::renderReview() {
     CPictureControl* live = pictures_[LivePicture];
     const QSize size = live->size().isEmpty() ? QSize(320, 240) : live->size();
+    if (compare_) {
+        live->imageBuffer() = compare_->Render(size);
+        live->imageReplaced();
+        return;
+    }
     QImage canvas(size, QImage::Format_RGB32);
     canvas.fill(Qt::black);
     QPainter painter(&canvas);
@@ -306,13 +367,39 @@ void CViewViewscreen::renderReview() {
 }
 
 bool CViewViewscreen::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == pictures_[LivePicture] && compare_) {
+        // A click zooms both halves (again: fitted); a drag at 100 % pans them together.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+                pressAt_ = mouse->position().toPoint();
+                dragging_ = false;
+                return true;
+            case QEvent::MouseMove:
+                if (!(mouse->buttons() & Qt::LeftButton)) return false;
+                if (!dragging_ && (mouse->position().toPoint() - pressAt_).manhattanLength() < 4)
+                    return true;
+                if (compare_->actualSize()) {
+                    compare_->Pan(mouse->position().toPoint() - pressAt_);
+                    renderReview();
+                }
+                pressAt_ = mouse->position().toPoint();
+                dragging_ = true;
+                return true;
+            case QEvent::MouseButtonRelease:
+                if (!dragging_) ToggleActualSize(pressAt_);
+                dragging_ = false;
+                return true;
+            default: break;
+        }
+    }
     if (watched == pictures_[LivePicture] && event->type() == QEvent::MouseButtonPress &&
         !review_.isNull()) {
         const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
         ToggleActualSize(at);
         return true;
     }
-    if (watched == pictures_[LivePicture] && review_.isNull() && magnifier_ != nullptr &&
+    if (watched == pictures_[LivePicture] && !large() && magnifier_ != nullptr &&
         magnifier_->factor() > 1) {
         const QWidget* live = pictures_[LivePicture];
         if (event->type() == QEvent::MouseButtonPress && live->width() > 0 && live->height() > 0) {
@@ -368,7 +455,7 @@ std::uint64_t CViewViewscreen::framesDelivered() const { return feed_->delivered
 
 void CViewViewscreen::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (!review_.isNull()) placePictures();
+    if (large()) placePictures();
 }
 
 void CViewViewscreen::paintEvent(QPaintEvent*) {

@@ -22,7 +22,9 @@
 #include <memory>
 
 class CViewDoc;
+class CompareView;
 class CPictureControl;
+class QLabel;
 class LiveMagnifier;
 class LiveOverlay;
 class UiWakeup;
@@ -87,8 +89,21 @@ public:
     // The size a picture shown large gets in the pane as it is now.
     QSize largeViewSize() const;
     bool showingSharp() const { return !review_.isNull() && review_.size() == full_; }
+    // Back to the live view (from a picture, or compare).
     void ShowLive();
     bool showingPicture() const { return !review_.isNull(); }
+    // The line under the picture shown large: its name and shooting data (empty: none).
+    void setPictureCaption(const QString& text);
+    QString pictureCaption() const;
+
+    // Compare: side (CompareView::kLeft or kRight) shows image (the whole picture when its
+    // size is full) with its caption; the first call brings compare up in the picture's place.
+    // While comparing, a click zooms both to 100 % (again: fitted) and a drag pans both.
+    void ShowCompare(int side, const QImage& image, QSize full, const QString& caption);
+    // Back to the picture shown before compare, or the live view.
+    void EndCompare();
+    bool comparing() const { return compare_ != nullptr; }
+    CompareView* compare() const { return compare_.get(); }
     // 100 % view of the shown picture around at (a point of the live picture control), or back
     // to the fitted view when already at 100 %.
     void ToggleActualSize(QPoint at);
@@ -118,6 +133,8 @@ private:
     void renderReview();      // the shown picture into the live control at its size
     void applyPeaking();      // the control's own peaking: live, or the whole picture 1:1
     QRect largeRect(QRect live) const;   // where a picture shown large goes
+    bool large() const { return !review_.isNull() || compare_ != nullptr; }
+    void restoreLive();   // the live frames back in the control
 
     CViewDoc* document_;
     std::array<CPictureControl*, 5> pictures_{};
@@ -136,4 +153,8 @@ private:
     bool actualSize_ = false;
     LiveMagnifier* magnifier_ = nullptr;
     LiveOverlay* overlay_ = nullptr;
+    std::unique_ptr<CompareView> compare_;   // while comparing
+    QPoint pressAt_;                         // compare: where the button went down
+    bool dragging_ = false;
+    QLabel* caption_ = nullptr;   // the line under a picture shown large
 };

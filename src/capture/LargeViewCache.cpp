@@ -4,6 +4,9 @@
 #include "capture/PictureImage.h"
 #include "kit/Worker.h"
 #include "picture/Preview.h"
+#include "picture/ShootingData.h"
+
+#include <QFile>
 
 #include <algorithm>
 #include <exception>
@@ -35,6 +38,12 @@ LargeViewCache::View LargeViewCache::Decode(const std::string& path, QSize targe
     View view;
     view.path = path;
     view.sharp = sharp;
+    // The name and shooting data come with the pixels, so the line under a picture is its own.
+    const std::size_t slash = path.rfind('/');
+    view.caption =
+        QFile::decodeName(
+            QByteArray::fromStdString(slash == std::string::npos ? path : path.substr(slash + 1))) +
+        QString::fromStdString(picture::ShootingLine({}, picture::ReadShootingData(path)));
     const picture::LargeView large =
         sharp ? picture::ReadLargeView(path, 0, 0)
               : picture::ReadLargeView(path, target.width(), target.height());
@@ -141,7 +150,7 @@ void LargeViewCache::ShowSharp() {
     sharpWanted_ = true;
     {
         std::lock_guard guard(lock_);
-        std::erase_if(pending_, [](const Request& r) { return r.sharp; });
+        std::erase_if(pending_, [](const Request& r) { return r.sharp && !r.whole; });
         pending_.push_front({wanted_, {}, true});
     }
     topUp();
@@ -152,7 +161,24 @@ void LargeViewCache::Hide() {
     shownTicket_ = ++ticket_;
     sharpWanted_ = false;
     std::lock_guard guard(lock_);
-    std::erase_if(pending_, [](const Request& r) { return r.sharp; });
+    std::erase_if(pending_, [](const Request& r) { return r.sharp && !r.whole; });
+}
+
+void LargeViewCache::StandInShown() { shownTicket_ = ticket_; }
+
+void LargeViewCache::Whole(const std::vector<std::string>& paths) {
+    {
+        std::lock_guard guard(lock_);
+        std::erase_if(pending_, [](const Request& r) { return r.whole; });
+        for (auto p = paths.rbegin(); p != paths.rend(); ++p)
+            if (!wholeInflight_.contains(*p)) pending_.push_front({*p, {}, true, 0, true});
+    }
+    topUp();
+}
+
+const LargeViewCache::View* LargeViewCache::find(const std::string& path) const {
+    const auto found = views_.find(path);
+    return found == views_.end() ? nullptr : &found->second.view;
 }
 
 void LargeViewCache::Forget(const std::string& path) { views_.erase(path); }
@@ -180,11 +206,15 @@ bool LargeViewCache::has(const std::string& path) const { return views_.contains
 
 void LargeViewCache::topUp() {
     std::size_t waiting = 0;
+    int busy = 0;
     {
         std::lock_guard guard(lock_);
         waiting = pending_.size();
+        busy = busy_;
     }
-    while (tokens_ < threads_ && static_cast<std::size_t>(tokens_) < waiting) {
+    // A job posted and not yet decoding takes the next request; one decoding takes none, so
+    // a worker left idle while the other decodes is given the request waiting.
+    while (tokens_ < threads_ && static_cast<std::size_t>(tokens_ - busy) < waiting) {
         ++tokens_;
         worker_->Post([this](const std::atomic<bool>&) { return take(); });
     }
@@ -197,7 +227,9 @@ LargeViewCache::Outcome LargeViewCache::take() {
         if (pending_.empty()) return outcome;
         outcome.request = std::move(pending_.front());
         pending_.pop_front();
+        ++busy_;
         if (!outcome.request.sharp) inflight_.insert(outcome.request.path);
+        if (outcome.request.whole) wholeInflight_.insert(outcome.request.path);
         if (outcome.request.ticket != 0) ++wantedInFlight_;
         if (started_.size() >= kStartedKept) started_.erase(started_.begin());
         started_.push_back(outcome.request.path);
@@ -205,7 +237,7 @@ LargeViewCache::Outcome LargeViewCache::take() {
     outcome.any = true;
     const Request& r = outcome.request;
     try {
-        outcome.view = decoder_(r.path, r.target, r.sharp, peaking_.load());
+        outcome.view = decoder_(r.path, r.target, r.sharp, peaking_.load() && !r.whole);
     } catch (const std::bad_alloc&) {
         outcome.view.error = QStringLiteral("not enough memory to read it");
     } catch (const std::exception& e) {
@@ -222,14 +254,22 @@ void LargeViewCache::finished(Outcome& outcome) {
     --tokens_;
     if (outcome.any) {
         const Request& r = outcome.request;
-        if (!r.sharp) {
+        {
             std::lock_guard guard(lock_);
-            inflight_.erase(r.path);
-            if (r.ticket != 0) --wantedInFlight_;
+            --busy_;
+            if (!r.sharp) inflight_.erase(r.path);
+            if (!r.sharp && r.ticket != 0) --wantedInFlight_;
         }
-        if (r.sharp) {
+        if (r.whole) {
+            {
+                std::lock_guard guard(lock_);
+                wholeInflight_.erase(r.path);
+            }
+            if (onDecoded) onDecoded(outcome.view);
+        } else if (r.sharp) {
             if (sharpWanted_ && r.path == wanted_ && onView) onView(outcome.view);
         } else if (r.target == target_) {
+            if (onDecoded) onDecoded(outcome.view);
             Kept& kept = views_[r.path];
             kept.view = std::move(outcome.view);
             kept.used = ++clock_;

@@ -48,6 +48,8 @@ public:
         // Where the whole picture has edges in focus, at image's size (Indexed8, 1 = edge);
         // null unless peaking was asked for.
         QImage peaking;
+        // The file's name and shooting data, for the line under the picture (read with it).
+        QString caption;
     };
     // Reads path for a view of target's size (or the whole picture when sharp), with the
     // peaking mask when peaking. Runs on the workers.
@@ -77,11 +79,22 @@ public:
     void ShowSharp();
     // No picture is wanted on screen any more (what is decoded stays).
     void Hide();
+    // A stand-in of the wanted picture is on screen (its thumbnail): a picture an earlier Show
+    // wanted is no longer handed over when its decode ends, so the view never goes back.
+    void StandInShown();
+    // The whole pictures of paths (compare's 100 %), decoded first; onDecoded hears them with
+    // sharp set. Replaces what an earlier call queued; one under way is not asked for again.
+    void Whole(const std::vector<std::string>& paths);
+    // The view of path kept at the target size, or null.
+    const View* find(const std::string& path) const;
     // path changed or went: its view is forgotten. Clear: every view.
     void Forget(const std::string& path);
     void Clear();
 
     std::function<void(const View&)> onView;
+    // Every decode that ends at the target size, and every whole picture Whole asked for,
+    // whether wanted on screen or not.
+    std::function<void(const View&)> onDecoded;
 
     // Bookkeeping, for tests: the paths waiting in the queue, in order; every path a worker
     // has taken from the queue, in order; whether path's view is kept.
@@ -95,6 +108,7 @@ private:
         QSize target;
         bool sharp = false;
         std::uint64_t ticket = 0;   // the Show that wanted it on screen; 0: decoded ahead
+        bool whole = false;         // sharp, for Whole
     };
     struct Outcome {
         bool any = false;
@@ -126,10 +140,14 @@ private:
     int tokens_ = 0;                  // worker jobs posted and not yet handed back
     std::atomic<bool> peaking_{false};
 
-    mutable std::mutex lock_;   // guards pending_, inflight_, wantedInFlight_, started_
+    mutable std::mutex
+        lock_;   // guards pending_, inflight_, wholeInflight_, wantedInFlight_, busy_,
+                 //   started_
     std::deque<Request> pending_;
-    std::unordered_set<std::string> inflight_;   // paths of decodes under way (not sharp)
-    int wantedInFlight_ = 0;                     // of those, the ones a Show wanted on screen
+    std::unordered_set<std::string> inflight_;        // paths of decodes under way (not sharp)
+    std::unordered_set<std::string> wholeInflight_;   // paths of Whole's decodes under way
+    int wantedInFlight_ = 0;                          // of those, the ones a Show wanted on screen
+    int busy_ = 0;                                    // requests taken by a worker, not handed back
     std::vector<std::string> started_;
 
     std::unique_ptr<Worker<Outcome>> worker_;   // last: goes first

@@ -14,7 +14,7 @@ CViewInfo* infoOf(CViewDoc* document) {
     return document ? dynamic_cast<CViewInfo*>(document->GetView("Info")) : nullptr;
 }
 
-QString shownName(const std::string& path) {
+QString viewerName(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return QFile::decodeName(
         QByteArray::fromStdString(slash == std::string::npos ? path : path.substr(slash + 1)));
@@ -33,8 +33,8 @@ QImage notShown(const QString& why, QSize size) {
 
 }   // namespace
 
-LargeViewer::LargeViewer(CViewDoc* document, QObject* parent)
-    : QObject(parent), document_(document), cache_(new LargeViewCache(this)) {
+LargeViewer::LargeViewer(CViewDoc* document, QObject* parent, LargeViewCache::Decoder decoder)
+    : QObject(parent), document_(document), cache_(new LargeViewCache(this, std::move(decoder))) {
     cache_->onView = [this](const LargeViewCache::View& view) {
         CViewViewscreen* screen = this->screen();
         if (view.sharp) {
@@ -51,13 +51,15 @@ LargeViewer::LargeViewer(CViewDoc* document, QObject* parent)
                 if (view.image.isNull()) {
                     // Nothing of the picture before stays up: the view says why, no histogram.
                     const QString why =
-                        shownName(view.path) + QStringLiteral(" cannot be shown: ") + view.error;
+                        viewerName(view.path) + QStringLiteral(" cannot be shown: ") + view.error;
                     if (screen) screen->ShowPicture(notShown(why, cache_->target()));
+                    if (screen) screen->setPictureCaption(view.caption);
                     if (info) info->ShowPictureHistogram(nullptr);
                     if (onFailed) onFailed(view.path, why);
                     return;
                 }
                 if (screen) screen->ShowPicture(view.image, view.full, view.peaking);
+                if (screen) screen->setPictureCaption(view.caption);
                 if (info) info->ShowPictureHistogram(view.histogram.get());
                 if (onShown) onShown(view.path);
             },
@@ -77,20 +79,37 @@ void LargeViewer::follow(CViewViewscreen* screen) {
 }
 
 void LargeViewer::Show(const std::string& path, const std::vector<std::string>& ahead,
-                       const std::vector<std::string>& behind) {
+                       const std::vector<std::string>& behind, const QImage& standIn) {
     wanted_ = path;
-    if (CViewViewscreen* screen = this->screen()) {
+    CViewViewscreen* screen = this->screen();
+    if (screen) {
         follow(screen);
         cache_->setTarget(screen->largeViewSize());
         cache_->setPeaking(screen->focusPeaking());
     }
     cache_->Show(path, ahead, behind);
+    if (cache_->has(path) || standIn.isNull()) return;
+    // Not decoded yet: the thumbnail, magnified, until it is; nothing of the picture before
+    // stays (no histogram, the name alone under it), and no earlier step's picture follows.
+    cache_->StandInShown();
+    if (screen) {
+        // Scaled here once to its place (the view then only copies it).
+        const QSize fit = standIn.size().scaled(screen->largeViewSize(), Qt::KeepAspectRatio);
+        screen->ShowPicture(standIn.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                .convertToFormat(QImage::Format_RGB32));
+        screen->setPictureCaption(viewerName(path));
+    }
+    if (CViewInfo* info = infoOf(document_)) info->ShowPictureHistogram(nullptr);
+    if (onStandIn) onStandIn(path);
 }
 
 void LargeViewer::Hide() {
     wanted_.clear();
     ++hides_;
     cache_->Hide();
-    if (CViewViewscreen* screen = this->screen()) screen->ShowLive();
+    if (CViewViewscreen* screen = this->screen()) {
+        screen->setPictureCaption({});
+        screen->ShowLive();
+    }
     if (CViewInfo* info = infoOf(document_)) info->ShowPictureHistogram(nullptr);
 }

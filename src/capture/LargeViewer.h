@@ -5,6 +5,9 @@
 // turn of the event loop. User-interface thread only.
 #pragma once
 
+#include "capture/LargeViewCache.h"
+
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -16,16 +19,18 @@
 
 class CViewDoc;
 class CViewViewscreen;
-class LargeViewCache;
 
 class LargeViewer : public QObject {
 public:
-    explicit LargeViewer(CViewDoc* document, QObject* parent = nullptr);
+    // decoder: the cache's (tests hold it back).
+    explicit LargeViewer(CViewDoc* document, QObject* parent = nullptr,
+                         LargeViewCache::Decoder decoder = &LargeViewCache::Decode);
 
     // path large; ahead: the pictures in the direction of travel (nearest first), behind: the
-    // other way; the nearest of both are decoded next.
+    // other way; the nearest of both are decoded next. standIn (the strip's thumbnail) is shown
+    // at once, magnified, while path is not decoded yet, so a held key is never behind.
     void Show(const std::string& path, const std::vector<std::string>& ahead,
-              const std::vector<std::string>& behind);
+              const std::vector<std::string>& behind, const QImage& standIn = {});
     // The live view again, no picture histogram.
     void Hide();
     bool showing() const { return !wanted_.empty(); }
@@ -35,6 +40,8 @@ public:
     // The picture is on screen / cannot be shown (why: "<name> cannot be shown: <reason>").
     std::function<void(const std::string& path)> onShown;
     std::function<void(const std::string& path, const QString& why)> onFailed;
+    // The stand-in of path is on screen (its decode is still to come).
+    std::function<void(const std::string& path)> onStandIn;
 
 private:
     CViewViewscreen* screen() const;

@@ -51,6 +51,7 @@ ViewOptions ViewOptions::Load(const QString& path, QString* error) {
         if (key == "thirds_grid") options.thirdsGrid = value == "1";
         if (key == "focus_peaking") options.focusPeaking = value == "1";
         if (key == "show_new_pictures") options.showNewPictures = value == "1";
+        if (key == "advance_after_rating") options.advanceAfterRating = value == "1";
     }
     return options;
 }
@@ -59,7 +60,8 @@ bool ViewOptions::Save(const QString& path, QString& error) const {
     std::string text = std::string("highlight_clipped=") + (highlightClipped ? "1" : "0") +
                        "\nthirds_grid=" + (thirdsGrid ? "1" : "0") +
                        "\nfocus_peaking=" + (focusPeaking ? "1" : "0") +
-                       "\nshow_new_pictures=" + (showNewPictures ? "1" : "0") + "\n";
+                       "\nshow_new_pictures=" + (showNewPictures ? "1" : "0") +
+                       "\nadvance_after_rating=" + (advanceAfterRating ? "1" : "0") + "\n";
     const char* sources[] = {"none", "file", "ghost"};
     QString file = overlayFile;
     file.replace(QLatin1Char('\n'), QLatin1Char(' '));

@@ -6,10 +6,11 @@
 #include <QString>
 
 struct ViewOptions {
-    bool highlightClipped = false;   // key "highlight_clipped", value 0 or 1
-    bool thirdsGrid = false;         // key "thirds_grid", value 0 or 1
-    bool focusPeaking = false;       // key "focus_peaking", value 0 or 1
-    bool showNewPictures = false;    // key "show_new_pictures": each saved picture shown large
+    bool highlightClipped = false;     // key "highlight_clipped", value 0 or 1
+    bool thirdsGrid = false;           // key "thirds_grid", value 0 or 1
+    bool focusPeaking = false;         // key "focus_peaking", value 0 or 1
+    bool showNewPictures = false;      // key "show_new_pictures": each saved picture shown large
+    bool advanceAfterRating = false;   // key "advance_after_rating": a rating steps on
 
     // The layout overlay over the live view (View > "Overlay...").
     enum class OverlaySource { None, File, LastCapture };

@@ -6,6 +6,8 @@
 #include "capture/CPictureControl.h"
 #include "capture/CViewViewscreen.h"
 #include "capture/LargeViewCache.h"
+#include "capture/LargeViewer.h"
+#include "views/CViewInfo.h"
 
 #include <QTest>
 #include <turbojpeg.h>
@@ -117,6 +119,74 @@ private slots:
         QVERIFY2(kept <= int(LargeViewCache::kMaxViews), qPrintable(QString::number(kept)));
         QVERIFY(cache.has("p138") && cache.has("p139"));
         QCOMPARE(onScreen.back(), std::string("p139"));
+    }
+
+    // A step to a picture not decoded yet shows its thumbnail at once with its name alone (no
+    // line or histogram of the picture before); an earlier step's decode that ends later never
+    // takes the view back; the decode, with its shooting data, replaces the thumbnail.
+    void aStandInShowsAtOnceAndNoEarlierStepFollowsIt() {
+        std::mutex lock;
+        std::condition_variable opened;
+        bool open = false;
+        const auto release = [&] {
+            {
+                std::lock_guard guard(lock);
+                open = true;
+            }
+            opened.notify_all();
+        };
+        DocFixture fx;
+        CViewViewscreen screen(fx.doc.get());
+        CViewInfo info(fx.doc.get());
+        screen.show();
+        LargeViewer viewer(fx.doc.get(), nullptr, [&](const std::string& path, QSize, bool, bool) {
+            std::unique_lock hold(lock);
+            opened.wait(hold, [&] { return open; });
+            LargeViewCache::View view;
+            view.image = QImage(400, 300, QImage::Format_RGB32);
+            view.image.fill(QColor(90, 90, 90));
+            view.caption = QString::fromStdString(path) + "   1/125 s";
+            view.histogram = std::make_shared<RgbHistogram>();
+            return view;
+        });
+        const std::unique_ptr<void, std::function<void(void*)>> letGo(&viewer,
+                                                                      [&](void*) { release(); });
+        std::vector<std::string> shown;
+        viewer.onShown = [&](const std::string& path) { shown.push_back(path); };
+        QImage red(128, 96, QImage::Format_RGB32), blue(128, 96, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        blue.fill(Qt::blue);
+        const auto middle = [&] {
+            const QImage& image = screen.picture(CViewViewscreen::LivePicture)->image();
+            return QColor(image.pixel(image.width() / 2, image.height() / 2));
+        };
+
+        viewer.Show("p100.jpg", {}, {}, red);
+        QVERIFY(screen.showingPicture());
+        QCOMPARE(middle(), QColor(Qt::red));
+        QCOMPARE(screen.pictureCaption(), QStringLiteral("p100.jpg"));
+        QVERIFY(!info.showingPictureHistogram());
+        QTRY_COMPARE(viewer.cache().started().size(), 1u);   // p100's decode under way
+        viewer.Show("p101.jpg", {}, {}, blue);
+        QCOMPARE(middle(), QColor(Qt::blue));
+        QCOMPARE(screen.pictureCaption(), QStringLiteral("p101.jpg"));
+        // The other worker takes p101 while the first is busy with p100.
+        QTRY_COMPARE(viewer.cache().started().size(), 2u);
+        release();
+        QTRY_COMPARE(shown, std::vector<std::string>{"p101.jpg"});
+        QCOMPARE(middle(), QColor(90, 90, 90));
+        QCOMPARE(screen.pictureCaption(), QStringLiteral("p101.jpg   1/125 s"));
+        QVERIFY(info.showingPictureHistogram());
+        QTRY_VERIFY(viewer.cache().has("p100.jpg"));
+        QTest::qWait(0);
+        QCOMPARE(shown.size(), 1u);   // p100's decode, ended meanwhile, stayed off screen
+        // Back to it: decoded already, so no thumbnail in between.
+        viewer.Show("p100.jpg", {}, {}, red);
+        QTRY_COMPARE(shown.back(), std::string("p100.jpg"));
+        QCOMPARE(screen.pictureCaption(), QStringLiteral("p100.jpg   1/125 s"));
+        viewer.Hide();
+        QVERIFY(!screen.showingPicture());
+        QCOMPARE(screen.pictureCaption(), QString());
     }
 
     // Maximised, the pane is larger than the live picture's grid: a picture shown large takes

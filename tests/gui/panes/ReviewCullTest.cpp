@@ -185,7 +185,8 @@ private slots:
             // The selection is on a shown picture; the arrows pass over the hidden ones.
             QVERIFY2(!strip->currentItem()->isHidden(), row.text);
             strip->setCurrentRow(
-                strip->row(strip->findItems(row.shown.front(), Qt::MatchStartsWith).front()));
+                strip->row(strip->findItems(row.shown.front(), Qt::MatchStartsWith).front()),
+                QItemSelectionModel::ClearAndSelect);
             QStringList stepped{selectedName(*p.review)};
             for (int i = 1; i < row.shown.size() + 1; ++i) {
                 QTest::keyClick(strip, Qt::Key_Right);
@@ -210,8 +211,8 @@ private slots:
         QCOMPARE(cull->filter(), CullFilter::Rated3);
         QCOMPARE(shownNames(strip), (QStringList{"Photo-0004.jpg", "Photo-0003.jpg"}));
         QCOMPARE(cull->count(), QStringLiteral("2 shown of 6"));
-        strip->setCurrentRow(
-            strip->row(strip->findItems("Photo-0004.jpg", Qt::MatchStartsWith)[0]));
+        strip->setCurrentRow(strip->row(strip->findItems("Photo-0004.jpg", Qt::MatchStartsWith)[0]),
+                             QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(strip, Qt::Key_2);
         QTRY_COMPARE(cull->count(), QStringLiteral("1 shown of 6"));
         QCOMPARE(selectedName(*p.review), QStringLiteral("Photo-0003.jpg"));
@@ -270,7 +271,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(shownNames(strip),
                                   (QStringList{"Photo-0002.jpg", "Photo-0001.jpg"}), 1000);
         // A rating given here goes into the sidecar the other program keeps.
-        strip->setCurrentRow(0);
+        strip->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(strip, Qt::Key_3);
         QTRY_COMPARE(picture::ReadRating(kam), std::optional<int>(3));
         QVERIFY(!testsupport::Exists(kam + ".xmp"));
@@ -285,7 +286,7 @@ private slots:
                          static_cast<std::uint8_t>(50 * n));
         QListWidget* strip = p.show();
         QTRY_COMPARE(strip->count(), 4);
-        strip->setCurrentRow(1);
+        strip->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
         QSignalSpy shown(p.review.get(), &CReviewPanel::pictureShown);
         p.review->ShowLarge();
         QVERIFY(shown.wait());
@@ -305,7 +306,7 @@ private slots:
         writePicture(p.folder + "Photo-0002.jpg", 200);
         QListWidget* strip = p.show();
         QTRY_COMPARE(strip->count(), 2);
-        strip->setCurrentRow(0);
+        strip->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
         p.review->MoveToTrash();
         QTRY_COMPARE(strip->count(), 1);
         const std::string trashed = p.folder + "data/Trash/files/Photo-0002.jpg";

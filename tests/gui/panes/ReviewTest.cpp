@@ -137,7 +137,7 @@ private slots:
             {0, Qt::Key_0, "Photo-0003.jpg", std::nullopt, ""},
         };
         for (const Step& s : steps) {
-            strip->setCurrentRow(s.row);
+            strip->setCurrentRow(s.row, QItemSelectionModel::ClearAndSelect);
             QTest::keyClick(strip, s.key);
             const int row = static_cast<int>(names(strip).indexOf(QString::fromLatin1(s.picture)));
             // Written on the worker, shown once written.
@@ -149,7 +149,7 @@ private slots:
 
         // Enter: the picture large, its colour histogram in the Info pane.
         QSignalSpy shown(review, &CReviewPanel::pictureShown);
-        strip->setCurrentRow(3);
+        strip->setCurrentRow(3, QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(strip, Qt::Key_Return);
         QVERIFY(shown.wait());
         QCOMPARE(shown.last().at(0).toString(), dir.filePath(QStringLiteral("Photo-0001.jpg")));
@@ -368,7 +368,8 @@ private slots:
             return qGray(large.pixel(large.width() / 2, large.height() / 2)) > 200;
         };
         for (int step = 0; step < 3; ++step) {
-            strip->setCurrentRow(static_cast<int>(names(strip).indexOf("Photo-0001.jpg")));
+            strip->setCurrentRow(static_cast<int>(names(strip).indexOf("Photo-0001.jpg")),
+                                 QItemSelectionModel::ClearAndSelect);
             QTest::keyClick(strip, Qt::Key_Return);
             QVERIFY(shown.wait());
             QVERIFY(bright() && info.showingPictureHistogram());
@@ -416,7 +417,7 @@ private slots:
         const QSize icon = strip->item(0)->icon().availableSizes().value(0);
         QCOMPARE(icon.height() > icon.width(), portrait);
         QSignalSpy shown(p.review.get(), &CReviewPanel::pictureShown);
-        strip->setCurrentRow(0);
+        strip->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(strip, Qt::Key_Return);
         QVERIFY(shown.wait());
         const QImage& large = screen.picture(CViewViewscreen::LivePicture)->image();
@@ -438,7 +439,7 @@ private slots:
         QListWidget* strip = p.show();
         QVERIFY(QTest::qWaitForWindowActive(p.review.get()));
         QTRY_COMPARE(strip->count(), 2);
-        strip->setCurrentRow(0);
+        strip->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(strip, Qt::Key_Delete);
         QTRY_COMPARE(names(strip), QStringList{"Photo-0001.jpg"});
         QVERIFY(p.fx.console.text().find("Moved Photo-0002.jpg to the trash\r\n") !=
@@ -487,7 +488,7 @@ private slots:
         }
         QListWidget* strip = p.show();
         QTRY_COMPARE(strip->count(), 1);
-        strip->setCurrentRow(0);
+        strip->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(strip, Qt::Key_Delete);
         const QString line =
             QStringLiteral("Not moved to the trash: ") + why.arg(QString::fromStdString(p.trash));
@@ -507,7 +508,7 @@ private slots:
         QCOMPARE(::utime(jpeg.c_str(), &times), 0);
         QListWidget* strip = p.show();
         QTRY_COMPARE(names(strip), (QStringList{"Photo-0000.cr2", "Photo-0000.jpg"}));
-        strip->setCurrentRow(0);
+        strip->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(strip, Qt::Key_4);
         QTRY_COMPARE(strip->item(0)->text().section('\n', 1),
                      QStringLiteral("\u2605\u2605\u2605\u2605\u2606"));
@@ -534,7 +535,7 @@ private slots:
         QTRY_VERIFY(loaded(strip->item(0)));
         QCOMPARE(strip->item(0)->text(),
                  QFile::decodeName(QByteArray::fromStdString(name + "-0001.jpg")));
-        strip->setCurrentRow(0);
+        strip->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(strip, Qt::Key_3);
         QTRY_VERIFY(strip->item(0)->text().contains(QStringLiteral("\u2605\u2605\u2605\u2606")));
         QVERIFY(testsupport::Exists(picture + ".xmp"));   // under the picture's own bytes
@@ -564,7 +565,7 @@ private slots:
         QCOMPARE(folder ? ::mkdir(sidecar.c_str(), 0700) : ::mkfifo(sidecar.c_str(), 0600), 0);
         QListWidget* strip = p.show();
         QTRY_COMPARE(strip->count(), 1);
-        strip->setCurrentRow(0);
+        strip->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(strip, Qt::Key_3);   // returns: the sidecar is the worker's
         bool turned = false;
         QTimer::singleShot(0, [&] { turned = true; });

@@ -186,19 +186,20 @@ void TestFrame::menuItems() {
     QCOMPARE(file[8]->text(), QStringLiteral("E&xit"));
 
     const QList<QAction*> view = top[1]->menu()->actions();
-    QCOMPARE(view.size(), 6);
+    QCOMPARE(view.size(), 7);
     QCOMPARE(view[0]->text(), QStringLiteral("Highlight Clipped Pixels"));
     QCOMPARE(view[1]->text(), QStringLiteral("Rule-of-Thirds Grid"));
     QCOMPARE(view[2]->text(), QStringLiteral("Focus Peaking"));
     QCOMPARE(view[3]->text(), QStringLiteral("Show Each New Picture"));
-    for (QAction* aid : view.mid(0, 4)) {
+    QCOMPARE(view[4]->text(), QStringLiteral("Advance After Rating"));
+    for (QAction* aid : view.mid(0, 5)) {
         QVERIFY(aid->isCheckable());
         QVERIFY(!aid->isChecked());   // off until chosen
     }
     // The camera's magnified live view: greyed out without a camera that offers it, at 1x.
-    QCOMPARE(view[4]->text(), QStringLiteral("Magnify"));
-    QVERIFY(view[4]->menu() != nullptr);
-    const QList<QAction*> factors = view[4]->menu()->actions();
+    QCOMPARE(view[5]->text(), QStringLiteral("Magnify"));
+    QVERIFY(view[5]->menu() != nullptr);
+    const QList<QAction*> factors = view[5]->menu()->actions();
     QCOMPARE(factors.size(), 3);
     const QStringList names{QStringLiteral("1x"), QStringLiteral("5x"), QStringLiteral("10x")};
     for (int i = 0; i < 3; ++i) {
@@ -206,7 +207,7 @@ void TestFrame::menuItems() {
         QVERIFY(!factors[i]->isEnabled());
         QCOMPARE(factors[i]->isChecked(), i == 0);
     }
-    QCOMPARE(view[5]->text(), QStringLiteral("Overlay..."));
+    QCOMPARE(view[6]->text(), QStringLiteral("Overlay..."));
 
     const QList<QAction*> help = top[2]->menu()->actions();
     QCOMPARE(help.size(), 3);

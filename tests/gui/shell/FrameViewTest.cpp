@@ -176,7 +176,7 @@ void TestFrameView::viewAidsPersist_data() {
     QTest::newRow("missing") << QByteArray("-") << false << false << false;
     QTest::newRow("all on") << QByteArray(
                                    "highlight_clipped=1\nthirds_grid=1\nfocus_peaking=1\n"
-                                   "show_new_pictures=1\n")
+                                   "show_new_pictures=1\nadvance_after_rating=1\n")
                             << true << true << true;
     QTest::newRow("grid only, CRLF")
         << QByteArray("thirds_grid=1\r\nhighlight_clipped=0\r\n") << false << true << false;
@@ -212,12 +212,16 @@ void TestFrameView::viewAidsPersist() {
     CReviewPanel* review = host()->reviewPanel();
     QCOMPARE(showNew->isChecked(), clipped && grid && peaking);
     QCOMPARE(review->showNewPictures(), showNew->isChecked());
+    QAction* advance = frame->findChild<QAction*>(QStringLiteral("advanceAfterRatingAction"));
+    QCOMPARE(advance->isChecked(), clipped && grid && peaking);
+    QCOMPARE(review->advanceAfterRating(), advance->isChecked());
 
     // Turned over from the menu, remembered across a restart; config.cfg keeps its two lines.
     frame->findChild<QAction*>(QStringLiteral("highlightClippedAction"))->trigger();
     frame->findChild<QAction*>(QStringLiteral("thirdsGridAction"))->trigger();
     frame->findChild<QAction*>(QStringLiteral("focusPeakingAction"))->trigger();
     showNew->trigger();
+    advance->trigger();
     QCOMPARE(screen()->picture(0)->highlightClipped(), !clipped);
     cleanup();
     init();
@@ -227,6 +231,7 @@ void TestFrameView::viewAidsPersist() {
     QCOMPARE(screen()->picture(0)->thirdsGrid(), !grid);
     QCOMPARE(screen()->picture(0)->focusPeaking(), !peaking);
     QCOMPARE(host()->reviewPanel()->showNewPictures(), !(clipped && grid && peaking));
+    QCOMPARE(host()->reviewPanel()->advanceAfterRating(), !(clipped && grid && peaking));
     QFile config(dir.filePath(QStringLiteral("config.cfg")));
     QVERIFY(config.open(QIODevice::ReadOnly));
     const QByteArray lines = config.readAll();
