@@ -9,6 +9,7 @@
 #include "capture/CViewMain.h"
 #include "capture/CViewViewscreen.h"
 #include "capture/CommandDialog.h"
+#include "capture/FocusStackDlg.h"
 #include "capture/LiveMagnifier.h"
 #include "capture/LiveOverlay.h"
 #include "capture/OverlayDialog.h"
@@ -93,6 +94,15 @@ CClientViewDlg* CMainFrame::clientView() {
     return clientView_;
 }
 
+FocusStackDlg* CMainFrame::focusStack() {
+    if (!focusStack_) {
+        focusStack_ = new FocusStackDlg(document_, this);
+        // Each picture of a stack gets its series keyword through the picture layer's writer
+        // once it is given here (focusStack_->setKeywordWriter(...)).
+    }
+    return focusStack_;
+}
+
 void CMainFrame::buildMenu() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     QAction* command = file->addAction(QStringLiteral("Command After Each Picture..."));
@@ -139,6 +149,14 @@ void CMainFrame::buildMenu() {
     QAction* overlay = view->addAction(QStringLiteral("Overlay..."));
     overlay->setObjectName(QStringLiteral("overlayAction"));
     connect(overlay, &QAction::triggered, this, &CMainFrame::editOverlay);
+
+    QMenu* capture = menuBar()->addMenu(QStringLiteral("&Capture"));
+    QAction* focusStackAction = capture->addAction(QStringLiteral("Focus Stack..."));
+    focusStackAction->setObjectName(QStringLiteral("focusStackAction"));
+    connect(focusStackAction, &QAction::triggered, this, [this] {
+        focusStack()->show();
+        focusStack()->raise();
+    });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     manualAction_ = help->addAction(QStringLiteral("Manual"));

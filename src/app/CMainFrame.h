@@ -1,4 +1,4 @@
-// The main window: 800 x 600, centred, menus "File"/"View"/"Help", and a client area split by
+// The main window: 800 x 600, centred, menus "File"/"View"/"Capture"/"Help", and a client area split by
 // five nested splitters into the six panes (camera list, settings, viewscreen, info, capture
 // panels, console). Larger than 800 x 600, the live picture grows in its 4:3 shape and the
 // camera list and console take the extra height. F6 and Shift+F6 move the keyboard focus from pane to pane.
@@ -14,6 +14,7 @@
 #include <functional>
 
 class CClientViewDlg;
+class FocusStackDlg;
 class CPaneSplitter;
 class CViewDoc;
 class LiveMagnifier;
@@ -54,6 +55,8 @@ public:
     PictureCommandLink* pictureCommand() const { return pictureCommand_; }
     // The client view (File > "Client View..."), made when first asked for.
     CClientViewDlg* clientView();
+    // Capture > "Focus Stack...", made when first asked for.
+    FocusStackDlg* focusStack();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -105,4 +108,5 @@ private:
     std::array<int, 4> sized_{200, 320, 260, 100};
     UrlOpener urlOpener_;
     CClientViewDlg* clientView_ = nullptr;
+    FocusStackDlg* focusStack_ = nullptr;
 };

@@ -164,10 +164,11 @@ void TestFrame::infoPaneGivesWayBelow125() {
 
 void TestFrame::menuItems() {
     const QList<QAction*> top = frame->menuBar()->actions();
-    QCOMPARE(top.size(), 3);
+    QCOMPARE(top.size(), 4);
     QCOMPARE(top[0]->text(), QStringLiteral("&File"));
     QCOMPARE(top[1]->text(), QStringLiteral("&View"));
-    QCOMPARE(top[2]->text(), QStringLiteral("&Help"));
+    QCOMPARE(top[2]->text(), QStringLiteral("&Capture"));
+    QCOMPARE(top[3]->text(), QStringLiteral("&Help"));
 
     const QList<QAction*> file = top[0]->menu()->actions();
     QCOMPARE(file.size(), 4);
@@ -199,7 +200,11 @@ void TestFrame::menuItems() {
     }
     QCOMPARE(view[5]->text(), QStringLiteral("Overlay..."));
 
-    const QList<QAction*> help = top[2]->menu()->actions();
+    const QList<QAction*> capture = top[2]->menu()->actions();
+    QCOMPARE(capture.size(), 1);
+    QCOMPARE(capture[0]->text(), QStringLiteral("Focus Stack..."));
+
+    const QList<QAction*> help = top[3]->menu()->actions();
     QCOMPARE(help.size(), 3);
     QCOMPARE(help[0]->text(), QStringLiteral("Manual"));
     QVERIFY(help[1]->isSeparator());
