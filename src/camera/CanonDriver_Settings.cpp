@@ -324,8 +324,8 @@ sdk::Result CanonDriver::DriveFocus(int step, BusyRetry busy) {
     const Step named(*this, "DriveFocus");
     if (!properties_.hasFocusDrive || api_.DriveFocus == nullptr) return sdk::err::kNotSupported;
     const sdk::Handle source = source_;
-    const sdk::Result result =
-        RetryWhileBusy(busy, [&] { return api_.DriveFocus(source, static_cast<std::int32_t>(step)); });
+    const sdk::Result result = RetryWhileBusy(
+        busy, [&] { return api_.DriveFocus(source, static_cast<std::int32_t>(step)); });
     named.failed(result, "DriveFocus");
     return result;
 }

@@ -61,13 +61,12 @@ FocusStackDlg::FocusStackDlg(CViewDoc* document, QWidget* parent)
     steps->addWidget(new QLabel(QStringLiteral("Far"), stepButtons_));
     layout->addWidget(stepButtons_);
     // Arrow keys: alone the smallest step, with Shift the middle one, with Ctrl the largest.
-    const std::pair<QKeyCombination, int> keys[] = {
-        {QKeyCombination(Qt::Key_Left), -1},
-        {QKeyCombination(Qt::Key_Right), 1},
-        {QKeyCombination(Qt::SHIFT, Qt::Key_Left), -2},
-        {QKeyCombination(Qt::SHIFT, Qt::Key_Right), 2},
-        {QKeyCombination(Qt::CTRL, Qt::Key_Left), -3},
-        {QKeyCombination(Qt::CTRL, Qt::Key_Right), 3}};
+    const std::pair<QKeyCombination, int> keys[] = {{QKeyCombination(Qt::Key_Left), -1},
+                                                    {QKeyCombination(Qt::Key_Right), 1},
+                                                    {QKeyCombination(Qt::SHIFT, Qt::Key_Left), -2},
+                                                    {QKeyCombination(Qt::SHIFT, Qt::Key_Right), 2},
+                                                    {QKeyCombination(Qt::CTRL, Qt::Key_Left), -3},
+                                                    {QKeyCombination(Qt::CTRL, Qt::Key_Right), 3}};
     for (const auto& [key, step] : keys) {
         auto* shortcut = new QShortcut(QKeySequence(key), this);
         connect(shortcut, &QShortcut::activated, this, [this, step = step] { Step(step); });
@@ -118,7 +117,8 @@ FocusStackDlg::FocusStackDlg(CViewDoc* document, QWidget* parent)
     stepSize_ = new QComboBox(this);
     stepSize_->setObjectName(QStringLiteral("stepSize"));
     for (int size = 1; size <= sdk::kMaxFocusStep; ++size)
-        stepSize_->addItem(QStringLiteral("%1 (%2 focus steps)").arg(size).arg(sdk::kFocusStepUnits[size]));
+        stepSize_->addItem(
+            QStringLiteral("%1 (%2 focus steps)").arg(size).arg(sdk::kFocusStepUnits[size]));
     form->addRow(QStringLiteral("Step size:"), stepSize_);
     settle_ = new QSpinBox(this);
     settle_->setObjectName(QStringLiteral("settle"));
@@ -182,8 +182,9 @@ void FocusStackDlg::stepped(StepAnswer& answer) {
         position_ += answer.step < 0 ? -units : units;
         status_->clear();
     } else if (sdk::err::IsFocusAtLimit(answer.result)) {
-        status_->setText(QStringLiteral("The lens is at its %1 end.")
-                             .arg(answer.step < 0 ? QStringLiteral("near") : QStringLiteral("far")));
+        status_->setText(
+            QStringLiteral("The lens is at its %1 end.")
+                .arg(answer.step < 0 ? QStringLiteral("near") : QStringLiteral("far")));
     } else if (camera::IsBusy(answer.result)) {
         status_->setText(QStringLiteral("The lens is still moving: step again."));
     } else if ((answer.result & 0xFFFFu) == sdk::err::kNotSupported) {
@@ -228,7 +229,8 @@ bool FocusStackDlg::Run() {
             status_->setText(QStringLiteral("Mark Near and Far first."));
             return false;
         }
-        plan = PlanFromMarks(*near_, *far_, position_, size, settle_->value(), dryRun_->isChecked());
+        plan =
+            PlanFromMarks(*near_, *far_, position_, size, settle_->value(), dryRun_->isChecked());
     } else {
         plan.start = start_->value();
         plan.stepSize = size;
@@ -245,7 +247,8 @@ bool FocusStackDlg::Run() {
         status_->setText(QStringLiteral("The run could not be started."));
         return false;
     }
-    status_->setText(QStringLiteral("Focus stack %1: under way (%2 shots)").arg(number).arg(plan.shots));
+    status_->setText(
+        QStringLiteral("Focus stack %1: under way (%2 shots)").arg(number).arg(plan.shots));
     showState();
     return true;
 }

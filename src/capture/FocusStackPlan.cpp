@@ -32,12 +32,11 @@ std::vector<int> StepsFor(int units) {
 }
 
 std::string DescribePlan(int number, const FocusStackPlan& plan) {
-    std::string text = "Focus stack " + std::to_string(number) +
-                       (plan.dryRun ? " (dry run, no pictures): " : ": ") +
-                       std::to_string(plan.shots) + " shots, step size " +
-                       std::to_string(plan.stepSize) + " (" + std::to_string(plan.units()) +
-                       " focus steps apart, towards " + (plan.direction > 0 ? "far" : "near") +
-                       "), the first ";
+    std::string text =
+        "Focus stack " + std::to_string(number) +
+        (plan.dryRun ? " (dry run, no pictures): " : ": ") + std::to_string(plan.shots) +
+        " shots, step size " + std::to_string(plan.stepSize) + " (" + std::to_string(plan.units()) +
+        " focus steps apart, towards " + (plan.direction > 0 ? "far" : "near") + "), the first ";
     if (plan.start == 0) text += "where the lens is";
     else
         text += std::to_string(std::abs(plan.start)) + " steps " +

@@ -30,7 +30,8 @@ std::vector<std::string> SplitPaths(const std::string& written) {
     std::size_t from = 0;
     while (from <= written.size()) {
         const std::size_t semi = written.find(';', from);
-        const std::string path = written.substr(from, semi == std::string::npos ? semi : semi - from);
+        const std::string path =
+            written.substr(from, semi == std::string::npos ? semi : semi - from);
         if (!path.empty()) paths.push_back(path);
         if (semi == std::string::npos) break;
         from = semi + 1;
@@ -98,7 +99,7 @@ bool FocusStackThread::Move(int units, int& moved, bool& atLimit, std::string& w
             return true;
         }
         why = (r & 0xFFFFu) == sdk::err::kNotSupported ? "the camera does not drive its focus"
-                                                          : OneLine(r);
+                                                       : OneLine(r);
         return false;
     }
     return true;
@@ -121,11 +122,13 @@ void FocusStackThread::Run() {
     int moved = 0;   // smallest steps from where the run began
     std::string why;
     bool atLimit = false;
+    bool limitMet = false;   // the lens answered "at limit" somewhere in this run
     // To the first shot.
     if (plan.start != 0 && !Move(plan.start, moved, atLimit, why)) {
         camera_->Log(name + ": the lens could not be moved to the first shot: " + why + "\r\n");
         out.failed = true;
     } else if (atLimit) {
+        limitMet = true;
         camera_->Log(name + ": the lens reached its end on the way to the first shot; the " +
                      "stack begins there\r\n");
         atLimit = false;
@@ -143,6 +146,7 @@ void FocusStackThread::Run() {
             }
             if (atLimit) {
                 out.atLimit = true;
+                limitMet = true;
                 camera_->Log(name + ": the lens reached its end after " +
                              std::to_string(out.taken) + " of " + std::to_string(plan.shots) +
                              " shots; the " + std::to_string(out.taken) +
@@ -159,8 +163,8 @@ void FocusStackThread::Run() {
             std::string written;
             if (!camera_->TakePicture(written)) {
                 camera_->Log(name + ": the picture of shot " + std::to_string(shot) +
-                             " was not taken; stopped after " + std::to_string(out.taken) +
-                             " of " + std::to_string(plan.shots) + "\r\n");
+                             " was not taken; stopped after " + std::to_string(out.taken) + " of " +
+                             std::to_string(plan.shots) + "\r\n");
                 out.failed = true;
                 break;
             }
@@ -191,7 +195,10 @@ void FocusStackThread::Run() {
     if (moved == 0 || Move(-moved, back, endBack, backWhy)) {
         out.returned = moved + back == 0;
     }
-    if (out.returned)
+    if (out.returned && limitMet)
+        camera_->Log(name + ": the lens is back where the run began, as counted (a lens that " +
+                     "went only part of a step at its end is that much short of it)\r\n");
+    else if (out.returned)
         camera_->Log(name + ": the lens is back where the run began\r\n");
     else
         camera_->Log(name + ": the lens did not get back where the run began (" +

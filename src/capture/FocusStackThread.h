@@ -54,12 +54,12 @@ public:
 
     // What the last run did, read once it has ended.
     struct Outcome {
-        int taken = 0;            // shots done (pictures taken, or steps of a dry run)
-        bool stopped = false;     // ended by RequestStop
-        bool atLimit = false;     // the lens reached its end early
-        bool failed = false;      // a move or a release failed
-        bool returned = false;    // the lens is back where the run began
-        double seconds = 0;       // from the run's start to its last shot
+        int taken = 0;           // shots done (pictures taken, or steps of a dry run)
+        bool stopped = false;    // ended by RequestStop
+        bool atLimit = false;    // the lens reached its end early
+        bool failed = false;     // a move or a release failed
+        bool returned = false;   // the lens is back where the run began
+        double seconds = 0;      // from the run's start to its last shot
     };
 
     explicit FocusStackThread(Events* events);

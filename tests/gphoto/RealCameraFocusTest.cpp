@@ -75,12 +75,30 @@ TEST_F(RealCameraFocusTest, EachStyleStepsTheLensAndSaysWhereItsEndIs) {
     const std::vector<Row> rows{
         // EOS: the same step twice moves twice ("None" goes between); the lens stops quietly
         // at an end (EOS bodies do not say so).
-        {kEos, "", "0 100 50", true,
-         {{1, 51, ok}, {1, 52, ok}, {2, 56, ok}, {3, 72, ok}, {-3, 56, ok}, {-1, 55, ok},
-          {3, 71, ok}, {3, 87, ok}, {3, 100, ok}, {3, 100, ok}}},
+        {kEos,
+         "",
+         "0 100 50",
+         true,
+         {{1, 51, ok},
+          {1, 52, ok},
+          {2, 56, ok},
+          {3, 72, ok},
+          {-3, 56, ok},
+          {-1, 55, ok},
+          {3, 71, ok},
+          {3, 87, ok},
+          {3, 100, ok},
+          {3, 100, ok}}},
         // Nikon: signed motor steps of 50, 200 and 800; the end answers "at limit".
-        {kEos, "nikon", "0 1000 900", true,
-         {{1, 950, ok}, {-2, 750, ok}, {3, 1000, atLimit}, {1, 1000, atLimit}, {-3, 200, ok},
+        {kEos,
+         "nikon",
+         "0 1000 900",
+         true,
+         {{1, 950, ok},
+          {-2, 750, ok},
+          {3, 1000, atLimit},
+          {1, 1000, atLimit},
+          {-3, 200, ok},
           {-3, 0, atLimit}}},
         // Sony: 1, 3 and 7 of its -7..7 a call.
         {kEos, "sony", "0 100 50", true, {{1, 51, ok}, {3, 58, ok}, {-2, 55, ok}}},
@@ -109,7 +127,8 @@ TEST_F(RealCameraFocusTest, EachStyleStepsTheLensAndSaysWhereItsEndIs) {
     std::lock_guard guard(Probe::lock);
     bool namedLimit = false;
     for (const auto& [step, text] : Probe::logLines)
-        namedLimit = namedLimit || (step == "DriveFocus::RCDriveFocus" && text == "Lens At Limit\r\n");
+        namedLimit =
+            namedLimit || (step == "DriveFocus::RCDriveFocus" && text == "Lens At Limit\r\n");
     EXPECT_TRUE(namedLimit) << "the end of a Nikon lens reads as its own row";
 }
 

@@ -117,7 +117,8 @@ TEST_F(SimFocus, TheThirdInFocusIsSharpInFramesAndPictures) {
     for (int k = 0; k < 3; ++k) {
         std::vector<std::uint8_t> frame(sdk::kFramePixelBytes);
         sim::scene::Focus focus;
-        for (int j = 0; j < 3; ++j) focus.radius[j] = std::min(12, std::abs(depths[j] - depths[k]) / 8);
+        for (int j = 0; j < 3; ++j)
+            focus.radius[j] = std::min(12, std::abs(depths[j] - depths[k]) / 8);
         sim::scene::renderFramePixels(frame.data(), 40, 1.0, focus);
         frames[k] = ThirdsSharpness(frame.data(), sdk::kFrameWidth, sdk::kFrameHeight,
                                     sdk::kFrameWidth * 3L, 3);

@@ -11,7 +11,8 @@ namespace {
 
 bool mentions(const std::string& text, const std::string& word) {
     std::string lower;
-    for (char ch : text) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(ch))));
+    for (char ch : text)
+        lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(ch))));
     return lower.find(word) != std::string::npos;
 }
 
@@ -69,13 +70,13 @@ sdk::Result Session::DriveFocus(sdk::Handle h, std::int32_t step) {
         if (r != sdk::kOk) return r;
         // The move is made; "None" after it, or the next equal step would be no change. When
         // that fails, it is sent before the next step.
-        c->focusNeedsNone =
-            check(h, what, [&] { return writeWidget(*c, c->focusDrive, &none, nullptr); }) !=
-            sdk::kOk;
+        c->focusNeedsNone = check(h, what, [&] {
+                                return writeWidget(*c, c->focusDrive, &none, nullptr);
+                            }) != sdk::kOk;
         return sdk::kOk;
     }
-    const int units = c->focusStyle == Cam::Focus::Nikon ? kNikonFocusSteps[size]
-                                                         : kSonyFocusSteps[size];
+    const int units =
+        c->focusStyle == Cam::Focus::Nikon ? kNikonFocusSteps[size] : kSonyFocusSteps[size];
     const float value = static_cast<float>(step < 0 ? -units : units);
     const sdk::Result r =
         check(h, what, [&] { return writeWidget(*c, c->focusDrive, nullptr, &value); });

@@ -304,7 +304,8 @@ void renderImage(std::uint8_t* rgb, int width, int height, std::uint64_t frameIn
     if (blurred) {
         int radius[3];
         for (int k = 0; k < 3; ++k)
-            radius[k] = static_cast<int>(static_cast<std::int64_t>(focus.radius[k]) * width / kWidth);
+            radius[k] =
+                static_cast<int>(static_cast<std::int64_t>(focus.radius[k]) * width / kWidth);
         std::vector<std::uint8_t> tmp(static_cast<std::size_t>(std::max(width, height)));
         const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
         blurThirds(rgb, width, height, rowBytes, radius, tmp.data());

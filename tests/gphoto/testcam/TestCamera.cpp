@@ -605,10 +605,9 @@ int camera_init(Camera* camera, GPContext*) {
         if (Widget* w = find(*s, "capturetarget")) w->value = "Internal RAM";
     if (control(*s, "magnify", true).starts_with("off"))
         std::erase_if(s->widgets, [](const Widget& w) { return w.name.starts_with("eoszoom"); });
-    s->lens.setUp(control(*s, "focus-style", true), control(*s, "lens", true),
-                  control(*s, "lens-busy", true),
-                  s->eos ? testcam::FocusStyle::Eos : testcam::FocusStyle::None,
-                  s->folder + "/focus");
+    s->lens.setUp(
+        control(*s, "focus-style", true), control(*s, "lens", true), control(*s, "lens-busy", true),
+        s->eos ? testcam::FocusStyle::Eos : testcam::FocusStyle::None, s->folder + "/focus");
     if (s->lens.style == testcam::FocusStyle::Eos)
         s->widgets.push_back({"manualfocusdrive",
                               GP_WIDGET_RADIO,

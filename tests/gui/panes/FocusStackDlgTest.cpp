@@ -50,7 +50,8 @@ private slots:
         Child<QPushButton>(dlg, "near1")->click();
         QTRY_COMPARE_WITH_TIMEOUT(dlg.position(), -17, kThreadWaitMs);
         QCOMPARE(LensAt(), 150 - 17);
-        QCOMPARE(position->text(), QStringLiteral("Lens: 17 focus steps near of where counting began"));
+        QCOMPARE(position->text(),
+                 QStringLiteral("Lens: 17 focus steps near of where counting began"));
         Child<QPushButton>(dlg, "markNear")->click();
         // The keys: Right alone 1, with Shift 4, with Ctrl 16.
         dlg.activateWindow();

@@ -25,12 +25,13 @@ TEST(FocusStackPlan, MarksGiveShotsFromNearToFarAndStepsAreLargestFirst) {
     const struct {
         int nearMark, farMark, here, size;
         int start, direction, shots;
-    } rows[] = {{-8, 40, 0, 2, -8, 1, 13},   // 48 / 4 + 1
+    } rows[] = {{-8, 40, 0, 2, -8, 1, 13},    // 48 / 4 + 1
                 {10, 10, 3, 1, 7, 1, 2},      // marks at one place: two shots at least
                 {30, 0, 30, 3, 0, -1, 2},     // Far nearer than Near: the stack goes near-wards
                 {0, 47, 47, 3, -47, 1, 3}};   // 47 / 16 + 1: the last step short of Far
     for (const auto& r : rows) {
-        const FocusStackPlan plan = PlanFromMarks(r.nearMark, r.farMark, r.here, r.size, 300, false);
+        const FocusStackPlan plan =
+            PlanFromMarks(r.nearMark, r.farMark, r.here, r.size, 300, false);
         EXPECT_EQ(plan.start, r.start);
         EXPECT_EQ(plan.direction, r.direction);
         EXPECT_EQ(plan.shots, r.shots);
@@ -199,6 +200,10 @@ TEST_F(FocusStackRun, ALensThatEndsEarlyKeepsWhatWasTakenAndSaysSo) {
                                   "the 5 pictures taken are kept\r\n"),
               std::string::npos)
         << console.text();
+    EXPECT_NE(console.text().find("Focus stack 1: the lens is back where the run began, as "
+                                  "counted (a lens that went only part of a step at its end is "
+                                  "that much short of it)\r\n"),
+              std::string::npos);
 }
 
 TEST_F(FocusStackRun, ADryRunSweepsTheLensWithoutReleasing) {
