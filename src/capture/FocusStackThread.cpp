@@ -198,8 +198,7 @@ void FocusStackThread::Run() {
     if (out.returned && limitMet)
         camera_->Log(name + ": the lens is back where the run began, as counted (a lens that " +
                      "went only part of a step at its end is that much short of it)\r\n");
-    else if (out.returned)
-        camera_->Log(name + ": the lens is back where the run began\r\n");
+    else if (out.returned) camera_->Log(name + ": the lens is back where the run began\r\n");
     else
         camera_->Log(name + ": the lens did not get back where the run began (" +
                      std::to_string(std::abs(moved + back)) + " focus steps " +

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
 
@@ -84,6 +85,20 @@ private slots:
                                        "2 (4 focus steps apart, towards far), the first 37 steps "
                                        "near of where the lens is") != std::string::npos);
         QVERIFY(Child<QPushButton>(dlg, "near1")->isEnabled());
+
+        // From here: the first shot 5 steps near, three shots a smallest step apart.
+        Child<QRadioButton>(dlg, "fromHere")->setChecked(true);
+        Child<QSpinBox>(dlg, "start")->setValue(-5);
+        Child<QSpinBox>(dlg, "shots")->setValue(3);
+        Child<QComboBox>(dlg, "stepSize")->setCurrentIndex(0);
+        const std::size_t before = sim::Simulator::rc().countCalls("RCDriveFocus");
+        QVERIFY(dlg.Run());
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg.running(), kThreadWaitMs);
+        QTRY_COMPARE(Child<QLabel>(dlg, "status")->text(),
+                     QStringLiteral("3 shots done; the lens is back where the run began."));
+        // To the first shot 5 near (4 + 1), two steps far, back 3 far (1 + 1 + 1).
+        QCOMPARE(sim::Simulator::rc().countCalls("RCDriveFocus") - before, 2u + 2u + 3u);
+        QCOMPARE(LensAt(), 170);
     }
 
     void theLensEndAndNoCameraAreSaid() {

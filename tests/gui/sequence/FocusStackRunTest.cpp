@@ -229,6 +229,8 @@ TEST_F(FocusStackRun, ACameraWithoutFocusDriveStopsAtOnceAndSaysWhy) {
     EXPECT_EQ(out.taken, 0);
     EXPECT_TRUE(out.failed);
     EXPECT_EQ(Pictures().size(), 0u);
+    EXPECT_EQ(Rc().countCalls("RCDriveFocus"), 0u) << "a camera that lacks the drive is not asked";
+    EXPECT_EQ(Rc().countCalls("RCRelease"), 0u);
     EXPECT_NE(console.text().find(
                   "Focus stack 1: the lens could not be moved to the first shot: the camera does "
                   "not drive its focus\r\n"),
