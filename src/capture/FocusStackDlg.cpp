@@ -25,8 +25,9 @@ namespace {
 
 QString Where(int steps) {
     if (steps == 0) return QStringLiteral("where counting began");
-    return QStringLiteral("%1 focus steps %2 of where counting began")
-        .arg(std::abs(steps))
+    return QStringLiteral("%1 %2 of where counting began")
+        .arg(std::abs(steps) == 1 ? QStringLiteral("1 focus step")
+                                  : QStringLiteral("%1 focus steps").arg(std::abs(steps)))
         .arg(steps < 0 ? QStringLiteral("near") : QStringLiteral("far"));
 }
 
@@ -292,7 +293,10 @@ void FocusStackDlg::showState() {
     const QString farText = far_ ? Where(*far_) : QStringLiteral("not marked");
     QString marks = QStringLiteral("Near: %1. Far: %2.").arg(nearText, farText);
     if (near_ && far_)
-        marks += QStringLiteral(" %1 focus steps between them.").arg(std::abs(*far_ - *near_));
+        marks +=
+            std::abs(*far_ - *near_) == 1
+                ? QStringLiteral(" 1 focus step between them.")
+                : QStringLiteral(" %1 focus steps between them.").arg(std::abs(*far_ - *near_));
     marksLabel_->setText(marks);
     const bool idle = !running();
     stepButtons_->setEnabled(idle);

@@ -31,15 +31,22 @@ std::vector<int> StepsFor(int units) {
     return steps;
 }
 
+namespace {
+
+std::string Steps(int n) { return std::to_string(n) + (n == 1 ? " focus step" : " focus steps"); }
+
+}   // namespace
+
 std::string DescribePlan(int number, const FocusStackPlan& plan) {
-    std::string text =
-        "Focus stack " + std::to_string(number) +
-        (plan.dryRun ? " (dry run, no pictures): " : ": ") + std::to_string(plan.shots) +
-        " shots, step size " + std::to_string(plan.stepSize) + " (" + std::to_string(plan.units()) +
-        " focus steps apart, towards " + (plan.direction > 0 ? "far" : "near") + "), the first ";
+    std::string text = "Focus stack " + std::to_string(number) +
+                       (plan.dryRun ? " (dry run, no pictures): " : ": ") +
+                       std::to_string(plan.shots) + " shots, step size " +
+                       std::to_string(plan.stepSize) + " (" + Steps(plan.units()) +
+                       " apart, towards " + (plan.direction > 0 ? "far" : "near") + "), the first ";
     if (plan.start == 0) text += "where the lens is";
     else
-        text += std::to_string(std::abs(plan.start)) + " steps " +
+        text += std::to_string(std::abs(plan.start)) +
+                (std::abs(plan.start) == 1 ? " step " : " steps ") +
                 (plan.start < 0 ? "near" : "far") + " of where the lens is";
     text += "; the camera settles " + std::to_string(plan.settleMs) + " ms after each move";
     return text;

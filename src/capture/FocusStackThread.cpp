@@ -201,7 +201,8 @@ void FocusStackThread::Run() {
     else if (out.returned) camera_->Log(name + ": the lens is back where the run began\r\n");
     else
         camera_->Log(name + ": the lens did not get back where the run began (" +
-                     std::to_string(std::abs(moved + back)) + " focus steps " +
+                     std::to_string(std::abs(moved + back)) +
+                     (std::abs(moved + back) == 1 ? " focus step " : " focus steps ") +
                      (moved + back < 0 ? "near" : "far") + " of it" +
                      (backWhy.empty() ? std::string() : ": " + backWhy) + ")\r\n");
     char timing[96];

@@ -55,6 +55,12 @@ TEST(FocusStackPlan, MarksGiveShotsFromNearToFarAndStepsAreLargestFirst) {
               "Focus stack 1 (dry run, no pictures): 20 shots, step size 2 (4 focus steps "
               "apart, towards near), the first where the lens is; the camera settles 500 ms "
               "after each move");
+    plan.stepSize = 1;
+    plan.start = 1;
+    plan.dryRun = false;
+    EXPECT_EQ(DescribePlan(2, plan),
+              "Focus stack 2: 20 shots, step size 1 (1 focus step apart, towards near), the "
+              "first 1 step far of where the lens is; the camera settles 500 ms after each move");
     EXPECT_EQ(FocusStackThread::SeriesText(3, 7, 20), "Focus stack 3: 7 of 20");
 }
 
