@@ -24,6 +24,9 @@
 //   (err::kSessionNotOpen). On RC, "EOS 20D" and "EOS-1Ds Mark II" are always session cameras
 //   (setWorld sets captureSession) and refuse EnterReleaseControl; other cameras refuse
 //   StartCaptureSession. TermViewfinder without a running viewfinder succeeds.
+// - DriveFocus needs a camera with hasFocusDrive (else err::kNotSupported) and its live view
+//   running (err::kInvalidFnCall); it answers err::kDeviceBusy while the lens still moves
+//   (focusMoveMs after a step; Release and Capture too) and err::kFocusAtLimit at an end.
 // - StartSDK checks the version record (size 40, major 7 CD / 8 RC); other calls do not
 //   require it. Property data texts cut to the caller's capacity stay NUL-terminated.
 // - Callbacks never run under the world's lock. After TermViewfinder, CloseSource,
