@@ -11,6 +11,7 @@
 #include "capture/CViewMain.h"
 #include "capture/CViewViewscreen.h"
 #include "capture/CommandDialog.h"
+#include "capture/FocusStackDlg.h"
 #include "capture/LiveMagnifier.h"
 #include "capture/LiveOverlay.h"
 #include "capture/OverlayDialog.h"
@@ -18,6 +19,8 @@
 #include "capture/ViewOptions.h"
 #include "document/CViewDoc.h"
 #include "document/FrameBuffers.h"
+#include "picture/SeriesKeyword.h"
+#include "picture/Sidecar.h"
 #include "resources/Resources.h"
 #include "views/CViewCameraList.h"
 #include "views/CViewDebug.h"
@@ -108,6 +111,30 @@ CClientViewDlg* CMainFrame::clientView() {
     return clientView_;
 }
 
+FocusStackDlg* CMainFrame::focusStack() {
+    if (!focusStack_) {
+        focusStack_ = new FocusStackDlg(document_, this);
+        // Each picture of a stack gets its series keyword in its sidecar (on the run's worker);
+        // the window then hears of the file, so "Merge Last Series..." offers the stack.
+        focusStack_->setKeywordWriter([this](const std::string& path, const std::string& keyword) {
+            std::string error = picture::WriteSeriesKeyword(path, keyword);
+            const auto series = picture::ParseSeriesKeyword(keyword);
+            if (series)
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, number = series->series, path] {
+                        if (stackSeries_ != number) stackFiles_.clear();
+                        stackSeries_ = number;
+                        stackFiles_.push_back(path);
+                        MergeDialog::NoteSeries(merge::Kind::FocusStack, number, stackFiles_);
+                    },
+                    Qt::QueuedConnection);
+            return error;
+        });
+    }
+    return focusStack_;
+}
+
 void CMainFrame::buildMenu() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     QAction* newSessionAction = file->addAction(QStringLiteral("New Session..."));
@@ -123,9 +150,6 @@ void CMainFrame::buildMenu() {
     QAction* clientViewAction = file->addAction(QStringLiteral("Client View..."));
     clientViewAction->setObjectName(QStringLiteral("clientViewAction"));
     connect(clientViewAction, &QAction::triggered, this, [this] { clientView()->show(); });
-    connect(file->addAction(QStringLiteral("Exposure Bracket...")), &QAction::triggered, this,
-            [this] { BracketDialog::Show(document_, this); });
-    MergeDialog::AddMenuEntry(file, document_, this);
     file->addSeparator();
     exitAction_ = file->addAction(QStringLiteral("E&xit"));
     exitAction_->setObjectName(QStringLiteral("exitAction"));
@@ -166,6 +190,17 @@ void CMainFrame::buildMenu() {
     QAction* overlay = view->addAction(QStringLiteral("Overlay..."));
     overlay->setObjectName(QStringLiteral("overlayAction"));
     connect(overlay, &QAction::triggered, this, &CMainFrame::editOverlay);
+
+    QMenu* capture = menuBar()->addMenu(QStringLiteral("&Capture"));
+    QAction* focusStackAction = capture->addAction(QStringLiteral("Focus Stack..."));
+    focusStackAction->setObjectName(QStringLiteral("focusStackAction"));
+    connect(focusStackAction, &QAction::triggered, this, [this] {
+        focusStack()->show();
+        focusStack()->raise();
+    });
+    connect(capture->addAction(QStringLiteral("Exposure Bracket...")), &QAction::triggered, this,
+            [this] { BracketDialog::Show(document_, this); });
+    MergeDialog::AddMenuEntry(capture, document_, this);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     manualAction_ = help->addAction(QStringLiteral("Manual"));

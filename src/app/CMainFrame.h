@@ -1,4 +1,4 @@
-// The main window: 800 x 600, centred, menus "File"/"View"/"Help", and a client area split by
+// The main window: 800 x 600, centred, menus "File"/"View"/"Capture"/"Help", and a client area split by
 // five nested splitters into the six panes (camera list, settings, viewscreen, info, capture
 // panels, console). Larger than 800 x 600, the live picture grows in its 4:3 shape and the
 // camera list and console take the extra height. F6 and Shift+F6 move the keyboard focus from pane to pane.
@@ -13,9 +13,12 @@
 #include <QStringList>
 
 #include <array>
+#include <string>
+#include <vector>
 #include <functional>
 
 class CClientViewDlg;
+class FocusStackDlg;
 class CPaneSplitter;
 class CViewDoc;
 class LiveMagnifier;
@@ -57,6 +60,8 @@ public:
     PictureCommandLink* pictureCommand() const { return pictureCommand_; }
     // The client view (File > "Client View..."), made when first asked for.
     CClientViewDlg* clientView();
+    // Capture > "Focus Stack...", made when first asked for.
+    FocusStackDlg* focusStack();
 
     // Sessions. StartSession makes "<root>/<date> <name>/" in the remembered root (with its
     // parents; an existing one is used as it is) and opens it; OpenSession makes an existing
@@ -135,4 +140,7 @@ private:
     QMenu* openSessionMenu_ = nullptr;
     QString sessionFolder_;
     QString cameraTitle_;   // "EOS 20D", "EOS 20D (waiting)", or empty
+    FocusStackDlg* focusStack_ = nullptr;
+    int stackSeries_ = 0;                  // the focus stack whose files stackFiles_ holds
+    std::vector<std::string> stackFiles_;  // its pictures so far, for the merge
 };

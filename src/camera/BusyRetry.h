@@ -21,6 +21,9 @@ constexpr BusyRetry kNoBusyRetry{};
 // A worker's calls (the Time run): five tries 250 ms apart, one second of waiting at most, so
 // one setting or release waits at most 1 s plus five calls' own time.
 constexpr BusyRetry kRunBusyRetry{5, std::chrono::milliseconds(250)};
+// A worker's lens steps: a lens answers busy while it still moves from the step before (tens
+// of milliseconds), so it is asked again soon; 2 s of waiting at most.
+constexpr BusyRetry kLensBusyRetry{80, std::chrono::milliseconds(25)};
 
 // Busy on either SDK: the plain code and the real-camera backend's own-row code.
 constexpr bool IsBusy(sdk::Result result) {

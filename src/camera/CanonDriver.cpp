@@ -27,6 +27,7 @@ void StoreProperty(CameraProperties& read, std::uint32_t id,
             read.hasShootingModes = (bits & 2u) != 0;
             read.hasViewfinder = (bits & 4u) != 0;
             read.hasMagnify = (bits & 8u) != 0;
+            read.hasFocusDrive = (bits & 16u) != 0;
             break;
         }
         case sdk::kPropOwner: read.ownerName = BoundedText(buffer, sizeof buffer); break;

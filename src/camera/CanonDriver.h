@@ -76,6 +76,11 @@ public:
     // False when not offered or a call failed (logged).
     bool GetMagnify(std::uint32_t& factor, std::uint32_t& x, std::uint32_t& y);
     bool SetMagnify(std::uint32_t factor, std::uint32_t& x, std::uint32_t& y);
+    // One step of the lens's focus (step -3..-1 near, 1..3 far; sdk::kFocusStepUnits): the
+    // SDK's answer, logged when it fails ("DriveFocus::RCDriveFocus"); busy is retried as the
+    // caller allows. err::kNotSupported, without an SDK call, for a camera that does not
+    // drive its focus (properties().hasFocusDrive) or a table without the call.
+    sdk::Result DriveFocus(int step, BusyRetry busy = kNoBusyRetry);
 
     // Access by key. GetLabel: the current value's label, empty when it is not listed.
     // GetLabel and GetCode ask nothing of a camera whose list for the setting is empty (it does

@@ -319,4 +319,15 @@ bool CanonDriver::SetMagnify(std::uint32_t factor, std::uint32_t& x, std::uint32
     return !step.failed(api_.GetLiveMagnify(source_, &now, &x, &y), "GetLiveMagnify");
 }
 
+sdk::Result CanonDriver::DriveFocus(int step, BusyRetry busy) {
+    std::lock_guard<std::recursive_mutex> op(lock_);
+    const Step named(*this, "DriveFocus");
+    if (!properties_.hasFocusDrive || api_.DriveFocus == nullptr) return sdk::err::kNotSupported;
+    const sdk::Handle source = source_;
+    const sdk::Result result = RetryWhileBusy(
+        busy, [&] { return api_.DriveFocus(source, static_cast<std::int32_t>(step)); });
+    named.failed(result, "DriveFocus");
+    return result;
+}
+
 }   // namespace camera

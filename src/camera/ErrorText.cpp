@@ -144,6 +144,12 @@ constexpr std::array<ErrorRow, 125> kErrorRows{{
     {0x000000F5, "Last Generic Error Plus One"},
 }};
 
+// Answers of this program's own tables that the table above has no row for; reached only by
+// their own-row codes, so no plain code lists them.
+constexpr ErrorRow kOwnRows[] = {
+    {sdk::err::kFocusAtLimit & 0x0000FFFFu, "Lens At Limit"},
+};
+
 }   // namespace
 
 std::string GetErrorText(std::uint32_t code) {
@@ -151,6 +157,8 @@ std::string GetErrorText(std::uint32_t code) {
     if (sdk::err::IsOwnRow(code)) {
         // A code that says exactly what happened: its own row alone.
         for (const ErrorRow& row : kErrorRows)
+            if (row.code == (code & 0x0000FFFFu)) return std::string(row.text) + "\r\n";
+        for (const ErrorRow& row : kOwnRows)
             if (row.code == (code & 0x0000FFFFu)) return std::string(row.text) + "\r\n";
         return text;
     }

@@ -27,7 +27,8 @@ struct CameraProperties {
     bool hasZoom = false;
     bool hasShootingModes = false;
     bool hasViewfinder = false;
-    bool hasMagnify = false;   // the camera's own magnified live view
+    bool hasMagnify = false;      // the camera's own magnified live view
+    bool hasFocusDrive = false;   // the lens's focus can be stepped (DriveFocus)
     std::string ownerName;
     std::string firmware;
     std::uint32_t batteryLevel = 0;

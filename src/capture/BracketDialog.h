@@ -1,4 +1,4 @@
-// The exposure bracket's dialog (File > "Exposure Bracket..."): the number of shots (3, 5, 7,
+// The exposure bracket's dialog (Capture > "Exposure Bracket..."): the number of shots (3, 5, 7,
 // 9) and the step (1/3 to 3 EV), Start that becomes Stop while the run goes on, the shot being
 // taken, and how the run ended; a finished bracket can be merged from here. The run is a
 // CBracketThread: nothing here waits for it but the destructor (which stops it first).

@@ -1,4 +1,4 @@
-// Merging a finished series (File > "Merge Last Series..."): the merge runs on a thread of its
+// Merging a finished series (Capture > "Merge Last Series..."): the merge runs on a thread of its
 // own, the dialog shows its step and a Cancel that kills the tool under way, and the console
 // says how it ended. The last series a program run finished is noted here (the bracket and the
 // focus stack note theirs). Without enfuse and align_image_stack the menu entry says what to

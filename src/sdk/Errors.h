@@ -47,4 +47,11 @@ constexpr Result OwnRow(Result code) {
 }
 constexpr bool IsOwnRow(Result code) { return (code & 0x7F000000u) == kOwnRowComponent; }
 
+// The lens is at its end in the direction of a focus step: its own row ("Lens At Limit"), on
+// every table, so no other row reads with it.
+constexpr Result kFocusAtLimit = OwnRow(0x0000A007);
+constexpr bool IsFocusAtLimit(Result code) {
+    return code != kOk && IsOwnRow(code) && (code & 0xFFFFu) == (kFocusAtLimit & 0xFFFFu);
+}
+
 }   // namespace sdk::err

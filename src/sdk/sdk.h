@@ -75,7 +75,8 @@ constexpr std::size_t kFrameBytes = kFrameHeaderBytes + kFramePixelBytes;
 // Property ids.
 constexpr std::uint32_t kPropName = 2;
 constexpr std::uint32_t kPropCapabilities =
-    8;   // bit 0 zoom, bit 1 shooting modes, bit 2 viewfinder, bit 3 magnified live view
+    8;   // bit 0 zoom, bit 1 shooting modes, bit 2 viewfinder, bit 3 magnified live view,
+         // bit 4 focus drive (DriveFocus)
 constexpr std::uint32_t kPropFirmware = 14;
 constexpr std::uint32_t kPropBattery = 15;
 constexpr std::uint32_t kPropOwner = 0x800000c;
@@ -85,6 +86,12 @@ constexpr std::uint32_t kPropBatteryText = 0x8000010;
 // The image quality code of a raw picture (the quality labelled "Lossless"); the others are
 // JPEG compressions.
 constexpr std::uint32_t kQualityRaw = 4;
+
+// The lens's focus drive (DriveFocus): a step is -3..-1 (towards near) or 1..3 (towards far),
+// its size 1 the smallest. A size moves the lens by about kFocusStepUnits[size] of the
+// smallest steps (nominal: bodies do not promise the ratio; the simulated lens keeps it).
+constexpr int kFocusStepUnits[4] = {0, 1, 4, 16};
+constexpr int kMaxFocusStep = 3;
 
 // Release-camera-setting ids.
 constexpr std::uint32_t kSettingMeter = 0x8000004;
@@ -231,6 +238,14 @@ struct Api {
     Result (*GetLiveMagnify)(Handle source, std::uint32_t* factor, std::uint32_t* x,
                              std::uint32_t* y);
     Result (*SetLiveMagnify)(Handle source, std::uint32_t factor, std::uint32_t x, std::uint32_t y);
+
+    // Null where a table has none: moves the lens's focus by one step (see kFocusStepUnits;
+    // step -3..-1 near, 1..3 far, anything else err::kInvalidParameter). Live view must run
+    // (else err::kInvalidFnCall). err::kDeviceBusy while the lens is still moving from the
+    // step before; err::kFocusAtLimit when the lens is at its end that way (a step that would
+    // pass the end takes the lens to it and answers the same). No absolute position is told:
+    // the caller counts steps. Not supported by a camera without capability bit 4.
+    Result (*DriveFocus)(Handle source, std::int32_t step);
 };
 
 }   // namespace sdk

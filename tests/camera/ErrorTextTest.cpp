@@ -1,5 +1,6 @@
 // Error texts: every table row whose bits the code contains, in table order, each with "\r\n".
 #include "camera/ErrorText.h"
+#include "sdk/Errors.h"
 
 #include <gtest/gtest.h>
 
@@ -129,3 +130,13 @@ TEST(ErrorText, FieldMaskRowsNeedAllTheirBits) {
 }
 
 }   // namespace
+
+TEST(ErrorText, TheLensAtItsEndReadsAloneOnEveryTable) {
+    // Its own row, for the simulated and the real-camera table alike; no plain code lists it.
+    EXPECT_EQ(camera::GetErrorText(sdk::err::kFocusAtLimit), "Lens At Limit\r\n");
+    EXPECT_EQ(camera::GetErrorText(sdk::err::OwnRow(sdk::err::kFocusAtLimit)), "Lens At Limit\r\n");
+    EXPECT_TRUE(sdk::err::IsFocusAtLimit(sdk::err::kFocusAtLimit));
+    EXPECT_FALSE(sdk::err::IsFocusAtLimit(sdk::err::kFocusAtLimit & 0xFFFFu));
+    EXPECT_FALSE(sdk::err::IsFocusAtLimit(sdk::err::OwnRow(sdk::err::kRefused)));
+    EXPECT_EQ(lines(camera::GetErrorText(0xFFFFFFFF)).size(), 125u);
+}

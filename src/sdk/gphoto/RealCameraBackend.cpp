@@ -360,6 +360,10 @@ Result RealCameraBackend::SetLiveMagnify(Handle source, uint32_t factor, uint32_
     return onCamera([&](Session& session) { return session.SetMagnify(source, factor, x, y); });
 }
 
+Result RealCameraBackend::DriveFocus(Handle source, std::int32_t step) {
+    return onCamera([&](Session& session) { return session.DriveFocus(source, step); });
+}
+
 Result RealCameraBackend::GetDevicePropertyData(Handle source, uint32_t id, uint32_t* size,
                                                 void* buffer, uint32_t) {
     return onCamera(

@@ -97,6 +97,7 @@ public:
                                std::uint32_t y);
     sdk::Result GetDevicePropertyData(sdk::Handle source, std::uint32_t id, std::uint32_t* size,
                                       void* buffer, std::uint32_t option);
+    sdk::Result DriveFocus(sdk::Handle source, std::int32_t step);
 
     // Listings of one source: Reset makes one, the shared Count / Next / Release read it.
     sdk::Result EnumDevicePropertyReset(sdk::Handle source, std::uint32_t option,

@@ -144,6 +144,7 @@ sdk::Api MakeTable(const sdk::Api& simulated) {
     table.GetCameraPicture = route<&Api::GetCameraPicture, &Backend::GetCameraPicture>;
     table.GetLiveMagnify = route<&Api::GetLiveMagnify, &Backend::GetLiveMagnify>;
     table.SetLiveMagnify = route<&Api::SetLiveMagnify, &Backend::SetLiveMagnify>;
+    table.DriveFocus = route<&Api::DriveFocus, &Backend::DriveFocus>;
     if (simulated.StartCaptureSession != nullptr) {
         table.StartCaptureSession =
             route<&Api::StartCaptureSession, pick<&Api::StartCaptureSession>(&Unsupported)>;

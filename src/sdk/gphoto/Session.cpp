@@ -308,6 +308,7 @@ void Session::resolve(Cam& c) {
     c.magnify = firstWidget(c, {"eoszoom"});
     c.magnifyPosition = c.magnify.empty() ? std::string() : firstWidget(c, {"eoszoomposition"});
     if (c.magnifyPosition.empty()) c.magnify.clear();
+    resolveFocus(c);
     // A camera without storage keeps its pictures in RAM until they are fetched.
     CameraStorageInformation* storages = nullptr;
     int storageCount = 0;
@@ -375,7 +376,8 @@ sdk::Result Session::PropertyData(sdk::Handle h, std::uint32_t id, std::uint32_t
             isText = false;
             word = (c->zoom.empty() ? 0u : 1u) |
                    (c->widget[static_cast<std::size_t>(Setting::ShootingMode)].empty() ? 0u : 2u) |
-                   (c->canPreview ? 4u : 0u) | (c->magnify.empty() ? 0u : 8u);
+                   (c->canPreview ? 4u : 0u) | (c->magnify.empty() ? 0u : 8u) |
+                   (c->focusStyle == Cam::Focus::None ? 0u : 16u);
             break;
         case sdk::kPropOwner: r = c->owner.empty() ? err::kNotSupported : read(c->owner); break;
         case sdk::kPropFirmware:

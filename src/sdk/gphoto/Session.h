@@ -82,6 +82,14 @@ public:
     // The camera's magnified live view: factor (1, 5, 10) and the area's place "x,y".
     sdk::Result Magnify(sdk::Handle h, std::uint32_t& factor, std::uint32_t& x, std::uint32_t& y);
     sdk::Result SetMagnify(sdk::Handle h, std::uint32_t factor, std::uint32_t x, std::uint32_t y);
+    // One step of the lens's focus (the table's DriveFocus: -3..-1 near, 1..3 far), in the
+    // style the camera's widget has: EOS "manualfocusdrive" radio ("Near 1".."Far 3", then
+    // "None", so that a repeated step is not taken as no change), Nikon "manualfocusdrive"
+    // signed motor steps (kNikonFocusSteps; the body's "Mf Drive Step End" is
+    // err::kFocusAtLimit), Sony "manualfocus" (kSonyFocusSteps of -7..7).
+    sdk::Result DriveFocus(sdk::Handle h, std::int32_t step);
+    static constexpr int kNikonFocusSteps[4] = {0, 50, 200, 800};
+    static constexpr int kSonyFocusSteps[4] = {0, 1, 3, 7};
 
     // Release: takes the picture and gathers every file it gives: events are taken until the
     // camera has announced as many files as its image format makes (RAW+JPEG: two), says the
@@ -142,6 +150,7 @@ private:
     int writeWidget(Cam& c, const std::string& name, const std::string* text, const float* value);
     std::string firstWidget(Cam& c, const std::vector<std::string>& names);
     void resolve(Cam& c);
+    void resolveFocus(Cam& c);   // SessionFocus.cpp
     // Takes the camera's events (at most 16) for up to timeoutMs in all. During a release
     // (expected > 0) a new file belongs to it, and the poll ends once it has expected files;
     // returns true when the camera said the capture is complete.

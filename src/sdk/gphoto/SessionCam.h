@@ -18,6 +18,10 @@ struct Session::Cam {
     std::string imageFormat, imageSize, afLock, zoom, owner, firmware, battery, viewfinder;
     // The magnified live view's factor and place (EOS), both or neither.
     std::string magnify, magnifyPosition;
+    // The lens's focus drive: its widget and style (none: the camera does not offer it).
+    enum class Focus { None, Eos, Nikon, Sony } focusStyle = Focus::None;
+    std::string focusDrive;
+    bool focusNeedsNone = false;   // EOS: the "None" after the last move did not go through
     bool canPreview = false;
     std::vector<std::string> sizes;   // image size texts; the index is the size code
     // EOS image format choices: (quality code, size code) -> the camera's text.

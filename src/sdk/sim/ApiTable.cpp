@@ -106,6 +106,7 @@ struct WorldCalls {
     static Result AFLock(Handle s, uint16_t l) { return engine().afLock(s, l); }
     static Result GetZoomPos(Handle s, uint32_t* p) { return engine().getZoom(s, p); }
     static Result SetZoomPos(Handle s, uint32_t p) { return engine().setZoom(s, p); }
+    static Result DriveFocus(Handle s, std::int32_t step) { return engine().driveFocus(s, step); }
     static Result GetMaximumZoomPos(Handle s, uint32_t* a, uint32_t* b) {
         return engine().getMaxZoom(s, a, b);
     }
@@ -263,6 +264,7 @@ sdk::Api makeApi() {
         .GetCameraPicture = nullptr,   // the simulated cameras take pictures only when asked
         .GetLiveMagnify = nullptr,     // nor do they magnify their live view
         .SetLiveMagnify = nullptr,
+        .DriveFocus = &F::DriveFocus,
     };
 }
 

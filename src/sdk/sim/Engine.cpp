@@ -56,6 +56,7 @@ Shot Engine::shotOf(const Camera& camera) {
     Shot shot;
     shot.frameIndex = camera.frameIndex ? camera.frameIndex - 1 : 0;   // the frame of this moment
     shot.brightness = brightness(camera);
+    shot.focus = focusOf(camera);
     shot.quality = camera.model.quality;
     for (const auto& [code, pixels] : camera.model.sizePixels) {
         if (code == camera.model.size) {
@@ -211,6 +212,7 @@ std::optional<CameraState> Engine::State(const std::string& name) const {
     st.quality = s.quality;
     st.size = s.size;
     st.zoomPos = s.zoomPos;
+    st.focusPos = s.focusPos;
     st.battery = s.battery;
     st.framesDelivered = c->framesDelivered;
     st.pendingCaptures = c->pendingCaptures;

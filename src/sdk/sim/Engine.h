@@ -139,6 +139,7 @@ public:
     sdk::Result getZoom(sdk::Handle source, std::uint32_t* position);
     sdk::Result setZoom(sdk::Handle source, std::uint32_t position);
     sdk::Result getMaxZoom(sdk::Handle source, std::uint32_t* first, std::uint32_t* last);
+    sdk::Result driveFocus(sdk::Handle source, std::int32_t step);   // SimFocus.cpp
 
     // Listings: Reset makes a snapshot, Count / Next / Release are shared by every kind.
     sdk::Result listingReset(ListingKind kind, const char* call, sdk::Handle source,
@@ -192,6 +193,10 @@ private:
                          sdk::Result argumentCheck, Fill fill);
     static double brightness(const Camera& camera);
     static Shot shotOf(const Camera& camera);
+    // The blur of each third of the scene at the lens's focus (none without depth).
+    static scene::Focus focusOf(const Camera& camera);
+    // True while the lens is still moving from its last focus step.
+    static bool lensMoving(const Camera& camera);
 
     // --- viewfinder threads (Engine_Threads.cpp) ---
     std::chrono::nanoseconds periodLocked() const;

@@ -106,11 +106,12 @@ void Engine::deliverFrameLocked(Lock& lock, Camera& camera, std::uint8_t* frame)
     void* const context = camera.frameContext;
     const std::uint64_t index = camera.frameIndex++;
     const double frameBrightness = brightness(camera);
+    const scene::Focus focus = focusOf(camera);
     ++camera.framesDelivered;
     beginCallbackLocked(source, CallbackKind::Frame);
     changed_.notify_all();
     lock.unlock();   // `camera` is not touched again: it may be closed meanwhile
-    scene::renderFramePixels(frame + sdk::kFrameHeaderBytes, index, frameBrightness);
+    scene::renderFramePixels(frame + sdk::kFrameHeaderBytes, index, frameBrightness, focus);
     if (callback) callback(frame, static_cast<std::uint32_t>(sdk::kFrameBytes), 1, context);
     lock.lock();
     endCallbackLocked(source, CallbackKind::Frame);

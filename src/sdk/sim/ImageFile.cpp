@@ -148,7 +148,7 @@ sdk::Result writeShot(const Shot& shot, const char* path, sdk::ProgressCallback 
 
     const int w = std::max(1, shot.width), h = std::max(1, shot.height);
     std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * h * 3);
-    scene::renderImage(rgb.data(), w, h, shot.frameIndex, shot.brightness);
+    scene::renderImage(rgb.data(), w, h, shot.frameIndex, shot.brightness, shot.focus);
     report(25);
 
     const std::vector<std::uint8_t> bytes =

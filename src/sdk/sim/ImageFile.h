@@ -3,6 +3,7 @@
 #pragma once
 
 #include "sdk/sdk.h"
+#include "sdk/sim/Scene.h"
 
 #include <cstdint>
 #include <string>
@@ -14,6 +15,7 @@ namespace sim {
 struct Shot {
     std::uint64_t frameIndex = 0;
     double brightness = 1.0;
+    scene::Focus focus;   // the blur of the scene's thirds at the lens's focus
     int width = 640, height = 480;
     std::uint32_t quality = 3;   // 1 Economy, 2 Normal, 3 Fine, 4 Lossless (raw), 5 Superfine
 };

@@ -170,6 +170,36 @@ inline int noise(std::uint32_t r) {
     return static_cast<int>(r & 7u) + static_cast<int>((r >> 3) & 7u) - 7;
 }
 
+// Box blur of n samples p[0], p[stride], ... in place, radius r, the edge samples repeated;
+// tmp holds n bytes.
+void blurLine(std::uint8_t* p, int n, std::ptrdiff_t stride, int r, std::uint8_t* tmp) {
+    if (n <= 1 || r <= 0) return;
+    for (int i = 0; i < n; ++i) tmp[i] = p[i * stride];
+    const int w = 2 * r + 1;
+    int sum = 0;
+    for (int k = -r; k <= r; ++k) sum += tmp[std::clamp(k, 0, n - 1)];
+    for (int i = 0; i < n; ++i) {
+        p[i * stride] = static_cast<std::uint8_t>(sum / w);
+        sum += tmp[std::min(i + r + 1, n - 1)] - tmp[std::max(i - r, 0)];
+    }
+}
+
+// Blurs each third of a width x height picture of 3-byte pixels (rows rowBytes apart) by its
+// radius; tmp holds max(width, height) bytes.
+void blurThirds(std::uint8_t* pixels, int width, int height, std::ptrdiff_t rowBytes,
+                const int radius[3], std::uint8_t* tmp) {
+    for (int region = 0; region < 3; ++region) {
+        const int r = radius[region];
+        if (r <= 0) continue;
+        const int x0 = (region * width + 2) / 3, x1 = ((region + 1) * width + 2) / 3;
+        for (int y = 0; y < height; ++y)
+            for (int c = 0; c < 3; ++c)
+                blurLine(pixels + y * rowBytes + x0 * 3 + c, x1 - x0, 3, r, tmp);
+        for (int x = x0; x < x1; ++x)
+            for (int c = 0; c < 3; ++c) blurLine(pixels + x * 3 + c, height, rowBytes, r, tmp);
+    }
+}
+
 }   // namespace
 
 double exposureBrightness(std::uint32_t av, std::uint32_t tv, std::uint32_t iso,
@@ -190,14 +220,32 @@ int sceneOffset(std::uint64_t frameIndex) {
     return static_cast<int>((frameIndex / 2) % kPanoWidth);   // half a pixel a frame
 }
 
-void renderFramePixels(std::uint8_t* pixels, std::uint64_t frameIndex, double brightness) {
+void renderFramePixels(std::uint8_t* pixels, std::uint64_t frameIndex, double brightness,
+                       const Focus& focus) {
     const Tables& t = tables();
     std::uint8_t lut[256];
     gainTable(lut, brightness);
     const std::uint8_t* clamp = t.clamp + 8;
     const int offset = sceneOffset(frameIndex);
     std::uint32_t s = frameSeed(frameIndex);
-    for (int y = 0; y < kHeight; ++y) {
+    if (focus.any()) {
+        // The scene through the lens first, then the sensor: blur, then noise.
+        for (int y = 0; y < kHeight; ++y) {
+            std::uint8_t* dst = pixels + (kHeight - 1 - y) * kRowBytes;
+            for (int x = 0; x < kWidth; ++x) {
+                const std::uint8_t* src = t.pano[y][(offset + x) % kPanoWidth];
+                for (int c = 0; c < 3; ++c) dst[x * 3 + c] = lut[src[c]];
+            }
+        }
+        std::uint8_t tmp[kWidth > kHeight ? kWidth : kHeight];
+        blurThirds(pixels, kWidth, kHeight, kRowBytes, focus.radius, tmp);
+        for (int y = 0; y < kHeight; ++y) {
+            std::uint8_t* dst = pixels + (kHeight - 1 - y) * kRowBytes;
+            const std::int8_t* n = t.noise + xorshift(s) % Tables::kNoiseSize;
+            for (int i = 0; i < kRowBytes; ++i) dst[i] = clamp[dst[i] + n[i]];
+        }
+    }
+    for (int y = 0; y < kHeight && !focus.any(); ++y) {
         std::uint8_t* dst = pixels + (kHeight - 1 - y) * kRowBytes;   // bottom-up
         const std::int8_t* n = t.noise + xorshift(s) % Tables::kNoiseSize;
         // The window may wrap around the panorama's end: copy in up to two runs.
@@ -216,7 +264,7 @@ void renderFramePixels(std::uint8_t* pixels, std::uint64_t frameIndex, double br
 }
 
 void renderImage(std::uint8_t* rgb, int width, int height, std::uint64_t frameIndex,
-                 double brightness) {
+                 double brightness, const Focus& focus) {
     if (width <= 0 || height <= 0) return;
     const Tables& t = tables();
     std::uint8_t lut[256];
@@ -233,6 +281,7 @@ void renderImage(std::uint8_t* rgb, int width, int height, std::uint64_t frameIn
         wx[x] = static_cast<int>(u & 255);
     }
     std::uint32_t s = frameSeed(frameIndex ^ 0xABCDEFull);
+    const bool blurred = focus.any();   // noise after the blur, in a pass of its own
     for (int y = 0; y < height; ++y) {
         const std::int64_t v = (static_cast<std::int64_t>(y) * kHeight << 8) / height;
         const int sy = static_cast<int>(v >> 8);
@@ -247,9 +296,23 @@ void renderImage(std::uint8_t* rgb, int width, int height, std::uint64_t frameIn
                 const int top = r0[a + c] * (256 - w) + r0[b + c] * w;
                 const int bottom = r1[a + c] * (256 - w) + r1[b + c] * w;
                 const int value = (top * (256 - wy) + bottom * wy) >> 16;
-                dst[2 - c] = clamp[lut[value] + (noise(r >> (6 * c)) >> 1)];
+                dst[2 - c] = blurred ? lut[value] : clamp[lut[value] + (noise(r >> (6 * c)) >> 1)];
             }
             dst += 3;
+        }
+    }
+    if (blurred) {
+        int radius[3];
+        for (int k = 0; k < 3; ++k)
+            radius[k] =
+                static_cast<int>(static_cast<std::int64_t>(focus.radius[k]) * width / kWidth);
+        std::vector<std::uint8_t> tmp(static_cast<std::size_t>(std::max(width, height)));
+        const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+        blurThirds(rgb, width, height, rowBytes, radius, tmp.data());
+        for (std::size_t i = 0, n = static_cast<std::size_t>(width) * height; i < n; ++i) {
+            const std::uint32_t r = xorshift(s);
+            for (int c = 0; c < 3; ++c)
+                rgb[i * 3 + c] = clamp[rgb[i * 3 + c] + (noise(r >> (6 * c)) >> 1)];
         }
     }
     for (const HotPixel& h : t.hot) {

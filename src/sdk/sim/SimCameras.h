@@ -7,6 +7,7 @@
 #include "sdk/sim/ImageFile.h"
 #include "sdk/sim/Simulator.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -51,6 +52,7 @@ struct Camera {
     std::uint32_t itemsPending = 0;   // data items of the last Release not yet fetched
     Shot releasedShot;
     std::uint32_t pendingCaptures = 0;
+    std::chrono::steady_clock::time_point lensStill{};   // the lens moves until then
 };
 
 class CameraList {

@@ -35,6 +35,7 @@ sdk::Result Engine::release(sdk::Handle s, std::uint32_t sync, sdk::ProgressCall
     if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!count) return call(err::kInvalidPointer);
     if (!cam->releaseControl) return call(err::kInvalidFnCall);
+    if (lensMoving(*cam)) return call(err::kDeviceBusy);
     cam->releasedShot = shotOf(*cam);
     cam->itemsPending = cam->model.releaseItems;
     *count = cam->model.releaseItems;
@@ -109,6 +110,7 @@ sdk::Result Engine::capture(sdk::Handle s) {
     Camera* cam = nullptr;
     if (sdk::Result r = cameras_.Lookup(s, cam)) return call(r);
     if (!cam->session) return call(err::kSessionNotOpen);
+    if (lensMoving(*cam)) return call(err::kDeviceBusy);
     const std::uint32_t id = events_.nextCaptureId++;
     events_.captured[id] = {s, shotOf(*cam)};
     ++cam->pendingCaptures;

@@ -37,7 +37,7 @@ bool propertyBytes(const Camera& cam, std::uint32_t id, std::vector<std::uint8_t
         case sdk::kPropName: setText(s.name); return true;
         case sdk::kPropCapabilities:
             setWord((s.hasZoom ? 1u : 0u) | (s.hasShootingModes ? 2u : 0u) |
-                    (s.hasViewfinder ? 4u : 0u));
+                    (s.hasViewfinder ? 4u : 0u) | (s.hasFocusDrive ? 16u : 0u));
             return true;
         case sdk::kPropOwner: setText(s.owner); return true;
         case sdk::kPropFirmware: setText(s.firmwareText); return true;

@@ -24,6 +24,9 @@
 //   (err::kSessionNotOpen). On RC, "EOS 20D" and "EOS-1Ds Mark II" are always session cameras
 //   (setWorld sets captureSession) and refuse EnterReleaseControl; other cameras refuse
 //   StartCaptureSession. TermViewfinder without a running viewfinder succeeds.
+// - DriveFocus needs a camera with hasFocusDrive (else err::kNotSupported) and its live view
+//   running (err::kInvalidFnCall); it answers err::kDeviceBusy while the lens still moves
+//   (focusMoveMs after a step; Release and Capture too) and err::kFocusAtLimit at an end.
 // - StartSDK checks the version record (size 40, major 7 CD / 8 RC); other calls do not
 //   require it. Property data texts cut to the caller's capacity stay NUL-terminated.
 // - Callbacks never run under the world's lock. After TermViewfinder, CloseSource,
@@ -62,6 +65,20 @@ struct CameraSpec {
     std::uint32_t shootingMode = 1, avValue = 0, tvValue = 0, exposureComp = 24, wbValue = 0,
                   afDistanceValue = 1, flashValue = 0, meterValue = 3, isoValue = 0,
                   effectValue = 0, quality = 3, size = 0, zoomPos = 0;
+
+    // The lens's focus drive (DriveFocus, capability bit 4). Positions count the smallest focus
+    // steps, near low; a step of size k moves sdk::kFocusStepUnits[k] of them. After a step
+    // the lens moves for focusMoveMs: DriveFocus, Release and Capture answer busy meanwhile.
+    bool hasFocusDrive = false;
+    int focusMin = 0, focusMax = 400, focusPos = 200;
+    int focusMoveMs = 0;
+    // A scene with depth: its left, middle and right thirds stand at depthNear, depthMiddle and
+    // depthFar, and each is blurred by |depth - focusPos| / focusBlurScale frame pixels (at
+    // most scene::kMaxBlur; a full-size picture by as much of its width). Without depth the
+    // scene is sharp everywhere, wherever the lens is.
+    bool sceneDepth = false;
+    int depthNear = 100, depthMiddle = 200, depthFar = 300;
+    int focusBlurScale = 8;
 
     std::uint32_t releaseItems = 1;   // data items one release yields
     bool captureSession = false;      // image delivered later through release event 34
@@ -111,6 +128,7 @@ struct CameraState {
     KESTREL_LISTED_SETTINGS(KESTREL_STATE_FIELD)   // shootingMode, avValue, ...
 #undef KESTREL_STATE_FIELD
     std::uint32_t quality = 0, size = 0, zoomPos = 0, battery = 0;
+    int focusPos = 0;   // the lens's focus position (CameraSpec::focusPos)
     std::uint32_t framesDelivered = 0;
     std::uint32_t pendingCaptures = 0;   // RCCapture calls whose event 34 has not been sent yet
 };

@@ -23,8 +23,14 @@
 //   magnify   "off", read at init (EOS): the body lacks the magnified live view (eoszoom, a
 //             RADIO of 1, 5, 10, and eoszoomposition, the area's top-left "x,y" on a 6000 x 4000
 //             sensor, kept by the body so that the area stays on the sensor)
+//   focus-style "eos", "nikon", "sony" or "off", read at init: the lens's focus drive
+//             (TestLens.h; EOS bodies default to "eos", compacts to none)
+//   lens      "LOW HIGH START", read at init: the lens's ends and focus position
+//   lens-busy MS, read at init: the lens moves this long after a focus step (busy meanwhile)
 // Each capture writes its start time to FOLDER/capture-started, each preview to
-// FOLDER/preview-at.
+// FOLDER/preview-at; the lens writes its focus position to FOLDER/focus after every move.
+#include "TestLens.h"
+
 #include <gphoto2/gphoto2-library.h>
 #include <gphoto2/gphoto2-port-result.h>
 #include <gphoto2/gphoto2-result.h>
@@ -79,6 +85,7 @@ struct State {
     unsigned frame = 0;
     unsigned shots = 0;
     std::size_t ramCapacity = 0;   // 0: pictures go to the card
+    testcam::Lens lens;
 };
 
 const std::vector<std::string> kApertures{"2.8", "4", "5.6", "8", "11"};
@@ -324,11 +331,22 @@ int getSingleConfig(Camera* camera, const char* name, CameraWidget** widget, GPC
     return GP_OK;
 }
 
-int setSingleConfig(Camera* camera, const char* name, CameraWidget* widget, GPContext*) {
+int setSingleConfig(Camera* camera, const char* name, CameraWidget* widget, GPContext* context) {
     State& s = state(camera);
     if (int r = injected(s, "set"); r != GP_OK) return r;
     Widget* w = find(s, name);
     if (w == nullptr) return GP_ERROR_BAD_PARAMETERS;
+    if (w->name == s.lens.widget()) {
+        const char* text = nullptr;
+        float value = 0;
+        if (w->type == GP_WIDGET_RADIO) gp_widget_get_value(widget, &text);
+        else gp_widget_get_value(widget, &value);
+        if (w->type == GP_WIDGET_RANGE && (value < w->low || value > w->high))
+            return GP_ERROR_BAD_PARAMETERS;
+        const int r = s.lens.drive(text != nullptr ? text : "", value, context);
+        if (r == GP_OK && w->type == GP_WIDGET_RADIO) w->value = s.lens.lastChoice;
+        return r;
+    }
     const std::string before = w->value;
     if (int r = store(*w, widget); r != GP_OK) return r;
     Widget* place = find(s, "eoszoomposition");
@@ -415,6 +433,7 @@ int capture(Camera* camera, CameraCaptureType type, CameraFilePath* path, GPCont
     if (type != GP_CAPTURE_IMAGE) return GP_ERROR_NOT_SUPPORTED;
     if (int r = injected(s, "capture"); r != GP_OK) return r;
     if (s.ramCapacity > 0 && s.files.size() >= s.ramCapacity) return GP_ERROR_NO_SPACE;
+    if (s.lens.moving()) return GP_ERROR_CAMERA_BUSY;
     {
         // When the capture started (CLOCK_MONOTONIC, ns), for the stream benchmark's wait.
         timespec now{};
@@ -586,6 +605,18 @@ int camera_init(Camera* camera, GPContext*) {
         if (Widget* w = find(*s, "capturetarget")) w->value = "Internal RAM";
     if (control(*s, "magnify", true).starts_with("off"))
         std::erase_if(s->widgets, [](const Widget& w) { return w.name.starts_with("eoszoom"); });
+    s->lens.setUp(
+        control(*s, "focus-style", true), control(*s, "lens", true), control(*s, "lens-busy", true),
+        s->eos ? testcam::FocusStyle::Eos : testcam::FocusStyle::None, s->folder + "/focus");
+    if (s->lens.style == testcam::FocusStyle::Eos)
+        s->widgets.push_back({"manualfocusdrive",
+                              GP_WIDGET_RADIO,
+                              {"Near 1", "Near 2", "Near 3", "None", "Far 1", "Far 2", "Far 3"},
+                              "None"});
+    else if (s->lens.style == testcam::FocusStyle::Nikon)
+        s->widgets.push_back({"manualfocusdrive", GP_WIDGET_RANGE, {}, "0", -32767, 32767});
+    else if (s->lens.style == testcam::FocusStyle::Sony)
+        s->widgets.push_back({"manualfocus", GP_WIDGET_RANGE, {}, "0", -7, 7});
     float low = 0, high = 0;
     const std::string range = control(*s, "zoomrange", true);
     if (Widget* zoom = find(*s, "zoom"); zoom != nullptr && !range.empty()) {

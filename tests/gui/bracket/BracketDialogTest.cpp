@@ -25,10 +25,10 @@ using namespace testsupport;
 
 namespace {
 
-QStringList FileMenu(CMainFrame& frame) {
+QStringList CaptureMenu(CMainFrame& frame) {
     QStringList out;
     for (QAction* action : frame.menuBar()->actions())
-        if (action->text() == QStringLiteral("&File"))
+        if (action->text() == QStringLiteral("&Capture"))
             for (QAction* entry : action->menu()->actions()) out << entry->text();
     return out;
 }
@@ -52,8 +52,8 @@ private slots:
         kestrelInitResources();
         qputenv("PATH", QByteArray("/usr/bin:/bin"));   // no enfuse there on a test machine
         CMainFrame frame(fx.doc.get());
-        QVERIFY(FileMenu(frame).contains(QStringLiteral("Exposure Bracket...")));
-        QVERIFY(FileMenu(frame).contains(
+        QVERIFY(CaptureMenu(frame).contains(QStringLiteral("Exposure Bracket...")));
+        QVERIFY(CaptureMenu(frame).contains(
             QStringLiteral("Install enblend-enfuse and hugin-tools to merge")));
 
         fx.doc->UpdateDeviceList();

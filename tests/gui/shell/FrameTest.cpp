@@ -164,26 +164,22 @@ void TestFrame::infoPaneGivesWayBelow125() {
 
 void TestFrame::menuItems() {
     const QList<QAction*> top = frame->menuBar()->actions();
-    QCOMPARE(top.size(), 3);
+    QCOMPARE(top.size(), 4);
     QCOMPARE(top[0]->text(), QStringLiteral("&File"));
     QCOMPARE(top[1]->text(), QStringLiteral("&View"));
-    QCOMPARE(top[2]->text(), QStringLiteral("&Help"));
+    QCOMPARE(top[2]->text(), QStringLiteral("&Capture"));
+    QCOMPARE(top[3]->text(), QStringLiteral("&Help"));
 
     const QList<QAction*> file = top[0]->menu()->actions();
-    QCOMPARE(file.size(), 9);
+    QCOMPARE(file.size(), 7);
     QCOMPARE(file[0]->text(), QStringLiteral("New Session..."));
     QCOMPARE(file[1]->text(), QStringLiteral("Open Session"));
     QVERIFY(file[1]->menu() != nullptr);
     QVERIFY(file[2]->isSeparator());
     QCOMPARE(file[3]->text(), QStringLiteral("Command After Each Picture..."));
     QCOMPARE(file[4]->text(), QStringLiteral("Client View..."));
-    QCOMPARE(file[5]->text(), QStringLiteral("Exposure Bracket..."));
-    // No series finished yet: greyed, and without the merge tools it says what to install.
-    QVERIFY(file[6]->text() == QStringLiteral("Merge Last Series...") ||
-            file[6]->text() == QStringLiteral("Install enblend-enfuse and hugin-tools to merge"));
-    QVERIFY(!file[6]->isEnabled());
-    QVERIFY(file[7]->isSeparator());
-    QCOMPARE(file[8]->text(), QStringLiteral("E&xit"));
+    QVERIFY(file[5]->isSeparator());
+    QCOMPARE(file[6]->text(), QStringLiteral("E&xit"));
 
     const QList<QAction*> view = top[1]->menu()->actions();
     QCOMPARE(view.size(), 7);
@@ -209,7 +205,16 @@ void TestFrame::menuItems() {
     }
     QCOMPARE(view[6]->text(), QStringLiteral("Overlay..."));
 
-    const QList<QAction*> help = top[2]->menu()->actions();
+    const QList<QAction*> capture = top[2]->menu()->actions();
+    QCOMPARE(capture.size(), 3);
+    QCOMPARE(capture[0]->text(), QStringLiteral("Focus Stack..."));
+    QCOMPARE(capture[1]->text(), QStringLiteral("Exposure Bracket..."));
+    // No series finished yet: greyed, and without the merge tools it says what to install.
+    QVERIFY(capture[2]->text() == QStringLiteral("Merge Last Series...") ||
+            capture[2]->text() == QStringLiteral("Install enblend-enfuse and hugin-tools to merge"));
+    QVERIFY(!capture[2]->isEnabled());
+
+    const QList<QAction*> help = top[3]->menu()->actions();
     QCOMPARE(help.size(), 3);
     QCOMPARE(help[0]->text(), QStringLiteral("Manual"));
     QVERIFY(help[1]->isSeparator());
