@@ -9,6 +9,7 @@
 #include "capture/SavedPictureFeed.h"
 #include "capture/SeriesGroups.h"
 #include "document/CViewDoc.h"
+#include "document/NamingFile.h"
 #include "kit/Worker.h"
 #include "picture/PictureList.h"
 #include "picture/RatingCache.h"
@@ -211,10 +212,18 @@ QListWidgetItem* CReviewPanel::newItem(const picture::PictureEntry& entry) const
     return item;
 }
 
+std::string CReviewPanel::namingKey() const {
+    // What decides which files are pictures: the capture name, and the template and job the
+    // document publishes for the listing.
+    const NamingSettings naming = PublishedNaming();
+    return document_->captureName() + '\n' + naming.nameTemplate + '\n' + naming.job;
+}
+
 void CReviewPanel::checkFolder() {
     if (!document_) return;
-    // Another folder or name, or a folder the watcher could not follow (created later).
-    if (document_->captureFolder() != folder_ || document_->captureName() != name_ ||
+    // Another folder, name, template or job, or a folder the watcher could not follow (created
+    // later).
+    if (document_->captureFolder() != folder_ || namingKey() != name_ ||
         watcher_->directories().isEmpty())
         Rescan();
 }
@@ -222,7 +231,8 @@ void CReviewPanel::checkFolder() {
 void CReviewPanel::Rescan() {
     const std::string folder = document_ ? document_->captureFolder() : std::string();
     const std::string name = document_ ? document_->captureName() : std::string();
-    if (folder != folder_ || name != name_ || generation_ == 0) {
+    const std::string key = document_ ? namingKey() : std::string();
+    if (folder != folder_ || key != name_ || generation_ == 0) {
         ++generation_;
         loader_->NewGeneration();
         compare_->Hide();   // its pictures were another folder's
@@ -231,7 +241,7 @@ void CReviewPanel::Rescan() {
         const QString dir = reviewpanel::shown(folder.empty() ? std::string(".") : folder);
         if (QFileInfo(dir).isDir()) watcher_->addPath(dir);
         folder_ = folder;
-        name_ = name;
+        name_ = key;
         {
             const QSignalBlocker block(strip_);
             strip_->clear();

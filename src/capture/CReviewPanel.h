@@ -124,6 +124,7 @@ private:
     void remember(const std::string& path);
     void setStatus(const QString& text);
     void checkFolder();
+    std::string namingKey() const;   // capture name, template and job, one text
     void countArrivals();
     void pictureSaved(const std::string& path);
     bool key(int key);   // the panel's keys; false for one it does not take
@@ -151,7 +152,7 @@ private:
     QFileSystemWatcher* watcher_ = nullptr;
     QTimer* debounce_ = nullptr;
     QTimer* folderCheck_ = nullptr;
-    std::string folder_, name_;                    // what the strip lists
+    std::string folder_, name_;                    // what the strip lists (name_: namingKey())
     std::vector<picture::PictureEntry> entries_;   // the strip's pictures, newest first
     std::unordered_map<std::string, QListWidgetItem*> items_;   // by path
     std::deque<std::string> loaded_;   // thumbnails in memory, oldest first

@@ -1,5 +1,7 @@
 #include "client/FolderFeed.h"
 
+#include "document/NamingFile.h"
+
 #include <poll.h>
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -96,11 +98,15 @@ void FolderFeed::run() {
     auto follow = [&] {
         auto [folder, name] = session_();
         if (folder.empty()) folder = "./";
-        const bool moved = folder != folder_ || name != name_;
+        // Another template or job can make other files the session's pictures.
+        const NamingSettings published = PublishedNaming();
+        const std::string naming = published.nameTemplate + '\n' + published.job;
+        const bool moved = folder != folder_ || name != name_ || naming != naming_;
         if (!moved && watch >= 0) return;
         if (watch >= 0) ::inotify_rm_watch(notify, watch);
         folder_ = folder;
         name_ = name;
+        naming_ = naming;
         watch = notify < 0 ? -1
                            : ::inotify_add_watch(notify, folder_.c_str(),
                                                  IN_MOVED_TO | IN_MOVED_FROM | IN_CLOSE_WRITE |

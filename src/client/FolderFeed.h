@@ -58,6 +58,7 @@ private:
     bool stopped_ = false;
     // The feed thread's own: the folder followed and what it last held, number -> (time, json).
     std::string folder_, name_;
+    std::string naming_;   // the published template and job the list was made with
     std::map<std::uint32_t, std::string> known_;
     static constexpr std::size_t kKept = 512;
 };
