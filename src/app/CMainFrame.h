@@ -141,6 +141,6 @@ private:
     QString sessionFolder_;
     QString cameraTitle_;   // "EOS 20D", "EOS 20D (waiting)", or empty
     FocusStackDlg* focusStack_ = nullptr;
-    int stackSeries_ = 0;                  // the focus stack whose files stackFiles_ holds
-    std::vector<std::string> stackFiles_;  // its pictures so far, for the merge
+    int stackSeries_ = 0;                   // the focus stack whose files stackFiles_ holds
+    std::vector<std::string> stackFiles_;   // its pictures so far, for the merge
 };

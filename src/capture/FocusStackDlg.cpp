@@ -248,8 +248,7 @@ bool FocusStackDlg::Run() {
         status_->setText(QStringLiteral("The run could not be started."));
         return false;
     }
-    status_->setText(
-        QStringLiteral("Focus stack under way (%1 shots)").arg(plan.shots));
+    status_->setText(QStringLiteral("Focus stack under way (%1 shots)").arg(plan.shots));
     showState();
     return true;
 }

@@ -71,5 +71,5 @@ private:
     picture::CullFilter filter_ = picture::CullFilter::All;
     std::unordered_map<std::string, std::optional<int>> ratings_;   // by path
     std::unordered_map<std::string, bool> picks_;   // by path: the pick the item was marked with
-    std::unordered_map<std::string, GroupMark> groups_;             // by path
+    std::unordered_map<std::string, GroupMark> groups_;   // by path
 };

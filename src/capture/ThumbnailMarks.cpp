@@ -119,8 +119,8 @@ QIcon MarkedIcon(const QImage& thumbnail, const ThumbnailMarks& marks) {
     auto [at, added] = shared.try_emplace(
         std::make_tuple(rating, marks.clientPick, marks.seriesCount, marks.openSeries));
     if (added)
-        at->second = draw(grey, ThumbnailMarks{rating == 0 ? std::nullopt : std::optional(rating),
-                                               marks.clientPick, marks.seriesCount,
-                                               marks.openSeries});
+        at->second =
+            draw(grey, ThumbnailMarks{rating == 0 ? std::nullopt : std::optional(rating),
+                                      marks.clientPick, marks.seriesCount, marks.openSeries});
     return at->second;
 }

@@ -111,8 +111,11 @@ private slots:
         QVERIFY(QFile::exists(expected));
         QVERIFY(fx.console.text().find("Merged Bracket 2: Bracket 2 merged.tif\r\n") !=
                 std::string::npos);
-        QMenu* file = frame.menuBar()->actions().front()->menu();
-        emit file->aboutToShow();
+        QMenu* capture = nullptr;
+        for (QAction* action : frame.menuBar()->actions())
+            if (action->text() == QStringLiteral("&Capture")) capture = action->menu();
+        QVERIFY(capture);
+        emit capture->aboutToShow();
         QAction* entry = frame.findChild<QAction*>(QStringLiteral("mergeSeriesAction"));
         QVERIFY(entry);
         QCOMPARE(entry->text(), QStringLiteral("Merge Last Series..."));

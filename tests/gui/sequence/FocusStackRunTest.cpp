@@ -4,6 +4,8 @@
 // nothing; and the plan's arithmetic and console text.
 #include "capture/DocumentFocusStackCamera.h"
 #include "capture/FocusStackThread.h"
+#include "picture/SeriesKeyword.h"
+#include "picture/Sidecar.h"
 
 #include "support/DocumentFixture.h"
 #include "support/Sharpness.h"
@@ -14,6 +16,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 
 using namespace testsupport;
@@ -245,3 +248,16 @@ TEST_F(FocusStackRun, ACameraWithoutFocusDriveStopsAtOnceAndSaysWhy) {
 }
 
 }   // namespace
+
+// A stack never takes the number of one whose pictures are already in the folder (from an earlier
+// start of Kestrel), so the strip never groups two stacks as one.
+TEST_F(FocusStackRun, AStackTakesANumberNoPictureOfTheFolderCarries) {
+    const std::string earlier = dir.path() + "/Earlier-0001.jpg";
+    std::ofstream(earlier) << "not a picture";
+    ASSERT_EQ(picture::WriteSeriesKeyword(earlier, picture::FocusStackKeyword(6, 1, 3)), "");
+    const FocusStackThread::Outcome out = Run(Plan(2), 1);
+    EXPECT_EQ(out.taken, 2);
+    ASSERT_EQ(keywords.size(), 2u);
+    EXPECT_EQ(keywords[0].second, "Focus stack 7: 1 of 2");
+    EXPECT_EQ(keywords[1].second, "Focus stack 7: 2 of 2");
+}

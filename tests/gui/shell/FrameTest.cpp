@@ -211,7 +211,8 @@ void TestFrame::menuItems() {
     QCOMPARE(capture[1]->text(), QStringLiteral("Exposure Bracket..."));
     // No series finished yet: greyed, and without the merge tools it says what to install.
     QVERIFY(capture[2]->text() == QStringLiteral("Merge Last Series...") ||
-            capture[2]->text() == QStringLiteral("Install enblend-enfuse and hugin-tools to merge"));
+            capture[2]->text() ==
+                QStringLiteral("Install enblend-enfuse and hugin-tools to merge"));
     QVERIFY(!capture[2]->isEnabled());
 
     const QList<QAction*> help = top[3]->menu()->actions();
