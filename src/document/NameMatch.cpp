@@ -4,7 +4,8 @@
 
 #include <vector>
 
-namespace {
+// Named, not anonymous: the reader's atoms (a member of NameTemplate::Reader) are of its types.
+namespace namematch {
 
 // What one stretch of a file name must be.
 struct Atom {
@@ -13,7 +14,7 @@ struct Atom {
     std::size_t count = 0;   // Digits: exactly this many; Number: at least this many
 };
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -69,7 +70,7 @@ struct Matcher {
                 if (atom.text.size() <= left) {
                     bool same = true;
                     for (std::size_t i = 0; same && i < atom.text.size(); ++i)
-                        same = Lower(atom.text[i]) == Lower(stem[pos + i]);
+                        same = LowerAscii(atom.text[i]) == LowerAscii(stem[pos + i]);
                     if (same && match(a + 1, pos + atom.text.size())) return true;
                 }
                 break;
@@ -108,7 +109,9 @@ struct Matcher {
     }
 };
 
-}   // namespace
+}   // namespace namematch
+
+using namespace namematch;
 
 bool NameTemplate::hasVaryingTokens() const {
     for (const Piece& piece : pieces_)
@@ -148,7 +151,7 @@ NameTemplate::Reader NameTemplate::ReaderFor(std::string_view name, std::string_
         }
     }
     const auto lowered = [](std::string text) {
-        for (char& c : text) c = Lower(c);
+        for (char& c : text) c = LowerAscii(c);
         return text;
     };
     if (!atoms.empty() && atoms.front().kind == Atom::Text)
@@ -167,9 +170,9 @@ std::optional<std::uint32_t> NameTemplate::Reader::NumberIn(std::string_view ste
     // Most files of a folder differ at once at the start or the end.
     if (stem.size() < head.size() + tail.size()) return std::nullopt;
     for (std::size_t i = 0; i < head.size(); ++i)
-        if (Lower(stem[i]) != head[i]) return std::nullopt;
+        if (LowerAscii(stem[i]) != head[i]) return std::nullopt;
     for (std::size_t i = 0; i < tail.size(); ++i)
-        if (Lower(stem[stem.size() - tail.size() + i]) != tail[i]) return std::nullopt;
+        if (LowerAscii(stem[stem.size() - tail.size() + i]) != tail[i]) return std::nullopt;
     std::vector<char>& failed = atoms_->failed;
     failed.assign(atoms_->atoms.size() * (stem.size() + 1), 0);
     Matcher matcher{atoms_->atoms, stem, failed};
