@@ -35,6 +35,10 @@ out="$2"
 echo fused > "$out"
 )sh";
 
+}   // namespace
+
+// Outside the anonymous namespace: the tests derive from it, and a one-file build of the test
+// program reads this file as a header.
 class SeriesMergeTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -76,8 +80,6 @@ protected:
     std::string oldPath;
     std::vector<std::string> files;
 };
-
-}   // namespace
 
 TEST_F(SeriesMergeTest, EachKindIsFusedIntoANewPictureBesideTheSeries) {
     struct Case {
