@@ -17,7 +17,7 @@ using picture::SeriesKind;
 namespace {
 
 // What darktable leaves: a rating, a colour label, keywords of its own and a namespace of its own.
-const char* const kForeign = R"(<?xpacket begin="" id="W5M0MpCehiHzreSzNTczkc9d"?>
+const char* const kForeignWithKeywords = R"(<?xpacket begin="" id="W5M0MpCehiHzreSzNTczkc9d"?>
 <x:xmpmeta xmlns:x="adobe:ns:meta/" x:xmptk="XMP Core 4.4.0-Exiv2">
  <rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">
   <rdf:Description rdf:about=""
@@ -105,7 +105,7 @@ TEST(SeriesKeyword, KeywordJoinsWhatAnotherProgramKeptAndReadsBack) {
     TempDir dir;
     const std::string photo = dir.file("Photo-0007.jpg");
     WriteFile(photo, "jpeg");
-    WriteFile(photo + ".xmp", kForeign);
+    WriteFile(photo + ".xmp", kForeignWithKeywords);
     EXPECT_EQ(picture::WriteSeriesKeyword(photo, "Bracket 5: -2 EV"), "");
     EXPECT_EQ(picture::WriteSeriesKeyword(photo, "Bracket 5: -2 EV"), "");   // kept once
     EXPECT_EQ(picture::ReadKeywords(photo),
@@ -142,7 +142,7 @@ TEST(SeriesKeyword, KeywordJoinsWhatAnotherProgramKeptAndReadsBack) {
 TEST(SeriesKeyword, RefusedSidecarsAndEmptyKeywordsChangeNothing) {
     TempDir dir;
     const std::string photo = dir.file("Photo-0001.jpg");
-    const std::string damaged = std::string(kForeign).substr(0, 400);
+    const std::string damaged = std::string(kForeignWithKeywords).substr(0, 400);
     WriteFile(photo + ".xmp", damaged);
     EXPECT_EQ(picture::WriteSeriesKeyword(photo, "Bracket 1: 0 EV"),
               "Photo-0001.jpg.xmp does not parse as XMP; it is left as it was");
@@ -163,7 +163,7 @@ TEST(SeriesKeyword, NextSeriesNumberIsOnePastTheFoldersHighestOfItsKind) {
     ASSERT_EQ(picture::WriteSeriesKeyword(dir.file("Photo-0001.jpg"), "Bracket 4: -1 EV"), "");
     ASSERT_EQ(picture::WriteSeriesKeyword(dir.file("Photo-0002.jpg"), "Focus stack 9: 1 of 2"), "");
     // digiKam's sidecar without the extension counts too.
-    WriteFile(dir.file("Photo-0003.xmp"), kForeign);
+    WriteFile(dir.file("Photo-0003.xmp"), kForeignWithKeywords);
     ASSERT_EQ(picture::WriteSeriesKeyword(dir.file("Photo-0003.cr2"), "Bracket 6: 0 EV"), "");
     ASSERT_TRUE(Exists(dir.file("Photo-0003.xmp")));
     EXPECT_EQ(picture::NextSeriesNumber(dir.path(), SeriesKind::Bracket), 7);

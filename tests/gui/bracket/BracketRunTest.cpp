@@ -111,8 +111,6 @@ protected:
     CBracketThread* thread = nullptr;
 };
 
-}   // namespace
-
 TEST_F(BracketRunTest, PicturesGrowBrighterInThePlannedOrderAndTheSettingComesBack) {
     struct Case {
         const char* name;
@@ -288,3 +286,5 @@ TEST_F(BracketRunTest, NoCameraNoBracket) {
     EXPECT_EQ(result.series, 0);
     EXPECT_EQ(console.text(), "Bracket not started: no camera\r\n");
 }
+
+}   // namespace

@@ -247,8 +247,6 @@ TEST_F(FocusStackRun, ACameraWithoutFocusDriveStopsAtOnceAndSaysWhy) {
         << console.text();
 }
 
-}   // namespace
-
 // A stack never takes the number of one whose pictures are already in the folder (from an earlier
 // start of Kestrel), so the strip never groups two stacks as one.
 TEST_F(FocusStackRun, AStackTakesANumberNoPictureOfTheFolderCarries) {
@@ -261,3 +259,5 @@ TEST_F(FocusStackRun, AStackTakesANumberNoPictureOfTheFolderCarries) {
     EXPECT_EQ(keywords[0].second, "Focus stack 7: 1 of 2");
     EXPECT_EQ(keywords[1].second, "Focus stack 7: 2 of 2");
 }
+
+}   // namespace
