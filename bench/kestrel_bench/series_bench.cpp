@@ -17,10 +17,10 @@
 
 namespace {
 
-struct Folder {
+struct SeriesFolder {
     std::string path;
     std::vector<std::string> pictures;
-    explicit Folder(int count) {
+    explicit SeriesFolder(int count) {
         const char* tmp = std::getenv("TMPDIR");
         path = std::string(tmp && *tmp ? tmp : "/tmp") + "/kestrel-series-bench-" +
                std::to_string(::getpid()) + "-" + std::to_string(count);
@@ -33,7 +33,7 @@ struct Folder {
                                             picture::BracketKeyword(1 + i / 50, (i / 10) % 5 - 2));
         }
     }
-    ~Folder() {
+    ~SeriesFolder() {
         std::error_code error;
         std::filesystem::remove_all(path, error);
     }
@@ -42,7 +42,7 @@ struct Folder {
 }   // namespace
 
 static void BM_SeriesLook20000(benchmark::State& state) {
-    static const Folder folder(20000);
+    static const SeriesFolder folder(20000);
     picture::SeriesCache cache;
     do cache.Refresh(folder.pictures);   // every sidecar read once
     while (cache.pending());
@@ -56,7 +56,7 @@ static void BM_SeriesLook20000(benchmark::State& state) {
 BENCHMARK(BM_SeriesLook20000)->Unit(benchmark::kMillisecond);
 
 static void BM_WriteSeriesKeyword(benchmark::State& state) {
-    static const Folder folder(1);
+    static const SeriesFolder folder(1);
     const std::string& photo = folder.pictures.front();
     picture::WriteRating({photo}, 3);
     for (auto _ : state) {
