@@ -369,21 +369,22 @@ void CViewViewscreen::renderReview() {
 bool CViewViewscreen::eventFilter(QObject* watched, QEvent* event) {
     if (watched == pictures_[LivePicture] && compare_) {
         // A click zooms both halves (again: fitted); a drag at 100 % pans them together.
-        const auto* mouse = static_cast<QMouseEvent*>(event);
+        // Read as a mouse event only in the cases that are one.
+        const auto mouse = [event] { return static_cast<QMouseEvent*>(event); };
         switch (event->type()) {
             case QEvent::MouseButtonPress:
-                pressAt_ = mouse->position().toPoint();
+                pressAt_ = mouse()->position().toPoint();
                 dragging_ = false;
                 return true;
             case QEvent::MouseMove:
-                if (!(mouse->buttons() & Qt::LeftButton)) return false;
-                if (!dragging_ && (mouse->position().toPoint() - pressAt_).manhattanLength() < 4)
+                if (!(mouse()->buttons() & Qt::LeftButton)) return false;
+                if (!dragging_ && (mouse()->position().toPoint() - pressAt_).manhattanLength() < 4)
                     return true;
                 if (compare_->actualSize()) {
-                    compare_->Pan(mouse->position().toPoint() - pressAt_);
+                    compare_->Pan(mouse()->position().toPoint() - pressAt_);
                     renderReview();
                 }
-                pressAt_ = mouse->position().toPoint();
+                pressAt_ = mouse()->position().toPoint();
                 dragging_ = true;
                 return true;
             case QEvent::MouseButtonRelease:

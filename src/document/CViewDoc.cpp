@@ -315,8 +315,9 @@ std::string CViewDoc::PreviewCaptureName(std::string& why) {
     std::string ext = "jpg";
     if (camera::CanonDriver* driver = openDriver()) {
         const std::string quality = session_.held().label(camera::Setting::ImageQuality);
-        const camera::SettingOption* option =
-            camera::FindLabel(driver->Options(camera::Setting::ImageQuality), quality);
+        const std::vector<camera::SettingOption> options =
+            driver->Options(camera::Setting::ImageQuality);   // kept while option points in it
+        const camera::SettingOption* option = camera::FindLabel(options, quality);
         if (option && option->code == sdk::kQualityRaw) ext = "crw";
     }
     const CapturePath next = NextCapturePath(false, std::string(), ext);
