@@ -33,6 +33,8 @@ CMainApp::~CMainApp() {
     std::string error;
     if (document_ && frame_ && !document_->SaveConfig(&error))
         exitNotice(QStringLiteral("Settings not saved: ") + QString::fromStdString(error));
+    // A quit without a close (Ctrl+C) still ends the session for the command after each picture.
+    if (frame_) frame_->close();
     frame_.reset();         // panes go while the document they point at still exists
     document_.reset();      // writes config.cfg and closes the drivers
     realCameras_.reset();   // no driver uses the table any more

@@ -19,6 +19,7 @@
 #include "capture/ViewOptions.h"
 #include "document/CViewDoc.h"
 #include "document/FrameBuffers.h"
+#include "document/Sessions.h"
 #include "picture/SeriesKeyword.h"
 #include "picture/Sidecar.h"
 #include "resources/Resources.h"
@@ -85,6 +86,11 @@ CMainFrame::CMainFrame(CViewDoc* document, QWidget* parent)
             if (!folder.empty() && recent == folder)
                 sessionFolder_ = QString::fromStdString(folder);
     }
+    // Starting in a session starts it for the command too.
+    if (!sessionFolder_.isEmpty())
+        pictureCommand_->SessionStarted(
+            sessionFolder_,
+            QString::fromStdString(sessions::TitleOf(sessionFolder_.toStdString())));
     fillOpenSessionMenu();
     updateTitle();
     applyViewOptions(false);

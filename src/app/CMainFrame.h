@@ -81,6 +81,9 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Closing in a session ends it: the command's "stop" run, given at most its time limit
+    // (and the grace second) with the window already hidden, so its report is made.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // Room for the viewscreen: the size the capture host asked for at the base scale, grown
@@ -107,6 +110,8 @@ private:
     void switchSession(const QString& folder);
     // A capture folder chosen elsewhere (Browse) ends the session.
     void followCaptureFolder();
+    // The window closes: the session's end told, the command's last runs waited for (bounded).
+    void endSessionAtClose();
     // "Kestrel", then " - " and the camera (cameraTitle_) and the session, when there are.
     void updateTitle();
 
@@ -139,6 +144,7 @@ private:
     CClientViewDlg* clientView_ = nullptr;
     QMenu* openSessionMenu_ = nullptr;
     QString sessionFolder_;
+    bool closed_ = false;   // the close has told the command (once)
     QString cameraTitle_;   // "EOS 20D", "EOS 20D (waiting)", or empty
     FocusStackDlg* focusStack_ = nullptr;
     int stackSeries_ = 0;                   // the focus stack whose files stackFiles_ holds

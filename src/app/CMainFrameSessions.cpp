@@ -9,6 +9,7 @@
 #include "views/CViewInfo.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -108,6 +109,20 @@ void CMainFrame::followCaptureFolder() {
     sessionFolder_.clear();
     pictureCommand_->SessionEnded(old, titleOf(old));
     updateTitle();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted()) endSessionAtClose();
+}
+
+void CMainFrame::endSessionAtClose() {
+    if (closed_) return;
+    closed_ = true;
+    if (!sessionFolder_.isEmpty())
+        pictureCommand_->SessionEnded(sessionFolder_, titleOf(sessionFolder_));
+    hide();   // nothing left to do in the window while the last runs end
+    pictureCommand_->Close();
 }
 
 void CMainFrame::fillOpenSessionMenu() {

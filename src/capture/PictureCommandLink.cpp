@@ -4,21 +4,30 @@
 #include "document/CommandRunner.h"
 #include "kit/UiWakeup.h"
 
+#include <atomic>
+#include <cstdio>
 #include <mutex>
 
 // What the document's picture receiver reaches: the runner and the newest saved path. The link
 // owns it; a receiver call in flight keeps it alive past the link.
 struct PictureCommandCore {
     explicit PictureCommandCore(CViewDoc* document)
-        : document(document), runner([document](const std::string& text) {
-              if (document) document->Log(text);
+        : document(document), runner([this](const std::string& text) {
+              if (this->document) this->document->Log(text);
+              if (closing.load()) {
+                  std::string line = text;
+                  std::erase(line, '\r');
+                  std::fputs(line.c_str(), stderr);
+                  std::fflush(stderr);
+              }
           }) {}
     CViewDoc* const document;
     std::mutex lock;              // guards wakeup and latest
     UiWakeup* wakeup = nullptr;   // null once the link is going
     std::string latest;
-    std::string session;          // the session's name, for the runs' facts
-    hook::CommandRunner runner;   // last: its thread ends first
+    std::string session;                // the session's name, for the runs' facts
+    std::atomic<bool> closing{false};   // the window closes: reports also to stderr
+    hook::CommandRunner runner;         // last: its thread ends first
 };
 
 namespace {
@@ -32,7 +41,7 @@ void onPictureSaved(const std::string& path) {
         std::lock_guard guard(gCoreLock);
         core = gCore;
     }
-    if (!core) return;
+    if (!core || core->closing.load()) return;
     std::string session;
     {
         std::lock_guard guard(core->lock);
@@ -128,4 +137,10 @@ void PictureCommandLink::SessionStarted(const QString& folder, const QString& na
 
 void PictureCommandLink::SessionEnded(const QString& folder, const QString& name) {
     session("stop", folder, name);
+}
+
+bool PictureCommandLink::Close() {
+    core_->closing.store(true);
+    const hook::CommandRunner::Options options;
+    return core_->runner.WaitIdle(std::chrono::seconds(settings_.limitSeconds) + options.grace);
 }

@@ -31,6 +31,11 @@ public:
     // settings ask for it. folder: the session's folder; name: its name.
     void SessionStarted(const QString& folder, const QString& name);
     void SessionEnded(const QString& folder, const QString& name);
+    // The window closes: the runs queued so far (a session's end among them) get at most the
+    // time limit and the second's grace after it to end and make their report, which from now
+    // on also goes to standard error (the console goes with the window). True when all ended;
+    // what still runs is stopped when the link goes. Later pictures run nothing.
+    bool Close();
 
 signals:
     void pictureSaved(const QString& path);   // user-interface thread; the newest only

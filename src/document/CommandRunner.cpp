@@ -124,6 +124,11 @@ std::size_t CommandRunner::waiting() const {
     return waitingPictures_;
 }
 
+bool CommandRunner::WaitIdle(std::chrono::milliseconds wait) const {
+    std::unique_lock guard(lock_);
+    return idle_.wait_for(guard, wait, [this] { return jobs_.empty() && !busy_; });
+}
+
 void CommandRunner::work() {
     for (;;) {
         Job job;
@@ -133,6 +138,7 @@ void CommandRunner::work() {
             if (stopping_) return;
             job = std::move(jobs_.front());
             jobs_.pop_front();
+            busy_ = true;
             if (job.event.action == "download") --waitingPictures_;
         }
         const Outcome outcome = Run(CommandArguments(job.words, job.event),
@@ -148,6 +154,11 @@ void CommandRunner::work() {
             ++finished_;
         }
         report_(ReportText(subject, outcome, job.options));
+        {
+            std::lock_guard guard(lock_);
+            busy_ = false;
+        }
+        idle_.notify_all();
     }
 }
 

@@ -5,8 +5,8 @@
 // in exactly one report: its first output bytes, how many more were dropped, and how it ended.
 //
 // Threads: Post, Configure and the destructor are for any one owning thread and never wait for
-// a run (the destructor stops the one under way with SIGKILL and joins). The report is called on
-// the runner's thread with no lock held.
+// a run (the destructor stops the one under way with SIGKILL and joins); only WaitIdle waits,
+// for as long as it is told. The report is called on the runner's thread with no lock held.
 #pragma once
 
 #include "document/PictureCommand.h"
@@ -50,6 +50,9 @@ public:
     std::uint64_t finished() const;
     // Picture runs queued and not yet taken by the thread.
     std::size_t waiting() const;
+    // Waits at most `wait` for every run queued so far to end and make its report (for a close
+    // that lets a last run finish before the destructor stops it). True when they all have.
+    bool WaitIdle(std::chrono::milliseconds wait) const;
 
     // What a run came to, for the report.
     struct Outcome {
@@ -81,11 +84,13 @@ private:
     Report report_;
     mutable std::mutex lock_;   // guards everything below but the thread
     std::condition_variable ready_;
+    mutable std::condition_variable idle_;   // a run reported with nothing queued
     std::deque<Job> jobs_;
     std::vector<std::string> words_;
     Options options_;
     std::size_t waitingPictures_ = 0;
     std::uint64_t finished_ = 0;
+    bool busy_ = false;   // a run taken and not yet reported
     bool stopping_ = false;
     int wake_[2] = {-1, -1};   // a byte in wake_[1] ends a run under way (the destructor's)
     std::thread thread_;

@@ -134,6 +134,32 @@ TEST(CommandRunner, StopsARunPastItsLimitAndGoesOnWithTheNext) {
     EXPECT_EQ(runner.finished(), 2u);
 }
 
+// WaitIdle comes back once every run queued so far has made its report, or at its bound while
+// one still runs (which the destructor then ends).
+TEST(CommandRunner, WaitsForTheQueuedRunsToReportWithinABound) {
+    Reports reports;
+    CommandRunner runner(reports.sink());
+    EXPECT_TRUE(runner.WaitIdle(0ms));   // nothing queued
+    runner.Configure(words("sh -c 'echo $KESTREL_ACTION'"), {});
+    ASSERT_TRUE(runner.Post(picture("0001")));
+    ASSERT_TRUE(runner.Post(picture("0002")));
+    ASSERT_TRUE(runner.Post({"stop", "", "/shots/", "", "", "Job"}));
+    ASSERT_TRUE(runner.WaitIdle(20s));
+    {
+        std::lock_guard guard(reports.lock);   // all three made before it came back
+        ASSERT_EQ(reports.texts.size(), 3u);
+        EXPECT_EQ(reports.texts[2],
+                  "Command output for the session's end:\r\nstop\r\n"
+                  "Command for the session's end ended: exit status 0\r\n");
+    }
+    runner.Configure(words("sleep 30"), {});
+    ASSERT_TRUE(runner.Post(picture("0003")));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(runner.WaitIdle(100ms));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_EQ(runner.finished(), 3u);
+}
+
 TEST(CommandRunner, RefusesPicturesBeyondTheQueueAndClosesWithoutWaiting) {
     Reports reports;
     const auto start = std::chrono::steady_clock::now();

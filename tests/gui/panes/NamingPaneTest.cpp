@@ -169,6 +169,44 @@ private slots:
                                      "Photo-0000.jpg"}));
     }
 
+    // Another template or job in the Info pane makes the strip list afresh: with pictures of
+    // two templates (and two jobs) in one folder, its items follow each change.
+    void theStripFollowsATemplateOrJobChange() {
+        DocFixture fx;
+        qputenv("XDG_DATA_HOME", fx.dir.filePath(QStringLiteral("data")).toUtf8());
+        for (const char* name : {"Smith_000.jpg", "Smith_001.jpg", "Smith-03.jpg", "Jones-07.jpg",
+                                 "Jones-08.jpg", "Photo-0002.jpg"})
+            WriteFile(fx.dir.filePath(name).toStdString(), "taken");
+        CViewInfo info(fx.doc.get());
+        typeInto(box(info, "jobText"), QStringLiteral("Smith"));
+        typeInto(box(info, "nameTemplate"), QStringLiteral("{job}_{number:3}"));
+        CReviewPanel review(fx.doc.get());
+        review.resize(640, 300);
+        review.show();
+        QListWidget* strip = review.strip();
+        const auto listed = [strip] {
+            QStringList names;
+            for (int i = 0; i < strip->count(); ++i)
+                names << strip->item(i)->text().section('\n', 0, 0);
+            names.sort();
+            return names;
+        };
+        // The capture name's own pictures stay beside a template's.
+        QTRY_COMPARE_WITH_TIMEOUT(listed(),
+                                  (QStringList{"Photo-0002.jpg", "Smith_000.jpg", "Smith_001.jpg"}),
+                                  kThreadWaitMs);
+        typeInto(box(info, "nameTemplate"), QStringLiteral("{job}-{number:2}"));
+        QTRY_COMPARE_WITH_TIMEOUT(listed(), (QStringList{"Photo-0002.jpg", "Smith-03.jpg"}),
+                                  kThreadWaitMs);
+        typeInto(box(info, "jobText"), QStringLiteral("Jones"));
+        QTRY_COMPARE_WITH_TIMEOUT(listed(),
+                                  (QStringList{"Jones-07.jpg", "Jones-08.jpg", "Photo-0002.jpg"}),
+                                  kThreadWaitMs);
+        // Back to the default: the capture name's pictures only.
+        typeInto(box(info, "nameTemplate"), QString::fromLatin1(NameTemplate::kDefault));
+        QTRY_COMPARE_WITH_TIMEOUT(listed(), QStringList{"Photo-0002.jpg"}, kThreadWaitMs);
+    }
+
     // The menu offers every token; one chosen goes in at the cursor, over the selection, and
     // the template is kept in naming.cfg (config.cfg stays its two lines).
     void aTokenGoesInAtTheCursorAndIsKept() {

@@ -15,7 +15,9 @@
 #include "support/Worlds.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -48,7 +50,10 @@ QStringList menuTexts(QMenu* menu) {
 class SessionTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { kestrelInitResources(); }
+    void initTestCase() {
+        kestrelInitResources();
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
 
     void init() {
         testsupport::ResetSimulators(testsupport::WorldOf({testsupport::SmallCamera("Cd One")}),
@@ -137,6 +142,58 @@ private slots:
         QCOMPARE(frame->sessionFolder(), QString());
         QTRY_VERIFY_WITH_TIMEOUT(log().contains("stop|" + today() + " Smith wedding|" + smith),
                                  kThreadWaitMs);
+    }
+
+    // Starting in a session starts it for the command; closing the window ends it, and the
+    // end's line is in the console by the time the close returns.
+    void startingAndClosingInASessionTellTheCommand() {
+        QString error;
+        QVERIFY(frame->pictureCommand()->setSettings(
+            {"printf '%s|%s|%s\\n' {action} {session} {folder}", true, 5}, error));
+        QVERIFY(frame->StartSession(QStringLiteral("Smith"), &error));
+        const QString smith = root + "/" + today() + " Smith/";
+        const QString start = "start|" + today() + " Smith|" + smith;
+        const QString stop = "stop|" + today() + " Smith|" + smith;
+        QTRY_VERIFY_WITH_TIMEOUT(log().contains(start), kThreadWaitMs);
+        frame->show();
+        QVERIFY(frame->close());
+        QVERIFY(!frame->isVisible());
+        QCOMPARE(log().count(stop), 1);
+        QVERIFY(log().contains("Command for the session's end ended: exit status 0\r\n"));
+        frame->close();   // a second close tells nothing more
+        QCOMPARE(log().count(stop), 1);
+
+        console->clear();
+        open();
+        QCOMPARE(frame->sessionFolder(), smith);
+        QTRY_VERIFY_WITH_TIMEOUT(log().contains(start), kThreadWaitMs);
+        QVERIFY(!log().contains(stop));
+        // Outside a session the close tells nothing.
+        static_cast<CViewInfo*>(frame->pane(3))->ApplyChosenFolder(dir->filePath("elsewhere"));
+        QTRY_VERIFY_WITH_TIMEOUT(log().contains(stop), kThreadWaitMs);
+        console->clear();
+        frame->show();
+        QVERIFY(frame->close());
+        QCOMPARE(log(), QString());
+    }
+
+    // An end that hangs holds the close for no longer than its time limit and the grace after
+    // it; its report still reaches the console.
+    void aHangingEndDoesNotHoldTheClose() {
+        QString error;
+        QVERIFY(frame->pictureCommand()->setSettings(
+            {"sh -c '[ \"$0\" = stop ] && exec sleep 30; echo \"$0\"' {action}", true, 1}, error));
+        QVERIFY(frame->StartSession(QStringLiteral("Jones"), &error));
+        QTRY_VERIFY_WITH_TIMEOUT(log().contains("Command output for the session's start:\r\n"
+                                                "start\r\n"),
+                                 kThreadWaitMs);
+        frame->show();
+        QElapsedTimer closing;
+        closing.start();
+        QVERIFY(frame->close());
+        QVERIFY(closing.elapsed() < 1000 + 1000 + 500);
+        QVERIFY(!frame->isVisible());
+        QVERIFY(log().contains("Command for the session's end stopped after its time limit (1 s)"));
     }
 
     void anUnsafeNameIsRefused_data() {
