@@ -199,7 +199,7 @@ QStringList CReviewPanel::selectedPaths() const {
 }
 
 QListWidgetItem* CReviewPanel::itemFor(const std::string& path) const {
-    const auto found = items_.find(path);
+    const auto found = items_.find(cull_->ItemOf(path));   // a pair's RAW: its JPEG's item
     return found == items_.end() ? nullptr : found->second;
 }
 
@@ -267,8 +267,10 @@ void CReviewPanel::Rescan() {
             done.what = Done::Listed;
             done.generation = generation;
             done.entries = picture::ListPictures(folder, name);
-            done.ratings = cache->Refresh(done.entries);
+            done.ratings = cache->Refresh(done.entries);   // a pair's RAW's too
             done.more = cache->pending();
+            for (picture::FoldedPicture& p : picture::FoldPairs(done.entries))
+                if (!p.others.empty()) done.pairs.emplace(p.lead.path, std::move(p.others));
             return done;
         });
 }
@@ -278,7 +280,7 @@ void CReviewPanel::finished(Done& done) {
         case Done::Listed:
             scanQueued_ = false;
             if (done.generation == generation_)
-                listed(std::move(done.entries), std::move(done.ratings));
+                listed(std::move(done.entries), std::move(done.ratings), std::move(done.pairs));
             if (done.more && done.generation == generation_) readOn();
             if (scanAgain_) {
                 scanAgain_ = false;
@@ -339,7 +341,9 @@ void CReviewPanel::finished(Done& done) {
 }
 
 void CReviewPanel::listed(std::vector<picture::PictureEntry> entries,
-                          std::vector<std::optional<int>> ratings) {
+                          std::vector<std::optional<int>> ratings,
+                          std::unordered_map<std::string, std::vector<std::string>> pairs) {
+    cull_->SetPairs(std::move(pairs));   // a RAW+JPEG pair is one item, its JPEG's
     bool ratingsMoved = false;
     for (std::size_t k = 0; k < entries.size() && k < ratings.size(); ++k)
         if (cull_->SetRating(entries[k].path, ratings[k]))
@@ -347,6 +351,7 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries,
                 cull_->Apply(item);
                 ratingsMoved = true;
             }
+    std::erase_if(entries, [this](const auto& e) { return cull_->ItemOf(e.path) != e.path; });
     if (listed_ && entries == entries_) {
         if (ratingsMoved) ratingsShown();
         return;
@@ -412,6 +417,8 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries,
     newest_ = newest;
     listed_ = true;
     const bool moved = selectedFile() != selected;
+    // A RAW shown alone until its JPEG arrived: the same picture, now the JPEG's.
+    const bool samePicture = moved && cull_->ItemOf(selected) == selectedFile();
     if (fresh) {
         strip_->scrollToItem(fresh);
         ShowLarge();
@@ -419,6 +426,9 @@ void CReviewPanel::listed(std::vector<picture::PictureEntry> entries,
         trashed_ = false;
         if (current >= 0) ShowLarge();
         else ShowLive();
+    } else if (largeWanted_ && samePicture) {
+        setStatus({});   // the line was about the RAW alone
+        ShowLarge();
     } else if (largeWanted_ && moved) {
         ShowLive();
     }

@@ -1,9 +1,10 @@
 // The Main pane's "Review" panel: thumbnails of the capture name's numbered pictures in the
 // capture folder, newest first, kept in step with the folder; the picture large in the
 // viewscreen with its colour histogram in the Info pane; ratings and rejects in XMP sidecars;
-// pictures moved to the desktop's trash. The folder's listing, the sidecars and the trash are
-// worked on a Worker of the panel's own, one job after another; the strip takes a new listing by
-// inserting and removing only the items that changed. Paths are the file system's bytes.
+// pictures moved to the desktop's trash. A RAW+JPEG pair is one item, its JPEG's (ReviewCull).
+// The folder's listing, the sidecars and the trash are worked on a Worker of the panel's own, one
+// job after another; the strip takes a new listing by inserting and removing only the items that
+// changed. Paths are the file system's bytes.
 //
 // Keys: Enter on the strip shows the selected picture large (so does a double-click); while the
 // panel is shown, wherever the focus is in the window (a text field keeps its typing), Left and
@@ -128,8 +129,8 @@ private:
     void countArrivals();
     void pictureSaved(const std::string& path);
     bool key(int key);   // the panel's keys; false for one it does not take
-    void listed(std::vector<picture::PictureEntry> entries,
-                std::vector<std::optional<int>> ratings);
+    void listed(std::vector<picture::PictureEntry> entries, std::vector<std::optional<int>> ratings,
+                std::unordered_map<std::string, std::vector<std::string>> pairs);
     void rated(const std::string& file, std::optional<int> rating);
     void ratingsShown();   // after ratings changed: the count, a hidden selection moved on
     void filtered();

@@ -41,29 +41,75 @@ void ReviewCull::ToggleHideRejects() { SetFilter(picture::ToggleHideRejects(filt
 QString ReviewCull::count() const { return count_->text(); }
 
 std::optional<int> ReviewCull::rating(const std::string& path) const {
-    const auto found = ratings_.find(path);
-    return found == ratings_.end() ? std::nullopt : found->second;
+    const auto own = [this](const std::string& file) {
+        const auto found = ratings_.find(file);
+        return found == ratings_.end() ? std::nullopt : found->second;
+    };
+    if (const std::optional<int> jpeg = own(path)) return jpeg;
+    // A pair's JPEG without a rating shows its RAW's (another program rated that one alone).
+    if (const auto pair = pairs_.find(path); pair != pairs_.end())
+        for (const std::string& raw : pair->second)
+            if (const std::optional<int> stars = own(raw)) return stars;
+    return std::nullopt;
 }
 
-bool ReviewCull::SetRating(const std::string& path, std::optional<int> rating) {
-    const auto [at, added] = ratings_.try_emplace(path, rating);
-    if (added) return true;
-    const auto marked = picks_.find(path);
-    const bool pickMoved =
-        marked != picks_.end() && marked->second != picture::ClientPicks::Shared().Picked(path);
-    if (at->second == rating) return pickMoved;
-    at->second = rating;
-    return true;
+bool ReviewCull::SetRating(const std::string& path, std::optional<int> value) {
+    const std::string& item = ItemOf(path);
+    const std::optional<int> before = rating(item);
+    const auto [at, added] = ratings_.try_emplace(path, value);
+    if (added && item == path) return true;   // an item not marked yet
+    at->second = value;
+    const auto marked = picks_.find(item);
+    const bool pickMoved = marked != picks_.end() && marked->second != picked(item);
+    return rating(item) != before || pickMoved;
+}
+
+void ReviewCull::SetPairs(std::unordered_map<std::string, std::vector<std::string>> pairs) {
+    std::swap(pairs_, pairs);   // pairs: those before
+    if (pairs == pairs_) return;
+    jpegOf_.clear();
+    for (const auto& [jpeg, raws] : pairs_)
+        for (const std::string& raw : raws) jpegOf_.emplace(raw, jpeg);
+    // A RAW no longer in a pair is an item of its own again, or gone.
+    for (const auto& [jpeg, raws] : pairs)
+        for (const std::string& raw : raws)
+            if (!jpegOf_.contains(raw)) ratings_.erase(raw);
+    static const std::vector<std::string> none;
+    const auto rawsOf = [](const auto& map, const std::string& jpeg) -> const auto& {
+        const auto found = map.find(jpeg);
+        return found == map.end() ? none : found->second;
+    };
+    for (int i = 0; i < strip_->count(); ++i) {
+        QListWidgetItem* item = strip_->item(i);
+        const std::string path = item->data(reviewrole::Path).toByteArray().toStdString();
+        if (rawsOf(pairs, path) != rawsOf(pairs_, path)) Apply(item);
+    }
+}
+
+const std::string& ReviewCull::ItemOf(const std::string& path) const {
+    const auto found = jpegOf_.find(path);
+    return found == jpegOf_.end() ? path : found->second;
+}
+
+bool ReviewCull::picked(const std::string& path) const {
+    const picture::ClientPicks& picks = picture::ClientPicks::Shared();
+    if (picks.Picked(path)) return true;
+    if (const auto pair = pairs_.find(path); pair != pairs_.end())
+        for (const std::string& raw : pair->second)
+            if (picks.Picked(raw)) return true;
+    return false;
 }
 
 void ReviewCull::Forget(const std::string& path) {
-    ratings_.erase(path);
     picks_.erase(path);
+    if (!jpegOf_.contains(path)) ratings_.erase(path);   // a RAW now in a pair keeps its rating
 }
 
 void ReviewCull::ForgetAll() {
     ratings_.clear();
     picks_.clear();
+    pairs_.clear();
+    jpegOf_.clear();
     UpdateCount();
 }
 
@@ -92,10 +138,11 @@ void ReviewCull::Apply(QListWidgetItem* item) {
     item->setText(CReviewPanel::ItemText(
         name, stars, stars ? QString() : item->data(reviewrole::Error).toString()));
     const QImage image = item->data(reviewrole::Image).value<QImage>();
-    const bool picked = picture::ClientPicks::Shared().Picked(path);
-    picks_[path] = picked;
+    const bool pick = picked(path);
+    picks_[path] = pick;
     const GroupMark mark = group(path);
-    item->setIcon(MarkedIcon(image, ThumbnailMarks{stars, picked, mark.count, mark.expanded}));
+    item->setIcon(
+        MarkedIcon(image, ThumbnailMarks{stars, pick, mark.count, mark.expanded, paired(path)}));
     const bool hidden = !picture::Passes(filter_, stars) || mark.hidden;
     if (item->isHidden() != hidden) item->setHidden(hidden);
 }

@@ -1,6 +1,7 @@
 // The Review strip's culling: the filter menu above the strip with its "12 shown of 40" count,
 // the listed pictures' ratings (read by the panel's folder worker), each item's text and
-// thumbnail marks, and which items the filter shows. "Hide Rejects" (H) is one key.
+// thumbnail marks, and which items the filter shows. "Hide Rejects" (H) is one key. A RAW+JPEG
+// pair is one item, its JPEG's: the item shows the JPEG's rating, else its RAW's.
 #pragma once
 
 #include "capture/SeriesGroups.h"
@@ -13,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -41,11 +43,21 @@ public:
     QComboBox* menu() const { return menu_; }
     QString count() const;   // "12 shown of 40" with a filter set, else empty
 
-    // The rating of path as last read; an item's rating changed is marked and shown or hidden.
+    // The rating an item shows: of path as last read, or for a pair's JPEG without one, of the
+    // first of its RAW files with one (the two sidecars disagree only when another program rated
+    // one file alone). An item's rating changed is marked and shown or hidden.
     std::optional<int> rating(const std::string& path) const;
-    // Takes the rating; true when it changed, or the client's pick (picture::ClientPicks) moved
-    // since the item was last marked.
+    // Takes the rating of a file (an item's, or a pair's RAW); true when the rating its item
+    // shows changed, or the client's pick (picture::ClientPicks) moved since the item was last
+    // marked.
     bool SetRating(const std::string& path, std::optional<int> rating);
+    // The pairs shown as one item: each JPEG's RAW files. The RAW files' ratings are kept while
+    // they are in a pair; the items whose pair changed are applied again.
+    void SetPairs(std::unordered_map<std::string, std::vector<std::string>> pairs);
+    // The item path is shown in: its pair's JPEG for a pair's RAW, else path.
+    const std::string& ItemOf(const std::string& path) const;
+    bool paired(const std::string& path) const { return pairs_.contains(path); }
+    // A removed item's rating; a RAW file now in a pair keeps its own.
     void Forget(const std::string& path);
     void ForgetAll();
     // The series groups (SeriesGroups): a folded group's pictures but its head are hidden, the
@@ -71,5 +83,8 @@ private:
     picture::CullFilter filter_ = picture::CullFilter::All;
     std::unordered_map<std::string, std::optional<int>> ratings_;   // by path
     std::unordered_map<std::string, bool> picks_;   // by path: the pick the item was marked with
-    std::unordered_map<std::string, GroupMark> groups_;   // by path
+    std::unordered_map<std::string, GroupMark> groups_;                 // by path
+    std::unordered_map<std::string, std::vector<std::string>> pairs_;   // a JPEG's RAW files
+    std::unordered_map<std::string, std::string> jpegOf_;               // a pair's RAW: its JPEG
+    bool picked(const std::string& path) const;   // the item's client pick, of either file
 };

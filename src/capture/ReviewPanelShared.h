@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -54,7 +55,9 @@ struct CReviewPanel::Done {
     std::string failure;                                      // Rated, Trashed: why not
     std::vector<std::pair<std::string, std::string>> moved;   // Trashed: from, to
     std::vector<std::optional<int>> ratings;                  // Listed: of each entry
-    std::vector<picture::RatingCache::Change> changes;        // Polled: ratings changed
+    // Listed: each RAW+JPEG pair's JPEG, its RAW files
+    std::unordered_map<std::string, std::vector<std::string>> pairs;
+    std::vector<picture::RatingCache::Change> changes;   // Polled: ratings changed
     std::vector<std::string> emptied;   // Polled: trashed files no longer in the trash
     bool more = false;                  // Listed, ReadOn: sidecars left to read
 };

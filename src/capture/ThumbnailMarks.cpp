@@ -15,6 +15,10 @@ QRect ClientPickHeartRect(const QRect& rect) {
     return QRect(rect.right() - 25, rect.top() + 4, 22, 22);
 }
 
+QRect RawPairMarkRect(const QRect& rect, bool starred) {
+    return QRect(rect.left() + 3, rect.bottom() - (starred ? 15 : 0) - 16, 54, 14);
+}
+
 namespace {
 
 // A red heart on a dark disc.
@@ -65,6 +69,18 @@ void DrawThumbnailMarks(QPainter& painter, const QRect& rect, const ThumbnailMar
         painter.setPen(QColor(255, 200, 40));
         painter.drawText(band, Qt::AlignCenter, QString(stars, QChar(0x2605)));
     }
+    if (marks.rawPair) {
+        const QRect badge = RawPairMarkRect(rect, marks.rating && *marks.rating > 0);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(kRawPairColor);
+        painter.drawRoundedRect(badge, 3, 3);
+        QFont font = painter.font();
+        font.setPixelSize(9);
+        font.setBold(true);
+        painter.setFont(font);
+        painter.setPen(QColor(255, 255, 255));
+        painter.drawText(badge, Qt::AlignCenter, QStringLiteral("RAW+JPEG"));
+    }
     if (marks.clientPick) drawHeart(painter, rect);
     if (marks.openSeries)
         painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), 4), QColor(60, 150, 255));
@@ -114,13 +130,13 @@ QIcon MarkedIcon(const QImage& thumbnail, const ThumbnailMarks& marks) {
         image.fill(QColor(64, 64, 64));
         return image;
     }();
-    static std::map<std::tuple<int, bool, int, bool>, QIcon> shared;
+    static std::map<std::tuple<int, bool, int, bool, bool>, QIcon> shared;
     const int rating = marks.rating ? std::clamp(*marks.rating, picture::kReject, 5) : 0;
-    auto [at, added] = shared.try_emplace(
-        std::make_tuple(rating, marks.clientPick, marks.seriesCount, marks.openSeries));
+    auto [at, added] = shared.try_emplace(std::make_tuple(
+        rating, marks.clientPick, marks.seriesCount, marks.openSeries, marks.rawPair));
     if (added)
-        at->second =
-            draw(grey, ThumbnailMarks{rating == 0 ? std::nullopt : std::optional(rating),
-                                      marks.clientPick, marks.seriesCount, marks.openSeries});
+        at->second = draw(grey, ThumbnailMarks{rating == 0 ? std::nullopt : std::optional(rating),
+                                               marks.clientPick, marks.seriesCount,
+                                               marks.openSeries, marks.rawPair});
     return at->second;
 }

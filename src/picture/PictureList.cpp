@@ -129,6 +129,49 @@ std::vector<PictureEntry> ListPictures(const std::string& folder, const std::str
     return out;
 }
 
+std::vector<FoldedPicture> FoldPairs(const std::vector<PictureEntry>& entries) {
+    constexpr std::size_t kAlone = static_cast<std::size_t>(-1);
+    std::vector<FoldedPicture> out;
+    out.reserve(entries.size());
+    // The files of one number lie together in the listing: each run is folded on its own.
+    for (std::size_t first = 0; first < entries.size();) {
+        std::size_t past = first + 1;
+        while (past < entries.size() && entries[past].number == entries[first].number) ++past;
+        if (past - first == 1) {   // a number of one file: most of a folder
+            out.push_back({entries[first], {}});
+            first = past;
+            continue;
+        }
+        // Which JPEG of the run each RAW file belongs to.
+        std::vector<std::size_t> owner(past - first, kAlone);
+        for (std::size_t j = first; j < past; ++j) {
+            if (sdk::FileKindOf(entries[j].fileName) != sdk::FileKind::Jpeg) continue;
+            const std::optional<long long> written = writtenAt(entries[j].path);
+            if (!written) continue;
+            const std::string stem = stemOf(entries[j].fileName);
+            for (std::size_t r = first; r < past; ++r) {
+                if (owner[r - first] != kAlone ||
+                    sdk::FileKindOf(entries[r].fileName) != sdk::FileKind::Raw ||
+                    stemOf(entries[r].fileName) != stem)
+                    continue;
+                const std::optional<long long> rawWritten = writtenAt(entries[r].path);
+                if (rawWritten && std::llabs(*rawWritten - *written) <= kPairSeconds)
+                    owner[r - first] = j;
+            }
+        }
+        // In the listing's order, a pair at its JPEG's place, its RAW files in name order.
+        for (std::size_t j = first; j < past; ++j) {
+            if (owner[j - first] != kAlone) continue;
+            FoldedPicture picture{entries[j], {}};
+            for (std::size_t r = first; r < past; ++r)
+                if (owner[r - first] == j) picture.others.push_back(entries[r].path);
+            out.push_back(std::move(picture));
+        }
+        first = past;
+    }
+    return out;
+}
+
 std::string StemSidecarPath(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     const std::size_t dot = path.rfind('.');

@@ -48,6 +48,20 @@ constexpr long kPairSeconds = 30;
 // of it, path first.
 std::vector<std::string> PairOf(const std::string& path);
 
+// A picture as the Review strip shows it: a RAW+JPEG pair is one, led by its JPEG (sharper and
+// cheaper to show than the RAW's preview).
+struct FoldedPicture {
+    PictureEntry lead;                 // the pair's JPEG, else the file itself
+    std::vector<std::string> others;   // the pair's RAW files (paths), none for a file alone
+    bool operator==(const FoldedPicture&) const = default;
+};
+
+// entries (in ListPictures' order) with each JPEG and the RAW files that PairOf pairs with it
+// (the same name but for the extension, written within kPairSeconds of the JPEG) folded into
+// one, at the JPEG's place; every other file stays a picture of its own. Each file of a number
+// with both kinds is stated once; any thread.
+std::vector<FoldedPicture> FoldPairs(const std::vector<PictureEntry>& entries);
+
 // The sidecar darktable and digiKam read for path: the whole file name plus ".xmp".
 inline std::string SidecarPath(const std::string& path) { return path + ".xmp"; }
 // The sidecar digiKam writes when told to drop the extension: the name without it plus ".xmp"

@@ -12,6 +12,7 @@
 
 #include <utime.h>
 
+#include <algorithm>
 #include <ctime>
 #include <string>
 #include <utility>
@@ -51,6 +52,65 @@ TEST(PictureList, PairsOnlyTheFilesOfOneRelease) {
         const std::vector<std::string> alone{raw}, both{raw, jpeg};
         EXPECT_EQ(picture::PairOf(raw), row.paired ? both : alone);
         EXPECT_EQ(picture::PairOf(jpeg).size(), row.paired ? 2u : 1u);
+    }
+}
+
+// The Review strip's pictures: a JPEG and the RAW files of its release are one, at the JPEG's
+// place; a RAW alone, a JPEG alone, a RAW of another release and a pair's TIFF stay their own.
+TEST(PictureList, FoldsEachJpegWithTheRawOfItsRelease) {
+    using Folded = std::vector<std::pair<std::string, std::vector<std::string>>>;
+    struct File {
+        const char* name;
+        long age;   // seconds before now it was written
+    };
+    struct Row {
+        const char* what;
+        std::vector<File> files;
+        Folded expected;   // each picture's leading file and its RAW files, newest first
+    };
+    const Row rows[] = {
+        {"a pair, a RAW alone, a JPEG alone",
+         {{"Photo-0003.crw", 0},
+          {"Photo-0003.jpg", 0},
+          {"Photo-0002.cr2", 0},
+          {"Photo-0001.jpg", 0}},
+         {{"Photo-0003.jpg", {"Photo-0003.crw"}}, {"Photo-0002.cr2", {}}, {"Photo-0001.jpg", {}}}},
+        {"the extension's case, two RAW files of one release",
+         {{"Photo-0007.CR2", 5}, {"Photo-0007.dng", 0}, {"Photo-0007.JPG", 0}},
+         {{"Photo-0007.JPG", {"Photo-0007.CR2", "Photo-0007.dng"}}}},
+        {"a slow RAW is still the release's; one written later is another picture",
+         {{"Photo-0005.jpg", 3600},
+          {"Photo-0005.cr2", 0},
+          {"Photo-0004.jpg", picture::kPairSeconds},
+          {"Photo-0004.cr2", 0}},
+         {{"Photo-0005.cr2", {}}, {"Photo-0005.jpg", {}}, {"Photo-0004.jpg", {"Photo-0004.cr2"}}}},
+        {"only RAW files fold into a JPEG",
+         {{"Photo-0006.jpg", 0}, {"Photo-0006.tif", 0}, {"Photo-0006.cr2", 0}},
+         {{"Photo-0006.jpg", {"Photo-0006.cr2"}}, {"Photo-0006.tif", {}}}},
+    };
+    const std::time_t now = std::time(nullptr);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempDir dir;
+        for (const File& file : row.files) {
+            testsupport::WriteFile(dir.file(file.name), "x");
+            WrittenAt(dir.file(file.name), now - file.age);
+        }
+        const std::vector<picture::PictureEntry> entries =
+            picture::ListPictures(dir.folder(), "Photo", NameTemplate::kDefault, "");
+        Folded folded;
+        for (const picture::FoldedPicture& p : picture::FoldPairs(entries)) {
+            folded.push_back({p.lead.fileName, {}});
+            for (const std::string& raw : p.others)
+                folded.back().second.push_back(raw.substr(raw.rfind('/') + 1));
+        }
+        EXPECT_EQ(folded, row.expected);
+        // A pair folded here is what a rating or a Delete of its JPEG takes.
+        for (const picture::FoldedPicture& p : picture::FoldPairs(entries)) {
+            const std::vector<std::string> pair = picture::PairOf(p.lead.path);
+            for (const std::string& raw : p.others)
+                EXPECT_NE(std::find(pair.begin(), pair.end(), raw), pair.end()) << raw;
+        }
     }
 }
 
