@@ -322,6 +322,9 @@ int ClientServer::Answer(MHD_Connection* connection, const char* url, const char
 }
 
 int ClientServer::answerEvents(MHD_Connection* connection, const char* lastEventId) {
+    // On this connection's own thread: a stream opened as the server starts hears of every
+    // picture saved after it, not only of those after the feed's first look at the folder.
+    feed_->WaitFollowing(std::chrono::seconds(5));
     std::uint64_t last = feed_->Last();
     // A page coming back after a drop is given what it missed, when that is still kept.
     if (lastEventId)

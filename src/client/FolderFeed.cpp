@@ -20,6 +20,7 @@ void FolderFeed::Start() {
     {
         std::lock_guard lock(lock_);
         stopped_ = false;
+        following_ = false;
     }
     thread_ = std::thread([this] { run(); });
 }
@@ -44,6 +45,11 @@ void FolderFeed::Stop() {
 bool FolderFeed::Stopped() const {
     std::lock_guard lock(lock_);
     return stopped_;
+}
+
+bool FolderFeed::WaitFollowing(std::chrono::milliseconds wait) {
+    std::unique_lock lock(lock_);
+    return changed_.wait_for(lock, wait, [this] { return following_ || stopped_; }) && !stopped_;
 }
 
 std::uint64_t FolderFeed::Last() const {
@@ -116,6 +122,11 @@ void FolderFeed::run() {
         if (moved && !first) Publish("reload", "{}");
     };
     follow();
+    {
+        std::lock_guard lock(lock_);
+        following_ = true;
+    }
+    changed_.notify_all();
     alignas(struct inotify_event) char buffer[16384];
     while (!Stopped()) {
         pollfd fds[2] = {{notify, POLLIN, 0}, {wake_[0], POLLIN, 0}};

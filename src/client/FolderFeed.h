@@ -6,6 +6,7 @@
 
 #include "client/ServedPictures.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -40,6 +41,9 @@ public:
     // whose `after` fell out of the kept events gets one "reload".
     std::deque<FeedEvent> Next(std::uint64_t after, std::chrono::milliseconds wait);
     std::uint64_t Last() const;
+    // Waits up to `wait` until the thread follows the folder (its first look taken, its watch
+    // set), so a reader that then opens gets every later picture. False on a timeout or a stop.
+    bool WaitFollowing(std::chrono::milliseconds wait);
 
     // Adds an event (also used for a pick made from a page, so every page shows it at once).
     void Publish(std::string name, std::string data);
@@ -51,11 +55,12 @@ private:
     Session session_;
     std::thread thread_;
     int wake_[2] = {-1, -1};    // a pipe: Stop() writes, the thread's poll wakes
-    mutable std::mutex lock_;   // guards events_, next_, stopped_
+    mutable std::mutex lock_;   // guards events_, next_, stopped_, following_
     std::condition_variable changed_;
     std::deque<FeedEvent> events_;
     std::uint64_t next_ = 1;
     bool stopped_ = false;
+    bool following_ = false;
     // The feed thread's own: the folder followed and what it last held, number -> (time, json).
     std::string folder_, name_;
     std::string naming_;   // the published template and job the list was made with
