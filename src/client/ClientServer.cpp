@@ -89,8 +89,13 @@ MHD_Result onAccept(void* server, const sockaddr* address, socklen_t) {
     return static_cast<ClientServer*>(server)->Admit(addressText(address)) ? MHD_YES : MHD_NO;
 }
 
-void onConnection(void* server, MHD_Connection*, void**, MHD_ConnectionNotificationCode code) {
-    static_cast<ClientServer*>(server)->Connected(code == MHD_CONNECTION_NOTIFY_STARTED);
+void onConnection(void* server, MHD_Connection* connection, void**,
+                  MHD_ConnectionNotificationCode code) {
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    static_cast<ClientServer*>(server)->Connected(
+        code == MHD_CONNECTION_NOTIFY_STARTED,
+        info && info->client_addr ? addressText(info->client_addr) : std::string());
 }
 
 // One page's event stream: what is still to be written and the last event taken.
@@ -220,7 +225,7 @@ std::string ClientServer::Start(const ClientViewOptions& options) {
             // Connections past the limit are accepted and closed at once by onAccept (at its
             // own limit libmicrohttpd would leave them waiting, unanswered, in the backlog).
             MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&bind), MHD_OPTION_CONNECTION_LIMIT,
-            options_.maxClients * 4, MHD_OPTION_LISTEN_BACKLOG_SIZE, 64u,
+            options_.maxClients * kConnectionsPerClient, MHD_OPTION_LISTEN_BACKLOG_SIZE, 64u,
             MHD_OPTION_CONNECTION_TIMEOUT, options_.idleSeconds,
             // Request line and headers together: anything larger is refused unread.
             MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<std::size_t>(16384),
@@ -256,12 +261,34 @@ std::vector<std::string> ClientServer::Urls() const {
 }
 
 bool ClientServer::Admit(const std::string& address) {
-    return clients_.load() < options_.maxClients && !guard_->Refused(address);
+    if (guard_->Refused(address)) return false;
+    // Counted here, before libmicrohttpd makes the connection, so a burst cannot overshoot.
+    std::lock_guard lock(machinesLock_);
+    const auto at = machines_.find(address);
+    if (at == machines_.end()) {
+        if (machines_.size() >= options_.maxClients) return false;
+        machines_.emplace(address, 1u);
+        return true;
+    }
+    if (at->second >= kConnectionsPerClient) return false;
+    ++at->second;
+    return true;
 }
 
-void ClientServer::Connected(bool opened) {
-    if (opened) ++clients_;
-    else --clients_;
+void ClientServer::Connected(bool opened, const std::string& address) {
+    if (opened) {
+        ++clients_;
+        return;
+    }
+    --clients_;
+    std::lock_guard lock(machinesLock_);
+    const auto at = machines_.find(address);
+    if (at != machines_.end() && --at->second == 0) machines_.erase(at);
+}
+
+unsigned ClientServer::Machines() const {
+    std::lock_guard lock(machinesLock_);
+    return static_cast<unsigned>(machines_.size());
 }
 
 int ClientServer::Answer(MHD_Connection* connection, const char* url, const char* method,

@@ -12,7 +12,9 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,7 +24,10 @@ struct MHD_Daemon;
 namespace client {
 
 constexpr int kDefaultPort = 8420;
-constexpr unsigned kMaxClients = 16;
+constexpr unsigned kMaxClients = 16;   // machines (addresses) at once
+// Connections one machine may hold at once: a page keeps its event stream and perhaps the live
+// view open and fetches several pictures side by side.
+constexpr unsigned kConnectionsPerClient = 8;
 constexpr unsigned kMaxLiveStreams = 8;
 
 struct ClientViewOptions {
@@ -64,14 +69,17 @@ public:
     const std::string& Key() const { return options_.key; }
     // "http://ADDRESS:PORT/?key=KEY" for each address listened on, the most useful first.
     std::vector<std::string> Urls() const;
+    // Connections open now, and the machines they come from.
     unsigned Clients() const { return clients_.load(); }
+    unsigned Machines() const;
 
     // For libmicrohttpd's callbacks.
     struct Request;
     int Answer(MHD_Connection* connection, const char* url, const char* method,
                std::size_t uploadSize, void** state);
     bool Admit(const std::string& address);
-    void Connected(bool opened);
+    // A connection from address was opened or closed (after Admit took it).
+    void Connected(bool opened, const std::string& address);
 
 private:
     int answerEvents(MHD_Connection* connection, const char* lastEventId);
@@ -88,6 +96,8 @@ private:
     int port_ = 0;
     std::atomic<bool> picks_{true};
     std::atomic<unsigned> clients_{0};
+    mutable std::mutex machinesLock_;
+    std::map<std::string, unsigned> machines_;   // address -> connections admitted and open
     std::atomic<bool> live_{false};
     std::atomic<unsigned> liveStreams_{0};
     std::shared_ptr<LiveFrames> frames_ = std::make_shared<LiveFrames>();
