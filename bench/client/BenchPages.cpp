@@ -49,7 +49,7 @@ long fetch(int port, const std::string& target) {
 }
 
 void eventPage(int port, const std::string& key, int page, int pictures, Seen& seen,
-               std::atomic<int>& open) {
+               std::atomic<int>& open, int first) {
     const int fd = connectTo(port);
     if (fd < 0 || !sendAll(fd, "GET /events?key=" + key + " HTTP/1.1\r\nHost: b\r\n\r\n")) {
         if (fd >= 0) ::close(fd);
@@ -58,9 +58,9 @@ void eventPage(int port, const std::string& key, int page, int pictures, Seen& s
     }
     std::string got;
     bool counted = false;
-    int last = 0;
+    int last = -1;   // the highest index announced
     char buffer[8192];
-    while (last < pictures) {
+    while (last < pictures - 1) {
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
         if (n <= 0) break;
         got.append(buffer, n);
@@ -71,19 +71,19 @@ void eventPage(int port, const std::string& key, int page, int pictures, Seen& s
             if (event.find("event: picture") == std::string::npos) continue;
             const std::size_t at = event.find("\"n\":");
             if (at == std::string::npos) continue;
-            const int number = std::atoi(event.c_str() + at + 4);
-            if (number < 1 || number > pictures) continue;
+            const int number = std::atoi(event.c_str() + at + 4), index = number - first;
+            if (index < 0 || index >= pictures) continue;
             const std::int64_t when = nowUs();
             {
                 const std::lock_guard hold(seen.lock);
-                if (seen.event[page][number - 1] != 0) continue;
-                seen.event[page][number - 1] = when;
+                if (seen.event[page][index] != 0) continue;
+                seen.event[page][index] = when;
             }
             if (fetch(port, "/thumb/" + std::to_string(number) + "?key=" + key) > 1000) {
                 const std::lock_guard hold(seen.lock);
-                seen.thumb[page][number - 1] = nowUs();
+                seen.thumb[page][index] = nowUs();
             }
-            last = std::max(last, number);
+            last = std::max(last, index);
         }
     }
     if (!counted) ++open;

@@ -20,7 +20,7 @@ long fetch(int port, const std::string& target);
 
 struct Seen {
     std::mutex lock;
-    // [page][picture - 1]: when the event came, when the thumbnail was in (us, 0: never)
+    // [page][picture - first]: when the event came, when the thumbnail was in (us, 0: never)
     std::vector<std::vector<std::int64_t>> event, thumb;
     void size(int pages, int pictures) {
         event.assign(pages, std::vector<std::int64_t>(pictures, 0));
@@ -28,10 +28,11 @@ struct Seen {
     }
 };
 
-// Reads the event stream until pictures 1..`pictures` were announced or the stream ends; for
-// each new picture fetches its thumbnail. `open` counts up once the stream answered (or failed).
+// Reads the event stream until pictures first..first + pictures - 1 were announced or the stream
+// ends; for each new picture fetches its thumbnail. `open` counts up once the stream answered (or
+// failed). Seen is indexed by number - first.
 void eventPage(int port, const std::string& key, int page, int pictures, Seen& seen,
-               std::atomic<int>& open);
+               std::atomic<int>& open, int first = 1);
 // Counts the frames of the live stream until the server ends it.
 void livePage(int port, const std::string& key, std::atomic<int>& open, std::atomic<long>& frames);
 

@@ -169,7 +169,7 @@ Run run(const Options& o, int clients, int live, const std::vector<std::uint8_t>
     std::vector<std::thread> pages;
     for (int c = 0; c < clients; ++c)
         pages.emplace_back(benchpages::eventPage, port, kKey, c, o.pictures, std::ref(seen),
-                           std::ref(open));
+                           std::ref(open), 1);
     std::atomic<long> liveFrames{0};
     for (int c = 0; c < live; ++c)
         pages.emplace_back(benchpages::livePage, port, kKey, std::ref(open), std::ref(liveFrames));

@@ -14,15 +14,15 @@
 
 namespace {
 
-// The page process: waits for "open PORT KEY PICTURES EVENTPAGES LIVEPAGES", says "opened"
+// The page process: waits for "open PORT KEY FIRST PICTURES EVENTPAGES LIVEPAGES", says "opened"
 // once every stream answered, and when the pages have ended writes what they saw.
 [[noreturn]] void pages(int in, int out) {
     FILE* from = ::fdopen(in, "r");
     FILE* to = ::fdopen(out, "w");
     char key[128] = {};
-    int port = 0, pictures = 0, eventPages = 0, livePages = 0;
-    if (std::fscanf(from, "open %d %127s %d %d %d", &port, key, &pictures, &eventPages,
-                    &livePages) != 5)
+    int port = 0, first = 0, pictures = 0, eventPages = 0, livePages = 0;
+    if (std::fscanf(from, "open %d %127s %d %d %d %d", &port, key, &first, &pictures, &eventPages,
+                    &livePages) != 6)
         std::_Exit(0);
     benchpages::Seen seen;
     seen.size(eventPages, pictures);
@@ -32,7 +32,7 @@ namespace {
     const std::string keyText = key;
     for (int p = 0; p < eventPages; ++p)
         threads.emplace_back(benchpages::eventPage, port, keyText, p, pictures, std::ref(seen),
-                             std::ref(open));
+                             std::ref(open), first);
     for (int p = 0; p < livePages; ++p)
         threads.emplace_back(benchpages::livePage, port, keyText, std::ref(open), std::ref(frames));
     while (open.load() < eventPages + livePages)
@@ -70,11 +70,11 @@ bool ClientLoad::Fork() {
     return true;
 }
 
-void ClientLoad::Open(int port, const std::string& key, int pictures, int eventPages,
+void ClientLoad::Open(int port, const std::string& key, int first, int pictures, int eventPages,
                       int livePages) {
     const std::string line = "open " + std::to_string(port) + " " + key + " " +
-                             std::to_string(pictures) + " " + std::to_string(eventPages) + " " +
-                             std::to_string(livePages) + "\n";
+                             std::to_string(first) + " " + std::to_string(pictures) + " " +
+                             std::to_string(eventPages) + " " + std::to_string(livePages) + "\n";
     if (::write(toChild_, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
         std::fprintf(stderr, "the page process is gone\n");
 }

@@ -14,14 +14,15 @@ class ClientLoad {
 public:
     // Forks the page process; call before any thread exists. False when that failed.
     bool Fork();
-    // The pages open against 127.0.0.1:port; pictures 1..pictures are awaited.
-    void Open(int port, const std::string& key, int pictures, int eventPages, int livePages);
+    // The pages open against 127.0.0.1:port; pictures first..first + pictures - 1 are awaited.
+    void Open(int port, const std::string& key, int first, int pictures, int eventPages,
+              int livePages);
     // True once every page's stream has answered; `step` runs between looks (up to 10 s).
     bool WaitOpen(const std::function<void()>& step);
 
     struct Result {
         long liveFrames = 0;
-        // [page][picture - 1]: when the event came, when the thumbnail was in (steady us, 0:
+        // [page][picture - first]: when the event came, when the thumbnail was in (steady us, 0:
         // never)
         std::vector<std::vector<std::int64_t>> event, thumb;
     };

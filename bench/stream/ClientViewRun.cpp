@@ -58,6 +58,7 @@ struct Half {
     std::uint64_t delivered = 0, shown = 0;
     double maxStallMs = 0, cpuPct = 0, seconds = 0;
     int posted = 0, inFolder = 0, late = 0;
+    int first = 0;                   // the first picture's number
     std::vector<double> captureMs;   // the Capture Photo call, on the window thread
     std::vector<std::int64_t> calledUs, returnedUs;   // when each call was made, returned
     std::vector<std::int64_t> savedUs;   // when each file was saved (its time, steady us)
@@ -130,9 +131,15 @@ Half measure(CMainApp& app, const ClientViewRun& run, const std::string& folder)
     const std::int64_t offsetUs = static_cast<std::int64_t>(real.tv_sec) * 1000000 +
                                   real.tv_nsec / 1000 - benchpages::nowUs();
     half.savedUs.assign(run.captures, 0);
+    // A fresh folder's numbers start where the naming starts them (Photo-0000.jpg).
+    half.first = listed.empty() ? 0 : static_cast<int>(listed.front().number);
     for (const client::ServedPicture& p : listed)
-        if (p.number >= 1 && p.number <= static_cast<std::uint32_t>(run.captures))
-            half.savedUs[p.number - 1] = p.modifiedMs * 1000 - offsetUs;
+        half.first = std::min(half.first, static_cast<int>(p.number));
+    for (const client::ServedPicture& p : listed) {
+        const int index = static_cast<int>(p.number) - half.first;
+        if (index >= 0 && index < run.captures)
+            half.savedUs[index] = p.modifiedMs * 1000 - offsetUs;
+    }
     return half;
 }
 
@@ -173,8 +180,9 @@ int RunClientView(CMainApp& app, ClientLoad& load, const ClientViewRun& run,
         return 1;
     }
     const QUrl url(dialog->Url());
+    // The numbers start as they did in the first half's fresh folder.
     load.Open(url.port(), QUrlQuery(url).queryItemValue(QStringLiteral("key")).toStdString(),
-              run.captures, run.eventPages, run.livePages);
+              first.first, run.captures, run.eventPages, run.livePages);
     if (!load.WaitOpen([] { pumpFor(1); })) std::fprintf(stderr, "not every page opened\n");
     QElapsedTimer liveClock;
     liveClock.start();
@@ -193,7 +201,7 @@ int RunClientView(CMainApp& app, ClientLoad& load, const ClientViewRun& run,
     for (int p = 0; p < run.eventPages; ++p)
         for (int n = 0; n < run.captures; ++n) {
             if (n >= static_cast<int>(second.returnedUs.size()) || pages.thumb[p][n] == 0) {
-                std::fprintf(stderr, "page %d: picture %d %s\n", p + 1, n + 1,
+                std::fprintf(stderr, "page %d: picture %d %s\n", p + 1, n + second.first,
                              pages.event[p][n] == 0 ? "never announced" : "without thumbnail");
                 ++pageLost;
                 continue;
@@ -204,7 +212,7 @@ int RunClientView(CMainApp& app, ClientLoad& load, const ClientViewRun& run,
                 std::fprintf(stderr,
                              "picture %d: called +0, returned %+.1f, saved %+.1f, event %+.1f, "
                              "thumbnail %+.1f ms\n",
-                             n + 1, (second.returnedUs[n] - second.calledUs[n]) / 1000.0,
+                             n + second.first, (second.returnedUs[n] - second.calledUs[n]) / 1000.0,
                              (second.savedUs[n] - second.calledUs[n]) / 1000.0,
                              (pages.event[p][n] - second.calledUs[n]) / 1000.0,
                              (pages.thumb[p][n] - second.calledUs[n]) / 1000.0);
