@@ -14,13 +14,11 @@
 // "thumb_ms_max", "lost", "server_cpu_pct_idle", "server_cpu_pct_clients",
 // "cpu_pct_per_client", "live_pages", "offer_p99_us", "offer_max_us", "live_fps_per_page"}, CPU in percent of
 // one core over the run.
+#include "BenchPages.h"
 #include "client/ClientServer.h"
 #include "sdk/sim/ImageFile.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,13 +37,9 @@
 
 namespace {
 
+using benchpages::nowUs;
 using Clock = std::chrono::steady_clock;   // CLOCK_MONOTONIC: one clock for both processes
 const std::string kKey = "0123456789abcdef0123456789abcdef";
-
-std::int64_t nowUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch())
-        .count();
-}
 
 struct Options {
     int pictures = 50, intervalMs = 1000, clients = 8, width = 6000;
@@ -133,106 +127,6 @@ std::vector<std::uint8_t> pictureBytes(int width) {
     std::_Exit(0);
 }
 
-int connectTo(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    timeval wait{10, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<std::uint16_t>(port));
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-bool sendAll(int fd, const std::string& text) {
-    return ::send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
-}
-
-// One GET answered whole (the connection closed after it); its body's size, -1 on failure.
-long fetch(int port, const std::string& target) {
-    const int fd = connectTo(port);
-    if (fd < 0) return -1;
-    long total = 0;
-    if (sendAll(fd, "GET " + target + " HTTP/1.1\r\nHost: b\r\nConnection: close\r\n\r\n")) {
-        char buffer[16384];
-        for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) total += n;
-    }
-    ::close(fd);
-    return total;
-}
-
-struct Seen {
-    std::mutex lock;
-    // [client][picture]: when the event came, when the thumbnail was in (us, 0: never)
-    std::vector<std::vector<std::int64_t>> event, thumb;
-};
-
-// A page: reads the event stream, and for each new picture's event fetches its thumbnail.
-void page(int port, int client, int pictures, Seen& seen, std::atomic<int>& open) {
-    const int fd = connectTo(port);
-    if (fd < 0 || !sendAll(fd, "GET /events?key=" + kKey + " HTTP/1.1\r\nHost: b\r\n\r\n")) {
-        ++open;
-        return;
-    }
-    std::string got;
-    bool counted = false;
-    int last = 0;
-    char buffer[8192];
-    while (last < pictures) {
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0) break;
-        got.append(buffer, n);
-        if (!counted && got.find("retry:") != std::string::npos) ++open, counted = true;
-        for (std::size_t end; (end = got.find("\n\n")) != std::string::npos;) {
-            const std::string event = got.substr(0, end);
-            got.erase(0, end + 2);
-            if (event.find("event: picture") == std::string::npos) continue;
-            const std::size_t at = event.find("\"n\":");
-            if (at == std::string::npos) continue;
-            const int number = std::atoi(event.c_str() + at + 4);
-            if (number < 1 || number > pictures) continue;
-            const std::int64_t when = nowUs();
-            {
-                const std::lock_guard hold(seen.lock);
-                if (seen.event[client][number - 1] != 0) continue;
-                seen.event[client][number - 1] = when;
-            }
-            if (fetch(port, "/thumb/" + std::to_string(number) + "?key=" + kKey) > 1000) {
-                const std::lock_guard hold(seen.lock);
-                seen.thumb[client][number - 1] = nowUs();
-            }
-            last = std::max(last, number);
-        }
-    }
-    if (!counted) ++open;
-    ::close(fd);
-}
-
-// A page on the live stream: counts the frames that come until the server ends it.
-void livePage(int port, std::atomic<int>& open, std::atomic<long>& frames) {
-    const int fd = connectTo(port);
-    if (fd < 0 || !sendAll(fd, "GET /live?key=" + kKey + " HTTP/1.1\r\nHost: b\r\n\r\n")) {
-        ++open;
-        return;
-    }
-    ++open;
-    std::string tail;
-    char buffer[32768];
-    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
-        tail.append(buffer, n);
-        for (std::size_t at; (at = tail.find("--frame\r\n")) != std::string::npos;) {
-            ++frames;
-            tail.erase(0, at + 9);
-        }
-        if (tail.size() > 16) tail.erase(0, tail.size() - 16);
-    }
-    ::close(fd);
-}
-
 double percentile(std::vector<double> v, double p) {
     if (v.empty()) return -1;
     std::sort(v.begin(), v.end());
@@ -269,16 +163,16 @@ Run run(const Options& o, int clients, int live, const std::vector<std::uint8_t>
     char line[256];
     int port = 0;
     if (std::fgets(line, sizeof line, lines)) std::sscanf(line, "port %d", &port);
-    Seen seen;
-    seen.event.assign(clients, std::vector<std::int64_t>(o.pictures, 0));
-    seen.thumb = seen.event;
+    benchpages::Seen seen;
+    seen.size(clients, o.pictures);
     std::atomic<int> open{0};
     std::vector<std::thread> pages;
     for (int c = 0; c < clients; ++c)
-        pages.emplace_back(page, port, c, o.pictures, std::ref(seen), std::ref(open));
+        pages.emplace_back(benchpages::eventPage, port, kKey, c, o.pictures, std::ref(seen),
+                           std::ref(open), 1);
     std::atomic<long> liveFrames{0};
     for (int c = 0; c < live; ++c)
-        pages.emplace_back(livePage, port, std::ref(open), std::ref(liveFrames));
+        pages.emplace_back(benchpages::livePage, port, kKey, std::ref(open), std::ref(liveFrames));
     while (open.load() < clients + live) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     if (::write(toServer[1], "g", 1) != 1) std::exit(1);
 

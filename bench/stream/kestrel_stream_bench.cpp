@@ -1,7 +1,10 @@
 // Streams the simulated camera (or a real one) into the real main window and measures the live
 // path:
 //   kestrel_stream_bench --fps F --seconds S [--stack N] [--mode plain|stack|stitch] [--camera "MODEL@PORT"]
-// With --camera the camera is opened through libgphoto2 (for the test camera driver, run with
+//                        [--sim-camera NAME]
+// --sim-camera picks the simulated camera of that name ("EOS 20D", whose pictures arrive after
+// the release on the SDK's thread); without it the last listed, a CD camera saving during the
+// release. With --camera the camera is opened through libgphoto2 (for the test camera driver, run with
 // CAMLIBS naming its folder) and streams at its own pace; --fps is then the simulator's only.
 // With the test camera on "disk:FOLDER", --captures N also posts N captures from the
 // user-interface thread during the run and reports how long each waited before the camera
@@ -15,10 +18,20 @@
 // --mode stack chooses the Astrophotography tab with the slider at N (10 when not given);
 // --mode stitch chooses the Stitch tab, takes a picture so a strip is shown and keeps the
 // overlap readout running ("overlap_estimates" counts its estimates during the run).
-// The last line printed is one JSON object: {"delivered", "shown", "max_ui_stall_ms",
+// --event-pages E --live-pages L (with --captures N, default 100) runs the window over the
+// simulated camera twice for --seconds each, N captures spread over each through the Capture
+// Photo path: first alone, then with the client view started on loopback (live view ticked),
+// E pages on its event stream fetching each new thumbnail and L on its live stream, played by a
+// child process. Each half prints a JSON line (frames offered by the camera, delivered, shown,
+// pictures in the folder and late, the process's CPU), and a last line sums up: shown_pct (of
+// the frames the camera offered), lost and late pictures, what the pages got and
+// cpu_pct_per_client, the window process's added CPU a page in percent of one core.
+// Otherwise the last line printed is one JSON object: {"delivered", "shown", "max_ui_stall_ms",
 // "cpu_ms_per_frame"}. "delivered" counts frames the SDK handed to the viewscreen during the
 // run, "shown" those the live picture took; the UI stall is the longest lateness of a 5 ms
 // timer on the user-interface thread.
+#include "ClientLoad.h"
+#include "ClientViewRun.h"
 #include "app/CMainApp.h"
 #include "app/CMainFrame.h"
 #include "capture/CCapAstroDlg.h"
@@ -92,6 +105,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "--mode is plain, stack or stitch\n");
         return 2;
     }
+    ClientViewRun served;
+    served.eventPages = static_cast<int>(argValue(argc, argv, "--event-pages", 0));
+    served.livePages = static_cast<int>(argValue(argc, argv, "--live-pages", 0));
+    served.captures = static_cast<int>(argValue(argc, argv, "--captures", 100));
+    served.seconds = seconds;
+    served.fps = fps;
+    ClientLoad load;   // the pages' process, forked before any thread
+    const bool clientView = served.eventPages + served.livePages > 0;
+    if (clientView && !load.Fork()) {
+        std::fprintf(stderr, "could not start the pages' process\n");
+        return 1;
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
 
@@ -121,8 +146,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no camera list, viewscreen or camera\n");
         return 1;
     }
-    // The named real camera heads the list; else the last row, a CD camera.
-    list->cameraList()->setCurrentRow(named != nullptr ? 0 : list->cameraList()->count() - 1);
+    // The named real camera heads the list; else the simulated one named by --sim-camera, or
+    // the last row, a CD camera.
+    int row = named != nullptr ? 0 : list->cameraList()->count() - 1;
+    if (const char* simulated = argText(argc, argv, "--sim-camera"))
+        for (int i = 0; i < list->cameraList()->count(); ++i)
+            if (list->cameraList()->item(i)->text().contains(QString::fromUtf8(simulated))) row = i;
+    list->cameraList()->setCurrentRow(row);
     list->OnConnect();
     if (!doc->openDriver()) {
         std::fprintf(stderr, "could not connect\n");
@@ -149,6 +179,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     pump(500);   // warm-up: buffers sized, the stacking window filling
+    if (clientView) return RunClientView(app, load, served, dir.path().toStdString());
     const OverlapReadout* readout = host ? host->stitchPanel()->readout() : nullptr;
     const std::uint64_t estimates0 = readout ? readout->estimatesDone() : 0;
 
