@@ -17,10 +17,19 @@ std::int64_t nowUs() {
         .count();
 }
 
-int connectTo(int port) {
+int connectTo(int port, int machine) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     timeval wait{10, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    // Each page from a machine of its own (127.0.4.N), as the server counts machines.
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    from.sin_addr.s_addr =
+        htonl((127u << 24) | (4u << 8) | static_cast<unsigned>(1 + machine % 250));
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) {
+        ::close(fd);
+        return -1;
+    }
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(static_cast<std::uint16_t>(port));
@@ -36,8 +45,8 @@ bool sendAll(int fd, const std::string& text) {
     return ::send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
 }
 
-long fetch(int port, const std::string& target) {
-    const int fd = connectTo(port);
+long fetch(int port, const std::string& target, int machine) {
+    const int fd = connectTo(port, machine);
     if (fd < 0) return -1;
     long total = 0;
     if (sendAll(fd, "GET " + target + " HTTP/1.1\r\nHost: b\r\nConnection: close\r\n\r\n")) {
@@ -50,7 +59,7 @@ long fetch(int port, const std::string& target) {
 
 void eventPage(int port, const std::string& key, int page, int pictures, Seen& seen,
                std::atomic<int>& open, int first) {
-    const int fd = connectTo(port);
+    const int fd = connectTo(port, page);
     if (fd < 0 || !sendAll(fd, "GET /events?key=" + key + " HTTP/1.1\r\nHost: b\r\n\r\n")) {
         if (fd >= 0) ::close(fd);
         ++open;
@@ -79,7 +88,7 @@ void eventPage(int port, const std::string& key, int page, int pictures, Seen& s
                 if (seen.event[page][index] != 0) continue;
                 seen.event[page][index] = when;
             }
-            if (fetch(port, "/thumb/" + std::to_string(number) + "?key=" + key) > 1000) {
+            if (fetch(port, "/thumb/" + std::to_string(number) + "?key=" + key, page) > 1000) {
                 const std::lock_guard hold(seen.lock);
                 seen.thumb[page][index] = nowUs();
             }
@@ -91,7 +100,8 @@ void eventPage(int port, const std::string& key, int page, int pictures, Seen& s
 }
 
 void livePage(int port, const std::string& key, std::atomic<int>& open, std::atomic<long>& frames) {
-    const int fd = connectTo(port);
+    static std::atomic<int> machines{100};   // live pages are machines of their own too
+    const int fd = connectTo(port, machines++);
     if (fd < 0 || !sendAll(fd, "GET /live?key=" + key + " HTTP/1.1\r\nHost: b\r\n\r\n")) {
         if (fd >= 0) ::close(fd);
         ++open;

@@ -13,10 +13,11 @@ namespace benchpages {
 
 std::int64_t nowUs();   // the steady clock (CLOCK_MONOTONIC: one clock for every process)
 
-int connectTo(int port);   // a socket with a 10 s receive timeout; -1 when refused
+// A socket from machine (127.0.4.N) with a 10 s receive timeout; -1 when refused.
+int connectTo(int port, int machine = 0);
 bool sendAll(int fd, const std::string& text);
 // One GET answered whole (the connection closed after it); its body's size, -1 on failure.
-long fetch(int port, const std::string& target);
+long fetch(int port, const std::string& target, int machine = 0);
 
 struct Seen {
     std::mutex lock;
