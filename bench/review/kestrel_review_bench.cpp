@@ -6,8 +6,11 @@
 // 640 x 480 view: how far the view is behind the key at most, the longest the window thread
 // was late for a press (plus the step itself), and how long after the last press its picture is
 // on screen decoded. "Behind" counts the picture on screen, its strip thumbnail magnified while
-// it is decoded included; "decoded behind" only the decoded pictures.
-//   kestrel_review_bench [--pictures N] [--runs R] [--hold H]     (defaults 2000, 5 and 200)
+// it is decoded included; "decoded behind" only the decoded pictures. Last, --captures releases
+// of a simulated 24 MP camera from the Normal tab with "Show Each New Picture" on: from the
+// release to the new picture decoded in the large view, and from its file saved to the same.
+//   kestrel_review_bench [--pictures N] [--runs R] [--hold H] [--captures C]
+//                                                  (defaults 2000, 5, 200 and 30)
 // The pictures are hard links of one file, so 20,000 of them take no room.
 // Runs on Qt's offscreen platform unless QT_QPA_PLATFORM says otherwise. The last line printed
 // is one JSON object: {"pictures", "in_sight": thumbnails in the first screenful,
@@ -15,14 +18,17 @@
 // construction (the listing itself is read on the panel's worker), "new_picture_stall_ms_p50", "new_picture_stall_ms_max": the
 // longest single turn of the event loop from a new file's rescan to its item in the strip,
 // "hold_pictures", "hold_behind_max", "hold_decoded_behind_max", "hold_stall_ms_max",
-// "hold_last_shown_ms"}.
+// "hold_last_shown_ms", "captures", "release_to_large_ms_p50", "release_to_large_ms_p95",
+// "saved_to_large_ms_p50", "saved_to_large_ms_p95"}.
 #include "capture/CReviewPanel.h"
+#include "capture/CViewMain.h"
 #include "capture/CViewViewscreen.h"
 #include "document/CViewDoc.h"
 #include "sdk/sim/ImageFile.h"
 #include "sdk/sim/Simulator.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QTimer>
 
@@ -65,6 +71,14 @@ std::string NameOf(int number) {
     return name;
 }
 
+// The value below which the given share of v lies (nearest rank).
+double Percentile(std::vector<double> v, double share) {
+    if (v.empty()) return 0.0;
+    std::sort(v.begin(), v.end());
+    const auto rank = static_cast<std::size_t>(share * static_cast<double>(v.size()) + 0.999999);
+    return v[std::clamp<std::size_t>(rank, 1, v.size()) - 1];
+}
+
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0.0 : v[v.size() / 2];
@@ -73,11 +87,12 @@ double Median(std::vector<double> v) {
 }   // namespace
 
 int main(int argc, char** argv) {
-    int pictures = 2000, runs = 5, hold = 200;
+    int pictures = 2000, runs = 5, hold = 200, captures = 30;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--pictures") == 0) pictures = std::max(1, std::atoi(argv[i + 1]));
         if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
         if (std::strcmp(argv[i], "--hold") == 0) hold = std::max(2, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--captures") == 0) captures = std::max(1, std::atoi(argv[i + 1]));
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -228,15 +243,81 @@ int main(int argc, char** argv) {
             standIns);
     }
     std::filesystem::remove_all(folder);
+
+    // Releases from the Normal tab, each new picture shown large as it is saved.
+    std::vector<double> releaseToLarge, savedToLarge;
+    std::filesystem::create_directories(folder);
+    {
+        sim::CameraSpec camera = sim::fullCamera("Cd 24");
+        camera.sizePixels = {{0, {6000, 4000}}, {1, {3000, 2000}}, {2, {1500, 1000}}};
+        sim::World world;
+        world.cameras = {camera};
+        for (sim::Simulator* s : {&sim::Simulator::cd(), &sim::Simulator::rc()}) {
+            s->reset();
+            s->setManualViewfinder(true);
+        }
+        sim::Simulator::cd().setWorld(world);
+        sim::Simulator::rc().setWorld(sim::World{});
+        CViewDoc doc(sim::Simulator::cd().api(), sim::Simulator::rc().api(),
+                     (folder / "config.cfg").string());
+        doc.SetCaptureFolder(folder.string() + "/");
+        doc.SetCaptureName("Photo");
+        doc.UpdateDeviceList();
+        if (!doc.ConnectCamera("Cd 24")) {
+            std::fprintf(stderr, "the simulated camera did not connect\n");
+            return 1;
+        }
+        CViewViewscreen screen(&doc);
+        screen.setStep(160);   // the 640 x 480 view
+        screen.resize(640, 500);
+        screen.show();
+        CViewMain host(&doc);
+        host.resize(1024, 400);
+        host.show();
+        CReviewPanel* review = host.reviewPanel();
+        review->setShowNewPictures(true);
+        QString shown;
+        QObject::connect(review, &CReviewPanel::pictureShown,
+                         [&](const QString& path) { shown = path; });
+        QString last;
+        for (int n = 1; n <= captures; ++n) {
+            host.tabs()->setCurrentIndex(CViewMain::NormalTab);
+            const Clock::time_point release = Clock::now();
+            // As the Normal tab releases.
+            if (!doc.TakePicture()) {
+                std::fprintf(stderr, "capture %d failed\n", n);
+                return 1;
+            }
+            doc.PhotoCaptured();
+            // The simulated body writes its file inside the release.
+            const Clock::time_point saved = Clock::now();
+            // The folder's numbering is the document's: each capture shows a picture not shown
+            // before.
+            while (shown.isEmpty() || shown == last)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            const Clock::time_point large = Clock::now();
+            last = shown;
+            releaseToLarge.push_back(Ms(large - release));
+            savedToLarge.push_back(Ms(large - saved));
+            std::printf("capture %d (%s): release to large view %.1f ms (saved to large %.1f ms)\n",
+                        n, qPrintable(QFileInfo(shown).fileName()), releaseToLarge.back(),
+                        savedToLarge.back());
+        }
+    }
+    std::filesystem::remove_all(folder);
     std::printf(
         "{\"pictures\": %d, \"in_sight\": %d, \"first_screenful_ms_p50\": %.1f, "
         "\"first_screenful_ms_max\": %.1f, \"listed_ms_p50\": %.1f, \"new_picture_stall_ms_p50\": "
         "%.1f, \"new_picture_stall_ms_max\": %.1f, \"hold_pictures\": %d, \"hold_behind_max\": %d, "
         "\"hold_decoded_behind_max\": %d, \"hold_stall_ms_max\": %.1f, \"hold_last_shown_ms\": "
-        "%.1f}\n",
+        "%.1f, \"captures\": %d, \"release_to_large_ms_p50\": %.1f, "
+        "\"release_to_large_ms_p95\": %.1f, \"saved_to_large_ms_p50\": %.1f, "
+        "\"saved_to_large_ms_p95\": %.1f}\n",
         pictures, inSight, Median(firstScreenful),
         *std::max_element(firstScreenful.begin(), firstScreenful.end()), Median(listed),
         Median(stalls), *std::max_element(stalls.begin(), stalls.end()), hold, behindMax,
-        decodedBehindMax, holdStall, lastShownMs);
+        decodedBehindMax, holdStall, lastShownMs, captures, Percentile(releaseToLarge, 0.5),
+        Percentile(releaseToLarge, 0.95), Percentile(savedToLarge, 0.5),
+        Percentile(savedToLarge, 0.95));
     return 0;
 }
