@@ -305,14 +305,7 @@ TEST_F(DocumentTest, ANameInBothListsConnectsThroughCanonSdk) {
 }
 
 TEST_F(DocumentTest, ANameInNeitherListFailsAndKeepsTheSums) {
-    MakeDoc();
-    doc->UpdateDeviceList();
-    doc->setOnFrame(&Probe::OnFrame);
-    doc->SetAdditiveFrames(1);
-    std::vector<std::uint8_t> a = MakeUniformFrame(10), b = MakeUniformFrame(10);
-    Relay(a);
-    Relay(b);
-    EXPECT_EQ(b[100], 20);
+    EXPECT_EQ(SummingTwoFramesOf10(), 20);
     Cd().clearJournal();
     EXPECT_FALSE(doc->ConnectCamera("PowerShot"));      // prefix of a listed name
     EXPECT_FALSE(doc->ConnectCamera("powershot g5"));   // case counts
@@ -323,13 +316,7 @@ TEST_F(DocumentTest, ANameInNeitherListFailsAndKeepsTheSums) {
 }
 
 TEST_F(DocumentTest, SuccessfulConnectClearsTheSumsButKeepsTheFrames) {
-    MakeDoc();
-    doc->UpdateDeviceList();
-    doc->setOnFrame(&Probe::OnFrame);
-    doc->SetAdditiveFrames(1);
-    std::vector<std::uint8_t> a = MakeUniformFrame(10), b = MakeUniformFrame(10);
-    Relay(a);
-    Relay(b);
+    EXPECT_EQ(SummingTwoFramesOf10(), 20);
     doc->CalibrateNoise();   // noise 20
     ASSERT_TRUE(doc->ConnectCamera("PowerShot G5"));
     EXPECT_EQ(doc->stackedFrameCount(), 2u);

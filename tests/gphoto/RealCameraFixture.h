@@ -1,6 +1,7 @@
-// The fixture of the real-camera tests: the test camera driver (testcam/) loaded from CAMLIBS
+// The fixtures of the real-camera tests: the test camera driver (testcam/) loaded from CAMLIBS
 // and opened by model on "disk:" ports, as `--camera MODEL@PORT` does, under the real CanonSDK
-// driver and the document; with the helpers the tests share.
+// driver and the document (each test program's cameras and frames its own); with the helpers
+// the tests share.
 #pragma once
 
 #include "app/RealCameraLabels.h"
@@ -19,6 +20,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -66,21 +68,21 @@ inline void KeepHeader(const std::uint8_t* frame) {
     Probe::OnFrame(frame);
 }
 
-class RealCameraTest : public ::testing::Test {
+// The real backend over the test camera driver, a document over it saving into a folder of its
+// own, its console and Probe's log; each test's SetUp opens them on the cameras it wants.
+class RealBackendTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(camlibsSet);
+    // Resets the simulators (one EOS 300D on the backend's side, frames as given) and opens the
+    // backend on cameras ("MODEL@disk:PATH"), autodetect off, and the document over it.
+    void OpenBackend(std::vector<std::string> cameras, Frames frames,
+                     std::function<void(const std::string&)> note = {}) {
         Probe::Reset();
-        ResetSimulators(std::nullopt, WorldOf({sim::fullCamera("EOS 300D")}), Frames::Streamed);
+        ResetSimulators(std::nullopt, WorldOf({sim::fullCamera("EOS 300D")}), frames);
         gphoto::Options options;
         options.autodetect = false;
-        options.cameras = {kEos + "@disk:" + eosDisk.path(),
-                           kCompact + "@disk:" + compactDisk.path()};
+        options.cameras = std::move(cameras);
         options.labels = RealCameraLabels();
-        options.note = [this](const std::string& line) {
-            std::lock_guard guard(notesLock);
-            notes.push_back(line);
-        };
+        options.note = std::move(note);
         real = std::make_unique<gphoto::RealCameras>(sim::Simulator::rc().api(), options);
         doc = std::make_unique<CViewDoc>(sim::Simulator::cd().api(), real->api(),
                                          captures.file("config.cfg"));
@@ -88,14 +90,32 @@ protected:
         doc->SetCaptureName("Photo");
         doc->RegisterView(&console, "Debug");
         doc->setOnLog(&Probe::OnLog);
-        doc->setOnProgress(&Probe::OnProgress);
-        doc->setOnFrame(&KeepHeader);
-        doc->UpdateDeviceList();
     }
     void TearDown() override {
         doc.reset();
         real.reset();
         ResetSimulators();
+    }
+
+    TempDir captures;
+    ConsolePane console;
+    std::unique_ptr<gphoto::RealCameras> real;
+    std::unique_ptr<CViewDoc> doc;
+};
+
+// Both test cameras, each on a disk of its own, streaming frames; the backend's notes kept.
+class RealCameraTest : public RealBackendTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(camlibsSet);
+        OpenBackend({kEos + "@disk:" + eosDisk.path(), kCompact + "@disk:" + compactDisk.path()},
+                    Frames::Streamed, [this](const std::string& line) {
+                        std::lock_guard guard(notesLock);
+                        notes.push_back(line);
+                    });
+        doc->setOnProgress(&Probe::OnProgress);
+        doc->setOnFrame(&KeepHeader);
+        doc->UpdateDeviceList();
     }
     void Inject(const TempDir& disk, const std::string& lines) {
         std::ofstream(disk.file("inject")) << lines;
@@ -122,12 +142,9 @@ protected:
     }
     camera::CanonRCSDK& Driver() { return doc->rcDriver(); }
 
-    TempDir eosDisk, compactDisk, captures;
-    ConsolePane console;
+    TempDir eosDisk, compactDisk;
     std::mutex notesLock;
     std::vector<std::string> notes;
-    std::unique_ptr<gphoto::RealCameras> real;
-    std::unique_ptr<CViewDoc> doc;
 };
 
 // The pictures of one capture folder, by name (a temporary being written is not one).

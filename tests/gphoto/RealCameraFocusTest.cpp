@@ -2,15 +2,7 @@
 // (testcam/) in each style a body offers (EOS named steps with "None" between moves, Nikon
 // signed steps answering "at limit", Sony -7..7), under the real driver, with lens ends and
 // busy answers while the lens moves.
-#include "app/RealCameraLabels.h"
-#include "document/CViewDoc.h"
-#include "sdk/gphoto/RealCameras.h"
-#include "sdk/sim/Simulator.h"
-
-#include "support/TestSupport.h"
-#include "support/Worlds.h"
-
-#include <gtest/gtest.h>
+#include "RealCameraFixture.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -19,42 +11,19 @@ using namespace testsupport;
 
 namespace {
 
-const std::string kEos = "Kestrel Test EOS";
-const std::string kCompact = "Kestrel Test Compact";
-
-const bool camlibsSet = [] { return ::setenv("CAMLIBS", KESTREL_TEST_CAMLIBS, 1) == 0; }();
-
-class RealCameraFocusTest : public ::testing::Test {
+// Both test cameras on one disk, frames only when pushed.
+class RealCameraFocusTest : public RealBackendTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(camlibsSet);
-        Probe::Reset();
-        ResetSimulators(std::nullopt, WorldOf({sim::fullCamera("EOS 300D")}), Frames::Pushed);
-        gphoto::Options options;
-        options.autodetect = false;
-        options.cameras = {kEos + "@disk:" + disk.path(), kCompact + "@disk:" + disk.path()};
-        options.labels = RealCameraLabels();
-        real = std::make_unique<gphoto::RealCameras>(sim::Simulator::rc().api(), options);
-        doc = std::make_unique<CViewDoc>(sim::Simulator::cd().api(), real->api(),
-                                         captures.file("config.cfg"));
-        doc->SetCaptureFolder(captures.folder());
-        doc->SetCaptureName("Photo");
-        doc->RegisterView(&console, "Debug");
-        doc->setOnLog(&Probe::OnLog);
+        OpenBackend({kEos + "@disk:" + disk.path(), kCompact + "@disk:" + disk.path()},
+                    Frames::Pushed);
         doc->UpdateDeviceList();
-    }
-    void TearDown() override {
-        doc.reset();
-        real.reset();
-        ResetSimulators();
     }
     int Position() { return std::atoi(ReadFile(disk.file("focus")).c_str()); }
     camera::CanonDriver& Driver() { return doc->rcDriver(); }
 
-    TempDir disk, captures;
-    ConsolePane console;
-    std::unique_ptr<gphoto::RealCameras> real;
-    std::unique_ptr<CViewDoc> doc;
+    TempDir disk;
 };
 
 bool Busy(sdk::Result r) { return camera::IsBusy(r); }

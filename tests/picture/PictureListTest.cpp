@@ -27,6 +27,19 @@ void WrittenAt(const std::string& path, std::time_t when) {
     ASSERT_EQ(::utime(path.c_str(), &times), 0) << path;
 }
 
+// A file of the listing tests: its name and how many seconds before now it was written.
+struct AgedFile {
+    const char* name;
+    long age;
+};
+
+void WriteAgedFiles(const TempDir& dir, const std::vector<AgedFile>& files, std::time_t now) {
+    for (const AgedFile& file : files) {
+        testsupport::WriteFile(dir.file(file.name), "x");
+        WrittenAt(dir.file(file.name), now - file.age);
+    }
+}
+
 TEST(PictureList, PairsOnlyTheFilesOfOneRelease) {
     const std::time_t now = std::time(nullptr);
     struct Row {
@@ -59,13 +72,9 @@ TEST(PictureList, PairsOnlyTheFilesOfOneRelease) {
 // place; a RAW alone, a JPEG alone, a RAW of another release and a pair's TIFF stay their own.
 TEST(PictureList, FoldsEachJpegWithTheRawOfItsRelease) {
     using Folded = std::vector<std::pair<std::string, std::vector<std::string>>>;
-    struct File {
-        const char* name;
-        long age;   // seconds before now it was written
-    };
     struct Row {
         const char* what;
-        std::vector<File> files;
+        std::vector<AgedFile> files;
         Folded expected;   // each picture's leading file and its RAW files, newest first
     };
     const Row rows[] = {
@@ -92,10 +101,7 @@ TEST(PictureList, FoldsEachJpegWithTheRawOfItsRelease) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         TempDir dir;
-        for (const File& file : row.files) {
-            testsupport::WriteFile(dir.file(file.name), "x");
-            WrittenAt(dir.file(file.name), now - file.age);
-        }
+        WriteAgedFiles(dir, row.files, now);
         const std::vector<picture::PictureEntry> entries =
             picture::ListPictures(dir.folder(), "Photo", NameTemplate::kDefault, "");
         Folded folded;
@@ -118,14 +124,10 @@ TEST(PictureList, FoldsEachJpegWithTheRawOfItsRelease) {
 // number in the name where it tells pictures apart, else the place in time (1 the oldest).
 TEST(PictureList, ListsWhatTheTemplateCouldHaveMadeNumbered) {
     using Listed = std::vector<std::pair<std::string, std::uint32_t>>;
-    struct File {
-        const char* name;
-        long age;   // seconds before now it was written
-    };
     struct Row {
         const char* what;
         const char* nameTemplate;
-        std::vector<File> files;
+        std::vector<AgedFile> files;
         Listed expected;   // newest first
     };
     const Row rows[] = {
@@ -191,10 +193,7 @@ TEST(PictureList, ListsWhatTheTemplateCouldHaveMadeNumbered) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         TempDir dir;
-        for (const File& file : row.files) {
-            testsupport::WriteFile(dir.file(file.name), "x");
-            WrittenAt(dir.file(file.name), now - file.age);
-        }
+        WriteAgedFiles(dir, row.files, now);
         Listed listed;
         for (const picture::PictureEntry& e :
              picture::ListPictures(dir.folder(), "Photo", row.nameTemplate, "Smith")) {

@@ -6,10 +6,10 @@
 #include "picture/PictureList.h"
 #include "picture/Preview.h"
 #include "sdk/sim/ImageFile.h"
+#include "support/JpegFixture.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-#include <turbojpeg.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,17 +31,6 @@ std::vector<std::uint8_t> halves() {
 
 std::string asText(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
-std::string plainJpeg(const std::vector<std::uint8_t>& rgb) {
-    tjhandle tj = tjInitCompress();
-    unsigned char* jpeg = nullptr;
-    unsigned long size = 0;
-    tjCompress2(tj, rgb.data(), 640, 640 * 3, 480, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90, 0);
-    std::string out(reinterpret_cast<char*>(jpeg), size);
-    tjFree(jpeg);
-    tjDestroy(tj);
-    return out;
-}
-
 TEST(Preview, ThumbnailsComeFromThePreviewTheFileCarriesOrAScaledDecode) {
     const std::vector<std::uint8_t> rgb = halves();
     const std::string withThumb = asText(sim::jpegWithThumbnail(rgb.data(), 640, 480, 90));
@@ -55,18 +44,13 @@ TEST(Preview, ThumbnailsComeFromThePreviewTheFileCarriesOrAScaledDecode) {
         const char* error;   // the start of the reason
         int red, green;      // at the thumbnail's left quarter, when read
     };
-    const std::string plain = plainJpeg(rgb);
+    const std::string plain = CompressJpeg(rgb.data(), 640, 480);
     std::string withGreenThumb;
     {
         // A camera's thumbnail may differ from its picture: the EXIF one must be the one read.
-        tjhandle tj = tjInitCompress();
-        unsigned char* thumb = nullptr;
-        unsigned long size = 0;
-        tjCompress2(tj, green.data(), 160, 160 * 3, 120, TJPF_RGB, &thumb, &size, TJSAMP_420, 75,
-                    0);
-        const auto app1 = sim::exifThumbnailSegment(thumb, size);
-        tjFree(thumb);
-        tjDestroy(tj);
+        const std::string thumb = CompressJpeg(green.data(), 160, 120, 75);
+        const auto app1 = sim::exifThumbnailSegment(
+            reinterpret_cast<const std::uint8_t*>(thumb.data()), thumb.size());
         withGreenThumb = plain.substr(0, 2) + asText(app1) + plain.substr(2);
     }
     const Case cases[] = {
@@ -109,14 +93,8 @@ TEST(Preview, ThumbnailsComeFromThePreviewTheFileCarriesOrAScaledDecode) {
 // A 16 x 16 JPEG whose frame header claims width x height.
 std::string claiming(int width, int height, bool progressive) {
     std::vector<std::uint8_t> grey(16 * 16 * 3, 128);
-    tjhandle tj = tjInitCompress();
-    unsigned char* jpeg = nullptr;
-    unsigned long size = 0;
-    tjCompress2(tj, grey.data(), 16, 16 * 3, 16, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90,
-                progressive ? TJFLAG_PROGRESSIVE : 0);
-    std::string out(reinterpret_cast<char*>(jpeg), size);
-    tjFree(jpeg);
-    tjDestroy(tj);
+    std::string out =
+        CompressJpeg(grey.data(), 16, 16, 90, TJSAMP_420, progressive ? TJFLAG_PROGRESSIVE : 0);
     for (std::size_t i = 2; i + 9 < out.size(); ++i)
         if (out[i] == '\xff' && (out[i + 1] == '\xc0' || out[i + 1] == '\xc2')) {
             out[i + 5] = static_cast<char>(height >> 8);
@@ -161,7 +139,7 @@ TEST(Preview, PlantedFilesAreRefusedAtOnceWithTheReason) {
         EXPECT_EQ(picture::ReadPicture(dir.file(c.name)).error, c.error);
     }
     // An embedded preview claiming too much is passed over for the picture itself.
-    const std::string plain = plainJpeg(halves());
+    const std::string plain = CompressJpeg(halves().data(), 640, 480);
     const std::string thumb = claiming(65500, 65500, false);
     const auto app1 = sim::exifThumbnailSegment(reinterpret_cast<const std::uint8_t*>(thumb.data()),
                                                 thumb.size());
@@ -222,15 +200,7 @@ namespace {
 
 std::string jpegOf(int width, int height, std::uint8_t shade) {
     std::vector<std::uint8_t> rgb(std::size_t(width) * height * 3, shade);
-    tjhandle tj = tjInitCompress();
-    unsigned char* jpeg = nullptr;
-    unsigned long size = 0;
-    tjCompress2(tj, rgb.data(), width, width * 3, height, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90,
-                0);
-    std::string out(reinterpret_cast<char*>(jpeg), size);
-    tjFree(jpeg);
-    tjDestroy(tj);
-    return out;
+    return CompressJpeg(rgb.data(), width, height);
 }
 
 // A TIFF-based RAW as cameras write them: IFD0 points at an embedded JPEG preview.

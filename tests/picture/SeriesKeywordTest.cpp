@@ -4,53 +4,15 @@
 #include "picture/SeriesKeyword.h"
 #include "picture/Sidecar.h"
 #include "support/TestSupport.h"
+#include "support/XmpFixture.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace testsupport;
 using picture::SeriesKind;
-
-namespace {
-
-// What darktable leaves: a rating, a colour label, keywords of its own and a namespace of its own.
-const char* const kForeignWithKeywords = R"(<?xpacket begin="" id="W5M0MpCehiHzreSzNTczkc9d"?>
-<x:xmpmeta xmlns:x="adobe:ns:meta/" x:xmptk="XMP Core 4.4.0-Exiv2">
- <rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">
-  <rdf:Description rdf:about=""
-    xmlns:xmp="http://ns.adobe.com/xap/1.0/"
-    xmlns:darktable="http://darktable.sf.net/"
-    xmp:Rating="2"
-    xmp:Label="Red"
-    darktable:xmp_version="5">
-   <dc:subject xmlns:dc="http://purl.org/dc/elements/1.1/">
-    <rdf:Bag>
-     <rdf:li>harbour</rdf:li>
-     <rdf:li>boats, at dusk</rdf:li>
-    </rdf:Bag>
-   </dc:subject>
-  </rdf:Description>
- </rdf:RDF>
-</x:xmpmeta>
-<?xpacket end="w"?>)";
-
-// The exiv2 tool's own reading of a sidecar's XMP ("exiv2 -px"), its stderr dropped.
-std::string Exiv2Tool(const std::string& sidecar) {
-    std::string out;
-    FILE* pipe = ::popen(("exiv2 -px '" + sidecar + "' 2>/dev/null").c_str(), "r");
-    if (!pipe) return out;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    ::pclose(pipe);
-    return out;
-}
-
-bool HaveExiv2Tool() { return std::system("exiv2 --version >/dev/null 2>&1") == 0; }
-
-}   // namespace
 
 TEST(SeriesKeyword, TextsAreMadeAndParsedBack) {
     struct Case {
@@ -105,7 +67,7 @@ TEST(SeriesKeyword, KeywordJoinsWhatAnotherProgramKeptAndReadsBack) {
     TempDir dir;
     const std::string photo = dir.file("Photo-0007.jpg");
     WriteFile(photo, "jpeg");
-    WriteFile(photo + ".xmp", kForeignWithKeywords);
+    WriteFile(photo + ".xmp", kDarktableSidecar);
     EXPECT_EQ(picture::WriteSeriesKeyword(photo, "Bracket 5: -2 EV"), "");
     EXPECT_EQ(picture::WriteSeriesKeyword(photo, "Bracket 5: -2 EV"), "");   // kept once
     EXPECT_EQ(picture::ReadKeywords(photo),
@@ -128,21 +90,21 @@ TEST(SeriesKeyword, KeywordJoinsWhatAnotherProgramKeptAndReadsBack) {
     EXPECT_EQ(picture::ReadRating(fresh), std::nullopt);
 
     if (!HaveExiv2Tool()) GTEST_SKIP() << "the exiv2 tool is not installed";
-    const std::string tool = Exiv2Tool(photo + ".xmp");
+    const std::string tool = Exiv2ToolReading(photo + ".xmp");
     EXPECT_NE(tool.find("Xmp.dc.subject"), std::string::npos) << tool;
     EXPECT_NE(tool.find("XmpBag      3"), std::string::npos) << tool;
     EXPECT_NE(tool.find("Bracket 5: -2 EV"), std::string::npos) << tool;
     EXPECT_NE(tool.find("harbour"), std::string::npos) << tool;
     EXPECT_NE(tool.find("Xmp.xmp.Rating"), std::string::npos) << tool;
     EXPECT_NE(tool.find("Xmp.xmp.Label"), std::string::npos) << tool;
-    const std::string freshTool = Exiv2Tool(fresh + ".xmp");
+    const std::string freshTool = Exiv2ToolReading(fresh + ".xmp");
     EXPECT_NE(freshTool.find("Focus stack 3: 7 of 20"), std::string::npos) << freshTool;
 }
 
 TEST(SeriesKeyword, RefusedSidecarsAndEmptyKeywordsChangeNothing) {
     TempDir dir;
     const std::string photo = dir.file("Photo-0001.jpg");
-    const std::string damaged = std::string(kForeignWithKeywords).substr(0, 400);
+    const std::string damaged = std::string(kDarktableSidecar).substr(0, 400);
     WriteFile(photo + ".xmp", damaged);
     EXPECT_EQ(picture::WriteSeriesKeyword(photo, "Bracket 1: 0 EV"),
               "Photo-0001.jpg.xmp does not parse as XMP; it is left as it was");
@@ -163,7 +125,7 @@ TEST(SeriesKeyword, NextSeriesNumberIsOnePastTheFoldersHighestOfItsKind) {
     ASSERT_EQ(picture::WriteSeriesKeyword(dir.file("Photo-0001.jpg"), "Bracket 4: -1 EV"), "");
     ASSERT_EQ(picture::WriteSeriesKeyword(dir.file("Photo-0002.jpg"), "Focus stack 9: 1 of 2"), "");
     // digiKam's sidecar without the extension counts too.
-    WriteFile(dir.file("Photo-0003.xmp"), kForeignWithKeywords);
+    WriteFile(dir.file("Photo-0003.xmp"), kDarktableSidecar);
     ASSERT_EQ(picture::WriteSeriesKeyword(dir.file("Photo-0003.cr2"), "Bracket 6: 0 EV"), "");
     ASSERT_TRUE(Exists(dir.file("Photo-0003.xmp")));
     EXPECT_EQ(picture::NextSeriesNumber(dir.path(), SeriesKind::Bracket), 7);

@@ -4,10 +4,10 @@
 #include "picture/ShootingData.h"
 #include "sdk/sim/ImageFile.h"
 #include "support/ExifFixture.h"
+#include "support/JpegFixture.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-#include <turbojpeg.h>
 
 #include <fstream>
 
@@ -24,14 +24,7 @@ void writeShootingFile(const std::string& path, const std::string& bytes) {
 // A JPEG with no EXIF at all, as an editor's export may be.
 std::string exiflessJpeg() {
     std::vector<std::uint8_t> rgb(64 * 48 * 3, 128);
-    tjhandle tj = tjInitCompress();
-    unsigned char* jpeg = nullptr;
-    unsigned long size = 0;
-    tjCompress2(tj, rgb.data(), 64, 64 * 3, 48, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90, 0);
-    std::string out(reinterpret_cast<char*>(jpeg), size);
-    tjFree(jpeg);
-    tjDestroy(tj);
-    return out;
+    return CompressJpeg(rgb.data(), 64, 48);
 }
 
 // As the simulated cameras write them: with an EXIF block holding a thumbnail.

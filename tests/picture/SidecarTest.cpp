@@ -4,6 +4,7 @@
 // large, another user's links) refused and left as they were; a write that fails part way.
 #include "picture/Sidecar.h"
 #include "support/TestSupport.h"
+#include "support/XmpFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -18,26 +19,6 @@ using namespace testsupport;
 
 namespace {
 
-// As darktable leaves it: its own namespace, a label and keywords beside the rating.
-const char* const kForeign = R"(<?xpacket begin="" id="W5M0MpCehiHzreSzNTczkc9d"?>
-<x:xmpmeta xmlns:x="adobe:ns:meta/" x:xmptk="XMP Core 4.4.0-Exiv2">
- <rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">
-  <rdf:Description rdf:about=""
-    xmlns:xmp="http://ns.adobe.com/xap/1.0/"
-    xmlns:darktable="http://darktable.sf.net/"
-    xmp:Rating="2"
-    xmp:Label="Red"
-    darktable:xmp_version="5">
-   <dc:subject xmlns:dc="http://purl.org/dc/elements/1.1/">
-    <rdf:Bag>
-     <rdf:li>harbour</rdf:li>
-    </rdf:Bag>
-   </dc:subject>
-  </rdf:Description>
- </rdf:RDF>
-</x:xmpmeta>
-<?xpacket end="w"?>)";
-
 TEST(Sidecar, RatingsAreWrittenBesideThePicturesOrNotAtAll) {
     struct Case {
         const char* name;
@@ -50,8 +31,8 @@ TEST(Sidecar, RatingsAreWrittenBesideThePicturesOrNotAtAll) {
     const Case cases[] = {
         {"new", {"Photo-0001.jpg"}, nullptr, 4, "", {}},
         {"reject", {"Photo-0001.jpg"}, nullptr, picture::kReject, "", {}},
-        {"merge", {"Photo-0001.jpg"}, kForeign, 5, "", {"Red", "harbour", "xmp_version"}},
-        {"clear", {"Photo-0001.jpg"}, kForeign, std::nullopt, "", {"Red", "harbour"}},
+        {"merge", {"Photo-0001.jpg"}, kDarktableSidecar, 5, "", {"Red", "harbour", "xmp_version"}},
+        {"clear", {"Photo-0001.jpg"}, kDarktableSidecar, std::nullopt, "", {"Red", "harbour"}},
         {"clear the last property",
          {"Photo-0001.jpg"},
          R"(<x:xmpmeta xmlns:x="adobe:ns:meta/">
@@ -70,7 +51,7 @@ TEST(Sidecar, RatingsAreWrittenBesideThePicturesOrNotAtAll) {
          {}},
         {"pair, second read-only",
          {"Photo-0001.crw", "Photo-0001.jpg"},
-         kForeign,
+         kDarktableSidecar,
          1,
          "cannot write Photo-0001.jpg.xmp: ",
          {"xmp:Rating=\"2\""}},
@@ -140,8 +121,8 @@ TEST(Sidecar, PlantedSidecarsAreRefusedAndLeftAsTheyWere) {
         const std::string picture = dir.file("Photo-0001.jpg"), sidecar = picture + ".xmp";
         const std::string name = c.name;
         std::string before;
-        if (name == "damaged") before = std::string(kForeign).substr(0, 500);
-        if (name == "riff") before = std::string("RIFF\x24\0\0\0WEBPVP8 ", 16) + kForeign;
+        if (name == "damaged") before = std::string(kDarktableSidecar).substr(0, 500);
+        if (name == "riff") before = std::string("RIFF\x24\0\0\0WEBPVP8 ", 16) + kDarktableSidecar;
         if (!before.empty()) WriteFile(sidecar, before);
         if (name == "fifo") {
             ASSERT_EQ(::mkfifo(sidecar.c_str(), 0600), 0);
@@ -150,7 +131,7 @@ TEST(Sidecar, PlantedSidecarsAreRefusedAndLeftAsTheyWere) {
             ASSERT_EQ(::mkdir(sidecar.c_str(), 0700), 0);
         }
         if (name == "large") {
-            WriteFile(sidecar, kForeign);
+            WriteFile(sidecar, kDarktableSidecar);
             ASSERT_EQ(::truncate(sidecar.c_str(), 5 << 20), 0);
         }
         const std::string target = elsewhere.file("victim");
@@ -201,7 +182,7 @@ TEST(Sidecar, NamespacesNeedingEscapesAreWrittenBackEscaped) {
 TEST(Sidecar, AFailedWriteLeavesTheOldSidecar) {
     TempDir dir;
     const std::string picture = dir.file("Photo-0001.jpg"), sidecar = picture + ".xmp";
-    WriteFile(sidecar, kForeign);
+    WriteFile(sidecar, kDarktableSidecar);
     // And what a writer killed before its rename left goes.
     const pid_t ended = ::fork();
     if (ended == 0) ::_exit(0);
@@ -217,7 +198,7 @@ TEST(Sidecar, AFailedWriteLeavesTheOldSidecar) {
     ::setrlimit(RLIMIT_FSIZE, &old);
     ::signal(SIGXFSZ, oldSignal);
     EXPECT_EQ(error, "cannot write " + sidecar + ": File too large");
-    EXPECT_EQ(ReadFile(sidecar), kForeign);
+    EXPECT_EQ(ReadFile(sidecar), kDarktableSidecar);
     EXPECT_EQ(picture::ReadRating(picture), 2);
     std::vector<std::string> names;
     if (DIR* listing = ::opendir(dir.path().c_str())) {

@@ -55,6 +55,19 @@ protected:
         CViewDoc::FrameRelay(frame.data(), static_cast<std::uint32_t>(frame.size()), 1, nullptr);
     }
 
+    // The document listing its cameras and adding each frame to the one before (one frame
+    // summed), two frames of 10 relayed through it; returns the second's pixel as relayed (20).
+    std::uint8_t SummingTwoFramesOf10() {
+        MakeDoc();
+        doc->UpdateDeviceList();
+        doc->setOnFrame(&Probe::OnFrame);
+        doc->SetAdditiveFrames(1);
+        std::vector<std::uint8_t> a = MakeUniformFrame(10), b = MakeUniformFrame(10);
+        Relay(a);
+        Relay(b);
+        return b[100];
+    }
+
     TempDir dir;
     ConsolePane console;
     std::unique_ptr<CViewDoc> doc;

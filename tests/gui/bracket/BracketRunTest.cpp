@@ -6,12 +6,12 @@
 #include "picture/Preview.h"
 #include "picture/Sidecar.h"
 #include "support/DocumentFixture.h"
+#include "support/XmpFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <functional>
 #include <mutex>
 
@@ -67,16 +67,6 @@ double MeanLevel(const std::string& path) {
     double sum = 0;
     for (std::uint8_t v : pixels.rgb) sum += v;
     return pixels.rgb.empty() ? 0 : sum / static_cast<double>(pixels.rgb.size());
-}
-
-std::string Exiv2Tool(const std::string& sidecar) {
-    std::string out;
-    FILE* pipe = ::popen(("exiv2 -px '" + sidecar + "' 2>/dev/null").c_str(), "r");
-    if (!pipe) return out;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    ::pclose(pipe);
-    return out;
 }
 
 class BracketRunTest : public DocumentTest {
@@ -168,7 +158,7 @@ TEST_F(BracketRunTest, PicturesGrowBrighterInThePlannedOrderAndTheSettingComesBa
                                 camera::InfoOf(c.setting).name + " back at " + c.base + "\r\n"),
             std::string::npos)
             << console.text();
-        const std::string tool = Exiv2Tool(result.files.front() + ".xmp");
+        const std::string tool = Exiv2ToolReading(result.files.front() + ".xmp");
         if (!tool.empty()) {
             EXPECT_NE(tool.find(c.keywords.front()), std::string::npos) << tool;
         }

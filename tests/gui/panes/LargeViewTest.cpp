@@ -1,6 +1,7 @@
 // The Review tab's large view below the panel: the decode-ahead cache's queue under a held arrow
 // key (a decoder held back by the test, so the bookkeeping is exact, not a matter of timing) and
 // its memory bound; focus peaking on a fitted picture against the whole picture's edges.
+#include "support/JpegFixture.h"
 #include "support/PaneTestSupport.h"
 
 #include "capture/CPictureControl.h"
@@ -10,7 +11,6 @@
 #include "views/CViewInfo.h"
 
 #include <QTest>
-#include <turbojpeg.h>
 
 #include <condition_variable>
 #include <mutex>
@@ -35,14 +35,7 @@ std::string edges() {
             const int v = x < 400 ? 0 : x < 1200 ? 255 : std::max(0, 255 - (x - 1200) * 16);
             std::fill_n(&rgb[(std::size_t(y) * w + x) * 3], 3, static_cast<std::uint8_t>(v));
         }
-    tjhandle tj = tjInitCompress();
-    unsigned char* jpeg = nullptr;
-    unsigned long size = 0;
-    tjCompress2(tj, rgb.data(), w, w * 3, h, TJPF_RGB, &jpeg, &size, TJSAMP_444, 95, 0);
-    std::string out(reinterpret_cast<char*>(jpeg), size);
-    tjFree(jpeg);
-    tjDestroy(tj);
-    return out;
+    return CompressJpeg(rgb.data(), w, h, 95, TJSAMP_444);
 }
 
 // Peaking marks in the columns [from, to) of the control as drawn on screen.

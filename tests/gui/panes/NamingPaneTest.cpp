@@ -1,6 +1,7 @@
 // The Info pane's name template, tokens, job text and preview, checked against the files the
 // simulated camera really writes.
 #include "support/PaneTestSupport.h"
+#include "support/ReviewTestSupport.h"
 #include "support/ThreadWait.h"
 
 #include "capture/CReviewPanel.h"
@@ -162,11 +163,8 @@ private slots:
         review.show();
         QListWidget* strip = review.strip();
         QTRY_COMPARE_WITH_TIMEOUT(strip->count(), 3, kThreadWaitMs);
-        QStringList names;
-        for (int i = 0; i < strip->count(); ++i)
-            names << strip->item(i)->text().section('\n', 0, 0);
-        QCOMPARE(names, (QStringList{"Smith_" + day + "_001.jpg", "Smith_" + day + "_000.jpg",
-                                     "Photo-0000.jpg"}));
+        QCOMPARE(StripNames(strip), (QStringList{"Smith_" + day + "_001.jpg",
+                                                 "Smith_" + day + "_000.jpg", "Photo-0000.jpg"}));
     }
 
     // Another template or job in the Info pane makes the strip list afresh: with pictures of
@@ -185,9 +183,7 @@ private slots:
         review.show();
         QListWidget* strip = review.strip();
         const auto listed = [strip] {
-            QStringList names;
-            for (int i = 0; i < strip->count(); ++i)
-                names << strip->item(i)->text().section('\n', 0, 0);
+            QStringList names = StripNames(strip);
             names.sort();
             return names;
         };

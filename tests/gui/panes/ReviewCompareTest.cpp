@@ -5,7 +5,7 @@
 // the picture before); the advance after a rating; a batch rating and a batch Delete with its one
 // console line and one undo.
 #include "support/ExifFixture.h"
-#include "support/PaneTestSupport.h"
+#include "support/ReviewTestSupport.h"
 
 #include "capture/CPictureControl.h"
 #include "capture/CReviewPanel.h"
@@ -51,14 +51,6 @@ void writeGradient(const std::string& path, std::uint8_t blue) {
                static_cast<std::streamsize>(jpeg.size()));
 }
 
-void writeSmall(const std::string& path, std::uint8_t shade) {
-    std::vector<std::uint8_t> rgb(320 * 240 * 3, shade);
-    const std::vector<std::uint8_t> jpeg = sim::jpegWithThumbnail(rgb.data(), 320, 240, 90);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(jpeg.data()),
-               static_cast<std::streamsize>(jpeg.size()));
-}
-
 // The file's own pixel, decoded whole by the reader (the ground truth for the 100 % view: one
 // for one, exactly).
 QRgb filePixel(const std::string& path, QPoint at) {
@@ -94,32 +86,20 @@ void clickItem(QListWidget* strip, int row, Qt::KeyboardModifiers modifiers) {
 }
 
 // The Review panel with the viewscreen at 640 x 480 and the Info pane, over the fixture's folder.
-struct Review {
-    DocFixture fx;
-    std::string folder = fx.dir.path().toStdString() + "/";
-    std::unique_ptr<CViewViewscreen> screen;
-    std::unique_ptr<CViewInfo> info;
-    std::unique_ptr<CReviewPanel> panel;
-
-    Review() { qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder + "data")); }
-    ~Review() {
-        panel.reset();
-        fx.doc.reset();
-    }
+struct Review : ReviewPanelFixture {
     QListWidget* show(int pictures) {
         screen = std::make_unique<CViewViewscreen>(fx.doc.get());
         screen->setStep(160);
         screen->resize(640, 500);
         screen->show();
         info = std::make_unique<CViewInfo>(fx.doc.get());
-        panel = std::make_unique<CReviewPanel>(fx.doc.get());
-        panel->resize(900, 300);
-        panel->show();
-        if (!QTest::qWaitFor([&] { return panel->strip()->count() == pictures; }, 5000))
+        review = std::make_unique<CReviewPanel>(fx.doc.get());
+        review->resize(900, 300);
+        review->show();
+        if (!QTest::qWaitFor([&] { return review->strip()->count() == pictures; }, 5000))
             qWarning("the strip did not list %d pictures", pictures);
-        return panel->strip();
+        return review->strip();
     }
-    std::string path(const char* name) const { return folder + name; }
     QWidget* control() const { return screen->picture(CViewViewscreen::LivePicture); }
     QImage canvas() const { return screen->picture(CViewViewscreen::LivePicture)->image(); }
 };
@@ -133,21 +113,21 @@ private slots:
         Review r;
         writeGradient(r.path("Photo-0001.jpg"), 40);
         writeGradient(r.path("Photo-0002.jpg"), 220);
-        writeSmall(r.path("Photo-0003.jpg"), 128);
+        WriteShadedJpeg(r.path("Photo-0003.jpg"), 128);
         QListWidget* strip = r.show(3);
         QCOMPARE(strip->count(), 3);
-        QSignalSpy shown(r.panel.get(), &CReviewPanel::pictureShown);
-        QSignalSpy sides(r.panel.get(), &CReviewPanel::compareSideShown);
+        QSignalSpy shown(r.review.get(), &CReviewPanel::pictureShown);
+        QSignalSpy sides(r.review.get(), &CReviewPanel::compareSideShown);
 
         // From the large view of Photo-0002: compare with the one before it, Photo-0001.
         strip->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(strip, Qt::Key_Return);
         QVERIFY(shown.wait());
         QTest::keyClick(strip, Qt::Key_C);
-        QVERIFY(r.panel->comparing());
+        QVERIFY(r.review->comparing());
         QVERIFY(r.screen->comparing());
-        QCOMPARE(r.panel->compare()->path(CompareView::kLeft), r.path("Photo-0001.jpg"));
-        QCOMPARE(r.panel->compare()->path(CompareView::kRight), r.path("Photo-0002.jpg"));
+        QCOMPARE(r.review->compare()->path(CompareView::kLeft), r.path("Photo-0001.jpg"));
+        QCOMPARE(r.review->compare()->path(CompareView::kRight), r.path("Photo-0002.jpg"));
         // Both whole pictures arrive from the workers.
         const auto whole = [&](const char* name) {
             for (const QList<QVariant>& s : sides)
@@ -186,7 +166,7 @@ private slots:
         QCOMPARE(compare->CentreOf(CompareView::kRight, size), panned);
         QVERIFY(compare->actualSize());   // a drag is no click
         for (int side : {CompareView::kLeft, CompareView::kRight}) {
-            const std::string file = r.panel->compare()->path(side);
+            const std::string file = r.review->compare()->path(side);
             const QPoint half = CompareView::Half(side, size).center();
             // One for one: the file's own pixels around the point, in both halves.
             for (const QPoint d : {QPoint(0, 0), QPoint(-90, 0), QPoint(50, 120)}) {
@@ -205,11 +185,11 @@ private slots:
 
         // Esc: the large view of Photo-0002 as before compare.
         QTest::keyClick(strip, Qt::Key_Escape);
-        QVERIFY(!r.panel->comparing());
+        QVERIFY(!r.review->comparing());
         QVERIFY(!r.screen->comparing());
         QVERIFY(r.screen->showingPicture());
         QTRY_VERIFY(near(r.canvas().pixel(r.canvas().rect().center()), qRgb(127, 127, 220), 8));
-        QCOMPARE(r.panel->selectedPath(), QString::fromStdString(r.path("Photo-0002.jpg")));
+        QCOMPARE(r.review->selectedPath(), QString::fromStdString(r.path("Photo-0002.jpg")));
 
         // Two pictures marked with Ctrl: those two, the older on the left; C again leaves.
         QTest::keyClick(strip, Qt::Key_Escape);
@@ -218,8 +198,8 @@ private slots:
         clickItem(strip, 2, Qt::ControlModifier);
         QCOMPARE(strip->selectedItems().size(), 2);
         QTest::keyClick(strip, Qt::Key_C);
-        QCOMPARE(r.panel->compare()->path(CompareView::kLeft), r.path("Photo-0001.jpg"));
-        QCOMPARE(r.panel->compare()->path(CompareView::kRight), r.path("Photo-0003.jpg"));
+        QCOMPARE(r.review->compare()->path(CompareView::kLeft), r.path("Photo-0001.jpg"));
+        QCOMPARE(r.review->compare()->path(CompareView::kRight), r.path("Photo-0003.jpg"));
         QTRY_VERIFY(near(r.canvas().pixel(middles[CompareView::kRight]), qRgb(128, 128, 128), 8));
         QTest::keyClick(strip, Qt::Key_C);
         QVERIFY(!r.screen->comparing());
@@ -231,8 +211,8 @@ private slots:
     void comparePairsTheRightTwo() {
         Review r;
         for (int n = 1; n <= 4; ++n)
-            writeSmall(r.path(("Photo-000" + std::to_string(n) + ".jpg").c_str()),
-                       static_cast<std::uint8_t>(50 * n));
+            WriteShadedJpeg(r.path(("Photo-000" + std::to_string(n) + ".jpg").c_str()),
+                            static_cast<std::uint8_t>(50 * n));
         QVERIFY(picture::WriteRating({r.path("Photo-0003.jpg")}, picture::kReject).empty());
         QListWidget* strip = r.show(4);
         QCOMPARE(strip->count(), 4);
@@ -251,19 +231,19 @@ private slots:
             {picture::CullFilter::All, {0, 1, 3}, "Photo-0001.jpg", "Photo-0002.jpg"},
         };
         for (const Case& c : cases) {
-            r.panel->cull()->SetFilter(c.filter);
+            r.review->cull()->SetFilter(c.filter);
             QTRY_VERIFY(strip->item(1)->isHidden() == (c.filter == picture::CullFilter::Picks));
             clickItem(strip, c.rows[0], Qt::NoModifier);
             for (std::size_t i = 1; i < c.rows.size(); ++i)
                 clickItem(strip, c.rows[i], Qt::ControlModifier);
             QTest::keyClick(strip, Qt::Key_C);
-            QVERIFY2(r.panel->comparing(), c.left);
+            QVERIFY2(r.review->comparing(), c.left);
             const std::string got =
-                QFileInfo(QString::fromStdString(r.panel->compare()->path(CompareView::kLeft)))
+                QFileInfo(QString::fromStdString(r.review->compare()->path(CompareView::kLeft)))
                     .fileName()
                     .toStdString() +
                 " " +
-                QFileInfo(QString::fromStdString(r.panel->compare()->path(CompareView::kRight)))
+                QFileInfo(QString::fromStdString(r.review->compare()->path(CompareView::kRight)))
                     .fileName()
                     .toStdString();
             QCOMPARE(QString::fromStdString(got), QString::fromLatin1(c.left) + " " + c.right);
@@ -275,9 +255,9 @@ private slots:
     void theLineUnderTheLargeViewIsThePicturesOwn() {
         Review r;
         // Newest first: 3 with all the data, 2 with none (no EXIF at all), 1 with some.
-        writeSmall(r.path("Photo-0001.jpg"), 60);
-        writeSmall(r.path("Photo-0002.jpg"), 120);
-        writeSmall(r.path("Photo-0003.jpg"), 180);
+        WriteShadedJpeg(r.path("Photo-0001.jpg"), 60);
+        WriteShadedJpeg(r.path("Photo-0002.jpg"), 120);
+        WriteShadedJpeg(r.path("Photo-0003.jpg"), 180);
         WriteExif(r.path("Photo-0003.jpg"), {{1, 250}, {28, 10}, 800, "RF24-70mm F2.8 L IS USM"});
         WriteExif(r.path("Photo-0001.jpg"), {{2, 1}, {0, 0}, 0, ""});
         {
@@ -298,9 +278,9 @@ private slots:
             QVERIFY2(r.screen->pictureCaption().startsWith(QFileInfo(path).fileName()),
                      qPrintable(r.screen->pictureCaption()));
         };
-        connect(r.panel.get(), &CReviewPanel::pictureShown, this, check);
-        connect(r.panel.get(), &CReviewPanel::standInShown, this, check);
-        QSignalSpy shown(r.panel.get(), &CReviewPanel::pictureShown);
+        connect(r.review.get(), &CReviewPanel::pictureShown, this, check);
+        connect(r.review.get(), &CReviewPanel::standInShown, this, check);
+        QSignalSpy shown(r.review.get(), &CReviewPanel::pictureShown);
         struct Step {
             Qt::Key key;
             const char* line;
@@ -325,17 +305,17 @@ private slots:
     void aRatingAdvancesAndABatchActsOnEverySelectedPicture() {
         Review r;
         for (int n = 1; n <= 5; ++n)
-            writeSmall(r.path(("Photo-000" + std::to_string(n) + ".jpg").c_str()),
-                       static_cast<std::uint8_t>(40 * n));
+            WriteShadedJpeg(r.path(("Photo-000" + std::to_string(n) + ".jpg").c_str()),
+                            static_cast<std::uint8_t>(40 * n));
         QListWidget* strip = r.show(5);
         QCOMPARE(strip->count(), 5);
         const auto rating = [&](int n) {
             return picture::ReadRating(r.path(("Photo-000" + std::to_string(n) + ".jpg").c_str()));
         };
-        const auto selectedName = [&] { return QFileInfo(r.panel->selectedPath()).fileName(); };
+        const auto selectedName = [&] { return QFileInfo(r.review->selectedPath()).fileName(); };
 
         // Advance after a rating: on to the older picture, or the newer after a Left.
-        r.panel->setAdvanceAfterRating(true);
+        r.review->setAdvanceAfterRating(true);
         clickItem(strip, 0, Qt::NoModifier);   // Photo-0005
         QTest::keyClick(strip, Qt::Key_3);
         QCOMPARE(selectedName(), QStringLiteral("Photo-0004.jpg"));
@@ -347,17 +327,17 @@ private slots:
         QTest::keyClick(strip, Qt::Key_0);   // no rating: a choice made, on it goes
         QCOMPARE(selectedName(), QStringLiteral("Photo-0005.jpg"));
         QTRY_VERIFY(rating(4) == std::nullopt);
-        r.panel->setAdvanceAfterRating(false);
+        r.review->setAdvanceAfterRating(false);
         QTest::keyClick(strip, Qt::Key_1);
         QCOMPARE(selectedName(), QStringLiteral("Photo-0005.jpg"));
         QTRY_VERIFY(rating(5) == 1);
 
         // Ctrl and Shift: 4, 2 and 1 marked; one key rates them all, the others stay.
-        r.panel->setAdvanceAfterRating(true);
+        r.review->setAdvanceAfterRating(true);
         clickItem(strip, 1, Qt::NoModifier);
         clickItem(strip, 3, Qt::ControlModifier);
         clickItem(strip, 4, Qt::ShiftModifier);
-        QCOMPARE(r.panel->selectedPaths(),
+        QCOMPARE(r.review->selectedPaths(),
                  (QStringList{QString::fromStdString(r.path("Photo-0004.jpg")),
                               QString::fromStdString(r.path("Photo-0002.jpg")),
                               QString::fromStdString(r.path("Photo-0001.jpg"))}));

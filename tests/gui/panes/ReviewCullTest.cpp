@@ -3,24 +3,17 @@
 // the marks drawn on the thumbnails, ratings another program writes into the sidecars
 // (darktable's "name.jpg.xmp" changed in place, digiKam's "name.xmp"), a shown picture another
 // program removes, and a deleted number given back once its file leaves the trash.
-#include "support/PaneTestSupport.h"
+#include "support/ReviewTestSupport.h"
+#include "support/XmpFixture.h"
 
-#include "capture/CReviewPanel.h"
-#include "capture/CViewViewscreen.h"
-#include "capture/PictureLoader.h"
 #include "capture/ReviewCull.h"
 #include "picture/Sidecar.h"
-#include "sdk/sim/ImageFile.h"
-#include "views/CViewInfo.h"
 
 #include <QComboBox>
 #include <QFileInfo>
-#include <QListWidget>
 #include <QSignalSpy>
 #include <QTest>
 
-#include <filesystem>
-#include <fstream>
 #include <unistd.h>
 
 using namespace testsupport;
@@ -28,69 +21,13 @@ using picture::CullFilter;
 
 namespace {
 
-void writePicture(const std::string& path, std::uint8_t shade) {
-    std::vector<std::uint8_t> rgb(320 * 240 * 3, shade);
-    const std::vector<std::uint8_t> jpeg = sim::jpegWithThumbnail(rgb.data(), 320, 240, 90);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(jpeg.data()),
-               static_cast<std::streamsize>(jpeg.size()));
-}
-
-// A sidecar as darktable writes it (and digiKam, but for its name), rewritten in place.
-void writeForeignSidecar(const std::string& path, int rating) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\" x:xmptk=\"XMP Core 4.4.0-Exiv2\">\n"
-           " <rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
-           "  <rdf:Description rdf:about=\"\"\n"
-           "    xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\"\n"
-           "    xmlns:darktable=\"http://darktable.sf.net/\"\n"
-           "   xmp:Rating=\""
-        << rating
-        << "\"\n"
-           "   darktable:xmp_version=\"5\"/>\n"
-           " </rdf:RDF>\n"
-           "</x:xmpmeta>\n";
-}
-
-struct Panel {
-    DocFixture fx;
-    std::string folder = fx.dir.path().toStdString() + "/";
-    std::unique_ptr<CViewViewscreen> screen;
-    std::unique_ptr<CViewInfo> info;
-    std::unique_ptr<CReviewPanel> review;
-
-    Panel() { qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder + "data")); }
-    ~Panel() {
-        review.reset();
-        fx.doc.reset();
-    }
-    QListWidget* show() {
-        screen = std::make_unique<CViewViewscreen>(fx.doc.get());
-        info = std::make_unique<CViewInfo>(fx.doc.get());
-        review = std::make_unique<CReviewPanel>(fx.doc.get());
-        review->resize(900, 400);
-        review->show();
-        return review->strip();
-    }
-};
-
-// The pictures the strip shows, newest first.
-QStringList shownNames(const QListWidget* strip) {
-    QStringList out;
-    for (int i = 0; i < strip->count(); ++i)
-        if (!strip->item(i)->isHidden()) out << strip->item(i)->text().section('\n', 0, 0);
-    return out;
-}
-
 QString selectedName(const CReviewPanel& review) {
     return QFileInfo(review.selectedPath()).fileName();
 }
 
 // Pixels of the item's icon like the colour given: the reject's red cross, the stars' gold.
 int pixelsLike(const QListWidgetItem* item, bool red) {
-    const QImage image =
-        item->icon().pixmap(QSize(PictureLoader::kIconWidth, PictureLoader::kIconHeight)).toImage();
+    const QImage image = StripIcon(item);
     int count = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
@@ -105,8 +42,7 @@ int pixelsLike(const QListWidgetItem* item, bool red) {
 // Pixels of the item's icon in the client pick's heart colour, and how many of them lie in the
 // heart's corner.
 std::pair<int, int> heartPixels(const QListWidgetItem* item) {
-    const QImage image =
-        item->icon().pixmap(QSize(PictureLoader::kIconWidth, PictureLoader::kIconHeight)).toImage();
+    const QImage image = StripIcon(item);
     const QRect corner = ClientPickHeartRect(image.rect());
     int all = 0, inCorner = 0;
     for (int y = 0; y < image.height(); ++y)
@@ -128,12 +64,12 @@ class TestReviewCull : public QObject {
     Q_OBJECT
 private slots:
     void eachFilterShowsItsPicturesAndCountsAHiddenCapture() {
-        Panel p;
+        ReviewPanelFixture p;
         // Newest first in the strip: 5 rejected, 4 five stars, 3 three, 2 one, 1 unrated.
         const std::optional<int> ratings[] = {std::nullopt, 1, 3, 5, picture::kReject};
         for (int n = 1; n <= 5; ++n) {
             const std::string path = p.folder + "Photo-000" + std::to_string(n) + ".jpg";
-            writePicture(path, static_cast<std::uint8_t>(40 * n));
+            WriteShadedJpeg(path, static_cast<std::uint8_t>(40 * n));
             if (ratings[n - 1])
                 QCOMPARE(picture::WriteRating({path}, ratings[n - 1]), std::string());
         }
@@ -180,7 +116,7 @@ private slots:
             QCOMPARE(menu->itemText(index), QString::fromLatin1(row.text));
             menu->setCurrentIndex(index);
             emit menu->activated(index);   // as a choice in the menu
-            QCOMPARE(shownNames(strip), row.shown);
+            QCOMPARE(ShownNames(strip), row.shown);
             QCOMPARE(cull->count(), QString::fromLatin1(row.count));
             // The selection is on a shown picture; the arrows pass over the hidden ones.
             QVERIFY2(!strip->currentItem()->isHidden(), row.text);
@@ -206,10 +142,10 @@ private slots:
         // The filter stays through a capture it hides, and the count says so; rating the
         // selected picture out of the filter moves on to the next one shown.
         cull->SetFilter(CullFilter::Rated3);
-        writePicture(p.folder + "Photo-0006.jpg", 90);
+        WriteShadedJpeg(p.folder + "Photo-0006.jpg", 90);
         QTRY_COMPARE(strip->count(), 6);
         QCOMPARE(cull->filter(), CullFilter::Rated3);
-        QCOMPARE(shownNames(strip), (QStringList{"Photo-0004.jpg", "Photo-0003.jpg"}));
+        QCOMPARE(ShownNames(strip), (QStringList{"Photo-0004.jpg", "Photo-0003.jpg"}));
         QCOMPARE(cull->count(), QStringLiteral("2 shown of 6"));
         strip->setCurrentRow(strip->row(strip->findItems("Photo-0004.jpg", Qt::MatchStartsWith)[0]),
                              QItemSelectionModel::ClearAndSelect);
@@ -222,10 +158,10 @@ private slots:
     // stars, on that picture only; a pick set or cleared from the client view while the strip is
     // shown moves the hearts (also on a picture that had no sidecar yet).
     void aClientPickShowsAHeartOnItsThumbnailOnly() {
-        Panel p;
+        ReviewPanelFixture p;
         const std::string one = p.folder + "Photo-0001.jpg", two = p.folder + "Photo-0002.jpg";
-        writePicture(one, 120);
-        writePicture(two, 120);
+        WriteShadedJpeg(one, 120);
+        WriteShadedJpeg(two, 120);
         QCOMPARE(picture::WriteRating({one}, 3), std::string());
         QCOMPARE(picture::WriteClientPick(one, true), std::string());
         QListWidget* strip = p.show();
@@ -250,25 +186,25 @@ private slots:
     // darktable rewrites its sidecar in place, digiKam may write "name.xmp": both show within a
     // second, the filter following.
     void aRatingAnotherProgramWritesShowsWithinASecond() {
-        Panel p;
+        ReviewPanelFixture p;
         const std::string dark = p.folder + "Photo-0001.jpg", kam = p.folder + "Photo-0002.jpg";
-        writePicture(dark, 60);
-        writePicture(kam, 120);
-        writeForeignSidecar(dark + ".xmp", 1);
+        WriteShadedJpeg(dark, 60);
+        WriteShadedJpeg(kam, 120);
+        WriteDarktableRating(dark + ".xmp", 1);
         QListWidget* strip = p.show();
         ReviewCull* cull = p.review->cull();
         cull->SetFilter(CullFilter::Rated3);
         QTRY_COMPARE(strip->count(), 2);
         QCOMPARE(cull->rating(dark), std::optional<int>(1));
-        QCOMPARE(shownNames(strip), QStringList());
+        QCOMPARE(ShownNames(strip), QStringList());
         QCOMPARE(cull->count(), QStringLiteral("0 shown of 2"));
 
-        writeForeignSidecar(dark + ".xmp", 4);   // same size, same file
-        QTRY_COMPARE_WITH_TIMEOUT(shownNames(strip), QStringList{"Photo-0001.jpg"}, 1000);
+        WriteDarktableRating(dark + ".xmp", 4);   // same size, same file
+        QTRY_COMPARE_WITH_TIMEOUT(ShownNames(strip), QStringList{"Photo-0001.jpg"}, 1000);
         QCOMPARE(strip->item(1)->text(),
                  QStringLiteral("Photo-0001.jpg\n\u2605\u2605\u2605\u2605\u2606"));
-        writeForeignSidecar(p.folder + "Photo-0002.xmp", 5);
-        QTRY_COMPARE_WITH_TIMEOUT(shownNames(strip),
+        WriteDarktableRating(p.folder + "Photo-0002.xmp", 5);
+        QTRY_COMPARE_WITH_TIMEOUT(ShownNames(strip),
                                   (QStringList{"Photo-0002.jpg", "Photo-0001.jpg"}), 1000);
         // A rating given here goes into the sidecar the other program keeps.
         strip->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
@@ -280,10 +216,10 @@ private slots:
     // Another program removes the picture shown large: the next older one takes its place,
     // large too.
     void aShownPictureRemovedFromOutsideGivesItsPlaceToTheNext() {
-        Panel p;
+        ReviewPanelFixture p;
         for (int n = 1; n <= 4; ++n)
-            writePicture(p.folder + "Photo-000" + std::to_string(n) + ".jpg",
-                         static_cast<std::uint8_t>(50 * n));
+            WriteShadedJpeg(p.folder + "Photo-000" + std::to_string(n) + ".jpg",
+                            static_cast<std::uint8_t>(50 * n));
         QListWidget* strip = p.show();
         QTRY_COMPARE(strip->count(), 4);
         strip->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
@@ -301,15 +237,15 @@ private slots:
 
     // A deleted number is held while its file is in the trash; emptied there, it is free again.
     void aDeletedNumberIsFreeOnceItsFileLeavesTheTrash() {
-        Panel p;
-        writePicture(p.folder + "Photo-0001.jpg", 90);
-        writePicture(p.folder + "Photo-0002.jpg", 200);
+        ReviewPanelFixture p;
+        WriteShadedJpeg(p.folder + "Photo-0001.jpg", 90);
+        WriteShadedJpeg(p.folder + "Photo-0002.jpg", 200);
         QListWidget* strip = p.show();
         QTRY_COMPARE(strip->count(), 2);
         strip->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
         p.review->MoveToTrash();
         QTRY_COMPARE(strip->count(), 1);
-        const std::string trashed = p.folder + "data/Trash/files/Photo-0002.jpg";
+        const std::string trashed = p.trash + "/files/Photo-0002.jpg";
         QVERIFY(testsupport::Exists(trashed));
         QCOMPARE(p.fx.doc->naming().Next(p.folder, "Photo", "jpg").path,
                  p.folder + "Photo-0003.jpg");

@@ -4,102 +4,29 @@
 // rated one file alone, also while the strip is shown); the filter, its count and compare taking
 // the pair as one picture; Delete and its undo of both files; a RAW arriving before or after its
 // JPEG joining the JPEG's item.
-#include "support/PaneTestSupport.h"
+#include "support/ReviewTestSupport.h"
+#include "support/XmpFixture.h"
 
-#include "capture/CReviewPanel.h"
-#include "capture/CViewViewscreen.h"
-#include "capture/PictureLoader.h"
 #include "capture/ReviewCompare.h"
 #include "capture/ReviewCull.h"
 #include "capture/ThumbnailMarks.h"
 #include "picture/Sidecar.h"
-#include "sdk/sim/ImageFile.h"
-#include "views/CViewInfo.h"
 
 #include <QFileInfo>
-#include <QListWidget>
 #include <QSignalSpy>
 #include <QTest>
-
-#include <filesystem>
-#include <fstream>
 
 using namespace testsupport;
 using picture::CullFilter;
 
 namespace {
 
-void writePicture(const std::string& path, std::uint8_t shade) {
-    std::vector<std::uint8_t> rgb(320 * 240 * 3, shade);
-    const std::vector<std::uint8_t> jpeg = sim::jpegWithThumbnail(rgb.data(), 320, 240, 90);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(jpeg.data()),
-               static_cast<std::streamsize>(jpeg.size()));
-}
-
 // A RAW file with no preview Kestrel can show.
 void writeRaw(const std::string& path) { WriteFile(path, "KESTREL-RAW but cut short"); }
 
-// A sidecar as darktable writes it, rewritten in place; no rating for none.
-void writeForeignSidecar(const std::string& path, std::optional<int> rating) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\" x:xmptk=\"XMP Core 4.4.0-Exiv2\">\n"
-           " <rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
-           "  <rdf:Description rdf:about=\"\"\n"
-           "    xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\"\n"
-           "    xmlns:darktable=\"http://darktable.sf.net/\"\n"
-        << (rating ? "   xmp:Rating=\"" + std::to_string(*rating) + "\"\n" : std::string())
-        << "   darktable:xmp_version=\"5\"/>\n"
-           " </rdf:RDF>\n"
-           "</x:xmpmeta>\n";
-}
-
-struct Panel {
-    DocFixture fx;
-    std::string folder = fx.dir.path().toStdString() + "/";
-    std::string trash = folder + "data/Trash/files/";
-    std::unique_ptr<CViewViewscreen> screen;
-    std::unique_ptr<CViewInfo> info;
-    std::unique_ptr<CReviewPanel> review;
-
-    Panel() { qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder + "data")); }
-    ~Panel() {
-        review.reset();
-        fx.doc.reset();
-    }
-    QListWidget* show() {
-        screen = std::make_unique<CViewViewscreen>(fx.doc.get());
-        info = std::make_unique<CViewInfo>(fx.doc.get());
-        review = std::make_unique<CReviewPanel>(fx.doc.get());
-        review->resize(900, 400);
-        review->show();
-        return review->strip();
-    }
-};
-
-QStringList shownNames(const QListWidget* strip) {
-    QStringList out;
-    for (int i = 0; i < strip->count(); ++i)
-        if (!strip->item(i)->isHidden()) out << strip->item(i)->text().section('\n', 0, 0);
-    return out;
-}
-
-QListWidgetItem* itemNamed(const QListWidget* strip, const char* name) {
-    const QList<QListWidgetItem*> found =
-        strip->findItems(QString::fromLatin1(name), Qt::MatchStartsWith);
-    return found.isEmpty() ? nullptr : found.front();
-}
-
-QImage iconOf(const QListWidgetItem* item) {
-    return item->icon()
-        .pixmap(QSize(PictureLoader::kIconWidth, PictureLoader::kIconHeight))
-        .toImage();
-}
-
 // Pixels of the "RAW+JPEG" badge's colour in its corner.
 int pairMarkPixels(const QListWidgetItem* item, bool starred) {
-    const QImage image = iconOf(item);
+    const QImage image = StripIcon(item);
     const QRect badge = RawPairMarkRect(image.rect(), starred);
     int count = 0;
     for (int y = badge.top(); y <= badge.bottom(); ++y)
@@ -122,20 +49,20 @@ class TestReviewPair : public QObject {
     Q_OBJECT
 private slots:
     void aPairIsOneItemRatedShownComparedAndDeletedAsOne() {
-        Panel p;
+        ReviewPanelFixture p;
         const std::string jpeg = p.folder + "Photo-0003.jpg", raw = p.folder + "Photo-0003.crw";
         writeRaw(raw);
-        writePicture(jpeg, 250);
-        writePicture(p.folder + "Photo-0002.jpg", 40);   // a JPEG alone
-        writeRaw(p.folder + "Photo-0001.cr2");           // a RAW alone
+        WriteShadedJpeg(jpeg, 250);
+        WriteShadedJpeg(p.folder + "Photo-0002.jpg", 40);   // a JPEG alone
+        writeRaw(p.folder + "Photo-0001.cr2");              // a RAW alone
         QListWidget* strip = p.show();
-        QTRY_COMPARE(shownNames(strip),
+        QTRY_COMPARE(ShownNames(strip),
                      (QStringList{"Photo-0003.jpg", "Photo-0002.jpg", "Photo-0001.cr2"}));
         for (int i = 0; i < 3; ++i) QTRY_VERIFY(strip->item(i)->data(reviewrole::Loaded).toBool());
         QTRY_VERIFY(strip->item(2)->text().contains(QStringLiteral("no preview in the file")));
 
         // The JPEG's thumbnail (the RAW has none) with the mark; the others carry none.
-        const QImage pair = iconOf(strip->item(0));
+        const QImage pair = StripIcon(strip->item(0));
         QVERIFY(qGray(pair.pixel(pair.width() / 2, pair.height() / 3)) > 200);
         QVERIFY(pairMarkPixels(strip->item(0), false) > 100);
         QCOMPARE(pairMarkPixels(strip->item(1), false), 0);
@@ -158,7 +85,7 @@ private slots:
         // The filter and its count take the pair as one picture; so does compare.
         ReviewCull* cull = p.review->cull();
         cull->SetFilter(CullFilter::Rated1);
-        QCOMPARE(shownNames(strip), QStringList{"Photo-0003.jpg"});
+        QCOMPARE(ShownNames(strip), QStringList{"Photo-0003.jpg"});
         QCOMPARE(cull->count(), QStringLiteral("1 shown of 3"));
         cull->SetFilter(CullFilter::All);
         strip->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
@@ -170,17 +97,17 @@ private slots:
 
         // One Delete takes both files and both sidecars; one Ctrl+Z brings them back as one.
         QTest::keyClick(strip, Qt::Key_Delete);
-        QTRY_COMPARE(shownNames(strip), (QStringList{"Photo-0002.jpg", "Photo-0001.cr2"}));
+        QTRY_COMPARE(ShownNames(strip), (QStringList{"Photo-0002.jpg", "Photo-0001.cr2"}));
         for (const char* gone :
              {"Photo-0003.jpg", "Photo-0003.crw", "Photo-0003.jpg.xmp", "Photo-0003.crw.xmp"}) {
             QVERIFY2(!Exists(p.folder + gone), gone);
-            QVERIFY2(Exists(p.trash + gone), gone);
+            QVERIFY2(Exists(p.trash + "/files/" + gone), gone);
         }
         QVERIFY(
             p.fx.console.text().find("Moved Photo-0003.jpg and Photo-0003.crw to the trash\r\n") !=
             std::string::npos);
         QTest::keyClick(strip, Qt::Key_Z, Qt::ControlModifier);
-        QTRY_COMPARE(shownNames(strip),
+        QTRY_COMPARE(ShownNames(strip),
                      (QStringList{"Photo-0003.jpg", "Photo-0002.jpg", "Photo-0001.cr2"}));
         QCOMPARE(p.review->selectedPath(), QString::fromStdString(jpeg));
         QVERIFY(p.fx.console.text().find(
@@ -207,40 +134,40 @@ private slots:
             {"0014", 5, picture::kReject, QStringLiteral("\u2605\u2605\u2605\u2605\u2605")},
             {"0015", std::nullopt, std::nullopt, QString()},
         };
-        Panel p;
+        ReviewPanelFixture p;
         for (const Row& row : rows) {
             const std::string stem = p.folder + "Photo-" + row.number;
             writeRaw(stem + ".cr2");
-            writePicture(stem + ".jpg", 120);
-            if (row.jpeg) writeForeignSidecar(stem + ".jpg.xmp", row.jpeg);
-            if (row.raw) writeForeignSidecar(stem + ".cr2.xmp", row.raw);
+            WriteShadedJpeg(stem + ".jpg", 120);
+            if (row.jpeg) WriteDarktableRating(stem + ".jpg.xmp", row.jpeg);
+            if (row.raw) WriteDarktableRating(stem + ".cr2.xmp", row.raw);
         }
         QListWidget* strip = p.show();
         QTRY_COMPARE(strip->count(), 6);
         const auto secondLine = [strip](const char* number) {
             const QString name = QStringLiteral("Photo-%1.jpg").arg(QLatin1String(number));
-            const QListWidgetItem* item = itemNamed(strip, name.toLatin1().constData());
+            const QListWidgetItem* item = StripItemNamed(strip, name.toLatin1().constData());
             return item ? item->text().section('\n', 1) : QStringLiteral("(no item)");
         };
         for (const Row& row : rows) QTRY_COMPARE(secondLine(row.number), row.shown);
         ReviewCull* cull = p.review->cull();
         cull->SetFilter(CullFilter::Rated3);
-        QCOMPARE(shownNames(strip), (QStringList{"Photo-0014.jpg", "Photo-0010.jpg"}));
+        QCOMPARE(ShownNames(strip), (QStringList{"Photo-0014.jpg", "Photo-0010.jpg"}));
         QCOMPARE(cull->count(), QStringLiteral("2 shown of 6"));
 
         // Changed in place, and written anew, by another program while shown.
-        writeForeignSidecar(p.folder + "Photo-0010.cr2.xmp", 1);
-        writeForeignSidecar(p.folder + "Photo-0015.cr2.xmp", 3);
+        WriteDarktableRating(p.folder + "Photo-0010.cr2.xmp", 1);
+        WriteDarktableRating(p.folder + "Photo-0015.cr2.xmp", 3);
         QTRY_COMPARE_WITH_TIMEOUT(secondLine("0010"),
                                   QStringLiteral("\u2605\u2606\u2606\u2606\u2606"), 1500);
         QTRY_COMPARE_WITH_TIMEOUT(secondLine("0015"),
                                   QStringLiteral("\u2605\u2605\u2605\u2606\u2606"), 1500);
-        QCOMPARE(shownNames(strip), (QStringList{"Photo-0015.jpg", "Photo-0014.jpg"}));
+        QCOMPARE(ShownNames(strip), (QStringList{"Photo-0015.jpg", "Photo-0014.jpg"}));
         QCOMPARE(cull->count(), QStringLiteral("2 shown of 6"));
 
         // Rated here, both files agree again.
         cull->SetFilter(CullFilter::All);
-        strip->setCurrentItem(itemNamed(strip, "Photo-0011.jpg"),
+        strip->setCurrentItem(StripItemNamed(strip, "Photo-0011.jpg"),
                               QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(strip, Qt::Key_X);
         QTRY_COMPARE(secondLine("0011"), QStringLiteral("Rejected"));
@@ -259,19 +186,19 @@ private slots:
     }
     void aRawArrivingBesideItsJpegJoinsItsItem() {
         QFETCH(bool, rawFirst);
-        Panel p;
+        ReviewPanelFixture p;
         const std::string jpeg = p.folder + "Photo-0001.jpg", raw = p.folder + "Photo-0001.cr2";
         if (rawFirst) writeRaw(raw);
-        else writePicture(jpeg, 200);
+        else WriteShadedJpeg(jpeg, 200);
         QListWidget* strip = p.show();
         QTRY_COMPARE(strip->count(), 1);
         strip->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
         QSignalSpy shown(p.review.get(), &CReviewPanel::pictureShown);
         p.review->ShowLarge();
-        if (rawFirst) writePicture(jpeg, 200);
+        if (rawFirst) WriteShadedJpeg(jpeg, 200);
         else writeRaw(raw);
         QTRY_VERIFY(pairMarkPixels(strip->item(0), false) > 100);
-        QCOMPARE(shownNames(strip), QStringList{"Photo-0001.jpg"});
+        QCOMPARE(ShownNames(strip), QStringList{"Photo-0001.jpg"});
         QCOMPARE(p.review->selectedPath(), QString::fromStdString(jpeg));
         QVERIFY(p.review->showingLarge());
         QTRY_VERIFY(!shown.isEmpty() &&

@@ -3,7 +3,7 @@
 // live view and move a pair with its sidecars to the trash. Planted files: a trash that cannot
 // take a file, an unrelated RAW with an earlier JPEG's number, names that are not UTF-8, a fifo
 // at a sidecar's name; none freezes the window or acts on a file the user did not choose.
-#include "support/PaneTestSupport.h"
+#include "support/ReviewTestSupport.h"
 
 #include "capture/CPictureControl.h"
 #include "capture/CReviewPanel.h"
@@ -28,8 +28,6 @@
 #include <csignal>
 #include <ctime>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -39,13 +37,9 @@ using namespace testsupport;
 
 namespace {
 
-// A JPEG with its EXIF thumbnail at path (the file system's bytes).
+// A JPEG of 640 x 480 with its EXIF thumbnail, by a name as the file system has it or as Qt does.
 void writePicture(const std::string& path, std::uint8_t shade) {
-    std::vector<std::uint8_t> rgb(640 * 480 * 3, shade);
-    const std::vector<std::uint8_t> jpeg = sim::jpegWithThumbnail(rgb.data(), 640, 480, 90);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(jpeg.data()),
-               static_cast<std::streamsize>(jpeg.size()));
+    WriteShadedJpeg(path, shade, 640, 480);
 }
 void writePicture(const QString& path, std::uint8_t shade) {
     writePicture(QFile::encodeName(path).toStdString(), shade);
@@ -53,32 +47,10 @@ void writePicture(const QString& path, std::uint8_t shade) {
 
 bool loaded(const QListWidgetItem* item) { return item->data(Qt::UserRole + 1).toBool(); }
 
-// A Review panel alone over the fixture's folder, shown, with the trash in the fixture.
-struct Panel {
-    DocFixture fx;
-    std::string folder = fx.dir.path().toStdString() + "/";
-    std::string trash = folder + "data/Trash";
-    std::unique_ptr<CReviewPanel> review;
-
-    Panel() { qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder + "data")); }
-    ~Panel() {
-        review.reset();
-        fx.doc.reset();                        // it saves its settings into the folder
-        std::filesystem::remove_all(folder);   // QTemporaryDir cannot remove names not UTF-8
-    }
-    QListWidget* show() {
-        review = std::make_unique<CReviewPanel>(fx.doc.get());
-        review->resize(640, 300);
-        review->show();
-        return review->strip();
-    }
+// A Review panel alone over the fixture's folder, shown.
+struct Panel : ReviewPanelFixture {
+    QListWidget* show() { return ReviewPanelFixture::show(QSize(640, 300), /*alone=*/true); }
 };
-
-QStringList names(const QListWidget* strip) {
-    QStringList out;
-    for (int i = 0; i < strip->count(); ++i) out << strip->item(i)->text().section('\n', 0, 0);
-    return out;
-}
 
 }   // namespace
 
@@ -111,7 +83,7 @@ private slots:
         QCOMPARE(strip->currentRow(), 0);
         writePicture(dir.filePath(QStringLiteral("Photo-0003.jpg")), 128);
         QTRY_COMPARE_WITH_TIMEOUT(
-            names(strip), (QStringList{"Photo-0003.jpg", "Photo-0002.jpg", "Photo-0001.jpg"}),
+            StripNames(strip), (QStringList{"Photo-0003.jpg", "Photo-0002.jpg", "Photo-0001.jpg"}),
             1500);
         QCOMPARE(strip->currentRow(), 1);
         QCOMPARE(review->arrived(), QStringLiteral("1 new picture"));
@@ -135,7 +107,8 @@ private slots:
         for (const Step& s : steps) {
             strip->setCurrentRow(s.row, QItemSelectionModel::ClearAndSelect);
             QTest::keyClick(strip, s.key);
-            const int row = static_cast<int>(names(strip).indexOf(QString::fromLatin1(s.picture)));
+            const int row =
+                static_cast<int>(StripNames(strip).indexOf(QString::fromLatin1(s.picture)));
             // Written on the worker, shown once written.
             QTRY_COMPARE(strip->item(row)->text().section('\n', 1), QString::fromUtf8(s.shown));
             QVERIFY2(sidecarRating(s.picture) == s.rating, s.picture);
@@ -173,7 +146,7 @@ private slots:
         QTest::keyClick(strip, Qt::Key_Delete);
         QVERIFY(shown.wait());
         QCOMPARE(shown.last().at(0).toString(), dir.filePath(QStringLiteral("Photo-0001.jpg")));
-        QCOMPARE(names(strip), (QStringList{"Photo-0003.jpg", "Photo-0001.jpg"}));
+        QCOMPARE(StripNames(strip), (QStringList{"Photo-0003.jpg", "Photo-0001.jpg"}));
         const QDir trash(QDir(fx.dir.path()).filePath(QStringLiteral("data/Trash/files")));
         for (const char* gone :
              {"Photo-0002.jpg", "Photo-0002.crw", "Photo-0002.jpg.xmp", "Photo-0002.crw.xmp"}) {
@@ -366,7 +339,7 @@ private slots:
             return qGray(large.pixel(large.width() / 2, large.height() / 2)) > 200;
         };
         for (int step = 0; step < 3; ++step) {
-            strip->setCurrentRow(static_cast<int>(names(strip).indexOf("Photo-0001.jpg")),
+            strip->setCurrentRow(static_cast<int>(StripNames(strip).indexOf("Photo-0001.jpg")),
                                  QItemSelectionModel::ClearAndSelect);
             QTest::keyClick(strip, Qt::Key_Return);
             QVERIFY(shown.wait());
@@ -439,13 +412,13 @@ private slots:
         QTRY_COMPARE(strip->count(), 2);
         strip->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(strip, Qt::Key_Delete);
-        QTRY_COMPARE(names(strip), QStringList{"Photo-0001.jpg"});
+        QTRY_COMPARE(StripNames(strip), QStringList{"Photo-0001.jpg"});
         QVERIFY(p.fx.console.text().find("Moved Photo-0002.jpg to the trash\r\n") !=
                 std::string::npos);
         QCOMPARE(p.fx.doc->naming().Next(p.folder, "Photo", "jpg").path,
                  p.folder + "Photo-0003.jpg");
         QTest::keyClick(strip, Qt::Key_Z, Qt::ControlModifier);
-        QTRY_COMPARE(names(strip), (QStringList{"Photo-0002.jpg", "Photo-0001.jpg"}));
+        QTRY_COMPARE(StripNames(strip), (QStringList{"Photo-0002.jpg", "Photo-0001.jpg"}));
         QCOMPARE(strip->currentRow(), 0);
         QVERIFY(p.fx.console.text().find("Restored Photo-0002.jpg from the trash\r\n") !=
                 std::string::npos);
@@ -505,7 +478,7 @@ private slots:
         const utimbuf times{anHourAgo, anHourAgo};
         QCOMPARE(::utime(jpeg.c_str(), &times), 0);
         QListWidget* strip = p.show();
-        QTRY_COMPARE(names(strip), (QStringList{"Photo-0000.cr2", "Photo-0000.jpg"}));
+        QTRY_COMPARE(StripNames(strip), (QStringList{"Photo-0000.cr2", "Photo-0000.jpg"}));
         strip->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(strip, Qt::Key_4);
         QTRY_COMPARE(strip->item(0)->text().section('\n', 1),
@@ -513,7 +486,7 @@ private slots:
         QCOMPARE(picture::ReadRating(raw), std::optional<int>(4));
         QVERIFY(!testsupport::Exists(picture::SidecarPath(jpeg)));
         QTest::keyClick(strip, Qt::Key_Delete);
-        QTRY_COMPARE(names(strip), QStringList{"Photo-0000.jpg"});
+        QTRY_COMPARE(StripNames(strip), QStringList{"Photo-0000.jpg"});
         QVERIFY(testsupport::Exists(jpeg));
         QVERIFY(testsupport::Exists(p.trash + "/files/Photo-0000.cr2"));
         QVERIFY(testsupport::Exists(p.trash + "/files/Photo-0000.cr2.xmp"));
