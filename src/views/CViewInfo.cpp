@@ -77,6 +77,21 @@ protected:
     }
 };
 
+// The width at which a line edit shows text whole: the text, the style's frame and padding
+// around the contents, the edit's own two pixels a side, its text margins and the cursor.
+int InfoWholeTextWidth(const QLineEdit& box, const QString& text) {
+    QStyleOptionFrame option;
+    option.initFrom(&box);
+    option.rect = QRect(0, 0, 200, 14);
+    option.lineWidth =
+        box.hasFrame() ? box.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &box) : 0;
+    option.state |= QStyle::State_Sunken;
+    const QRect contents = box.style()->subElementRect(QStyle::SE_LineEditContents, &option, &box);
+    const QMargins margins = box.textMargins();
+    return box.fontMetrics().horizontalAdvance(text) + option.rect.width() - contents.width() +
+           2 * 2 + margins.left() + margins.right() + 1;
+}
+
 // The histogram control: a white-framed surface the pane draws the histogram into.
 class HistogramControl : public QWidget {
 public:
@@ -108,7 +123,7 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
         {"Firmware", QRect(0, 56, 74, 14)},      {"Battery", QRect(0, 74, 74, 14)},
         {"Name Template", QRect(0, 92, 74, 14)}, {"Capture Folder", QRect(0, 110, 74, 14)},
         {"Capture Name", QRect(0, 128, 74, 14)}, {"Capture Progress", QRect(0, 146, 100, 14)},
-        {"Job", QRect(0, 164, 74, 14)},          {"Histogram", QRect(0, 182, 100, 14)},
+        {"Histogram", QRect(0, 182, 100, 14)},
     };
     QList<QLabel*> captionLabels;
     for (const Caption& caption : captions) {
@@ -116,6 +131,7 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
         label->setGeometry(caption.rect);
         captionLabels.push_back(label);
     }
+    templateCaption_ = captionLabels[4];
     EvenCaptionFonts(captionLabels, font_);
 
     histogramControl_ = new HistogramControl(this);
@@ -162,11 +178,14 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
         showingLoadedName_ = false;
     }
 
-    // The name template, its tokens, the job text and the name the next capture gets.
+    // The name template with its tokens (a row of their own above the capture folder), the job
+    // text (beside the capture name, under "Browse") and the name the next capture gets (a row of
+    // its own under the progress bar). Where each goes as the pane's width changes: resizeEvent.
     templateBox_ = new QLineEdit(this);
     templateBox_->setObjectName(QStringLiteral("nameTemplate"));
-    templateBox_->setGeometry(100, 92, 100, 14);
+    templateBox_->setGeometry(75, 92, 98, 14);
     templateBox_->setFont(font_);
+    templateBox_->setPlaceholderText(QStringLiteral("Name Template"));
     tokensButton_ = new QPushButton(QStringLiteral("Tokens"), this);
     tokensButton_->setObjectName(QStringLiteral("nameTokens"));
     tokensButton_->setGeometry(175, 92, 50, 14);
@@ -187,15 +206,21 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
     });
     jobBox_ = new QLineEdit(this);
     jobBox_->setObjectName(QStringLiteral("jobText"));
-    jobBox_->setGeometry(100, 164, 100, 14);
+    jobBox_->setGeometry(175, 128, 50, 14);
     jobBox_->setFont(font_);
+    jobBox_->setPlaceholderText(QStringLiteral("Job"));
+    jobBox_->setToolTip(QStringLiteral("Job: the text of {job} in the name template"));
     previewBox_ = new QLineEdit(this);
     previewBox_->setObjectName(QStringLiteral("nextName"));
-    previewBox_->setGeometry(100, 182, 100, 14);
+    previewBox_->setGeometry(0, 164, 215, 14);
     previewBox_->setFont(font_);
     previewBox_->setReadOnly(true);
     previewBox_->setFrame(false);
     previewBox_->setFocusPolicy(Qt::ClickFocus);
+    // A line of text on the pane, not a field to fill in.
+    QPalette lineColours = palette();
+    lineColours.setColor(QPalette::Base, lineColours.color(QPalette::Window));
+    previewBox_->setPalette(lineColours);
     if (document_) {
         const NamingSettings naming = document_->namingSettings();
         templateBox_->setText(QString::fromStdString(naming.nameTemplate));
@@ -219,6 +244,7 @@ CViewInfo::CViewInfo(CViewDoc* document, QWidget* parent)
             previewBox_->setCursorPosition(0);
             previewBox_->setToolTip(text);
             QPalette colours = palette();
+            colours.setColor(QPalette::Base, colours.color(QPalette::Window));
             if (refused) colours.setColor(QPalette::Text, QColor(180, 0, 0));
             previewBox_->setPalette(colours);
         },
@@ -467,10 +493,22 @@ void CViewInfo::resizeEvent(QResizeEvent* event) {
     folderBox_->setGeometry(100, 110, std::max(0, cx - 165), 14);
     browseButton_->setGeometry(cx - 50, 110, 50, 14);
     nameBox_->setGeometry(100, 128, std::max(0, cx - 165), 14);
-    templateBox_->setGeometry(100, 92, std::max(0, cx - 165), 14);
+    // The template row keeps the default template whole: its caption gives way first when the
+    // pane is too narrow for caption, box and "Tokens", then the button.
+    const int whole =
+        InfoWholeTextWidth(*templateBox_, QString::fromLatin1(NameTemplate::kDefault));
+    const bool withCaption = cx - 75 - 52 >= whole;
+    const bool withTokens = withCaption || cx - 52 >= whole;
+    const int templateLeft = withCaption ? 75 : 0;
+    const int templateRight = withTokens ? cx - 52 : cx;
+    templateCaption_->setVisible(withCaption);
+    tokensButton_->setVisible(withTokens);
+    templateBox_->setGeometry(templateLeft, 92, std::max(0, templateRight - templateLeft), 14);
     tokensButton_->setGeometry(cx - 50, 92, 50, 14);
-    jobBox_->setGeometry(100, 164, std::max(0, cx - 165), 14);
-    previewBox_->setGeometry(100, 182, std::max(0, cx - 110), 14);
+    // The job box sits under "Browse", beside the capture name, while that box has room.
+    jobBox_->setVisible(cx > 165);
+    jobBox_->setGeometry(cx - 50, 128, 50, 14);
+    previewBox_->setGeometry(0, 164, std::max(0, cx - 10), 14);
     progress_->setGeometry(100, 148, std::max(0, cx - 110), 12);
     QWidget::resizeEvent(event);
 }

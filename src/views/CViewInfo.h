@@ -113,6 +113,7 @@ private:
     QLineEdit* folderBox_ = nullptr;
     QLineEdit* nameBox_ = nullptr;
     QPushButton* browseButton_ = nullptr;
+    QLabel* templateCaption_ = nullptr;   // "Name Template"
     QLineEdit* templateBox_ = nullptr;
     QPushButton* tokensButton_ = nullptr;
     QMenu* tokensMenu_ = nullptr;

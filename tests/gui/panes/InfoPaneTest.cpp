@@ -1,10 +1,13 @@
 // The Info pane: battery text, progress bar, histogram drawing, capture folder and name boxes,
-// camera facts.
+// camera facts, and where its rows sit in the main window.
 #include "support/ThreadWait.h"
 #include "support/PaneTestSupport.h"
 
+#include "app/CMainFrame.h"
 #include "capture/CViewViewscreen.h"
+#include "document/NameTemplate.h"
 #include "kit/CLabel.h"
+#include "resources/Resources.h"
 #include "views/CViewInfo.h"
 #include "views/CViewSetting.h"
 
@@ -12,8 +15,11 @@
 #include <algorithm>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QtTest>
 
 using namespace testsupport;
@@ -25,6 +31,29 @@ QProgressBar* progressOf(const CViewInfo& info) {
 QLineEdit* nameBoxOf(const CViewInfo& info) { return Child<QLineEdit>(info, "captureName"); }
 QLineEdit* folderBoxOf(const CViewInfo& info) { return Child<QLineEdit>(info, "captureFolder"); }
 QLabel* fieldOf(const CViewInfo& info, const char* name) { return Child<QLabel>(info, name); }
+
+// What a line edit spends around its text: the style's frame and padding (outside its contents
+// rectangle), the edit's own two pixels a side, its text margins and the cursor's pixel.
+int lineEditMargins(const QLineEdit& edit) {
+    QStyleOptionFrame option;
+    option.initFrom(&edit);
+    option.rect = edit.rect();
+    option.lineWidth = edit.hasFrame()
+                           ? edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit)
+                           : 0;
+    option.state |= QStyle::State_Sunken;
+    const QRect contents =
+        edit.style()->subElementRect(QStyle::SE_LineEditContents, &option, &edit);
+    const QMargins text = edit.textMargins();
+    return edit.width() - contents.width() + 2 * 2 + text.left() + text.right() + 1;
+}
+
+// The Info pane's caption label with this text.
+const QLabel* infoCaption(const CViewInfo& info, const char* text) {
+    for (const QLabel* label : info.findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        if (label->text() == QLatin1String(text)) return label;
+    qFatal("no caption %s", text);
+}
 }   // namespace
 
 class InfoPaneTest : public QObject {
@@ -48,6 +77,78 @@ private slots:
         const QCheckBox* box = setting.findChild<QCheckBox*>(QStringLiteral("afLock"));
         QVERIFY(box->width() >= box->sizeHint().width());
         QVERIFY(box->height() >= box->sizeHint().height());
+    }
+
+    // In the main window, at 800 x 600, at the narrowest window that keeps the Info pane (125
+    // pixels wide) and at a large one: the template box shows its default text whole, the next
+    // name has a row of its own (off the histogram's caption and the histogram), and every
+    // control shown lies inside the pane, clear of the others.
+    void rowsFitTheWindow_data() {
+        QTest::addColumn<QSize>("client");
+        QTest::addColumn<int>("paneWidth");
+        QTest::newRow("800x600") << QSize(800, 600) << 266;
+        QTest::newRow("minimum") << QSize(659, 600) << 125;
+        QTest::newRow("1600x1000") << QSize(1600, 1000) << 846;
+    }
+    void rowsFitTheWindow() {
+        QFETCH(QSize, client);
+        QFETCH(int, paneWidth);
+        kestrelInitResources();
+        DocFixture fx;
+        const QString previousDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(fx.dir.path()));
+        {
+            CMainFrame frame(fx.doc.get());
+            frame.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&frame));
+            frame.resize(client.width(), client.height() + frame.menuBar()->height());
+            QTRY_COMPARE(frame.centralWidget()->size(), client);
+            auto* info = static_cast<CViewInfo*>(frame.pane(3));
+            QVERIFY(info->isVisible());
+            QCOMPARE(info->width(), paneWidth);
+
+            QLineEdit* nameTemplate = Child<QLineEdit>(*info, "nameTemplate");
+            QCOMPARE(nameTemplate->text(), QString::fromLatin1(NameTemplate::kDefault));
+            QVERIFY(nameTemplate->isVisible());
+            const int advance = nameTemplate->fontMetrics().horizontalAdvance(nameTemplate->text());
+            QVERIFY2(nameTemplate->width() >= advance + lineEditMargins(*nameTemplate),
+                     qPrintable(QStringLiteral("template box %1 wide, its text %2 and margins %3")
+                                    .arg(nameTemplate->width())
+                                    .arg(advance)
+                                    .arg(lineEditMargins(*nameTemplate))));
+            // Shown from its start, the box's right end reaches the end of the text.
+            QCOMPARE(nameTemplate->cursorPositionAt(QPoint(nameTemplate->width() - 1, 7)),
+                     static_cast<int>(nameTemplate->text().size()));
+
+            const QWidget* next = Child<QWidget>(*info, "nextName");
+            QVERIFY(next->isVisible());
+            const QRect nextRect = next->geometry();
+            QVERIFY(!nextRect.isEmpty());
+            QVERIFY(!nextRect.intersects(infoCaption(*info, "Histogram")->geometry()));
+            QVERIFY(!nextRect.intersects(Child<QWidget>(*info, "histogram")->geometry()));
+
+            QList<const QWidget*> shown;
+            for (const QWidget* child : info->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (child->isVisible() && !child->geometry().isEmpty()) shown << child;
+            for (const QWidget* child : shown) {
+                const QString what =
+                    child->objectName().isEmpty() && qobject_cast<const QLabel*>(child)
+                        ? static_cast<const QLabel*>(child)->text()
+                        : child->objectName();
+                QVERIFY2(info->rect().contains(child->geometry()), qPrintable(what));
+                // A row of its own: nothing else shown at the height of the next name.
+                if (child != next)
+                    QVERIFY2(child->geometry().bottom() < nextRect.top() ||
+                                 child->geometry().top() > nextRect.bottom(),
+                             qPrintable(what + QStringLiteral(" on the row of the next name")));
+                for (const QWidget* other : shown)
+                    if (other != child)
+                        QVERIFY2(
+                            !child->geometry().intersects(other->geometry()),
+                            qPrintable(what + QStringLiteral(" overlaps ") + other->objectName()));
+            }
+        }
+        QVERIFY(QDir::setCurrent(previousDir));
     }
 
     void init() {
