@@ -71,6 +71,13 @@ std::string NameOf(int number) {
     return name;
 }
 
+// The viewscreen at the size of the 640 x 480 view, shown.
+void ShowAt640x480(CViewViewscreen& screen) {
+    screen.setStep(160);
+    screen.resize(640, 500);
+    screen.show();
+}
+
 // The value below which the given share of v lies (nearest rank).
 double Percentile(std::vector<double> v, double share) {
     if (v.empty()) return 0.0;
@@ -184,9 +191,7 @@ int main(int argc, char** argv) {
         doc.SetCaptureFolder(folder.string() + "/");
         doc.SetCaptureName("Photo");
         CViewViewscreen screen(&doc);
-        screen.setStep(160);   // the 640 x 480 view
-        screen.resize(640, 500);
-        screen.show();
+        ShowAt640x480(screen);
         CReviewPanel panel(&doc);
         panel.resize(1024, 300);
         panel.show();
@@ -268,9 +273,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         CViewViewscreen screen(&doc);
-        screen.setStep(160);   // the 640 x 480 view
-        screen.resize(640, 500);
-        screen.show();
+        ShowAt640x480(screen);
         CViewMain host(&doc);
         host.resize(1024, 400);
         host.show();
